@@ -1,0 +1,145 @@
+// CQrEncoder: the record of one QR Code Model 2 symbol while it is built, and every encoding
+// operation on it. The encoder knows nothing of options, images or files: it turns a byte string
+// into a matrix of dark and light modules. It allocates nothing and never throws; every buffer is a
+// fixed part of the record, sized for version 40.
+#pragma once
+
+#include <cstdint>
+
+namespace qr {
+
+// Error-correction level index; the 2-bit code in the format information differs.
+enum EcLevel : int { LEVEL_L = 0, LEVEL_M = 1, LEVEL_Q = 2, LEVEL_H = 3 };
+
+// Mode of a segment of input bytes.
+enum SegmentMode : unsigned char {
+    MODE_NUMERIC = 0,
+    MODE_ALPHANUMERIC = 1,
+    MODE_BYTE = 2,
+    MODE_KANJI = 3,
+};
+
+// Selects the widths of the character-count indicators: versions 1-9, 10-26 and 27-40.
+constexpr int kVersionGroupCount = 3;
+
+constexpr int kMinVersion = 1;
+constexpr int kMaxVersion = 40;
+constexpr int kLevelCount = 4;
+constexpr int kMaskCount = 8;
+constexpr int kMaxSymbolSize = 4 * kMaxVersion + 17;  // 177 modules per side
+constexpr int kMaxDataCodewords = 2956;                // version 40, level L
+constexpr int kMaxDataBits = kMaxDataCodewords * 8;    // 23,648
+constexpr int kMaxTotalCodewords = 3706;               // version 40
+constexpr int kMaxBlockCodewords = 153;                // e.g. version 27, level L, group 2
+// The most input bytes any symbol holds: 7089 digits at version 40-L. Longer input never fits.
+constexpr int kMaxInputBytes = 7089;
+// The longest input whose bit stream can fit 23,648 bits in some version group: 7090 digits with
+// the 10-bit count of versions 1-9 (no version of that group holds them, but the stream is
+// written). Every run of such an input has its own segment entry.
+constexpr int kMaxStreamInputBytes = kMaxInputBytes + 1;
+constexpr int kMaxSegments = kMaxStreamInputBytes;
+
+// Cell flags while a symbol is built. Function cells are whole bytes 0x20 or 0x30; data cells are
+// laid as 0x00 or 0x02 and masking then sets or clears MODULE_DARK.
+constexpr unsigned char MODULE_FUNCTION = 0x20;
+constexpr unsigned char MODULE_FUNCTION_DARK = 0x10;
+constexpr unsigned char MODULE_DATA_BIT = 0x02;
+constexpr unsigned char MODULE_DARK = 0x01;
+constexpr unsigned char MODULE_LIGHT_FUNCTION = MODULE_FUNCTION;
+constexpr unsigned char MODULE_DARK_FUNCTION = MODULE_FUNCTION | MODULE_FUNCTION_DARK;
+// A cell is dark when its byte AND this is not 0.
+constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
+
+// Indexed [x][y]: x the column from the left, y the row from the top.
+using ModuleMatrix = unsigned char[kMaxSymbolSize][kMaxSymbolSize];
+
+// The version group whose count-indicator widths apply to `version` (1..40).
+constexpr int VersionGroupOf(int version) { return version >= 27 ? 2 : version >= 10 ? 1 : 0; }
+
+class CQrEncoder {
+public:
+    // Encodes `length` bytes at `data` (a length of 0 or less means the zero-terminated string at
+    // `data`) as one symbol of `level` (0..3). `requestedVersion` 0 takes the smallest version that
+    // holds the data, 1..40 that version or, with `allowLargerVersion` non-zero, a larger one when
+    // needed. `maskNumber` 0..7 applies that mask, -1 chooses the one with the lowest penalty.
+    // Returns 1 with `symbolSize` and `modules` (cells 0 or 1) finished, or 0 when the input is
+    // empty or does not fit.
+    int Encode(int level, int requestedVersion, int allowLargerVersion, int maskNumber,
+               const unsigned char* data, int length);
+
+    // Returns the smallest version (1..40) whose data capacity at `level` holds the bit stream,
+    // searching the version groups from that of `requestedVersion` upwards, or 0. Leaves the bit
+    // stream and the segment list of the group of the returned version.
+    int SelectVersion(int requestedVersion, const unsigned char* data, int length);
+
+    // Classifies `length` (>= 1) bytes, merges them into mode segments by bit cost for
+    // `versionGroup` (0..2) and writes the whole bit stream. Returns 1 when it fits in 23,648
+    // bits, else 0 with `dataBitCount` -1.
+    int EncodeSegments(const unsigned char* data, int length, int versionGroup);
+
+    // Bits that one segment of `mode` holding `length` input bytes takes in the stream of
+    // `versionGroup`: mode indicator, count indicator and data. A mode other than numeric,
+    // alphanumeric or byte is costed as Kanji. Changes nothing.
+    int EstimateSegmentBits(int mode, int length, int versionGroup) const;
+
+    // Appends the low `count` bits (1..16) of `value` at bit `position`, most significant first,
+    // by setting bits. Returns the position after the field, or -1 when `position` is -1 or the
+    // field would end beyond bit 23,648; nothing is written then.
+    int AppendBits(int position, unsigned value, int count);
+
+    // Replaces the `k` data codewords at the start of `work` (followed by `n` zero bytes) with the
+    // `n` Reed-Solomon error-correction codewords of the block, highest power first. `n` must have
+    // a generator polynomial and k + n must not exceed 153. Does nothing when k <= 0.
+    void ComputeEcCodewords(unsigned char* work, int k, int n);
+
+    // Draws the function patterns, lays `finalCodewords`, chooses or applies the mask, writes the
+    // format information and flattens `modules` to 0/1 cells.
+    void BuildSymbol();
+    void PlaceFunctionPatterns();
+    // One 7x7 finder pattern whose top-left cell is (x0, y0).
+    void PlaceFinderPattern(int x0, int y0);
+    // One 5x5 alignment pattern centred on (cx, cy), unless that centre is already a function cell.
+    void PlaceAlignmentPattern(int cx, int cy);
+    // The two version information blocks; versions 7 and up only.
+    void PlaceVersionInformation();
+    // Lays the bits of `finalCodewords` into the free cells by the zig-zag walk.
+    void PlaceCodewords();
+    // Sets MODULE_DARK of every free cell from its data bit and mask condition `mask` (0..7).
+    void ApplyMask(int mask);
+    // Writes both copies of the format information of `level` and `mask`, and the dark module.
+    void PlaceFormatInformation(int mask);
+    // The penalty score of the matrix in its current state; lower is better.
+    int ScoreMask() const;
+
+    // The record, in this order. Creating it initialises nothing: every field is written before
+    // it is read.
+    int level;
+    int version;
+    int maskNumber;
+    int symbolSize;
+    ModuleMatrix modules;
+    int dataBitCount;
+    unsigned char dataCodewords[kMaxDataCodewords];
+    int segmentCount;
+    unsigned char segmentModes[kMaxSegments];
+    int segmentLengths[kMaxSegments];
+    int totalCodewordCount;
+    unsigned char finalCodewords[kMaxTotalCodewords];
+    unsigned char rsWork[kMaxBlockCodewords];
+
+private:
+    void ClassifyRuns(const unsigned char* data, int length);
+    void MergeNumericAlphanumeric(int versionGroup);
+    void MergeIntoBytes(int versionGroup);
+    void WriteSegments(const unsigned char* data, int versionGroup);
+    void PlaceTimingPatterns();
+    void ChooseMask();
+    void FlattenModules();
+};
+
+// Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.
+int VersionInfoWord(int version);
+// Format information word (15 bits) of `level` and `mask`, after the XOR with 0x5412.
+int FormatInfoWord(int level, int mask);
+
+}  // namespace qr

@@ -1,0 +1,249 @@
+// Mode segmentation: classify the input into numeric, alphanumeric, byte and Kanji characters,
+// collect runs of one mode, then merge neighbours where the merged form costs fewer bits.
+#include <cstring>
+
+#include "encoder/qr_encoder.h"
+#include "encoder/tables.h"
+
+namespace qr {
+
+namespace {
+
+constexpr int kModeIndicatorBits = 4;
+
+bool IsKanjiLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEB); }
+
+// Whether the bytes at `i` and `i + 1` form one Shift_JIS double-byte character.
+bool IsKanjiPair(const unsigned char* data, int length, int i) {
+    if (i + 1 >= length) return false;
+    const unsigned char b0 = data[i];
+    const unsigned char b1 = data[i + 1];
+    if (!IsKanjiLeadByte(b0) || b1 < 0x40) return false;
+    if (b0 == 0x9F && b1 > 0xFC) return false;
+    if (b0 == 0xEB && b1 > 0xBF) return false;
+    return true;
+}
+
+SegmentMode ModeOfByte(unsigned char b) {
+    if (b >= '0' && b <= '9') return MODE_NUMERIC;
+    if (b >= 'A' && b <= 'Z') return MODE_ALPHANUMERIC;
+    switch (b) {
+        case ' ': case '$': case '%': case '*': case '+': case '-': case '.': case '/': case ':':
+            return MODE_ALPHANUMERIC;
+        default:
+            return MODE_BYTE;
+    }
+}
+
+bool IsNumericAlphanumericPair(unsigned char a, unsigned char b) {
+    return (a == MODE_NUMERIC && b == MODE_ALPHANUMERIC) ||
+           (a == MODE_ALPHANUMERIC && b == MODE_NUMERIC);
+}
+
+// The segment list of the encoder seen as a list with a movable gap: removing an entry next to
+// the gap costs nothing, so a pass that removes entries near its position runs in linear time
+// while it behaves exactly as if every removal moved all later entries down by one.
+class SegmentList {
+public:
+    SegmentList(unsigned char* modes, int* lengths, int count)
+        : modes_(modes), lengths_(lengths), gapStart_(count), gapEnd_(count), end_(count) {}
+
+    int Count() const { return gapStart_ + (end_ - gapEnd_); }
+    unsigned char& Mode(int i) { return modes_[Physical(i)]; }
+    int& Length(int i) { return lengths_[Physical(i)]; }
+
+    void Remove(int i) {
+        MoveGapTo(i);
+        ++gapEnd_;
+    }
+
+    // Makes the list contiguous again; returns its length.
+    int Close() {
+        const int count = Count();
+        MoveGapTo(count);
+        return count;
+    }
+
+private:
+    int Physical(int i) const { return i < gapStart_ ? i : i + (gapEnd_ - gapStart_); }
+
+    void MoveGapTo(int i) {
+        while (gapStart_ > i) {
+            --gapStart_;
+            --gapEnd_;
+            modes_[gapEnd_] = modes_[gapStart_];
+            lengths_[gapEnd_] = lengths_[gapStart_];
+        }
+        while (gapStart_ < i) {
+            modes_[gapStart_] = modes_[gapEnd_];
+            lengths_[gapStart_] = lengths_[gapEnd_];
+            ++gapStart_;
+            ++gapEnd_;
+        }
+    }
+
+    unsigned char* modes_;
+    int* lengths_;
+    int gapStart_;
+    int gapEnd_;
+    int end_;
+};
+
+}  // namespace
+
+int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) const {
+    const int n = length;
+    switch (mode) {
+        case MODE_NUMERIC: {
+            const int rest = n % 3;
+            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_NUMERIC][versionGroup] +
+                   10 * (n / 3) + (rest == 1 ? 4 : rest == 2 ? 7 : 0);
+        }
+        case MODE_ALPHANUMERIC:
+            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_ALPHANUMERIC][versionGroup] +
+                   11 * (n / 2) + 6 * (n % 2);
+        case MODE_BYTE:
+            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup] + 8 * n;
+        default:
+            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_KANJI][versionGroup] +
+                   13 * (n / 2);
+    }
+}
+
+int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versionGroup) {
+    std::memset(segmentLengths, 0, sizeof segmentLengths);
+    segmentCount = 0;
+    if (length > kMaxStreamInputBytes) {
+        // More bytes than the densest mode puts into 23,648 bits: no segmentation can fit.
+        dataBitCount = -1;
+        return 0;
+    }
+    ClassifyRuns(data, length);
+    MergeNumericAlphanumeric(versionGroup);
+    MergeIntoBytes(versionGroup);
+    WriteSegments(data, versionGroup);
+    return dataBitCount != -1 ? 1 : 0;
+}
+
+// Steps 1 and 2: one list entry per run of characters of one mode. Kanji pairs are taken greedily
+// from the left, before any single-byte class.
+void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
+    int count = 0;
+    int i = 0;
+    while (i < length) {
+        SegmentMode mode;
+        int width;
+        if (IsKanjiPair(data, length, i)) {
+            mode = MODE_KANJI;
+            width = 2;
+        } else {
+            mode = ModeOfByte(data[i]);
+            width = 1;
+        }
+        if (count > 0 && segmentModes[count - 1] == mode) {
+            segmentLengths[count - 1] += width;
+        } else {
+            segmentModes[count] = mode;
+            segmentLengths[count] = width;
+            ++count;
+        }
+        i += width;
+    }
+    segmentCount = count;
+}
+
+// Step 3a: joins numeric/alphanumeric neighbours into one alphanumeric segment, or hands one of
+// them to a neighbouring byte segment, whichever costs fewest bits.
+void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
+    SegmentList list(segmentModes, segmentLengths, segmentCount);
+    auto bits = [&](int mode, int length) { return EstimateSegmentBits(mode, length, versionGroup); };
+    int k = 0;
+    while (k < list.Count() - 1) {
+        const unsigned char m0 = list.Mode(k);
+        const unsigned char m1 = list.Mode(k + 1);
+        if (!IsNumericAlphanumericPair(m0, m1)) {
+            ++k;
+            continue;
+        }
+        const int l0 = list.Length(k);
+        const int l1 = list.Length(k + 1);
+        const int separate = bits(m0, l0) + bits(m1, l1);
+        const int joined = bits(MODE_ALPHANUMERIC, l0 + l1);
+        if (separate <= joined) {
+            ++k;
+            continue;
+        }
+        int before = 0;
+        if (k >= 1 && list.Mode(k - 1) == MODE_BYTE) {
+            const int lb = list.Length(k - 1);
+            before = bits(MODE_BYTE, lb + l0) + bits(m1, l1);
+            if (before > bits(MODE_BYTE, lb) + joined) before = 0;
+        }
+        int after = 0;
+        if (k < list.Count() - 2 && list.Mode(k + 2) == MODE_BYTE) {
+            const int la = list.Length(k + 2);
+            after = bits(MODE_BYTE, l1 + la) + bits(m0, l0);
+            if (after > bits(MODE_BYTE, la) + joined) after = 0;
+        }
+        if (before != 0 && (after == 0 || before < after)) {
+            // Segment k becomes part of the byte segment before it.
+            list.Length(k - 1) += l0;
+            list.Remove(k);
+        } else if (after != 0) {
+            // Segment k+1 becomes part of the byte segment after it.
+            list.Mode(k + 1) = MODE_BYTE;
+            list.Length(k + 1) += list.Length(k + 2);
+            list.Remove(k + 2);
+        } else {
+            if (k < list.Count() - 2 && list.Mode(k + 2) == MODE_ALPHANUMERIC) {
+                list.Length(k + 1) += list.Length(k + 2);
+                list.Remove(k + 2);
+            }
+            list.Mode(k) = MODE_ALPHANUMERIC;
+            list.Length(k) += list.Length(k + 1);
+            list.Remove(k + 1);
+            if (k >= 1 && list.Mode(k - 1) == MODE_ALPHANUMERIC) {
+                list.Length(k - 1) += list.Length(k);
+                list.Remove(k);
+            }
+        }
+    }
+    segmentCount = list.Close();
+}
+
+// Step 3b: turns any pair of neighbours into byte mode where that costs fewer bits, counting the
+// headers saved by joining byte neighbours; after a merge it steps back one pair.
+void CQrEncoder::MergeIntoBytes(int versionGroup) {
+    SegmentList list(segmentModes, segmentLengths, segmentCount);
+    const int byteHeaderBits = kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup];
+    int k = 0;
+    while (k < list.Count() - 1) {
+        const int separate = EstimateSegmentBits(list.Mode(k), list.Length(k), versionGroup) +
+                             EstimateSegmentBits(list.Mode(k + 1), list.Length(k + 1), versionGroup);
+        int merged = EstimateSegmentBits(MODE_BYTE, list.Length(k) + list.Length(k + 1), versionGroup);
+        const bool byteBefore = k >= 1 && list.Mode(k - 1) == MODE_BYTE;
+        const bool byteAfter = k < list.Count() - 2 && list.Mode(k + 2) == MODE_BYTE;
+        if (byteBefore) merged -= byteHeaderBits;
+        if (byteAfter) merged -= byteHeaderBits;
+        if (separate <= merged) {
+            ++k;
+            continue;
+        }
+        if (byteBefore) {
+            list.Length(k - 1) += list.Length(k);
+            list.Remove(k);
+            --k;
+        }
+        if (k < list.Count() - 2 && list.Mode(k + 2) == MODE_BYTE) {
+            list.Length(k + 1) += list.Length(k + 2);
+            list.Remove(k + 2);
+        }
+        list.Mode(k) = MODE_BYTE;
+        list.Length(k) += list.Length(k + 1);
+        list.Remove(k + 1);
+        if (k >= 1) --k;
+    }
+    segmentCount = list.Close();
+}
+
+}  // namespace qr

@@ -1,0 +1,57 @@
+// The options of one call of tessera(): their defaults, the parsing of the four option strings,
+// the input data they load, and the encoding and writing that they drive.
+#pragma once
+
+#include <cstdint>
+
+namespace qr {
+
+// The most characters of an output path; a longer "/O" value is refused rather than cut.
+constexpr int kMaxOutputPath = 258;
+
+struct JobOptions {
+    int level = 1;  // EcLevel: 0 = L, 1 = M, 2 = Q, 3 = H
+    int requestedVersion = 0;  // 1..40, or 0 for the smallest that holds the data
+    int allowLargerVersion = 1;
+    int maskNumber = -1;  // 0..7, or -1 for the lowest penalty
+    int scale = 4;        // pixels per module, 1..20
+    char outputPath[kMaxOutputPath + 2] = {};
+    bool outputPathTooLong = false;  // the last "/O" named more than kMaxOutputPath characters
+    unsigned char* inputData = nullptr;  // zero-filled block with a spare zero byte after the data
+    int inputLength = 0;
+
+    JobOptions() = default;
+    JobOptions(const JobOptions&) = delete;
+    JobOptions& operator=(const JobOptions&) = delete;
+    ~JobOptions() { ReleaseInput(); }
+
+    // Interprets one option string: "/", a letter in either case, then the value. Anything else
+    // is ignored; an out-of-range number restores the option's default.
+    void ParseOption(const char* text);
+
+    // Fills the input from a "/T" value, decoding %XX escapes.
+    void DecodeTextOption(const char* value);
+
+    // Fills the input from the whole file at `path`; leaves it unchanged when the file cannot be
+    // opened or is empty.
+    void LoadInputFile(const char* path);
+
+    bool HasOutputPath() const { return outputPath[0] != '\0' || outputPathTooLong; }
+
+    // Encodes the input and writes the BMP file. Returns 0 written, 2 cannot be encoded, or 3 the
+    // file cannot be created.
+    int RenderAndWrite() const;
+
+    void ReleaseInput();
+
+private:
+    // Makes a zero-filled block of `length` bytes (plus a spare zero) the input, releasing any
+    // earlier one. Returns false, with the input unchanged, when no memory can be had.
+    bool TakeInputBlock(std::int64_t length);
+};
+
+// Reads a number as strtol does in base 10 (white space, one sign, digits up to the first
+// non-digit), saturated at the 32-bit signed limits; no digits read as 0.
+std::int32_t ParseNumber(const char* text);
+
+}  // namespace qr

@@ -1,0 +1,124 @@
+// POSIX files: open(2), fstat(2), read(2), and a write beside the target renamed into place.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/file_io.h"
+
+namespace qr::platform {
+
+namespace {
+
+constexpr int kMaxLinkHops = 40;
+
+int Descriptor(const InputFile& file) { return static_cast<int>(file.handle); }
+
+// Follows symbolic links at `path` (also dangling ones) to the name of the file to replace.
+bool ResolveLinks(const char* path, std::string* target) {
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st;
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *target = current;
+            return true;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = readlink(current.c_str(), link, sizeof link - 1);
+        if (n <= 0) return false;
+        link[n] = '\0';
+        if (link[0] == '/') {
+            current = link;
+        } else {
+            const std::string::size_type slash = current.rfind('/');
+            current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + link;
+        }
+    }
+    return false;  // a loop of links
+}
+
+bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A short hidden name in the folder of `target` that no other call uses at the same time.
+std::string TemporaryNameBeside(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    char name[64];
+    std::snprintf(name, sizeof name, ".tessera-%ld-%u.tmp", static_cast<long>(getpid()),
+                  counter.fetch_add(1));
+    const std::string::size_type slash = target.rfind('/');
+    return (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + name;
+}
+
+}  // namespace
+
+bool OpenInputFile(const char* path, InputFile* file) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    file->handle = fd;
+    return true;
+}
+
+bool InputFileSize(const InputFile& file, std::uint64_t* size) {
+    struct stat st;
+    if (fstat(Descriptor(file), &st) != 0) return false;
+    // Only regular files have a size that means data; a FIFO, a device or a directory reads
+    // as empty.
+    *size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return true;
+}
+
+std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t count) {
+    unsigned char* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = pread(Descriptor(file), out + done, count - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+void CloseInputFile(const InputFile& file) { close(Descriptor(file)); }
+
+bool ReplaceFile(const char* path, const void* data, std::size_t size) {
+    std::string target;
+    if (path[0] == '\0' || !ResolveLinks(path, &target)) return false;
+
+    struct stat existing;
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) return false;
+
+    const std::string temporary = TemporaryNameBeside(target);
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, static_cast<const unsigned char*>(data), size);
+    // A replaced file keeps its permissions.
+    if (ok && exists) ok = fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) unlink(temporary.c_str());
+    return ok;
+}
+
+}  // namespace qr::platform

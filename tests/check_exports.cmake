@@ -1,0 +1,12 @@
+# Fails unless the dynamic symbol table of LIBRARY defines exactly the function `tessera`.
+execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(STRIP "${symbols}" symbols)
+string(REPLACE "\n" ";" lines "${symbols}")
+list(LENGTH lines count)
+if(NOT count EQUAL 1 OR NOT symbols MATCHES " T tessera$")
+  message(FATAL_ERROR "expected one exported function `tessera`, found:\n${symbols}")
+endif()
+message(STATUS "exports: ${symbols}")
