@@ -1,0 +1,479 @@
+// Bad input through the exported function, one table per kind of input: each row gives the
+// result code and the state of the file system afterwards. Every failing row runs twice, once
+// with no file at the output path (none may appear) and once with an old file there (it must
+// survive byte for byte, mode included); no stray file may be left beside it.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "module/tessera.h"
+#include "tests/hardening/hardening_support.h"
+
+namespace qr::test {
+namespace {
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+constexpr long long kSparseBytes = 5LL << 30;
+constexpr int kMostDigits = 7089;  // what version 40-L holds
+constexpr mode_t kOldFileMode = 0640;
+constexpr uid_t kNobody = 65534;
+
+const Bytes kOldBytes = ToBytes("the old file, which no failed call may touch\n");
+
+std::string Digits(std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += static_cast<char>('0' + i * 7 % 10);
+    return text;
+}
+
+std::string Hex2(unsigned byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+// One call: its options ("{out}" the output path, "{in}" the folder of prepared inputs), its
+// result, and for a written file the call whose file it must equal (empty: any valid BMP).
+struct Row {
+    std::string name;
+    std::vector<std::string> options;
+    int result;
+    std::vector<std::string> sameAs = {};
+};
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+class BadInput : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(mkdir(inputs_.c_str(), 0755), 0);
+        ASSERT_TRUE(WriteFile(inputs_ + "/empty", {}));
+        ASSERT_TRUE(WriteFile(inputs_ + "/digits7089", ToBytes(Digits(kMostDigits))));
+        ASSERT_TRUE(WriteFile(inputs_ + "/digits7090", ToBytes(Digits(kMostDigits + 1))));
+        ASSERT_EQ(mkdir((inputs_ + "/folder").c_str(), 0755), 0);
+        ASSERT_EQ(mkfifo((inputs_ + "/fifo").c_str(), 0644), 0);
+        ASSERT_EQ(symlink("folder", (inputs_ + "/link-to-folder").c_str()), 0);
+        ASSERT_EQ(symlink("nothing-here", (inputs_ + "/link-dangling").c_str()), 0);
+        const int fd = open((inputs_ + "/sparse5g").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, kSparseBytes), 0) << std::strerror(errno);
+        close(fd);
+    }
+
+    // A fresh, empty folder for one call.
+    std::string FreshFolder() {
+        const std::string folder = dir_.File("run" + std::to_string(runs_++));
+        EXPECT_EQ(mkdir(folder.c_str(), 0755), 0);
+        return folder;
+    }
+
+    std::vector<std::string> Resolve(std::vector<std::string> options, const std::string& out) {
+        for (std::string& option : options) {
+            option = Replace(Replace(option, "{out}", out), "{in}", inputs_);
+        }
+        return options;
+    }
+
+    void Check(const Row& row) {
+        SCOPED_TRACE(row.name);
+        if (row.result != TESSERA_WRITTEN) {
+            for (const bool withOld : {false, true}) {
+                SCOPED_TRACE(withOld ? "with an old file at the output path" : "with no old file");
+                const std::string folder = FreshFolder();
+                const std::string out = folder + "/out.bmp";
+                if (withOld) {
+                    ASSERT_TRUE(WriteFile(out, kOldBytes));
+                    ASSERT_EQ(chmod(out.c_str(), kOldFileMode), 0);
+                }
+                EXPECT_EQ(CallExport(Resolve(row.options, out)), row.result);
+                if (withOld) {
+                    EXPECT_EQ(Entries(folder), std::vector<std::string>{"out.bmp"});
+                    Bytes now;
+                    EXPECT_TRUE(ReadFile(out, &now));
+                    EXPECT_EQ(now, kOldBytes);
+                    EXPECT_EQ(ModeOf(out), S_IFREG | kOldFileMode);
+                } else {
+                    EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+                }
+            }
+            return;
+        }
+        // A written file replaces a longer old one whole.
+        const std::string folder = FreshFolder();
+        const std::string out = folder + "/out.bmp";
+        ASSERT_TRUE(WriteFile(out, Bytes(2 * kMiB, 0xEE)));
+        ASSERT_EQ(CallExport(Resolve(row.options, out)), TESSERA_WRITTEN);
+        EXPECT_EQ(Entries(folder), std::vector<std::string>{"out.bmp"});
+        Bytes written;
+        ASSERT_TRUE(ReadFile(out, &written));
+        EXPECT_EQ(BmpFault(written), "");
+        if (row.sameAs.empty()) return;
+        const std::string reference = FreshFolder() + "/reference.bmp";
+        ASSERT_EQ(CallExport(Resolve(row.sameAs, reference)), TESSERA_WRITTEN);
+        Bytes expected;
+        ASSERT_TRUE(ReadFile(reference, &expected));
+        EXPECT_TRUE(written == expected) << "the file differs from that of the equivalent call";
+    }
+
+    TempDir dir_;
+    const std::string inputs_ = dir_.File("in");
+    int runs_ = 0;
+};
+
+TEST_F(BadInput, TextOfHugeLengthAndPercentAtTheEnd) {
+    const std::string digits = Digits(kMostDigits);
+    for (const Row& row : std::vector<Row>{
+             {"1 MiB of text", {"/T" + std::string(kMiB, 'a'), "/O{out}"}, 2},
+             {"10 MiB of text", {"/T" + std::string(10 * kMiB, 'a'), "/O{out}"}, 2},
+             {"1 MiB of escapes",
+              {"/L0", "/T" + Replace(std::string(kMiB / 3, '#'), "#", "%41"), "/O{out}"},
+              2},
+             {"7089 digits at level L", {"/L0", "/T" + digits, "/O{out}"}, 0},
+             {"7089 digits at level M", {"/T" + digits, "/O{out}"}, 2},
+             {"7090 digits at level L", {"/L0", "/T" + digits + "1", "/O{out}"}, 2},
+             // "%3" at the very end decodes to the digit '0': 7089 digits that just fit.
+             {"7088 digits and %3",
+              {"/L0", "/T" + digits.substr(1) + "%3", "/O{out}"},
+              0,
+              {"/L0", "/T" + digits.substr(1) + "0", "/O{out}"}},
+             {"7088 digits and a lone %", {"/L0", "/T" + digits.substr(1) + "%", "/O{out}"}, 2},
+             {"% last", {"/Ttessera%", "/O{out}"}, 0, {"/Ttessera%00", "/O{out}"}},
+             {"% second last", {"/Ttesser%a", "/O{out}"}, 0, {"/Ttesser%A0", "/O{out}"}},
+             {"% third last", {"/Ttesse%ra", "/O{out}"}, 0, {"/Ttesse%0A", "/O{out}"}},
+             {"% fourth last", {"/Ttess%era", "/O{out}"}, 0, {"/Ttess%E0a", "/O{out}"}},
+             {"% and one digit", {"/Ttessera%4", "/O{out}"}, 0, {"/Ttessera%40", "/O{out}"}},
+             {"% and two digits", {"/Ttessera%4a", "/O{out}"}, 0, {"/TtesseraJ", "/O{out}"}},
+             {"% alone", {"/T%", "/O{out}"}, 0, {"/T%00", "/O{out}"}},
+             {"%%", {"/T%%", "/O{out}"}, 0, {"/T%00", "/O{out}"}},
+             {"%%%", {"/T%%%", "/O{out}"}, 0, {"/T%00", "/O{out}"}},
+             {"%% before a digit", {"/Tx%%4", "/O{out}"}, 0, {"/Tx%04", "/O{out}"}},
+             {"%%41", {"/T%%41", "/O{out}"}, 0, {"/T%041", "/O{out}"}},
+             {"non-hex digit", {"/T%G1", "/O{out}"}, 0, {"/T%01", "/O{out}"}},
+             {"empty text", {"/T", "/O{out}"}, 2},
+             {"empty text then text", {"/T", "/Tabc", "/O{out}"}, 0, {"/Tabc", "/O{out}"}},
+             {"%00 only", {"/T%00", "/O{out}"}, 0},
+         }) {
+        Check(row);
+    }
+}
+
+TEST_F(BadInput, EveryByteValueInText) {
+    std::string raw, escaped;
+    for (unsigned byte = 0x01; byte <= 0xFF; ++byte) {
+        escaped += "%" + Hex2(byte);
+        if (byte == '%') {
+            raw += "%25";
+            continue;
+        }
+        raw += static_cast<char>(byte);
+        Check({"byte 0x" + Hex2(byte),
+               {"/TA" + std::string(1, static_cast<char>(byte)) + "Z", "/O{out}"},
+               0,
+               {"/TA%" + Hex2(byte) + "Z", "/O{out}"}});
+    }
+    Check({"all bytes at once", {"/T" + raw, "/O{out}"}, 0, {"/T" + escaped, "/O{out}"}});
+}
+
+TEST_F(BadInput, InputFiles) {
+    const std::string digits = Digits(kMostDigits);
+    for (const Row& row : std::vector<Row>{
+             {"missing file", {"/I{in}/missing", "/O{out}"}, 1},
+             {"missing file then text",
+              {"/I{in}/missing", "/Tabc", "/O{out}"},
+              0,
+              {"/Tabc", "/O{out}"}},
+             {"empty file", {"/I{in}/empty", "/O{out}"}, 1},
+             {"empty file then text",
+              {"/I{in}/empty", "/Tabc", "/O{out}"},
+              0,
+              {"/Tabc", "/O{out}"}},
+             {"directory", {"/I{in}/folder", "/O{out}"}, 1},
+             {"link to a directory", {"/I{in}/link-to-folder", "/O{out}"}, 1},
+             {"dangling link", {"/I{in}/link-dangling", "/O{out}"}, 1},
+             {"FIFO without a writer", {"/I{in}/fifo", "/O{out}"}, 1},
+             {"FIFO then text", {"/I{in}/fifo", "/Tabc", "/O{out}"}, 0, {"/Tabc", "/O{out}"}},
+             {"/dev/null", {"/I/dev/null", "/O{out}"}, 1},
+             {"/dev/zero", {"/I/dev/zero", "/O{out}"}, 1},
+             {"7089 digits at level L",
+              {"/I{in}/digits7089", "/L0", "/O{out}"},
+              0,
+              {"/T" + digits, "/L0", "/O{out}"}},
+             {"7089 digits at level M", {"/I{in}/digits7089", "/O{out}"}, 2},
+             {"7090 digits at level L", {"/I{in}/digits7090", "/L0", "/O{out}"}, 2},
+             {"sparse file of 5 GiB", {"/I{in}/sparse5g", "/O{out}"}, 2},
+             // Its first 7090 bytes are data, so the text after it is not taken.
+             {"sparse file then text", {"/I{in}/sparse5g", "/Tabc", "/O{out}"}, 2},
+             {"path of 1 MiB", {"/I" + std::string(kMiB, 'x'), "/O{out}"}, 1},
+             {"empty path", {"/I", "/O{out}"}, 1},
+         }) {
+        Check(row);
+    }
+}
+
+TEST_F(BadInput, FifoWithAWriterReadsAsEmptyWithoutBlocking) {
+    const std::string fifo = inputs_ + "/fifo";
+    const int writer = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "abc", 3), 3);
+    Check({"FIFO holding data", {"/I{in}/fifo", "/O{out}"}, 1});
+    close(writer);
+}
+
+TEST_F(BadInput, LongOptionsHighBitLettersAndNullSlots) {
+    std::vector<Row> rows = {
+        {"1 MiB level",
+         {"/Tabc", "/L" + std::string(kMiB, '9'), "/O{out}"},
+         0,
+         {"/Tabc", "/O{out}"}},
+        {"scale behind 1 MiB of zeros",
+         {"/Tabc", "/S+" + std::string(kMiB, '0') + "5", "/O{out}"},
+         0,
+         {"/Tabc", "/S5", "/O{out}"}},
+        {"version behind 1 MiB of white space",
+         {"/Tabc", "/V" + std::string(kMiB, ' ') + "2", "/O{out}"},
+         0,
+         {"/Tabc", "/V2", "/O{out}"}},
+        {"negative mask with 1 MiB of zeros",
+         {"/Tabc", "/M-" + std::string(kMiB, '0') + "3", "/O{out}"},
+         0,
+         {"/Tabc", "/O{out}"}},
+        {"1 MiB after /EN",
+         {"/Tabc", "/V1", "/EN" + std::string(kMiB, 'x'), "/O{out}"},
+         0,
+         {"/Tabc", "/V1", "/EN", "/O{out}"}},
+        {"output path of 1 MiB", {"/Tabc", "/O" + std::string(kMiB, 'x')}, 3},
+        {"1 MiB without a slash",
+         {std::string(kMiB, 'T'), "/Tabc", "/O{out}"},
+         0,
+         {"/Tabc", "/O{out}"}},
+        {"four null slots", {kNullSlot, kNullSlot, kNullSlot, kNullSlot}, 1},
+        {"null slots around the options",
+         {kNullSlot, "/Tabc", kNullSlot, "/O{out}"},
+         0,
+         {"/Tabc", "/O{out}"}},
+        {"text and three null slots", {"/Tabc", kNullSlot, kNullSlot, kNullSlot}, 1},
+        {"output and three null slots", {kNullSlot, kNullSlot, kNullSlot, "/O{out}"}, 1},
+        {"no slash", {"Tabc", "/O{out}"}, 1},
+        {"backslash", {"\\Tabc", "/O{out}"}, 1},
+        {"leading space", {" /Tabc", "/O{out}"}, 1},
+        {"a slash alone", {"/", "/Tabc", "/O{out}"}, 0, {"/Tabc", "/O{out}"}},
+        {"an empty output path", {"/Tabc", "/O"}, 1},
+    };
+    for (unsigned letter = 0x80; letter <= 0xFF; ++letter) {
+        const std::string slash = "/" + std::string(1, static_cast<char>(letter));
+        const std::string name = "letter 0x" + Hex2(letter);
+        rows.push_back(
+            {name + " with a value", {slash + "N3", "/Tabc", "/O{out}"}, 0, {"/Tabc", "/O{out}"}});
+        rows.push_back({name + " with a path", {"/Tabc", slash + "{out}"}, 1});
+        rows.push_back({name + " with text", {slash + "abc", "/O{out}"}, 1});
+    }
+    for (const Row& row : rows) Check(row);
+}
+
+// Output paths relative to a folder that holds an old file, an empty folder, a FIFO and links.
+TEST(BadOutput, PathsThatCannotOrMayBeWritten) {
+    struct Case {
+        const char* name;
+        const char* path;  // relative to the folder; null: an empty "/O"
+        int result;
+        std::vector<std::string> after;  // the folder's entries: '/' folder, '|' FIFO, '@' link
+        const char* oldFile;             // "old": untouched; "bmp": replaced by the symbol
+    };
+    const std::vector<std::string> base = {"fifo|",   "folder/", "link-dangling@", "link-old@",
+                                           "loop-a@", "loop-b@", "old.bmp"};
+    const std::vector<std::string> withNew = {"fifo|",   "folder/", "link-dangling@", "link-old@",
+                                              "loop-a@", "loop-b@", "new.bmp",        "old.bmp"};
+    for (const Case& c : std::vector<Case>{
+             {"a missing folder", "missing/out.bmp", 3, base, "old"},
+             {"an existing folder", "folder", 3, base, "old"},
+             {"a folder with a slash", "folder/", 3, base, "old"},
+             {"a file used as a folder", "old.bmp/out.bmp", 3, base, "old"},
+             {"a FIFO", "fifo", 3, base, "old"},
+             {"a loop of links", "loop-a", 3, base, "old"},
+             {"an empty path", nullptr, 1, base, "old"},
+             {"the old file", "old.bmp", 0, base, "bmp"},
+             {"a link to the old file", "link-old", 0, base, "bmp"},
+             {"a dangling link", "link-dangling", 0, withNew, "old"},
+         }) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string& f = dir.path();
+        ASSERT_TRUE(WriteFile(f + "/old.bmp", kOldBytes));
+        ASSERT_EQ(mkdir((f + "/folder").c_str(), 0755), 0);
+        ASSERT_EQ(mkfifo((f + "/fifo").c_str(), 0644), 0);
+        ASSERT_EQ(symlink("old.bmp", (f + "/link-old").c_str()), 0);
+        ASSERT_EQ(symlink("new.bmp", (f + "/link-dangling").c_str()), 0);
+        ASSERT_EQ(symlink("loop-b", (f + "/loop-a").c_str()), 0);
+        ASSERT_EQ(symlink("loop-a", (f + "/loop-b").c_str()), 0);
+
+        const std::string out = c.path == nullptr ? "" : f + "/" + c.path;
+        EXPECT_EQ(CallExport({"/Tabc", "/O" + out}), c.result);
+
+        std::vector<std::string> after;
+        for (const std::string& name : Entries(f)) {
+            const mode_t mode = ModeOf(f + "/" + name);
+            after.push_back(name + (S_ISDIR(mode)    ? "/"
+                                    : S_ISFIFO(mode) ? "|"
+                                    : S_ISLNK(mode)  ? "@"
+                                                     : ""));
+        }
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(Entries(f + "/folder"), std::vector<std::string>{});
+        Bytes old;
+        ASSERT_TRUE(ReadFile(f + "/old.bmp", &old));
+        if (std::string(c.oldFile) == "old") {
+            EXPECT_EQ(old, kOldBytes);
+        } else {
+            EXPECT_EQ(BmpFault(old), "");
+        }
+        if (c.after == withNew) {
+            Bytes created;
+            ASSERT_TRUE(ReadFile(f + "/new.bmp", &created));
+            EXPECT_EQ(BmpFault(created), "");
+        }
+    }
+}
+
+// A path of exactly `length` characters in `folder`, its last name made of 'p's.
+std::string PathOfLength(const std::string& folder, std::size_t length) {
+    return folder + "/" + std::string(length - folder.size() - 1, 'p');
+}
+
+TEST(BadOutput, PathsOf258And259Characters) {
+    TempDir dir;
+    ASSERT_LT(dir.path().size(), 200u)
+        << "the temporary folder's path leaves no room for the names";
+    const std::string path258 = PathOfLength(dir.path(), 258);
+    const std::string path259 = PathOfLength(dir.path(), 259);
+    const std::string path300 = PathOfLength(dir.path(), 300);
+
+    // A longer path is refused whole; were it cut, it would name the 258-character file.
+    for (const std::string& path : {path259, path300}) {
+        SCOPED_TRACE(std::to_string(path.size()) + " characters");
+        EXPECT_EQ(CallExport({"/Tabc", "/O" + path}), TESSERA_CANNOT_WRITE);
+        EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{});
+    }
+    EXPECT_EQ(CallExport({"/Tabc", "/O" + path258}), TESSERA_WRITTEN);
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{path258.substr(dir.path().size() + 1)});
+    Bytes written;
+    ASSERT_TRUE(ReadFile(path258, &written));
+    EXPECT_EQ(BmpFault(written), "");
+
+    // The 258-character file survives a refused longer path.
+    EXPECT_EQ(CallExport({"/Tdef", "/O" + path259}), TESSERA_CANNOT_WRITE);
+    Bytes after;
+    ASSERT_TRUE(ReadFile(path258, &after));
+    EXPECT_EQ(after, written);
+}
+
+TEST(BadOutput, ReadOnlyFolder) {
+    TempDir dir;
+    const std::string folder = dir.File("read-only");
+    const std::string out = folder + "/out.bmp";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(WriteFile(out, kOldBytes));
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+
+    // Root writes anywhere, so the call is made by an unprivileged user in a child process.
+    const std::string report = InChild([&]() -> std::string {
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+            return std::string(kSkipPrefix) + "cannot become an unprivileged user";
+        }
+        if (access(folder.c_str(), W_OK) == 0) {
+            return std::string(kSkipPrefix) + "this user may still write into a 0555 folder";
+        }
+        return "result " + std::to_string(CallExport({"/Tabc", "/O" + out}));
+    });
+    chmod(folder.c_str(), 0755);
+    if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
+    EXPECT_EQ(report, "result 3");
+    EXPECT_EQ(Entries(folder), std::vector<std::string>{"out.bmp"});
+    Bytes now;
+    ASSERT_TRUE(ReadFile(out, &now));
+    EXPECT_EQ(now, kOldBytes);
+}
+
+// Mounts a tmpfs of `size` bytes at `folder` in a private mount namespace of the calling
+// process. Returns "" or why it cannot be done here.
+std::string MountTinyDisk(const std::string& folder, const char* size) {
+    const int flags = geteuid() == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS;
+    if (unshare(flags) != 0)
+        return std::string("no private mount namespace: ") + std::strerror(errno);
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 && geteuid() == 0) {
+        return std::string("cannot make the mounts private: ") + std::strerror(errno);
+    }
+    const std::string options = std::string("size=") + size;
+    if (mount("tessera-full", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+        return std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+    }
+    return "";
+}
+
+// Fills the file system of `path` up to its last byte.
+bool FillUp(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) return false;
+    const std::string block(4096, 'f');
+    for (std::size_t chunk = block.size(); chunk > 0;) {
+        if (write(fd, block.data(), chunk) < 0) {
+            if (errno != ENOSPC) break;
+            chunk /= 2;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+TEST(BadOutput, FullDisk) {
+    struct Case {
+        const char* name;
+        const char* diskSize;
+        bool fillFirst;
+        std::vector<std::string> options;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a full disk", "256k", true, {"/Tabc", "/S1"}},
+             {"a disk with less room than the file", "512k", false, {"/Tabc", "/V40", "/S20"}},
+         }) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string disk = dir.File("disk");
+        ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+        const std::string report = InChild([&]() -> std::string {
+            const std::string why = MountTinyDisk(disk, c.diskSize);
+            if (!why.empty()) return kSkipPrefix + why;
+            const std::string out = disk + "/out.bmp";
+            if (!WriteFile(out, kOldBytes)) return "cannot write the old file";
+            if (c.fillFirst && !FillUp(disk + "/filler")) return "cannot fill the disk";
+            std::vector<std::string> options = c.options;
+            options.push_back("/O" + out);
+            std::string text = "result " + std::to_string(CallExport(options)) + "; entries";
+            for (const std::string& name : Entries(disk)) text += " " + name;
+            Bytes now;
+            text += ReadFile(out, &now) && now == kOldBytes ? "; old file intact"
+                                                            : "; old file changed";
+            return text;
+        });
+        if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
+        EXPECT_EQ(report, std::string("result 3; entries ") + (c.fillFirst ? "filler " : "") +
+                              "out.bmp; old file intact");
+    }
+}
+
+}  // namespace
+}  // namespace qr::test
