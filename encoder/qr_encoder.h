@@ -27,10 +27,10 @@ constexpr int kMaxVersion = 40;
 constexpr int kLevelCount = 4;
 constexpr int kMaskCount = 8;
 constexpr int kMaxSymbolSize = 4 * kMaxVersion + 17;  // 177 modules per side
-constexpr int kMaxDataCodewords = 2956;                // version 40, level L
-constexpr int kMaxDataBits = kMaxDataCodewords * 8;    // 23,648
-constexpr int kMaxTotalCodewords = 3706;               // version 40
-constexpr int kMaxBlockCodewords = 153;                // e.g. version 27, level L, group 2
+constexpr int kMaxDataCodewords = 2956;               // version 40, level L
+constexpr int kMaxDataBits = kMaxDataCodewords * 8;   // 23,648
+constexpr int kMaxTotalCodewords = 3706;              // version 40
+constexpr int kMaxBlockCodewords = 153;               // e.g. version 27, level L, group 2
 // The most input bytes any symbol holds: 7089 digits at version 40-L. Longer input never fits.
 constexpr int kMaxInputBytes = 7089;
 // The longest input whose bit stream can fit 23,648 bits in some version group: 7090 digits with
@@ -54,7 +54,9 @@ constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
 using ModuleMatrix = unsigned char[kMaxSymbolSize][kMaxSymbolSize];
 
 // The version group whose count-indicator widths apply to `version` (1..40).
-constexpr int VersionGroupOf(int version) { return version >= 27 ? 2 : version >= 10 ? 1 : 0; }
+constexpr int VersionGroupOf(int version) {
+    return version >= 27 ? 2 : version >= 10 ? 1 : 0;
+}
 
 class CQrEncoder {
 public:

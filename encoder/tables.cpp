@@ -6,6 +6,7 @@ namespace qr {
 
 // {versionNumber, totalCodewords, dataCodewordCount L/M/Q/H, alignmentCount,
 //  alignmentPositions, group1Blocks L/M/Q/H, group2Blocks L/M/Q/H}
+// clang-format off
 const VersionInfo VERSION_TABLE[kMaxVersion + 1] = {
     {},  // row 0 is never read
     {1, 26, {19, 16, 13, 9}, 0, {0, 0, 0, 0, 0, 0},
@@ -224,5 +225,6 @@ const unsigned char* const RS_GENERATOR_EXPONENTS[kMaxGeneratorDegree + 1] = {
 
 const unsigned char FINDER_PATTERN_ROWS[7] = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
 const unsigned char ALIGNMENT_PATTERN_ROWS[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
+// clang-format on
 
 }  // namespace qr

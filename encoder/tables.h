@@ -19,9 +19,9 @@ struct RsBlockSpec {
 struct VersionInfo {
     int versionNumber;  // equal to the row index; never read
     int totalCodewords;
-    int dataCodewordCount[kLevelCount];  // by EcLevel
-    int alignmentCount;                  // alignment centre coordinates other than 6
-    int alignmentPositions[6];           // ascending; unused slots 0
+    int dataCodewordCount[kLevelCount];     // by EcLevel
+    int alignmentCount;                     // alignment centre coordinates other than 6
+    int alignmentPositions[6];              // ascending; unused slots 0
     RsBlockSpec group1Blocks[kLevelCount];  // the shorter blocks
     RsBlockSpec group2Blocks[kLevelCount];  // one codeword longer; all 0 where absent
 };

@@ -57,19 +57,24 @@ void JobOptions::ParseOption(const char* text) {
     if (text == nullptr || text[0] != '/') return;
     const char* value = text + 2;
     switch (text[1]) {
-        case 'E': case 'e':
+        case 'E':
+        case 'e':
             if (value[0] == 'N' || value[0] == 'n') allowLargerVersion = 0;
             break;
-        case 'I': case 'i':
+        case 'I':
+        case 'i':
             if (inputLength == 0) LoadInputFile(value);
             break;
-        case 'L': case 'l':
+        case 'L':
+        case 'l':
             level = InRangeOr(ParseNumber(value), 0, kMaxLevel, 1);
             break;
-        case 'M': case 'm':
+        case 'M':
+        case 'm':
             maskNumber = InRangeOr(ParseNumber(value), 0, kMaxMask, -1);
             break;
-        case 'O': case 'o': {
+        case 'O':
+        case 'o': {
             // A longer path is refused, not cut: a cut path could name an unrelated file.
             const std::size_t length = std::strlen(value);
             outputPathTooLong = length > static_cast<std::size_t>(kMaxOutputPath);
@@ -80,13 +85,16 @@ void JobOptions::ParseOption(const char* text) {
             }
             break;
         }
-        case 'S': case 's':
+        case 'S':
+        case 's':
             scale = InRangeOr(ParseNumber(value), kMinScale, kMaxScale, 4);
             break;
-        case 'T': case 't':
+        case 'T':
+        case 't':
             if (inputLength == 0) DecodeTextOption(value);
             break;
-        case 'V': case 'v':
+        case 'V':
+        case 'v':
             requestedVersion = InRangeOr(ParseNumber(value), kMinVersion, kMaxVersion, 0);
             break;
         default:  // an unknown letter, a high-bit character, or "/" alone
@@ -121,9 +129,9 @@ void JobOptions::LoadInputFile(const char* path) {
     if (!platform::OpenInputFile(path, &file)) return;
     std::uint64_t size = 0;
     if (platform::InputFileSize(file, &size) && size > 0) {
-        const std::int64_t kept =
-            size > static_cast<std::uint64_t>(kInputKeptBytes) ? kInputKeptBytes
-                                                              : static_cast<std::int64_t>(size);
+        const std::int64_t kept = size > static_cast<std::uint64_t>(kInputKeptBytes)
+                                      ? kInputKeptBytes
+                                      : static_cast<std::int64_t>(size);
         if (TakeInputBlock(kept)) {
             const std::int64_t read = platform::ReadInputFile(file, inputData, kept);
             if (read < 0) {

@@ -10,13 +10,13 @@ namespace qr {
 constexpr int kMaxOutputPath = 258;
 
 struct JobOptions {
-    int level = 1;  // EcLevel: 0 = L, 1 = M, 2 = Q, 3 = H
+    int level = 1;             // EcLevel: 0 = L, 1 = M, 2 = Q, 3 = H
     int requestedVersion = 0;  // 1..40, or 0 for the smallest that holds the data
     int allowLargerVersion = 1;
     int maskNumber = -1;  // 0..7, or -1 for the lowest penalty
     int scale = 4;        // pixels per module, 1..20
     char outputPath[kMaxOutputPath + 2] = {};
-    bool outputPathTooLong = false;  // the last "/O" named more than kMaxOutputPath characters
+    bool outputPathTooLong = false;      // the last "/O" named more than kMaxOutputPath characters
     unsigned char* inputData = nullptr;  // zero-filled block with a spare zero byte after the data
     int inputLength = 0;
 

@@ -18,7 +18,8 @@ using test::Bytes;
 
 std::string BitString(const CQrEncoder& encoder, int count) {
     std::string bits;
-    for (int p = 0; p < count; ++p) bits += (encoder.dataCodewords[p / 8] >> (7 - p % 8)) & 1 ? '1' : '0';
+    for (int p = 0; p < count; ++p)
+        bits += (encoder.dataCodewords[p / 8] >> (7 - p % 8)) & 1 ? '1' : '0';
     return bits;
 }
 
@@ -29,9 +30,14 @@ std::unique_ptr<CQrEncoder> Stream(const Bytes& input, int group) {
 }
 
 TEST(BitStream, WorkedSegmentsGiveExactBits) {
-    struct Case { Bytes input; const char* bits; const char* firstBytes; };
+    struct Case {
+        Bytes input;
+        const char* bits;
+        const char* firstBytes;
+    };
     for (const Case& c : std::vector<Case>{
-             {test::ToBytes("01234567"), "0001 0000001000 0000001100 0101011001 1000011", "10200c566180"},
+             {test::ToBytes("01234567"), "0001 0000001000 0000001100 0101011001 1000011",
+              "10200c566180"},
              {test::ToBytes("AC-42"), "0010 000000101 00111001110 11100111001 000010", ""},
              {test::ToBytes("123ABC"), "0010 000000110 00000101111 00010010001 00111111011", ""},
              {test::ToBytes("a"), "0100 00000001 01100001", "401610"},
@@ -53,14 +59,21 @@ TEST(BitStream, CountsWriteTheLowBitsOfTheirField) {
     const Bytes kanji = test::FromHex("81408140814081408140");
     auto five = Stream(kanji, 0);
     EXPECT_EQ(five->dataBitCount, 77);
-    EXPECT_EQ(BitString(*five, 77), "1000" "00000101" + std::string(65, '0'));
+    EXPECT_EQ(BitString(*five, 77),
+              "1000"
+              "00000101" +
+                  std::string(65, '0'));
 
     auto digits = Stream(Bytes(1030, '9'), 0);
-    EXPECT_EQ(BitString(*digits, 14), "0001" "0000000110");  // 1030 mod 1024
+    EXPECT_EQ(BitString(*digits, 14),
+              "0001"
+              "0000000110");  // 1030 mod 1024
 
     auto bytes = Stream(Bytes(300, 'x'), 0);
     EXPECT_EQ(bytes->dataBitCount, 2412);
-    EXPECT_EQ(BitString(*bytes, 12), "0100" "00101100");  // 300 mod 256
+    EXPECT_EQ(BitString(*bytes, 12),
+              "0100"
+              "00101100");  // 300 mod 256
 }
 
 TEST(BitStream, TheBufferHoldsExactly23648Bits) {
@@ -142,7 +155,8 @@ private:
     int Read(int bits) {
         int value = 0;
         for (int i = 0; i < bits; ++i, ++position_) {
-            value = value << 1 | ((encoder_.dataCodewords[position_ / 8] >> (7 - position_ % 8)) & 1);
+            value =
+                value << 1 | ((encoder_.dataCodewords[position_ / 8] >> (7 - position_ % 8)) & 1);
         }
         return value;
     }
@@ -171,7 +185,8 @@ TEST(BitStream, RandomStreamsReadBackToTheirBytes) {
                 if (kind == 1) input.push_back(static_cast<unsigned char>(kAlnum[random() % 45]));
                 if (kind == 2) input.push_back(static_cast<unsigned char>(random()));
                 if (kind == 3) {
-                    input.push_back(static_cast<unsigned char>(random() % 2 ? 0x81 + random() % 31 : 0xE0 + random() % 11));
+                    input.push_back(static_cast<unsigned char>(
+                        random() % 2 ? 0x81 + random() % 31 : 0xE0 + random() % 11));
                     input.push_back(static_cast<unsigned char>(0x40 + random() % 0xBD));
                 }
             }

@@ -22,10 +22,13 @@ TEST(EncoderConformance, EveryVectorRowMatches) {
         const Bytes input = FromHex(row[data]);
         auto segmenter = std::make_unique<CQrEncoder>();
         for (int group = 0; group < kVersionGroupCount; ++group) {
-            const int fits = segmenter->EncodeSegments(input.data(), static_cast<int>(input.size()), group);
+            const int fits =
+                segmenter->EncodeSegments(input.data(), static_cast<int>(input.size()), group);
             const std::string g = std::to_string(group);
-            EXPECT_EQ(SegmentsText(*segmenter), row[table.Column("segments_g" + g)]) << "group " << g;
-            EXPECT_EQ(std::to_string(segmenter->dataBitCount), row[table.Column("bits_g" + g)]) << "group " << g;
+            EXPECT_EQ(SegmentsText(*segmenter), row[table.Column("segments_g" + g)])
+                << "group " << g;
+            EXPECT_EQ(std::to_string(segmenter->dataBitCount), row[table.Column("bits_g" + g)])
+                << "group " << g;
             EXPECT_EQ(fits, segmenter->dataBitCount != -1 ? 1 : 0);
         }
         int encoded = 0;

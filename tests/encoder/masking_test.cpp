@@ -23,7 +23,8 @@ std::unique_ptr<CQrEncoder> Drawn(const std::vector<std::string>& rows) {
     std::memset(encoder->modules, 0, sizeof encoder->modules);
     encoder->symbolSize = static_cast<int>(rows.size());
     for (int y = 0; y < encoder->symbolSize; ++y) {
-        for (int x = 0; x < encoder->symbolSize; ++x) encoder->modules[x][y] = rows[y][x] == '#' ? MODULE_DARK : 0;
+        for (int x = 0; x < encoder->symbolSize; ++x)
+            encoder->modules[x][y] = rows[y][x] == '#' ? MODULE_DARK : 0;
     }
     return encoder;
 }
@@ -48,23 +49,26 @@ int BalancePoints(const std::vector<std::string>& rows) {
 }
 
 TEST(Masking, RulesOneAndThreeCountEachRowAsWritten) {
-    struct Case { const char* row; int points; };
+    struct Case {
+        const char* row;
+        int points;
+    };
     // Row 0 of a checkerboard replaced; the rows below keep alternating, so columns add nothing
     // unless the row makes a 2x2 block (it cannot: row 1 alternates).
     for (const Case& c : std::vector<Case>{
              {"#.#.#.#.#.#.#.#.#.#.#", 0},
-             {"####.#.#.#.#.#.#.#.#.", 0},            // a run of 4
-             {"#####.#.#.#.#.#.#.#.#", 3},            // a run of 5
-             {"######.#.#.#.#.#.#.#.", 4},            // 6
-             {"#####################", 19},           // the whole line: S - 2
-             {"#.###.#.#.#.#.#.#.#.#", 40},           // the edge before counts as light
-             {"#.###.##.#.#.#.#.#.#.", 0},            // pattern followed by a dark cell
-             {"#.###.#.....#.#.#.#.#", 40 + 3},       // edge before; light run of 5 after
-             {"....#.###.#.#.#.#.#.#", 40},           // four light before, dark after
-             {"#.#.#.###.#....#.#.#.", 40},           // one light before, four light after
-             {"#.#.#.###.#..#.#.#.#.", 0},            // third cell after is dark
-             {".#.###.#.#..#.###.#..", 80},           // cells beyond both ends are light
-             {"#.#.#.###.#.#.#.#.#.#", 0},            // light neighbours but no quiet side
+             {"####.#.#.#.#.#.#.#.#.", 0},       // a run of 4
+             {"#####.#.#.#.#.#.#.#.#", 3},       // a run of 5
+             {"######.#.#.#.#.#.#.#.", 4},       // 6
+             {"#####################", 19},      // the whole line: S - 2
+             {"#.###.#.#.#.#.#.#.#.#", 40},      // the edge before counts as light
+             {"#.###.##.#.#.#.#.#.#.", 0},       // pattern followed by a dark cell
+             {"#.###.#.....#.#.#.#.#", 40 + 3},  // edge before; light run of 5 after
+             {"....#.###.#.#.#.#.#.#", 40},      // four light before, dark after
+             {"#.#.#.###.#....#.#.#.", 40},      // one light before, four light after
+             {"#.#.#.###.#..#.#.#.#.", 0},       // third cell after is dark
+             {".#.###.#.#..#.###.#..", 80},      // cells beyond both ends are light
+             {"#.#.#.###.#.#.#.#.#.#", 0},       // light neighbours but no quiet side
          }) {
         SCOPED_TRACE(c.row);
         std::vector<std::string> rows = Checkerboard();
@@ -77,7 +81,8 @@ TEST(Masking, RulesOneAndThreeCountEachRowAsWritten) {
             blocks += rows[0][x + 1] == d && rows[1][x] == d && rows[1][x + 1] == d;
         }
         const int score = Drawn(rows)->ScoreMask();
-        EXPECT_EQ(score - BalancePoints(rows) - 3 * blocks - (base - BalancePoints(Checkerboard())), c.points);
+        EXPECT_EQ(score - BalancePoints(rows) - 3 * blocks - (base - BalancePoints(Checkerboard())),
+                  c.points);
     }
 }
 
@@ -88,9 +93,14 @@ TEST(Masking, FinderLikePatternInAColumnAtTheTopEdge) {
         for (int y = 0; y < 21; ++y) r[y][0] = column[y];
         return r;
     };
-    // Column 0 against column 1 (which alternates) makes no 2x2 block; only rule 3 and balance move.
-    const std::string pattern = "#.###.#." "#.#.#.#.#.#.#";
-    const std::string blocked = "#.###.##" ".#.#.#.#.#.#.";
+    // Column 0 against column 1 (which alternates) makes no 2x2 block; only rule 3 and balance
+    // move.
+    const std::string pattern =
+        "#.###.#."
+        "#.#.#.#.#.#.#";
+    const std::string blocked =
+        "#.###.##"
+        ".#.#.#.#.#.#.";
     const auto a = withColumn(pattern);
     const auto b = withColumn(blocked);
     const int base = Drawn(rows)->ScoreMask() - BalancePoints(rows);
@@ -122,7 +132,9 @@ int ReferenceLayoutScore(const std::vector<std::string>& rows) {
     int score = 0;
     for (int pass = 0; pass < 2; ++pass) {
         for (int a = 0; a < s; ++a) {
-            auto dark = [&](int i) { return i >= 0 && i < s && (pass ? rows[i][a] : rows[a][i]) == '#'; };
+            auto dark = [&](int i) {
+                return i >= 0 && i < s && (pass ? rows[i][a] : rows[a][i]) == '#';
+            };
             int run = 1;
             for (int i = 1; i <= s; ++i) {
                 if (i < s && dark(i) == dark(i - 1)) {
@@ -133,10 +145,11 @@ int ReferenceLayoutScore(const std::vector<std::string>& rows) {
                 }
             }
             for (int j = 0; j + 7 <= s; ++j) {
-                const bool core = dark(j) && !dark(j + 1) && dark(j + 2) && dark(j + 3) && dark(j + 4) &&
-                                  !dark(j + 5) && dark(j + 6);
+                const bool core = dark(j) && !dark(j + 1) && dark(j + 2) && dark(j + 3) &&
+                                  dark(j + 4) && !dark(j + 5) && dark(j + 6);
                 if (!core || dark(j - 1) || dark(j + 7)) continue;
-                if ((!dark(j - 2) && !dark(j - 3) && !dark(j - 4)) || (!dark(j + 8) && !dark(j + 9) && !dark(j + 10))) {
+                if ((!dark(j - 2) && !dark(j - 3) && !dark(j - 4)) ||
+                    (!dark(j + 8) && !dark(j + 9) && !dark(j + 10))) {
                     score += 40;
                 }
             }
@@ -152,9 +165,19 @@ int ReferenceLayoutScore(const std::vector<std::string>& rows) {
 }
 
 TEST(Masking, BalanceIsTakenFromTheLightShareTruncated) {
-    struct Case { int light; int points; };
+    struct Case {
+        int light;
+        int points;
+    };
     std::mt19937 random(5);
-    for (const Case& c : std::vector<Case>{{221, 0}, {220, 0}, {200, 10}, {199, 10}, {177, 20}, {176, 20}, {441, 100}, {0, 100}}) {
+    for (const Case& c : std::vector<Case>{{221, 0},
+                                           {220, 0},
+                                           {200, 10},
+                                           {199, 10},
+                                           {177, 20},
+                                           {176, 20},
+                                           {441, 100},
+                                           {0, 100}}) {
         SCOPED_TRACE(c.light);
         std::vector<int> order(441);
         for (int i = 0; i < 441; ++i) order[i] = i;
@@ -219,8 +242,10 @@ TEST(Masking, FormatInformationOfEveryLevelAndMaskInBothCopies) {
             encoder->PlaceFormatInformation(mask);
             int written = 0;
             for (int i = 0; i < 15; ++i) {
-                const unsigned char expected = (word >> i) & 1 ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
-                EXPECT_EQ(encoder->modules[firstCopy[i][0]][firstCopy[i][1]], expected) << "bit " << i;
+                const unsigned char expected =
+                    (word >> i) & 1 ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
+                EXPECT_EQ(encoder->modules[firstCopy[i][0]][firstCopy[i][1]], expected)
+                    << "bit " << i;
                 const int x2 = i <= 7 ? s - 1 - i : 8;
                 const int y2 = i <= 7 ? 8 : s - 15 + i;
                 EXPECT_EQ(encoder->modules[x2][y2], expected) << "bit " << i << " second copy";
@@ -253,17 +278,34 @@ TEST(Masking, MasksFollowTheirConditionsAndReplaceEachOther) {
                 }
                 bool c = false;
                 switch (mask) {
-                    case 0: c = (x + y) % 2 == 0; break;
-                    case 1: c = y % 2 == 0; break;
-                    case 2: c = x % 3 == 0; break;
-                    case 3: c = (x + y) % 3 == 0; break;
-                    case 4: c = (y / 2 + x / 3) % 2 == 0; break;
-                    case 5: c = (x * y) % 2 + (x * y) % 3 == 0; break;
-                    case 6: c = ((x * y) % 2 + (x * y) % 3) % 2 == 0; break;
-                    default: c = ((x + y) % 2 + (x * y) % 3) % 2 == 0; break;
+                    case 0:
+                        c = (x + y) % 2 == 0;
+                        break;
+                    case 1:
+                        c = y % 2 == 0;
+                        break;
+                    case 2:
+                        c = x % 3 == 0;
+                        break;
+                    case 3:
+                        c = (x + y) % 3 == 0;
+                        break;
+                    case 4:
+                        c = (y / 2 + x / 3) % 2 == 0;
+                        break;
+                    case 5:
+                        c = (x * y) % 2 + (x * y) % 3 == 0;
+                        break;
+                    case 6:
+                        c = ((x * y) % 2 + (x * y) % 3) % 2 == 0;
+                        break;
+                    default:
+                        c = ((x + y) % 2 + (x * y) % 3) % 2 == 0;
+                        break;
                 }
                 const bool bit = x == 3 && y == 5;
-                EXPECT_EQ(cell, (bit ? MODULE_DATA_BIT : 0) | ((bit != c) ? MODULE_DARK : 0)) << x << "," << y;
+                EXPECT_EQ(cell, (bit ? MODULE_DATA_BIT : 0) | ((bit != c) ? MODULE_DARK : 0))
+                    << x << "," << y;
             }
         }
     }
@@ -310,7 +352,8 @@ TEST(Masking, AutomaticChoiceTakesTheFirstLowestScore) {
         probe->PlaceFormatInformation(other);
         auto flat = std::make_unique<CQrEncoder>(*probe);
         for (int x = 0; x < flat->symbolSize; ++x) {
-            for (int y = 0; y < flat->symbolSize; ++y) flat->modules[x][y] = (flat->modules[x][y] & MODULE_ANY_DARK) ? 1 : 0;
+            for (int y = 0; y < flat->symbolSize; ++y)
+                flat->modules[x][y] = (flat->modules[x][y] & MODULE_ANY_DARK) ? 1 : 0;
         }
         EXPECT_EQ(test::MatrixText(*requested), test::MatrixText(*flat));
     }

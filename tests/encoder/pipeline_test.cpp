@@ -24,11 +24,15 @@ TEST(Pipeline, DigitsAtLevelMGiveTheWorkedCodewords) {
     EXPECT_EQ(test::ToHex(encoder->dataCodewords, 16), "10200c566180ec11ec11ec11ec11ec11");
     EXPECT_EQ(encoder->totalCodewordCount, 26);
     EXPECT_EQ(test::ToHex(encoder->finalCodewords, 26),
-              "10200c566180ec11ec11ec11ec11ec11" "a524d4c1ed36c7872c55");
+              "10200c566180ec11ec11ec11ec11ec11"
+              "a524d4c1ed36c7872c55");
 }
 
 TEST(Pipeline, RequestedVersionsAndTheirGroups) {
-    struct Case { std::string text; int level, requested, allowLarger, result, version, bits; };
+    struct Case {
+        std::string text;
+        int level, requested, allowLarger, result, version, bits;
+    };
     const std::string hello = "HELLO WORLD";
     for (const Case& c : std::vector<Case>{
              {hello, LEVEL_M, 0, 1, 1, 1, 74},
@@ -41,7 +45,8 @@ TEST(Pipeline, RequestedVersionsAndTheirGroups) {
          }) {
         SCOPED_TRACE(c.text.substr(0, 12) + " requested " + std::to_string(c.requested));
         int ok = -1;
-        auto encoder = test::EncodeBytes(test::ToBytes(c.text), c.level, c.requested, c.allowLarger, -1, &ok);
+        auto encoder =
+            test::EncodeBytes(test::ToBytes(c.text), c.level, c.requested, c.allowLarger, -1, &ok);
         ASSERT_EQ(ok, c.result);
         if (ok) {
             EXPECT_EQ(encoder->version, c.version);
@@ -49,7 +54,8 @@ TEST(Pipeline, RequestedVersionsAndTheirGroups) {
             // The stream before the terminator, as the chosen group writes it.
             auto stream = std::make_unique<CQrEncoder>();
             const Bytes input = test::ToBytes(c.text);
-            stream->EncodeSegments(input.data(), static_cast<int>(input.size()), VersionGroupOf(c.version));
+            stream->EncodeSegments(input.data(), static_cast<int>(input.size()),
+                                   VersionGroupOf(c.version));
             EXPECT_EQ(stream->dataBitCount, c.bits);
         }
     }
@@ -57,7 +63,11 @@ TEST(Pipeline, RequestedVersionsAndTheirGroups) {
 
 TEST(Pipeline, TerminatorAndPadCodewordsNearTheCapacity) {
     // Version 1-L holds 19 data codewords (152 bits); n digits take 14 + 10 n / 3 (+4 or +7) bits.
-    struct Case { int digits; int shortBy; std::string pads; };
+    struct Case {
+        int digits;
+        int shortBy;
+        std::string pads;
+    };
     for (const Case& c : std::vector<Case>{
              {41, 1, ""},     // 151 bits: a 1-bit terminator, no pad
              {40, 4, ""},     // 148 bits: the full terminator fills the capacity
@@ -82,7 +92,8 @@ TEST(Pipeline, TerminatorAndPadCodewordsNearTheCapacity) {
         for (int p = stream->dataBitCount; p < firstPad * 8; ++p) {
             EXPECT_EQ((encoder->dataCodewords[p / 8] >> (7 - p % 8)) & 1, 0) << p;
         }
-        EXPECT_EQ(test::ToHex(encoder->dataCodewords, firstPad), test::ToHex(stream->dataCodewords, firstPad));
+        EXPECT_EQ(test::ToHex(encoder->dataCodewords, firstPad),
+                  test::ToHex(stream->dataCodewords, firstPad));
     }
 }
 
@@ -125,7 +136,8 @@ TEST(Pipeline, LongerBlocksPutTheirExtraCodewordInALastColumn) {
         std::memset(rs->rsWork, 0, sizeof rs->rsWork);
         std::memcpy(rs->rsWork, d + starts[b], lengths[b]);
         rs->ComputeEcCodewords(rs->rsWork, lengths[b], 18);
-        for (int j = 0; j < 18; ++j) EXPECT_EQ(f[62 + b + 4 * j], rs->rsWork[j]) << "block " << b << " codeword " << j;
+        for (int j = 0; j < 18; ++j)
+            EXPECT_EQ(f[62 + b + 4 * j], rs->rsWork[j]) << "block " << b << " codeword " << j;
     }
     EXPECT_EQ(encoder->totalCodewordCount, 134);
 }
@@ -143,9 +155,15 @@ TEST(Pipeline, ZeroLengthMeansAZeroTerminatedString) {
 }
 
 TEST(Pipeline, TheLargestInputsOfEachMode) {
-    struct Case { Bytes input; int level; int result; int version; };
+    struct Case {
+        Bytes input;
+        int level;
+        int result;
+        int version;
+    };
     Bytes alternating;
-    for (int i = 0; i < 4296; ++i) alternating.push_back(static_cast<unsigned char>(i % 2 ? 'Q' : '3'));
+    for (int i = 0; i < 4296; ++i)
+        alternating.push_back(static_cast<unsigned char>(i % 2 ? 'Q' : '3'));
     Bytes kanji;
     for (int i = 0; i < 1817; ++i) kanji.insert(kanji.end(), {0x93, 0x5F});
     for (const Case& c : std::vector<Case>{

@@ -59,7 +59,11 @@ TEST(ReedSolomon, WorkedBlockOfVersionOneLevelM) {
 }
 
 TEST(ReedSolomon, EdgeBlocks) {
-    struct Case { const char* name; Bytes data; int n; };
+    struct Case {
+        const char* name;
+        Bytes data;
+        int n;
+    };
     Bytes full(123);
     for (int i = 0; i < 123; ++i) full[i] = static_cast<unsigned char>(i * 37 + 11);
     for (const Case& c : std::vector<Case>{

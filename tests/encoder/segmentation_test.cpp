@@ -24,11 +24,20 @@ Segmented Segment(const Bytes& input, int group) {
     return {test::SegmentsText(*encoder), encoder->dataBitCount};
 }
 
-Bytes Text(const std::string& s) { return test::ToBytes(s); }
+Bytes Text(const std::string& s) {
+    return test::ToBytes(s);
+}
 
 TEST(Segmentation, MergesRunsByBitCostInEachGroup) {
-    struct Case { Bytes input; int group; const char* segments; int bits; };
-    const Bytes kanjiBetweenDigits = test::FromHex("313181408140" "31");
+    struct Case {
+        Bytes input;
+        int group;
+        const char* segments;
+        int bits;
+    };
+    const Bytes kanjiBetweenDigits = test::FromHex(
+        "313181408140"
+        "31");
     for (const Case& c : std::vector<Case>{
              {Text("123ABC"), 0, "1:6", 46},
              {Text("abc123456789"), 0, "2:3,0:9", 80},
@@ -47,7 +56,8 @@ TEST(Segmentation, MergesRunsByBitCostInEachGroup) {
              {Text("7"), 0, "0:1", 18},
              {Text("Z"), 2, "1:1", 23},
          }) {
-        SCOPED_TRACE(test::ToHex(c.input.data(), c.input.size()) + " group " + std::to_string(c.group));
+        SCOPED_TRACE(test::ToHex(c.input.data(), c.input.size()) + " group " +
+                     std::to_string(c.group));
         const Segmented s = Segment(c.input, c.group);
         EXPECT_EQ(s.segments, c.segments);
         EXPECT_EQ(s.bits, c.bits);
@@ -55,7 +65,10 @@ TEST(Segmentation, MergesRunsByBitCostInEachGroup) {
 }
 
 TEST(Segmentation, KanjiPairsAreTakenGreedilyWithTheirBounds) {
-    struct Case { const char* hex; const char* segments; };
+    struct Case {
+        const char* hex;
+        const char* segments;
+    };
     for (const Case& c : std::vector<Case>{
              {"8140", "3:2"},
              {"9ffc", "3:2"},
@@ -69,10 +82,10 @@ TEST(Segmentation, KanjiPairsAreTakenGreedilyWithTheirBounds) {
              {"eb7f", "3:2"},
              {"81ff", "3:2"},
              {"e040", "3:2"},
-             {"616281", "2:3"},      // a trailing lead byte is a byte
-             {"8141", "3:2"},        // "A" after a lead byte is the second half
+             {"616281", "2:3"},  // a trailing lead byte is a byte
+             {"8141", "3:2"},    // "A" after a lead byte is the second half
              {"81408140", "3:4"},
-             {"813f40", "2:3"},      // after a refused pair the next byte stands alone
+             {"813f40", "2:3"},  // after a refused pair the next byte stands alone
          }) {
         SCOPED_TRACE(c.hex);
         EXPECT_EQ(Segment(test::FromHex(c.hex), 0).segments, c.segments);
@@ -81,12 +94,22 @@ TEST(Segmentation, KanjiPairsAreTakenGreedilyWithTheirBounds) {
 
 TEST(Segmentation, CostsEveryModeAsItIsWritten) {
     auto encoder = std::make_unique<CQrEncoder>();
-    struct Case { int mode, length, group, bits; };
+    struct Case {
+        int mode, length, group, bits;
+    };
     for (const Case& c : std::vector<Case>{
-             {MODE_NUMERIC, 3, 0, 24}, {MODE_NUMERIC, 4, 0, 28}, {MODE_NUMERIC, 5, 1, 33},
-             {MODE_NUMERIC, 8, 2, 45}, {MODE_ALPHANUMERIC, 1, 0, 19}, {MODE_ALPHANUMERIC, 6, 1, 48},
-             {MODE_ALPHANUMERIC, 9, 2, 67}, {MODE_BYTE, 3, 0, 36}, {MODE_BYTE, 3, 1, 44},
-             {MODE_BYTE, 2953, 2, 23644}, {MODE_KANJI, 4, 0, 38}, {MODE_KANJI, 10, 2, 81},
+             {MODE_NUMERIC, 3, 0, 24},
+             {MODE_NUMERIC, 4, 0, 28},
+             {MODE_NUMERIC, 5, 1, 33},
+             {MODE_NUMERIC, 8, 2, 45},
+             {MODE_ALPHANUMERIC, 1, 0, 19},
+             {MODE_ALPHANUMERIC, 6, 1, 48},
+             {MODE_ALPHANUMERIC, 9, 2, 67},
+             {MODE_BYTE, 3, 0, 36},
+             {MODE_BYTE, 3, 1, 44},
+             {MODE_BYTE, 2953, 2, 23644},
+             {MODE_KANJI, 4, 0, 38},
+             {MODE_KANJI, 10, 2, 81},
              {7, 4, 0, 38},  // an unknown mode is costed as Kanji
          }) {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + " length " + std::to_string(c.length));
@@ -95,7 +118,8 @@ TEST(Segmentation, CostsEveryModeAsItIsWritten) {
 }
 
 bool IsAlphanumeric(unsigned char b) {
-    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || std::string(" $%*+-./:").find(static_cast<char>(b)) != std::string::npos;
+    return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
+           std::string(" $%*+-./:").find(static_cast<char>(b)) != std::string::npos;
 }
 
 Bytes RandomMixedInput(std::mt19937& random) {
@@ -107,14 +131,23 @@ Bytes RandomMixedInput(std::mt19937& random) {
         const int kind = static_cast<int>(random() % 5);
         for (int i = 0; i < length; ++i) {
             switch (kind) {
-                case 0: input.push_back(static_cast<unsigned char>('0' + random() % 10)); break;
-                case 1: input.push_back(static_cast<unsigned char>(kAlnum[random() % kAlnum.size()])); break;
-                case 2: input.push_back(static_cast<unsigned char>('a' + random() % 26)); break;
+                case 0:
+                    input.push_back(static_cast<unsigned char>('0' + random() % 10));
+                    break;
+                case 1:
+                    input.push_back(static_cast<unsigned char>(kAlnum[random() % kAlnum.size()]));
+                    break;
+                case 2:
+                    input.push_back(static_cast<unsigned char>('a' + random() % 26));
+                    break;
                 case 3:
-                    input.push_back(static_cast<unsigned char>(random() % 2 ? 0x81 + random() % 31 : 0xE0 + random() % 12));
+                    input.push_back(static_cast<unsigned char>(
+                        random() % 2 ? 0x81 + random() % 31 : 0xE0 + random() % 12));
                     input.push_back(static_cast<unsigned char>(0x40 + random() % 0xC0));
                     break;
-                default: input.push_back(static_cast<unsigned char>(random())); break;
+                default:
+                    input.push_back(static_cast<unsigned char>(random()));
+                    break;
             }
         }
     }
@@ -127,8 +160,8 @@ TEST(Segmentation, RandomInputsKeepTheSegmentInvariants) {
     for (int trial = 0; trial < 1500; ++trial) {
         const Bytes input = RandomMixedInput(random);
         const int group = trial % kVersionGroupCount;
-        SCOPED_TRACE("seed " + std::to_string(seed) + " trial " + std::to_string(trial) + " input " +
-                     test::ToHex(input.data(), input.size()));
+        SCOPED_TRACE("seed " + std::to_string(seed) + " trial " + std::to_string(trial) +
+                     " input " + test::ToHex(input.data(), input.size()));
         auto encoder = std::make_unique<CQrEncoder>();
         ASSERT_EQ(encoder->EncodeSegments(input.data(), static_cast<int>(input.size()), group), 1);
         int offset = 0;
@@ -152,8 +185,9 @@ TEST(Segmentation, RandomInputsKeepTheSegmentInvariants) {
                 for (int i = offset; i < offset + length; i += 2) {
                     const unsigned char b0 = input[i];
                     const unsigned char b1 = input[i + 1];
-                    EXPECT_TRUE(((b0 >= 0x81 && b0 <= 0x9F) || (b0 >= 0xE0 && b0 <= 0xEB)) && b1 >= 0x40 &&
-                                !(b0 == 0x9F && b1 > 0xFC) && !(b0 == 0xEB && b1 > 0xBF));
+                    EXPECT_TRUE(((b0 >= 0x81 && b0 <= 0x9F) || (b0 >= 0xE0 && b0 <= 0xEB)) &&
+                                b1 >= 0x40 && !(b0 == 0x9F && b1 > 0xFC) &&
+                                !(b0 == 0xEB && b1 > 0xBF));
                 }
             }
             bits += encoder->EstimateSegmentBits(mode, length, group);
@@ -166,7 +200,8 @@ TEST(Segmentation, RandomInputsKeepTheSegmentInvariants) {
 
 TEST(Segmentation, AlternatingDigitsAndCapitalsJoinIntoOneSegment) {
     Bytes input;
-    for (int i = 0; i < 4296; ++i) input.push_back(static_cast<unsigned char>(i % 2 ? 'A' + i % 26 : '0' + i % 10));
+    for (int i = 0; i < 4296; ++i)
+        input.push_back(static_cast<unsigned char>(i % 2 ? 'A' + i % 26 : '0' + i % 10));
     const Segmented s = Segment(input, 2);
     EXPECT_EQ(s.segments, "1:4296");
     EXPECT_EQ(s.bits, 4 + 13 + 11 * 2148);
@@ -176,7 +211,8 @@ TEST(Segmentation, EveryRunOfTheLongestInputHasAnEntry) {
     // 7090 bytes alternating between a digit and a lower-case letter: 7090 runs, all merged into
     // byte mode by the second pass.
     Bytes input;
-    for (int i = 0; i < kMaxStreamInputBytes; ++i) input.push_back(static_cast<unsigned char>(i % 2 ? 'x' : '5'));
+    for (int i = 0; i < kMaxStreamInputBytes; ++i)
+        input.push_back(static_cast<unsigned char>(i % 2 ? 'x' : '5'));
     const Segmented s = Segment(input, 0);
     EXPECT_EQ(s.segments, "2:7090");
     EXPECT_EQ(s.bits, -1);

@@ -49,7 +49,8 @@ TEST(SymbolMatrix, FreeCellsHoldEveryCodewordAndTheRemainderBits) {
                 if (x >= s || y >= s) {
                     EXPECT_EQ(cell, 0);
                 } else if (cell & MODULE_FUNCTION) {
-                    EXPECT_TRUE(cell == MODULE_LIGHT_FUNCTION || cell == MODULE_DARK_FUNCTION) << x << "," << y;
+                    EXPECT_TRUE(cell == MODULE_LIGHT_FUNCTION || cell == MODULE_DARK_FUNCTION)
+                        << x << "," << y;
                 } else {
                     EXPECT_EQ(cell, 0);
                     ++free;
@@ -59,7 +60,8 @@ TEST(SymbolMatrix, FreeCellsHoldEveryCodewordAndTheRemainderBits) {
         EXPECT_EQ(free, 8 * VERSION_TABLE[v].totalCodewords + RemainderBits(v));
 
         // Laid codewords leave only 0x00 and 0x02 in free cells, and touch no function cell.
-        for (int c = 0; c < encoder->totalCodewordCount; ++c) encoder->finalCodewords[c] = static_cast<unsigned char>(c * 29 + 7);
+        for (int c = 0; c < encoder->totalCodewordCount; ++c)
+            encoder->finalCodewords[c] = static_cast<unsigned char>(c * 29 + 7);
         auto before = std::make_unique<CQrEncoder>(*encoder);
         encoder->PlaceCodewords();
         for (int x = 0; x < s; ++x) {
@@ -91,10 +93,12 @@ std::set<Cell> AlignmentCentres(const CQrEncoder& e) {
         for (int y = 2; y < s - 2; ++y) {
             bool match = dark(x, y);
             for (int d = -2; d <= 2 && match; ++d) {
-                match = dark(x + d, y - 2) && dark(x + d, y + 2) && dark(x - 2, y + d) && dark(x + 2, y + d);
+                match = dark(x + d, y - 2) && dark(x + d, y + 2) && dark(x - 2, y + d) &&
+                        dark(x + 2, y + d);
             }
             for (int d = -1; d <= 1 && match; ++d) {
-                match = light(x + d, y - 1) && light(x + d, y + 1) && light(x - 1, y + d) && light(x + 1, y + d);
+                match = light(x + d, y - 1) && light(x + d, y + 1) && light(x - 1, y + d) &&
+                        light(x + 1, y + d);
             }
             if (match) centres.insert({x, y});
         }
@@ -110,11 +114,13 @@ TEST(SymbolMatrix, AlignmentPatternsSitOnEveryCoordinatePairOutsideTheFinders) {
         const VersionInfo& row = VERSION_TABLE[v];
         std::vector<int> coordinates;
         if (row.alignmentCount > 0) coordinates.push_back(6);
-        for (int i = 0; i < row.alignmentCount; ++i) coordinates.push_back(row.alignmentPositions[i]);
+        for (int i = 0; i < row.alignmentCount; ++i)
+            coordinates.push_back(row.alignmentPositions[i]);
         std::set<Cell> expected;
         for (int x : coordinates) {
             for (int y : coordinates) {
-                const bool inFinder = (x == 6 && y == 6) || (x == 6 && y == s - 7) || (x == s - 7 && y == 6);
+                const bool inFinder =
+                    (x == 6 && y == 6) || (x == 6 && y == s - 7) || (x == s - 7 && y == 6);
                 if (!inFinder) expected.insert({x, y});
             }
         }
@@ -156,7 +162,8 @@ TEST(SymbolMatrix, VersionInformationBlocksAreTransposed) {
                     EXPECT_EQ(bottomLeft & MODULE_FUNCTION, 0);
                     EXPECT_EQ(topRight & MODULE_FUNCTION, 0);
                 } else {
-                    const unsigned char expected = (word >> (3 * i + j)) & 1 ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
+                    const unsigned char expected =
+                        (word >> (3 * i + j)) & 1 ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
                     EXPECT_EQ(bottomLeft, expected);
                     EXPECT_EQ(topRight, expected);
                 }
@@ -199,7 +206,8 @@ TEST(SymbolMatrix, CodewordsFollowTheZigZagWalk) {
     auto two = Patterns(2);
     std::memset(two->finalCodewords, 0xFF, sizeof two->finalCodewords);
     two->PlaceCodewords();
-    for (const Cell& c : std::vector<Cell>{{0, 13}, {1, 14}, {0, 14}, {1, 15}, {0, 15}, {1, 16}, {0, 16}}) {
+    for (const Cell& c :
+         std::vector<Cell>{{0, 13}, {1, 14}, {0, 14}, {1, 15}, {0, 15}, {1, 16}, {0, 16}}) {
         EXPECT_EQ(two->modules[c.first][c.second], 0) << c.first << "," << c.second;
     }
     // No bit lands in column 6 of any version, and the walk ends exactly on the last free cells.

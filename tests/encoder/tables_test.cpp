@@ -1,11 +1,11 @@
 // The constant tables against their invariants over every version and level, the telling rows,
 // and GF(256) and the generator polynomials recomputed independently.
+#include "encoder/tables.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <vector>
-
-#include "encoder/tables.h"
 
 namespace qr {
 namespace {
@@ -32,9 +32,10 @@ TEST(Tables, EveryVersionAndLevelKeepsTheCapacityInvariants) {
             SCOPED_TRACE("level " + std::to_string(l));
             const RsBlockSpec& g1 = row.group1Blocks[l];
             const RsBlockSpec& g2 = row.group2Blocks[l];
-            EXPECT_EQ(row.totalCodewords, g1.blockCount * g1.blockCodewords + g2.blockCount * g2.blockCodewords);
-            EXPECT_EQ(row.dataCodewordCount[l],
-                      g1.blockCount * g1.blockDataCodewords + g2.blockCount * g2.blockDataCodewords);
+            EXPECT_EQ(row.totalCodewords,
+                      g1.blockCount * g1.blockCodewords + g2.blockCount * g2.blockCodewords);
+            EXPECT_EQ(row.dataCodewordCount[l], g1.blockCount * g1.blockDataCodewords +
+                                                    g2.blockCount * g2.blockDataCodewords);
             EXPECT_GE(g1.blockCount, 1);
             if (g2.blockCount > 0) {
                 EXPECT_EQ(g2.blockCodewords, g1.blockCodewords + 1);
@@ -69,7 +70,8 @@ TEST(Tables, AlignmentCoordinatesFollowTheEvenSpacingRule) {
             // Centres from the far edge back towards 6, in equal even steps.
             const int count = v / 7 + 2;
             const int step = v == 32 ? 26 : (v * 4 + count * 2 + 1) / (2 * count - 2) * 2;
-            for (int i = 0, p = 4 * v + 10; i < count - 1; ++i, p -= step) expected.insert(expected.begin(), p);
+            for (int i = 0, p = 4 * v + 10; i < count - 1; ++i, p -= step)
+                expected.insert(expected.begin(), p);
         }
         ASSERT_EQ(row.alignmentCount, static_cast<int>(expected.size()));
         for (int i = 0; i < kMaxAlignmentPositions; ++i) {
@@ -79,22 +81,77 @@ TEST(Tables, AlignmentCoordinatesFollowTheEvenSpacingRule) {
 }
 
 TEST(Tables, TellingRows) {
-    struct Blocks { int c1, n1, k1, c2, n2, k2; };
-    struct Row { int v, total; int data[4]; std::vector<int> align; Blocks blocks[4]; };
+    struct Blocks {
+        int c1, n1, k1, c2, n2, k2;
+    };
+    struct Row {
+        int v, total;
+        int data[4];
+        std::vector<int> align;
+        Blocks blocks[4];
+    };
     const std::vector<Row> rows = {
-        {1, 26, {19, 16, 13, 9}, {}, {{1, 26, 19, 0, 0, 0}, {1, 26, 16, 0, 0, 0}, {1, 26, 13, 0, 0, 0}, {1, 26, 9, 0, 0, 0}}},
-        {5, 134, {108, 86, 62, 46}, {30}, {{1, 134, 108, 0, 0, 0}, {2, 67, 43, 0, 0, 0}, {2, 33, 15, 2, 34, 16}, {2, 33, 11, 2, 34, 12}}},
-        {7, 196, {156, 124, 88, 66}, {22, 38}, {{2, 98, 78, 0, 0, 0}, {4, 49, 31, 0, 0, 0}, {2, 32, 14, 4, 33, 15}, {4, 39, 13, 1, 40, 14}}},
-        {14, 581, {461, 365, 261, 197}, {26, 46, 66}, {{3, 145, 115, 1, 146, 116}, {4, 64, 40, 5, 65, 41}, {11, 36, 16, 5, 37, 17}, {11, 36, 12, 5, 37, 13}}},
-        {21, 1156, {932, 714, 512, 406}, {28, 50, 72, 94}, {{4, 144, 116, 4, 145, 117}, {17, 68, 42, 0, 0, 0}, {17, 50, 22, 6, 51, 23}, {19, 46, 16, 6, 47, 17}}},
-        {32, 2465, {1955, 1541, 1115, 845}, {34, 60, 86, 112, 138}, {{17, 145, 115, 0, 0, 0}, {10, 74, 46, 23, 75, 47}, {10, 54, 24, 35, 55, 25}, {19, 45, 15, 35, 46, 16}}},
-        {40, 3706, {2956, 2334, 1666, 1276}, {30, 58, 86, 114, 142, 170}, {{19, 148, 118, 6, 149, 119}, {18, 75, 47, 31, 76, 48}, {34, 54, 24, 34, 55, 25}, {20, 45, 15, 61, 46, 16}}},
+        {1,
+         26,
+         {19, 16, 13, 9},
+         {},
+         {{1, 26, 19, 0, 0, 0}, {1, 26, 16, 0, 0, 0}, {1, 26, 13, 0, 0, 0}, {1, 26, 9, 0, 0, 0}}},
+        {5,
+         134,
+         {108, 86, 62, 46},
+         {30},
+         {{1, 134, 108, 0, 0, 0},
+          {2, 67, 43, 0, 0, 0},
+          {2, 33, 15, 2, 34, 16},
+          {2, 33, 11, 2, 34, 12}}},
+        {7,
+         196,
+         {156, 124, 88, 66},
+         {22, 38},
+         {{2, 98, 78, 0, 0, 0},
+          {4, 49, 31, 0, 0, 0},
+          {2, 32, 14, 4, 33, 15},
+          {4, 39, 13, 1, 40, 14}}},
+        {14,
+         581,
+         {461, 365, 261, 197},
+         {26, 46, 66},
+         {{3, 145, 115, 1, 146, 116},
+          {4, 64, 40, 5, 65, 41},
+          {11, 36, 16, 5, 37, 17},
+          {11, 36, 12, 5, 37, 13}}},
+        {21,
+         1156,
+         {932, 714, 512, 406},
+         {28, 50, 72, 94},
+         {{4, 144, 116, 4, 145, 117},
+          {17, 68, 42, 0, 0, 0},
+          {17, 50, 22, 6, 51, 23},
+          {19, 46, 16, 6, 47, 17}}},
+        {32,
+         2465,
+         {1955, 1541, 1115, 845},
+         {34, 60, 86, 112, 138},
+         {{17, 145, 115, 0, 0, 0},
+          {10, 74, 46, 23, 75, 47},
+          {10, 54, 24, 35, 55, 25},
+          {19, 45, 15, 35, 46, 16}}},
+        {40,
+         3706,
+         {2956, 2334, 1666, 1276},
+         {30, 58, 86, 114, 142, 170},
+         {{19, 148, 118, 6, 149, 119},
+          {18, 75, 47, 31, 76, 48},
+          {34, 54, 24, 34, 55, 25},
+          {20, 45, 15, 61, 46, 16}}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("version " + std::to_string(r.v));
         const VersionInfo& row = VERSION_TABLE[r.v];
         EXPECT_EQ(row.totalCodewords, r.total);
-        EXPECT_EQ(std::vector<int>(row.alignmentPositions, row.alignmentPositions + row.alignmentCount), r.align);
+        EXPECT_EQ(
+            std::vector<int>(row.alignmentPositions, row.alignmentPositions + row.alignmentCount),
+            r.align);
         for (int l = 0; l < kLevelCount; ++l) {
             EXPECT_EQ(row.dataCodewordCount[l], r.data[l]);
             const Blocks& b = r.blocks[l];
@@ -172,7 +229,8 @@ TEST(Tables, GeneratorPolynomialsAreTheProductsOfTheirRoots) {
 TEST(Tables, CountIndicatorWidthsAndPatternBitmaps) {
     const int widths[4][3] = {{10, 12, 14}, {9, 11, 13}, {8, 16, 16}, {8, 10, 12}};
     for (int m = 0; m < 4; ++m) {
-        for (int g = 0; g < kVersionGroupCount; ++g) EXPECT_EQ(COUNT_INDICATOR_BITS[m][g], widths[m][g]);
+        for (int g = 0; g < kVersionGroupCount; ++g)
+            EXPECT_EQ(COUNT_INDICATOR_BITS[m][g], widths[m][g]);
     }
     const std::vector<int> finder = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
     const std::vector<int> alignment = {0x1F, 0x11, 0x15, 0x11, 0x1F};

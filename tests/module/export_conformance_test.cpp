@@ -10,7 +10,8 @@ namespace {
 
 std::string Substitute(std::string option, const std::string& out) {
     const std::string marker = "{out}";
-    for (std::size_t at; (at = option.find(marker)) != std::string::npos;) option.replace(at, marker.size(), out);
+    for (std::size_t at; (at = option.find(marker)) != std::string::npos;)
+        option.replace(at, marker.size(), out);
     return option;
 }
 
@@ -27,8 +28,8 @@ TEST(ExportConformance, EveryVectorRowMatches) {
             const Bytes raw = FromHex(row[first + i]);
             options[i] = Substitute(std::string(raw.begin(), raw.end()), out);
         }
-        const int result = tessera(options[0].c_str(), options[1].c_str(), options[2].c_str(),
-                                   options[3].c_str());
+        const int result =
+            tessera(options[0].c_str(), options[1].c_str(), options[2].c_str(), options[3].c_str());
         ASSERT_EQ(std::to_string(result), row[table.Column("result")]);
         Bytes file;
         if (result == 0) {

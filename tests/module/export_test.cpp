@@ -20,7 +20,10 @@ TEST(Export, ResultCodesInTheirOrder) {
     const std::string tooLong = "/O" + dir.File(std::string(300, 'n'));
     const std::string missing = "/O" + dir.File("no/such/folder.bmp");
     const std::string big(2900, 'x');  // fits level L only
-    struct Case { std::vector<std::string> options; int result; };
+    struct Case {
+        std::vector<std::string> options;
+        int result;
+    };
     for (const Case& c : std::vector<Case>{
              {{}, TESSERA_NOTHING_TO_DO},
              {{"/Tabc"}, TESSERA_NOTHING_TO_DO},
@@ -28,17 +31,19 @@ TEST(Export, ResultCodesInTheirOrder) {
              {{"/I" + dir.File("none.txt"), out}, TESSERA_NOTHING_TO_DO},
              {{"/T", out}, TESSERA_CANNOT_ENCODE},
              {{"/T" + big, out}, TESSERA_CANNOT_ENCODE},
-             {{"/T" + big, missing}, TESSERA_CANNOT_ENCODE},       // encoding is tested first
+             {{"/T" + big, missing}, TESSERA_CANNOT_ENCODE},  // encoding is tested first
              {{"/T" + big, tooLong}, TESSERA_CANNOT_ENCODE},
              {{"/T" + big, "/L0", out}, TESSERA_WRITTEN},
              {{"/T" + std::string(300, 'A'), "/V5", "/EN", out}, TESSERA_CANNOT_ENCODE},
              {{"/T" + std::string(300, 'A'), "/V5", out}, TESSERA_WRITTEN},
              {{"/Tabc", missing}, TESSERA_CANNOT_WRITE},
              {{"/Tabc", tooLong}, TESSERA_CANNOT_WRITE},
-             {{"/Tabc", tooLong, out}, TESSERA_WRITTEN},            // a later path wins
+             {{"/Tabc", tooLong, out}, TESSERA_WRITTEN},  // a later path wins
              {{"/Tabc", out}, TESSERA_WRITTEN},
          }) {
-        SCOPED_TRACE(c.options.empty() ? "(none)" : c.options[0].substr(0, 20) + " ... " + std::to_string(c.options.size()));
+        SCOPED_TRACE(c.options.empty()
+                         ? "(none)"
+                         : c.options[0].substr(0, 20) + " ... " + std::to_string(c.options.size()));
         std::string o[4];
         for (std::size_t i = 0; i < c.options.size(); ++i) o[i] = c.options[i];
         std::remove(dir.File("out.bmp").c_str());
@@ -60,7 +65,10 @@ TEST(Export, NullSlotsAreEmptyOptions) {
 TEST(Export, ScaleVersionAndMaskReachTheFile) {
     test::TempDir dir;
     const std::string path = dir.File("out.bmp");
-    struct Case { std::vector<std::string> options; std::size_t size; };
+    struct Case {
+        std::vector<std::string> options;
+        std::size_t size;
+    };
     for (const Case& c : std::vector<Case>{
              {{"/TA", "/S1"}, 178},
              {{"/TA", "/V2"}, 2702},
@@ -89,17 +97,20 @@ TEST(Export, AnInputFileIsReadWhole) {
     std::string escaped;
     for (unsigned char b : bytes) escaped += "%" + test::ToHex(&b, 1);
     ASSERT_EQ(tessera(("/I" + data).c_str(), ("/O" + fromFile).c_str(), "", ""), TESSERA_WRITTEN);
-    ASSERT_EQ(tessera(("/T" + escaped).c_str(), ("/O" + fromText).c_str(), "", ""), TESSERA_WRITTEN);
+    ASSERT_EQ(tessera(("/T" + escaped).c_str(), ("/O" + fromText).c_str(), "", ""),
+              TESSERA_WRITTEN);
     Bytes a, b;
     ASSERT_TRUE(test::ReadFile(fromFile, &a));
     ASSERT_TRUE(test::ReadFile(fromText, &b));
     EXPECT_EQ(a, b);
     // Too long for any symbol: result 2 and no file.
     ASSERT_TRUE(test::WriteFile(data, Bytes(7090, '1')));
-    EXPECT_EQ(tessera(("/I" + data).c_str(), ("/O" + dir.File("none.bmp")).c_str(), "", ""), TESSERA_CANNOT_ENCODE);
+    EXPECT_EQ(tessera(("/I" + data).c_str(), ("/O" + dir.File("none.bmp")).c_str(), "", ""),
+              TESSERA_CANNOT_ENCODE);
     EXPECT_FALSE(test::FileExists(dir.File("none.bmp")));
     ASSERT_TRUE(test::WriteFile(data, Bytes(7089, '1')));
-    EXPECT_EQ(tessera(("/I" + data).c_str(), ("/O" + dir.File("max.bmp")).c_str(), "/L0", ""), TESSERA_WRITTEN);
+    EXPECT_EQ(tessera(("/I" + data).c_str(), ("/O" + dir.File("max.bmp")).c_str(), "/L0", ""),
+              TESSERA_WRITTEN);
 }
 
 }  // namespace

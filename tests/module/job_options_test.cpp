@@ -1,12 +1,13 @@
 // Option parsing: numbers read as strtol reads them, every letter, the first-data rule, and the
 // %XX decoding of text.
+#include "module/job_options.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 #include <vector>
 
-#include "module/job_options.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -15,13 +16,30 @@ namespace {
 using test::Bytes;
 
 TEST(JobOptions, NumbersAreReadLikeStrtolWithin32Bits) {
-    struct Case { const char* text; long long value; };
+    struct Case {
+        const char* text;
+        long long value;
+    };
     for (const Case& c : std::vector<Case>{
-             {"12", 12}, {" 12", 12}, {"\t\n\v\f\r+12", 12}, {"12px", 12}, {"-3", -3},
-             {"", 0}, {"px", 0}, {"+", 0}, {"- 3", 0}, {"+-3", 0}, {"007", 7},
-             {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"99999999999", INT_MAX},
-             {"4294967297", INT_MAX}, {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN},
-             {"-99999999999999999999999", INT_MIN}, {"18446744073709551620", INT_MAX},
+             {"12", 12},
+             {" 12", 12},
+             {"\t\n\v\f\r+12", 12},
+             {"12px", 12},
+             {"-3", -3},
+             {"", 0},
+             {"px", 0},
+             {"+", 0},
+             {"- 3", 0},
+             {"+-3", 0},
+             {"007", 7},
+             {"2147483647", INT_MAX},
+             {"2147483648", INT_MAX},
+             {"99999999999", INT_MAX},
+             {"4294967297", INT_MAX},
+             {"-2147483648", INT_MIN},
+             {"-2147483649", INT_MIN},
+             {"-99999999999999999999999", INT_MIN},
+             {"18446744073709551620", INT_MAX},
          }) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(ParseNumber(c.text), c.value);
@@ -39,7 +57,10 @@ Parsed Parse(const std::vector<const char*>& options) {
 }
 
 TEST(JobOptions, EveryLetterWithItsRangeAndDefault) {
-    struct Case { std::vector<const char*> options; Parsed expected; };
+    struct Case {
+        std::vector<const char*> options;
+        Parsed expected;
+    };
     for (const Case& c : std::vector<Case>{
              {{}, {1, 0, 1, -1, 4}},
              {{"/L"}, {0, 0, 1, -1, 4}},
@@ -70,7 +91,11 @@ TEST(JobOptions, EveryLetterWithItsRangeAndDefault) {
              {{"/E1"}, {1, 0, 1, -1, 4}},
              {{"/EN", "/EY"}, {1, 0, 0, -1, 4}},
              {{"L3", " /L3", "/", "/X3"}, {1, 0, 1, -1, 4}},
-             {{"/\xCC" "3", "/\xEC" "3"}, {1, 0, 1, -1, 4}},
+             {{"/\xCC"
+               "3",
+               "/\xEC"
+               "3"},
+              {1, 0, 1, -1, 4}},
              {{nullptr, "/L0", nullptr}, {0, 0, 1, -1, 4}},
          }) {
         std::string trace;
@@ -96,7 +121,10 @@ Bytes Input(const std::vector<std::string>& options, bool* present = nullptr) {
 }
 
 TEST(JobOptions, TextEscapesDecodeByTheirTwoDigits) {
-    struct Case { std::string value; const char* hex; };
+    struct Case {
+        std::string value;
+        const char* hex;
+    };
     for (const Case& c : std::vector<Case>{
              {"abc", "616263"},
              {"%41%62c", "416263"},
@@ -124,7 +152,11 @@ TEST(JobOptions, TheFirstDataWinsAndEmptyDataCanBeReplaced) {
     const std::string empty = dir.File("empty.txt");
     ASSERT_TRUE(test::WriteFile(file, test::ToBytes("from file")));
     ASSERT_TRUE(test::WriteFile(empty, {}));
-    struct Case { std::vector<std::string> options; bool present; std::string data; };
+    struct Case {
+        std::vector<std::string> options;
+        bool present;
+        std::string data;
+    };
     for (const Case& c : std::vector<Case>{
              {{"/Tabc", "/Tdef"}, true, "abc"},
              {{"/Tabc", "/I" + file}, true, "abc"},
@@ -157,8 +189,10 @@ TEST(JobOptions, InputBeyondTheLargestSymbolIsKeptOnlyAsFarAsItCanMatter) {
     const std::string file = dir.File("big.txt");
     ASSERT_TRUE(test::WriteFile(file, Bytes(100000, '9')));
     EXPECT_EQ(Input({"/I" + file}).size(), static_cast<std::size_t>(kMaxInputBytes + 1));
-    EXPECT_EQ(Input({"/T" + std::string(50000, '7')}).size(), static_cast<std::size_t>(kMaxInputBytes + 1));
-    EXPECT_EQ(Input({"/T" + std::string(kMaxInputBytes, '7')}).size(), static_cast<std::size_t>(kMaxInputBytes));
+    EXPECT_EQ(Input({"/T" + std::string(50000, '7')}).size(),
+              static_cast<std::size_t>(kMaxInputBytes + 1));
+    EXPECT_EQ(Input({"/T" + std::string(kMaxInputBytes, '7')}).size(),
+              static_cast<std::size_t>(kMaxInputBytes));
     ASSERT_TRUE(test::WriteFile(file, Bytes(kMaxInputBytes, '9')));
     EXPECT_EQ(Input({"/I" + file}).size(), static_cast<std::size_t>(kMaxInputBytes));
 }
@@ -166,7 +200,11 @@ TEST(JobOptions, InputBeyondTheLargestSymbolIsKeptOnlyAsFarAsItCanMatter) {
 TEST(JobOptions, OutputPathsUpTo258CharactersAndTheLastOneWins) {
     const std::string exact(258, 'p');
     const std::string longer(259, 'p');
-    struct Case { std::vector<std::string> options; std::string path; bool tooLong; };
+    struct Case {
+        std::vector<std::string> options;
+        std::string path;
+        bool tooLong;
+    };
     for (const Case& c : std::vector<Case>{
              {{"/Oa.bmp"}, "a.bmp", false},
              {{"/Oa.bmp", "/ob.bmp"}, "b.bmp", false},

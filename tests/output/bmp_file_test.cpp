@@ -1,7 +1,8 @@
 // The BMP file byte for byte: sizes, headers, the quiet zone, the pixel rule, and how the file
 // replaces what was there.
-#include <gtest/gtest.h>
+#include "output/bmp_file.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "module/tessera.h"
-#include "output/bmp_file.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -32,9 +32,14 @@ bool White(const Bytes& file, int x, int y) {
 }
 
 TEST(BmpFile, SizesOfTheWorkedSymbols) {
-    struct Case { int symbolSize, scale, side, rowSize, fileSize; };
+    struct Case {
+        int symbolSize, scale, side, rowSize, fileSize;
+    };
     for (const Case& c : std::vector<Case>{
-             {21, 1, 29, 4, 178}, {21, 4, 116, 16, 1918}, {25, 4, 132, 20, 2702}, {177, 20, 3700, 464, 1716862},
+             {21, 1, 29, 4, 178},
+             {21, 4, 116, 16, 1918},
+             {25, 4, 132, 20, 2702},
+             {177, 20, 3700, 464, 1716862},
          }) {
         SCOPED_TRACE(std::to_string(c.symbolSize) + " at " + std::to_string(c.scale));
         const BmpGeometry g = BmpGeometry::Of(c.symbolSize, c.scale);
@@ -54,17 +59,29 @@ TEST(BmpFile, HeadersAndColourTable) {
     const Bytes file(image.Bytes(), image.Bytes() + image.Size());
     ASSERT_EQ(file.size(), 1918u);
     EXPECT_EQ(test::ToHex(file.data(), 62),
-              "424d7e07000000000000" "3e000000"                 // 'BM', size 1918, offset 62
-              "28000000" "74000000" "74000000" "0100" "0100"    // 40, 116 x 116, 1 plane, 1 bit
-              "00000000" "40070000" "c40e0000" "c40e0000"       // no compression, 1856 bytes, 3780 ppm
-              "00000000" "00000000" "00000000" "ffffff00");     // colours: black, white
+              "424d7e07000000000000"
+              "3e000000"  // 'BM', size 1918, offset 62
+              "28000000"
+              "74000000"
+              "74000000"
+              "0100"
+              "0100"  // 40, 116 x 116, 1 plane, 1 bit
+              "00000000"
+              "40070000"
+              "c40e0000"
+              "c40e0000"  // no compression, 1856 bytes, 3780 ppm
+              "00000000"
+              "00000000"
+              "00000000"
+              "ffffff00");  // colours: black, white
 }
 
 TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
     for (int scale : {1, 2, 3, 4, 7, 20}) {
         SCOPED_TRACE("scale " + std::to_string(scale));
         int ok = 0;
-        auto encoder = test::EncodeBytes(test::ToBytes("tessera writes BMP"), LEVEL_Q, 0, 1, -1, &ok);
+        auto encoder =
+            test::EncodeBytes(test::ToBytes("tessera writes BMP"), LEVEL_Q, 0, 1, -1, &ok);
         ASSERT_EQ(ok, 1);
         BmpImage image;
         ASSERT_TRUE(image.Compose(encoder->symbolSize, encoder->modules, scale));
@@ -80,8 +97,10 @@ TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
                 ASSERT_EQ(White(file, x, y), !dark) << x << "," << y;
             }
             // Padding bits after the last pixel stay 0.
-            const std::size_t row = kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * rowSize;
-            for (int x = side; x < rowSize * 8; ++x) ASSERT_EQ((file[row + x / 8] >> (7 - x % 8)) & 1, 0);
+            const std::size_t row =
+                kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * rowSize;
+            for (int x = side; x < rowSize * 8; ++x)
+                ASSERT_EQ((file[row + x / 8] >> (7 - x % 8)) & 1, 0);
         }
         // The finder's top edge in image row 4s, then its separator.
         for (int x = 4 * scale; x < 11 * scale; ++x) EXPECT_FALSE(White(file, x, 4 * scale)) << x;
@@ -89,7 +108,8 @@ TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
     }
 }
 
-int Call(const std::string& a, const std::string& b = "", const std::string& c = "", const std::string& d = "") {
+int Call(const std::string& a, const std::string& b = "", const std::string& c = "",
+         const std::string& d = "") {
     return tessera(a.c_str(), b.c_str(), c.c_str(), d.c_str());
 }
 
@@ -112,7 +132,8 @@ TEST(BmpFile, ReplacesAFileWholeAndNeverLeavesAPartialOne) {
     EXPECT_FALSE(test::FileExists(dir.File("missing")));
     EXPECT_EQ(Call("/Tabc", "/O" + dir.path()), 3);
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename());
     EXPECT_EQ(names, std::vector<std::string>{"code.bmp"});
 }
 
