@@ -13,25 +13,17 @@ namespace {
 
 using test::Bytes;
 
-int Multiply(int a, int b) {
-    int product = 0;
-    for (; b != 0; b >>= 1) {
-        if (b & 1) product ^= a;
-        a <<= 1;
-        if (a & 0x100) a ^= 0x11D;
-    }
-    return product;
-}
+using test::SlowGfMultiply;
 
 // The remainder of data(x) * x^n divided by the generator with roots 2^0 .. 2^(n-1), by schoolbook
 // polynomial division.
 Bytes SlowRemainder(const Bytes& data, int n) {
     std::vector<int> g = {1};
-    for (int i = 0, root = 1; i < n; ++i, root = Multiply(root, 2)) {
+    for (int i = 0, root = 1; i < n; ++i, root = SlowGfMultiply(root, 2)) {
         std::vector<int> next(g.size() + 1, 0);
         for (std::size_t j = 0; j < g.size(); ++j) {
             next[j] ^= g[j];
-            next[j + 1] ^= Multiply(g[j], root);
+            next[j + 1] ^= SlowGfMultiply(g[j], root);
         }
         g = next;
     }
@@ -39,7 +31,7 @@ Bytes SlowRemainder(const Bytes& data, int n) {
     r.resize(data.size() + n, 0);
     for (std::size_t i = 0; i < data.size(); ++i) {
         const int factor = r[i];
-        for (std::size_t j = 0; j < g.size(); ++j) r[i + j] ^= Multiply(g[j], factor);
+        for (std::size_t j = 0; j < g.size(); ++j) r[i + j] ^= SlowGfMultiply(g[j], factor);
     }
     return Bytes(r.end() - n, r.end());
 }

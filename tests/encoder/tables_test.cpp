@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "tests/support/test_support.h"
+
 namespace qr {
 namespace {
 
@@ -181,17 +183,6 @@ TEST(Tables, GaloisFieldMatchesRepeatedDoubling) {
     EXPECT_EQ(GF_LOG[3], 25);
 }
 
-// Multiplication by shift and add, independent of the tables.
-int SlowMultiply(int a, int b) {
-    int product = 0;
-    for (; b != 0; b >>= 1) {
-        if (b & 1) product ^= a;
-        a <<= 1;
-        if (a & 0x100) a ^= 0x11D;
-    }
-    return product;
-}
-
 TEST(Tables, GeneratorPolynomialsAreTheProductsOfTheirRoots) {
     std::set<int> present = {7, 10, 13, 15, 16, 17, 18, 20};
     for (int n = 22; n <= kMaxGeneratorDegree; n += 2) present.insert(n);
@@ -209,14 +200,15 @@ TEST(Tables, GeneratorPolynomialsAreTheProductsOfTheirRoots) {
             std::vector<int> next(g.size() + 1, 0);
             for (std::size_t j = 0; j < g.size(); ++j) {
                 next[j] ^= g[j];
-                next[j + 1] ^= SlowMultiply(g[j], root);
+                next[j + 1] ^= test::SlowGfMultiply(g[j], root);
             }
             g = next;
-            root = SlowMultiply(root, 2);
+            root = test::SlowGfMultiply(root, 2);
         }
         for (int j = 0; j < n; ++j) {
             int power = 1;
-            for (int e = 0; e < RS_GENERATOR_EXPONENTS[n][j]; ++e) power = SlowMultiply(power, 2);
+            for (int e = 0; e < RS_GENERATOR_EXPONENTS[n][j]; ++e)
+                power = test::SlowGfMultiply(power, 2);
             EXPECT_EQ(power, g[j + 1]) << "coefficient " << j;
         }
     }

@@ -48,6 +48,17 @@ struct Table {
 };
 Table ReadTable(const std::string& path);
 
+// GF(256) multiplication by shift and add (field polynomial 0x11D), independent of the tables.
+inline int SlowGfMultiply(int a, int b) {
+    int product = 0;
+    for (; b != 0; b >>= 1) {
+        if (b & 1) product ^= a;
+        a <<= 1;
+        if (a & 0x100) a ^= 0x11D;
+    }
+    return product;
+}
+
 // A heap encoder (the record is large) that has run Encode.
 std::unique_ptr<CQrEncoder> EncodeBytes(const Bytes& data, int level, int version = 0,
                                         int allowLarger = 1, int mask = -1, int* result = nullptr);
