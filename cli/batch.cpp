@@ -1,0 +1,198 @@
+// Batches. The lines are read at once; workers, one per core, take the next line number from a
+// shared counter, each with its own encoder, and record a result code per line. The main thread
+// draws the progress bar and reports when all are done, so messages never interleave.
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/symbol_job.h"
+
+namespace qr::cli {
+
+namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr int kProgressBarWidth = 40;
+constexpr std::size_t kMaxReportedFailures = 10;
+
+struct Line {
+    int number;  // from 1
+    std::string text;
+};
+
+// The non-blank lines of `data`, numbered from 1 as in the file.
+std::vector<Line> SplitLines(const std::string& data, int* blankLines) {
+    std::vector<Line> lines;
+    *blankLines = 0;
+    int number = 0;
+    for (std::size_t start = 0; start < data.size();) {
+        std::size_t end = data.find('\n', start);
+        const std::size_t next = end == std::string::npos ? data.size() : end + 1;
+        if (end == std::string::npos) end = data.size();
+        if (end > start && data[end - 1] == '\r') --end;
+        ++number;
+        if (end == start) {
+            ++*blankLines;
+        } else {
+            lines.push_back({number, data.substr(start, end - start)});
+        }
+        start = next;
+    }
+    return lines;
+}
+
+// Creates the folder of the pattern when no placeholder is in it.
+void CreateOutputFolder(const std::string& pattern) {
+    const std::filesystem::path folder = std::filesystem::path(pattern).parent_path();
+    if (folder.empty() || folder.string().find('{') != std::string::npos) return;
+    std::error_code ignored;  // a failure shows as unwritable files
+    std::filesystem::create_directories(folder, ignored);
+}
+
+void DrawProgress(std::size_t done, std::size_t total) {
+    const int filled = static_cast<int>(done * kProgressBarWidth / total);
+    std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled, "########################################",
+                 kProgressBarWidth - filled, "", done, total);
+    std::fflush(stderr);
+}
+
+void ClearProgress() {
+    std::fprintf(stderr, "\r%*s\r", kProgressBarWidth + 30, "");
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+std::string SafeFileName(const std::string& line) {
+    std::string name = line.substr(0, kMaxSafeNameBytes);
+    for (char& c : name) {
+        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        if (!safe) c = '_';
+    }
+    if (!name.empty() && name[0] == '.') name[0] = '_';
+    return name;
+}
+
+std::string ExpandPattern(const std::string& pattern, int number, const std::string& line) {
+    std::string name;
+    for (std::size_t i = 0; i < pattern.size();) {
+        if (pattern.compare(i, 3, "{n}") == 0) {
+            name += std::to_string(number);
+            i += 3;
+        } else if (pattern.compare(i, 6, "{line}") == 0) {
+            name += SafeFileName(line);
+            i += 6;
+        } else {
+            name += pattern[i++];
+        }
+    }
+    return name;
+}
+
+int RunBatch(const CommandLine& line) {
+    std::string data;
+    const bool fromStandardInput = line.batchPath == kStandardStream;
+    if (!(fromStandardInput ? ReadAll(stdin, &data) : ReadWholeFile(line.batchPath, &data))) {
+        std::fprintf(stderr, "tessera: nothing to do: '%s' cannot be read\n",
+                     line.batchPath.c_str());
+        return kNothingToDo;
+    }
+    int blankLines = 0;
+    const std::vector<Line> lines = SplitLines(data, &blankLines);
+    if (lines.empty()) {
+        std::fprintf(stderr, "tessera: nothing to do: '%s' has no lines\n", line.batchPath.c_str());
+        return kNothingToDo;
+    }
+
+    SymbolSettings settings;
+    settings.level = line.level;
+    settings.version = line.version;
+    settings.allowLargerVersion = !line.strictVersion;
+    settings.mask = line.mask;
+    settings.type = line.hasType ? line.type : TypeFromPath(line.outputPath);
+    settings.scale = line.scale != 0 ? line.scale : DefaultScale(settings.type);
+    CreateOutputFolder(line.outputPath);
+
+    const std::size_t total = lines.size();
+    std::vector<int> results(total, kWritten);
+    std::vector<std::string> messages(total);
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+
+    // One encoder per worker, each large; as many workers as cores and encoders can be had.
+    std::vector<std::unique_ptr<CQrEncoder>> encoders;
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    while (encoders.size() < std::min(cores, total)) {
+        std::unique_ptr<CQrEncoder> encoder(new (std::nothrow) CQrEncoder);
+        if (!encoder) break;
+        encoders.push_back(std::move(encoder));
+    }
+    if (encoders.empty()) {
+        std::fprintf(stderr, "tessera: the batch cannot be started: out of memory\n");
+        return kCannotWrite;
+    }
+
+    auto work = [&](CQrEncoder* encoder) {
+        for (std::size_t i; (i = next.fetch_add(1)) < total;) {
+            const Line& item = lines[i];
+            results[i] = EncodeAndWrite(
+                encoder, reinterpret_cast<const unsigned char*>(item.text.data()), item.text.size(),
+                settings, ExpandPattern(line.outputPath, item.number, item.text), &messages[i]);
+            if (done.fetch_add(1) + 1 == total) {
+                std::lock_guard<std::mutex> lock(mutex);
+                finished.notify_all();
+            }
+        }
+    };
+
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<std::thread> workers;
+    for (const auto& encoder : encoders) workers.emplace_back(work, encoder.get());
+    if (IsTerminal(2)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished.wait_for(lock, kProgressInterval, [&] { return done == total; })) {
+            DrawProgress(done, total);
+        }
+        ClearProgress();
+    }
+    for (std::thread& worker : workers) worker.join();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    std::size_t failed = 0;
+    int status = kWritten;
+    for (std::size_t i = 0; i < total; ++i) {
+        if (results[i] == kWritten) continue;
+        if (failed < kMaxReportedFailures) {
+            std::fprintf(stderr, "tessera: line %d: %s\n", lines[i].number, messages[i].c_str());
+        }
+        ++failed;
+        status = std::max(status, results[i]);
+    }
+    if (failed > kMaxReportedFailures) {
+        std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
+                     failed - kMaxReportedFailures);
+    }
+    std::fprintf(stderr, "tessera: %zu written, %zu failed", total - failed, failed);
+    if (blankLines > 0) std::fprintf(stderr, ", %d blank lines skipped", blankLines);
+    std::fprintf(stderr, " in %.2f s (%.0f codes per second)\n", seconds,
+                 seconds > 0 ? static_cast<double>(total) / seconds : 0.0);
+    return status;
+}
+
+}  // namespace qr::cli

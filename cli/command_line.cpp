@@ -1,0 +1,244 @@
+// Strict reading of the conventional flags.
+#include "cli/command_line.h"
+
+namespace qr::cli {
+
+namespace {
+
+constexpr int kMaxMask = kMaskCount - 1;
+constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
+
+enum class FlagId {
+    kInput,
+    kOutput,
+    kLevel,
+    kVersion,
+    kMask,
+    kScale,
+    kType,
+    kStrictVersion,
+    kBatch,
+    kHelp,
+    kShowVersion,
+    kUtf8,
+};
+
+struct Flag {
+    char shortName;  // '\0' when there is only the long name
+    const char* longName;
+    bool takesValue;
+    FlagId id;
+};
+
+constexpr Flag FLAGS[] = {
+    {'i', "input", true, FlagId::kInput},
+    {'o', "output", true, FlagId::kOutput},
+    {'l', "level", true, FlagId::kLevel},
+    {'v', "symbol-version", true, FlagId::kVersion},
+    {'m', "mask", true, FlagId::kMask},
+    {'s', "scale", true, FlagId::kScale},
+    {'t', "type", true, FlagId::kType},
+    {'\0', "strict-version", false, FlagId::kStrictVersion},
+    {'\0', "batch", true, FlagId::kBatch},
+    {'h', "help", false, FlagId::kHelp},
+    {'\0', "version", false, FlagId::kShowVersion},
+    {'\0', "utf8", false, FlagId::kUtf8},
+};
+
+const Flag* FindShort(char name) {
+    for (const Flag& flag : FLAGS) {
+        if (flag.shortName != '\0' && flag.shortName == name) return &flag;
+    }
+    return nullptr;
+}
+
+const Flag* FindLong(const std::string& name) {
+    for (const Flag& flag : FLAGS) {
+        if (name == flag.longName) return &flag;
+    }
+    return nullptr;
+}
+
+// A value of decimal digits only, within [low, high].
+bool ParseWholeNumber(const std::string& text, int low, int high, int* value) {
+    if (text.empty() || text.size() > kMaxNumberDigits) return false;
+    int number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number < low || number > high) return false;
+    *value = number;
+    return true;
+}
+
+bool HasPlaceholder(const std::string& pattern) {
+    return pattern.find("{n}") != std::string::npos || pattern.find("{line}") != std::string::npos;
+}
+
+// Applies one flag and its value; returns the error or an empty string.
+std::string Apply(const Flag& flag, const std::string& spelled, const std::string& value,
+                  CommandLine* line) {
+    const std::string quoted = "'" + value + "'";
+    switch (flag.id) {
+        case FlagId::kInput:
+            if (value.empty()) return spelled + " needs a file name";
+            if (!line->inputPath.empty()) return spelled + " may be given only once";
+            line->inputPath = value;
+            break;
+        case FlagId::kOutput:
+            if (value.empty()) return spelled + " needs a file name, or - for standard output";
+            line->hasOutput = true;
+            line->outputPath = value;
+            break;
+        case FlagId::kLevel: {
+            for (int level = 0; level < kLevelCount; ++level) {
+                const char letter = LevelLetter(level);
+                if (value.size() == 1 && (value[0] == letter || value[0] == letter + ('a' - 'A'))) {
+                    line->level = level;
+                    return std::string();
+                }
+            }
+            return spelled + " takes L, M, Q or H, not " + quoted;
+        }
+        case FlagId::kVersion:
+            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+                return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
+                       std::to_string(kMaxVersion) + ", not " + quoted;
+            }
+            break;
+        case FlagId::kMask:
+            if (!ParseWholeNumber(value, 0, kMaxMask, &line->mask)) {
+                return spelled + " takes a mask from 0 to " + std::to_string(kMaxMask) + ", not " +
+                       quoted;
+            }
+            break;
+        case FlagId::kScale:
+            if (!ParseWholeNumber(value, kMinScale, kMaxScale, &line->scale)) {
+                return spelled + " takes pixels per module from " + std::to_string(kMinScale) +
+                       " to " + std::to_string(kMaxScale) + ", not " + quoted;
+            }
+            break;
+        case FlagId::kType:
+            if (!TypeFromName(value, &line->type)) {
+                return spelled + " takes bmp, png, svg, txt, utf8 or ansi, not " + quoted;
+            }
+            line->hasType = true;
+            break;
+        case FlagId::kStrictVersion:
+            line->strictVersion = true;
+            break;
+        case FlagId::kBatch:
+            if (value.empty()) return spelled + " needs a file name, or - for standard input";
+            line->batch = true;
+            line->batchPath = value;
+            break;
+        case FlagId::kHelp:
+            line->help = true;
+            break;
+        case FlagId::kShowVersion:
+            line->showVersion = true;
+            break;
+        case FlagId::kUtf8:
+            return spelled + " is not yet supported";
+    }
+    return std::string();
+}
+
+// Checks the flags against each other once all are read.
+std::string CheckCombination(const CommandLine& line) {
+    if (line.hasText && !line.inputPath.empty()) return "give the text or -i FILE, not both";
+    if (line.strictVersion && line.version == 0) return "--strict-version needs -v N";
+    if (line.batch) {
+        if (line.hasText || !line.inputPath.empty()) {
+            return "--batch reads its data from its file; give no text and no -i";
+        }
+        if (!line.hasOutput || !HasPlaceholder(line.outputPath)) {
+            return "--batch needs -o with {n} or {line} in the file name";
+        }
+    }
+    return std::string();
+}
+
+}  // namespace
+
+std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
+    bool flagsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (flagsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (arg == "-" && !flagsEnded) continue;  // standard input, as without text
+            if (line->hasText) return "only one text may be given (quote text with spaces)";
+            line->hasText = true;
+            line->text = arg;
+            continue;
+        }
+        if (arg == "--") {
+            flagsEnded = true;
+            continue;
+        }
+        const Flag* flag;
+        std::string spelled;
+        std::string value;
+        bool hasValue = false;
+        if (arg[1] == '-') {
+            const std::string::size_type equals = arg.find('=');
+            spelled = arg.substr(0, equals);
+            flag = FindLong(spelled.substr(2));
+            if (equals != std::string::npos) {
+                hasValue = true;
+                value = arg.substr(equals + 1);
+            }
+        } else {
+            spelled = arg.substr(0, 2);
+            flag = FindShort(arg[1]);
+            if (flag != nullptr && arg.size() > 2) {
+                if (!flag->takesValue) return "unknown option '" + arg + "'; see tessera --help";
+                hasValue = true;
+                value = arg.substr(2);
+            }
+        }
+        if (flag == nullptr) return "unknown option '" + spelled + "'; see tessera --help";
+        if (flag->takesValue && !hasValue) {
+            if (i + 1 >= argc) return spelled + " needs a value";
+            value = argv[++i];
+        } else if (!flag->takesValue && hasValue) {
+            return spelled + " takes no value";
+        }
+        const std::string error = Apply(*flag, spelled, value, line);
+        if (!error.empty()) return error;
+    }
+    if (line->help || line->showVersion) return std::string();
+    return CheckCombination(*line);
+}
+
+const char* UsageText() {
+    return "usage: tessera [options] [TEXT]\n"
+           "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
+           "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
+           "\n"
+           "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
+           "\n"
+           "  -i, --input FILE         the data is the whole file\n"
+           "  -o, --output FILE        the file to write; - or none: standard output\n"
+           "  -t, --type TYPE          bmp, png, svg, txt, utf8 or ansi (default: from the\n"
+           "                           extension, BMP when unknown, utf8 on a terminal)\n"
+           "  -l, --level L|M|Q|H      error correction level (default M)\n"
+           "  -v, --symbol-version N   version 1-40 (default: the smallest that holds the data)\n"
+           "      --strict-version     fail rather than take a larger version than -v\n"
+           "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
+           "  -s, --scale N            pixels per module 1-20 (default 4; 1 for text)\n"
+           "      --batch FILE         one code per line of FILE (- for standard input), written\n"
+           "                           to -o with {n} (line number) or {line} (the line, made\n"
+           "                           safe for a file name) in the name, on all cores\n"
+           "  -h, --help               this text\n"
+           "      --version            the program's version\n"
+           "\n"
+           "Slash options are passed to the library unchanged, with its lenient rules; -t TYPE\n"
+           "among them writes that type instead of BMP.\n"
+           "\n"
+           "Exit status: 0 written, 1 nothing to do, 2 the data cannot be encoded, 3 the output\n"
+           "cannot be written, 64 usage error.\n";
+}
+
+}  // namespace qr::cli

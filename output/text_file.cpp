@@ -1,0 +1,93 @@
+// Text drawings of the symbol. All styles walk the same pixel grid: the quiet zone and the
+// modules, each module `scale` pixels on a side.
+#include "output/text_file.h"
+
+#include "output/bmp_file.h"
+
+namespace qr {
+
+namespace {
+
+constexpr const char* FULL_BLOCK = "\xe2\x96\x88";  // U+2588
+constexpr const char* UPPER_HALF = "\xe2\x96\x80";  // U+2580
+constexpr const char* LOWER_HALF = "\xe2\x96\x84";  // U+2584
+
+// Whether pixel (x, y) of the image is dark; pixels outside the image are light.
+class PixelGrid {
+public:
+    PixelGrid(int symbolSize, const ModuleMatrix& modules, int scale)
+        : symbolSize_(symbolSize),
+          modules_(modules),
+          scale_(scale),
+          side_(scale * (symbolSize + 2 * kQuietZoneModules)) {}
+
+    int Side() const { return side_; }
+
+    bool Dark(int x, int y) const {
+        if (y >= side_) return false;
+        const int u = x / scale_ - kQuietZoneModules;
+        const int v = y / scale_ - kQuietZoneModules;
+        return u >= 0 && u < symbolSize_ && v >= 0 && v < symbolSize_ && modules_[u][v] != 0;
+    }
+
+private:
+    int symbolSize_;
+    const ModuleMatrix& modules_;
+    int scale_;
+    int side_;
+};
+
+void AppendAscii(const PixelGrid& grid, std::string* text) {
+    for (int y = 0; y < grid.Side(); ++y) {
+        for (int x = 0; x < grid.Side(); ++x) *text += grid.Dark(x, y) ? "##" : "  ";
+        *text += '\n';
+    }
+}
+
+void AppendHalfBlocks(const PixelGrid& grid, std::string* text) {
+    for (int y = 0; y < grid.Side(); y += 2) {
+        *text += ANSI_DARK_ON_LIGHT;
+        for (int x = 0; x < grid.Side(); ++x) {
+            const bool upper = grid.Dark(x, y);
+            const bool lower = grid.Dark(x, y + 1);
+            *text += upper ? (lower ? FULL_BLOCK : UPPER_HALF) : (lower ? LOWER_HALF : " ");
+        }
+        *text += ANSI_RESET;
+        *text += '\n';
+    }
+}
+
+void AppendAnsi(const PixelGrid& grid, std::string* text) {
+    for (int y = 0; y < grid.Side(); ++y) {
+        for (int x = 0; x < grid.Side(); ++x) {
+            const bool dark = grid.Dark(x, y);
+            if (x == 0 || dark != grid.Dark(x - 1, y)) {
+                *text += dark ? ANSI_DARK_BACKGROUND : ANSI_LIGHT_BACKGROUND;
+            }
+            *text += "  ";
+        }
+        *text += ANSI_RESET;
+        *text += '\n';
+    }
+}
+
+}  // namespace
+
+std::string ComposeText(int symbolSize, const ModuleMatrix& modules, int scale, TextStyle style) {
+    const PixelGrid grid(symbolSize, modules, scale);
+    std::string text;
+    switch (style) {
+        case TextStyle::kAscii:
+            AppendAscii(grid, &text);
+            break;
+        case TextStyle::kHalfBlocks:
+            AppendHalfBlocks(grid, &text);
+            break;
+        case TextStyle::kAnsi:
+            AppendAnsi(grid, &text);
+            break;
+    }
+    return text;
+}
+
+}  // namespace qr

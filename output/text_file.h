@@ -1,0 +1,35 @@
+// The symbol as text: plain ASCII for files, UTF-8 half blocks and ANSI colours for terminals.
+// Every style keeps the light quiet zone of 4 modules on every side and draws each module as
+// `scale` x `scale` pixels; lines end with "\n".
+#pragma once
+
+#include <string>
+
+#include "encoder/qr_encoder.h"
+
+namespace qr {
+
+enum class TextStyle {
+    // One line per pixel row; a pixel is two characters, "##" dark and two spaces light.
+    kAscii,
+    // Two pixel rows per line, a pixel one character: U+2588 both dark, U+2580 only the upper,
+    // U+2584 only the lower, a space neither; below the last row of an odd count is light. Each
+    // line is coloured black on white (ANSI_DARK_ON_LIGHT ... ANSI_RESET), so the code reads the
+    // same on dark and light terminals.
+    kHalfBlocks,
+    // One line per pixel row; a pixel is two spaces on a black (ANSI_DARK_BACKGROUND) or white
+    // (ANSI_LIGHT_BACKGROUND) background, the colour sent only where it changes, and ANSI_RESET
+    // at the end of each line.
+    kAnsi,
+};
+
+constexpr const char* ANSI_DARK_ON_LIGHT = "\x1b[30;47m";
+constexpr const char* ANSI_DARK_BACKGROUND = "\x1b[40m";
+constexpr const char* ANSI_LIGHT_BACKGROUND = "\x1b[47m";
+constexpr const char* ANSI_RESET = "\x1b[0m";
+
+// The text of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) in `style`, each
+// module `scale` (1..20) pixels wide and high.
+std::string ComposeText(int symbolSize, const ModuleMatrix& modules, int scale, TextStyle style);
+
+}  // namespace qr

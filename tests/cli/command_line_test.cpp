@@ -1,0 +1,151 @@
+// The conventional flags: what each form sets, and the one-line error for each misuse.
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qr::cli {
+namespace {
+
+std::string Parse(const std::vector<std::string>& args, CommandLine* line) {
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), line);
+}
+
+// The fields a case checks, as one comparable text.
+std::string Summary(const CommandLine& l) {
+    return "text=" + (l.hasText ? l.text : std::string("<none>")) + " in=" + l.inputPath +
+           " out=" + (l.hasOutput ? l.outputPath : std::string("<none>")) +
+           " level=" + std::to_string(l.level) + " v=" + std::to_string(l.version) +
+           (l.strictVersion ? " strict" : "") + " mask=" + std::to_string(l.mask) +
+           " scale=" + std::to_string(l.scale) +
+           " type=" + (l.hasType ? std::to_string(static_cast<int>(l.type)) : std::string("-")) +
+           (l.batch ? " batch=" + l.batchPath : std::string()) + (l.help ? " help" : "") +
+           (l.showVersion ? " version" : "");
+}
+
+TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string expected;
+    };
+    const std::string defaults = " level=1 v=0 mask=-1 scale=0 type=-";
+    for (const Case& c : std::vector<Case>{
+             {{}, "text=<none> in= out=<none>" + defaults},
+             {{"Hello"}, "text=Hello in= out=<none>" + defaults},
+             {{"-"}, "text=<none> in= out=<none>" + defaults},
+             {{"--", "-l"}, "text=-l in= out=<none>" + defaults},
+             {{"-o", "a.png", "x"}, "text=x in= out=a.png" + defaults},
+             {{"-oa.png", "x"}, "text=x in= out=a.png" + defaults},
+             {{"--output=a.png", "x"}, "text=x in= out=a.png" + defaults},
+             {{"--output", "-", "x"}, "text=x in= out=-" + defaults},
+             {{"-i", "data.bin"}, "text=<none> in=data.bin out=<none>" + defaults},
+             {{"-l", "L", "-lq", "--level=H", "x"},
+              "text=x in= out=<none> level=3 v=0 mask=-1 scale=0 type=-"},
+             {{"-l", "q", "x"}, "text=x in= out=<none> level=2 v=0 mask=-1 scale=0 type=-"},
+             {{"-v", "40", "--strict-version", "x"},
+              "text=x in= out=<none> level=1 v=40 strict mask=-1 scale=0 type=-"},
+             {{"--symbol-version=07", "x"},
+              "text=x in= out=<none> level=1 v=7 mask=-1 scale=0 type=-"},
+             {{"-m", "0", "-s", "20", "x"},
+              "text=x in= out=<none> level=1 v=0 mask=0 scale=20 type=-"},
+             {{"--mask=7", "--scale", "1", "x"},
+              "text=x in= out=<none> level=1 v=0 mask=7 scale=1 type=-"},
+             {{"-t", "ansi", "x"}, "text=x in= out=<none> level=1 v=0 mask=-1 scale=0 type=5"},
+             {{"--type=svg", "x"}, "text=x in= out=<none> level=1 v=0 mask=-1 scale=0 type=2"},
+             {{"--batch", "list.txt", "-o", "out/{n}.png"},
+              "text=<none> in= out=out/{n}.png" + defaults + " batch=list.txt"},
+             {{"--batch=-", "-o", "{line}.svg"},
+              "text=<none> in= out={line}.svg" + defaults + " batch=-"},
+             {{"--help"}, "text=<none> in= out=<none>" + defaults + " help"},
+             {{"-h", "--strict-version"},
+              "text=<none> in= out=<none> level=1 v=0 strict mask=-1 scale=0 type=- help"},
+             {{"--version"}, "text=<none> in= out=<none>" + defaults + " version"},
+         }) {
+        std::string joined;
+        for (const std::string& arg : c.args) joined += "[" + arg + "]";
+        SCOPED_TRACE(joined);
+        CommandLine line;
+        EXPECT_EQ(Parse(c.args, &line), "");
+        EXPECT_EQ(Summary(line), c.expected);
+    }
+}
+
+TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"-l", "X", "x"}, "-l takes L, M, Q or H, not 'X'"},
+             {{"-l", "0", "x"}, "-l takes L, M, Q or H, not '0'"},
+             {{"--level=MM", "x"}, "--level takes L, M, Q or H, not 'MM'"},
+             {{"-l", " ", "x"}, "-l takes L, M, Q or H, not ' '"},
+             {{"-v", "0", "x"}, "-v takes a version from 1 to 40, not '0'"},
+             {{"-v", "41", "x"}, "-v takes a version from 1 to 40, not '41'"},
+             {{"-v", "+5", "x"}, "-v takes a version from 1 to 40, not '+5'"},
+             {{"-v", " 5", "x"}, "-v takes a version from 1 to 40, not ' 5'"},
+             {{"-v", "99999999999", "x"}, "-v takes a version from 1 to 40, not '99999999999'"},
+             {{"-m", "8", "x"}, "-m takes a mask from 0 to 7, not '8'"},
+             {{"-m", "-1", "x"}, "-m takes a mask from 0 to 7, not '-1'"},
+             {{"-s", "0", "x"}, "-s takes pixels per module from 1 to 20, not '0'"},
+             {{"-s", "21", "x"}, "-s takes pixels per module from 1 to 20, not '21'"},
+             {{"-s", "12px", "x"}, "-s takes pixels per module from 1 to 20, not '12px'"},
+             {{"-s", "", "x"}, "-s takes pixels per module from 1 to 20, not ''"},
+             {{"-t", "jpeg", "x"}, "-t takes bmp, png, svg, txt, utf8 or ansi, not 'jpeg'"},
+             {{"-t", "PNG", "x"}, "-t takes bmp, png, svg, txt, utf8 or ansi, not 'PNG'"},
+             {{"-x"}, "unknown option '-x'; see tessera --help"},
+             {{"--colour=red"}, "unknown option '--colour'; see tessera --help"},
+             {{"-hv"}, "unknown option '-hv'; see tessera --help"},
+             {{"--help=yes"}, "--help takes no value"},
+             {{"x", "-o"}, "-o needs a value"},
+             {{"-o", "", "x"}, "-o needs a file name, or - for standard output"},
+             {{"-i", ""}, "-i needs a file name"},
+             {{"-i", "a", "-i", "b"}, "-i may be given only once"},
+             {{"one", "two"}, "only one text may be given (quote text with spaces)"},
+             {{"x", "-i", "data.bin"}, "give the text or -i FILE, not both"},
+             {{"--strict-version", "x"}, "--strict-version needs -v N"},
+             {{"--batch", "list.txt", "x", "-o", "{n}.png"},
+              "--batch reads its data from its file; give no text and no -i"},
+             {{"--batch", "list.txt", "-o", "out.png"},
+              "--batch needs -o with {n} or {line} in the file name"},
+             {{"--batch", "list.txt"}, "--batch needs -o with {n} or {line} in the file name"},
+             {{"--batch", "", "-o", "{n}.png"},
+              "--batch needs a file name, or - for standard input"},
+             {{"--utf8", "x"}, "--utf8 is not yet supported"},
+         }) {
+        std::string joined;
+        for (const std::string& arg : c.args) joined += "[" + arg + "]";
+        SCOPED_TRACE(joined);
+        CommandLine line;
+        EXPECT_EQ(Parse(c.args, &line), c.error);
+    }
+}
+
+TEST(OutputType, ComesFromTheExtensionAndBmpOtherwise) {
+    struct Case {
+        const char* path;
+        OutputType type;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a.png", OutputType::kPng},
+             {"dir/A.PNG", OutputType::kPng},
+             {"a.svg", OutputType::kSvg},
+             {"a.txt", OutputType::kTxt},
+             {"a.bmp", OutputType::kBmp},
+             {"a.jpeg", OutputType::kBmp},
+             {"a.utf8", OutputType::kBmp},  // terminal styles have no extension
+             {"noextension", OutputType::kBmp},
+             {"dir.png/file", OutputType::kBmp},
+             {"-", OutputType::kBmp},
+         }) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(TypeFromPath(c.path), c.type);
+    }
+}
+
+}  // namespace
+}  // namespace qr::cli

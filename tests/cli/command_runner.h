@@ -1,0 +1,45 @@
+// Runs the built command (TESSERA_COMMAND) as a child process through the shell, with standard
+// input from a string and standard output and error captured.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+
+struct CommandRun {
+    int status = -1;  // the exit status, or -1 when the command did not exit normally
+    std::string out;
+    std::string err;
+};
+
+inline std::string ShellQuoted(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+inline CommandRun RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
+    TempDir io;
+    CommandRun run;
+    if (!WriteFile(io.File("in"), ToBytes(input))) return run;
+    std::string command = ShellQuoted(TESSERA_COMMAND);
+    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
+    command += " <" + ShellQuoted(io.File("in")) + " >" + ShellQuoted(io.File("out")) + " 2>" +
+               ShellQuoted(io.File("err"));
+    const int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    Bytes out, err;
+    ReadFile(io.File("out"), &out);
+    ReadFile(io.File("err"), &err);
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+}  // namespace qr::test

@@ -1,0 +1,244 @@
+// The built command run as a child process: slash options as before, conventional flags, the
+// output types and the exit statuses with their messages.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "module/tessera.h"
+#include "output/bmp_file.h"
+#include "output/png_file.h"
+#include "output/svg_file.h"
+#include "output/text_file.h"
+#include "tests/cli/command_runner.h"
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+namespace {
+
+std::string Text(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string BmpOf(const CQrEncoder& encoder, int scale) {
+    BmpImage image;
+    EXPECT_TRUE(image.Compose(encoder.symbolSize, encoder.modules, scale));
+    return std::string(reinterpret_cast<const char*>(image.Bytes()), image.Size());
+}
+
+std::string PngOf(const CQrEncoder& encoder, int scale) {
+    std::vector<unsigned char> png;
+    EXPECT_TRUE(ComposePng(encoder.symbolSize, encoder.modules, scale, &png));
+    return std::string(png.begin(), png.end());
+}
+
+TEST(Command, SlashOptionsCallTheLibraryUnchanged) {
+    TempDir dir;
+    const std::string viaCommand = dir.File("command.bmp");
+    const std::string viaLibrary = dir.File("library.bmp");
+    const CommandRun run = RunCommand({"/THello%20world", "/O" + viaCommand, "/L3", "/S2"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(tessera("/THello%20world", ("/O" + viaLibrary).c_str(), "/L3", "/S2"), 0);
+    Bytes a, b;
+    ASSERT_TRUE(ReadFile(viaCommand, &a));
+    ASSERT_TRUE(ReadFile(viaLibrary, &b));
+    EXPECT_EQ(a, b);
+}
+
+TEST(Command, SlashOptionsReportEachResultInOneLine) {
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"/THello"}, 1, "tessera: nothing to do: no input data or no output path\n"},
+             {{"/Imissing.txt", "/O" + dir.File("a.bmp")},
+              1,
+              "tessera: nothing to do: no input data or no output path\n"},
+             {{"/T", "/O" + dir.File("a.bmp")}, 2, "tessera: the data cannot be encoded\n"},
+             {{"/THello", "/V1", "/EN", "/L3%"},
+              1,
+              "tessera: nothing to do: no input data or no output path\n"},
+             {{"/THello there, this is too long", "/O" + dir.File("a.bmp"), "/V1", "/EN"},
+              2,
+              "tessera: the data cannot be encoded\n"},
+             {{"/THello", "/O" + dir.File("no/such/folder/a.bmp")},
+              3,
+              "tessera: the output file cannot be created\n"},
+             {{"/THello", "/O" + dir.File("a.png"), "-t", "png", "/V1", "/EN"}, 0, ""},
+             {{"/T", "/O" + dir.File("a.png"), "-t", "png"},
+              2,
+              "tessera: the data cannot be encoded\n"},
+             {{"/THello", "/Ox", "/L1", "/M1", "/S1"},
+              64,
+              "usage: tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20]\n"
+              "       (at most four options; see tessera --help)\n"},
+             {{"/THello", "/Ox", "-t", "gif"},
+              64,
+              "tessera: -t takes bmp, png, svg, txt, utf8 or ansi, not 'gif'\n"},
+         }) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        const CommandRun run = RunCommand(c.args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(FileExists(dir.File("a.bmp")));
+}
+
+TEST(Command, SlashOptionsWithATypeKeepTheLenientRules) {
+    TempDir dir;
+    // "/L7" restores level M, "/S0" scale 4, "/M9" the automatic mask.
+    const CommandRun run =
+        RunCommand({"/TAbc%21", "/O" + dir.File("a.png"), "/L7", "-tpng", "/S0"});
+    ASSERT_EQ(run.status, 0);
+    Bytes png;
+    ASSERT_TRUE(ReadFile(dir.File("a.png"), &png));
+    EXPECT_EQ(Text(png), PngOf(*EncodeBytes(ToBytes("Abc!"), LEVEL_M), 4));
+}
+
+TEST(Command, ConventionalFlagsWriteEachType) {
+    TempDir dir;
+    const auto encoder = EncodeBytes(ToBytes("Hello"), LEVEL_Q, 3, 1, 5);
+    struct Case {
+        std::vector<std::string> extra;  // after the common flags
+        std::string file;
+        std::string expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{}, "a.png", PngOf(*encoder, 4)},
+             {{}, "a.PNG", PngOf(*encoder, 4)},
+             {{"-s", "2"}, "a.bmp", BmpOf(*encoder, 2)},
+             {{}, "a.unknown", BmpOf(*encoder, 4)},
+             {{"-t", "png"}, "a.bmp", PngOf(*encoder, 4)},
+             {{"-s", "3"}, "a.svg", ComposeSvg(encoder->symbolSize, encoder->modules, 3)},
+             {{},
+              "a.txt",
+              ComposeText(encoder->symbolSize, encoder->modules, 1, TextStyle::kAscii)},
+             {{"-t", "utf8", "-s", "2"},
+              "a.out",
+              ComposeText(encoder->symbolSize, encoder->modules, 2, TextStyle::kHalfBlocks)},
+             {{"-t", "ansi"},
+              "a.out",
+              ComposeText(encoder->symbolSize, encoder->modules, 1, TextStyle::kAnsi)},
+         }) {
+        SCOPED_TRACE(c.file);
+        std::vector<std::string> args = {"Hello",         "-l", "Q", "-v", "3", "-m", "5", "-o",
+                                         dir.File(c.file)};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const CommandRun run = RunCommand(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        Bytes written;
+        ASSERT_TRUE(ReadFile(dir.File(c.file), &written));
+        EXPECT_EQ(Text(written), c.expected);
+    }
+}
+
+TEST(Command, DataFromTextStandardInputOrFile) {
+    TempDir dir;
+    const std::string data("line one\nline two\0with a zero byte", 33);
+    ASSERT_TRUE(WriteFile(dir.File("data.bin"), ToBytes(data)));
+    const std::string expected = BmpOf(*EncodeBytes(ToBytes(data), LEVEL_M), 4);
+
+    CommandRun run = RunCommand({"-o", "-"}, data);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, expected);  // not a terminal: BMP
+
+    run = RunCommand({}, data);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, expected);
+
+    run = RunCommand({"-i", dir.File("data.bin"), "-o", "-"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, expected);
+
+    run = RunCommand({"-t", "txt", "--", "-dash"});
+    EXPECT_EQ(run.status, 0);
+    const auto dash = EncodeBytes(ToBytes("-dash"), LEVEL_M);
+    EXPECT_EQ(run.out, ComposeText(dash->symbolSize, dash->modules, 1, TextStyle::kAscii));
+}
+
+TEST(Command, ExitStatusesAndTheirMessages) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("empty"), {}));
+    ASSERT_TRUE(WriteFile(dir.File("file"), ToBytes("x")));
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"-o", dir.File("a.png")}, "", 1, "tessera: nothing to do: the input is empty\n"},
+             {{"", "-o", dir.File("a.png")}, "", 1, "tessera: nothing to do: the input is empty\n"},
+             {{"-i", dir.File("empty"), "-o", dir.File("a.png")},
+              "",
+              1,
+              "tessera: nothing to do: the input is empty\n"},
+             {{"-i", dir.File("missing"), "-o", dir.File("a.png")},
+              "",
+              1,
+              "tessera: nothing to do: the input file '" + dir.File("missing") +
+                  "' cannot be read\n"},
+             // Byte mode in versions 27-40: 4 + 16 + 8 x 1274 bits.
+             {{std::string(1274, 'a'), "-l", "H", "-o", dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: it needs 10212 bits and version 40 at level "
+              "H holds at most 10208\n"},
+             // Numeric: 4 + 14 + 2363 x 10 + 4 bits.
+             {{std::string(7090, '7'), "-l", "L", "-o", dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: it needs 23652 bits and version 40 at level "
+              "L holds at most 23648\n"},
+             // Longer than any stream: costed in pieces of 7089 bytes, 20 + 8 x n bits each.
+             {{"-o", dir.File("a.png")},
+              std::string(20000, 'a'),
+              2,
+              "tessera: the data cannot be encoded: it needs about 160060 bits and version 40 at "
+              "level M holds at most 18672\n"},
+             // Versions 1-9: byte 4 + 8 + 96 bits, numeric 4 + 10 + 40 + 7 bits.
+             {{"hello world 12345678901234", "-l", "H", "-v", "1", "--strict-version", "-o",
+               dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: it needs 169 bits and version 1 at level H "
+              "holds 72 (a larger version is not allowed)\n"},
+             {{"Hello", "-o", dir.File("file") + "/a.png"},
+              "",
+              3,
+              "tessera: the output file cannot be created: '" + dir.File("file") + "/a.png'\n"},
+             {{"Hello", "-s", "0"},
+              "",
+              64,
+              "tessera: -s takes pixels per module from 1 to 20, not '0'\n"},
+             {{"Hello", "--utf8"}, "", 64, "tessera: --utf8 is not yet supported\n"},
+         }) {
+        SCOPED_TRACE(c.args[0].substr(0, 20));
+        const CommandRun run = RunCommand(c.args, c.input);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(FileExists(dir.File("a.png")));
+}
+
+TEST(Command, HelpAndVersion) {
+    CommandRun run = RunCommand({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "tessera " TESSERA_VERSION_TEXT "\n");
+    run = RunCommand({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage: tessera [options] [TEXT]\n", 0), 0u);
+    EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
+}  // namespace qr::test

@@ -1,0 +1,72 @@
+// Reading written symbols back in the tests: the image every writer should draw, and zxing-cpp
+// over gray pixels.
+#pragma once
+
+#include <ZXing/ReadBarcode.h>
+
+#include <string>
+#include <vector>
+
+#include "encoder/qr_encoder.h"
+
+namespace qr::test {
+
+constexpr unsigned char kBlack = 0;
+constexpr unsigned char kWhite = 255;
+constexpr int kQuietModules = 4;
+
+// Gray pixels, 0 black and 255 white, row by row from the top.
+struct GrayImage {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;
+
+    unsigned char At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    bool operator==(const GrayImage& other) const {
+        return width == other.width && height == other.height && pixels == other.pixels;
+    }
+};
+
+// The finished symbol of `encoder` with its 4-module quiet zone, each module scale x scale
+// pixels: the picture that every writer must produce.
+inline GrayImage ExpectedImage(const CQrEncoder& encoder, int scale) {
+    GrayImage image;
+    image.width = image.height = scale * (encoder.symbolSize + 2 * kQuietModules);
+    image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, kWhite);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const int u = x / scale - kQuietModules;
+            const int v = y / scale - kQuietModules;
+            if (u >= 0 && v >= 0 && u < encoder.symbolSize && v < encoder.symbolSize &&
+                encoder.modules[u][v] != 0) {
+                image.pixels[static_cast<std::size_t>(y) * image.width + x] = kBlack;
+            }
+        }
+    }
+    return image;
+}
+
+// `image` with each pixel made `factor` x `factor` pixels.
+inline GrayImage Enlarge(const GrayImage& image, int factor) {
+    GrayImage large;
+    large.width = image.width * factor;
+    large.height = image.height * factor;
+    for (int y = 0; y < large.height; ++y) {
+        for (int x = 0; x < large.width; ++x)
+            large.pixels.push_back(image.At(x / factor, y / factor));
+    }
+    return large;
+}
+
+// The bytes of the QR Code that zxing-cpp reads in `image`; false when it reads none.
+inline bool DecodeQr(const GrayImage& image, std::string* bytes) {
+    const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
+                                ZXing::ImageFormat::Lum);
+    const ZXing::Result result =
+        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode));
+    if (!result.isValid()) return false;
+    bytes->assign(result.bytes().begin(), result.bytes().end());
+    return true;
+}
+
+}  // namespace qr::test
