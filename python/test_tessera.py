@@ -1,0 +1,174 @@
+"""Tests of tessera.py over the shared library that it finds (TESSERA_LIBRARY may name it).
+
+Run: TESSERA_LIBRARY=build/libtessera.so python3 python/test_tessera.py
+"""
+
+import hashlib
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tessera  # noqa: E402
+
+DATA = os.environ.get("TESSERA_TEST_DATA",
+                      os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data"))
+
+
+def decode_text_option(value):
+    """The bytes of a "/T" value, as the library decodes them."""
+    def digit(at):
+        if at >= len(value):
+            return 0
+        c = chr(value[at])
+        return int(c, 16) if c in "0123456789abcdefABCDEF" else 0
+    out, at = bytearray(), 0
+    while at < len(value):
+        if value[at] == ord("%"):
+            out.append(digit(at + 1) << 4 | digit(at + 2))
+            at += 3
+        else:
+            out.append(value[at])
+            at += 1
+    return bytes(out)
+
+
+def as_encode_arguments(options):
+    """The encode() arguments of a row's four options, or None when the row uses anything that
+    encode() does not express: a file, repeated or unknown letters, values out of range or not
+    plain numbers, or more options than fit."""
+    data, kwargs, letters = None, {}, set()
+    ranges = {"L": (0, 3, "level"), "V": (1, 40, "version"), "M": (0, 7, "mask"),
+              "S": (1, 20, "scale")}
+    for option in options:
+        if not option:
+            continue
+        if len(option) < 2 or option[:1] != b"/":
+            return None
+        letter, value = chr(option[1]).upper(), option[2:]
+        if letter in letters:
+            return None
+        letters.add(letter)
+        if letter == "T":
+            data = decode_text_option(value)
+        elif letter == "O":
+            if value != b"{out}":
+                return None
+        elif letter == "E":
+            if value != b"N":
+                return None
+            kwargs["strict"] = True
+        elif letter in ranges:
+            low, high, name = ranges[letter]
+            if not value.isdigit() or value[:1] == b"0" and len(value) > 1:
+                return None
+            number = int(value)
+            if not low <= number <= high:
+                return None
+            kwargs[name] = "LMQH"[number] if name == "level" else number
+        else:
+            return None
+    if data is None or "O" not in letters or (kwargs.get("strict") and "version" not in kwargs):
+        return None
+    return data, kwargs
+
+
+class EncodeTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def path(self, name="out.bmp"):
+        return os.path.join(self.folder.name, name)
+
+    def read(self, name="out.bmp"):
+        with open(self.path(name), "rb") as file:
+            return file.read()
+
+    def test_matches_the_export_vectors_that_it_can_express(self):
+        with open(os.path.join(DATA, "export.tsv"), encoding="ascii") as table:
+            rows = [line.rstrip("\n").split("\t") for line in table if not line.startswith("#")]
+        checked = 0
+        for row in rows:
+            arguments = as_encode_arguments([bytes.fromhex(cell) for cell in row[1:5]])
+            if arguments is None:
+                continue
+            data, kwargs = arguments
+            with self.subTest(vector=row[0], **{k: str(v) for k, v in kwargs.items()}):
+                out = self.path(f"vector{row[0]}.bmp")
+                result = tessera.encode(data, out, **kwargs)
+                self.assertEqual(str(result), row[5])
+                if result == 0:
+                    with open(out, "rb") as file:
+                        content = file.read()
+                    self.assertEqual(str(len(content)), row[6])
+                    self.assertEqual(hashlib.sha256(content).hexdigest(), row[7])
+                else:
+                    self.assertFalse(os.path.exists(out))
+                checked += 1
+        print(f"{checked} export vectors checked", file=sys.stderr)
+        self.assertGreaterEqual(checked, 100)
+
+    def test_every_byte_reaches_the_library_unchanged(self):
+        library = tessera._load()  # the library that the module found
+        data = bytes(range(256))
+        escaped = b"".join(b"%%%02x" % b for b in data)
+        self.assertEqual(library.tessera(b"/T" + escaped, b"/O" + self.path("direct.bmp").encode(),
+                                         b"/L0", b""), 0)
+        self.assertEqual(tessera.encode(data, self.path(), level="L"), 0)
+        self.assertEqual(self.read(), self.read("direct.bmp"))
+
+    def test_text_is_utf8_and_paths_may_be_bytes_or_path_like(self):
+        import pathlib
+        self.assertEqual(tessera.encode("h\u00e9llo \u4e16\u754c", pathlib.Path(self.path("a.bmp"))), 0)
+        self.assertEqual(tessera.encode("h\u00e9llo \u4e16\u754c".encode(), self.path("b.bmp").encode()), 0)
+        self.assertEqual(self.read("a.bmp"), self.read("b.bmp"))
+
+    def test_options_change_the_symbol(self):
+        # Version 1 at scale 4 is 116 pixels a side: rows of 16 bytes, 1918 bytes in all.
+        self.assertEqual(tessera.encode("Hi", self.path()), 0)
+        self.assertEqual(len(self.read()), 1918)
+        # Version 5 (37 modules) at scale 2: 90 pixels, rows of 12 bytes.
+        self.assertEqual(tessera.encode("Hi", self.path(), version=5, scale=2), 0)
+        self.assertEqual(len(self.read()), 62 + 12 * 90)
+        self.assertEqual(tessera.encode("Hi", self.path("h.bmp"), level="H", mask=3), 0)
+        self.assertEqual(tessera.encode("Hi", self.path("h3.bmp"), level=3, mask=3), 0)
+        self.assertEqual(self.read("h.bmp"), self.read("h3.bmp"))
+        self.assertNotEqual(self.read("h.bmp"), self.read())
+
+    def test_result_codes(self):
+        folder = self.path("folder")
+        os.mkdir(folder)
+        cases = [
+            (("Hello", ""), 1),
+            ((b"", self.path()), 2),
+            (("x" * 3000, self.path()), 2),
+            (("Hello there, more than version 1 holds", self.path()), {"version": 1, "strict": True}, 2),
+            (("Hello", folder), 3),
+            (("Hello", os.path.join(folder, "missing", "a.bmp")), 3),
+        ]
+        for case in cases:
+            args, expected = case[0], case[-1]
+            kwargs = case[1] if len(case) == 3 else {}
+            with self.subTest(args=args[1], **{k: str(v) for k, v in kwargs.items()}):
+                self.assertEqual(tessera.encode(*args, **kwargs), expected)
+        self.assertFalse(os.path.exists(self.path()))
+
+    def test_rejects_arguments_out_of_range(self):
+        for kwargs in [{"level": "X"}, {"level": 4}, {"level": "LM"}, {"level": True},
+                       {"version": -1}, {"version": 41}, {"version": 1.0}, {"strict": True},
+                       {"mask": 8}, {"mask": -1}, {"scale": 0}, {"scale": 21},
+                       {"level": "H", "version": 5, "scale": 8}]:
+            with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError):
+                    tessera.encode("Hello", self.path(), **kwargs)
+        with self.assertRaises(ValueError):
+            tessera.encode("Hello", self.path() + "\0x")
+        with self.assertRaises(TypeError):
+            tessera.encode(12345, self.path())
+        self.assertFalse(os.path.exists(self.path()))
+
+
+if __name__ == "__main__":
+    unittest.main()
