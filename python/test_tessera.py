@@ -9,7 +9,8 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+# The module beside this file, or the one in TESSERA_PYTHON_PATH (an installed copy).
+sys.path.insert(0, os.environ.get("TESSERA_PYTHON_PATH", os.path.dirname(os.path.abspath(__file__))))
 import tessera  # noqa: E402
 
 DATA = os.environ.get("TESSERA_TEST_DATA",
