@@ -65,20 +65,24 @@ int CQrEncoder::Encode(int level, int requestedVersion, int allowLargerVersion, 
     const int blocks = g1.blockCount + g2.blockCount;
     const int ecPerBlock = g1.blockCodewords - g1.blockDataCodewords;
 
+    // Every block has the same number of error-correction codewords: the generator's products
+    // are tabled once for all of them.
+    TableGeneratorProducts(ecPerBlock);
     const unsigned char* blockData = dataCodewords;
     for (int b = 0; b < blocks; ++b) {
         const bool longBlock = b >= g1.blockCount;
         const int k = longBlock ? g2.blockDataCodewords : g1.blockDataCodewords;
         // Data interleaving: column j holds codeword j of every block; the extra codeword of the
         // longer blocks forms a last column of its own.
-        for (int j = 0; j < g1.blockDataCodewords; ++j) finalCodewords[b + j * blocks] = blockData[j];
+        for (int j = 0; j < g1.blockDataCodewords; ++j)
+            finalCodewords[b + j * blocks] = blockData[j];
         if (longBlock) {
             finalCodewords[g1.blockDataCodewords * blocks + (b - g1.blockCount)] =
                 blockData[g1.blockDataCodewords];
         }
-        std::memset(rsWork, 0, sizeof rsWork);
+        // ComputeEcCodewords of the block, on the products tabled above.
         std::memcpy(rsWork, blockData, k);
-        ComputeEcCodewords(rsWork, k, ecPerBlock);
+        DivideByGenerator(rsWork, k, ecPerBlock);
         for (int j = 0; j < ecPerBlock; ++j) finalCodewords[capacity + b + j * blocks] = rsWork[j];
         blockData += k;
     }

@@ -130,13 +130,42 @@ public:
     unsigned char rsWork[kMaxBlockCodewords];
 
 private:
+    // 64-bit words per bit line: a row or a column of the matrix with cell i in bit i % 64 of
+    // word i / 64.
+    static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
+    // Bytes per row of the generator products, a multiple of 16 above the largest degree.
+    static constexpr int kRsProductStride = 80;
+
+    // The unmasked matrix as bit lines, for the mask trial: dark function cells, free cells, and
+    // the data bits laid in the free cells.
+    struct BitPlanes {
+        std::uint64_t darkFunction[kMaxSymbolSize][kTrialLineWords];
+        std::uint64_t freeCells[kMaxSymbolSize][kTrialLineWords];
+        std::uint64_t dataBits[kMaxSymbolSize][kTrialLineWords];
+    };
+
     void ClassifyRuns(const unsigned char* data, int length);
     void MergeNumericAlphanumeric(int versionGroup);
     void MergeIntoBytes(int versionGroup);
     void WriteSegments(const unsigned char* data, int versionGroup);
+    // Fills `rsProducts`: row c holds c times each coefficient of the generator of `n`
+    // error-correction codewords (below the leading 1, highest power first), zero beyond n.
+    void TableGeneratorProducts(int n);
+    // ComputeEcCodewords with `rsProducts` already tabled for `n`.
+    void DivideByGenerator(unsigned char* work, int k, int n) const;
     void PlaceTimingPatterns();
     void ChooseMask();
+    // Packs the matrix as it stands before masking into `trialColumns` and `trialRows`.
+    void PackTrialPlanes();
+    // The score ScoreMask() would give after ApplyMask(mask) and PlaceFormatInformation(mask),
+    // taken from the packed planes; `modules` is not touched.
+    int ScoreTrialMask(int mask) const;
     void FlattenModules();
+
+    // Scratch of single operations, written before it is read.
+    BitPlanes trialColumns;  // line x, bit y
+    BitPlanes trialRows;     // line y, bit x
+    unsigned char rsProducts[256][kRsProductStride];
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.
