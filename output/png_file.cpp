@@ -1,5 +1,5 @@
 // PNG through libpng's write API into memory. Each module row is packed once and written `scale`
-// times; the rows need no filter, and the best compression costs little on images this small.
+// times; the rows need no filter.
 #include "output/png_file.h"
 
 #include <png.h>
@@ -14,7 +14,9 @@ namespace qr {
 namespace {
 
 constexpr int kBitDepth = 1;
-constexpr int kCompressionLevel = 9;
+// zlib's default: level 9 makes these small images no smaller (a version 10 sample: 820 bytes
+// at level 6, 821 at level 9) and takes a quarter longer.
+constexpr int kCompressionLevel = 6;
 
 // libpng reports errors by jumping back to the setjmp in WriteRows; warnings are not wanted.
 [[noreturn]] void OnError(png_structp png, png_const_charp) {

@@ -10,9 +10,11 @@
 namespace qr {
 
 // The whole SVG document of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) at
-// `scale` pixels per module. Each horizontal run of dark modules is one closed rectangle of the
-// path: "m" to its top-left corner relative to the start of the previous rectangle ("M" for the
-// first), then "h<run>v1h-<run>z".
+// `scale` pixels per module. The path outlines each 4-connected region of dark modules, clockwise
+// on screen around the dark and so anticlockwise around light holes: under the default nonzero
+// fill rule exactly the dark modules are black. Each outline is "M x y" (the first) or "m dx dy"
+// (from the start of the previous outline) to its top-left corner, then "h" and "v" lines of
+// whole modules, closed by "z".
 std::string ComposeSvg(int symbolSize, const ModuleMatrix& modules, int scale);
 
 }  // namespace qr

@@ -1,4 +1,5 @@
-// The SVG writer: its attributes, its one path read back as rectangles, decoded by zxing-cpp.
+// The SVG writer: its attributes, and its one path filled by the nonzero rule read back cell by
+// cell, for symbols (then decoded by zxing-cpp) and for random matrices full of touching corners.
 #if defined(TESSERA_HAVE_ZXING)
 
 #include "output/svg_file.h"
@@ -6,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <memory>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -22,80 +25,99 @@ std::string Attribute(const std::string& element, const std::string& name) {
     return std::regex_search(element, match, pattern) ? match[1].str() : "<missing>";
 }
 
-// Fills the cells of a `side` x `side` grid covered by the path `d`, which may hold only
-// M, m, h, v (integer arguments) and z, each closed subpath an axis-aligned rectangle. Returns
-// false, with `error` set, for anything else.
-bool FillPath(const std::string& d, int side, std::vector<bool>* cells, std::string* error) {
-    cells->assign(static_cast<std::size_t>(side) * side, false);
+struct VerticalEdge {
+    int x, y0, y1;  // from (x, y0) to (x, y1)
+};
+
+// The vertical edges of the path `d`, which may hold only M and m (two integers), h and v (one
+// integer) and z, with every closing line horizontal or vertical. False, with `error`, otherwise.
+bool ReadPath(const std::string& d, std::vector<VerticalEdge>* edges, std::string* error) {
     std::size_t at = 0;
     auto number = [&](int* value) {
         const std::size_t begin = at;
         if (at < d.size() && d[at] == '-') ++at;
+        const std::size_t digits = at;
         while (at < d.size() && std::isdigit(static_cast<unsigned char>(d[at]))) ++at;
-        if (at == begin || (at == begin + 1 && d[begin] == '-')) return false;
+        if (at == digits) return false;
         *value = std::stoi(d.substr(begin, at - begin));
         return true;
     };
     int x = 0, y = 0, startX = 0, startY = 0;
-    std::vector<std::pair<int, int>> corners;
-    std::string shape;  // the line commands of the current subpath
+    bool open = false;
     while (at < d.size()) {
         const char command = d[at++];
         int a = 0, b = 0;
-        switch (command) {
-            case 'M':
-            case 'm':
-                if (!number(&a) || at >= d.size() || d[at++] != ' ' || !number(&b)) {
-                    *error = "bad move at " + std::to_string(at);
-                    return false;
-                }
-                x = command == 'M' ? a : x + a;
-                y = command == 'M' ? b : y + b;
-                startX = x;
-                startY = y;
-                corners = {{x, y}};
-                shape.clear();
-                break;
-            case 'h':
-            case 'v':
-                if (!number(&a)) {
-                    *error = "bad line at " + std::to_string(at);
-                    return false;
-                }
-                (command == 'h' ? x : y) += a;
-                corners.push_back({x, y});
-                shape += command;
-                break;
-            case 'z': {
-                // h, v, h and the closing line back to the start, which must be vertical.
-                if (shape != "hvh" || corners[3].first != startX) {
-                    *error = "a subpath that is not a rectangle at " + std::to_string(at);
-                    return false;
-                }
-                const int x0 = std::min(corners[0].first, corners[2].first);
-                const int x1 = std::max(corners[0].first, corners[2].first);
-                const int y0 = std::min(corners[0].second, corners[2].second);
-                const int y1 = std::max(corners[0].second, corners[2].second);
-                if (x0 < 0 || y0 < 0 || x1 > side || y1 > side) {
-                    *error = "a rectangle outside the view box";
-                    return false;
-                }
-                for (int cy = y0; cy < y1; ++cy) {
-                    for (int cx = x0; cx < x1; ++cx) (*cells)[cy * side + cx] = true;
-                }
-                x = startX;
-                y = startY;
-                break;
-            }
-            default:
-                *error = std::string("unexpected '") + command + "'";
+        if (command == 'M' || command == 'm') {
+            if (open || !number(&a) || at >= d.size() || d[at++] != ' ' || !number(&b)) {
+                *error = "bad move before byte " + std::to_string(at);
                 return false;
+            }
+            x = startX = command == 'M' ? a : startX + a;
+            y = startY = command == 'M' ? b : startY + b;
+            open = true;
+        } else if ((command == 'h' || command == 'v') && open && number(&a)) {
+            if (command == 'v') edges->push_back({x, y, y + a});
+            (command == 'h' ? x : y) += a;
+        } else if (command == 'z' && open) {
+            if (x != startX && y != startY) {
+                *error = "a slanted closing line before byte " + std::to_string(at);
+                return false;
+            }
+            if (y != startY) edges->push_back({x, y, startY});
+            x = startX;
+            y = startY;
+            open = false;
+        } else {
+            *error = std::string("unexpected '") + command + "' before byte " + std::to_string(at);
+            return false;
         }
     }
-    return true;
+    if (open) *error = "an outline that is not closed";
+    return !open;
 }
 
-TEST(SvgFile, OnePathOfTheDarkModulesWithSizeAndViewBox) {
+// The cells of a side x side grid that the nonzero rule fills: a ray to the right of the cell's
+// centre sums the directions of the vertical edges that it crosses.
+GrayImage FillNonzero(const std::vector<VerticalEdge>& edges, int side) {
+    GrayImage image;
+    image.width = image.height = side;
+    for (int cy = 0; cy < side; ++cy) {
+        for (int cx = 0; cx < side; ++cx) {
+            int winding = 0;
+            for (const VerticalEdge& e : edges) {
+                const int top = std::min(e.y0, e.y1);
+                const int bottom = std::max(e.y0, e.y1);
+                if (e.x > cx && top <= cy && cy < bottom) winding += e.y1 > e.y0 ? 1 : -1;
+            }
+            image.pixels.push_back(winding != 0 ? kBlack : kWhite);
+        }
+    }
+    return image;
+}
+
+// The path's d attribute, checking the document around it.
+std::string PathOf(const std::string& svg, int side, int scale) {
+    std::smatch root;
+    EXPECT_TRUE(std::regex_search(svg, root, std::regex("<svg [^>]*>")));
+    const std::string element = root.str();
+    EXPECT_EQ(Attribute(element, "width"), std::to_string(side * scale));
+    EXPECT_EQ(Attribute(element, "height"), std::to_string(side * scale));
+    const std::string sideText = std::to_string(side);
+    EXPECT_EQ(Attribute(element, "viewBox"), "0 0 " + sideText + " " + sideText);
+    EXPECT_EQ(Attribute(element, "shape-rendering"), "crispEdges");
+    EXPECT_NE(
+        svg.find("<rect width=\"" + sideText + "\" height=\"" + sideText + "\" fill=\"#fff\"/>"),
+        std::string::npos);
+    EXPECT_EQ(svg.find("<path"), svg.rfind("<path"));  // exactly one path
+    std::smatch path;
+    if (!std::regex_search(svg, path, std::regex("<path fill=\"#000\" d=\"([^\"]*)\"/>"))) {
+        ADD_FAILURE() << "no path";
+        return "";
+    }
+    return path[1].str();
+}
+
+TEST(SvgFile, OnePathOfTheSymbolThatDecodes) {
     struct Case {
         const char* data;
         int level;
@@ -109,38 +131,57 @@ TEST(SvgFile, OnePathOfTheDarkModulesWithSizeAndViewBox) {
          }) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
-        const std::string svg = ComposeSvg(encoder->symbolSize, encoder->modules, c.scale);
         const int side = encoder->symbolSize + 8;
-
-        std::smatch root;
-        ASSERT_TRUE(std::regex_search(svg, root, std::regex("<svg [^>]*>")));
-        const std::string element = root.str();
-        EXPECT_EQ(Attribute(element, "width"), std::to_string(side * c.scale));
-        EXPECT_EQ(Attribute(element, "height"), std::to_string(side * c.scale));
-        EXPECT_EQ(Attribute(element, "viewBox"),
-                  "0 0 " + std::to_string(side) + " " + std::to_string(side));
-        EXPECT_EQ(Attribute(element, "shape-rendering"), "crispEdges");
-        EXPECT_EQ(svg.find("<path"), svg.rfind("<path"));  // exactly one path
-        EXPECT_NE(svg.find("<rect width=\"" + std::to_string(side) + "\" height=\"" +
-                           std::to_string(side) + "\" fill=\"#fff\"/>"),
-                  std::string::npos);
-
-        std::smatch path;
-        ASSERT_TRUE(
-            std::regex_search(svg, path, std::regex("<path fill=\"#000\" d=\"([^\"]*)\"/>")));
-        std::vector<bool> cells;
+        const std::string d =
+            PathOf(ComposeSvg(encoder->symbolSize, encoder->modules, c.scale), side, c.scale);
+        std::vector<VerticalEdge> edges;
         std::string error;
-        ASSERT_TRUE(FillPath(path[1].str(), side, &cells, &error)) << error;
-
-        // The cells drawn, at one pixel per module, are the symbol with its quiet zone.
-        GrayImage drawn;
-        drawn.width = drawn.height = side;
-        for (bool dark : cells) drawn.pixels.push_back(dark ? kBlack : kWhite);
+        ASSERT_TRUE(ReadPath(d, &edges, &error)) << error;
+        const GrayImage drawn = FillNonzero(edges, side);
         EXPECT_TRUE(drawn == ExpectedImage(*encoder, 1));
-
         std::string decoded;
         ASSERT_TRUE(DecodeQr(Enlarge(drawn, 3), &decoded));
         EXPECT_EQ(decoded, c.data);
+    }
+}
+
+TEST(SvgFile, OutlinesOfRandomMatricesFillExactlyTheDarkCells) {
+    const unsigned seed = 0x5EED;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    struct Cells {
+        ModuleMatrix modules;
+    };
+    const auto cells = std::make_unique<Cells>();
+    ModuleMatrix* matrix = &cells->modules;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int size = 1 + round % 25;
+        const int percent = 10 + round % 9 * 10;  // 10% to 90% dark
+        for (int x = 0; x < size; ++x) {
+            for (int y = 0; y < size; ++y) {
+                (*matrix)[x][y] = static_cast<int>(random() % 100) < percent ? 1 : 0;
+            }
+        }
+        if (round == 0) (*matrix)[0][0] = 1;
+        if (round == 1) {  // a checkerboard: every corner is touched by two dark modules
+            for (int x = 0; x < size; ++x) {
+                for (int y = 0; y < size; ++y) (*matrix)[x][y] = (x + y) % 2;
+            }
+        }
+        const int side = size + 8;
+        const std::string d = PathOf(ComposeSvg(size, *matrix, 2), side, 2);
+        std::vector<VerticalEdge> edges;
+        std::string error;
+        ASSERT_TRUE(ReadPath(d, &edges, &error)) << error;
+        const GrayImage drawn = FillNonzero(edges, side);
+        for (int y = 0; y < side; ++y) {
+            for (int x = 0; x < side; ++x) {
+                const bool inside = x >= 4 && y >= 4 && x < size + 4 && y < size + 4;
+                const bool dark = inside && (*matrix)[x - 4][y - 4] != 0;
+                ASSERT_EQ(drawn.At(x, y), dark ? kBlack : kWhite) << "cell " << x << "," << y;
+            }
+        }
     }
 }
 
