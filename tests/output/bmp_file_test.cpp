@@ -117,15 +117,19 @@ TEST(BmpFile, ReplacesAFileWholeAndNeverLeavesAPartialOne) {
     test::TempDir dir;
     const std::string out = dir.File("code.bmp");
     ASSERT_TRUE(test::WriteFile(out, Bytes(100000, 0xAB)));
+#ifndef _WIN32
     ASSERT_EQ(chmod(out.c_str(), 0640), 0);
+#endif
     ASSERT_EQ(Call("/T01234567", "/O" + out), 0);
     Bytes file;
     ASSERT_TRUE(test::ReadFile(out, &file));
     EXPECT_EQ(file.size(), 1918u);
     EXPECT_EQ(file[0], 'B');
+#ifndef _WIN32  // POSIX permission bits
     struct stat st;
     ASSERT_EQ(stat(out.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // a replaced file keeps its permissions
+#endif
 
     // Failures leave nothing behind: not the target, not a temporary file beside it.
     EXPECT_EQ(Call("/Tabc", "/O" + dir.File("missing/code.bmp")), 3);
@@ -133,11 +137,14 @@ TEST(BmpFile, ReplacesAFileWholeAndNeverLeavesAPartialOne) {
     EXPECT_EQ(Call("/Tabc", "/O" + dir.path()), 3);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename());
+        names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"code.bmp"});
 }
 
 TEST(BmpFile, ASymbolicLinkAtTheTargetIsFollowed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX symbolic links; Windows links need a privilege to create";
+#else
     test::TempDir dir;
     const std::string real = dir.File("real.bmp");
     const std::string link = dir.File("link.bmp");
@@ -155,6 +162,7 @@ TEST(BmpFile, ASymbolicLinkAtTheTargetIsFollowed) {
     ASSERT_EQ(symlink("created.bmp", dangling.c_str()), 0);
     ASSERT_EQ(Call("/Tabc", "/O" + dangling), 0);
     EXPECT_TRUE(test::ReadFile(dir.File("created.bmp"), &file));
+#endif
 }
 
 }  // namespace

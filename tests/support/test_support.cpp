@@ -1,7 +1,11 @@
 #include "tests/support/test_support.h"
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,15 +101,33 @@ bool WriteFile(const std::string& path, const Bytes& content) {
 }
 
 bool FileExists(const std::string& path) {
+#ifdef _WIN32
+    struct _stat64 st;  // Windows has no symbolic links to tell apart here
+    return _stat64(path.c_str(), &st) == 0;
+#else
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+#endif
 }
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a name from the process id and a counter, taken only if it is new.
+    static unsigned counter = 0;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("tessera-test-" + std::to_string(_getpid()) + "-" + std::to_string(counter++));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+    }
+    if (path_.empty()) std::abort();
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "tessera-test-XXXXXX").string();
     char* made = mkdtemp(pattern.data());
     if (made == nullptr) std::abort();
     path_ = made;
+#endif
 }
 
 TempDir::~TempDir() {
