@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Checks tessera.dll as a file, without running it: an x86-64 DLL whose export table holds exactly
+`tessera`, that imports only system DLLs, carries the version resource, and (with --stripped) has
+no symbol table. Prints the size, the imports and the exports; exits 1 on the first broken rule."""
+import argparse
+import os
+import sys
+
+import pefile
+
+# Windows itself and the C runtime that MinGW-w64 links against; anything else (libstdc++,
+# libgcc_s, libwinpthread) would have to be shipped beside the DLL.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "ucrtbase.dll"}
+MACHINE_AMD64 = 0x8664
+DLL_CHARACTERISTIC = 0x2000  # IMAGE_FILE_DLL
+
+
+def Fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def StringTable(pe):
+    strings = {}
+    for info in getattr(pe, "FileInfo", []):
+        for entry in info:
+            for table in getattr(entry, "StringTable", []):
+                for key, value in table.entries.items():
+                    strings[key.decode()] = value.decode()
+    return strings
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("dll")
+    parser.add_argument("--version", required=True, help="expected version, e.g. 1.0.0.1")
+    parser.add_argument("--stripped", action="store_true")
+    args = parser.parse_args()
+
+    pe = pefile.PE(args.dll)
+    print("size: %d bytes" % os.path.getsize(args.dll))
+    if pe.FILE_HEADER.Machine != MACHINE_AMD64:
+        Fail("machine 0x%x, not x86-64" % pe.FILE_HEADER.Machine)
+    if not pe.FILE_HEADER.Characteristics & DLL_CHARACTERISTIC:
+        Fail("not a DLL")
+    if os.path.basename(args.dll) != "tessera.dll":
+        Fail("module file named %s" % os.path.basename(args.dll))
+
+    if not hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        Fail("no export table")
+    exports = [e.name.decode() if e.name else "#%d" % e.ordinal
+               for e in pe.DIRECTORY_ENTRY_EXPORT.symbols]
+    print("exports: " + ", ".join(exports))
+    if exports != ["tessera"]:
+        Fail("the export table must hold exactly tessera")
+    if pe.DIRECTORY_ENTRY_EXPORT.name != b"tessera.dll":
+        Fail("export directory names %r" % pe.DIRECTORY_ENTRY_EXPORT.name)
+
+    imports = [entry.dll.decode() for entry in pe.DIRECTORY_ENTRY_IMPORT]
+    print("imports: " + ", ".join(imports))
+    foreign = [name for name in imports if name.lower() not in SYSTEM_DLLS]
+    if foreign:
+        Fail("imports non-system DLLs: " + ", ".join(foreign))
+    if "kernel32.dll" not in (name.lower() for name in imports):
+        Fail("KERNEL32.dll is not imported")
+    delayed = getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
+    if delayed:
+        Fail("delay-load imports: " + ", ".join(entry.dll.decode() for entry in delayed))
+
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    parts = [int(p) for p in args.version.split(".")]
+    numbers = (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3])
+    for field in ("File", "Product"):
+        got = (getattr(fixed, field + "VersionMS"), getattr(fixed, field + "VersionLS"))
+        if got != numbers:
+            Fail("fixed %sVersion is %x.%x" % (field, got[0], got[1]))
+    strings = StringTable(pe)
+    print("version strings: " + ", ".join("%s=%s" % kv for kv in sorted(strings.items())))
+    expected = {"FileVersion": args.version, "ProductVersion": args.version,
+                "InternalName": "tessera.dll", "OriginalFilename": "tessera.dll"}
+    for key, value in expected.items():
+        if strings.get(key) != value:
+            Fail("%s is %r, expected %r" % (key, strings.get(key), value))
+
+    if args.stripped and (pe.FILE_HEADER.PointerToSymbolTable or pe.FILE_HEADER.NumberOfSymbols):
+        Fail("a release DLL must be stripped (%d symbols)" % pe.FILE_HEADER.NumberOfSymbols)
+    print("PASS")
+
+
+if __name__ == "__main__":
+    main()
