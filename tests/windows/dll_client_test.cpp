@@ -124,7 +124,7 @@ std::string Sha256Hex(const Bytes& data) {
 // A fresh folder under the Windows temporary folder, as an absolute path with a drive letter and
 // backslashes; removed with everything in it at the end.
 class WindowsTempDir {
-  public:
+public:
     WindowsTempDir() {
         static unsigned counter = 0;
         char base[MAX_PATH + 1];
@@ -145,7 +145,7 @@ class WindowsTempDir {
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "\\" + name; }
 
-  private:
+private:
     static void Remove(const std::string& folder) {
         for (const std::string& name : Listing(folder)) {
             const std::string path = folder + "\\" + name;
@@ -198,7 +198,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }
 
 class DllClient : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_NE(Tessera(), nullptr) << "cannot load " << kDllPath << " or find tessera in it";
         ASSERT_FALSE(dir_.path().empty());
