@@ -147,6 +147,11 @@ int RunConventional(int argc, char** argv) {
             return Fail(kNothingToDo,
                         "nothing to do: the input file '" + line.inputPath + "' cannot be read");
         }
+    } else if (!line.standardInput && IsTerminal(0)) {
+        // Nothing given and nothing piped in: waiting for typed data would look like a hang.
+        return Fail(kExitUsage,
+                    "no data: give TEXT, -i FILE, or data on standard input (- reads "
+                    "a terminal); see tessera --help");
     } else if (!ReadAll(stdin, &data)) {
         return Fail(kNothingToDo, "nothing to do: standard input cannot be read");
     }

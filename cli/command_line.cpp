@@ -147,10 +147,12 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
 
 // Checks the flags against each other once all are read.
 std::string CheckCombination(const CommandLine& line) {
-    if (line.hasText && !line.inputPath.empty()) return "give the text or -i FILE, not both";
+    if ((line.hasText || line.standardInput) && !line.inputPath.empty()) {
+        return "give the text or -i FILE, not both";
+    }
     if (line.strictVersion && line.version == 0) return "--strict-version needs -v N";
     if (line.batch) {
-        if (line.hasText || !line.inputPath.empty()) {
+        if (line.hasText || line.standardInput || !line.inputPath.empty()) {
             return "--batch reads its data from its file; give no text and no -i";
         }
         if (!line.hasOutput || !HasPlaceholder(line.outputPath)) {
@@ -167,10 +169,15 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (flagsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (arg == "-" && !flagsEnded) continue;  // standard input, as without text
-            if (line->hasText) return "only one text may be given (quote text with spaces)";
-            line->hasText = true;
-            line->text = arg;
+            if (line->hasText || line->standardInput) {
+                return "only one text may be given (quote text with spaces)";
+            }
+            if (arg == "-" && !flagsEnded) {
+                line->standardInput = true;
+            } else {
+                line->hasText = true;
+                line->text = arg;
+            }
             continue;
         }
         if (arg == "--") {

@@ -19,11 +19,12 @@ struct CommandLine {
     bool showVersion = false;
     bool hasText = false;  // the text argument; without it and without -i, standard input
     std::string text;
-    std::string inputPath;   // -i; empty when not given
-    bool hasOutput = false;  // -o; without it, standard output
-    std::string outputPath;  // "-" is standard output
-    int level = 1;           // EcLevel
-    int version = 0;         // 1..40, 0 for the smallest that holds the data
+    bool standardInput = false;  // "-" in place of the text: standard input even on a terminal
+    std::string inputPath;       // -i; empty when not given
+    bool hasOutput = false;      // -o; without it, standard output
+    std::string outputPath;      // "-" is standard output
+    int level = 1;               // EcLevel
+    int version = 0;             // 1..40, 0 for the smallest that holds the data
     bool strictVersion = false;
     int mask = -1;  // 0..7, -1 for the lowest penalty
     int scale = 0;  // 1..20, 0 for the type's default

@@ -6,7 +6,7 @@
 
 namespace qr::cli {
 
-// Whether standard output (1) or standard error (2) is a terminal.
+// Whether standard input (0), output (1) or error (2) is a terminal.
 bool IsTerminal(int stream);
 
 // Reads the whole of `file` (standard input or an opened file) into `data`, in binary. Returns

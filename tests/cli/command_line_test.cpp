@@ -17,7 +17,8 @@ std::string Parse(const std::vector<std::string>& args, CommandLine* line) {
 
 // The fields a case checks, as one comparable text.
 std::string Summary(const CommandLine& l) {
-    return "text=" + (l.hasText ? l.text : std::string("<none>")) + " in=" + l.inputPath +
+    return "text=" + (l.hasText ? l.text : std::string("<none>")) +
+           (l.standardInput ? " stdin" : "") + " in=" + l.inputPath +
            " out=" + (l.hasOutput ? l.outputPath : std::string("<none>")) +
            " level=" + std::to_string(l.level) + " v=" + std::to_string(l.version) +
            (l.strictVersion ? " strict" : "") + " mask=" + std::to_string(l.mask) +
@@ -36,7 +37,7 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
     for (const Case& c : std::vector<Case>{
              {{}, "text=<none> in= out=<none>" + defaults},
              {{"Hello"}, "text=Hello in= out=<none>" + defaults},
-             {{"-"}, "text=<none> in= out=<none>" + defaults},
+             {{"-"}, "text=<none> stdin in= out=<none>" + defaults},
              {{"--", "-l"}, "text=-l in= out=<none>" + defaults},
              {{"-o", "a.png", "x"}, "text=x in= out=a.png" + defaults},
              {{"-oa.png", "x"}, "text=x in= out=a.png" + defaults},
@@ -106,6 +107,8 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"-i", ""}, "-i needs a file name"},
              {{"-i", "a", "-i", "b"}, "-i may be given only once"},
              {{"one", "two"}, "only one text may be given (quote text with spaces)"},
+             {{"-", "two"}, "only one text may be given (quote text with spaces)"},
+             {{"-", "-i", "data.bin"}, "give the text or -i FILE, not both"},
              {{"x", "-i", "data.bin"}, "give the text or -i FILE, not both"},
              {{"--strict-version", "x"}, "--strict-version needs -v N"},
              {{"--batch", "list.txt", "x", "-o", "{n}.png"},

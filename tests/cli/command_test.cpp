@@ -230,6 +230,28 @@ TEST(Command, ExitStatusesAndTheirMessages) {
     EXPECT_FALSE(FileExists(dir.File("a.png")));
 }
 
+TEST(Command, NoDataOnATerminalIsAUsageErrorNotAWait) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs script(1) for a terminal";
+    }
+    TempDir dir;
+    // script(1) gives the command a terminal as standard input (and output); -e passes on its
+    // exit status.
+    const std::string command =
+        "script -qec " +
+        ShellQuoted(ShellQuoted(TESSERA_COMMAND) + " -o " + ShellQuoted(dir.File("a.png"))) +
+        " /dev/null </dev/null >" + ShellQuoted(dir.File("tty"));
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 64);
+    Bytes tty;
+    ASSERT_TRUE(ReadFile(dir.File("tty"), &tty));
+    EXPECT_NE(Text(tty).find("tessera: no data: give TEXT, -i FILE, or data on standard input"),
+              std::string::npos)
+        << Text(tty);
+    EXPECT_FALSE(FileExists(dir.File("a.png")));
+}
+
 TEST(Command, HelpAndVersion) {
     CommandRun run = RunCommand({"--version"});
     EXPECT_EQ(run.status, 0);
