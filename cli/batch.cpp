@@ -24,7 +24,7 @@ namespace qr::cli {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr int kProgressBarWidth = 40;
+constexpr std::size_t kProgressBarWidth = 40;
 constexpr std::size_t kMaxReportedFailures = 10;
 
 struct Line {
@@ -62,14 +62,14 @@ void CreateOutputFolder(const std::string& pattern) {
 }
 
 void DrawProgress(std::size_t done, std::size_t total) {
-    const int filled = static_cast<int>(done * kProgressBarWidth / total);
-    std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled, "########################################",
-                 kProgressBarWidth - filled, "", done, total);
+    const std::size_t filled = done * kProgressBarWidth / total;
+    const std::string bar = std::string(filled, '#') + std::string(kProgressBarWidth - filled, ' ');
+    std::fprintf(stderr, "\r[%s] %zu/%zu", bar.c_str(), done, total);
     std::fflush(stderr);
 }
 
 void ClearProgress() {
-    std::fprintf(stderr, "\r%*s\r", kProgressBarWidth + 30, "");
+    std::fprintf(stderr, "\r%s\r", std::string(kProgressBarWidth + 30, ' ').c_str());
     std::fflush(stderr);
 }
 
