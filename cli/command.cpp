@@ -3,7 +3,6 @@
 #include "cli/command.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -49,7 +48,6 @@ int Fail(int status, const std::string& message) {
 // Returns false when argv[*i] is not one of them.
 bool TakeTypeFlag(int argc, char** argv, int* i, std::string* value, bool* missing) {
     const std::string arg = argv[*i];
-    std::string rest;
     if (arg == "-t" || arg == "--type") {
         *missing = *i + 1 >= argc;
         if (!*missing) *value = argv[++*i];
