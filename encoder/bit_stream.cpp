@@ -1,6 +1,6 @@
 // The data bit stream: the AppendBits primitive and the writing of the segment list as mode
 // indicators, count indicators and data bits.
-#include <cstring>
+#include <cstdint>
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
@@ -18,25 +18,84 @@ unsigned AlphanumericValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
     switch (c) {
-        case ' ': return 36;
-        case '$': return 37;
-        case '%': return 38;
-        case '*': return 39;
-        case '+': return 40;
-        case '-': return 41;
-        case '.': return 42;
-        case '/': return 43;
-        default: return 44;  // ':'
+        case ' ':
+            return 36;
+        case '$':
+            return 37;
+        case '%':
+            return 38;
+        case '*':
+            return 39;
+        case '+':
+            return 40;
+        case '-':
+            return 41;
+        case '.':
+            return 42;
+        case '/':
+            return 43;
+        default:
+            return 44;  // ':'
     }
 }
 
 // 13-bit value of a Shift_JIS double-byte character.
 unsigned KanjiValue(unsigned char b0, unsigned char b1) {
     const unsigned code = 256u * b0 + b1;
-    const unsigned d = ((code - 0x8140u) & 0xFFFFu) <= 0x1EBCu ? code - 0x8140u
-                                                              : (code - 0xC140u) & 0xFFFFu;
+    const unsigned d =
+        ((code - 0x8140u) & 0xFFFFu) <= 0x1EBCu ? code - 0x8140u : (code - 0xC140u) & 0xFFFFu;
     return (d >> 8) * 0xC0u + (d & 0xFFu);
 }
+
+// Writes fields most significant bit first into whole bytes, 32 bits at a time through a 64-bit
+// register. A field that would end beyond bit 23,648 fails the stream, as AppendBits does: the
+// bits before it stay written and no later field is written.
+class StreamWriter {
+public:
+    explicit StreamWriter(unsigned char* bytes) : bytes_(bytes) {}
+
+    // Appends the low `count` bits (1..16) of `value`.
+    void Put(unsigned value, int count) {
+        if (position_ == -1) return;
+        if (position_ + count > kMaxDataBits) {
+            Finish();
+            position_ = -1;
+            return;
+        }
+        pending_ = (pending_ << count) | (value & ((1u << count) - 1));
+        pendingBits_ += count;
+        position_ += count;
+        if (pendingBits_ >= kFlushBits) {
+            pendingBits_ -= kFlushBits;
+            const std::uint32_t word = static_cast<std::uint32_t>(pending_ >> pendingBits_);
+            for (int i = 0; i < 4; ++i) *out_++ = static_cast<unsigned char>(word >> (24 - 8 * i));
+        }
+    }
+
+    // Writes the bits still held, the last byte filled with zero bits, and one zero byte after
+    // it when the buffer has room. Returns the position after the stream, or -1.
+    int Finish() {
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            *out_++ = static_cast<unsigned char>(pending_ >> pendingBits_);
+        }
+        if (pendingBits_ > 0) {
+            *out_++ = static_cast<unsigned char>(pending_ << (8 - pendingBits_));
+            pendingBits_ = 0;
+        }
+        if (out_ < bytes_ + kMaxDataCodewords) *out_ = 0;
+        return position_;
+    }
+
+private:
+    static constexpr int kFlushBits = 32;
+
+    unsigned char* bytes_;
+    unsigned char* out_ = bytes_;
+    std::uint64_t pending_ = 0;
+    int pendingBits_ = 0;
+    int position_ = 0;
+};
 
 }  // namespace
 
@@ -50,54 +109,52 @@ int CQrEncoder::AppendBits(int position, unsigned value, int count) {
 }
 
 // Step 4: the stream of the final segment list, each segment as mode indicator, count indicator
-// (the low W bits of its count) and data.
+// (the low W bits of its count) and data, written as AppendBits would write it into a cleared
+// buffer. The stream is followed by zero bits to the end of its last byte and one zero byte.
 void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
-    std::memset(dataCodewords, 0, sizeof dataCodewords);
-    dataBitCount = 0;
+    StreamWriter stream(dataCodewords);
     const unsigned char* segment = data;
-    for (int k = 0; k < segmentCount && dataBitCount != -1; ++k) {
+    for (int k = 0; k < segmentCount; ++k) {
         const int mode = segmentModes[k];
         const int length = segmentLengths[k];
         const int countBits = COUNT_INDICATOR_BITS[mode][versionGroup];
         const unsigned count = mode == MODE_KANJI ? length / 2 : length;
-        int p = AppendBits(dataBitCount, MODE_INDICATOR[mode], kModeIndicatorBits);
-        p = AppendBits(p, count, countBits);
+        stream.Put(MODE_INDICATOR[mode], kModeIndicatorBits);
+        stream.Put(count, countBits);
         int i = 0;
         switch (mode) {
             case MODE_NUMERIC:
                 for (; i + 3 <= length; i += 3) {
-                    p = AppendBits(p,
-                                   100u * (segment[i] - '0') + 10u * (segment[i + 1] - '0') +
-                                       (segment[i + 2] - '0'),
-                                   10);
+                    stream.Put(100u * (segment[i] - '0') + 10u * (segment[i + 1] - '0') +
+                                   (segment[i + 2] - '0'),
+                               10);
                 }
                 if (length - i == 2) {
-                    p = AppendBits(p, 10u * (segment[i] - '0') + (segment[i + 1] - '0'), 7);
+                    stream.Put(10u * (segment[i] - '0') + (segment[i + 1] - '0'), 7);
                 } else if (length - i == 1) {
-                    p = AppendBits(p, segment[i] - '0', 4);
+                    stream.Put(segment[i] - '0', 4);
                 }
                 break;
             case MODE_ALPHANUMERIC:
                 for (; i + 2 <= length; i += 2) {
-                    p = AppendBits(p,
-                                   kAlphanumericCharset * AlphanumericValue(segment[i]) +
-                                       AlphanumericValue(segment[i + 1]),
-                                   11);
+                    stream.Put(kAlphanumericCharset * AlphanumericValue(segment[i]) +
+                                   AlphanumericValue(segment[i + 1]),
+                               11);
                 }
-                if (i < length) p = AppendBits(p, AlphanumericValue(segment[i]), 6);
+                if (i < length) stream.Put(AlphanumericValue(segment[i]), 6);
                 break;
             case MODE_BYTE:
-                for (; i < length; ++i) p = AppendBits(p, segment[i], 8);
+                for (; i < length; ++i) stream.Put(segment[i], 8);
                 break;
             default:
                 for (; i + 2 <= length; i += 2) {
-                    p = AppendBits(p, KanjiValue(segment[i], segment[i + 1]), 13);
+                    stream.Put(KanjiValue(segment[i], segment[i + 1]), 13);
                 }
                 break;
         }
-        dataBitCount = p;
         segment += length;
     }
+    dataBitCount = stream.Finish();
 }
 
 }  // namespace qr

@@ -98,13 +98,23 @@ constexpr Word kLowBitOfEachByte = 0x0101010101010101u;
 
 // Eight cells as one word, the first cell in the low byte.
 Word LoadCells(const unsigned char* cells) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     Word w = 0;
     for (int i = 0; i < 8; ++i) w |= static_cast<Word>(cells[i]) << (8 * i);
     return w;
+#else
+    Word w;
+    std::memcpy(&w, cells, sizeof w);
+    return w;
+#endif
 }
 
 void StoreCells(unsigned char* cells, Word w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (int i = 0; i < 8; ++i) cells[i] = static_cast<unsigned char>(w >> (8 * i));
+#else
+    std::memcpy(cells, &w, sizeof w);
+#endif
 }
 
 // Bit `flagBit` of each of the eight cells of `w`, gathered into bits 0..7.
@@ -119,28 +129,63 @@ constexpr int FlagBit(unsigned char flag) {
     return bit;
 }
 
-// Packs `size` cells of one column into a bit line: bit y is set where `cells[y] & flag` is
-// non-zero, or zero where `inverted`. Bits from `size` on are 0.
-void PackColumn(const unsigned char* cells, int size, unsigned char flag, bool inverted,
-                Word* line) {
-    const int flagBit = FlagBit(flag);
-    const unsigned flip = inverted ? 0xFFu : 0u;
-    for (int w = 0; w < kLineWords; ++w) line[w] = 0;
+// Visits the eight-cell words that cover a column of `size` >= 8 cells by their first cell y:
+// 0, 8, 16, ... and, when `size` is not a multiple of 8, size - 8, whose word overlaps the one
+// before. Every step of this file that works on such words gives the same cells when it visits
+// a cell twice.
+template <class Visit>
+void ForEachEightCells(int size, Visit visit) {
     int y = 0;
-    for (; y + 8 <= size; y += 8) {
-        const unsigned bits = GatherFlag(LoadCells(cells + y), flagBit) ^ flip;
-        line[y / kWordBits] |= static_cast<Word>(bits) << (y % kWordBits);
-    }
-    for (; y < size; ++y) {
-        if (((cells[y] & flag) != 0) != inverted) line[y / kWordBits] |= Word{1} << (y % kWordBits);
-    }
+    for (; y + 8 <= size; y += 8) visit(y);
+    if (y < size) visit(size - 8);
 }
 
-// Transposes a 64 x 64 bit block in place: bit j of a[i] goes to bit i of a[j].
-void Transpose64(Word a[64]) {
-    Word m = 0x00000000FFFFFFFFu;
-    for (int j = 32; j != 0; j >>= 1, m ^= m << j) {
-        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+// Sets bits y..y+7 of a bit line from the low eight bits of `bits`.
+void OrEightBits(Word* line, int y, unsigned bits) {
+    const int shift = y % kWordBits;
+    line[y / kWordBits] |= static_cast<Word>(bits) << shift;
+    if (shift > kWordBits - 8)
+        line[y / kWordBits + 1] |= static_cast<Word>(bits) >> (kWordBits - shift);
+}
+
+// Bits y..y+7 of a bit line.
+unsigned EightBits(const Word* line, int y) {
+    const int shift = y % kWordBits;
+    Word bits = line[y / kWordBits] >> shift;
+    if (shift > kWordBits - 8) bits |= line[y / kWordBits + 1] << (kWordBits - shift);
+    return static_cast<unsigned>(bits & 0xFF);
+}
+
+// Packs `size` cells of one column into one bit line per flag of `kFlags`, bit y set where cell
+// y has that flag. Bits from `size` on are 0.
+template <unsigned char... kFlags>
+void PackColumn(const unsigned char* cells, int size, Word* const (&lines)[sizeof...(kFlags)]) {
+    constexpr int kCount = sizeof...(kFlags);
+    constexpr unsigned char kFlagList[kCount] = {kFlags...};
+    constexpr int kShifts[kCount] = {FlagBit(kFlags)...};
+    for (Word* line : lines) {
+        for (int w = 0; w < kLineWords; ++w) line[w] = 0;
+    }
+    if (size < 8) {
+        for (int y = 0; y < size; ++y) {
+            for (int f = 0; f < kCount; ++f) {
+                if (cells[y] & kFlagList[f]) lines[f][y / kWordBits] |= Word{1} << (y % kWordBits);
+            }
+        }
+        return;
+    }
+    ForEachEightCells(size, [&](int y) {
+        const Word eight = LoadCells(cells + y);
+        for (int f = 0; f < kCount; ++f) OrEightBits(lines[f], y, GatherFlag(eight, kShifts[f]));
+    });
+}
+
+// Transposes the first `n` (32 or 64) words of a 64 x 64 bit block in place, bit j of a[i] going
+// to bit i of a[j] for i, j < n. With n = 32 the block must be zero outside its 32 x 32 corner.
+void TransposeBlock(Word a[64], int n) {
+    Word m = n == 64 ? 0x00000000FFFFFFFFu : 0x0000FFFF0000FFFFu;
+    for (int j = n / 2; j != 0; j >>= 1, m ^= m << j) {
+        for (int k = 0; k < n; k = ((k | j) + 1) & ~j) {
             const Word t = ((a[k] >> j) ^ a[k | j]) & m;
             a[k] ^= t << j;
             a[k | j] ^= t;
@@ -151,20 +196,35 @@ void Transpose64(Word a[64]) {
 // Rows of a square of `size` cells from its columns: bit x of rows[y] is bit y of columns[x].
 void TransposeLines(const Word (*columns)[kLineWords], int size, Word (*rows)[kLineWords]) {
     const int words = (size + kWordBits - 1) / kWordBits;
+    const int n = size <= kWordBits / 2 ? kWordBits / 2 : kWordBits;
     Word block[kWordBits];
     for (int bx = 0; bx < words; ++bx) {
         for (int by = 0; by < words; ++by) {
-            for (int i = 0; i < kWordBits; ++i) {
+            for (int i = 0; i < n; ++i) {
                 const int x = bx * kWordBits + i;
                 block[i] = x < size ? columns[x][by] : 0;
             }
-            Transpose64(block);
-            for (int j = 0; j < kWordBits && by * kWordBits + j < size; ++j) {
+            TransposeBlock(block, n);
+            for (int j = 0; j < n && by * kWordBits + j < size; ++j) {
                 rows[by * kWordBits + j][bx] = block[j];
             }
         }
     }
 }
+
+// Word `w` of a line whose bits 0..count-1 are set.
+Word FirstBitsOf(int count, int w) {
+    const int inWord = count - w * kWordBits;
+    return inWord <= 0 ? 0 : inWord >= kWordBits ? ~Word{0} : (Word{1} << inWord) - 1;
+}
+
+// The scorer's small helpers are inlined into it, so that each of its two builds below (with and
+// without the processor's population count) has its own copy of them.
+#if defined(__GNUC__)
+#define SCORER_INLINE __attribute__((always_inline)) inline
+#else
+#define SCORER_INLINE inline
+#endif
 
 // A line of N words held in registers.
 template <int N>
@@ -173,32 +233,32 @@ struct Bits {
 };
 
 template <int N>
-Bits<N> Load(const Word* line) {
+SCORER_INLINE Bits<N> Load(const Word* line) {
     Bits<N> r;
     for (int i = 0; i < N; ++i) r.w[i] = line[i];
     return r;
 }
 
 template <int N>
-Bits<N> operator&(Bits<N> a, const Bits<N>& b) {
+SCORER_INLINE Bits<N> operator&(Bits<N> a, const Bits<N>& b) {
     for (int i = 0; i < N; ++i) a.w[i] &= b.w[i];
     return a;
 }
 
 template <int N>
-Bits<N> operator|(Bits<N> a, const Bits<N>& b) {
+SCORER_INLINE Bits<N> operator|(Bits<N> a, const Bits<N>& b) {
     for (int i = 0; i < N; ++i) a.w[i] |= b.w[i];
     return a;
 }
 
 template <int N>
-Bits<N> operator^(Bits<N> a, const Bits<N>& b) {
+SCORER_INLINE Bits<N> operator^(Bits<N> a, const Bits<N>& b) {
     for (int i = 0; i < N; ++i) a.w[i] ^= b.w[i];
     return a;
 }
 
 template <int N>
-Bits<N> operator~(Bits<N> a) {
+SCORER_INLINE Bits<N> operator~(Bits<N> a) {
     for (int i = 0; i < N; ++i) a.w[i] = ~a.w[i];
     return a;
 }
@@ -206,7 +266,7 @@ Bits<N> operator~(Bits<N> a) {
 // Bit i of the result is bit i + k of `a` (0 < k < 64); bits shifted in from beyond the last word
 // are `fill`.
 template <int N>
-Bits<N> Next(const Bits<N>& a, int k, bool fill = false) {
+SCORER_INLINE Bits<N> Next(const Bits<N>& a, int k, bool fill = false) {
     Bits<N> r;
     for (int i = 0; i < N; ++i) {
         const Word above = i + 1 < N ? a.w[i + 1] : (fill ? ~Word{0} : 0);
@@ -217,7 +277,7 @@ Bits<N> Next(const Bits<N>& a, int k, bool fill = false) {
 
 // Bit i of the result is bit i - k of `a` (0 < k < 64); bits shifted in below bit 0 are `fill`.
 template <int N>
-Bits<N> Previous(const Bits<N>& a, int k, bool fill = false) {
+SCORER_INLINE Bits<N> Previous(const Bits<N>& a, int k, bool fill = false) {
     Bits<N> r;
     for (int i = 0; i < N; ++i) {
         const Word below = i > 0 ? a.w[i - 1] : (fill ? ~Word{0} : 0);
@@ -227,7 +287,7 @@ Bits<N> Previous(const Bits<N>& a, int k, bool fill = false) {
 }
 
 template <int N>
-bool Any(const Bits<N>& a) {
+SCORER_INLINE bool Any(const Bits<N>& a) {
     Word any = 0;
     for (int i = 0; i < N; ++i) any |= a.w[i];
     return any != 0;
@@ -235,88 +295,98 @@ bool Any(const Bits<N>& a) {
 
 // Bits 0..count-1 set.
 template <int N>
-Bits<N> FirstBits(int count) {
+SCORER_INLINE Bits<N> FirstBits(int count) {
     Bits<N> r;
-    for (int i = 0; i < N; ++i) {
-        const int inWord = count - i * kWordBits;
-        r.w[i] = inWord <= 0 ? 0 : inWord >= kWordBits ? ~Word{0} : (Word{1} << inWord) - 1;
-    }
+    for (int i = 0; i < N; ++i) r.w[i] = FirstBitsOf(count, i);
     return r;
 }
 
-// The number of set bits of each byte of `w`, in that byte (population count, first steps).
-Word ByteCounts(Word w) {
-    w = w - ((w >> 1) & 0x5555555555555555u);
-    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
-    return (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-}
+// Population count without a processor instruction: the count of each byte in that byte, then
+// the sum of the bytes.
+struct PortableCount {
+    static SCORER_INLINE int Of(Word w) {
+        w = w - ((w >> 1) & 0x5555555555555555u);
+        w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+        w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+        return static_cast<int>((w * kLowBitOfEachByte) >> 56);
+    }
+};
 
-// The sum of the bytes of `w` (each sum of byte counts stays below 256).
-int SumOfBytes(Word w) {
-    return static_cast<int>((w * kLowBitOfEachByte) >> 56);
-}
+#if defined(__GNUC__)
+// The compiler's population count: one instruction where the build targets one.
+struct BuiltinCount {
+    static SCORER_INLINE int Of(Word w) { return __builtin_popcountll(w); }
+};
+#endif
 
-template <int N>
-Word ByteCounts(const Bits<N>& a) {
-    Word sum = 0;
-    for (int i = 0; i < N; ++i) sum += ByteCounts(a.w[i]);
-    return sum;
-}
-
-template <int N>
-int Count(const Bits<N>& a) {
-    return SumOfBytes(ByteCounts(a));
+template <class Counter, int N>
+SCORER_INLINE int Count(const Bits<N>& a) {
+    int count = 0;
+    for (int i = 0; i < N; ++i) count += Counter::Of(a.w[i]);
+    return count;
 }
 
 // Rules 1 and 3 over one line of `size` cells whose bits from `size` on are 0 (light).
-template <int N>
-int ScoreLine(const Bits<N>& dark, const Bits<N>& pairs, const Bits<N>& finderStarts) {
+template <class Counter, int N>
+SCORER_INLINE int ScoreLine(const Bits<N>& dark, const Bits<N>& pairs,
+                            const Bits<N>& finderStarts) {
+    const Bits<N> nextDark = Next(dark, 1);
+
     // Rule 1: a run of L >= 5 holds L - 4 windows of five equal cells, and scores
     // 3 + (L - 5) = (L - 4) + 2.
-    const Bits<N> same = ~(dark ^ Next(dark, 1)) & pairs;  // cell i equals cell i + 1
+    const Bits<N> same = ~(dark ^ nextDark) & pairs;  // cell i equals cell i + 1
     Bits<N> five = same & Next(same, 1);
     five = five & Next(five, 2);                          // cells i..i+4 equal
     const Bits<N> runStarts = five & ~Previous(same, 1);  // and cell i - 1 differs
-    static_assert(kPenaltyRun - 1 <= 2, "the byte counts of one line stay below 256");
-    int score = SumOfBytes(ByteCounts(five) + (kPenaltyRun - 1) * ByteCounts(runStarts));
+    int score = Count<Counter>(five) + (kPenaltyRun - 1) * Count<Counter>(runStarts);
 
-    // Rule 3: dark, light, three dark, light, dark at i..i+6 with light cells at i - 1 and i + 7,
-    // and four light cells before or after; cells beyond the line are light.
-    const Bits<N> light = ~dark;
-    Bits<N> finder = dark & Next(light, 1, true) & Next(dark, 2) & Next(dark, 3) & Next(dark, 4) &
-                     Next(light, 5, true) & Next(dark, 6) & finderStarts;
+    // Rule 3: dark, light, three dark, light, dark at i..i+6 (dark-light at i, dark-dark at i + 2,
+    // dark-light at i + 4, dark at i + 6) with light cells at i - 1 and i + 7 and four light cells
+    // before or after; cells beyond the line are light.
+    const Bits<N> darkLight = dark & ~nextDark;
+    const Bits<N> darkDark = dark & nextDark;
+    Bits<N> finder =
+        darkLight & Next(darkDark, 2) & Next(darkLight, 4) & Next(dark, 6) & finderStarts;
     if (Any(finder)) {
-        finder = finder & Previous(light, 1, true) & Next(light, 7, true);
-        const Bits<N> quietBefore =
-            Previous(light, 2, true) & Previous(light, 3, true) & Previous(light, 4, true);
-        const Bits<N> quietAfter =
-            Next(light, 8, true) & Next(light, 9, true) & Next(light, 10, true);
-        score += kPenaltyFinder * Count(finder & (quietBefore | quietAfter));
+        const Bits<N> light = ~dark;
+        const Bits<N> lightBefore = Previous(light, 1, true);  // cell i - 1
+        Bits<N> quietBefore = lightBefore & Previous(lightBefore, 1, true);
+        quietBefore = quietBefore & Previous(quietBefore, 2, true);  // cells i-4..i-1
+        Bits<N> fourLight = light & Next(light, 1, true);
+        fourLight = fourLight & Next(fourLight, 2, true);     // cells i..i+3
+        const Bits<N> quietAfter = Next(fourLight, 7, true);  // cells i+7..i+10
+        const Bits<N> lightAfter = Next(light, 7, true);      // cell i + 7
+        finder = finder & ((quietBefore & lightAfter) | (lightBefore & quietAfter));
+        score += kPenaltyFinder * Count<Counter>(finder);
     }
     return score;
 }
 
 // The penalty of a square of `size` cells given as dark bit lines by rows and by columns.
-template <int N>
-int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
+template <class Counter, int N>
+SCORER_INLINE int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords],
+                               int size) {
     const Bits<N> pairs = FirstBits<N>(size - 1);
     const Bits<N> finderStarts = FirstBits<N>(size - 6);
     int score = 0;
     int dark = 0;
     Bits<N> row = Load<N>(rows[0]);
     for (int y = 0; y < size; ++y) {
-        score += ScoreLine(row, pairs, finderStarts);
-        dark += Count(row);
+        score += ScoreLine<Counter>(row, pairs, finderStarts);
+        dark += Count<Counter>(row);
         if (y + 1 < size) {
             // Rule 2: cells (x, y), (x + 1, y), (x, y + 1) and (x + 1, y + 1) of one colour.
             const Bits<N> below = Load<N>(rows[y + 1]);
             const Bits<N> vertical = ~(row ^ below);
             const Bits<N> horizontal = ~(row ^ Next(row, 1));
-            score += kPenaltyBlock * Count(vertical & Next(vertical, 1) & horizontal & pairs);
+            score +=
+                kPenaltyBlock * Count<Counter>(vertical & Next(vertical, 1) & horizontal & pairs);
             row = below;
         }
     }
-    for (int x = 0; x < size; ++x) score += ScoreLine(Load<N>(columns[x]), pairs, finderStarts);
+    for (int x = 0; x < size; ++x) {
+        score += ScoreLine<Counter>(Load<N>(columns[x]), pairs, finderStarts);
+    }
 
     // Rule 4: the light share in whole percent, truncated.
     const int light = size * size - dark;
@@ -324,23 +394,85 @@ int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*columns)[kLineWord
     return score + std::abs(50 - percent) / 5 * kPenaltyBalance;
 }
 
-int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
-    if (size <= kWordBits) return ScoreLinesOf<1>(rows, columns, size);
-    if (size <= 2 * kWordBits) return ScoreLinesOf<2>(rows, columns, size);
-    return ScoreLinesOf<3>(rows, columns, size);
+template <class Counter>
+SCORER_INLINE int ScoreLinesWith(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords],
+                                 int size) {
+    if (size <= kWordBits) return ScoreLinesOf<Counter, 1>(rows, columns, size);
+    if (size <= 2 * kWordBits) return ScoreLinesOf<Counter, 2>(rows, columns, size);
+    return ScoreLinesOf<Counter, 3>(rows, columns, size);
 }
 
-// Column and row of copy 1 (0) or 2 (1) of format bit `i` (0..14) in a symbol of `size`: the
-// first copy runs down column 8 beside the top-left finder, then left along row 8, skipping the
-// timing cells; the second along row 8 below the top-right finder, then down column 8 beside the
-// bottom-left one.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The x86 population count instruction is not part of the base instruction set: the scorer is
+// built twice and the processor's features choose one when it runs.
+__attribute__((target("popcnt"))) int ScoreLinesWithPopcnt(const Word (*rows)[kLineWords],
+                                                           const Word (*columns)[kLineWords],
+                                                           int size) {
+    return ScoreLinesWith<BuiltinCount>(rows, columns, size);
+}
+
+int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
+    if (__builtin_cpu_supports("popcnt")) return ScoreLinesWithPopcnt(rows, columns, size);
+    return ScoreLinesWith<PortableCount>(rows, columns, size);
+}
+#elif defined(__GNUC__)
+int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
+    return ScoreLinesWith<BuiltinCount>(rows, columns, size);
+}
+#else
+int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
+    return ScoreLinesWith<PortableCount>(rows, columns, size);
+}
+#endif
+
+// Lines 0..size-1 of a masked matrix: the dark function cells, and the free cells whose data bit
+// differs from the mask condition (`conditions` repeat every 12 lines).
+template <int N>
+void MaskLinesOf(const Word (*darkFunction)[kLineWords], const Word (*freeCells)[kLineWords],
+                 const Word (*dataBits)[kLineWords], const Word (*conditions)[kLineWords], int size,
+                 Word (*out)[kLineWords]) {
+    for (int first = 0; first < size; first += kMaskPeriod) {
+        const int end = first + kMaskPeriod < size ? first + kMaskPeriod : size;
+        for (int i = first, phase = 0; i < end; ++i, ++phase) {
+            for (int w = 0; w < N; ++w) {
+                out[i][w] = darkFunction[i][w] |
+                            (dataBits[i][w] ^ (freeCells[i][w] & conditions[phase][w]));
+            }
+        }
+    }
+}
+
+void MaskLines(const Word (*darkFunction)[kLineWords], const Word (*freeCells)[kLineWords],
+               const Word (*dataBits)[kLineWords], const Word (*conditions)[kLineWords], int size,
+               Word (*out)[kLineWords]) {
+    if (size <= kWordBits) {
+        MaskLinesOf<1>(darkFunction, freeCells, dataBits, conditions, size, out);
+    } else if (size <= 2 * kWordBits) {
+        MaskLinesOf<2>(darkFunction, freeCells, dataBits, conditions, size, out);
+    } else {
+        MaskLinesOf<3>(darkFunction, freeCells, dataBits, conditions, size, out);
+    }
+}
+
+// Cells of the format bits 0..14. The first copy runs down column 8 beside the top-left finder,
+// then left along row 8, skipping the timing cells. The second runs left along row 8 below the
+// top-right finder (bits 0-7, column size - 1 - i), then down column 8 beside the bottom-left
+// finder (bits 8-14, row size - 15 + i).
+constexpr int FORMAT_FIRST_COPY_X[kFormatBits] = {8, 8, 8, 8, 8, 8, 8, 8, 7, 5, 4, 3, 2, 1, 0};
+constexpr int FORMAT_FIRST_COPY_Y[kFormatBits] = {0, 1, 2, 3, 4, 5, 7, 8, 8, 8, 8, 8, 8, 8, 8};
+constexpr int kFormatBitsAlongRow = 8;
+
+// Column and row of copy 1 (0) or 2 (1) of format bit `i` (0..14) in a symbol of `size`.
 void FormatCell(int i, int copy, int size, int* x, int* y) {
     if (copy == 0) {
-        *x = i <= 7 ? 8 : i == 8 ? 7 : 14 - i;
-        *y = i <= 5 ? i : i <= 7 ? i + 1 : 8;
+        *x = FORMAT_FIRST_COPY_X[i];
+        *y = FORMAT_FIRST_COPY_Y[i];
+    } else if (i < kFormatBitsAlongRow) {
+        *x = size - 1 - i;
+        *y = 8;
     } else {
-        *x = i <= 7 ? size - 1 - i : 8;
-        *y = i <= 7 ? 8 : size - 15 + i;
+        *x = 8;
+        *y = size - kFormatBits + i;
     }
 }
 
@@ -375,22 +507,24 @@ void CQrEncoder::ApplyMask(int mask) {
     for (int x = 0; x < s; ++x) {
         const Word* condition = MASK_LINES.columns[mask][x % kMaskPeriod];
         unsigned char* column = modules[x];
-        int y = 0;
-        for (; y + 8 <= s; y += 8) {
+        if (s < 8) {
+            for (int y = 0; y < s; ++y) {
+                unsigned char& cell = column[y];
+                if (cell & MODULE_FUNCTION) continue;
+                const unsigned inverted = (condition[y / kWordBits] >> (y % kWordBits)) & 1;
+                cell = static_cast<unsigned char>((cell & ~MODULE_DARK) |
+                                                  (((cell >> kDataShift) & 1) ^ inverted));
+            }
+            continue;
+        }
+        ForEachEightCells(s, [&](int y) {
             const Word cells = LoadCells(column + y);
-            const Word inverted =
-                EXPANDED_BITS.of[(condition[y / kWordBits] >> (y % kWordBits)) & 0xFF];
+            const Word inverted = EXPANDED_BITS.of[EightBits(condition, y)];
             const Word function = ((cells >> kFunctionShift) & kLowBitOfEachByte) * 0xFF;
             const Word data = (cells >> kDataShift) & kLowBitOfEachByte;
             const Word masked = (cells & ~(kLowBitOfEachByte * MODULE_DARK)) | (data ^ inverted);
             StoreCells(column + y, (cells & function) | (masked & ~function));
-        }
-        for (; y < s; ++y) {
-            unsigned char& cell = column[y];
-            if (cell & MODULE_FUNCTION) continue;
-            const bool dark = ((cell & MODULE_DATA_BIT) != 0) != MaskCondition(mask, x, y);
-            cell = static_cast<unsigned char>((cell & ~MODULE_DARK) | (dark ? MODULE_DARK : 0));
-        }
+        });
     }
 }
 
@@ -417,45 +551,46 @@ int CQrEncoder::ScoreMask() const {
     for (int x = 0; x < s; ++x) {
         // A cell is dark when either dark flag is set: pack both and join them.
         Word functionDark[kLineWords];
-        PackColumn(modules[x], s, MODULE_FUNCTION_DARK, false, functionDark);
-        PackColumn(modules[x], s, MODULE_DARK, false, columns[x]);
+        PackColumn<MODULE_FUNCTION_DARK, MODULE_DARK>(modules[x], s, {functionDark, columns[x]});
         for (int w = 0; w < kLineWords; ++w) columns[x][w] |= functionDark[w];
     }
     TransposeLines(columns, s, rows);
     return ScoreLines(rows, columns, s);
 }
 
+// The function cells that PlaceFunctionPatterns draws are symmetric about the diagonal (the
+// finders, separators, reserved format cells, timing and alignment patterns lie on both axes
+// alike, and the two version blocks are each other's transpose), so their rows are their
+// columns. Only the data bits are transposed.
 void CQrEncoder::PackTrialPlanes() {
     const int s = symbolSize;
     for (int x = 0; x < s; ++x) {
-        PackColumn(modules[x], s, MODULE_FUNCTION_DARK, false, trialColumns.darkFunction[x]);
-        PackColumn(modules[x], s, MODULE_FUNCTION, true, trialColumns.freeCells[x]);
-        PackColumn(modules[x], s, MODULE_DATA_BIT, false, trialColumns.dataBits[x]);
+        PackColumn<MODULE_FUNCTION_DARK, MODULE_FUNCTION, MODULE_DATA_BIT>(
+            modules[x], s,
+            {trialColumns.darkFunction[x], trialColumns.freeCells[x], trialColumns.dataBits[x]});
+        // Packed as function cells above; free cells are the others.
+        for (int w = 0; w < kLineWords; ++w) {
+            trialColumns.freeCells[x][w] = ~trialColumns.freeCells[x][w];
+        }
+        for (int w = 0; w < kLineWords; ++w) {
+            const Word inLine = FirstBitsOf(s, w);
+            trialColumns.freeCells[x][w] &= inLine;
+            trialRows.darkFunction[x][w] = trialColumns.darkFunction[x][w];
+            trialRows.freeCells[x][w] = trialColumns.freeCells[x][w];
+        }
     }
-    TransposeLines(trialColumns.darkFunction, s, trialRows.darkFunction);
-    TransposeLines(trialColumns.freeCells, s, trialRows.freeCells);
     TransposeLines(trialColumns.dataBits, s, trialRows.dataBits);
 }
 
 int CQrEncoder::ScoreTrialMask(int mask) const {
     static_assert(kTrialLineWords == kLineWords, "one line width");
     const int s = symbolSize;
-    const int words = (s + kWordBits - 1) / kWordBits;
     Word rows[kMaxSymbolSize][kLineWords];
     Word columns[kMaxSymbolSize][kLineWords];
-    // A free cell is dark where its data bit differs from the condition.
-    auto masked = [&](const BitPlanes& planes, const Word(*conditions)[kLineWords],
-                      Word(*out)[kLineWords]) {
-        for (int i = 0, phase = 0; i < s; ++i, phase = phase + 1 == kMaskPeriod ? 0 : phase + 1) {
-            for (int w = 0; w < words; ++w) {
-                out[i][w] =
-                    planes.darkFunction[i][w] |
-                    (planes.dataBits[i][w] ^ (planes.freeCells[i][w] & conditions[phase][w]));
-            }
-        }
-    };
-    masked(trialRows, MASK_LINES.rows[mask], rows);
-    masked(trialColumns, MASK_LINES.columns[mask], columns);
+    MaskLines(trialRows.darkFunction, trialRows.freeCells, trialRows.dataBits,
+              MASK_LINES.rows[mask], s, rows);
+    MaskLines(trialColumns.darkFunction, trialColumns.freeCells, trialColumns.dataBits,
+              MASK_LINES.columns[mask], s, columns);
 
     // The format information of this mask and the dark module, as PlaceFormatInformation draws
     // them; their cells were light until now.
@@ -504,12 +639,14 @@ void CQrEncoder::FlattenModules() {
     static_assert(MODULE_FUNCTION_DARK == MODULE_DARK << kFunctionDarkShift, "dark flags");
     for (int x = 0; x < s; ++x) {
         unsigned char* column = modules[x];
-        int y = 0;
-        for (; y + 8 <= s; y += 8) {
+        if (s < 8) {
+            for (int y = 0; y < s; ++y) column[y] = (column[y] & MODULE_ANY_DARK) ? 1 : 0;
+            continue;
+        }
+        ForEachEightCells(s, [&](int y) {
             const Word cells = LoadCells(column + y);
             StoreCells(column + y, (cells | (cells >> kFunctionDarkShift)) & kLowBitOfEachByte);
-        }
-        for (; y < s; ++y) column[y] = (column[y] & MODULE_ANY_DARK) ? 1 : 0;
+        });
     }
 }
 

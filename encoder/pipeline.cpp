@@ -16,12 +16,32 @@ constexpr int GROUP_FIRST_VERSION[kVersionGroupCount + 1] = {1, 10, 27, kMaxVers
 
 }  // namespace
 
+// EncodeSegments for each group in turn, with two savings that change no result: the runs of one
+// mode do not depend on the group, so they are classified once; and the stream, whose length is
+// the cost of the merged segment list, is written only for the group whose version is returned.
 int CQrEncoder::SelectVersion(int requestedVersion, const unsigned char* data, int length) {
+    if (length > kMaxStreamInputBytes) return 0;  // no group's stream can hold it
+    ClassifyRuns(data, length);
+    runCount = segmentCount;
+    std::memcpy(runModes, segmentModes, runCount * sizeof runModes[0]);
+    std::memcpy(runLengths, segmentLengths, runCount * sizeof runLengths[0]);
     for (int group = VersionGroupOf(requestedVersion); group < kVersionGroupCount; ++group) {
-        if (!EncodeSegments(data, length, group)) continue;
-        const int need = (dataBitCount + 7) / 8;
+        segmentCount = runCount;
+        std::memcpy(segmentModes, runModes, runCount * sizeof runModes[0]);
+        std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
+        MergeNumericAlphanumeric(group);
+        MergeIntoBytes(group);
+        int bits = 0;
+        for (int k = 0; k < segmentCount; ++k) {
+            bits += EstimateSegmentBits(segmentModes[k], segmentLengths[k], group);
+        }
+        if (bits > kMaxDataBits) continue;
+        const int need = (bits + 7) / 8;
         for (int v = GROUP_FIRST_VERSION[group]; v < GROUP_FIRST_VERSION[group + 1]; ++v) {
-            if (VERSION_TABLE[v].dataCodewordCount[level] >= need) return v;
+            if (VERSION_TABLE[v].dataCodewordCount[level] >= need) {
+                WriteSegments(data, group);
+                return v;
+            }
         }
     }
     return 0;

@@ -148,11 +148,12 @@ private:
     void MergeNumericAlphanumeric(int versionGroup);
     void MergeIntoBytes(int versionGroup);
     void WriteSegments(const unsigned char* data, int versionGroup);
-    // Fills `rsProducts`: row c holds c times each coefficient of the generator of `n`
-    // error-correction codewords (below the leading 1, highest power first), zero beyond n.
+    // Starts `rsProducts` for the generator of `n` error-correction codewords: row c is to hold c
+    // times each coefficient of the generator (below the leading 1, highest power first), zero
+    // beyond n. Rows 0 and the powers of two are filled now, the others when first needed.
     void TableGeneratorProducts(int n);
-    // ComputeEcCodewords with `rsProducts` already tabled for `n`.
-    void DivideByGenerator(unsigned char* work, int k, int n) const;
+    // ComputeEcCodewords on the products of TableGeneratorProducts(n).
+    void DivideByGenerator(unsigned char* work, int k, int n);
     void PlaceTimingPatterns();
     void ChooseMask();
     // Packs the matrix as it stands before masking into `trialColumns` and `trialRows`.
@@ -163,9 +164,13 @@ private:
     void FlattenModules();
 
     // Scratch of single operations, written before it is read.
-    BitPlanes trialColumns;  // line x, bit y
-    BitPlanes trialRows;     // line y, bit x
+    int runCount;                          // the runs of one mode that ClassifyRuns found,
+    unsigned char runModes[kMaxSegments];  // kept while SelectVersion merges them for each
+    int runLengths[kMaxSegments];          // version group
+    BitPlanes trialColumns;                // line x, bit y
+    BitPlanes trialRows;                   // line y, bit x
     unsigned char rsProducts[256][kRsProductStride];
+    std::uint64_t rsRowsFilled[256 / 64];  // bit c: row c of rsProducts is filled
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.

@@ -2,9 +2,10 @@
 // divided by the generator polynomial.
 //
 // The division is the usual one, one data codeword at a time: the leading coefficient c of the
-// running remainder is divided out by subtracting c times the generator. The products c * g for
-// every c are tabled first, so that each step is a shift of the remainder and one XOR of a
-// tabled row, eight bytes at a time.
+// running remainder is divided out by subtracting c times the generator. The products c * g are
+// tabled (each the first time its c leads), so that each step is a shift of the remainder and
+// one XOR of a tabled row, eight bytes at a time. XOR and the byte-wise products do not depend on
+// the order of the bytes in a word.
 #include <cstdint>
 #include <cstring>
 
@@ -15,54 +16,116 @@ namespace qr {
 
 namespace {
 
-constexpr unsigned kFieldPolynomial = 0x11D;
+using Word = std::uint64_t;
+constexpr int kWordBytes = 8;
+constexpr Word kEachByte = 0x0101010101010101u;
+constexpr unsigned kFieldPolynomialLowBits = 0x1D;  // x^8 = x^4 + x^3 + x^2 + 1
 
-// x times the field element `a`.
-unsigned char TimesX(unsigned char a) {
-    return static_cast<unsigned char>((a << 1) ^ ((a & 0x80) ? kFieldPolynomial : 0));
+// x times each of the eight field elements in `w`.
+Word TimesX(Word w) {
+    return ((w & (0x7F * kEachByte)) << 1) ^ (((w >> 7) & kEachByte) * kFieldPolynomialLowBits);
+}
+
+Word LoadWord(const unsigned char* bytes) {
+    Word w;
+    std::memcpy(&w, bytes, sizeof w);
+    return w;
+}
+
+void StoreWord(unsigned char* bytes, Word w) {
+    std::memcpy(bytes, &w, sizeof w);
+}
+
+// Bytes of a row of products for `n` coefficients: whole words.
+int RowWidth(int n) {
+    return (n + kWordBytes - 1) / kWordBytes * kWordBytes;
 }
 
 }  // namespace
 
 void CQrEncoder::TableGeneratorProducts(int n) {
-    static_assert(kRsProductStride >= kMaxGeneratorDegree && kRsProductStride % 8 == 0,
+    static_assert(kRsProductStride >= kMaxGeneratorDegree && kRsProductStride % kWordBytes == 0,
                   "rows hold every coefficient in whole words");
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
-    std::memset(rsProducts[0], 0, kRsProductStride);
-    std::memset(rsProducts[1], 0, kRsProductStride);
+    const int width = RowWidth(n);
+    std::memset(rsProducts[0], 0, width);
+    std::memset(rsProducts[1], 0, width);
     for (int j = 0; j < n; ++j) rsProducts[1][j] = GF_EXP[exponents[j]];
-    // Powers of two by repeated multiplication by x, then every other c as the sum (XOR) of the
-    // rows of its bits: c * g = (c - lowest bit of c) * g + (lowest bit of c) * g.
+    for (std::uint64_t& filled : rsRowsFilled) filled = 0;
+    rsRowsFilled[0] = 0b11;
+    // The powers of two by repeated multiplication by x.
     for (int c = 2; c < 256; c <<= 1) {
-        for (int j = 0; j < kRsProductStride; ++j) rsProducts[c][j] = TimesX(rsProducts[c / 2][j]);
-    }
-    for (int c = 3; c < 256; ++c) {
-        const int low = c & -c;
-        if (low == c) continue;
-        for (int j = 0; j < kRsProductStride; ++j) {
-            rsProducts[c][j] = rsProducts[c - low][j] ^ rsProducts[low][j];
+        for (int w = 0; w < width; w += kWordBytes) {
+            StoreWord(rsProducts[c] + w, TimesX(LoadWord(rsProducts[c / 2] + w)));
         }
+        rsRowsFilled[c / 64] |= std::uint64_t{1} << (c % 64);
     }
 }
 
-void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) const {
+namespace {
+
+// remainder = (remainder shifted up one power) - lead * generator, on rows of kWords words; each
+// word is read one byte ahead of where the step writes it.
+template <int kWords>
+void ShiftAndSubtract(unsigned char* remainder, const unsigned char* product) {
+    for (int w = 0; w < kWords * kWordBytes; w += kWordBytes) {
+        StoreWord(remainder + w, LoadWord(remainder + w + 1) ^ LoadWord(product + w));
+    }
+}
+
+}  // namespace
+
+void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
     // The remainder, highest power first, with zero bytes after it so that a step may read one
-    // word beyond it.
-    constexpr int kWord = 8;
-    unsigned char remainder[kRsProductStride + kWord] = {};
-    const int words = (n + kWord - 1) / kWord;
+    // word beyond it. Rows of the products are zero beyond n, so those bytes stay zero.
+    unsigned char remainder[kRsProductStride + kWordBytes] = {};
+    const int width = RowWidth(n);
+    void (*step)(unsigned char*, const unsigned char*) = nullptr;
+    switch (width / kWordBytes) {
+        case 1:
+            step = ShiftAndSubtract<1>;
+            break;
+        case 2:
+            step = ShiftAndSubtract<2>;
+            break;
+        case 3:
+            step = ShiftAndSubtract<3>;
+            break;
+        case 4:
+            step = ShiftAndSubtract<4>;
+            break;
+        case 5:
+            step = ShiftAndSubtract<5>;
+            break;
+        case 6:
+            step = ShiftAndSubtract<6>;
+            break;
+        case 7:
+            step = ShiftAndSubtract<7>;
+            break;
+        case 8:
+            step = ShiftAndSubtract<8>;
+            break;
+        default:  // the largest degree, 68, takes nine words
+            static_assert((kMaxGeneratorDegree + kWordBytes - 1) / kWordBytes == 9, "rows");
+            step = ShiftAndSubtract<9>;
+            break;
+    }
     for (int i = 0; i < k; ++i) {
-        const unsigned char lead = static_cast<unsigned char>(work[i] ^ remainder[0]);
-        const unsigned char* product = rsProducts[lead];
-        // remainder = (remainder shifted up one power) - lead * generator; each word is read one
-        // byte ahead before the step writes it.
-        for (int w = 0; w < words; ++w) {
-            std::uint64_t next, subtrahend;
-            std::memcpy(&next, remainder + w * kWord + 1, kWord);
-            std::memcpy(&subtrahend, product + w * kWord, kWord);
-            next ^= subtrahend;
-            std::memcpy(remainder + w * kWord, &next, kWord);
+        const int lead = work[i] ^ remainder[0];
+        unsigned char* product = rsProducts[lead];
+        if (((rsRowsFilled[lead / 64] >> (lead % 64)) & 1) == 0) {
+            // c * g is the sum (XOR) of the rows of the bits of c.
+            for (int w = 0; w < width; w += kWordBytes) {
+                Word sum = 0;
+                for (int bit = 1; bit < 256; bit <<= 1) {
+                    if (lead & bit) sum ^= LoadWord(rsProducts[bit] + w);
+                }
+                StoreWord(product + w, sum);
+            }
+            rsRowsFilled[lead / 64] |= std::uint64_t{1} << (lead % 64);
         }
+        step(remainder, product);
     }
     // The data codewords have all been divided out: the block ends in k zero bytes.
     std::memcpy(work, remainder, n);

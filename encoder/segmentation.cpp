@@ -1,6 +1,5 @@
 // Mode segmentation: classify the input into numeric, alphanumeric, byte and Kanji characters,
 // collect runs of one mode, then merge neighbours where the merged form costs fewer bits.
-#include <cstring>
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
@@ -11,7 +10,9 @@ namespace {
 
 constexpr int kModeIndicatorBits = 4;
 
-bool IsKanjiLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEB); }
+constexpr bool IsKanjiLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEB);
+}
 
 // Whether the bytes at `i` and `i + 1` form one Shift_JIS double-byte character.
 bool IsKanjiPair(const unsigned char* data, int length, int i) {
@@ -24,16 +25,45 @@ bool IsKanjiPair(const unsigned char* data, int length, int i) {
     return true;
 }
 
-SegmentMode ModeOfByte(unsigned char b) {
+constexpr SegmentMode ModeOfByte(unsigned char b) {
     if (b >= '0' && b <= '9') return MODE_NUMERIC;
     if (b >= 'A' && b <= 'Z') return MODE_ALPHANUMERIC;
     switch (b) {
-        case ' ': case '$': case '%': case '*': case '+': case '-': case '.': case '/': case ':':
+        case ' ':
+        case '$':
+        case '%':
+        case '*':
+        case '+':
+        case '-':
+        case '.':
+        case '/':
+        case ':':
             return MODE_ALPHANUMERIC;
         default:
             return MODE_BYTE;
     }
 }
+
+// The class of each byte value: its single-byte mode, with kKanjiLead added for the bytes that
+// may begin a Kanji pair. Two bytes of one class belong to one run unless the class has
+// kKanjiLead.
+constexpr unsigned char kKanjiLead = 0x80;
+
+struct ByteClasses {
+    unsigned char of[256];
+};
+
+constexpr ByteClasses MakeByteClasses() {
+    ByteClasses classes{};
+    for (int b = 0; b < 256; ++b) {
+        const unsigned char byte = static_cast<unsigned char>(b);
+        classes.of[b] =
+            static_cast<unsigned char>(ModeOfByte(byte) | (IsKanjiLeadByte(byte) ? kKanjiLead : 0));
+    }
+    return classes;
+}
+
+constexpr ByteClasses BYTE_CLASSES = MakeByteClasses();
 
 bool IsNumericAlphanumericPair(unsigned char a, unsigned char b) {
     return (a == MODE_NUMERIC && b == MODE_ALPHANUMERIC) ||
@@ -97,7 +127,10 @@ int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) cons
         case MODE_NUMERIC: {
             const int rest = n % 3;
             return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_NUMERIC][versionGroup] +
-                   10 * (n / 3) + (rest == 1 ? 4 : rest == 2 ? 7 : 0);
+                   10 * (n / 3) +
+                   (rest == 1   ? 4
+                    : rest == 2 ? 7
+                                : 0);
         }
         case MODE_ALPHANUMERIC:
             return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_ALPHANUMERIC][versionGroup] +
@@ -111,7 +144,6 @@ int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) cons
 }
 
 int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versionGroup) {
-    std::memset(segmentLengths, 0, sizeof segmentLengths);
     segmentCount = 0;
     if (length > kMaxStreamInputBytes) {
         // More bytes than the densest mode puts into 23,648 bits: no segmentation can fit.
@@ -126,18 +158,24 @@ int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versio
 }
 
 // Steps 1 and 2: one list entry per run of characters of one mode. Kanji pairs are taken greedily
-// from the left, before any single-byte class.
+// from the left, before any single-byte class. A run of bytes of one class that cannot begin a
+// Kanji pair is taken whole.
 void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
     int count = 0;
     int i = 0;
     while (i < length) {
+        const unsigned char byteClass = BYTE_CLASSES.of[data[i]];
         SegmentMode mode;
         int width;
-        if (IsKanjiPair(data, length, i)) {
+        if (!(byteClass & kKanjiLead)) {
+            mode = static_cast<SegmentMode>(byteClass);
+            width = 1;
+            while (i + width < length && BYTE_CLASSES.of[data[i + width]] == byteClass) ++width;
+        } else if (IsKanjiPair(data, length, i)) {
             mode = MODE_KANJI;
             width = 2;
         } else {
-            mode = ModeOfByte(data[i]);
+            mode = MODE_BYTE;
             width = 1;
         }
         if (count > 0 && segmentModes[count - 1] == mode) {
@@ -156,7 +194,9 @@ void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
 // them to a neighbouring byte segment, whichever costs fewest bits.
 void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
     SegmentList list(segmentModes, segmentLengths, segmentCount);
-    auto bits = [&](int mode, int length) { return EstimateSegmentBits(mode, length, versionGroup); };
+    auto bits = [&](int mode, int length) {
+        return EstimateSegmentBits(mode, length, versionGroup);
+    };
     int k = 0;
     while (k < list.Count() - 1) {
         const unsigned char m0 = list.Mode(k);
@@ -218,9 +258,11 @@ void CQrEncoder::MergeIntoBytes(int versionGroup) {
     const int byteHeaderBits = kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup];
     int k = 0;
     while (k < list.Count() - 1) {
-        const int separate = EstimateSegmentBits(list.Mode(k), list.Length(k), versionGroup) +
-                             EstimateSegmentBits(list.Mode(k + 1), list.Length(k + 1), versionGroup);
-        int merged = EstimateSegmentBits(MODE_BYTE, list.Length(k) + list.Length(k + 1), versionGroup);
+        const int separate =
+            EstimateSegmentBits(list.Mode(k), list.Length(k), versionGroup) +
+            EstimateSegmentBits(list.Mode(k + 1), list.Length(k + 1), versionGroup);
+        int merged =
+            EstimateSegmentBits(MODE_BYTE, list.Length(k) + list.Length(k + 1), versionGroup);
         const bool byteBefore = k >= 1 && list.Mode(k - 1) == MODE_BYTE;
         const bool byteAfter = k < list.Count() - 2 && list.Mode(k + 2) == MODE_BYTE;
         if (byteBefore) merged -= byteHeaderBits;

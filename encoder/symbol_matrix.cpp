@@ -1,5 +1,6 @@
 // The symbol matrix: function patterns (finders, separators, the reserved format area, version
 // information, alignment and timing patterns) and the zig-zag placement of the codewords.
+#include <cstdint>
 #include <cstring>
 
 #include "encoder/qr_encoder.h"
@@ -15,7 +16,60 @@ constexpr int kTimingLine = 6;  // the row and the column of the timing patterns
 constexpr int kFirstVersionWithVersionInfo = 7;
 constexpr int kVersionInfoGenerator = 0x1F25;  // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
 
-unsigned char FunctionCell(bool dark) { return dark ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION; }
+unsigned char FunctionCell(bool dark) {
+    return dark ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
+}
+
+// Codeword placement, eight rows of a column pair at a time: a window of three codeword bytes
+// holds any 16 bits from any bit position.
+constexpr int kRowsAtOnce = 8;
+constexpr int kWindowBits = 24;
+constexpr std::uint64_t kEachByte = 0x0101010101010101u;
+constexpr std::uint64_t kFunctionFlags = kEachByte * MODULE_FUNCTION;
+
+// Eight cells as one word, the first cell in the low byte.
+std::uint64_t LoadEight(const unsigned char* cells) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    std::uint64_t w = 0;
+    for (int i = 0; i < 8; ++i) w |= static_cast<std::uint64_t>(cells[i]) << (8 * i);
+    return w;
+#else
+    std::uint64_t w;
+    std::memcpy(&w, cells, sizeof w);
+    return w;
+#endif
+}
+
+void StoreEight(unsigned char* cells, std::uint64_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (int i = 0; i < 8; ++i) cells[i] = static_cast<unsigned char>(w >> (8 * i));
+#else
+    std::memcpy(cells, &w, sizeof w);
+#endif
+}
+
+// Byte i is bit i of `bits` (0..255): copies of the byte, each keeping its own bit, then each
+// non-zero byte made 1.
+std::uint64_t SpreadBits(unsigned bits) {
+    const std::uint64_t own = (bits * kEachByte) & 0x8040201008040201u;
+    return ((own + 0x7F * kEachByte) & (0x80 * kEachByte)) >> 7;
+}
+
+// Bits 0, 2, 4, ..., 14 of `field`, as bits 0..7.
+unsigned EvenBits(unsigned field) {
+    unsigned t = field & 0x5555;
+    t = (t | t >> 1) & 0x3333;
+    t = (t | t >> 2) & 0x0F0F;
+    return (t | t >> 4) & 0x00FF;
+}
+
+// The 16 bits of `field` in reverse order.
+unsigned Reverse16(unsigned field) {
+    field = ((field >> 1) & 0x5555) | ((field & 0x5555) << 1);
+    field = ((field >> 2) & 0x3333) | ((field & 0x3333) << 2);
+    field = ((field >> 4) & 0x0F0F) | ((field & 0x0F0F) << 4);
+    return ((field >> 8) & 0x00FF) | ((field & 0x00FF) << 8);
+}
 
 }  // namespace
 
@@ -28,7 +82,13 @@ int VersionInfoWord(int version) {
 }
 
 void CQrEncoder::BuildSymbol() {
-    std::memset(modules, 0, sizeof modules);
+    // The whole matrix, in pieces of eight columns: short clears run as plain vector stores.
+    constexpr int kColumnsPerClear = 8;
+    for (int x = 0; x < kMaxSymbolSize; x += kColumnsPerClear) {
+        const int columns =
+            kMaxSymbolSize - x < kColumnsPerClear ? kMaxSymbolSize - x : kColumnsPerClear;
+        std::memset(modules[x], 0, sizeof modules[0] * columns);
+    }
     PlaceFunctionPatterns();
     PlaceCodewords();
     ChooseMask();
@@ -50,7 +110,8 @@ void CQrEncoder::PlaceFunctionPatterns() {
 
     // The format information area and the dark module's cell stay light until masking.
     for (int j = 0; j <= 8; ++j) modules[8][j] = modules[j][8] = MODULE_LIGHT_FUNCTION;
-    for (int k = 0; k <= 7; ++k) modules[8][s - 8 + k] = modules[s - 8 + k][8] = MODULE_LIGHT_FUNCTION;
+    for (int k = 0; k <= 7; ++k)
+        modules[8][s - 8 + k] = modules[s - 8 + k][8] = MODULE_LIGHT_FUNCTION;
 
     PlaceVersionInformation();
 
@@ -108,33 +169,53 @@ void CQrEncoder::PlaceTimingPatterns() {
 }
 
 // The walk covers column pairs from the right edge leftwards, right cell before left cell,
-// upwards and downwards in turn, skipping the timing column and every function cell.
+// upwards and downwards in turn, skipping the timing column and every function cell. Cells left
+// over after the last codeword keep their cleared value.
+//
+// Eight rows of a pair that are all free take the next 16 bits at once: the walk gives them in
+// turn to the right and the left cell of each row, so the even bits of the field go to the right
+// column and the odd bits to the left, in walk order.
 void CQrEncoder::PlaceCodewords() {
     const int s = symbolSize;
-    int x = s;
-    int y = s - 1;
-    int dx = 1;
-    int dy = 1;
-    for (int c = 0; c < totalCodewordCount; ++c) {
-        const unsigned codeword = finalCodewords[c];
-        for (int bit = 7; bit >= 0; --bit) {
-            do {
-                x += dx;
-                const bool movedRight = dx == 1;
-                dx = -dx;
-                if (movedRight) {
-                    y += dy;
-                    if (y < 0 || y == s) {
-                        y = y < 0 ? 0 : s - 1;
-                        x -= 2;
-                        dy = -dy;
-                        if (x == kTimingLine) x = kTimingLine - 1;
-                    }
-                }
-                if (x < 0) return;  // guard at the left edge; the capacities never reach it
-            } while (modules[x][y] & MODULE_FUNCTION);
-            modules[x][y] = ((codeword >> bit) & 1) ? MODULE_DATA_BIT : 0;
+    const int totalBits = totalCodewordCount * 8;
+    int bit = 0;  // the next bit of finalCodewords to lay
+    auto layOne = [&](unsigned char& cell) {
+        if ((cell & MODULE_FUNCTION) || bit == totalBits) return;
+        cell = ((finalCodewords[bit >> 3] >> (7 - (bit & 7))) & 1) ? MODULE_DATA_BIT : 0;
+        ++bit;
+    };
+    bool upwards = true;
+    for (int right = s - 1; right >= 1; right -= 2) {
+        if (right == kTimingLine) right = kTimingLine - 1;
+        unsigned char* const rightCells = modules[right];
+        unsigned char* const leftCells = modules[right - 1];
+        // Groups of eight rows in walk order, by their lowest row; a last group of fewer rows.
+        for (int done = 0; done < s; done += kRowsAtOnce) {
+            const int rows = s - done < kRowsAtOnce ? s - done : kRowsAtOnce;
+            const int low = upwards ? s - done - rows : done;
+            if (rows == kRowsAtOnce && bit + kWindowBits <= totalBits &&
+                ((LoadEight(rightCells + low) | LoadEight(leftCells + low)) & kFunctionFlags) ==
+                    0) {
+                const unsigned char* at = finalCodewords + (bit >> 3);
+                const unsigned window = static_cast<unsigned>(at[0]) << 16 | at[1] << 8 | at[2];
+                unsigned field = (window >> (8 - (bit & 7))) & 0xFFFF;  // the first bit highest
+                bit += 2 * kRowsAtOnce;
+                // Walking down, the first bits belong to the lowest row: reverse the field so that
+                // bit 2i goes to row low + i either way.
+                field = upwards ? field : Reverse16(field);
+                const unsigned rightBits = EvenBits(upwards ? field >> 1 : field);
+                const unsigned leftBits = EvenBits(upwards ? field : field >> 1);
+                StoreEight(rightCells + low, SpreadBits(rightBits) * MODULE_DATA_BIT);
+                StoreEight(leftCells + low, SpreadBits(leftBits) * MODULE_DATA_BIT);
+                continue;
+            }
+            for (int i = 0; i < rows; ++i) {
+                const int y = upwards ? low + rows - 1 - i : low + i;
+                layOne(rightCells[y]);
+                layOne(leftCells[y]);
+            }
         }
+        upwards = !upwards;
     }
 }
 
