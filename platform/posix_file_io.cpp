@@ -17,6 +17,7 @@ namespace qr::platform {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
+constexpr int kMaxNameAttempts = 100;  // temporary names tried beside one target
 
 int Descriptor(const InputFile& file) { return static_cast<int>(file.handle); }
 
@@ -109,8 +110,15 @@ bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     const bool exists = stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) return false;
 
-    const std::string temporary = TemporaryNameBeside(target);
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A file may already hold a name: left by a killed process whose id came back, or made by a
+    // process of the same id in another PID namespace. The next name is tried then.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < kMaxNameAttempts; ++attempt) {
+        temporary = TemporaryNameBeside(target);
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
     if (fd < 0) return false;
     bool ok = WriteAll(fd, static_cast<const unsigned char*>(data), size);
     // A replaced file keeps its permissions.

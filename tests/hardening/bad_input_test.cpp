@@ -6,10 +6,12 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +38,13 @@ std::string Digits(std::size_t count) {
     return text;
 }
 
+std::string Repeat(const std::string& part, std::size_t times) {
+    std::string text;
+    text.reserve(part.size() * times);
+    for (std::size_t i = 0; i < times; ++i) text += part;
+    return text;
+}
+
 std::string Hex2(unsigned byte) {
     char text[3];
     std::snprintf(text, sizeof text, "%02X", byte);
@@ -57,7 +66,7 @@ mode_t ModeOf(const std::string& path) {
 }
 
 class BadInput : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_EQ(mkdir(inputs_.c_str(), 0755), 0);
         ASSERT_TRUE(WriteFile(inputs_ + "/empty", {}));
@@ -138,9 +147,7 @@ TEST_F(BadInput, TextOfHugeLengthAndPercentAtTheEnd) {
     for (const Row& row : std::vector<Row>{
              {"1 MiB of text", {"/T" + std::string(kMiB, 'a'), "/O{out}"}, 2},
              {"10 MiB of text", {"/T" + std::string(10 * kMiB, 'a'), "/O{out}"}, 2},
-             {"1 MiB of escapes",
-              {"/L0", "/T" + Replace(std::string(kMiB / 3, '#'), "#", "%41"), "/O{out}"},
-              2},
+             {"1 MiB of escapes", {"/L0", "/T" + Repeat("%41", kMiB / 3), "/O{out}"}, 2},
              {"7089 digits at level L", {"/L0", "/T" + digits, "/O{out}"}, 0},
              {"7089 digits at level M", {"/T" + digits, "/O{out}"}, 2},
              {"7090 digits at level L", {"/L0", "/T" + digits + "1", "/O{out}"}, 2},
@@ -406,6 +413,51 @@ TEST(BadOutput, ReadOnlyFolder) {
     Bytes now;
     ASSERT_TRUE(ReadFile(out, &now));
     EXPECT_EQ(now, kOldBytes);
+}
+
+// The names created in the folder watched by `watch` since the last look.
+std::vector<std::string> CreatedNames(int watch) {
+    std::vector<std::string> names;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0) names.push_back(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return names;
+}
+
+// A file left at the name the next call would write beside the target (by a process that was
+// killed while writing and whose process id came back, or by a process of the same id in another
+// PID namespace sharing the folder) must not make the call fail.
+TEST(BadOutput, AFileAtTheNextTemporaryNameDoesNotStopTheCall) {
+    TempDir dir;
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
+    ASSERT_EQ(CallExport({"/Tabc", "/O" + dir.File("first.bmp")}), TESSERA_WRITTEN);
+    const std::vector<std::string> created = CreatedNames(watch);
+    close(watch);
+    // The writer names its file beside the target with a number that grows by one per call,
+    // just before the extension.
+    ASSERT_EQ(created.size(), 1u);
+    const std::string& first = created[0];
+    const std::size_t dot = first.rfind('.');
+    std::size_t digits = dot;
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(first[digits - 1]))) --digits;
+    ASSERT_TRUE(dot != std::string::npos && digits < dot) << first << " holds no call number";
+    const std::string next = first.substr(0, digits) +
+                             std::to_string(std::stoul(first.substr(digits, dot - digits)) + 1) +
+                             first.substr(dot);
+    ASSERT_TRUE(WriteFile(dir.File(next), kOldBytes));
+
+    EXPECT_EQ(CallExport({"/Tabc", "/O" + dir.File("second.bmp")}), TESSERA_WRITTEN);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{next, "first.bmp", "second.bmp"}));
+    Bytes stale;
+    ASSERT_TRUE(ReadFile(dir.File(next), &stale));
+    EXPECT_EQ(stale, kOldBytes);
 }
 
 // Mounts a tmpfs of `size` bytes at `folder` in a private mount namespace of the calling
