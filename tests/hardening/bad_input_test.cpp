@@ -463,11 +463,26 @@ TEST(BadOutput, AFileAtTheNextTemporaryNameDoesNotStopTheCall) {
 // Mounts a tmpfs of `size` bytes at `folder` in a private mount namespace of the calling
 // process. Returns "" or why it cannot be done here.
 std::string MountTinyDisk(const std::string& folder, const char* size) {
-    const int flags = geteuid() == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS;
-    if (unshare(flags) != 0)
-        return std::string("no private mount namespace: ") + std::strerror(errno);
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 && geteuid() == 0) {
-        return std::string("cannot make the mounts private: ") + std::strerror(errno);
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    if (uid == 0) {
+        if (unshare(CLONE_NEWNS) != 0)
+            return std::string("no mount namespace: ") + std::strerror(errno);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return std::string("cannot make the mounts private: ") + std::strerror(errno);
+        }
+    } else {
+        // An unprivileged user may mount in a user namespace of its own, keeping its ids.
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            return std::string("no user namespace: ") + std::strerror(errno);
+        }
+        const std::string uidMap = std::to_string(uid) + " " + std::to_string(uid) + " 1";
+        const std::string gidMap = std::to_string(gid) + " " + std::to_string(gid) + " 1";
+        if (!WriteFile("/proc/self/setgroups", ToBytes("deny")) ||
+            !WriteFile("/proc/self/uid_map", ToBytes(uidMap)) ||
+            !WriteFile("/proc/self/gid_map", ToBytes(gidMap))) {
+            return "cannot map the user into its namespace";
+        }
     }
     const std::string options = std::string("size=") + size;
     if (mount("tessera-full", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) {
