@@ -1,0 +1,116 @@
+// Encode allocates nothing: every global operator new of this test program is counted, and a
+// run of encodes of every kind (every version group, every mode, automatic and fixed masks, inputs
+// that do not fit) must leave the count where it was.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+void* CountedAllocation(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+// The replacements cover every form the program can call; deletion frees as usual.
+void* operator new(std::size_t size) {
+    return CountedAllocation(size);
+}
+void* operator new[](std::size_t size) {
+    return CountedAllocation(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace qr {
+namespace {
+
+struct Case {
+    std::string name;
+    test::Bytes data;
+    int level;
+    int version;
+    int allowLarger;
+    int mask;
+    int expected;
+};
+
+std::vector<Case> Cases() {
+    std::vector<Case> cases;
+    cases.push_back(
+        {"url", test::ToBytes("https://example.org/products/item?id=123"), LEVEL_M, 0, 1, -1, 1});
+    cases.push_back({"7089 digits", test::Bytes(kMaxInputBytes, '7'), LEVEL_L, 0, 1, -1, 1});
+    cases.push_back({"7090 digits", test::Bytes(kMaxInputBytes + 1, '7'), LEVEL_L, 0, 1, -1, 0});
+    test::Bytes mixed;
+    for (int i = 0; i < 600; ++i) mixed.push_back(static_cast<unsigned char>("7Ab"[i % 3]));
+    cases.push_back({"mixed modes", mixed, LEVEL_Q, 0, 1, 3, 1});
+    test::Bytes kanji;
+    for (int i = 0; i < 300; ++i) {
+        kanji.push_back(0x93);
+        kanji.push_back(static_cast<unsigned char>(0x40 + i % 0xBC));
+    }
+    cases.push_back({"kanji", kanji, LEVEL_H, 20, 1, -1, 1});
+    test::Bytes alternating;
+    for (int i = 0; i < kMaxInputBytes; ++i) alternating.push_back(i % 2 ? 'x' : '5');
+    cases.push_back({"alternating", alternating, LEVEL_L, 0, 1, -1, 0});
+    cases.push_back({"too large for version 1", test::ToBytes("0123456789ABCDEFGHIJ0123456789"),
+                     LEVEL_H, 1, 0, -1, 0});
+    return cases;
+}
+
+TEST(NoAllocation, EncodeAllocatesNothing) {
+    const std::vector<Case> cases = Cases();
+    auto encoder = std::make_unique<CQrEncoder>();
+    const long before = allocations.load();
+    int encoded = 0;
+    for (const Case& c : cases) {
+        const int result = encoder->Encode(c.level, c.version, c.allowLarger, c.mask, c.data.data(),
+                                           static_cast<int>(c.data.size()));
+        EXPECT_EQ(result, c.expected) << c.name;
+        encoded += result;
+    }
+    const long during = allocations.load() - before;
+    EXPECT_EQ(during, 0);
+    EXPECT_EQ(encoded, 4);
+}
+
+// The counter itself works: the check above could not pass by counting nothing.
+TEST(NoAllocation, TheCounterSeesAnAllocation) {
+    const long before = allocations.load();
+    auto probe = std::make_unique<int>(7);
+    EXPECT_EQ(allocations.load() - before, 1);
+    EXPECT_EQ(*probe, 7);
+}
+
+}  // namespace
+}  // namespace qr
