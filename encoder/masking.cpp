@@ -226,10 +226,69 @@ Word FirstBitsOf(int count, int w) {
 #define SCORER_INLINE inline
 #endif
 
-// A line of N words held in registers.
-template <int N>
+// Two lines side by side, a row and a column, so that rules 1 and 3 take both at once: one
+// 128-bit register where the compiler has vector types, else a pair of words.
+#if defined(__GNUC__)
+typedef Word LinePair __attribute__((vector_size(2 * sizeof(Word))));
+SCORER_INLINE LinePair PairOf(Word first, Word second) {
+    return LinePair{first, second};
+}
+SCORER_INLINE Word FirstOf(const LinePair& p) {
+    return p[0];
+}
+SCORER_INLINE Word SecondOf(const LinePair& p) {
+    return p[1];
+}
+#else
+struct LinePair {
+    Word first, second;
+};
+inline LinePair PairOf(Word first, Word second) {
+    return {first, second};
+}
+inline Word FirstOf(const LinePair& p) {
+    return p.first;
+}
+inline Word SecondOf(const LinePair& p) {
+    return p.second;
+}
+inline LinePair operator&(LinePair a, LinePair b) {
+    return {a.first & b.first, a.second & b.second};
+}
+inline LinePair operator|(LinePair a, LinePair b) {
+    return {a.first | b.first, a.second | b.second};
+}
+inline LinePair operator^(LinePair a, LinePair b) {
+    return {a.first ^ b.first, a.second ^ b.second};
+}
+inline LinePair operator~(LinePair a) {
+    return {~a.first, ~a.second};
+}
+inline LinePair operator>>(LinePair a, int k) {
+    return {a.first >> k, a.second >> k};
+}
+inline LinePair operator<<(LinePair a, int k) {
+    return {a.first << k, a.second << k};
+}
+#endif
+
+SCORER_INLINE Word Splat(Word w, Word) {
+    return w;
+}
+SCORER_INLINE LinePair Splat(Word w, LinePair) {
+    return PairOf(w, w);
+}
+SCORER_INLINE bool NonZero(Word w) {
+    return w != 0;
+}
+SCORER_INLINE bool NonZero(const LinePair& p) {
+    return (FirstOf(p) | SecondOf(p)) != 0;
+}
+
+// A line of N words held in registers; with E = LinePair, two lines.
+template <int N, class E = Word>
 struct Bits {
-    Word w[N];
+    E w[N];
 };
 
 template <int N>
@@ -240,64 +299,71 @@ SCORER_INLINE Bits<N> Load(const Word* line) {
 }
 
 template <int N>
-SCORER_INLINE Bits<N> operator&(Bits<N> a, const Bits<N>& b) {
-    for (int i = 0; i < N; ++i) a.w[i] &= b.w[i];
+SCORER_INLINE Bits<N, LinePair> LoadPair(const Word* first, const Word* second) {
+    Bits<N, LinePair> r;
+    for (int i = 0; i < N; ++i) r.w[i] = PairOf(first[i], second[i]);
+    return r;
+}
+
+template <int N, class E>
+SCORER_INLINE Bits<N, E> operator&(Bits<N, E> a, const Bits<N, E>& b) {
+    for (int i = 0; i < N; ++i) a.w[i] = a.w[i] & b.w[i];
     return a;
 }
 
-template <int N>
-SCORER_INLINE Bits<N> operator|(Bits<N> a, const Bits<N>& b) {
-    for (int i = 0; i < N; ++i) a.w[i] |= b.w[i];
+template <int N, class E>
+SCORER_INLINE Bits<N, E> operator|(Bits<N, E> a, const Bits<N, E>& b) {
+    for (int i = 0; i < N; ++i) a.w[i] = a.w[i] | b.w[i];
     return a;
 }
 
-template <int N>
-SCORER_INLINE Bits<N> operator^(Bits<N> a, const Bits<N>& b) {
-    for (int i = 0; i < N; ++i) a.w[i] ^= b.w[i];
+template <int N, class E>
+SCORER_INLINE Bits<N, E> operator^(Bits<N, E> a, const Bits<N, E>& b) {
+    for (int i = 0; i < N; ++i) a.w[i] = a.w[i] ^ b.w[i];
     return a;
 }
 
-template <int N>
-SCORER_INLINE Bits<N> operator~(Bits<N> a) {
+template <int N, class E>
+SCORER_INLINE Bits<N, E> operator~(Bits<N, E> a) {
     for (int i = 0; i < N; ++i) a.w[i] = ~a.w[i];
     return a;
 }
 
 // Bit i of the result is bit i + k of `a` (0 < k < 64); bits shifted in from beyond the last word
 // are `fill`.
-template <int N>
-SCORER_INLINE Bits<N> Next(const Bits<N>& a, int k, bool fill = false) {
-    Bits<N> r;
+template <int N, class E>
+SCORER_INLINE Bits<N, E> Next(const Bits<N, E>& a, int k, bool fill = false) {
+    Bits<N, E> r;
     for (int i = 0; i < N; ++i) {
-        const Word above = i + 1 < N ? a.w[i + 1] : (fill ? ~Word{0} : 0);
+        const E above = i + 1 < N ? a.w[i + 1] : Splat(fill ? ~Word{0} : 0, E{});
         r.w[i] = (a.w[i] >> k) | (above << (kWordBits - k));
     }
     return r;
 }
 
 // Bit i of the result is bit i - k of `a` (0 < k < 64); bits shifted in below bit 0 are `fill`.
-template <int N>
-SCORER_INLINE Bits<N> Previous(const Bits<N>& a, int k, bool fill = false) {
-    Bits<N> r;
+template <int N, class E>
+SCORER_INLINE Bits<N, E> Previous(const Bits<N, E>& a, int k, bool fill = false) {
+    Bits<N, E> r;
     for (int i = 0; i < N; ++i) {
-        const Word below = i > 0 ? a.w[i - 1] : (fill ? ~Word{0} : 0);
+        const E below = i > 0 ? a.w[i - 1] : Splat(fill ? ~Word{0} : 0, E{});
         r.w[i] = (a.w[i] << k) | (below >> (kWordBits - k));
     }
     return r;
 }
 
-template <int N>
-SCORER_INLINE bool Any(const Bits<N>& a) {
-    Word any = 0;
-    for (int i = 0; i < N; ++i) any |= a.w[i];
-    return any != 0;
+template <int N, class E>
+SCORER_INLINE bool Any(const Bits<N, E>& a) {
+    E any = a.w[0];
+    for (int i = 1; i < N; ++i) any = any | a.w[i];
+    return NonZero(any);
 }
 
 // Bits 0..count-1 set.
-template <int N>
-SCORER_INLINE Bits<N> FirstBits(int count) {
-    Bits<N> r;
-    for (int i = 0; i < N; ++i) r.w[i] = FirstBitsOf(count, i);
+template <int N, class E = Word>
+SCORER_INLINE Bits<N, E> FirstBits(int count) {
+    Bits<N, E> r;
+    for (int i = 0; i < N; ++i) r.w[i] = Splat(FirstBitsOf(count, i), E{});
     return r;
 }
 
@@ -319,43 +385,53 @@ struct BuiltinCount {
 };
 #endif
 
-template <class Counter, int N>
-SCORER_INLINE int Count(const Bits<N>& a) {
+template <class Counter>
+SCORER_INLINE int CountOf(Word w) {
+    return Counter::Of(w);
+}
+
+template <class Counter>
+SCORER_INLINE int CountOf(const LinePair& p) {
+    return Counter::Of(FirstOf(p)) + Counter::Of(SecondOf(p));
+}
+
+template <class Counter, int N, class E>
+SCORER_INLINE int Count(const Bits<N, E>& a) {
     int count = 0;
-    for (int i = 0; i < N; ++i) count += Counter::Of(a.w[i]);
+    for (int i = 0; i < N; ++i) count += CountOf<Counter>(a.w[i]);
     return count;
 }
 
 // Rules 1 and 3 over one line of `size` cells whose bits from `size` on are 0 (light).
-template <class Counter, int N>
-SCORER_INLINE int ScoreLine(const Bits<N>& dark, const Bits<N>& pairs,
-                            const Bits<N>& finderStarts) {
-    const Bits<N> nextDark = Next(dark, 1);
+template <class Counter, int N, class E>
+SCORER_INLINE int ScoreLine(const Bits<N, E>& dark, const Bits<N, E>& pairs,
+                            const Bits<N, E>& finderStarts) {
+    using Line = Bits<N, E>;
+    const Line nextDark = Next(dark, 1);
 
     // Rule 1: a run of L >= 5 holds L - 4 windows of five equal cells, and scores
     // 3 + (L - 5) = (L - 4) + 2.
-    const Bits<N> same = ~(dark ^ nextDark) & pairs;  // cell i equals cell i + 1
-    Bits<N> five = same & Next(same, 1);
-    five = five & Next(five, 2);                          // cells i..i+4 equal
-    const Bits<N> runStarts = five & ~Previous(same, 1);  // and cell i - 1 differs
+    const Line same = ~(dark ^ nextDark) & pairs;  // cell i equals cell i + 1
+    Line five = same & Next(same, 1);
+    five = five & Next(five, 2);                       // cells i..i+4 equal
+    const Line runStarts = five & ~Previous(same, 1);  // and cell i - 1 differs
     int score = Count<Counter>(five) + (kPenaltyRun - 1) * Count<Counter>(runStarts);
 
     // Rule 3: dark, light, three dark, light, dark at i..i+6 (dark-light at i, dark-dark at i + 2,
     // dark-light at i + 4, dark at i + 6) with light cells at i - 1 and i + 7 and four light cells
     // before or after; cells beyond the line are light.
-    const Bits<N> darkLight = dark & ~nextDark;
-    const Bits<N> darkDark = dark & nextDark;
-    Bits<N> finder =
-        darkLight & Next(darkDark, 2) & Next(darkLight, 4) & Next(dark, 6) & finderStarts;
+    const Line darkLight = dark & ~nextDark;
+    const Line darkDark = dark & nextDark;
+    Line finder = darkLight & Next(darkDark, 2) & Next(darkLight, 4) & Next(dark, 6) & finderStarts;
     if (Any(finder)) {
-        const Bits<N> light = ~dark;
-        const Bits<N> lightBefore = Previous(light, 1, true);  // cell i - 1
-        Bits<N> quietBefore = lightBefore & Previous(lightBefore, 1, true);
+        const Line light = ~dark;
+        const Line lightBefore = Previous(light, 1, true);  // cell i - 1
+        Line quietBefore = lightBefore & Previous(lightBefore, 1, true);
         quietBefore = quietBefore & Previous(quietBefore, 2, true);  // cells i-4..i-1
-        Bits<N> fourLight = light & Next(light, 1, true);
-        fourLight = fourLight & Next(fourLight, 2, true);     // cells i..i+3
-        const Bits<N> quietAfter = Next(fourLight, 7, true);  // cells i+7..i+10
-        const Bits<N> lightAfter = Next(light, 7, true);      // cell i + 7
+        Line fourLight = light & Next(light, 1, true);
+        fourLight = fourLight & Next(fourLight, 2, true);  // cells i..i+3
+        const Line quietAfter = Next(fourLight, 7, true);  // cells i+7..i+10
+        const Line lightAfter = Next(light, 7, true);      // cell i + 7
         finder = finder & ((quietBefore & lightAfter) | (lightBefore & quietAfter));
         score += kPenaltyFinder * Count<Counter>(finder);
     }
@@ -367,12 +443,14 @@ template <class Counter, int N>
 SCORER_INLINE int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords],
                                int size) {
     const Bits<N> pairs = FirstBits<N>(size - 1);
-    const Bits<N> finderStarts = FirstBits<N>(size - 6);
+    const Bits<N, LinePair> bothPairs = FirstBits<N, LinePair>(size - 1);
+    const Bits<N, LinePair> bothFinderStarts = FirstBits<N, LinePair>(size - 6);
     int score = 0;
     int dark = 0;
     Bits<N> row = Load<N>(rows[0]);
     for (int y = 0; y < size; ++y) {
-        score += ScoreLine<Counter>(row, pairs, finderStarts);
+        // Row y and column y together.
+        score += ScoreLine<Counter>(LoadPair<N>(rows[y], columns[y]), bothPairs, bothFinderStarts);
         dark += Count<Counter>(row);
         if (y + 1 < size) {
             // Rule 2: cells (x, y), (x + 1, y), (x, y + 1) and (x + 1, y + 1) of one colour.
@@ -383,9 +461,6 @@ SCORER_INLINE int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*colu
                 kPenaltyBlock * Count<Counter>(vertical & Next(vertical, 1) & horizontal & pairs);
             row = below;
         }
-    }
-    for (int x = 0; x < size; ++x) {
-        score += ScoreLine<Counter>(Load<N>(columns[x]), pairs, finderStarts);
     }
 
     // Rule 4: the light share in whole percent, truncated.
