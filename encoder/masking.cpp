@@ -639,17 +639,14 @@ int CQrEncoder::ScoreMask() const {
 // columns. Only the data bits are transposed.
 void CQrEncoder::PackTrialPlanes() {
     const int s = symbolSize;
+    const int words = (s + kWordBits - 1) / kWordBits;
     for (int x = 0; x < s; ++x) {
         PackColumn<MODULE_FUNCTION_DARK, MODULE_FUNCTION, MODULE_DATA_BIT>(
             modules[x], s,
             {trialColumns.darkFunction[x], trialColumns.freeCells[x], trialColumns.dataBits[x]});
         // Packed as function cells above; free cells are the others.
-        for (int w = 0; w < kLineWords; ++w) {
-            trialColumns.freeCells[x][w] = ~trialColumns.freeCells[x][w];
-        }
-        for (int w = 0; w < kLineWords; ++w) {
-            const Word inLine = FirstBitsOf(s, w);
-            trialColumns.freeCells[x][w] &= inLine;
+        for (int w = 0; w < words; ++w) {
+            trialColumns.freeCells[x][w] = ~trialColumns.freeCells[x][w] & FirstBitsOf(s, w);
             trialRows.darkFunction[x][w] = trialColumns.darkFunction[x][w];
             trialRows.freeCells[x][w] = trialColumns.freeCells[x][w];
         }
