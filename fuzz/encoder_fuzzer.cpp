@@ -1,18 +1,20 @@
 // CQrEncoder::Encode with fuzzed bytes and arguments. Input: a 4-byte header, then the data.
 //   byte 0: level (mod 4)           byte 1: requested version (mod 41, 0 = automatic)
 //   byte 2: bit 0 allow a larger version, bit 1 pass the data as a zero-terminated string,
-//           bit 2 encode again with an encoder whose record starts full of garbage
+//           bit 2 encode again with an encoder made in storage full of garbage
 //   byte 3: mask + 1 (mod 9, 0 = lowest penalty)
 // Every successful result is checked for structure: the version against the request, the size,
 // 0/1 cells, the finder patterns with their separators, the timing patterns, the dark module, both
 // copies of the format information and, from version 7, of the version information. A second
-// encoding by a garbage-filled record must give the same symbol: every field is written before
-// it is read.
+// encoding by an encoder constructed in storage full of garbage must give the same symbol: every
+// field that construction leaves alone is written before it is read.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "encoder/qr_encoder.h"
 
@@ -129,7 +131,6 @@ void CheckSymbol(const CQrEncoder& e, int level, int requestedVersion, int allow
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     static CQrEncoder* const reused = new CQrEncoder;  // dirty with every earlier run
-    static CQrEncoder* const garbage = new CQrEncoder;
     if (size < kHeaderBytes) return 0;
     const int level = input[0] % qr::kLevelCount;
     const int requestedVersion = input[1] % (qr::kMaxVersion + 1);
@@ -166,13 +167,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     CheckSymbol(*reused, level, requestedVersion, allowLarger, mask);
     if (!again) return 0;
 
-    std::memset(static_cast<void*>(garbage), kGarbage, sizeof(CQrEncoder));
+    // Default-initialised in place: fields with an initialiser get it, the others keep the fill.
+    static auto* const storage = static_cast<unsigned char*>(
+        ::operator new (sizeof(CQrEncoder), std::align_val_t{alignof(CQrEncoder)}));
+    std::memset(storage, kGarbage, sizeof(CQrEncoder));
+    CQrEncoder* const garbage = new (storage) CQrEncoder;
+    const auto filled = std::count(storage, storage + sizeof(CQrEncoder), kGarbage);
+    Expect(filled > static_cast<long>(sizeof(CQrEncoder) / 2), "the garbage fill did not stay");
     Expect(garbage->Encode(level, requestedVersion, allowLarger, mask, data.get(), length) == 1,
-           "a garbage-filled encoder failed");
-    Expect(garbage->symbolSize == reused->symbolSize, "size differs from a garbage-filled encoder");
+           "an encoder made in garbage failed");
+    Expect(garbage->symbolSize == reused->symbolSize,
+           "size differs from an encoder made in garbage");
     for (int x = 0; x < reused->symbolSize; ++x) {
         Expect(std::memcmp(garbage->modules[x], reused->modules[x], reused->symbolSize) == 0,
-               "modules differ from a garbage-filled encoder", x);
+               "modules differ from an encoder made in garbage", x);
     }
     return 0;
 }

@@ -9,7 +9,8 @@ scripts/install-packages.sh fuzz
 seconds=${TESSERA_FUZZ_SECONDS:-60}
 targets=(encoder export)
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_WERROR=ON \
+# Warnings are the main build's gate; clang's own warnings are shown here but do not stop fuzzing.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSERA_FUZZ=ON -DTESSERA_SANITIZE=address,undefined -DTESSERA_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j2 --target "${targets[@]/#/fuzz_}"
 
