@@ -122,6 +122,7 @@ int RunBatch(const CommandLine& line) {
     settings.version = line.version;
     settings.allowLargerVersion = !line.strictVersion;
     settings.mask = line.mask;
+    settings.utf8 = line.utf8;
     settings.type = line.hasType ? line.type : TypeFromPath(line.outputPath);
     settings.scale = line.scale != 0 ? line.scale : DefaultScale(settings.type);
     CreateOutputFolder(line.outputPath);

@@ -161,6 +161,7 @@ int RunConventional(int argc, char** argv) {
     settings.version = line.version;
     settings.allowLargerVersion = !line.strictVersion;
     settings.mask = line.mask;
+    settings.utf8 = line.utf8;
     if (line.hasType) {
         settings.type = line.type;
     } else if (output == kStandardStream) {

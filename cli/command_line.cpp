@@ -140,7 +140,8 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             line->showVersion = true;
             break;
         case FlagId::kUtf8:
-            return spelled + " is not yet supported";
+            line->utf8 = true;
+            break;
     }
     return std::string();
 }
@@ -235,6 +236,8 @@ const char* UsageText() {
            "      --strict-version     fail rather than take a larger version than -v\n"
            "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
            "  -s, --scale N            pixels per module 1-20 (default 4; 1 for text)\n"
+           "      --utf8               the text is UTF-8: marked as such (ECI 26), so readers\n"
+           "                           show it as Unicode; no Kanji mode\n"
            "      --batch FILE         one code per line of FILE (- for standard input), written\n"
            "                           to -o with {n} (line number) or {line} (the line, made\n"
            "                           safe for a file name) in the name, on all cores\n"

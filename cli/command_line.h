@@ -30,6 +30,7 @@ struct CommandLine {
     int scale = 0;  // 1..20, 0 for the type's default
     bool hasType = false;
     OutputType type = OutputType::kBmp;
+    bool utf8 = false;  // the text is UTF-8: an ECI designator, no Kanji pairs
     bool batch = false;
     std::string batchPath;  // "-" is standard input
 };

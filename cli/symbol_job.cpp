@@ -19,6 +19,7 @@ int EncodeAndWrite(CQrEncoder* encoder, const unsigned char* data, std::size_t l
     }
     const int kept = static_cast<int>(
         std::min<std::size_t>(length, static_cast<std::size_t>(kMaxStreamInputBytes) + 1));
+    encoder->utf8Eci = settings.utf8;
     if (kept == 0 ||
         !encoder->Encode(settings.level, settings.version, settings.allowLargerVersion ? 1 : 0,
                          settings.mask, data, kept)) {

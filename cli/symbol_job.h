@@ -26,6 +26,7 @@ struct SymbolSettings {
     int mask = -1;
     OutputType type = OutputType::kBmp;
     int scale = 4;
+    bool utf8 = false;  // mark the data as UTF-8 text (ECI 26) and form no Kanji pairs
 };
 
 // Encodes `length` bytes at `data` with `encoder` (a heap record the caller reuses), renders them

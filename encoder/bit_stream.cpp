@@ -10,6 +10,7 @@ namespace qr {
 namespace {
 
 constexpr unsigned MODE_INDICATOR[4] = {0x1, 0x2, 0x4, 0x8};
+constexpr unsigned ECI_MODE_INDICATOR = 0x7;
 constexpr int kModeIndicatorBits = 4;
 constexpr int kAlphanumericCharset = 45;
 
@@ -108,11 +109,15 @@ int CQrEncoder::AppendBits(int position, unsigned value, int count) {
     return position;
 }
 
-// Step 4: the stream of the final segment list, each segment as mode indicator, count indicator
-// (the low W bits of its count) and data, written as AppendBits would write it into a cleared
-// buffer. The stream is followed by zero bits to the end of its last byte and one zero byte.
+// Step 4: the stream of the final segment list (after the UTF-8 designator when the data is marked
+// as UTF-8 text), each segment as mode indicator, count indicator (the low W bits of its count)
+// and data, written as AppendBits would write it into a cleared buffer. The stream is followed by zero bits to the end of its last byte and one zero byte.
 void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
     StreamWriter stream(dataCodewords);
+    if (utf8Eci) {
+        stream.Put(ECI_MODE_INDICATOR, kModeIndicatorBits);
+        stream.Put(kEciUtf8, kEciHeaderBits - kModeIndicatorBits);
+    }
     const unsigned char* segment = data;
     for (int k = 0; k < segmentCount; ++k) {
         const int mode = segmentModes[k];

@@ -31,7 +31,7 @@ int CQrEncoder::SelectVersion(int requestedVersion, const unsigned char* data, i
         std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
         MergeNumericAlphanumeric(group);
         MergeIntoBytes(group);
-        int bits = 0;
+        int bits = utf8Eci ? kEciHeaderBits : 0;
         for (int k = 0; k < segmentCount; ++k) {
             bits += EstimateSegmentBits(segmentModes[k], segmentLengths[k], group);
         }

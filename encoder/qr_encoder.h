@@ -39,6 +39,11 @@ constexpr int kMaxInputBytes = 7089;
 constexpr int kMaxStreamInputBytes = kMaxInputBytes + 1;
 constexpr int kMaxSegments = kMaxStreamInputBytes;
 
+// The ECI designator that marks the data as UTF-8 text, and the bits it takes before the first
+// segment: the 4-bit ECI mode indicator and the designator in 8 bits.
+constexpr unsigned kEciUtf8 = 26;
+constexpr int kEciHeaderBits = 12;
+
 // Cell flags while a symbol is built. Function cells are whole bytes 0x20 or 0x30; data cells are
 // laid as 0x00 or 0x02 and masking then sets or clears MODULE_DARK.
 constexpr unsigned char MODULE_FUNCTION = 0x20;
@@ -128,6 +133,11 @@ public:
     int totalCodewordCount;
     unsigned char finalCodewords[kMaxTotalCodewords];
     unsigned char rsWork[kMaxBlockCodewords];
+
+    // Off unless set before Encode or EncodeSegments: the data is UTF-8 text. No Kanji pairs are
+    // formed, and the stream begins with the ECI designator for UTF-8, which counts in the version
+    // choice like any other bits.
+    bool utf8Eci = false;
 
 private:
     // 64-bit words per bit line: a row or a column of the matrix with cell i in bit i % 64 of

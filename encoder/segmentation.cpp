@@ -158,7 +158,7 @@ int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versio
 }
 
 // Steps 1 and 2: one list entry per run of characters of one mode. Kanji pairs are taken greedily
-// from the left, before any single-byte class. A run of bytes of one class that cannot begin a
+// from the left, before any single-byte class; UTF-8 text has none. A run of bytes of one class that cannot begin a
 // Kanji pair is taken whole.
 void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
     int count = 0;
@@ -171,7 +171,7 @@ void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
             mode = static_cast<SegmentMode>(byteClass);
             width = 1;
             while (i + width < length && BYTE_CLASSES.of[data[i + width]] == byteClass) ++width;
-        } else if (IsKanjiPair(data, length, i)) {
+        } else if (!utf8Eci && IsKanjiPair(data, length, i)) {
             mode = MODE_KANJI;
             width = 2;
         } else {

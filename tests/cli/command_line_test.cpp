@@ -118,7 +118,6 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"--batch", "list.txt"}, "--batch needs -o with {n} or {line} in the file name"},
              {{"--batch", "", "-o", "{n}.png"},
               "--batch needs a file name, or - for standard input"},
-             {{"--utf8", "x"}, "--utf8 is not yet supported"},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";

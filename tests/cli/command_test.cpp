@@ -140,6 +140,32 @@ TEST(Command, ConventionalFlagsWriteEachType) {
     }
 }
 
+TEST(Command, Utf8MarksTheTextAndOtherwiseKeepsTheLibrarysBytes) {
+    TempDir dir;
+    const std::string text = "東京 — Привет 😀";
+    const Bytes data = ToBytes(text);
+    auto marked = std::make_unique<CQrEncoder>();
+    marked->utf8Eci = true;
+    ASSERT_EQ(marked->Encode(LEVEL_M, 0, 1, -1, data.data(), static_cast<int>(data.size())), 1);
+    const auto plain = EncodeBytes(data, LEVEL_M);
+    struct Case {
+        std::vector<std::string> args;
+        std::string expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{text, "--utf8", "-o", dir.File("a.bmp")}, BmpOf(*marked, 4)},
+             {{text, "-o", dir.File("a.bmp")}, BmpOf(*plain, 4)},
+         }) {
+        SCOPED_TRACE(c.args[1]);
+        const CommandRun run = RunCommand(c.args);
+        EXPECT_EQ(run.status, 0);
+        Bytes written;
+        ASSERT_TRUE(ReadFile(dir.File("a.bmp"), &written));
+        EXPECT_EQ(Text(written), c.expected);
+    }
+    EXPECT_NE(BmpOf(*marked, 4), BmpOf(*plain, 4));
+}
+
 TEST(Command, DataFromTextStandardInputOrFile) {
     TempDir dir;
     const std::string data("line one\nline two\0with a zero byte", 33);
@@ -219,7 +245,6 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               64,
               "tessera: -s takes pixels per module from 1 to 20, not '0'\n"},
-             {{"Hello", "--utf8"}, "", 64, "tessera: --utf8 is not yet supported\n"},
          }) {
         SCOPED_TRACE(c.args[0].substr(0, 20));
         const CommandRun run = RunCommand(c.args, c.input);

@@ -23,6 +23,10 @@ enum class ZxingDetection { kSearch, kPure };
 std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detection,
                                    std::string* error);
 
+// Decodes the symbol with zxing-cpp (pure image) and returns its content as UTF-8 text, converted
+// from the character set that the symbol's ECI designator names.
+std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error);
+
 // Decodes the QR Code symbol in `image` with zbar limited to QR Code and set to binary, so that
 // it returns the data bytes instead of text guessed into UTF-8. Returns nothing when zbar finds
 // no symbol or more than one; `error` then says which.

@@ -27,4 +27,18 @@ std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detect
     return Bytes(bytes.begin(), bytes.end());
 }
 
+std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error) {
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    hints.setIsPure(true);
+    const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
+                                ZXing::ImageFormat::Lum);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    if (!result.isValid()) {
+        *error = result.error() ? ZXing::ToString(result.error()) : "no symbol found";
+        return std::nullopt;
+    }
+    return result.text();
+}
+
 }  // namespace qr::test
