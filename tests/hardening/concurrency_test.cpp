@@ -31,7 +31,7 @@ const std::vector<std::vector<std::string>> kJobs = {
 };
 
 class Concurrency : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(WriteFile(dir_.File("digits"), ToBytes(std::string(3000, '7') + "0123456789")));
         // Shift_JIS double-byte characters, then ASCII.
