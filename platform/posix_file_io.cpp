@@ -109,6 +109,9 @@ bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) return false;
+    // The rename would replace a file this caller may not write (read-only, or another user's);
+    // such a file is kept, as opening it for writing would have been refused.
+    if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
 
     // A file may already hold a name: left by a killed process whose id came back, or made by a
     // process of the same id in another PID namespace. The next name is tried then.

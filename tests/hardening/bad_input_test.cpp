@@ -386,33 +386,55 @@ TEST(BadOutput, PathsOf258And259Characters) {
     EXPECT_EQ(after, written);
 }
 
-TEST(BadOutput, ReadOnlyFolder) {
-    TempDir dir;
-    const std::string folder = dir.File("read-only");
-    const std::string out = folder + "/out.bmp";
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    ASSERT_TRUE(WriteFile(out, kOldBytes));
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-
-    // Root writes anywhere, so the call is made by an unprivileged user in a child process.
-    const std::string report = InChild([&]() -> std::string {
+// Calls the export with `options` as an unprivileged user (nobody, when the test runs as root,
+// since root writes anywhere) in a child process. Returns "result N", or a skip line.
+std::string CallUnprivileged(const std::vector<std::string>& options,
+                             const std::string& cannotWrite) {
+    return InChild([&]() -> std::string {
         if (geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
             return std::string(kSkipPrefix) + "cannot become an unprivileged user";
         }
-        if (access(folder.c_str(), W_OK) == 0) {
-            return std::string(kSkipPrefix) + "this user may still write into a 0555 folder";
+        if (access(cannotWrite.c_str(), W_OK) == 0) {
+            return std::string(kSkipPrefix) + "this user may still write " + cannotWrite;
         }
-        return "result " + std::to_string(CallExport({"/Tabc", "/O" + out}));
+        return "result " + std::to_string(CallExport(options));
     });
-    chmod(folder.c_str(), 0755);
-    if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
-    EXPECT_EQ(report, "result 3");
-    EXPECT_EQ(Entries(folder), std::vector<std::string>{"out.bmp"});
-    Bytes now;
-    ASSERT_TRUE(ReadFile(out, &now));
-    EXPECT_EQ(now, kOldBytes);
+}
+
+TEST(BadOutput, ReadOnlyFolderOrFile) {
+    struct Case {
+        const char* name;
+        mode_t folderMode;
+        mode_t fileMode;
+        bool checkFolder;  // whether the folder or the file is the one that cannot be written
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a read-only folder", 0555, 0644, true},
+             // Renaming over it would replace it, but a file its owner made read-only is kept.
+             {"a read-only file in a writable folder", 0777, 0444, false},
+         }) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string folder = dir.File("folder");
+        const std::string out = folder + "/out.bmp";
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        ASSERT_TRUE(WriteFile(out, kOldBytes));
+        ASSERT_EQ(chmod(out.c_str(), c.fileMode), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+        ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+
+        const std::string report =
+            CallUnprivileged({"/Tabc", "/O" + out}, c.checkFolder ? folder : out);
+        chmod(folder.c_str(), 0755);
+        if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
+        EXPECT_EQ(report, "result 3");
+        EXPECT_EQ(Entries(folder), std::vector<std::string>{"out.bmp"});
+        Bytes now;
+        ASSERT_TRUE(ReadFile(out, &now));
+        EXPECT_EQ(now, kOldBytes);
+        EXPECT_EQ(ModeOf(out), S_IFREG | c.fileMode);
+    }
 }
 
 // The names created in the folder watched by `watch` since the last look.
