@@ -402,40 +402,65 @@ SCORER_INLINE int Count(const Bits<N, E>& a) {
     return count;
 }
 
+// Rule 1 over one line, given `same`, the cells i that equal cell i + 1 in the line: a run of
+// L >= 5 holds L - 4 windows of five equal cells, and scores 3 + (L - 5) = (L - 4) + 2.
+template <class Counter, class Line>
+SCORER_INLINE int RunPenalty(const Line& same) {
+    Line five = same & Next(same, 1);
+    five = five & Next(five, 2);                       // cells i..i+4 equal
+    const Line runStarts = five & ~Previous(same, 1);  // and cell i - 1 differs
+    return Count<Counter>(five) + (kPenaltyRun - 1) * Count<Counter>(runStarts);
+}
+
+// The cells i among `finderStarts` where dark, light, three dark, light, dark lie at i..i+6
+// (dark-light at i, dark-dark at i + 2, dark-light at i + 4, dark at i + 6): the core of a
+// finder-like pattern, before its light surroundings are checked.
+template <class Line>
+SCORER_INLINE Line FinderCores(const Line& dark, const Line& nextDark, const Line& finderStarts) {
+    const Line darkLight = dark & ~nextDark;
+    const Line darkDark = dark & nextDark;
+    return darkLight & Next(darkDark, 2) & Next(darkLight, 4) & Next(dark, 6) & finderStarts;
+}
+
+// Rule 3: the cores among `finder` (FinderCores) with light cells at i - 1 and i + 7 and four
+// light cells before or after. `before(line, k)` moves cells k places up the line and
+// `after(line, k)` k places down, with light cells from beyond it.
+template <class Line, class Before, class After>
+SCORER_INLINE Line ConfirmedFinders(const Line& dark, const Line& finder, Before before,
+                                    After after) {
+    const Line light = ~dark;
+    const Line lightBefore = before(light, 1);  // cell i - 1
+    Line quietBefore = lightBefore & before(lightBefore, 1);
+    quietBefore = quietBefore & before(quietBefore, 2);  // cells i-4..i-1
+    Line fourLight = light & after(light, 1);
+    fourLight = fourLight & after(fourLight, 2);  // cells i..i+3
+    const Line quietAfter = after(fourLight, 7);  // cells i+7..i+10
+    const Line lightAfter = after(light, 7);      // cell i + 7
+    return finder & ((quietBefore & lightAfter) | (lightBefore & quietAfter));
+}
+
 // Rules 1 and 3 over one line of `size` cells whose bits from `size` on are 0 (light).
 template <class Counter, int N, class E>
 SCORER_INLINE int ScoreLine(const Bits<N, E>& dark, const Bits<N, E>& pairs,
                             const Bits<N, E>& finderStarts) {
     using Line = Bits<N, E>;
     const Line nextDark = Next(dark, 1);
-
-    // Rule 1: a run of L >= 5 holds L - 4 windows of five equal cells, and scores
-    // 3 + (L - 5) = (L - 4) + 2.
-    const Line same = ~(dark ^ nextDark) & pairs;  // cell i equals cell i + 1
-    Line five = same & Next(same, 1);
-    five = five & Next(five, 2);                       // cells i..i+4 equal
-    const Line runStarts = five & ~Previous(same, 1);  // and cell i - 1 differs
-    int score = Count<Counter>(five) + (kPenaltyRun - 1) * Count<Counter>(runStarts);
-
-    // Rule 3: dark, light, three dark, light, dark at i..i+6 (dark-light at i, dark-dark at i + 2,
-    // dark-light at i + 4, dark at i + 6) with light cells at i - 1 and i + 7 and four light cells
-    // before or after; cells beyond the line are light.
-    const Line darkLight = dark & ~nextDark;
-    const Line darkDark = dark & nextDark;
-    Line finder = darkLight & Next(darkDark, 2) & Next(darkLight, 4) & Next(dark, 6) & finderStarts;
+    int score = RunPenalty<Counter>(~(dark ^ nextDark) & pairs);
+    const Line finder = FinderCores(dark, nextDark, finderStarts);
     if (Any(finder)) {
-        const Line light = ~dark;
-        const Line lightBefore = Previous(light, 1, true);  // cell i - 1
-        Line quietBefore = lightBefore & Previous(lightBefore, 1, true);
-        quietBefore = quietBefore & Previous(quietBefore, 2, true);  // cells i-4..i-1
-        Line fourLight = light & Next(light, 1, true);
-        fourLight = fourLight & Next(fourLight, 2, true);  // cells i..i+3
-        const Line quietAfter = Next(fourLight, 7, true);  // cells i+7..i+10
-        const Line lightAfter = Next(light, 7, true);      // cell i + 7
-        finder = finder & ((quietBefore & lightAfter) | (lightBefore & quietAfter));
-        score += kPenaltyFinder * Count<Counter>(finder);
+        const Line confirmed = ConfirmedFinders(
+            dark, finder, [](const Line& a, int k) { return Previous(a, k, true); },
+            [](const Line& a, int k) { return Next(a, k, true); });
+        score += kPenaltyFinder * Count<Counter>(confirmed);
     }
     return score;
+}
+
+// Rule 4: the light share of `dark` cells out of size * size in whole percent, truncated.
+int BalancePenalty(int dark, int size) {
+    const int light = size * size - dark;
+    const int percent = light * 100 / (size * size);
+    return std::abs(50 - percent) / 5 * kPenaltyBalance;
 }
 
 // The penalty of a square of `size` cells given as dark bit lines by rows and by columns.
@@ -463,10 +488,7 @@ SCORER_INLINE int ScoreLinesOf(const Word (*rows)[kLineWords], const Word (*colu
         }
     }
 
-    // Rule 4: the light share in whole percent, truncated.
-    const int light = size * size - dark;
-    const int percent = light * 100 / (size * size);
-    return score + std::abs(50 - percent) / 5 * kPenaltyBalance;
+    return score + BalancePenalty(dark, size);
 }
 
 template <class Counter>
@@ -497,6 +519,109 @@ int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords]
 #else
 int ScoreLines(const Word (*rows)[kLineWords], const Word (*columns)[kLineWords], int size) {
     return ScoreLinesWith<PortableCount>(rows, columns, size);
+}
+#endif
+
+// Symbols of up to 32 cells a side are tried on paired lines: word i holds row i in its low half
+// and column i in its high half, cell j of either at bit j of its half. Shifts bring cells of one
+// half into the other only at positions that the masks of pair and finder starts (the cells of
+// each half that have 1 and 6 cells after them in the line) then clear, so rules 1 and 2 and the
+// search for finder cores take both lines at once; the rare core is confirmed on the two lines
+// apart.
+constexpr int kPairedHalfBits = 32;
+constexpr Word kLowHalf = 0xFFFFFFFFu;
+
+// Bits 0..count-1 of each half set.
+Word PairedFirstBits(int count) {
+    const Word half = count <= 0 ? 0 : (Word{1} << count) - 1;
+    return half | half << kPairedHalfBits;
+}
+
+// The mask conditions as paired lines: of[m][r] holds row r and column r of mask m.
+struct PairedMaskLines {
+    Word of[kMaskCount][kMaskPeriod];
+};
+
+constexpr PairedMaskLines MakePairedMaskLines() {
+    PairedMaskLines lines{};
+    for (int m = 0; m < kMaskCount; ++m) {
+        for (int r = 0; r < kMaskPeriod; ++r) {
+            lines.of[m][r] = (MASK_LINES.rows[m][r][0] & kLowHalf) |
+                             (MASK_LINES.columns[m][r][0] << kPairedHalfBits);
+        }
+    }
+    return lines;
+}
+
+constexpr PairedMaskLines PAIRED_MASK_LINES = MakePairedMaskLines();
+
+// The penalty of a square of `size` (<= 32) cells whose paired lines are the dark function cells
+// and the free cells whose data bit differs from the mask condition (`conditions` repeat every 12
+// lines).
+template <class Counter>
+SCORER_INLINE int ScorePairedWith(const Word* darkFunction, const Word* freeCells,
+                                  const Word* dataBits, const Word* conditions, int size) {
+    const Bits<1> pairs = {{PairedFirstBits(size - 1)}};
+    const Bits<1> finderStarts = {{PairedFirstBits(size - 6)}};
+    // Paired shifts with light cells from beyond each half.
+    const auto before = [](Word a, int k) { return (a << k) | PairedFirstBits(k); };
+    const auto after = [](Word a, int k) {
+        return (a >> k) | ~PairedFirstBits(kPairedHalfBits - k);
+    };
+    int score = 0;
+    int blocks = 0;
+    int darkInBoth = 0;  // every cell counted once in its row and once in its column
+    Word previousDark = 0;
+    Word previousSame = 0;  // 0 before row 0: no block ends there
+    for (int first = 0; first < size; first += kMaskPeriod) {
+        const int end = first + kMaskPeriod < size ? first + kMaskPeriod : size;
+        for (int i = first, phase = 0; i < end; ++i, ++phase) {
+            const Bits<1> dark = {
+                {darkFunction[i] | (dataBits[i] ^ (freeCells[i] & conditions[phase]))}};
+            const Bits<1> nextDark = Next(dark, 1);
+            const Bits<1> same = ~(dark ^ nextDark) & pairs;
+            score += RunPenalty<Counter>(same);
+            const Word finder = FinderCores(dark, nextDark, finderStarts).w[0];
+            if (finder != 0) {
+                score += kPenaltyFinder *
+                         CountOf<Counter>(ConfirmedFinders(dark.w[0], finder, before, after));
+            }
+            darkInBoth += CountOf<Counter>(dark.w[0]);
+            // Rule 2 on rows i - 1 and i: equal down two neighbouring columns, and equal across
+            // in row i - 1.
+            const Word vertical = ~(previousDark ^ dark.w[0]);
+            blocks += CountOf<Counter>(vertical & (vertical >> 1) & previousSame & kLowHalf);
+            previousDark = dark.w[0];
+            previousSame = same.w[0];
+        }
+    }
+    return score + kPenaltyBlock * blocks + BalancePenalty(darkInBoth / 2, size);
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+__attribute__((target("popcnt"))) int ScorePairedWithPopcnt(const Word* darkFunction,
+                                                            const Word* freeCells,
+                                                            const Word* dataBits,
+                                                            const Word* conditions, int size) {
+    return ScorePairedWith<BuiltinCount>(darkFunction, freeCells, dataBits, conditions, size);
+}
+
+int ScorePaired(const Word* darkFunction, const Word* freeCells, const Word* dataBits,
+                const Word* conditions, int size) {
+    if (__builtin_cpu_supports("popcnt")) {
+        return ScorePairedWithPopcnt(darkFunction, freeCells, dataBits, conditions, size);
+    }
+    return ScorePairedWith<PortableCount>(darkFunction, freeCells, dataBits, conditions, size);
+}
+#elif defined(__GNUC__)
+int ScorePaired(const Word* darkFunction, const Word* freeCells, const Word* dataBits,
+                const Word* conditions, int size) {
+    return ScorePairedWith<BuiltinCount>(darkFunction, freeCells, dataBits, conditions, size);
+}
+#else
+int ScorePaired(const Word* darkFunction, const Word* freeCells, const Word* dataBits,
+                const Word* conditions, int size) {
+    return ScorePairedWith<PortableCount>(darkFunction, freeCells, dataBits, conditions, size);
 }
 #endif
 
@@ -559,6 +684,12 @@ void DarkModuleCell(int size, int* x, int* y) {
 
 void SetLineBit(Word (*lines)[kLineWords], int line, int bit) {
     lines[line][bit / kWordBits] |= Word{1} << (bit % kWordBits);
+}
+
+// Flips cell (x, y) of a square given as paired lines: bit x of row y and bit y of column x.
+void TogglePairedCell(Word* lines, int x, int y) {
+    lines[y] ^= Word{1} << x;
+    lines[x] ^= Word{1} << (kPairedHalfBits + y);
 }
 
 }  // namespace
@@ -652,11 +783,43 @@ void CQrEncoder::PackTrialPlanes() {
         }
     }
     TransposeLines(trialColumns.dataBits, s, trialRows.dataBits);
+    if (s > kPairedLineBits) return;
+    static_assert(kPairedLineBits == kPairedHalfBits, "a row and a column per word");
+    for (int i = 0; i < s; ++i) {
+        trialPairs.darkFunction[i] =
+            trialRows.darkFunction[i][0] | (trialColumns.darkFunction[i][0] << kPairedHalfBits);
+        trialPairs.freeCells[i] =
+            trialRows.freeCells[i][0] | (trialColumns.freeCells[i][0] << kPairedHalfBits);
+        trialPairs.dataBits[i] =
+            trialRows.dataBits[i][0] | (trialColumns.dataBits[i][0] << kPairedHalfBits);
+    }
+    // The dark module is dark under every mask; the format cells are light until a mask is tried.
+    int x, y;
+    DarkModuleCell(s, &x, &y);
+    TogglePairedCell(trialPairs.darkFunction, x, y);
+    trialPairsFormat = 0;
 }
 
-int CQrEncoder::ScoreTrialMask(int mask) const {
+int CQrEncoder::ScoreTrialMask(int mask) {
     static_assert(kTrialLineWords == kLineWords, "one line width");
     const int s = symbolSize;
+    if (s <= kPairedLineBits) {
+        // Draw the format information of this mask: flip the cells where its word differs from
+        // the one drawn.
+        const int word = FormatInfoWord(level, mask);
+        const int changed = word ^ trialPairsFormat;
+        for (int i = 0; i < kFormatBits; ++i) {
+            if (((changed >> i) & 1) == 0) continue;
+            for (int copy = 0; copy < 2; ++copy) {
+                int x, y;
+                FormatCell(i, copy, s, &x, &y);
+                TogglePairedCell(trialPairs.darkFunction, x, y);
+            }
+        }
+        trialPairsFormat = word;
+        return ScorePaired(trialPairs.darkFunction, trialPairs.freeCells, trialPairs.dataBits,
+                           PAIRED_MASK_LINES.of[mask], s);
+    }
     Word rows[kMaxSymbolSize][kLineWords];
     Word columns[kMaxSymbolSize][kLineWords];
     MaskLines(trialRows.darkFunction, trialRows.freeCells, trialRows.dataBits,
@@ -684,24 +847,56 @@ int CQrEncoder::ScoreTrialMask(int mask) const {
 }
 
 // Tries masks 0..7 in order when none was asked for, keeping a later one only when it scores
-// strictly lower; then applies the chosen mask with its format information. Each mask is scored
-// as ScoreMask() would score the matrix after ApplyMask and PlaceFormatInformation, on bit lines
-// packed once.
+// strictly lower; then finishes the matrix with the chosen mask. Each mask is scored as
+// ScoreMask() would score the matrix after ApplyMask and PlaceFormatInformation, on bit lines
+// packed once, and the chosen one is written from the same lines.
 void CQrEncoder::ChooseMask() {
-    if (maskNumber == -1) {
-        PackTrialPlanes();
-        maskNumber = 0;
-        int best = ScoreTrialMask(0);
-        for (int m = 1; m < kMaskCount; ++m) {
-            const int score = ScoreTrialMask(m);
-            if (score < best) {
-                best = score;
-                maskNumber = m;
-            }
+    if (maskNumber != -1) {
+        ApplyMask(maskNumber);
+        PlaceFormatInformation(maskNumber);
+        FlattenModules();
+        return;
+    }
+    PackTrialPlanes();
+    maskNumber = 0;
+    int best = ScoreTrialMask(0);
+    for (int m = 1; m < kMaskCount; ++m) {
+        const int score = ScoreTrialMask(m);
+        if (score < best) {
+            best = score;
+            maskNumber = m;
         }
     }
-    ApplyMask(maskNumber);
-    PlaceFormatInformation(maskNumber);
+    WriteTrialSymbol(maskNumber);
+}
+
+// Each column as one bit line, then eight cells at a time from its bits; the format cells, light
+// in the planes, are written last.
+void CQrEncoder::WriteTrialSymbol(int mask) {
+    const int s = symbolSize;
+    const int words = (s + kWordBits - 1) / kWordBits;
+    for (int x = 0; x < s; ++x) {
+        const Word* condition = MASK_LINES.columns[mask][x % kMaskPeriod];
+        Word line[kLineWords] = {};
+        for (int w = 0; w < words; ++w) {
+            line[w] = trialColumns.darkFunction[x][w] |
+                      (trialColumns.dataBits[x][w] ^ (trialColumns.freeCells[x][w] & condition[w]));
+        }
+        unsigned char* column = modules[x];
+        ForEachEightCells(
+            s, [&](int y) { StoreCells(column + y, EXPANDED_BITS.of[EightBits(line, y)]); });
+    }
+    const int word = FormatInfoWord(level, mask);
+    for (int i = 0; i < kFormatBits; ++i) {
+        for (int copy = 0; copy < 2; ++copy) {
+            int x, y;
+            FormatCell(i, copy, s, &x, &y);
+            modules[x][y] = static_cast<unsigned char>((word >> i) & 1);
+        }
+    }
+    int x, y;
+    DarkModuleCell(s, &x, &y);
+    modules[x][y] = 1;
 }
 
 // Eight cells of a column at a time: 1 where either dark flag is set, else 0.

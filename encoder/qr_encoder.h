@@ -145,6 +145,9 @@ private:
     static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
     // Bytes per row of the generator products, a multiple of 16 above the largest degree.
     static constexpr int kRsProductStride = 80;
+    // Rows of products per half of a codeword: c * g for the 16 values of its low four bits, and
+    // again for its high four bits.
+    static constexpr int kRsHalfProducts = 16;
 
     // The unmasked matrix as bit lines, for the mask trial: dark function cells, free cells, and
     // the data bits laid in the free cells.
@@ -154,23 +157,44 @@ private:
         std::uint64_t dataBits[kMaxSymbolSize][kTrialLineWords];
     };
 
+    // The mask trial of a symbol of at most this many cells a side runs on paired lines.
+    static constexpr int kPairedLineBits = 32;
+    // The trial planes of such a symbol: word i holds row i in bits 0..31 and column i in bits
+    // 32..63, cell j of either at bit j of its half. The dark function cells include the dark
+    // module and the format information of `trialPairsFormat`.
+    struct PairedPlanes {
+        std::uint64_t darkFunction[kPairedLineBits];
+        std::uint64_t freeCells[kPairedLineBits];
+        std::uint64_t dataBits[kPairedLineBits];
+    };
+
     void ClassifyRuns(const unsigned char* data, int length);
     void MergeNumericAlphanumeric(int versionGroup);
     void MergeIntoBytes(int versionGroup);
     void WriteSegments(const unsigned char* data, int versionGroup);
-    // Starts `rsProducts` for the generator of `n` error-correction codewords: row c is to hold c
-    // times each coefficient of the generator (below the leading 1, highest power first), zero
-    // beyond n. Rows 0 and the powers of two are filled now, the others when first needed.
+    // Fills `rsProducts` for the generator of `n` error-correction codewords: row c (0..15) holds c
+    // times each coefficient of the generator (below the leading 1, highest power first), row
+    // 16 + c holds 16 * c times them; bytes beyond n are 0.
     void TableGeneratorProducts(int n);
     // ComputeEcCodewords on the products of TableGeneratorProducts(n).
     void DivideByGenerator(unsigned char* work, int k, int n);
     void PlaceTimingPatterns();
+    // Sets every cell of `modules`, inside the symbol and beyond it, to 0.
+    void ClearModules();
+    // Chooses the mask when `maskNumber` is -1, applies it, writes its format information and
+    // flattens `modules` to 0/1 cells.
     void ChooseMask();
-    // Packs the matrix as it stands before masking into `trialColumns` and `trialRows`.
+    // Packs the matrix as it stands before masking into `trialColumns` and `trialRows`, and for
+    // symbols of up to kPairedLineBits a side into `trialPairs` with no format information drawn.
     void PackTrialPlanes();
     // The score ScoreMask() would give after ApplyMask(mask) and PlaceFormatInformation(mask),
-    // taken from the packed planes; `modules` is not touched.
-    int ScoreTrialMask(int mask) const;
+    // taken from the packed planes; `modules` is not touched. Paired planes get this mask's
+    // format information drawn.
+    int ScoreTrialMask(int mask);
+    // Writes the finished symbol of `mask` into `modules` from the packed planes (cells 0 or 1,
+    // with the format information and the dark module): what ApplyMask(mask),
+    // PlaceFormatInformation(mask) and FlattenModules() make of the unmasked matrix.
+    void WriteTrialSymbol(int mask);
     void FlattenModules();
 
     // Scratch of single operations, written before it is read.
@@ -179,8 +203,9 @@ private:
     int runLengths[kMaxSegments];          // version group
     BitPlanes trialColumns;                // line x, bit y
     BitPlanes trialRows;                   // line y, bit x
-    unsigned char rsProducts[256][kRsProductStride];
-    std::uint64_t rsRowsFilled[256 / 64];  // bit c: row c of rsProducts is filled
+    PairedPlanes trialPairs;
+    int trialPairsFormat;  // the format information word drawn in trialPairs
+    unsigned char rsProducts[2 * kRsHalfProducts][kRsProductStride];
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.

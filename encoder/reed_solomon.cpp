@@ -2,10 +2,11 @@
 // divided by the generator polynomial.
 //
 // The division is the usual one, one data codeword at a time: the leading coefficient c of the
-// running remainder is divided out by subtracting c times the generator. The products c * g are
-// tabled (each the first time its c leads), so that each step is a shift of the remainder and
-// one XOR of a tabled row, eight bytes at a time. XOR and the byte-wise products do not depend on
-// the order of the bytes in a word.
+// running remainder is divided out by subtracting c times the generator. The product c * g is the
+// sum (XOR) of (c & 0x0F) * g and (c & 0xF0) * g, and the 32 products of the two halves are tabled
+// once per generator, so that each step is a shift of the remainder and the XOR of two tabled
+// rows, eight bytes at a time. XOR and the byte-wise products do not depend on the order of the
+// bytes in a word.
 #include <cstdint>
 #include <cstring>
 
@@ -48,28 +49,46 @@ void CQrEncoder::TableGeneratorProducts(int n) {
                   "rows hold every coefficient in whole words");
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
     const int width = RowWidth(n);
-    std::memset(rsProducts[0], 0, width);
-    std::memset(rsProducts[1], 0, width);
-    for (int j = 0; j < n; ++j) rsProducts[1][j] = GF_EXP[exponents[j]];
-    for (std::uint64_t& filled : rsRowsFilled) filled = 0;
-    rsRowsFilled[0] = 0b11;
-    // The powers of two by repeated multiplication by x.
-    for (int c = 2; c < 256; c <<= 1) {
-        for (int w = 0; w < width; w += kWordBytes) {
-            StoreWord(rsProducts[c] + w, TimesX(LoadWord(rsProducts[c / 2] + w)));
+    unsigned char(*low)[kRsProductStride] = rsProducts;
+    unsigned char(*high)[kRsProductStride] = rsProducts + kRsHalfProducts;
+    std::memset(low[0], 0, width);
+    std::memset(high[0], 0, width);
+    std::memset(low[1], 0, width);
+    for (int j = 0; j < n; ++j) low[1][j] = GF_EXP[exponents[j]];
+    // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
+    for (int w = 0; w < width; w += kWordBytes) {
+        Word power = LoadWord(low[1] + w);
+        for (int c = 2; c < kRsHalfProducts; c <<= 1) {
+            power = TimesX(power);
+            StoreWord(low[c] + w, power);
         }
-        rsRowsFilled[c / 64] |= std::uint64_t{1} << (c % 64);
+        for (int c = 1; c < kRsHalfProducts; c <<= 1) {
+            power = TimesX(power);
+            StoreWord(high[c] + w, power);
+        }
+    }
+    // The other rows: c * g is (c without its lowest bit) * g plus (its lowest bit) * g.
+    for (int c = 3; c < kRsHalfProducts; ++c) {
+        const int lowest = c & -c;
+        if (lowest == c) continue;
+        for (int w = 0; w < width; w += kWordBytes) {
+            StoreWord(low[c] + w, LoadWord(low[c - lowest] + w) ^ LoadWord(low[lowest] + w));
+            StoreWord(high[c] + w, LoadWord(high[c - lowest] + w) ^ LoadWord(high[lowest] + w));
+        }
     }
 }
 
 namespace {
 
-// remainder = (remainder shifted up one power) - lead * generator, on rows of kWords words; each
-// word is read one byte ahead of where the step writes it.
+// remainder = (remainder shifted up one power) - lead * generator, on rows of kWords words, with
+// lead * generator given as the products of its low and high half; each word is read one byte
+// ahead of where the step writes it.
 template <int kWords>
-void ShiftAndSubtract(unsigned char* remainder, const unsigned char* product) {
+void ShiftAndSubtract(unsigned char* remainder, const unsigned char* lowProduct,
+                      const unsigned char* highProduct) {
     for (int w = 0; w < kWords * kWordBytes; w += kWordBytes) {
-        StoreWord(remainder + w, LoadWord(remainder + w + 1) ^ LoadWord(product + w));
+        StoreWord(remainder + w, LoadWord(remainder + w + 1) ^ LoadWord(lowProduct + w) ^
+                                     LoadWord(highProduct + w));
     }
 }
 
@@ -80,7 +99,7 @@ void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
     // word beyond it. Rows of the products are zero beyond n, so those bytes stay zero.
     unsigned char remainder[kRsProductStride + kWordBytes] = {};
     const int width = RowWidth(n);
-    void (*step)(unsigned char*, const unsigned char*) = nullptr;
+    void (*step)(unsigned char*, const unsigned char*, const unsigned char*) = nullptr;
     switch (width / kWordBytes) {
         case 1:
             step = ShiftAndSubtract<1>;
@@ -111,21 +130,12 @@ void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
             step = ShiftAndSubtract<9>;
             break;
     }
+    constexpr int kHalfBits = 4;
+    static_assert(kRsHalfProducts == 1 << kHalfBits, "a half of a codeword indexes its row");
     for (int i = 0; i < k; ++i) {
         const int lead = work[i] ^ remainder[0];
-        unsigned char* product = rsProducts[lead];
-        if (((rsRowsFilled[lead / 64] >> (lead % 64)) & 1) == 0) {
-            // c * g is the sum (XOR) of the rows of the bits of c.
-            for (int w = 0; w < width; w += kWordBytes) {
-                Word sum = 0;
-                for (int bit = 1; bit < 256; bit <<= 1) {
-                    if (lead & bit) sum ^= LoadWord(rsProducts[bit] + w);
-                }
-                StoreWord(product + w, sum);
-            }
-            rsRowsFilled[lead / 64] |= std::uint64_t{1} << (lead % 64);
-        }
-        step(remainder, product);
+        step(remainder, rsProducts[lead & (kRsHalfProducts - 1)],
+             rsProducts[kRsHalfProducts + (lead >> kHalfBits)]);
     }
     // The data codewords have all been divided out: the block ends in k zero bytes.
     std::memcpy(work, remainder, n);
