@@ -19,7 +19,25 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxNameAttempts = 100;  // temporary names tried beside one target
 
-int Descriptor(const InputFile& file) { return static_cast<int>(file.handle); }
+int Descriptor(const InputFile& file) {
+    return static_cast<int>(file.handle);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+// Whether a link that `link` describes may be followed, by the rule the kernel applies to links
+// in shared folders: a link in a sticky, world-writable folder (such as /tmp) is followed only
+// when it belongs to the caller or to the folder's owner. Another user cannot plant a link there
+// to turn the output onto a file of the caller's.
+bool MayFollow(const std::string& path, const struct stat& link) {
+    struct stat folder;
+    if (stat(FolderOf(path).c_str(), &folder) != 0) return false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == geteuid() || link.st_uid == folder.st_uid;
+}
 
 // Follows symbolic links at `path` (also dangling ones) to the name of the file to replace.
 bool ResolveLinks(const char* path, std::string* target) {
@@ -30,6 +48,7 @@ bool ResolveLinks(const char* path, std::string* target) {
             *target = current;
             return true;
         }
+        if (!MayFollow(current, st)) return false;
         char link[PATH_MAX];
         const ssize_t n = readlink(current.c_str(), link, sizeof link - 1);
         if (n <= 0) return false;
@@ -38,7 +57,8 @@ bool ResolveLinks(const char* path, std::string* target) {
             current = link;
         } else {
             const std::string::size_type slash = current.rfind('/');
-            current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + link;
+            current =
+                (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + link;
         }
     }
     return false;  // a loop of links
@@ -89,7 +109,8 @@ std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t coun
     unsigned char* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = pread(Descriptor(file), out + done, count - done, static_cast<off_t>(done));
+        const ssize_t n =
+            pread(Descriptor(file), out + done, count - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;
@@ -100,7 +121,9 @@ std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t coun
     return static_cast<std::int64_t>(done);
 }
 
-void CloseInputFile(const InputFile& file) { close(Descriptor(file)); }
+void CloseInputFile(const InputFile& file) {
+    close(Descriptor(file));
+}
 
 bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     std::string target;

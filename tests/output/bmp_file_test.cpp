@@ -165,5 +165,34 @@ TEST(BmpFile, ASymbolicLinkAtTheTargetIsFollowed) {
 #endif
 }
 
+#ifndef _WIN32
+TEST(BmpFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another user";
+    constexpr uid_t kNobody = 65534;
+    test::TempDir dir;
+    const std::string shared = dir.File("shared");
+    ASSERT_EQ(mkdir(shared.c_str(), 01777), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    const std::string victim = dir.File("victim.txt");
+    ASSERT_TRUE(test::WriteFile(victim, test::ToBytes("keep me")));
+    struct Case {
+        uid_t owner;
+        int result;
+    };
+    for (const Case& c : std::vector<Case>{{kNobody, 3}, {0, 0}}) {
+        SCOPED_TRACE("link owned by uid " + std::to_string(c.owner));
+        const std::string link = shared + "/out.bmp";
+        std::remove(link.c_str());
+        ASSERT_TRUE(test::WriteFile(victim, test::ToBytes("keep me")));
+        ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+        ASSERT_EQ(lchown(link.c_str(), c.owner, c.owner), 0);
+        EXPECT_EQ(Call("/Tabc", "/O" + link), c.result);
+        Bytes file;
+        ASSERT_TRUE(test::ReadFile(victim, &file));
+        EXPECT_EQ(file.size(), c.result == 0 ? 1918u : 7u);
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace qr
