@@ -20,6 +20,7 @@ namespace {
 
 // The most bytes one ReadFile or WriteFile call is asked for.
 constexpr DWORD kMaxTransfer = 0x40000000;
+constexpr int kMaxNameAttempts = 100;  // temporary names tried beside one target
 
 HANDLE Handle(const InputFile& file) {
     return reinterpret_cast<HANDLE>(file.handle);
@@ -148,9 +149,16 @@ bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     std::string target;
     if (path[0] == '\0' || !ResolveTarget(path, &target)) return false;
 
-    const std::string temporary = TemporaryNameBeside(target);
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A file can already stand at the chosen name, left by a process that was stopped while it
+    // wrote and whose id came back; the next name is tried then.
+    std::string temporary;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < kMaxNameAttempts; ++attempt) {
+        temporary = TemporaryNameBeside(target);
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = WriteAll(file, static_cast<const unsigned char*>(data), size);
     ok = CloseHandle(file) && ok;
