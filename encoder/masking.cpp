@@ -278,7 +278,7 @@ SCORER_INLINE Word Splat(Word w, Word) {
 SCORER_INLINE LinePair Splat(Word w, LinePair) {
     return PairOf(w, w);
 }
-SCORER_INLINE bool NonZero(Word w) {
+[[maybe_unused]] SCORER_INLINE bool NonZero(Word w) {
     return w != 0;
 }
 SCORER_INLINE bool NonZero(const LinePair& p) {
