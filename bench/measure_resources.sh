@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Resource figures of single exported calls (not a test: it asserts nothing and prints numbers):
-# the time of the call itself and the peak resident memory of the process of the largest symbol (version 40, scale 20), of a 1 MiB "/T"
-# value and of a 5 GiB sparse "/I" file, each in a fresh process that makes that one call.
-# Usage: tests/hardening/measure_resources.sh <build dir with libtessera.so>
+# Resource figures of single exported calls: the time of the call itself and the peak resident
+# memory of a process that makes one call for the largest symbol (version 40, scale 20), a 1 MiB
+# "/T" value and a 5 GiB sparse "/I" file.
+# Usage: bench/measure_resources.sh <build dir with libtessera.so>
 set -euo pipefail
 build=$(cd "${1:?usage: $0 <build dir>}" && pwd)
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+repo=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
