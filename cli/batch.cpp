@@ -117,14 +117,8 @@ int RunBatch(const CommandLine& line) {
         return kNothingToDo;
     }
 
-    SymbolSettings settings;
-    settings.level = line.level;
-    settings.version = line.version;
-    settings.allowLargerVersion = !line.strictVersion;
-    settings.mask = line.mask;
-    settings.utf8 = line.utf8;
-    settings.type = line.hasType ? line.type : TypeFromPath(line.outputPath);
-    settings.scale = line.scale != 0 ? line.scale : DefaultScale(settings.type);
+    const SymbolSettings settings =
+        SettingsFrom(line, line.hasType ? line.type : TypeFromPath(line.outputPath));
     CreateOutputFolder(line.outputPath);
 
     const std::size_t total = lines.size();

@@ -156,20 +156,15 @@ int RunConventional(int argc, char** argv) {
     if (data.empty()) return Fail(kNothingToDo, "nothing to do: the input is empty");
 
     const std::string output = line.hasOutput ? line.outputPath : kStandardStream;
-    SymbolSettings settings;
-    settings.level = line.level;
-    settings.version = line.version;
-    settings.allowLargerVersion = !line.strictVersion;
-    settings.mask = line.mask;
-    settings.utf8 = line.utf8;
+    OutputType type = OutputType::kBmp;
     if (line.hasType) {
-        settings.type = line.type;
+        type = line.type;
     } else if (output == kStandardStream) {
-        settings.type = IsTerminal(1) ? OutputType::kUtf8 : OutputType::kBmp;
+        type = IsTerminal(1) ? OutputType::kUtf8 : OutputType::kBmp;
     } else {
-        settings.type = TypeFromPath(output);
+        type = TypeFromPath(output);
     }
-    settings.scale = line.scale != 0 ? line.scale : DefaultScale(settings.type);
+    const SymbolSettings settings = SettingsFrom(line, type);
 
     std::unique_ptr<CQrEncoder> encoder(new (std::nothrow) CQrEncoder);
     if (!encoder) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");

@@ -8,6 +8,18 @@
 
 namespace qr::cli {
 
+SymbolSettings SettingsFrom(const CommandLine& line, OutputType type) {
+    SymbolSettings settings;
+    settings.level = line.level;
+    settings.version = line.version;
+    settings.allowLargerVersion = !line.strictVersion;
+    settings.mask = line.mask;
+    settings.utf8 = line.utf8;
+    settings.type = type;
+    settings.scale = line.scale != 0 ? line.scale : DefaultScale(type);
+    return settings;
+}
+
 int EncodeAndWrite(CQrEncoder* encoder, const unsigned char* data, std::size_t length,
                    const SymbolSettings& settings, const std::string& outputPath,
                    std::string* message) {

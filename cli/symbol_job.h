@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "cli/command_line.h"
 #include "cli/output_type.h"
 #include "encoder/qr_encoder.h"
 
@@ -28,6 +29,9 @@ struct SymbolSettings {
     int scale = 4;
     bool utf8 = false;  // mark the data as UTF-8 text (ECI 26) and form no Kanji pairs
 };
+
+// The settings that the flags of `line` give for output of `type`; the scale defaults by type.
+SymbolSettings SettingsFrom(const CommandLine& line, OutputType type);
 
 // Encodes `length` bytes at `data` with `encoder` (a heap record the caller reuses), renders them
 // and writes them to `outputPath` ("-" for standard output). Returns kWritten, kCannotEncode or
