@@ -91,31 +91,41 @@ const std::vector<Workload>& SideBySideWorkloads() {
     return workloads;
 }
 
+namespace {
+
+// `count` characters, a random digit and a random letter from `firstLetter` in turn: one run
+// per character before the merge passes.
+std::vector<unsigned char> DigitsAndLettersInTurn(int count, char firstLetter) {
+    Random random(static_cast<std::uint64_t>(count));
+    std::vector<unsigned char> data;
+    for (int i = 0; i < count; ++i) {
+        data.push_back(static_cast<unsigned char>(i % 2 ? firstLetter + random.Below(26)
+                                                        : '0' + random.Below(10)));
+    }
+    return data;
+}
+
+}  // namespace
+
 const Workload& WorstSegmentationBytes() {
-    static const Workload w = [] {
-        Random random(7089);
-        std::vector<unsigned char> data;
-        for (int i = 0; i < 7089; ++i) {
-            data.push_back(static_cast<unsigned char>(i % 2 ? 'a' + random.Below(26)
-                                                            : '0' + random.Below(10)));
-        }
-        return Workload{
-            "worst-byte", "7089 bytes, digit and lower case in turn", 0, data, false, false, {}};
-    }();
+    static const Workload w{"worst-byte",
+                            "7089 bytes, digit and lower case in turn",
+                            0,
+                            DigitsAndLettersInTurn(7089, 'a'),
+                            false,
+                            false,
+                            {}};
     return w;
 }
 
 const Workload& WorstSegmentationAlphanumeric() {
-    static const Workload w = [] {
-        Random random(4296);
-        std::vector<unsigned char> data;
-        for (int i = 0; i < 4296; ++i) {
-            data.push_back(static_cast<unsigned char>(i % 2 ? 'A' + random.Below(26)
-                                                            : '0' + random.Below(10)));
-        }
-        return Workload{
-            "worst-alnum", "4296 characters, digit and capital in turn", 0, data, false, false, {}};
-    }();
+    static const Workload w{"worst-alnum",
+                            "4296 characters, digit and capital in turn",
+                            0,
+                            DigitsAndLettersInTurn(4296, 'A'),
+                            false,
+                            false,
+                            {}};
     return w;
 }
 

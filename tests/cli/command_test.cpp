@@ -224,6 +224,12 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               2,
               "tessera: the data cannot be encoded: it needs 23652 bits and version 40 at level "
               "L holds at most 23648\n"},
+             // UTF-8 text: 12 bits of designator ahead of one byte segment, 4 + 16 + 8 x 3000.
+             {{"--utf8", "-l", "H", "-o", dir.File("a.png")},
+              std::string(3000, 'u'),
+              2,
+              "tessera: the data cannot be encoded: it needs 24032 bits and version 40 at level H "
+              "holds at most 10208\n"},
              // Longer than any stream: costed in pieces of 7089 bytes, 20 + 8 x n bits each.
              {{"-o", dir.File("a.png")},
               std::string(20000, 'a'),
