@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "encoder/module_matrix.h"
+
 namespace qr {
 
 // Error-correction level index; the 2-bit code in the format information differs.
@@ -22,11 +24,8 @@ enum SegmentMode : unsigned char {
 // Selects the widths of the character-count indicators: versions 1-9, 10-26 and 27-40.
 constexpr int kVersionGroupCount = 3;
 
-constexpr int kMinVersion = 1;
-constexpr int kMaxVersion = 40;
 constexpr int kLevelCount = 4;
 constexpr int kMaskCount = 8;
-constexpr int kMaxSymbolSize = 4 * kMaxVersion + 17;  // 177 modules per side
 constexpr int kMaxDataCodewords = 2956;               // version 40, level L
 constexpr int kMaxDataBits = kMaxDataCodewords * 8;   // 23,648
 constexpr int kMaxTotalCodewords = 3706;              // version 40
@@ -54,9 +53,6 @@ constexpr unsigned char MODULE_LIGHT_FUNCTION = MODULE_FUNCTION;
 constexpr unsigned char MODULE_DARK_FUNCTION = MODULE_FUNCTION | MODULE_FUNCTION_DARK;
 // A cell is dark when its byte AND this is not 0.
 constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
-
-// Indexed [x][y]: x the column from the left, y the row from the top.
-using ModuleMatrix = unsigned char[kMaxSymbolSize][kMaxSymbolSize];
 
 // The version group whose count-indicator widths apply to `version` (1..40).
 constexpr int VersionGroupOf(int version) {

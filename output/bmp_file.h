@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "encoder/qr_encoder.h"
+#include "encoder/module_matrix.h"
 
 namespace qr {
 

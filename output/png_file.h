@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "encoder/qr_encoder.h"
+#include "encoder/module_matrix.h"
 
 namespace qr {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "encoder/qr_encoder.h"
+#include "encoder/module_matrix.h"
 
 namespace qr {
 
