@@ -19,7 +19,8 @@ trap cleanup EXIT
 
 build=build-windows
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DTESSERA_WERROR=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DTESSERA_WERROR=ON -DTESSERA_BUILD_TESTS=ON -DTESSERA_SANITIZE= \
+  -DTESSERA_FUZZ=OFF -DTESSERA_BUILD_BENCH=OFF >/dev/null
 # The persistent server comes first, so that every Wine process, wineboot's included, uses it;
 # the prefix is then made while the first objects compile.
 "$wine_dir/wineserver" -p
@@ -29,8 +30,7 @@ cmake --build "$build" -j2
 wait "$boot"
 echo "Wine prefix and build ready in $((SECONDS - started)) s"
 
-ctest --test-dir "$build" --output-on-failure -j2
+ctest --test-dir "$build" --output-on-failure --no-tests=error -j2 --output-junit junit.xml
 # The count behind the DLL client's byte comparison (it passed above only if every call matched).
-ctest --test-dir "$build" -R 'BytesMatchTheLinuxLibrary$' -V | grep -a 'matched the Linux library' \
-  | tr -d '\r' || true
+grep -a 'matched the Linux library' "$build/junit.xml" | tr -d '\r' || true
 echo "tessera.dll: $(stat -c %s "$build/tessera.dll") bytes; Windows stage took $((SECONDS - started)) s"
