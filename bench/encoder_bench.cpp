@@ -181,10 +181,12 @@ void BM_ComposeVersion40(benchmark::State& state) {
     CQrEncoder& encoder = SharedEncoder();
     EncodeWorkload(encoder, SideBySideWorkloads()[2]);
     const int scale = static_cast<int>(state.range(0));
+    RenderOptions options;
+    options.scale = scale;
     for (auto _ : state) {
-        BmpImage image;
-        image.Compose(encoder.symbolSize, encoder.modules, scale);
-        benchmark::DoNotOptimize(image.Bytes());
+        std::string file;
+        ComposeBmp(encoder.symbolSize, encoder.modules, options, &file);
+        benchmark::DoNotOptimize(file.data());
     }
 }
 

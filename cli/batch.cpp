@@ -16,8 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "cli/command.h"
 #include "cli/console.h"
-#include "cli/symbol_job.h"
+#include "module/pipeline.h"
 
 namespace qr::cli {
 
@@ -102,10 +103,22 @@ std::string ExpandPattern(const std::string& pattern, int number, const std::str
     return name;
 }
 
+// Reads the whole batch file (null: standard input) into `data`.
+bool ReadBatchFile(const char* path, std::string* data) {
+    platform::InputStream stream;
+    platform::ReadFailure failure;
+    if (!stream.Open(path, &failure)) return false;
+    char chunk[64 * 1024];
+    for (long long n; (n = stream.Read(chunk, sizeof chunk)) > 0;) {
+        data->append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 int RunBatch(const CommandLine& line) {
     std::string data;
     const bool fromStandardInput = line.batchPath == kStandardStream;
-    if (!(fromStandardInput ? ReadAll(stdin, &data) : ReadWholeFile(line.batchPath, &data))) {
+    if (!ReadBatchFile(fromStandardInput ? nullptr : line.batchPath.c_str(), &data)) {
         std::fprintf(stderr, "tessera: nothing to do: '%s' cannot be read\n",
                      line.batchPath.c_str());
         return kNothingToDo;
@@ -117,8 +130,14 @@ int RunBatch(const CommandLine& line) {
         return kNothingToDo;
     }
 
-    const SymbolSettings settings =
-        SettingsFrom(line, line.hasType ? line.type : TypeFromPath(line.outputPath));
+    const EncodeSettings encode = EncodeSettingsOf(line);
+    OutputSettings output;
+    if (line.hasType) {
+        output.format = line.type;
+    } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
+        output.format = ImageFormat::kBmp;
+    }
+    output.scale = line.scale;
     CreateOutputFolder(line.outputPath);
 
     const std::size_t total = lines.size();
@@ -129,25 +148,34 @@ int RunBatch(const CommandLine& line) {
     std::mutex mutex;
     std::condition_variable finished;
 
-    // One encoder per worker, each large; as many workers as cores and encoders can be had.
-    std::vector<std::unique_ptr<CQrEncoder>> encoders;
+    // One encoder and symbol per worker, each large; as many workers as cores and records can
+    // be had.
+    struct Worker {
+        Encoder encoder;
+        Symbol symbol;
+    };
+    std::vector<std::unique_ptr<Worker>> records;
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    while (encoders.size() < std::min(cores, total)) {
-        std::unique_ptr<CQrEncoder> encoder(new (std::nothrow) CQrEncoder);
-        if (!encoder) break;
-        encoders.push_back(std::move(encoder));
+    while (records.size() < std::min(cores, total)) {
+        std::unique_ptr<Worker> record(new (std::nothrow) Worker);
+        if (!record || !record->encoder.Ready()) break;
+        records.push_back(std::move(record));
     }
-    if (encoders.empty()) {
+    if (records.empty()) {
         std::fprintf(stderr, "tessera: the batch cannot be started: out of memory\n");
         return kCannotWrite;
     }
 
-    auto work = [&](CQrEncoder* encoder) {
+    auto work = [&](Worker* record) {
         for (std::size_t i; (i = next.fetch_add(1)) < total;) {
             const Line& item = lines[i];
-            results[i] = EncodeAndWrite(
-                encoder, reinterpret_cast<const unsigned char*>(item.text.data()), item.text.size(),
-                settings, ExpandPattern(line.outputPath, item.number, item.text), &messages[i]);
+            Destination destination;
+            destination.path = ExpandPattern(line.outputPath, item.number, item.text);
+            const std::size_t kept = std::min(item.text.size(), InputBytesKept());
+            results[i] = ExitStatusOf(EncodeRenderWrite(
+                &record->encoder, &record->symbol,
+                reinterpret_cast<const unsigned char*>(item.text.data()), kept,
+                kept < item.text.size(), encode, output, destination, &messages[i]));
             if (done.fetch_add(1) + 1 == total) {
                 std::lock_guard<std::mutex> lock(mutex);
                 finished.notify_all();
@@ -157,7 +185,7 @@ int RunBatch(const CommandLine& line) {
 
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
-    for (const auto& encoder : encoders) workers.emplace_back(work, encoder.get());
+    for (const auto& record : records) workers.emplace_back(work, record.get());
     if (IsTerminal(2)) {
         std::unique_lock<std::mutex> lock(mutex);
         while (!finished.wait_for(lock, kProgressInterval, [&] { return done == total; })) {

@@ -1,5 +1,6 @@
 // The command. Slash options keep the library's lenient rules and messages; conventional flags
-// are strict and every failure is one line on standard error.
+// are strict and every failure is one line on standard error. Everything between the data and
+// the output goes through the pipeline.
 #include "cli/command.h"
 
 #include <cstdio>
@@ -11,9 +12,8 @@
 #include "cli/batch.h"
 #include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/symbol_job.h"
 #include "module/job_options.h"
-#include "module/tessera.h"
+#include "module/pipeline.h"
 
 #ifndef TESSERA_VERSION
 #error "the build defines TESSERA_VERSION"
@@ -64,49 +64,17 @@ bool TakeTypeFlag(int argc, char** argv, int* i, std::string* value, bool* missi
     return false;
 }
 
-// The slash options through the library's own option rules, written as `type`.
-int RunSlashAsType(const std::vector<const char*>& options, OutputType type) {
-    JobOptions job;
-    for (const char* option : options) job.ParseOption(option);
-    if (job.inputData == nullptr || !job.HasOutputPath()) return Report(kNothingToDo);
-    std::unique_ptr<CQrEncoder> encoder(new (std::nothrow) CQrEncoder);
-    if (!encoder) return Report(kCannotEncode);
-    if (job.outputPathTooLong) {
-        // The library refuses such a path only once the data is known to encode.
-        const bool encoded =
-            job.inputLength > 0 &&
-            encoder->Encode(job.level, job.requestedVersion, job.allowLargerVersion, job.maskNumber,
-                            job.inputData, job.inputLength);
-        return Report(encoded ? kCannotWrite : kCannotEncode);
-    }
-    SymbolSettings settings;
-    settings.level = job.level;
-    settings.version = job.requestedVersion;
-    settings.allowLargerVersion = job.allowLargerVersion != 0;
-    settings.mask = job.maskNumber;
-    settings.type = type;
-    settings.scale = job.scale;
-    std::string ignored;
-    // An empty "/T" leaves an empty input, which cannot be encoded, as in the library.
-    return Report(EncodeAndWrite(encoder.get(), job.inputData,
-                                 static_cast<std::size_t>(job.inputLength), settings,
-                                 job.outputPath, &ignored));
-}
-
 int RunSlash(int argc, char** argv) {
     std::vector<const char*> options;
-    bool hasType = false;
-    OutputType type = OutputType::kBmp;
+    ImageFormat format = ImageFormat::kBmp;
     for (int i = 1; i < argc; ++i) {
         std::string value;
         bool missing = false;
         if (TakeTypeFlag(argc, argv, &i, &value, &missing)) {
             if (missing) return Fail(kExitUsage, "-t needs a value");
-            if (!TypeFromName(value, &type)) {
-                return Fail(kExitUsage,
-                            "-t takes bmp, png, svg, txt, utf8 or ansi, not '" + value + "'");
+            if (!FormatFromName(value.c_str(), &format)) {
+                return Fail(kExitUsage, "-t takes " + FormatNameList() + ", not '" + value + "'");
             }
-            hasType = true;
         } else {
             options.push_back(argv[i]);
         }
@@ -118,9 +86,7 @@ int RunSlash(int argc, char** argv) {
             stderr);
         return kExitUsage;
     }
-    if (hasType) return RunSlashAsType(options, type);
-    options.resize(kMaxSlashOptions, "");
-    return Report(tessera(options[0], options[1], options[2], options[3]));
+    return Report(RunSlashOptions(options.data(), static_cast<int>(options.size()), format));
 }
 
 int RunConventional(int argc, char** argv) {
@@ -137,46 +103,78 @@ int RunConventional(int argc, char** argv) {
     }
     if (line.batch) return RunBatch(line);
 
+    const std::size_t limit = InputBytesKept();
     std::string data;
+    bool cut = false;
     if (line.hasText) {
-        data = line.text;
-    } else if (!line.inputPath.empty()) {
-        if (!ReadWholeFile(line.inputPath, &data)) {
-            return Fail(kNothingToDo,
-                        "nothing to do: the input file '" + line.inputPath + "' cannot be read");
-        }
-    } else if (!line.standardInput && IsTerminal(0)) {
+        data = line.text.substr(0, limit);
+        cut = line.text.size() > limit;
+    } else if (!line.standardInput && line.inputPath.empty() && IsTerminal(0)) {
         // Nothing given and nothing piped in: waiting for typed data would look like a hang.
         return Fail(kExitUsage,
                     "no data: give TEXT, -i FILE, or data on standard input (- reads "
                     "a terminal); see tessera --help");
-    } else if (!ReadAll(stdin, &data)) {
-        return Fail(kNothingToDo, "nothing to do: standard input cannot be read");
+    } else {
+        const bool fromFile = !line.inputPath.empty();
+        platform::ReadFailure failure = platform::ReadFailure::kNone;
+        if (ReadInput(fromFile ? line.inputPath.c_str() : nullptr, limit, &data, &failure) !=
+            TESSERA_OK) {
+            return Fail(kNothingToDo,
+                        "nothing to do: " +
+                            (fromFile ? "the input file " + PrintableName(line.inputPath)
+                                      : std::string("standard input")) +
+                            " cannot be read: " + ReadFailureText(failure));
+        }
+        cut = data.size() == limit;  // there may be more
     }
     if (data.empty()) return Fail(kNothingToDo, "nothing to do: the input is empty");
 
-    const std::string output = line.hasOutput ? line.outputPath : kStandardStream;
-    OutputType type = OutputType::kBmp;
+    Destination destination;
+    destination.standardOutput = !line.hasOutput || line.outputPath == kStandardStream;
+    destination.path = line.outputPath;
+    OutputSettings output;
     if (line.hasType) {
-        type = line.type;
-    } else if (output == kStandardStream) {
-        type = IsTerminal(1) ? OutputType::kUtf8 : OutputType::kBmp;
-    } else {
-        type = TypeFromPath(output);
+        output.format = line.type;
+    } else if (destination.standardOutput) {
+        output.format = IsTerminal(1) ? ImageFormat::kUtf8 : ImageFormat::kBmp;
+    } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
+        output.format = ImageFormat::kBmp;
     }
-    const SymbolSettings settings = SettingsFrom(line, type);
+    output.scale = line.scale;
 
-    std::unique_ptr<CQrEncoder> encoder(new (std::nothrow) CQrEncoder);
-    if (!encoder) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
+    Encoder encoder;
+    std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
+    if (!encoder.Ready() || !symbol) {
+        return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
+    }
     std::string message;
-    const int status =
-        EncodeAndWrite(encoder.get(), reinterpret_cast<const unsigned char*>(data.data()),
-                       data.size(), settings, output, &message);
-    if (status != kWritten) return Fail(status, message);
+    const Status status = EncodeRenderWrite(
+        &encoder, symbol.get(), reinterpret_cast<const unsigned char*>(data.data()), data.size(),
+        cut, EncodeSettingsOf(line), output, destination, &message);
+    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     return kWritten;
 }
 
 }  // namespace
+
+int ExitStatusOf(Status status) {
+    switch (status) {
+        case TESSERA_OK:
+            return kWritten;
+        case TESSERA_ERROR_NOTHING_TO_DO:
+            return kNothingToDo;
+        case TESSERA_ERROR_CANNOT_ENCODE:
+            return kCannotEncode;
+        case TESSERA_ERROR_BAD_ARGUMENT:
+            return kExitUsage;
+        case TESSERA_ERROR_CANNOT_WRITE:
+        case TESSERA_ERROR_BUFFER_TOO_SMALL:
+        case TESSERA_ERROR_FORMAT_NOT_AVAILABLE:
+        case TESSERA_ERROR_NO_MEMORY:
+            break;
+    }
+    return kCannotWrite;
+}
 
 int RunCommand(int argc, char** argv) {
     if (argc >= 2 && argv[1][0] == '/') return RunSlash(argc, argv);

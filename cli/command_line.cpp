@@ -92,7 +92,7 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             line->outputPath = value;
             break;
         case FlagId::kLevel: {
-            for (int level = 0; level < kLevelCount; ++level) {
+            for (int level = TESSERA_LEVEL_L; level <= TESSERA_LEVEL_H; ++level) {
                 const char letter = LevelLetter(level);
                 if (value.size() == 1 && (value[0] == letter || value[0] == letter + ('a' - 'A'))) {
                     line->level = level;
@@ -120,8 +120,8 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             }
             break;
         case FlagId::kType:
-            if (!TypeFromName(value, &line->type)) {
-                return spelled + " takes bmp, png, svg, txt, utf8 or ansi, not " + quoted;
+            if (!FormatFromName(value.c_str(), &line->type)) {
+                return spelled + " takes " + FormatNameList() + ", not " + quoted;
             }
             line->hasType = true;
             break;
@@ -164,6 +164,16 @@ std::string CheckCombination(const CommandLine& line) {
 }
 
 }  // namespace
+
+EncodeSettings EncodeSettingsOf(const CommandLine& line) {
+    EncodeSettings settings;
+    settings.level = line.level;
+    settings.version = line.version;
+    settings.strictVersion = line.strictVersion;
+    settings.mask = line.mask;
+    settings.utf8 = line.utf8;
+    return settings;
+}
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
     bool flagsEnded = false;

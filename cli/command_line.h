@@ -4,36 +4,34 @@
 
 #include <string>
 
-#include "cli/output_type.h"
+#include "cli/command.h"
+#include "module/pipeline.h"
 
 namespace qr::cli {
-
-// The exit status of a usage error.
-constexpr int kExitUsage = 64;
-
-constexpr int kMinScale = 1;
-constexpr int kMaxScale = 20;
 
 struct CommandLine {
     bool help = false;
     bool showVersion = false;
     bool hasText = false;  // the text argument; without it and without -i, standard input
     std::string text;
-    bool standardInput = false;  // "-" in place of the text: standard input even on a terminal
-    std::string inputPath;       // -i; empty when not given
-    bool hasOutput = false;      // -o; without it, standard output
-    std::string outputPath;      // "-" is standard output
-    int level = 1;               // EcLevel
-    int version = 0;             // 1..40, 0 for the smallest that holds the data
+    bool standardInput = false;   // "-" in place of the text: standard input even on a terminal
+    std::string inputPath;        // -i; empty when not given
+    bool hasOutput = false;       // -o; without it, standard output
+    std::string outputPath;       // "-" is standard output
+    int level = kDefaultSetting;  // EcLevel, or the default
+    int version = 0;              // 1..40, 0 for the smallest that holds the data
     bool strictVersion = false;
-    int mask = -1;  // 0..7, -1 for the lowest penalty
-    int scale = 0;  // 1..20, 0 for the type's default
+    int mask = kDefaultSetting;  // 0..7, or the lowest penalty
+    int scale = 0;               // kMinScale..kMaxScale, 0 for the format's default
     bool hasType = false;
-    OutputType type = OutputType::kBmp;
+    ImageFormat type = ImageFormat::kBmp;
     bool utf8 = false;  // the text is UTF-8: an ECI designator, no Kanji pairs
     bool batch = false;
     std::string batchPath;  // "-" is standard input
 };
+
+// The settings the flags ask for, as the pipeline takes them.
+EncodeSettings EncodeSettingsOf(const CommandLine& line);
 
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
 // valid, else one line that says what is wrong (without a "tessera:" prefix).

@@ -1,11 +1,19 @@
-# tessera.dll: no "lib" prefix, an export table of exactly `tessera` (module/tessera.def), the
-# version resource (module/tessera.rc), and only system DLLs imported (-static, set for every
-# program by the toolchain file and repeated here for builds without it). Release builds are
-# stripped.
+# tessera.dll and tessera_api.dll: no "lib" prefix, an export table of exactly the door's
+# function or the API header's functions (module/*.def), a version resource (module/tessera.rc,
+# named per DLL), and only system DLLs imported (-static, set for every program by the toolchain
+# file and repeated here for builds without it). Release builds are stripped.
 enable_language(RC)
 target_sources(tessera PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/../module/tessera.def
   ${CMAKE_CURRENT_LIST_DIR}/../module/tessera.rc)
-set_target_properties(tessera PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
-target_link_options(tessera PRIVATE -static "LINKER:--no-undefined"
-  $<$<CONFIG:Release,MinSizeRel>:-s>)
+target_sources(tessera_api PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/../module/tessera_api.def
+  ${CMAKE_CURRENT_LIST_DIR}/../module/tessera.rc)
+target_compile_definitions(tessera_api PRIVATE
+  TESSERA_RC_NAME="tessera_api.dll"
+  TESSERA_RC_DESCRIPTION="QR Code symbols in memory: the tessera API")
+foreach(dll tessera tessera_api)
+  set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+  target_link_options(${dll} PRIVATE -static "LINKER:--no-undefined"
+    $<$<CONFIG:Release,MinSizeRel>:-s>)
+endforeach()

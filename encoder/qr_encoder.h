@@ -24,12 +24,10 @@ enum SegmentMode : unsigned char {
 // Selects the widths of the character-count indicators: versions 1-9, 10-26 and 27-40.
 constexpr int kVersionGroupCount = 3;
 
-constexpr int kLevelCount = 4;
-constexpr int kMaskCount = 8;
-constexpr int kMaxDataCodewords = 2956;               // version 40, level L
-constexpr int kMaxDataBits = kMaxDataCodewords * 8;   // 23,648
-constexpr int kMaxTotalCodewords = 3706;              // version 40
-constexpr int kMaxBlockCodewords = 153;               // e.g. version 27, level L, group 2
+constexpr int kMaxDataCodewords = 2956;              // version 40, level L
+constexpr int kMaxDataBits = kMaxDataCodewords * 8;  // 23,648
+constexpr int kMaxTotalCodewords = 3706;             // version 40
+constexpr int kMaxBlockCodewords = 153;              // e.g. version 27, level L, group 2
 // The most input bytes any symbol holds: 7089 digits at version 40-L. Longer input never fits.
 constexpr int kMaxInputBytes = 7089;
 // The longest input whose bit stream can fit 23,648 bits in some version group: 7090 digits with

@@ -3,24 +3,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <string>
 
 #include "encoder/qr_encoder.h"
-#include "output/bmp_file.h"
+#include "module/pipeline.h"
 #include "platform/file_io.h"
 
 namespace qr {
 
 namespace {
 
-// More input than this never fits any symbol, so no more of it is kept: one byte beyond the
-// limit is enough for the encoder to report that it does not fit.
-constexpr std::int64_t kInputKeptBytes = kMaxInputBytes + 1;
-
-constexpr int kMaxLevel = 3;
-constexpr int kMaxMask = 7;
-constexpr int kMinScale = 1;
-constexpr int kMaxScale = 20;
+constexpr int kMaxMask = kMaskCount - 1;
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -67,7 +62,7 @@ void JobOptions::ParseOption(const char* text) {
             break;
         case 'L':
         case 'l':
-            level = InRangeOr(ParseNumber(value), 0, kMaxLevel, 1);
+            level = InRangeOr(ParseNumber(value), LEVEL_L, LEVEL_H, kDefaultLevel);
             break;
         case 'M':
         case 'm':
@@ -87,7 +82,9 @@ void JobOptions::ParseOption(const char* text) {
         }
         case 'S':
         case 's':
-            scale = InRangeOr(ParseNumber(value), kMinScale, kMaxScale, 4);
+            scale = InRangeOr(ParseNumber(value), kMinScale, kMaxScale, 0);
+            scaleGiven = scale != 0;
+            if (!scaleGiven) scale = kDefaultImageScale;
             break;
         case 'T':
         case 't':
@@ -106,7 +103,8 @@ void JobOptions::DecodeTextOption(const char* value) {
     const std::size_t n = std::strlen(value);
     std::int64_t count = 0;
     for (std::size_t p = 0; p < n; p += value[p] == '%' ? 3 : 1) ++count;
-    if (count > kInputKeptBytes) count = kInputKeptBytes;
+    const auto kept = static_cast<std::int64_t>(InputBytesKept());
+    if (count > kept) count = kept;
     if (!TakeInputBlock(count)) return;
 
     // A digit position at or beyond the end of the value reads as 0.
@@ -129,9 +127,8 @@ void JobOptions::LoadInputFile(const char* path) {
     if (!platform::OpenInputFile(path, &file)) return;
     std::uint64_t size = 0;
     if (platform::InputFileSize(file, &size) && size > 0) {
-        const std::int64_t kept = size > static_cast<std::uint64_t>(kInputKeptBytes)
-                                      ? kInputKeptBytes
-                                      : static_cast<std::int64_t>(size);
+        const std::uint64_t limit = InputBytesKept();
+        const auto kept = static_cast<std::int64_t>(size > limit ? limit : size);
         if (TakeInputBlock(kept)) {
             const std::int64_t read = platform::ReadInputFile(file, inputData, kept);
             if (read < 0) {
@@ -158,23 +155,37 @@ void JobOptions::ReleaseInput() {
     inputLength = 0;
 }
 
-int JobOptions::RenderAndWrite() const {
-    CQrEncoder* encoder = new (std::nothrow) CQrEncoder;
-    if (encoder == nullptr) return 2;
-    if (!encoder->Encode(level, requestedVersion, allowLargerVersion, maskNumber, inputData,
-                         inputLength)) {
-        delete encoder;
-        return 2;
+int JobOptions::RenderAndWrite(ImageFormat format) const {
+    Encoder encoder;
+    std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
+    if (!encoder.Ready() || !symbol) return TESSERA_ERROR_CANNOT_ENCODE;
+    EncodeSettings settings;
+    settings.level = level;
+    settings.version = requestedVersion;
+    settings.strictVersion = allowLargerVersion == 0;
+    settings.mask = maskNumber;
+    // An empty "/T" leaves an empty input, which cannot be encoded.
+    if (encoder.Encode(inputData, static_cast<std::size_t>(inputLength), settings, symbol.get()) !=
+        TESSERA_OK) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
     }
-    if (outputPathTooLong) {
-        delete encoder;
-        return 3;
-    }
-    BmpImage image;
-    const bool composed = image.Compose(encoder->symbolSize, encoder->modules, scale);
-    delete encoder;
-    if (!composed) return 3;
-    return image.WriteTo(outputPath) ? 0 : 3;
+    // A path too long to keep is refused once the data is known to encode.
+    if (outputPathTooLong) return TESSERA_ERROR_CANNOT_WRITE;
+    OutputSettings output;
+    output.format = format;
+    output.scale = scaleGiven ? scale : 0;
+    std::string bytes;
+    if (Render(*symbol, output, &bytes) != TESSERA_OK) return TESSERA_ERROR_CANNOT_WRITE;
+    return SaveBytes(outputPath, bytes) == TESSERA_OK ? TESSERA_OK : TESSERA_ERROR_CANNOT_WRITE;
+}
+
+int RunSlashOptions(const char* const* options, int count, ImageFormat format) {
+    // The options live for this call only, so calls on different threads do not meet.
+    JobOptions job;
+    for (int i = 0; i < count; ++i) job.ParseOption(options[i]);
+    if (job.inputData == nullptr) return TESSERA_ERROR_NOTHING_TO_DO;
+    if (!job.HasOutputPath()) return TESSERA_ERROR_NOTHING_TO_DO;
+    return job.RenderAndWrite(format);  // the input is released with the options
 }
 
 }  // namespace qr

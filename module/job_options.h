@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "output/image_format.h"
+
 namespace qr {
 
 // The most characters of an output path; a longer "/O" value is refused rather than cut.
@@ -13,8 +15,9 @@ struct JobOptions {
     int level = 1;             // EcLevel: 0 = L, 1 = M, 2 = Q, 3 = H
     int requestedVersion = 0;  // 1..40, or 0 for the smallest that holds the data
     int allowLargerVersion = 1;
-    int maskNumber = -1;  // 0..7, or -1 for the lowest penalty
-    int scale = 4;        // pixels per module, 1..20
+    int maskNumber = -1;      // 0..7, or -1 for the lowest penalty
+    int scale = 4;            // pixels per module, 1..20
+    bool scaleGiven = false;  // the last "/S" held a scale in range; else the format's default
     char outputPath[kMaxOutputPath + 2] = {};
     bool outputPathTooLong = false;      // the last "/O" named more than kMaxOutputPath characters
     unsigned char* inputData = nullptr;  // zero-filled block with a spare zero byte after the data
@@ -38,9 +41,9 @@ struct JobOptions {
 
     bool HasOutputPath() const { return outputPath[0] != '\0' || outputPathTooLong; }
 
-    // Encodes the input and writes the BMP file. Returns 0 written, 2 cannot be encoded, or 3 the
-    // file cannot be created.
-    int RenderAndWrite() const;
+    // Encodes the input and writes it as `format` (the library's BMP unless the command asks for
+    // another). Returns 0 written, 2 cannot be encoded, or 3 the file cannot be created.
+    int RenderAndWrite(ImageFormat format = ImageFormat::kBmp) const;
 
     void ReleaseInput();
 
@@ -49,6 +52,11 @@ private:
     // earlier one. Returns false, with the input unchanged, when no memory can be had.
     bool TakeInputBlock(std::int64_t length);
 };
+
+// The road of one call of the library's options: `count` option strings parsed in order, then
+// data and an output path required, then the symbol encoded, rendered as `format` and written.
+// Returns a tessera_result code. tessera() is this with its four options and BMP.
+int RunSlashOptions(const char* const* options, int count, ImageFormat format);
 
 // Reads a number as strtol does in base 10 (white space, one sign, digits up to the first
 // non-digit), saturated at the 32-bit signed limits; no digits read as 0.

@@ -2,10 +2,9 @@
 // time, which is then copied to the other `scale` - 1 rows of its band.
 #include "output/bmp_file.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
-
-#include "platform/file_io.h"
 
 namespace qr {
 
@@ -13,8 +12,8 @@ namespace {
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
-constexpr int kPixelsPerMetre = 3780;  // 96 dots per inch
-constexpr unsigned char COLOUR_TABLE[8] = {0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00};
+constexpr int kDefaultPixelsPerMetre = 3780;  // 96 dots per inch
+constexpr double kMetresPerInch = 0.0254;
 
 void Put16(unsigned char* at, unsigned value) {
     at[0] = static_cast<unsigned char>(value);
@@ -25,7 +24,20 @@ void Put32(unsigned char* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-void WriteHeaders(unsigned char* file, const BmpGeometry& g) {
+// A colour table entry: blue, green, red, and a reserved 0.
+void PutColour(unsigned char* at, Rgba colour) {
+    at[0] = static_cast<unsigned char>(BlueOf(colour));
+    at[1] = static_cast<unsigned char>(GreenOf(colour));
+    at[2] = static_cast<unsigned char>(RedOf(colour));
+    at[3] = 0;
+}
+
+std::uint32_t PixelsPerMetre(int dpi) {
+    if (dpi == 0) return kDefaultPixelsPerMetre;
+    return static_cast<std::uint32_t>(std::lround(dpi / kMetresPerInch));
+}
+
+void WriteHeaders(unsigned char* file, const BmpGeometry& g, const RenderOptions& options) {
     file[0] = 'B';
     file[1] = 'M';
     Put32(file + 2, g.fileSize);
@@ -37,9 +49,10 @@ void WriteHeaders(unsigned char* file, const BmpGeometry& g) {
     Put16(info + 12, 1);           // planes
     Put16(info + 14, 1);           // bits per pixel
     Put32(info + 20, g.imageSize);
-    Put32(info + 24, kPixelsPerMetre);
-    Put32(info + 28, kPixelsPerMetre);
-    std::memcpy(file + kFileHeaderSize + kInfoHeaderSize, COLOUR_TABLE, sizeof COLOUR_TABLE);
+    Put32(info + 24, PixelsPerMetre(options.dpi));
+    Put32(info + 28, PixelsPerMetre(options.dpi));
+    PutColour(file + kFileHeaderSize + kInfoHeaderSize, options.dark);
+    PutColour(file + kFileHeaderSize + kInfoHeaderSize + 4, options.light);
 }
 
 // Writes one pixel row left to right, most significant bit first, 32 pixels at a time through a
@@ -84,9 +97,9 @@ private:
 
 }  // namespace
 
-BmpGeometry BmpGeometry::Of(int symbolSize, int scale) {
+BmpGeometry BmpGeometry::Of(int symbolSize, int scale, int margin) {
     BmpGeometry g;
-    g.imageSide = scale * (symbolSize + 2 * kQuietZoneModules);
+    g.imageSide = scale * (symbolSize + 2 * margin);
     g.rowSize = (g.imageSide + 31) / 32 * 4;
     g.imageSize = g.rowSize * g.imageSide;
     g.fileSize = g.imageSize + kBmpHeadersSize;
@@ -125,16 +138,22 @@ private:
 // Each module row is composed once, as the first file row of its band of `scale` rows, eight
 // modules (quiet zone included) at a time, and copied to the others; the quiet rows are one
 // composed row copied.
-bool BmpImage::Compose(int symbolSize, const ModuleMatrix& modules, int scale) {
-    const BmpGeometry g = BmpGeometry::Of(symbolSize, scale);
-    bytes_.reset(new (std::nothrow) unsigned char[g.fileSize]);
-    if (!bytes_) return false;
-    size_ = static_cast<std::size_t>(g.fileSize);
-    unsigned char* file = bytes_.get();
+bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* bytes) {
+    const int scale = options.scale;
+    const int margin = options.margin;
+    const BmpGeometry g = BmpGeometry::Of(symbolSize, scale, margin);
+    try {
+        bytes->resize(static_cast<std::size_t>(g.fileSize));
+    } catch (const std::bad_alloc&) {
+        bytes->clear();
+        return false;
+    }
+    unsigned char* file = reinterpret_cast<unsigned char*>(&(*bytes)[0]);
     std::memset(file, 0, kBmpHeadersSize);
-    WriteHeaders(file, g);
+    WriteHeaders(file, g, options);
 
-    const int width = symbolSize + 2 * kQuietZoneModules;
+    const int width = symbolSize + 2 * margin;
     unsigned char* rows = file + kBmpHeadersSize;
     // Band r of the image (top first) holds file rows counted from the bottom.
     auto bandFirst = [&](int r) {
@@ -144,18 +163,18 @@ bool BmpImage::Compose(int symbolSize, const ModuleMatrix& modules, int scale) {
     // One row of module colours, 1 light: the quiet zones, the modules, then 0 (dark) to a whole
     // number of groups of eight, whose pixels are the zero padding.
     const int groups = (width + 7) / 8;
-    unsigned char light[kMaxSymbolSize + 2 * kQuietZoneModules + 8];
+    unsigned char light[kMaxSymbolSize + 2 * kMaxMargin + 8];
     std::memset(light, 1, static_cast<std::size_t>(width));
     std::memset(light + width, 0, static_cast<std::size_t>(groups * 8 - width));
     for (int r = 0; r < width; ++r) {
         unsigned char* first = bandFirst(r);
-        const int v = r - kQuietZoneModules;
+        const int v = r - margin;
         if (r > 0 && (v < 0 || v >= symbolSize)) {
             std::memcpy(first, bandFirst(0), g.rowSize);  // a quiet row, as composed in band 0
         } else {
             if (v >= 0) {
                 for (int u = 0; u < symbolSize; ++u) {
-                    light[kQuietZoneModules + u] = modules[u][v] == 0 ? 1 : 0;
+                    light[margin + u] = modules[u][v] == 0 ? 1 : 0;
                 }
             }
             // Every group but the last is copied whole; the next group overwrites what runs over.
@@ -181,10 +200,6 @@ bool BmpImage::Compose(int symbolSize, const ModuleMatrix& modules, int scale) {
         }
     }
     return true;
-}
-
-bool BmpImage::WriteTo(const char* path) const {
-    return bytes_ && platform::ReplaceFile(path, bytes_.get(), size_);
 }
 
 }  // namespace qr

@@ -7,8 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "output/bmp_file.h"
-
 namespace qr {
 
 namespace {
@@ -25,10 +23,10 @@ constexpr int kCompressionLevel = 6;
 void OnWarning(png_structp, png_const_charp) {}
 
 void Append(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
     bool appended = true;
     try {
-        out->insert(out->end(), data, data + length);
+        out->append(reinterpret_cast<const char*>(data), length);
     } catch (const std::bad_alloc&) {
         appended = false;
     }
@@ -45,28 +43,30 @@ void SetWhite(unsigned char* row, int from, int to) {
 // Writes the header, the rows and the end of the file. Holds no object with a destructor, since
 // libpng's errors leave it by longjmp. Returns false when libpng reported an error.
 bool WriteRows(png_structp png, png_infop info, int symbolSize, const ModuleMatrix& modules,
-               int scale, unsigned char* row, int rowBytes) {
+               const RenderOptions& options, unsigned char* row, int rowBytes) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const int side = scale * (symbolSize + 2 * kQuietZoneModules);
+    const int scale = options.scale;
+    const int margin = options.margin;
+    const int side = scale * (symbolSize + 2 * margin);
     png_set_IHDR(png, info, side, side, kBitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, kCompressionLevel);
     png_write_info(png, info);
-    for (int r = 0; r < symbolSize + 2 * kQuietZoneModules; ++r) {
+    for (int r = 0; r < symbolSize + 2 * margin; ++r) {
         for (int i = 0; i < rowBytes; ++i) row[i] = 0;
-        const int v = r - kQuietZoneModules;
+        const int v = r - margin;
         if (v < 0 || v >= symbolSize) {
             SetWhite(row, 0, side);
         } else {
-            SetWhite(row, 0, kQuietZoneModules * scale);
+            SetWhite(row, 0, margin * scale);
             for (int u = 0; u < symbolSize; ++u) {
                 if (modules[u][v] == 0) {
-                    const int x = (u + kQuietZoneModules) * scale;
+                    const int x = (u + margin) * scale;
                     SetWhite(row, x, x + scale);
                 }
             }
-            SetWhite(row, (symbolSize + kQuietZoneModules) * scale, side);
+            SetWhite(row, (symbolSize + margin) * scale, side);
         }
         for (int t = 0; t < scale; ++t) png_write_row(png, row);
     }
@@ -76,10 +76,10 @@ bool WriteRows(png_structp png, png_infop info, int symbolSize, const ModuleMatr
 
 }  // namespace
 
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, int scale,
-                std::vector<unsigned char>* png) {
+bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* png) {
     png->clear();
-    const int side = scale * (symbolSize + 2 * kQuietZoneModules);
+    const int side = options.scale * (symbolSize + 2 * options.margin);
     const int rowBytes = (side + 7) / 8;
     std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[rowBytes]);
     if (!row) return false;
@@ -91,7 +91,7 @@ bool ComposePng(int symbolSize, const ModuleMatrix& modules, int scale,
     bool written = false;
     if (info != nullptr) {
         png_set_write_fn(writer, png, Append, Flush);
-        written = WriteRows(writer, info, symbolSize, modules, scale, row.get(), rowBytes);
+        written = WriteRows(writer, info, symbolSize, modules, options, row.get(), rowBytes);
     }
     png_destroy_write_struct(&writer, info != nullptr ? &info : nullptr);
     if (!written) png->clear();

@@ -5,10 +5,9 @@
 // one-module rectangles.
 #include "output/svg_file.h"
 
+#include <new>
 #include <string>
 #include <vector>
-
-#include "output/bmp_file.h"
 
 namespace qr {
 
@@ -83,8 +82,8 @@ void AppendLine(std::string* d, Direction direction, int length) {
     *d += std::to_string(length);
 }
 
-// The path data of all outlines, in module coordinates with the quiet zone.
-std::string OutlinePath(int symbolSize, const ModuleMatrix& modules) {
+// The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
+std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
     EdgeGrid grid(symbolSize, modules);
     const int corners = grid.Corners();
     std::string d;
@@ -94,8 +93,7 @@ std::string OutlinePath(int symbolSize, const ModuleMatrix& modules) {
         const int startX = start % corners;
         const int startY = start / corners;
         if (d.empty()) {
-            d += "M" + std::to_string(startX + kQuietZoneModules) + " " +
-                 std::to_string(startY + kQuietZoneModules);
+            d += "M" + std::to_string(startX + margin) + " " + std::to_string(startY + margin);
         } else {
             d +=
                 "m" + std::to_string(startX - previousX) + " " + std::to_string(startY - previousY);
@@ -128,18 +126,24 @@ std::string OutlinePath(int symbolSize, const ModuleMatrix& modules) {
 
 }  // namespace
 
-std::string ComposeSvg(int symbolSize, const ModuleMatrix& modules, int scale) {
-    const int side = symbolSize + 2 * kQuietZoneModules;
+bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* out) try {
+    const int side = symbolSize + 2 * options.margin;
     const std::string modulesText = std::to_string(side);
-    const std::string pixelsText = std::to_string(side * scale);
+    const std::string pixelsText = std::to_string(side * options.scale);
     std::string svg;
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixelsText + "\" height=\"" +
            pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
            "\" shape-rendering=\"crispEdges\">\n";
     svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" fill=\"#fff\"/>\n";
-    svg += "<path fill=\"#000\" d=\"" + OutlinePath(symbolSize, modules) + "\"/>\n</svg>\n";
-    return svg;
+    svg += "<path fill=\"#000\" d=\"" + OutlinePath(symbolSize, modules, options.margin) +
+           "\"/>\n</svg>\n";
+    out->swap(svg);
+    return true;
+} catch (const std::bad_alloc&) {
+    out->clear();
+    return false;
 }
 
 }  // namespace qr

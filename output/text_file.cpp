@@ -2,7 +2,7 @@
 // modules, each module `scale` pixels on a side.
 #include "output/text_file.h"
 
-#include "output/bmp_file.h"
+#include <new>
 
 namespace qr {
 
@@ -15,18 +15,19 @@ constexpr const char* LOWER_HALF = "\xe2\x96\x84";  // U+2584
 // Whether pixel (x, y) of the image is dark; pixels outside the image are light.
 class PixelGrid {
 public:
-    PixelGrid(int symbolSize, const ModuleMatrix& modules, int scale)
+    PixelGrid(int symbolSize, const ModuleMatrix& modules, int scale, int margin)
         : symbolSize_(symbolSize),
           modules_(modules),
           scale_(scale),
-          side_(scale * (symbolSize + 2 * kQuietZoneModules)) {}
+          margin_(margin),
+          side_(scale * (symbolSize + 2 * margin)) {}
 
     int Side() const { return side_; }
 
     bool Dark(int x, int y) const {
         if (y >= side_) return false;
-        const int u = x / scale_ - kQuietZoneModules;
-        const int v = y / scale_ - kQuietZoneModules;
+        const int u = x / scale_ - margin_;
+        const int v = y / scale_ - margin_;
         return u >= 0 && u < symbolSize_ && v >= 0 && v < symbolSize_ && modules_[u][v] != 0;
     }
 
@@ -34,6 +35,7 @@ private:
     int symbolSize_;
     const ModuleMatrix& modules_;
     int scale_;
+    int margin_;
     int side_;
 };
 
@@ -73,8 +75,9 @@ void AppendAnsi(const PixelGrid& grid, std::string* text) {
 
 }  // namespace
 
-std::string ComposeText(int symbolSize, const ModuleMatrix& modules, int scale, TextStyle style) {
-    const PixelGrid grid(symbolSize, modules, scale);
+bool ComposeText(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                 TextStyle style, std::string* out) try {
+    const PixelGrid grid(symbolSize, modules, options.scale, options.margin);
     std::string text;
     switch (style) {
         case TextStyle::kAscii:
@@ -87,7 +90,11 @@ std::string ComposeText(int symbolSize, const ModuleMatrix& modules, int scale, 
             AppendAnsi(grid, &text);
             break;
     }
-    return text;
+    out->swap(text);
+    return true;
+} catch (const std::bad_alloc&) {
+    out->clear();
+    return false;
 }
 
 }  // namespace qr

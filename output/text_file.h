@@ -1,11 +1,12 @@
 // The symbol as text: plain ASCII for files, UTF-8 half blocks and ANSI colours for terminals.
-// Every style keeps the light quiet zone of 4 modules on every side and draws each module as
-// `scale` x `scale` pixels; lines end with "\n".
+// Every style keeps a light quiet zone of `margin` modules on every side and draws each module as
+// `scale` x `scale` pixels; lines end with "\n". Text has no colours of its own to set.
 #pragma once
 
 #include <string>
 
 #include "encoder/module_matrix.h"
+#include "output/render_options.h"
 
 namespace qr {
 
@@ -29,7 +30,9 @@ constexpr const char* ANSI_LIGHT_BACKGROUND = "\x1b[47m";
 constexpr const char* ANSI_RESET = "\x1b[0m";
 
 // The text of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) in `style`, each
-// module `scale` (1..20) pixels wide and high.
-std::string ComposeText(int symbolSize, const ModuleMatrix& modules, int scale, TextStyle style);
+// module `scale` pixels wide and high, into `text`, replacing its content; false when no memory
+// can be had.
+bool ComposeText(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                 TextStyle style, std::string* text);
 
 }  // namespace qr

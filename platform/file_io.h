@@ -25,11 +25,38 @@ std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t coun
 
 void CloseInputFile(const InputFile& file);
 
+// Why a write failed, for messages.
+enum class WriteFailure {
+    kNone,
+    kNoSpace,
+    kPermission,
+    kMissingFolder,
+    kNotAFile,
+    kTooLarge,
+    kBrokenPipe,
+    kNoMemory,
+    kOther,
+};
+
+struct WriteOptions {
+    // The data is synced before the rename and the folder after it. A batch that syncs the file
+    // system once at its end may turn this off.
+    bool durable = true;
+    // A character device, FIFO or pipe at the path is written directly (the command's output to
+    // /dev/stdout or a FIFO); regular files keep the never-partial replace.
+    bool streams = false;
+};
+
 // Makes the file at `path` hold exactly the `size` bytes at `data`, creating it or replacing it
 // whole: the complete file is written beside the target and then renamed into place, so the
 // target is never partial, and on failure a file that was there is left as it was and no new
 // file remains. A symbolic link at `path` is followed: the file it names is replaced. Returns
-// false when the file cannot be written.
-bool ReplaceFile(const char* path, const void* data, std::size_t size);
+// false, with the reason in `*failure` when it is not null, when the file cannot be written.
+bool ReplaceFile(const char* path, const void* data, std::size_t size,
+                 const WriteOptions& options = WriteOptions(), WriteFailure* failure = nullptr);
+
+// Flushes the file system that holds `path` to its disk, for a batch that wrote with `durable`
+// off. Returns false when that fails.
+bool SyncFileSystemOf(const char* path);
 
 }  // namespace qr::platform

@@ -125,16 +125,53 @@ void CloseInputFile(const InputFile& file) {
     close(Descriptor(file));
 }
 
-bool ReplaceFile(const char* path, const void* data, std::size_t size) {
+namespace {
+
+WriteFailure FailureOf(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return WriteFailure::kNoSpace;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return WriteFailure::kPermission;
+        case ENOENT:
+        case ENOTDIR:
+            return WriteFailure::kMissingFolder;
+        case EISDIR:
+            return WriteFailure::kNotAFile;
+        case EFBIG:
+            return WriteFailure::kTooLarge;
+        case ENOMEM:
+            return WriteFailure::kNoMemory;
+        default:
+            return WriteFailure::kOther;
+    }
+}
+
+bool Refuse(WriteFailure reason, WriteFailure* failure) {
+    if (failure != nullptr) *failure = reason;
+    return false;
+}
+
+}  // namespace
+
+bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions&,
+                 WriteFailure* failure) {
     std::string target;
-    if (path[0] == '\0' || !ResolveLinks(path, &target)) return false;
+    errno = 0;
+    if (path[0] == '\0') return Refuse(WriteFailure::kMissingFolder, failure);
+    if (!ResolveLinks(path, &target)) return Refuse(FailureOf(errno), failure);
 
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) return false;
+    if (exists && !S_ISREG(existing.st_mode)) return Refuse(WriteFailure::kNotAFile, failure);
     // The rename would replace a file this caller may not write (read-only, or another user's);
     // such a file is kept, as opening it for writing would have been refused.
-    if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (exists && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return Refuse(WriteFailure::kPermission, failure);
+    }
 
     // A file may already hold a name: left by a killed process whose id came back, or made by a
     // process of the same id in another PID namespace. The next name is tried then.
@@ -143,15 +180,25 @@ bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     for (int attempt = 0; fd < 0 && attempt < kMaxNameAttempts; ++attempt) {
         temporary = TemporaryNameBeside(target);
         fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) return Refuse(FailureOf(errno), failure);
     }
-    if (fd < 0) return false;
+    if (fd < 0) return Refuse(WriteFailure::kOther, failure);
     bool ok = WriteAll(fd, static_cast<const unsigned char*>(data), size);
     // A replaced file keeps its permissions.
     if (ok && exists) ok = fchmod(fd, existing.st_mode & 07777) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+    const int error = errno;
     if (!ok) unlink(temporary.c_str());
+    if (failure != nullptr) *failure = ok ? WriteFailure::kNone : FailureOf(error);
+    return ok;
+}
+
+bool SyncFileSystemOf(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = syncfs(fd) == 0;
+    close(fd);
     return ok;
 }
 

@@ -145,7 +145,9 @@ void CloseInputFile(const InputFile& file) {
     CloseHandle(Handle(file));
 }
 
-bool ReplaceFile(const char* path, const void* data, std::size_t size) {
+bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions&,
+                 WriteFailure* failure) {
+    if (failure != nullptr) *failure = WriteFailure::kOther;
     std::string target;
     if (path[0] == '\0' || !ResolveTarget(path, &target)) return false;
 
@@ -166,7 +168,12 @@ bool ReplaceFile(const char* path, const void* data, std::size_t size) {
     // there stays as it was.
     ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) DeleteFileA(temporary.c_str());
+    if (ok && failure != nullptr) *failure = WriteFailure::kNone;
     return ok;
+}
+
+bool SyncFileSystemOf(const char*) {
+    return true;  // each file was flushed as it was written
 }
 
 }  // namespace qr::platform

@@ -17,9 +17,7 @@ namespace {
 
 std::string PngOf(const std::string& data, int level) {
     const auto encoder = EncodeBytes(ToBytes(data), level);
-    std::vector<unsigned char> png;
-    EXPECT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, 4, &png));
-    return std::string(png.begin(), png.end());
+    return Rendered(*encoder, ImageFormat::kPng, 4);
 }
 
 std::string FileText(const std::string& path) {
@@ -87,7 +85,7 @@ TEST(Batch, ManyLinesFromStandardInputNamedByTheirText) {
         const std::string data = "item " + std::to_string(i);
         const auto encoder = EncodeBytes(ToBytes(data), LEVEL_M);
         EXPECT_EQ(FileText(dir.File("item_" + std::to_string(i))),
-                  ComposeSvg(encoder->symbolSize, encoder->modules, 4));
+                  Rendered(*encoder, ImageFormat::kSvg, 4));
     }
 }
 
@@ -100,7 +98,7 @@ TEST(Batch, StatusReportsWriteFailuresAndEmptyInput) {
     CommandRun run = RunCommand({"--batch", dir.File("list.txt"), "-o", dir.File("file/{n}.png")});
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.err.find("tessera: line 2: the output file cannot be created: '" +
-                           dir.File("file/2.png") + "'\n"),
+                           dir.File("file/2.png") + "': the folder does not exist\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("tessera: 0 written, 2 failed in "), std::string::npos) << run.err;

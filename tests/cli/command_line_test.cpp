@@ -33,7 +33,7 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
         std::vector<std::string> args;
         std::string expected;
     };
-    const std::string defaults = " level=1 v=0 mask=-1 scale=0 type=-";
+    const std::string defaults = " level=-1 v=0 mask=-1 scale=0 type=-";
     for (const Case& c : std::vector<Case>{
              {{}, "text=<none> in= out=<none>" + defaults},
              {{"Hello"}, "text=Hello in= out=<none>" + defaults},
@@ -48,22 +48,23 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
               "text=x in= out=<none> level=3 v=0 mask=-1 scale=0 type=-"},
              {{"-l", "q", "x"}, "text=x in= out=<none> level=2 v=0 mask=-1 scale=0 type=-"},
              {{"-v", "40", "--strict-version", "x"},
-              "text=x in= out=<none> level=1 v=40 strict mask=-1 scale=0 type=-"},
+              "text=x in= out=<none> level=-1 v=40 strict mask=-1 scale=0 type=-"},
              {{"--symbol-version=07", "x"},
-              "text=x in= out=<none> level=1 v=7 mask=-1 scale=0 type=-"},
+              "text=x in= out=<none> level=-1 v=7 mask=-1 scale=0 type=-"},
              {{"-m", "0", "-s", "20", "x"},
-              "text=x in= out=<none> level=1 v=0 mask=0 scale=20 type=-"},
+              "text=x in= out=<none> level=-1 v=0 mask=0 scale=20 type=-"},
              {{"--mask=7", "--scale", "1", "x"},
-              "text=x in= out=<none> level=1 v=0 mask=7 scale=1 type=-"},
-             {{"-t", "ansi", "x"}, "text=x in= out=<none> level=1 v=0 mask=-1 scale=0 type=5"},
-             {{"--type=svg", "x"}, "text=x in= out=<none> level=1 v=0 mask=-1 scale=0 type=2"},
+              "text=x in= out=<none> level=-1 v=0 mask=7 scale=1 type=-"},
+             {{"-t", "ansi", "x"}, "text=x in= out=<none> level=-1 v=0 mask=-1 scale=0 type=5"},
+             {{"--type=svg", "x"}, "text=x in= out=<none> level=-1 v=0 mask=-1 scale=0 type=2"},
+             {{"-t", "PNG", "x"}, "text=x in= out=<none> level=-1 v=0 mask=-1 scale=0 type=1"},
              {{"--batch", "list.txt", "-o", "out/{n}.png"},
               "text=<none> in= out=out/{n}.png" + defaults + " batch=list.txt"},
              {{"--batch=-", "-o", "{line}.svg"},
               "text=<none> in= out={line}.svg" + defaults + " batch=-"},
              {{"--help"}, "text=<none> in= out=<none>" + defaults + " help"},
              {{"-h", "--strict-version"},
-              "text=<none> in= out=<none> level=1 v=0 strict mask=-1 scale=0 type=- help"},
+              "text=<none> in= out=<none> level=-1 v=0 strict mask=-1 scale=0 type=- help"},
              {{"--version"}, "text=<none> in= out=<none>" + defaults + " version"},
          }) {
         std::string joined;
@@ -96,8 +97,8 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"-s", "21", "x"}, "-s takes pixels per module from 1 to 20, not '21'"},
              {{"-s", "12px", "x"}, "-s takes pixels per module from 1 to 20, not '12px'"},
              {{"-s", "", "x"}, "-s takes pixels per module from 1 to 20, not ''"},
-             {{"-t", "jpeg", "x"}, "-t takes bmp, png, svg, txt, utf8 or ansi, not 'jpeg'"},
-             {{"-t", "PNG", "x"}, "-t takes bmp, png, svg, txt, utf8 or ansi, not 'PNG'"},
+             {{"-t", "jpeg", "x"},
+              "-t takes bmp, png, svg, txt, utf8, ansi, eps or pdf, not 'jpeg'"},
              {{"-x"}, "unknown option '-x'; see tessera --help"},
              {{"--colour=red"}, "unknown option '--colour'; see tessera --help"},
              {{"-hv"}, "unknown option '-hv'; see tessera --help"},
@@ -124,28 +125,6 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
         SCOPED_TRACE(joined);
         CommandLine line;
         EXPECT_EQ(Parse(c.args, &line), c.error);
-    }
-}
-
-TEST(OutputType, ComesFromTheExtensionAndBmpOtherwise) {
-    struct Case {
-        const char* path;
-        OutputType type;
-    };
-    for (const Case& c : std::vector<Case>{
-             {"a.png", OutputType::kPng},
-             {"dir/A.PNG", OutputType::kPng},
-             {"a.svg", OutputType::kSvg},
-             {"a.txt", OutputType::kTxt},
-             {"a.bmp", OutputType::kBmp},
-             {"a.jpeg", OutputType::kBmp},
-             {"a.utf8", OutputType::kBmp},  // terminal styles have no extension
-             {"noextension", OutputType::kBmp},
-             {"dir.png/file", OutputType::kBmp},
-             {"-", OutputType::kBmp},
-         }) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(TypeFromPath(c.path), c.type);
     }
 }
 

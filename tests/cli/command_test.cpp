@@ -23,15 +23,11 @@ std::string Text(const Bytes& bytes) {
 }
 
 std::string BmpOf(const CQrEncoder& encoder, int scale) {
-    BmpImage image;
-    EXPECT_TRUE(image.Compose(encoder.symbolSize, encoder.modules, scale));
-    return std::string(reinterpret_cast<const char*>(image.Bytes()), image.Size());
+    return Rendered(encoder, ImageFormat::kBmp, scale);
 }
 
 std::string PngOf(const CQrEncoder& encoder, int scale) {
-    std::vector<unsigned char> png;
-    EXPECT_TRUE(ComposePng(encoder.symbolSize, encoder.modules, scale, &png));
-    return std::string(png.begin(), png.end());
+    return Rendered(encoder, ImageFormat::kPng, scale);
 }
 
 TEST(Command, SlashOptionsCallTheLibraryUnchanged) {
@@ -80,7 +76,7 @@ TEST(Command, SlashOptionsReportEachResultInOneLine) {
               "       (at most four options; see tessera --help)\n"},
              {{"/THello", "/Ox", "-t", "gif"},
               64,
-              "tessera: -t takes bmp, png, svg, txt, utf8 or ansi, not 'gif'\n"},
+              "tessera: -t takes bmp, png, svg, txt, utf8, ansi, eps or pdf, not 'gif'\n"},
          }) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
         const CommandRun run = RunCommand(c.args);
@@ -116,16 +112,10 @@ TEST(Command, ConventionalFlagsWriteEachType) {
              {{"-s", "2"}, "a.bmp", BmpOf(*encoder, 2)},
              {{}, "a.unknown", BmpOf(*encoder, 4)},
              {{"-t", "png"}, "a.bmp", PngOf(*encoder, 4)},
-             {{"-s", "3"}, "a.svg", ComposeSvg(encoder->symbolSize, encoder->modules, 3)},
-             {{},
-              "a.txt",
-              ComposeText(encoder->symbolSize, encoder->modules, 1, TextStyle::kAscii)},
-             {{"-t", "utf8", "-s", "2"},
-              "a.out",
-              ComposeText(encoder->symbolSize, encoder->modules, 2, TextStyle::kHalfBlocks)},
-             {{"-t", "ansi"},
-              "a.out",
-              ComposeText(encoder->symbolSize, encoder->modules, 1, TextStyle::kAnsi)},
+             {{"-s", "3"}, "a.svg", Rendered(*encoder, ImageFormat::kSvg, 3)},
+             {{}, "a.txt", Rendered(*encoder, ImageFormat::kTxt, 1)},
+             {{"-t", "utf8", "-s", "2"}, "a.out", Rendered(*encoder, ImageFormat::kUtf8, 2)},
+             {{"-t", "ansi"}, "a.out", Rendered(*encoder, ImageFormat::kAnsi, 1)},
          }) {
         SCOPED_TRACE(c.file);
         std::vector<std::string> args = {"Hello",         "-l", "Q", "-v", "3", "-m", "5", "-o",
@@ -187,7 +177,7 @@ TEST(Command, DataFromTextStandardInputOrFile) {
     run = RunCommand({"-t", "txt", "--", "-dash"});
     EXPECT_EQ(run.status, 0);
     const auto dash = EncodeBytes(ToBytes("-dash"), LEVEL_M);
-    EXPECT_EQ(run.out, ComposeText(dash->symbolSize, dash->modules, 1, TextStyle::kAscii));
+    EXPECT_EQ(run.out, Rendered(*dash, ImageFormat::kTxt, 1));
 }
 
 TEST(Command, ExitStatusesAndTheirMessages) {
@@ -211,7 +201,7 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               1,
               "tessera: nothing to do: the input file '" + dir.File("missing") +
-                  "' cannot be read\n"},
+                  "' cannot be read: no such file\n"},
              // Byte mode in versions 27-40: 4 + 16 + 8 x 1274 bits.
              {{std::string(1274, 'a'), "-l", "H", "-o", dir.File("a.png")},
               "",
@@ -230,12 +220,12 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               2,
               "tessera: the data cannot be encoded: it needs 24032 bits and version 40 at level H "
               "holds at most 10208\n"},
-             // Longer than any stream: costed in pieces of 7089 bytes, 20 + 8 x n bits each.
+             // Longer than anything fits: only 7090 bytes are read, 20 + 8 x 7090 bits.
              {{"-o", dir.File("a.png")},
               std::string(20000, 'a'),
               2,
-              "tessera: the data cannot be encoded: it needs about 160060 bits and version 40 at "
-              "level M holds at most 18672\n"},
+              "tessera: the data cannot be encoded: it needs at least 56740 bits and version 40 "
+              "at level M holds at most 18672\n"},
              // Versions 1-9: byte 4 + 8 + 96 bits, numeric 4 + 10 + 40 + 7 bits.
              {{"hello world 12345678901234", "-l", "H", "-v", "1", "--strict-version", "-o",
                dir.File("a.png")},
@@ -246,7 +236,8 @@ TEST(Command, ExitStatusesAndTheirMessages) {
              {{"Hello", "-o", dir.File("file") + "/a.png"},
               "",
               3,
-              "tessera: the output file cannot be created: '" + dir.File("file") + "/a.png'\n"},
+              "tessera: the output file cannot be created: '" + dir.File("file") +
+                  "/a.png': the folder does not exist\n"},
              {{"Hello", "-s", "0"},
               "",
               64,

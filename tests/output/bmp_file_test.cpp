@@ -54,9 +54,8 @@ TEST(BmpFile, HeadersAndColourTable) {
     int ok = 0;
     auto encoder = test::EncodeBytes(test::ToBytes("01234567"), LEVEL_M, 0, 1, -1, &ok);
     ASSERT_EQ(ok, 1);
-    BmpImage image;
-    ASSERT_TRUE(image.Compose(encoder->symbolSize, encoder->modules, 4));
-    const Bytes file(image.Bytes(), image.Bytes() + image.Size());
+    const std::string bytes = test::Rendered(*encoder, ImageFormat::kBmp, 4);
+    const Bytes file(bytes.begin(), bytes.end());
     ASSERT_EQ(file.size(), 1918u);
     EXPECT_EQ(test::ToHex(file.data(), 62),
               "424d7e07000000000000"
@@ -83,9 +82,8 @@ TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
         auto encoder =
             test::EncodeBytes(test::ToBytes("tessera writes BMP"), LEVEL_Q, 0, 1, -1, &ok);
         ASSERT_EQ(ok, 1);
-        BmpImage image;
-        ASSERT_TRUE(image.Compose(encoder->symbolSize, encoder->modules, scale));
-        const Bytes file(image.Bytes(), image.Bytes() + image.Size());
+        const std::string bytes = test::Rendered(*encoder, ImageFormat::kBmp, scale);
+        const Bytes file(bytes.begin(), bytes.end());
         const int n = encoder->symbolSize;
         const int side = (n + 8) * scale;
         const int rowSize = (side + 31) / 32 * 4;

@@ -60,8 +60,9 @@ TEST(PngFile, ReadsBackAsTheSymbolAndDecodes) {
          }) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
-        std::vector<unsigned char> png;
-        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, c.scale, &png));
+        const std::string bytes = Rendered(*encoder, ImageFormat::kPng, c.scale);
+        ASSERT_FALSE(bytes.empty());
+        const std::vector<unsigned char> png(bytes.begin(), bytes.end());
 
         const unsigned side = static_cast<unsigned>(c.scale * (encoder->symbolSize + 8));
         const Header header = ReadHeader(png);
@@ -82,11 +83,11 @@ TEST(PngFile, ReadsBackAsTheSymbolAndDecodes) {
 
 TEST(PngFile, ReplacesEarlierContent) {
     const auto encoder = EncodeBytes(ToBytes("A"), LEVEL_M);
-    std::vector<unsigned char> png(5000, 0xAB);
-    ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, 4, &png));
-    std::vector<unsigned char> fresh;
-    ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, 4, &fresh));
-    EXPECT_EQ(png, fresh);
+    std::string reused(5000, '\xAB');
+    ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, RenderOptions(), &reused));
+    const std::string fresh = Rendered(*encoder, ImageFormat::kPng, 4);
+    EXPECT_EQ(reused, fresh);
+    const std::vector<unsigned char> png(fresh.begin(), fresh.end());
     const std::vector<unsigned char> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     EXPECT_TRUE(std::equal(signature.begin(), signature.end(), png.begin()));
 }

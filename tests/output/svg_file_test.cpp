@@ -132,8 +132,7 @@ TEST(SvgFile, OnePathOfTheSymbolThatDecodes) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
         const int side = encoder->symbolSize + 8;
-        const std::string d =
-            PathOf(ComposeSvg(encoder->symbolSize, encoder->modules, c.scale), side, c.scale);
+        const std::string d = PathOf(Rendered(*encoder, ImageFormat::kSvg, c.scale), side, c.scale);
         std::vector<VerticalEdge> edges;
         std::string error;
         ASSERT_TRUE(ReadPath(d, &edges, &error)) << error;
@@ -170,7 +169,11 @@ TEST(SvgFile, OutlinesOfRandomMatricesFillExactlyTheDarkCells) {
             }
         }
         const int side = size + 8;
-        const std::string d = PathOf(ComposeSvg(size, *matrix, 2), side, 2);
+        RenderOptions options;
+        options.scale = 2;
+        std::string svg;
+        ASSERT_TRUE(ComposeSvg(size, *matrix, options, &svg));
+        const std::string d = PathOf(svg, side, 2);
         std::vector<VerticalEdge> edges;
         std::string error;
         ASSERT_TRUE(ReadPath(d, &edges, &error)) << error;

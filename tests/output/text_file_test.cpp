@@ -130,8 +130,10 @@ TEST(TextFile, EachStyleReadsBackAsTheSymbolAndDecodes) {
          }) {
         SCOPED_TRACE(std::string(c.data) + " style " + std::to_string(static_cast<int>(c.style)));
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level);
-        const std::string text =
-            ComposeText(encoder->symbolSize, encoder->modules, c.scale, c.style);
+        RenderOptions options;
+        options.scale = c.scale;
+        std::string text;
+        ASSERT_TRUE(ComposeText(encoder->symbolSize, encoder->modules, options, c.style, &text));
         GrayImage image;
         std::string error;
         ASSERT_TRUE(ReadText(text, c.style, &image, &error)) << error;

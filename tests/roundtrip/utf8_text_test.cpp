@@ -14,11 +14,12 @@ namespace qr::test {
 namespace {
 
 GrayImage Picture(const CQrEncoder& encoder) {
-    BmpImage bmp;
-    EXPECT_TRUE(bmp.Compose(encoder.symbolSize, encoder.modules, 3));
+    const std::string bmp = Rendered(encoder, ImageFormat::kBmp, 3);
     GrayImage image;
     std::string error;
-    EXPECT_TRUE(ParseBmp(bmp.Bytes(), bmp.Size(), &image, &error)) << error;
+    EXPECT_TRUE(
+        ParseBmp(reinterpret_cast<const unsigned char*>(bmp.data()), bmp.size(), &image, &error))
+        << error;
     return image;
 }
 
@@ -61,15 +62,14 @@ TEST(Utf8Text, WithoutTheMarkTheBytesAreThoseOfTheLibrary) {
         const Bytes data = ToBytes(text);
         ASSERT_EQ(encoder->Encode(LEVEL_M, 0, 1, -1, data.data(), static_cast<int>(data.size())),
                   1);
-        BmpImage bmp;
-        ASSERT_TRUE(bmp.Compose(encoder->symbolSize, encoder->modules, 4));
+        const std::string bmp = Rendered(*encoder, ImageFormat::kBmp, 4);
         std::string escaped = "/T";
         for (unsigned char b : data) escaped += "%" + ToHex(&b, 1);
         const std::string out = "/O" + dir.File("library.bmp");
         ASSERT_EQ(tessera(escaped.c_str(), out.c_str(), "", ""), TESSERA_WRITTEN);
         Bytes file;
         ASSERT_TRUE(ReadFile(dir.File("library.bmp"), &file));
-        EXPECT_EQ(file, Bytes(bmp.Bytes(), bmp.Bytes() + bmp.Size()));
+        EXPECT_EQ(file, Bytes(bmp.begin(), bmp.end()));
     }
 }
 

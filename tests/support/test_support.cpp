@@ -1,6 +1,8 @@
 #include "tests/support/test_support.h"
 
 #include <sys/stat.h>
+
+#include "output/writers.h"
 #ifdef _WIN32
 #include <process.h>
 #else
@@ -15,6 +17,18 @@
 #include <sstream>
 
 namespace qr::test {
+
+std::string Rendered(const CQrEncoder& encoder, ImageFormat format, int scale, int margin) {
+    RenderOptions options;
+    options.scale = scale;
+    options.margin = margin;
+    std::string bytes;
+    const ImageWriter writer = WriterFor(format);
+    if (writer == nullptr || !writer(encoder.symbolSize, encoder.modules, options, &bytes)) {
+        bytes.clear();
+    }
+    return bytes;
+}
 
 Bytes FromHex(const std::string& hex) {
     Bytes out;
@@ -46,7 +60,9 @@ constexpr std::uint32_t K[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+std::uint32_t Rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 }  // namespace
 
@@ -57,35 +73,56 @@ std::string Sha256Hex(const unsigned char* data, std::size_t size) {
     const std::uint64_t bitLength = static_cast<std::uint64_t>(size) * 8;
     message.push_back(0x80);
     while (message.size() % 64 != 56) message.push_back(0);
-    for (int i = 7; i >= 0; --i) message.push_back(static_cast<unsigned char>(bitLength >> (8 * i)));
+    for (int i = 7; i >= 0; --i)
+        message.push_back(static_cast<unsigned char>(bitLength >> (8 * i)));
     for (std::size_t chunk = 0; chunk < message.size(); chunk += 64) {
         std::uint32_t w[64];
         for (int i = 0; i < 16; ++i) {
             const unsigned char* p = &message[chunk + 4 * i];
-            w[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+            w[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                   std::uint32_t{p[2]} << 8 | p[3];
         }
         for (int i = 16; i < 64; ++i) {
             const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
             const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
             w[i] = w[i - 16] + s0 + w[i - 7] + s1;
         }
-        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6],
+                      hh = h[7];
         for (int i = 0; i < 64; ++i) {
             const std::uint32_t t1 =
                 hh + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + K[i] + w[i];
-            const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-            hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+            const std::uint32_t t2 =
+                (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
-        h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+        h[5] += f;
+        h[6] += g;
+        h[7] += hh;
     }
     unsigned char digest[32];
     for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<unsigned char>(h[i] >> (24 - 8 * j));
+        for (int j = 0; j < 4; ++j)
+            digest[4 * i + j] = static_cast<unsigned char>(h[i] >> (24 - 8 * j));
     }
     return ToHex(digest, sizeof digest);
 }
 
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes ToBytes(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 bool ReadFile(const std::string& path, Bytes* content) {
     std::ifstream in(path, std::ios::binary);
@@ -96,7 +133,8 @@ bool ReadFile(const std::string& path, Bytes* content) {
 
 bool WriteFile(const std::string& path, const Bytes& content) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    out.write(reinterpret_cast<const char*>(content.data()),
+              static_cast<std::streamsize>(content.size()));
     return static_cast<bool>(out);
 }
 
@@ -194,7 +232,8 @@ std::string SegmentsText(const CQrEncoder& encoder) {
     std::string text;
     for (int i = 0; i < encoder.segmentCount; ++i) {
         if (i > 0) text += ',';
-        text += std::to_string(encoder.segmentModes[i]) + ":" + std::to_string(encoder.segmentLengths[i]);
+        text += std::to_string(encoder.segmentModes[i]) + ":" +
+                std::to_string(encoder.segmentLengths[i]);
     }
     return text;
 }

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "encoder/qr_encoder.h"
+#include "output/image_format.h"
+#include "output/render_options.h"
 
 namespace qr::test {
 
@@ -65,6 +67,11 @@ std::unique_ptr<CQrEncoder> EncodeBytes(const Bytes& data, int level, int versio
 
 // The finished matrix as text: one line per row, '1' dark and '0' light, each ended by '\n'.
 std::string MatrixText(const CQrEncoder& encoder);
+
+// The finished symbol of `encoder` as the writer of `format` makes it, at `scale` with a quiet zone
+// of `margin` modules; empty when the writer fails.
+std::string Rendered(const CQrEncoder& encoder, ImageFormat format, int scale,
+                     int margin = kQuietZoneModules);
 
 // Segment list as "mode:length,mode:length".
 std::string SegmentsText(const CQrEncoder& encoder);

@@ -1,0 +1,277 @@
+// The public C API over the pipeline. Each function checks its arguments, reads the caller's
+// structures only as far as their `size` reaches, and lets no exception out.
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "module/pipeline.h"
+#include "module/tessera_api.h"
+#include "output/writers.h"
+
+struct tessera_symbol {
+    qr::Symbol symbol;
+};
+
+namespace qr {
+namespace {
+
+constexpr int kFormatFromPath = -1;
+
+#ifndef TESSERA_VERSION
+#error "the build defines TESSERA_VERSION"
+#endif
+
+// Bytes of a caller's structure beyond what this library knows must be zero: a setting the
+// library cannot honour is refused, not ignored.
+bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
+    const auto* bytes = static_cast<const unsigned char*>(structure);
+    for (std::size_t i = known; i < size; ++i) {
+        if (bytes[i] != 0) return false;
+    }
+    return true;
+}
+
+bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
+    if (in == nullptr) return true;
+    if (in->size < offsetof(tessera_settings, level) ||
+        !TailIsZero(in, in->size, sizeof(tessera_settings))) {
+        return false;
+    }
+    // A field the caller's structure ends before keeps its default.
+    auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
+    if (holds(offsetof(tessera_settings, level))) out->level = in->level;
+    if (holds(offsetof(tessera_settings, version))) out->version = in->version;
+    if (holds(offsetof(tessera_settings, strict_version)))
+        out->strictVersion = in->strict_version != 0;
+    if (holds(offsetof(tessera_settings, mask))) out->mask = in->mask;
+    if (holds(offsetof(tessera_settings, utf8))) out->utf8 = in->utf8 != 0;
+    if (holds(offsetof(tessera_settings, micro))) out->micro = in->micro != 0;
+    if (holds(offsetof(tessera_settings, boost))) out->boost = in->boost != 0;
+    return true;
+}
+
+bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* out) {
+    if (format < 0 || format >= kImageFormatCount) return false;
+    out->format = static_cast<ImageFormat>(format);
+    if (in == nullptr) return true;
+    if (in->size < offsetof(tessera_render_options, scale) ||
+        !TailIsZero(in, in->size, sizeof(tessera_render_options))) {
+        return false;
+    }
+    // Every field is four bytes wide.
+    auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
+    if (holds(offsetof(tessera_render_options, scale))) out->scale = in->scale;
+    if (holds(offsetof(tessera_render_options, margin))) out->margin = in->margin;
+    if (holds(offsetof(tessera_render_options, dark))) out->dark = in->dark;
+    if (holds(offsetof(tessera_render_options, light))) out->light = in->light;
+    if (holds(offsetof(tessera_render_options, dpi))) out->dpi = in->dpi;
+    return true;
+}
+
+// The symbol's bytes as `format` with the caller's options.
+Status RenderFor(const tessera_symbol* symbol, int format, const tessera_render_options* options,
+                 std::string* bytes) {
+    OutputSettings settings;
+    if (symbol == nullptr || !ReadOptions(options, format, &settings)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    return Render(symbol->symbol, settings, bytes);
+}
+
+}  // namespace
+}  // namespace qr
+
+using qr::Status;
+
+extern "C" {
+
+void tessera_settings_init(tessera_settings* settings) {
+    if (settings == nullptr) return;
+    std::memset(settings, 0, sizeof *settings);
+    settings->size = sizeof *settings;
+    settings->level = TESSERA_DEFAULT;
+    settings->mask = TESSERA_DEFAULT;
+}
+
+void tessera_render_options_init(tessera_render_options* options) {
+    if (options == nullptr) return;
+    std::memset(options, 0, sizeof *options);
+    options->size = sizeof *options;
+    options->margin = TESSERA_DEFAULT;
+    options->dark = qr::kDefaultDark;
+    options->light = qr::kDefaultLight;
+}
+
+tessera_status tessera_encode(const void* data, size_t length, const tessera_settings* settings,
+                              tessera_symbol** symbol) try {
+    if (symbol == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
+    *symbol = nullptr;
+    qr::EncodeSettings read;
+    if ((data == nullptr && length > 0) || !qr::ReadSettings(settings, &read)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    if (!qr::CheckEncodeSettings(read).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+    qr::Encoder encoder;
+    tessera_symbol* made = new (std::nothrow) tessera_symbol;
+    if (made == nullptr || !encoder.Ready()) {
+        delete made;
+        return TESSERA_ERROR_NO_MEMORY;
+    }
+    const Status status =
+        encoder.Encode(static_cast<const unsigned char*>(data), length, read, &made->symbol);
+    if (status != TESSERA_OK) {
+        delete made;
+        return status;
+    }
+    *symbol = made;
+    return TESSERA_OK;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_explain_encode_failure(const void* data, size_t length,
+                                              const tessera_settings* settings, char* text,
+                                              size_t capacity) try {
+    qr::EncodeSettings read;
+    if (text == nullptr || capacity == 0 || (data == nullptr && length > 0) ||
+        !qr::ReadSettings(settings, &read)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::string why = qr::CheckEncodeSettings(read);
+    if (why.empty()) {
+        qr::Encoder encoder;
+        std::unique_ptr<qr::Symbol> symbol(new (std::nothrow) qr::Symbol);
+        if (!encoder.Ready() || !symbol) return TESSERA_ERROR_NO_MEMORY;
+        if (encoder.Encode(bytes, length, read, symbol.get()) == TESSERA_OK) {
+            return TESSERA_ERROR_BAD_ARGUMENT;  // nothing to explain
+        }
+        why = encoder.ExplainFailure(bytes, length, read);
+    }
+    const std::size_t n = why.size() < capacity ? why.size() : capacity - 1;
+    std::memcpy(text, why.data(), n);
+    text[n] = '\0';
+    return n == why.size() ? TESSERA_OK : TESSERA_ERROR_BUFFER_TOO_SMALL;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+void tessera_symbol_free(tessera_symbol* symbol) {
+    delete symbol;
+}
+
+int tessera_symbol_size(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.size : 0;
+}
+
+int tessera_symbol_version(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.version : 0;
+}
+
+int tessera_symbol_level(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.level : 0;
+}
+
+int tessera_symbol_mask(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.mask : 0;
+}
+
+int tessera_symbol_is_micro(const tessera_symbol* symbol) {
+    return symbol != nullptr && symbol->symbol.micro ? 1 : 0;
+}
+
+tessera_status tessera_symbol_modules(const tessera_symbol* symbol, unsigned char* cells,
+                                      size_t capacity) {
+    if (symbol == nullptr || cells == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
+    const int size = symbol->symbol.size;
+    if (capacity < static_cast<size_t>(size) * static_cast<size_t>(size)) {
+        return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    }
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) *cells++ = symbol->symbol.modules[x][y] != 0 ? 1 : 0;
+    }
+    return TESSERA_OK;
+}
+
+tessera_status tessera_render(const tessera_symbol* symbol, int format,
+                              const tessera_render_options* options, void* buffer, size_t capacity,
+                              size_t* size) try {
+    if (size == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
+    std::string bytes;
+    const Status status = qr::RenderFor(symbol, format, options, &bytes);
+    if (status != TESSERA_OK) return status;
+    *size = bytes.size();
+    if (buffer == nullptr || capacity < bytes.size()) return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    return TESSERA_OK;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_save(const tessera_symbol* symbol, const char* path, int format,
+                            const tessera_render_options* options) try {
+    if (path == nullptr || path[0] == '\0') return TESSERA_ERROR_BAD_ARGUMENT;
+    if (format == qr::kFormatFromPath) {
+        qr::ImageFormat named;
+        if (!qr::FormatFromExtension(path, &named)) return TESSERA_ERROR_BAD_ARGUMENT;
+        format = static_cast<int>(named);
+    }
+    std::string bytes;
+    const Status status = qr::RenderFor(symbol, format, options, &bytes);
+    if (status != TESSERA_OK) return status;
+    return qr::SaveBytes(path, bytes);
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+int tessera_format_from_name(const char* name) {
+    qr::ImageFormat format;
+    return name != nullptr && qr::FormatFromName(name, &format) ? static_cast<int>(format) : -1;
+}
+
+int tessera_format_from_path(const char* path) {
+    qr::ImageFormat format;
+    return path != nullptr && qr::FormatFromExtension(path, &format) ? static_cast<int>(format)
+                                                                     : -1;
+}
+
+const char* tessera_format_name(int format) {
+    if (format < 0 || format >= qr::kImageFormatCount) return nullptr;
+    return qr::IMAGE_FORMATS[format].name;
+}
+
+int tessera_format_available(int format) {
+    if (format < 0 || format >= qr::kImageFormatCount) return 0;
+    return qr::WriterFor(static_cast<qr::ImageFormat>(format)) != nullptr ? 1 : 0;
+}
+
+const char* tessera_status_message(int status) {
+    switch (status) {
+        case TESSERA_OK:
+            return "done";
+        case TESSERA_ERROR_NOTHING_TO_DO:
+            return "nothing to do: no data, or no output named";
+        case TESSERA_ERROR_CANNOT_ENCODE:
+            return "the data cannot be encoded: it is empty or does not fit";
+        case TESSERA_ERROR_CANNOT_WRITE:
+            return "the file cannot be written";
+        case TESSERA_ERROR_BAD_ARGUMENT:
+            return "an argument is missing or out of its range";
+        case TESSERA_ERROR_BUFFER_TOO_SMALL:
+            return "the buffer is too small";
+        case TESSERA_ERROR_FORMAT_NOT_AVAILABLE:
+            return "this build cannot make the format";
+        case TESSERA_ERROR_NO_MEMORY:
+            return "out of memory";
+        default:
+            return "unknown status";
+    }
+}
+
+const char* tessera_library_version(void) {
+    return TESSERA_VERSION;
+}
+
+}  // extern "C"

@@ -1,0 +1,154 @@
+// One road for every call: settings, then a finished symbol, then its bytes in a format, then a
+// file (never partial) or a stream. The library's tessera(), the API, the command and the
+// bindings all go this way, so each code, default and range has one home: the statuses in
+// module/tessera_api.h, the encoder's limits in encoder/, the image formats, scales and margins in
+// output/. Nothing here throws.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "encoder/module_matrix.h"
+#include "module/tessera_api.h"
+#include "output/image_format.h"
+#include "output/render_options.h"
+#include "platform/file_io.h"
+#include "platform/streams.h"
+
+namespace qr {
+
+class CQrEncoder;
+
+using Status = tessera_status;
+
+// A setting left to the library.
+constexpr int kDefaultSetting = TESSERA_DEFAULT;
+// The level of a QR Code symbol when none is asked for: M.
+constexpr int kDefaultLevel = TESSERA_LEVEL_M;
+
+// The bytes of input kept for `symbols` symbols: one more than they can ever hold (7089 digits
+// each), which is enough to learn that longer input does not fit. Input is never read further.
+std::size_t InputBytesKept(int symbols = 1);
+
+struct EncodeSettings {
+    int level = kDefaultSetting;  // EcLevel, or kDefaultSetting
+    int version = 0;              // 1..40, or 0 for the smallest that holds the data
+    bool strictVersion = false;   // never a larger version than `version`
+    int mask = kDefaultSetting;   // 0..7, or kDefaultSetting for the lowest penalty
+    bool utf8 = false;            // UTF-8 text: ECI 26 ahead of the data, no Kanji pairs
+    bool micro = false;           // a Micro QR symbol
+    bool boost = false;           // the highest level the chosen version holds
+};
+
+// An empty string when every setting is in its range, else one line that names the first that
+// is not (without a "tessera:" prefix).
+std::string CheckEncodeSettings(const EncodeSettings& settings);
+
+// A finished symbol: cells 0 light and 1 dark in the square of `size`.
+struct Symbol {
+    int size = 0;
+    int version = 0;  // 1..40; Micro QR 1..4
+    int level = 0;    // EcLevel; kDefaultSetting for M1, which has none
+    int mask = 0;
+    bool micro = false;
+    ModuleMatrix modules;
+};
+
+// The work record of encoding, large and reused from call to call by one thread.
+class Encoder {
+public:
+    Encoder();
+    ~Encoder();
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    // False when the record's memory could not be had; every operation then fails.
+    bool Ready() const { return qr_ != nullptr; }
+
+    // Encodes `length` bytes at `data` with `settings` into `symbol`. Returns TESSERA_OK;
+    // TESSERA_ERROR_CANNOT_ENCODE when the data is empty or does not fit;
+    // TESSERA_ERROR_BAD_ARGUMENT for settings out of range; TESSERA_ERROR_NO_MEMORY when the
+    // record is not ready. `symbol` is written only on success.
+    Status Encode(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                  Symbol* symbol);
+
+    // Why Encode() with the same arguments fails, in one line without a "tessera:" prefix: the
+    // bits the data needs and the most that the largest (or the strictly requested) version holds
+    // at the level. `cut` says that `data` may hold only the first bytes of longer input: the bits
+    // are then "at least" so many.
+    std::string ExplainFailure(const unsigned char* data, std::size_t length,
+                               const EncodeSettings& settings, bool cut = false);
+
+private:
+    std::unique_ptr<CQrEncoder> qr_;
+};
+
+// How to draw a symbol, as asked: 0 and kDefaultSetting leave the scale and the margin to the
+// format and the symbol.
+struct OutputSettings {
+    ImageFormat format = ImageFormat::kBmp;
+    int scale = 0;                 // kMinScale..kMaxScale, or 0: the format's default
+    int margin = kDefaultSetting;  // kMinMargin..kMaxMargin, or the symbol's default
+    Rgba dark = kDefaultDark;
+    Rgba light = kDefaultLight;
+    int dpi = 0;  // kMinDpi..kMaxDpi, or 0
+};
+
+// An empty string when the settings are in range and `format` takes them (colours, alpha, a
+// resolution), else one line that names the value.
+std::string CheckOutputSettings(const OutputSettings& settings);
+
+// The writer's options for `symbol`: the defaults filled in.
+RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& settings);
+
+// Renders `symbol` into `bytes`. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when
+// CheckOutputSettings() refuses the settings; TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
+// TESSERA_ERROR_NO_MEMORY (also when the image library fails).
+Status Render(const Symbol& symbol, const OutputSettings& settings, std::string* bytes);
+
+// Creates or replaces the file at `path` with `bytes`, never partially. Returns TESSERA_OK, or
+// TESSERA_ERROR_CANNOT_WRITE with the reason in `*failure` when it is not null.
+Status SaveBytes(const char* path, const std::string& bytes,
+                 const platform::WriteOptions& options = platform::WriteOptions(),
+                 platform::WriteFailure* failure = nullptr);
+
+// Writes `bytes` to standard output. Returns TESSERA_OK, or TESSERA_ERROR_CANNOT_WRITE with the
+// reason in `*failure` when it is not null.
+Status WriteToStandardOutput(const std::string& bytes, platform::WriteFailure* failure = nullptr);
+
+// Reads at most `limit` bytes of the file, device or FIFO at `path` (null: standard input) into
+// `data`. Returns TESSERA_OK, or TESSERA_ERROR_NOTHING_TO_DO with the reason in `*failure` when it
+// cannot be opened or read.
+Status ReadInput(const char* path, std::size_t limit, std::string* data,
+                 platform::ReadFailure* failure);
+
+// Where the bytes of one symbol go.
+struct Destination {
+    std::string path;                // the file to create or replace
+    bool standardOutput = false;     // standard output instead of `path`
+    platform::WriteOptions options;  // how a file is written
+};
+
+// The road of one symbol: encodes `length` bytes at `data` with `encoder` into `scratch`, renders
+// it and writes it to `destination`. Returns TESSERA_OK, or the status of the step that failed
+// with one line in `message` (without a "tessera:" prefix): why the data does not fit, the
+// format that is not available, or the file and why it cannot be written. `cut` says that the
+// data is the first bytes of longer input.
+Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char* data,
+                         std::size_t length, bool cut, const EncodeSettings& encode,
+                         const OutputSettings& output, const Destination& destination,
+                         std::string* message);
+
+// `name` for a message: quoted, with control characters and bytes that are not printable written
+// as \xHH, so that a name cannot drive the terminal.
+std::string PrintableName(const std::string& name);
+
+// Words for messages: "no space left on the device", "permission denied", ...
+const char* WriteFailureText(platform::WriteFailure failure);
+const char* ReadFailureText(platform::ReadFailure failure);
+
+// The letter of an EcLevel (0..3): 'L', 'M', 'Q', 'H'.
+char LevelLetter(int level);
+
+}  // namespace qr

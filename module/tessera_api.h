@@ -1,0 +1,172 @@
+/* tessera API: QR Code symbols in memory. Encode data to a symbol, read its modules, render it
+ * as BMP, PNG, SVG, text and more into a buffer of yours, or save it to a file that is never left
+ * partial. Plain C; link with -ltessera_api (tessera_api.dll on Windows).
+ *
+ * Every function may be called from any thread at any time: the library keeps no global state,
+ * and a symbol, once made, is only read. Nothing is printed; a status says what happened and
+ * tessera_status_message() turns it into words. */
+#ifndef TESSERA_API_H
+#define TESSERA_API_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#if defined(TESSERA_BUILDING) || defined(TESSERA_API_STATIC)
+#define TESSERA_API_FUNCTION
+#else
+#define TESSERA_API_FUNCTION __declspec(dllimport)
+#endif
+#else
+#define TESSERA_API_FUNCTION __attribute__((visibility("default")))
+#endif
+
+/* What a call did. 1 to 3 are also the result codes of the library's tessera() call. */
+typedef enum tessera_status {
+    TESSERA_OK = 0,                         /* done */
+    TESSERA_ERROR_NOTHING_TO_DO = 1,        /* no data, or no output named */
+    TESSERA_ERROR_CANNOT_ENCODE = 2,        /* the data is empty or does not fit */
+    TESSERA_ERROR_CANNOT_WRITE = 3,         /* the file cannot be written */
+    TESSERA_ERROR_BAD_ARGUMENT = 4,         /* a null pointer, or a setting out of its range */
+    TESSERA_ERROR_BUFFER_TOO_SMALL = 5,     /* *size holds the bytes needed */
+    TESSERA_ERROR_FORMAT_NOT_AVAILABLE = 6, /* this build cannot make the format */
+    TESSERA_ERROR_NO_MEMORY = 7             /* memory ran out; nothing was made */
+} tessera_status;
+
+/* Error-correction levels: about 7, 15, 25 and 30 percent of the symbol may be lost. */
+enum { TESSERA_LEVEL_L = 0, TESSERA_LEVEL_M = 1, TESSERA_LEVEL_Q = 2, TESSERA_LEVEL_H = 3 };
+
+/* A value that leaves a setting to the library (level, mask, margin). */
+#define TESSERA_DEFAULT (-1)
+
+/* Output formats. */
+typedef enum tessera_format {
+    TESSERA_FORMAT_BMP = 0,  /* 1-bit BMP, the library's file byte for byte by default */
+    TESSERA_FORMAT_PNG = 1,  /* 1-bit grey, or a palette with other colours */
+    TESSERA_FORMAT_SVG = 2,  /* one path of the dark modules */
+    TESSERA_FORMAT_TXT = 3,  /* ASCII: "##" dark, two spaces light, a line per pixel row */
+    TESSERA_FORMAT_UTF8 = 4, /* UTF-8 half blocks, two pixel rows per line, ANSI colours */
+    TESSERA_FORMAT_ANSI = 5, /* two spaces per pixel on ANSI backgrounds */
+    TESSERA_FORMAT_EPS = 6,  /* Encapsulated PostScript, one path */
+    TESSERA_FORMAT_PDF = 7   /* a one-page PDF, one path */
+} tessera_format;
+
+/* What to encode and how. Initialise with tessera_settings_init(), then change what you need;
+ * `size` tells the library which fields your program knows, so programs built against an older
+ * header keep working. */
+typedef struct tessera_settings {
+    size_t size;        /* sizeof(tessera_settings), set by tessera_settings_init */
+    int level;          /* TESSERA_LEVEL_L..H, or TESSERA_DEFAULT: M (Micro QR: L) */
+    int version;        /* 1-40 (Micro QR: 1-4 for M1-M4), or 0: the smallest that holds the data */
+    int strict_version; /* non-zero: fail rather than take a larger version than `version` */
+    int mask;           /* 0-7 (Micro QR: 0-3), or TESSERA_DEFAULT: the best */
+    int utf8;           /* non-zero: the data is UTF-8 text, marked as such (ECI 26), no Kanji */
+    int micro;          /* non-zero: a Micro QR symbol */
+    int boost;          /* non-zero: the highest level the chosen version holds, never lower */
+} tessera_settings;
+
+/* How to draw a symbol. Initialise with tessera_render_options_init(). */
+typedef struct tessera_render_options {
+    size_t size;    /* sizeof(tessera_render_options), set by tessera_render_options_init */
+    int scale;      /* pixels (points for EPS and PDF, characters for text) per module, 1-20, or
+                       0: 4 for images, 1 for text */
+    int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR: 2) */
+    uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; text formats take only the defaults, */
+    uint32_t light; /* BMP, EPS and PDF no alpha below FF; default 0xFFFFFFFF */
+    int dpi;        /* resolution stated in PNG and BMP files, 1-100000, or 0: none stated */
+} tessera_render_options;
+
+/* A finished symbol; opaque. */
+typedef struct tessera_symbol tessera_symbol;
+
+/* Fills `settings` with the defaults: level and mask TESSERA_DEFAULT, everything else 0, and
+ * `size`. Does nothing when `settings` is null. */
+TESSERA_API_FUNCTION void tessera_settings_init(tessera_settings* settings);
+
+/* Fills `options` with the defaults: scale 0, margin TESSERA_DEFAULT, black on opaque white, dpi 0,
+ * and `size`. Does nothing when `options` is null. */
+TESSERA_API_FUNCTION void tessera_render_options_init(tessera_render_options* options);
+
+/* Encodes `length` bytes at `data` as one symbol with `settings` (null: the defaults) and stores a
+ * new symbol, to be released with tessera_symbol_free(), at *symbol. Returns TESSERA_OK;
+ * TESSERA_ERROR_CANNOT_ENCODE when the data is empty or does not fit; TESSERA_ERROR_BAD_ARGUMENT
+ * for a null `symbol`, null `data` with a length, or a setting out of range; or
+ * TESSERA_ERROR_NO_MEMORY. *symbol is null whenever the result is not TESSERA_OK. */
+TESSERA_API_FUNCTION tessera_status tessera_encode(const void* data, size_t length,
+                                                   const tessera_settings* settings,
+                                                   tessera_symbol** symbol);
+
+/* Writes into `text` (at most `capacity` bytes with the terminating NUL) why tessera_encode()
+ * with the same arguments cannot encode the data: how many bits it needs and how many the largest
+ * or the requested version holds. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it can be
+ * encoded after all, or for bad arguments; TESSERA_ERROR_BUFFER_TOO_SMALL (with as much as fits
+ * written) when `capacity` is too small. */
+TESSERA_API_FUNCTION tessera_status tessera_explain_encode_failure(const void* data, size_t length,
+                                                                   const tessera_settings* settings,
+                                                                   char* text, size_t capacity);
+
+/* Releases a symbol; null is allowed. */
+TESSERA_API_FUNCTION void tessera_symbol_free(tessera_symbol* symbol);
+
+/* The symbol's modules per side (21-177; Micro QR 11-17), version (1-40; Micro QR 1-4), level
+ * (TESSERA_LEVEL_*, or TESSERA_DEFAULT for M1, which has none), mask (0-7; Micro QR 0-3), and
+ * whether it is a Micro QR symbol (1) or not (0). Each returns 0 for a null symbol. */
+TESSERA_API_FUNCTION int tessera_symbol_size(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_version(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_level(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_mask(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_is_micro(const tessera_symbol* symbol);
+
+/* Copies the symbol's modules into `cells`, row by row from the top, each row from the left, one
+ * byte per module: 1 dark, 0 light, no quiet zone; size x size bytes in all. Returns TESSERA_OK;
+ * TESSERA_ERROR_BUFFER_TOO_SMALL when `capacity` is smaller (nothing is written);
+ * TESSERA_ERROR_BAD_ARGUMENT for a null symbol or cells. */
+TESSERA_API_FUNCTION tessera_status tessera_symbol_modules(const tessera_symbol* symbol,
+                                                           unsigned char* cells, size_t capacity);
+
+/* Renders the symbol as `format` with `options` (null: the defaults) into `buffer`, and stores the
+ * number of bytes at *size (text is not NUL-terminated). With a null `buffer` or a `capacity`
+ * too small, nothing is written, *size is the bytes needed and the result is
+ * TESSERA_ERROR_BUFFER_TOO_SMALL: call once to learn the size, then again. Returns TESSERA_OK;
+ * TESSERA_ERROR_BAD_ARGUMENT for a null symbol or size, an unknown format or an option out of
+ * range or not taken by the format; TESSERA_ERROR_FORMAT_NOT_AVAILABLE; TESSERA_ERROR_NO_MEMORY. */
+TESSERA_API_FUNCTION tessera_status tessera_render(const tessera_symbol* symbol, int format,
+                                                   const tessera_render_options* options,
+                                                   void* buffer, size_t capacity, size_t* size);
+
+/* Renders the symbol as `format` (or, with -1, the format the extension of `path` names) and
+ * creates or replaces the file at `path`: the file is written in full beside its name, synced and
+ * renamed into place, so it is never partial; on failure a file that was there is left as it was.
+ * Returns TESSERA_OK; TESSERA_ERROR_CANNOT_WRITE; or as tessera_render(), with
+ * TESSERA_ERROR_BAD_ARGUMENT also for an empty path or an extension that names no format. */
+TESSERA_API_FUNCTION tessera_status tessera_save(const tessera_symbol* symbol, const char* path,
+                                                 int format, const tessera_render_options* options);
+
+/* The format named `name` in any case ("png", "PNG"); -1 when none (or `name` is null). */
+TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);
+
+/* The format that the extension of the last component of `path` names, in any case
+ * ("labels/a.PNG"); -1 when none (or `path` is null). */
+TESSERA_API_FUNCTION int tessera_format_from_path(const char* path);
+
+/* The lower-case name of `format` ("png"), or null for an unknown format. */
+TESSERA_API_FUNCTION const char* tessera_format_name(int format);
+
+/* 1 when this build can render `format`, else 0. */
+TESSERA_API_FUNCTION int tessera_format_available(int format);
+
+/* A sentence that says what `status` means, never null. */
+TESSERA_API_FUNCTION const char* tessera_status_message(int status);
+
+/* The library's version, "1.0.0.1". */
+TESSERA_API_FUNCTION const char* tessera_library_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TESSERA_API_H */
