@@ -319,6 +319,24 @@ TEST(Api, NamesMessagesAndExplanations) {
     const tessera_settings level9 = Settings(9);
     ASSERT_EQ(tessera_explain_encode_failure("x", 1, &level9, text, sizeof text), TESSERA_OK);
     EXPECT_STREQ(text, "the level must be L, M, Q or H (0 to 3), not '9'");
+
+    EXPECT_EQ(tessera_check_settings(&level9, nullptr, 0), TESSERA_ERROR_BAD_ARGUMENT);
+    ASSERT_EQ(tessera_check_settings(&level9, text, sizeof text), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text, "the level must be L, M, Q or H (0 to 3), not '9'");
+    EXPECT_EQ(tessera_check_settings(nullptr, text, sizeof text), TESSERA_OK);
+    EXPECT_STREQ(text, "");
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.dpi = 300;
+    EXPECT_EQ(tessera_check_render_options(TESSERA_FORMAT_PNG, &options, text, sizeof text),
+              TESSERA_OK);
+    ASSERT_EQ(tessera_check_render_options(TESSERA_FORMAT_SVG, &options, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text, "svg states no resolution; a dpi is for png and bmp");
+    ASSERT_EQ(tessera_check_render_options(9, nullptr, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text,
+                 "the format must be one of bmp, png, svg, txt, utf8, ansi, eps or pdf, not '9'");
 }
 
 }  // namespace
