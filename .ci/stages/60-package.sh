@@ -47,6 +47,13 @@ cc -o "$work/pkgconfig-api-consumer" tests/consumer/api_main.c \
 "$work/pkgconfig-api-consumer" "$work/pkgconfig-api.bmp"
 cmp "$work/pkgconfig-api.bmp" "$work/command.bmp"
 
+# The C example of docs/api.md, built against the installed API and run.
+sed -n '/^```c$/,/^```$/p' docs/api.md | sed '1d;$d' > "$work/example.c"
+# shellcheck disable=SC2046
+cc -Wall -Werror -o "$work/example" "$work/example.c" $(pkg-config --cflags --libs tessera-api) \
+  -Wl,-rpath,"$libdir"
+(cd "$work" && ./example && head -c 8 code.png | od -An -tx1 | tr -d ' \n' | grep -q 89504e47)
+
 # The installed Python module, finding the installed libraries beside its prefix.
 env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY TESSERA_PYTHON_PATH="$prefix/share/tessera/python" \
   python3 python/test_tessera.py
