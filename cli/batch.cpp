@@ -1,22 +1,26 @@
-// Batches. The lines are read at once; workers, one per core, take the next line number from a
-// shared counter, each with its own encoder, and record a result code per line. The main thread
-// draws the progress bar and reports when all are done, so messages never interleave.
+// Batches. The calling thread reads the lines as they arrive, claims each line's file name in line
+// order and hands the line to a bounded queue; workers, one per core that can be had, each with
+// its own encoder, take lines from the queue and write them. Only what is printed is kept: the
+// counts and the first ten failures by line number. Files are written without a sync each and the
+// file systems written to are synced once at the end.
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
-#include "cli/command.h"
 #include "cli/console.h"
 #include "module/pipeline.h"
 
@@ -25,56 +29,250 @@ namespace qr::cli {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr std::size_t kProgressBarWidth = 40;
+constexpr int kMaxProgressBar = 40;
 constexpr std::size_t kMaxReportedFailures = 10;
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kQueuedLinesPerWorker = 4;
 
-struct Line {
-    int number;  // from 1
+bool IsBlankByte(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+struct Job {
+    int number;
     std::string text;
+    bool cut;
+    std::string path;
 };
 
-// The non-blank lines of `data`, numbered from 1 as in the file.
-std::vector<Line> SplitLines(const std::string& data, int* blankLines) {
-    std::vector<Line> lines;
-    *blankLines = 0;
-    int number = 0;
-    for (std::size_t start = 0; start < data.size();) {
-        std::size_t end = data.find('\n', start);
-        const std::size_t next = end == std::string::npos ? data.size() : end + 1;
-        if (end == std::string::npos) end = data.size();
-        if (end > start && data[end - 1] == '\r') --end;
-        ++number;
-        if (end == start) {
-            ++*blankLines;
-        } else {
-            lines.push_back({number, data.substr(start, end - start)});
-        }
-        start = next;
+// One worker's records, each large.
+struct WorkerRecords {
+    Encoder encoder;
+    Symbol symbol;
+};
+
+// What the batch has done so far, shared by the reader and the workers.
+class Tally {
+public:
+    explicit Tally(bool progress) : progress_(progress) {}
+
+    void Read() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++read_;
     }
-    return lines;
+
+    void Written(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++written_;
+        folders_.insert(FolderOf(path));
+        DrawProgressLocked(false);
+    }
+
+    // A failed line with its exit status and message.
+    void Failed(int number, int status, std::string message) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++failed_;
+        worst_ = std::max(worst_, status);
+        // The first ten by line number, whatever order the workers finish in.
+        if (failures_.size() < kMaxReportedFailures || number < failures_.rbegin()->first) {
+            failures_.emplace(number, std::move(message));
+            if (failures_.size() > kMaxReportedFailures)
+                failures_.erase(std::prev(failures_.end()));
+        }
+        DrawProgressLocked(false);
+    }
+
+    void NotStarted() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++notStarted_;
+    }
+
+    void Blank() { ++blank_; }
+    std::size_t ReadCount() const { return read_; }
+
+    // Prints the failures kept and the summary line; syncs the file systems written to. Returns
+    // the largest status of a failed line, or 0.
+    int Finish(double seconds, int signal) {
+        ClearProgress();
+        for (const auto& failure : failures_) {
+            std::fprintf(stderr, "tessera: line %d: %s\n", failure.first, failure.second.c_str());
+        }
+        if (failed_ > failures_.size()) {
+            std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
+                         failed_ - failures_.size());
+        }
+        for (const std::string& folder : folders_) {
+            if (!platform::SyncFileSystemOf(folder.c_str())) {
+                std::fprintf(stderr, "tessera: the files in %s cannot be synced to disk\n",
+                             PrintableName(folder).c_str());
+                worst_ = std::max(worst_, kCannotWrite);
+            }
+        }
+        std::fprintf(stderr, "tessera: %zu written, %zu failed", written_, failed_);
+        if (blank_ > 0) std::fprintf(stderr, ", %zu blank lines skipped", blank_);
+        if (signal != 0) {
+            std::fprintf(stderr, ", %zu not started: interrupted by %s", notStarted_,
+                         SignalName(signal));
+        }
+        std::fprintf(stderr, " in %.2f s (%.0f codes per second)\n", seconds,
+                     seconds > 0 ? static_cast<double>(written_) / seconds : 0.0);
+        return worst_;
+    }
+
+private:
+    static std::string FolderOf(const std::string& path) {
+        const std::string::size_type slash = path.find_last_of("/\\");
+        return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    }
+
+    // "\r[####    ] 12/40", as wide as the terminal allows; at most every kProgressInterval.
+    void DrawProgressLocked(bool force) {
+        if (!progress_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && now - lastDraw_ < kProgressInterval) return;
+        lastDraw_ = now;
+        const std::size_t done = written_ + failed_;
+        const std::string counts =
+            " " + std::to_string(done) + "/" + std::to_string(std::max(read_, done));
+        const int columns = TerminalColumns(2);
+        const int room = (columns > 0 ? columns : 80) - 1 - static_cast<int>(counts.size()) - 2;
+        const int bar = std::min(kMaxProgressBar, room);
+        std::string line = "\r";
+        if (bar >= 4) {
+            const std::size_t total = std::max<std::size_t>(read_, 1);
+            const int filled = static_cast<int>(std::min(done, total) * bar / total);
+            line += "[" + std::string(filled, '#') + std::string(bar - filled, ' ') + "]";
+        }
+        line += counts;
+        drawn_ = std::max(drawn_, line.size());
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
+    void ClearProgress() {
+        if (drawn_ == 0) return;
+        std::fprintf(stderr, "\r%s\r", std::string(drawn_, ' ').c_str());
+        std::fflush(stderr);
+    }
+
+    const bool progress_;
+    std::mutex mutex_;
+    std::size_t read_ = 0, written_ = 0, failed_ = 0, notStarted_ = 0, blank_ = 0;
+    int worst_ = kWritten;
+    std::map<int, std::string> failures_;
+    std::set<std::string> folders_;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    std::size_t drawn_ = 0;
+};
+
+// Lines waiting for a worker; Put() waits while it is full.
+class JobQueue {
+public:
+    explicit JobQueue(std::size_t capacity) : capacity_(capacity) {}
+
+    void Put(Job job) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait(lock, [&] { return jobs_.size() < capacity_; });
+        jobs_.push_back(std::move(job));
+        notEmpty_.notify_one();
+    }
+
+    // The next job; false when the queue is closed and empty.
+    bool Take(Job* job) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notEmpty_.wait(lock, [&] { return !jobs_.empty() || closed_; });
+        if (jobs_.empty()) return false;
+        *job = std::move(jobs_.front());
+        jobs_.pop_front();
+        notFull_.notify_one();
+        return true;
+    }
+
+    void Close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        notEmpty_.notify_all();
+    }
+
+private:
+    const std::size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable notEmpty_, notFull_;
+    std::deque<Job> jobs_;
+    bool closed_ = false;
+};
+
+// Writes one line's symbol, or leaves it when the batch was interrupted. Never throws: a worker
+// thread has no one to throw to.
+void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode,
+            const OutputSettings& output, Tally* tally) noexcept try {
+    if (InterruptSignal() != 0) {
+        tally->NotStarted();
+        return;
+    }
+    Destination destination;
+    destination.path = job.path;
+    destination.makeFolders = true;
+    destination.options.durable = false;  // the file systems are synced once at the end
+    std::string message;
+    const Status status =
+        EncodeRenderWrite(&records->encoder, &records->symbol,
+                          reinterpret_cast<const unsigned char*>(job.text.data()), job.text.size(),
+                          job.cut, encode, output, destination, &message);
+    if (status == TESSERA_OK) {
+        tally->Written(job.path);
+    } else {
+        tally->Failed(job.number, ExitStatusOf(status), message);
+    }
+} catch (...) {
+    try {
+        tally->Failed(job.number, kCannotWrite, "out of memory");
+    } catch (...) {
+    }
 }
 
-// Creates the folder of the pattern when no placeholder is in it.
-void CreateOutputFolder(const std::string& pattern) {
-    const std::filesystem::path folder = std::filesystem::path(pattern).parent_path();
-    if (folder.empty() || folder.string().find('{') != std::string::npos) return;
-    std::error_code ignored;  // a failure shows as unwritable files
-    std::filesystem::create_directories(folder, ignored);
-}
+// Closes the queue and waits for the workers when the batch ends, however it ends.
+class WorkersJoined {
+public:
+    WorkersJoined(JobQueue* queue, std::vector<std::thread>* workers)
+        : queue_(queue), workers_(workers) {}
+    ~WorkersJoined() { Join(); }
+    WorkersJoined(const WorkersJoined&) = delete;
+    WorkersJoined& operator=(const WorkersJoined&) = delete;
 
-void DrawProgress(std::size_t done, std::size_t total) {
-    const std::size_t filled = done * kProgressBarWidth / total;
-    const std::string bar = std::string(filled, '#') + std::string(kProgressBarWidth - filled, ' ');
-    std::fprintf(stderr, "\r[%s] %zu/%zu", bar.c_str(), done, total);
-    std::fflush(stderr);
-}
+    void Join() {
+        queue_->Close();
+        for (std::thread& worker : *workers_) {
+            if (worker.joinable()) worker.join();
+        }
+    }
 
-void ClearProgress() {
-    std::fprintf(stderr, "\r%s\r", std::string(kProgressBarWidth + 30, ' ').c_str());
-    std::fflush(stderr);
-}
+private:
+    JobQueue* queue_;
+    std::vector<std::thread>* workers_;
+};
 
 }  // namespace
+
+void LineSplitter::Add(char c) {
+    started_ = true;
+    if (pendingReturn_) {
+        pendingReturn_ = false;
+        Add('\r');
+    }
+    if (c == '\r') {
+        pendingReturn_ = true;
+    } else if (line_.text.size() < keep_) {
+        line_.text += c;
+    } else {
+        line_.cut = true;
+    }
+}
+
+void LineSplitter::Close() {
+    line_.number = ++lines_;
+    line_.blank = !line_.cut && std::all_of(line_.text.begin(), line_.text.end(), IsBlankByte);
+}
 
 std::string SafeFileName(const std::string& line) {
     std::string name = line.substr(0, kMaxSafeNameBytes);
@@ -103,119 +301,101 @@ std::string ExpandPattern(const std::string& pattern, int number, const std::str
     return name;
 }
 
-// Reads the whole batch file (null: standard input) into `data`.
-bool ReadBatchFile(const char* path, std::string* data) {
-    platform::InputStream stream;
-    platform::ReadFailure failure;
-    if (!stream.Open(path, &failure)) return false;
-    char chunk[64 * 1024];
-    for (long long n; (n = stream.Read(chunk, sizeof chunk)) > 0;) {
-        data->append(chunk, static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 int RunBatch(const CommandLine& line) {
-    std::string data;
     const bool fromStandardInput = line.batchPath == kStandardStream;
-    if (!ReadBatchFile(fromStandardInput ? nullptr : line.batchPath.c_str(), &data)) {
-        std::fprintf(stderr, "tessera: nothing to do: '%s' cannot be read\n",
-                     line.batchPath.c_str());
+    platform::InputStream input;
+    platform::ReadFailure failure = platform::ReadFailure::kNone;
+    if (!input.Open(fromStandardInput ? nullptr : line.batchPath.c_str(), &failure)) {
+        std::fprintf(stderr, "tessera: nothing to do: %s cannot be read: %s\n",
+                     PrintableName(line.batchPath).c_str(), ReadFailureText(failure));
         return kNothingToDo;
     }
-    int blankLines = 0;
-    const std::vector<Line> lines = SplitLines(data, &blankLines);
-    if (lines.empty()) {
-        std::fprintf(stderr, "tessera: nothing to do: '%s' has no lines\n", line.batchPath.c_str());
-        return kNothingToDo;
-    }
-
     const EncodeSettings encode = EncodeSettingsOf(line);
-    OutputSettings output;
-    if (line.hasType) {
-        output.format = line.type;
-    } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
-        output.format = ImageFormat::kBmp;
-    }
-    output.scale = line.scale;
-    CreateOutputFolder(line.outputPath);
-
-    const std::size_t total = lines.size();
-    std::vector<int> results(total, kWritten);
-    std::vector<std::string> messages(total);
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
-    std::mutex mutex;
-    std::condition_variable finished;
-
-    // One encoder and symbol per worker, each large; as many workers as cores and records can
-    // be had.
-    struct Worker {
-        Encoder encoder;
-        Symbol symbol;
-    };
-    std::vector<std::unique_ptr<Worker>> records;
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    while (records.size() < std::min(cores, total)) {
-        std::unique_ptr<Worker> record(new (std::nothrow) Worker);
-        if (!record || !record->encoder.Ready()) break;
-        records.push_back(std::move(record));
-    }
-    if (records.empty()) {
-        std::fprintf(stderr, "tessera: the batch cannot be started: out of memory\n");
-        return kCannotWrite;
-    }
-
-    auto work = [&](Worker* record) {
-        for (std::size_t i; (i = next.fetch_add(1)) < total;) {
-            const Line& item = lines[i];
-            Destination destination;
-            destination.path = ExpandPattern(line.outputPath, item.number, item.text);
-            const std::size_t kept = std::min(item.text.size(), InputBytesKept());
-            results[i] = ExitStatusOf(EncodeRenderWrite(
-                &record->encoder, &record->symbol,
-                reinterpret_cast<const unsigned char*>(item.text.data()), kept,
-                kept < item.text.size(), encode, output, destination, &messages[i]));
-            if (done.fetch_add(1) + 1 == total) {
-                std::lock_guard<std::mutex> lock(mutex);
-                finished.notify_all();
-            }
-        }
-    };
-
+    const OutputSettings output = OutputSettingsOf(line, false);
+    Tally tally(IsTerminal(2));
     const auto started = std::chrono::steady_clock::now();
+
+    // As many workers as cores and as the system grants; with none, this thread does the work.
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::unique_ptr<WorkerRecords>> records;
     std::vector<std::thread> workers;
-    for (const auto& record : records) workers.emplace_back(work, record.get());
-    if (IsTerminal(2)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!finished.wait_for(lock, kProgressInterval, [&] { return done == total; })) {
-            DrawProgress(done, total);
+    JobQueue queue(cores * kQueuedLinesPerWorker);
+    WorkersJoined joined(&queue, &workers);
+    {
+        const InterruptsHeld held;  // signals go to this thread, which reads
+        while (workers.size() < cores) {
+            std::unique_ptr<WorkerRecords> own(new (std::nothrow) WorkerRecords);
+            if (!own || !own->encoder.Ready()) break;
+            WorkerRecords* mine = own.get();
+            try {
+                workers.emplace_back([&queue, mine, &encode, &output, &tally] {
+                    for (Job job; queue.Take(&job);) RunJob(job, mine, encode, output, &tally);
+                });
+            } catch (const std::system_error&) {
+                break;  // no more threads: the ones started do the work
+            }
+            records.push_back(std::move(own));
         }
-        ClearProgress();
     }
-    for (std::thread& worker : workers) worker.join();
+    std::unique_ptr<WorkerRecords> inline_;
+    if (workers.empty()) {
+        inline_.reset(new (std::nothrow) WorkerRecords);
+        if (!inline_ || !inline_->encoder.Ready()) {
+            std::fprintf(stderr, "tessera: the batch cannot be started: out of memory\n");
+            return kCannotWrite;
+        }
+    }
+
+    // Each line's name is claimed as the line is read, before any worker writes it.
+    std::unordered_map<std::string, int> claimed;
+    auto take = [&](const LineSplitter::Line& read) {
+        if (read.blank) {
+            tally.Blank();
+            return;
+        }
+        tally.Read();
+        Job job{read.number, read.text, read.cut,
+                ExpandPattern(line.outputPath, read.number, read.text)};
+        const auto claim = claimed.emplace(job.path, job.number);
+        if (!claim.second) {
+            tally.Failed(job.number, kCannotWrite,
+                         PrintableName(job.path) + " is the output of line " +
+                             std::to_string(claim.first->second) + " already");
+            return;
+        }
+        if (workers.empty()) {
+            RunJob(job, inline_.get(), encode, output, &tally);
+        } else {
+            queue.Put(std::move(job));
+        }
+    };
+    LineSplitter splitter(InputBytesKept());
+    std::vector<char> chunk(kReadChunk);
+    bool readFailed = false;
+    while (InterruptSignal() == 0) {
+        const long long n = input.Read(chunk.data(), chunk.size());
+        if (n == platform::InputStream::kInterrupted) continue;
+        if (n < 0) readFailed = true;
+        if (n <= 0) break;
+        splitter.Push(chunk.data(), static_cast<std::size_t>(n), take);
+    }
+    if (InterruptSignal() == 0 && !readFailed) splitter.End(take);
+    joined.Join();
+
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    std::size_t failed = 0;
-    int status = kWritten;
-    for (std::size_t i = 0; i < total; ++i) {
-        if (results[i] == kWritten) continue;
-        if (failed < kMaxReportedFailures) {
-            std::fprintf(stderr, "tessera: line %d: %s\n", lines[i].number, messages[i].c_str());
-        }
-        ++failed;
-        status = std::max(status, results[i]);
+    if (readFailed) {
+        std::fprintf(stderr, "tessera: %s cannot be read to its end\n",
+                     PrintableName(line.batchPath).c_str());
     }
-    if (failed > kMaxReportedFailures) {
-        std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
-                     failed - kMaxReportedFailures);
+    if (tally.ReadCount() == 0 && InterruptSignal() == 0 && !readFailed) {
+        std::fprintf(stderr, "tessera: nothing to do: %s has no lines\n",
+                     PrintableName(line.batchPath).c_str());
+        return kNothingToDo;
     }
-    std::fprintf(stderr, "tessera: %zu written, %zu failed", total - failed, failed);
-    if (blankLines > 0) std::fprintf(stderr, ", %d blank lines skipped", blankLines);
-    std::fprintf(stderr, " in %.2f s (%.0f codes per second)\n", seconds,
-                 seconds > 0 ? static_cast<double>(total) / seconds : 0.0);
-    return status;
+    const int worst = tally.Finish(seconds, InterruptSignal());
+    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+    return readFailed ? std::max(worst, kNothingToDo) : worst;
 }
 
 }  // namespace qr::cli

@@ -4,6 +4,7 @@
 #include "cli/command.h"
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
@@ -75,8 +76,13 @@ int RunSlash(int argc, char** argv) {
             if (!FormatFromName(value.c_str(), &format)) {
                 return Fail(kExitUsage, "-t takes " + FormatNameList() + ", not '" + value + "'");
             }
+        } else if (argv[i][0] == '/' || argv[i][0] == '\0') {
+            options.push_back(argv[i]);  // a slash option, or an empty slot as the library takes it
         } else {
-            options.push_back(argv[i]);
+            // A flag or word beside slash options would be dropped without a word.
+            return Fail(kExitUsage, PrintableName(argv[i]) +
+                                        " is not a slash option; with slash options only -t TYPE "
+                                        "may be given (see tessera --help)");
         }
     }
     if (options.size() > static_cast<std::size_t>(kMaxSlashOptions)) {
@@ -89,58 +95,71 @@ int RunSlash(int argc, char** argv) {
     return Report(RunSlashOptions(options.data(), static_cast<int>(options.size()), format));
 }
 
-int RunConventional(int argc, char** argv) {
-    CommandLine line;
-    const std::string error = ParseCommandLine(argc - 1, argv + 1, &line);
-    if (!error.empty()) return Fail(kExitUsage, error);
-    if (line.help) {
-        std::fputs(UsageText(), stdout);
-        return kWritten;
-    }
-    if (line.showVersion) {
-        std::printf("tessera %s\n", TESSERA_VERSION);
-        return kWritten;
-    }
-    if (line.batch) return RunBatch(line);
+// Writes `text` to standard output. Returns 0, or 3 with a message when that fails.
+int Print(const std::string& text) {
+    platform::WriteFailure failure = platform::WriteFailure::kOther;
+    if (WriteToStandardOutput(text, &failure) == TESSERA_OK) return kWritten;
+    return Fail(kCannotWrite,
+                std::string("standard output cannot be written: ") + WriteFailureText(failure));
+}
 
-    const std::size_t limit = InputBytesKept();
-    std::string data;
-    bool cut = false;
+// The data of a single code: the text, or at most `limit` bytes of -i FILE or standard input.
+// Returns 0, or the exit status with its message printed.
+int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool* cut) {
     if (line.hasText) {
-        data = line.text.substr(0, limit);
-        cut = line.text.size() > limit;
-    } else if (!line.standardInput && line.inputPath.empty() && IsTerminal(0)) {
+        *data = line.text.substr(0, limit);
+        *cut = line.text.size() > limit;
+        return kWritten;
+    }
+    if (!line.standardInput && line.inputPath.empty() && IsTerminal(0)) {
         // Nothing given and nothing piped in: waiting for typed data would look like a hang.
         return Fail(kExitUsage,
                     "no data: give TEXT, -i FILE, or data on standard input (- reads "
                     "a terminal); see tessera --help");
-    } else {
-        const bool fromFile = !line.inputPath.empty();
-        platform::ReadFailure failure = platform::ReadFailure::kNone;
-        if (ReadInput(fromFile ? line.inputPath.c_str() : nullptr, limit, &data, &failure) !=
-            TESSERA_OK) {
-            return Fail(kNothingToDo,
-                        "nothing to do: " +
-                            (fromFile ? "the input file " + PrintableName(line.inputPath)
-                                      : std::string("standard input")) +
-                            " cannot be read: " + ReadFailureText(failure));
-        }
-        cut = data.size() == limit;  // there may be more
     }
+    const bool fromFile = !line.inputPath.empty();
+    platform::ReadFailure failure = platform::ReadFailure::kNone;
+    if (ReadInput(fromFile ? line.inputPath.c_str() : nullptr, limit, data, &failure) !=
+        TESSERA_OK) {
+        if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+        return Fail(kNothingToDo, "nothing to do: " +
+                                      (fromFile ? "the input file " + PrintableName(line.inputPath)
+                                                : std::string("standard input")) +
+                                      " cannot be read: " + ReadFailureText(failure));
+    }
+    *cut = data->size() == limit;  // there may be more
+    return kWritten;
+}
+
+int RunConventional(int argc, char** argv) {
+    CommandLine line;
+    const std::string error = ParseCommandLine(argc - 1, argv + 1, &line);
+    if (!error.empty()) return Fail(kExitUsage, error);
+    if (line.help) return Print(UsageText());
+    if (line.showVersion) return Print(std::string("tessera ") + TESSERA_VERSION + "\n");
+    if (line.batch) return RunBatch(line);
+
+    const bool toStandardOutput = ToStandardOutput(line);
+    const bool toTerminal = toStandardOutput && IsTerminal(1);
+    const OutputSettings output = OutputSettingsOf(line, toTerminal);
+    if (toTerminal && FormatInfo(output.format).binary) {
+        return Fail(kExitUsage, std::string(FormatInfo(output.format).name) +
+                                    " is binary and standard output is a terminal: give -o "
+                                    "FILE, or send standard output to a file or a program");
+    }
+    std::string data;
+    bool cut = false;
+    const std::size_t limit = InputBytesKept();
+    const int read = ReadData(line, limit, &data, &cut);
+    if (read != kWritten) return read;
     if (data.empty()) return Fail(kNothingToDo, "nothing to do: the input is empty");
+    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
 
     Destination destination;
-    destination.standardOutput = !line.hasOutput || line.outputPath == kStandardStream;
+    destination.standardOutput = toStandardOutput;
     destination.path = line.outputPath;
-    OutputSettings output;
-    if (line.hasType) {
-        output.format = line.type;
-    } else if (destination.standardOutput) {
-        output.format = IsTerminal(1) ? ImageFormat::kUtf8 : ImageFormat::kBmp;
-    } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
-        output.format = ImageFormat::kBmp;
-    }
-    output.scale = line.scale;
+    destination.options.streams = true;  // -o /dev/stdout, a FIFO, >(command)
+    if (toTerminal) destination.maxColumns = TerminalColumns(1);
 
     Encoder encoder;
     std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
@@ -152,6 +171,7 @@ int RunConventional(int argc, char** argv) {
         &encoder, symbol.get(), reinterpret_cast<const unsigned char*>(data.data()), data.size(),
         cut, EncodeSettingsOf(line), output, destination, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
     return kWritten;
 }
 
@@ -177,8 +197,17 @@ int ExitStatusOf(Status status) {
 }
 
 int RunCommand(int argc, char** argv) {
-    if (argc >= 2 && argv[1][0] == '/') return RunSlash(argc, argv);
-    return RunConventional(argc, argv);
+    try {
+        CatchInterrupts();
+        if (argc >= 2 && argv[1][0] == '/') return RunSlash(argc, argv);
+        return RunConventional(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail(kCannotWrite, "out of memory");
+    } catch (const std::exception& unexpected) {
+        return Fail(kCannotWrite, std::string("stopped: ") + unexpected.what());
+    } catch (...) {
+        return Fail(kCannotWrite, "stopped by an unexpected error");
+    }
 }
 
 }  // namespace qr::cli

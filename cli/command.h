@@ -11,6 +11,8 @@ constexpr int kNothingToDo = TESSERA_ERROR_NOTHING_TO_DO;
 constexpr int kCannotEncode = TESSERA_ERROR_CANNOT_ENCODE;
 constexpr int kCannotWrite = TESSERA_ERROR_CANNOT_WRITE;
 constexpr int kExitUsage = 64;
+// Interrupted by a signal: this plus the signal's number, as shells report it.
+constexpr int kExitSignalBase = 128;
 
 // The path that means standard input (for data) or standard output (for the symbol).
 constexpr const char* kStandardStream = "-";

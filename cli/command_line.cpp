@@ -152,6 +152,12 @@ std::string CheckCombination(const CommandLine& line) {
         return "give the text or -i FILE, not both";
     }
     if (line.strictVersion && line.version == 0) return "--strict-version needs -v N";
+    // An image format we do not write would get BMP bytes under its name.
+    if (line.hasOutput && !line.hasType && IsForeignImageExtension(line.outputPath.c_str())) {
+        return PrintableName(line.outputPath) +
+               " names an image format that tessera does not write; it writes " + FormatNameList() +
+               " (give -t TYPE to write one of them under this name)";
+    }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
             return "--batch reads its data from its file; give no text and no -i";
@@ -173,6 +179,23 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.mask = line.mask;
     settings.utf8 = line.utf8;
     return settings;
+}
+
+OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal) {
+    OutputSettings settings;
+    if (line.hasType) {
+        settings.format = line.type;
+    } else if (ToStandardOutput(line)) {
+        settings.format = toTerminal ? ImageFormat::kUtf8 : ImageFormat::kBmp;
+    } else if (!FormatFromExtension(line.outputPath.c_str(), &settings.format)) {
+        settings.format = ImageFormat::kBmp;
+    }
+    settings.scale = line.scale;
+    return settings;
+}
+
+bool ToStandardOutput(const CommandLine& line) {
+    return !line.hasOutput || line.outputPath == kStandardStream;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {

@@ -33,6 +33,13 @@ struct CommandLine {
 // The settings the flags ask for, as the pipeline takes them.
 EncodeSettings EncodeSettingsOf(const CommandLine& line);
 
+// How the flags ask for the symbol to be drawn. The format is -t's, else the output file's
+// extension's, else BMP; for standard output without -t, UTF-8 half blocks when `toTerminal`.
+OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal);
+
+// Whether the symbol goes to standard output: no -o, or -o -.
+bool ToStandardOutput(const CommandLine& line);
+
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
 // valid, else one line that says what is wrong (without a "tessera:" prefix).
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line);

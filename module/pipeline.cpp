@@ -65,6 +65,37 @@ std::string Quoted(int value) {
 
 }  // namespace
 
+std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut) {
+    for (std::size_t at = 0; at < length;) {
+        const unsigned lead = data[at];
+        int more = 0;
+        unsigned low = 0x80, high = 0xBF;  // the range of the first continuation byte
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            more = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            more = 2;
+            if (lead == 0xE0) low = 0xA0;   // no overlong forms
+            if (lead == 0xED) high = 0x9F;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            more = 3;
+            if (lead == 0xF0) low = 0x90;   // no overlong forms
+            if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+        } else {
+            return at;
+        }
+        for (int i = 1; i <= more; ++i) {
+            if (at + i >= length) return cut ? length : at;
+            const unsigned byte = data[at + i];
+            if (byte < (i == 1 ? low : 0x80) || byte > (i == 1 ? high : 0xBF)) return at;
+        }
+        at += static_cast<std::size_t>(more) + 1;
+    }
+    return length;
+}
+
 std::size_t InputBytesKept(int symbols) {
     return static_cast<std::size_t>(symbols) * kMaxInputBytes + 1;
 }
@@ -93,10 +124,14 @@ Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
 Encoder::~Encoder() = default;
 
 Status Encoder::Encode(const unsigned char* data, std::size_t length,
-                       const EncodeSettings& settings, Symbol* symbol) {
+                       const EncodeSettings& settings, Symbol* symbol, bool cut) {
     if (!CheckEncodeSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
     if (length == 0) return TESSERA_ERROR_CANNOT_ENCODE;
+    // Data marked as UTF-8 text must be UTF-8, or readers would show other text.
+    if (settings.utf8 && FindNonUtf8(data, length, cut) != length) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     // Beyond one stream's worth nothing fits, and the encoder says so without reading the rest.
     const int kept = static_cast<int>(
@@ -123,6 +158,13 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t lengt
     if (!checked.empty()) return checked;
     if (length == 0) return "the data cannot be encoded: it is empty";
     if (!Ready()) return "the data cannot be encoded: out of memory";
+    if (settings.utf8) {
+        const std::size_t bad = FindNonUtf8(data, length, cut);
+        if (bad != length) {
+            return "the data cannot be encoded as UTF-8 text: not UTF-8 at byte " +
+                   std::to_string(bad + 1);
+        }
+    }
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
     qr_->utf8Eci = settings.utf8;
@@ -221,10 +263,11 @@ Status ReadInput(const char* path, std::size_t limit, std::string* data,
         *failure = platform::ReadFailure::kOther;
         return TESSERA_ERROR_NO_MEMORY;
     }
-    const long long n = stream.Read(&(*data)[0], limit);
+    const long long n = stream.ReadFully(&(*data)[0], limit);
     if (n < 0) {
         data->clear();
-        *failure = platform::ReadFailure::kOther;
+        *failure = n == platform::InputStream::kInterrupted ? platform::ReadFailure::kInterrupted
+                                                            : platform::ReadFailure::kOther;
         return TESSERA_ERROR_NOTHING_TO_DO;
     }
     data->resize(static_cast<std::size_t>(n));
@@ -235,7 +278,7 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,
                          std::string* message) {
-    Status status = encoder->Encode(data, length, encode, scratch);
+    Status status = encoder->Encode(data, length, encode, scratch, cut);
     if (status == TESSERA_ERROR_CANNOT_ENCODE) {
         *message = encoder->ExplainFailure(data, length, encode, cut);
         return status;
@@ -256,6 +299,15 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                        : "the " + format + " output cannot be made: out of memory";
         return status;
     }
+    const RenderOptions drawn = ResolveRenderOptions(*scratch, output);
+    const int columns = FormatInfo(output.format).columnsPerPixel * drawn.scale *
+                        (scratch->size + 2 * drawn.margin);
+    if (destination.maxColumns > 0 && columns > destination.maxColumns) {
+        *message = "the symbol is " + std::to_string(columns) + " columns wide and the terminal " +
+                   std::to_string(destination.maxColumns) +
+                   ": write it to an image file instead (-o code.png)";
+        return TESSERA_ERROR_CANNOT_WRITE;
+    }
     platform::WriteFailure failure = platform::WriteFailure::kOther;
     if (destination.standardOutput) {
         status = WriteToStandardOutput(bytes, &failure);
@@ -264,6 +316,15 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                 std::string("standard output cannot be written: ") + WriteFailureText(failure);
         }
         return status;
+    }
+    if (destination.makeFolders &&
+        !platform::MakeFoldersAbove(destination.path.c_str(), &failure)) {
+        *message =
+            "the output file cannot be created: " + PrintableName(destination.path) +
+            ": its folder cannot be made: " +
+            (failure == platform::WriteFailure::kNotAFile ? "a file stands where a folder would be"
+                                                          : WriteFailureText(failure));
+        return TESSERA_ERROR_CANNOT_WRITE;
     }
     status = SaveBytes(destination.path.c_str(), bytes, destination.options, &failure);
     if (status != TESSERA_OK) {
@@ -323,6 +384,8 @@ const char* ReadFailureText(platform::ReadFailure failure) {
             return "permission denied";
         case platform::ReadFailure::kFolder:
             return "it is a folder";
+        case platform::ReadFailure::kInterrupted:
+            return "interrupted";
         case platform::ReadFailure::kOther:
             break;
     }

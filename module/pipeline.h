@@ -67,11 +67,12 @@ public:
     bool Ready() const { return qr_ != nullptr; }
 
     // Encodes `length` bytes at `data` with `settings` into `symbol`. Returns TESSERA_OK;
-    // TESSERA_ERROR_CANNOT_ENCODE when the data is empty or does not fit;
-    // TESSERA_ERROR_BAD_ARGUMENT for settings out of range; TESSERA_ERROR_NO_MEMORY when the
-    // record is not ready. `symbol` is written only on success.
+    // TESSERA_ERROR_CANNOT_ENCODE when the data is empty, does not fit, or is marked UTF-8 but is
+    // not; TESSERA_ERROR_BAD_ARGUMENT for settings out of range; TESSERA_ERROR_NO_MEMORY when the
+    // record is not ready. `symbol` is written only on success. `cut` says that `data` may be the
+    // first bytes of longer input, so that a UTF-8 sequence may end unfinished.
     Status Encode(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
-                  Symbol* symbol);
+                  Symbol* symbol, bool cut = false);
 
     // Why Encode() with the same arguments fails, in one line without a "tessera:" prefix: the
     // bits the data needs and the most that the largest (or the strictly requested) version holds
@@ -123,18 +124,26 @@ Status WriteToStandardOutput(const std::string& bytes, platform::WriteFailure* f
 Status ReadInput(const char* path, std::size_t limit, std::string* data,
                  platform::ReadFailure* failure);
 
+// The offset of the first byte of `length` at `data` that does not begin or continue a
+// well-formed UTF-8 sequence (overlong forms, surrogates and code points above U+10FFFF are not
+// well formed), or `length` when all are. With `cut`, a sequence left unfinished by the end of
+// the data counts as well formed.
+std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut);
+
 // Where the bytes of one symbol go.
 struct Destination {
     std::string path;                // the file to create or replace
     bool standardOutput = false;     // standard output instead of `path`
+    bool makeFolders = false;        // make the missing folders above `path` before writing
+    int maxColumns = 0;              // text wider than this many columns is refused; 0: any
     platform::WriteOptions options;  // how a file is written
 };
 
 // The road of one symbol: encodes `length` bytes at `data` with `encoder` into `scratch`, renders
 // it and writes it to `destination`. Returns TESSERA_OK, or the status of the step that failed
 // with one line in `message` (without a "tessera:" prefix): why the data does not fit, the
-// format that is not available, or the file and why it cannot be written. `cut` says that the
-// data is the first bytes of longer input.
+// format that is not available, text too wide for `maxColumns`, or the file and why it cannot be
+// written. `cut` says that the data may be the first bytes of longer input.
 Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char* data,
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,

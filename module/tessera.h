@@ -8,10 +8,10 @@ extern "C" {
 
 /* Result codes of tessera(). */
 typedef enum tessera_result {
-    TESSERA_WRITTEN = 0,        /* the BMP file was written */
-    TESSERA_NOTHING_TO_DO = 1,  /* no input data was loaded, or the output path is empty */
-    TESSERA_CANNOT_ENCODE = 2,  /* no data, or too much for the version and level */
-    TESSERA_CANNOT_WRITE = 3    /* the output file cannot be created */
+    TESSERA_WRITTEN = 0,       /* the BMP file was written */
+    TESSERA_NOTHING_TO_DO = 1, /* no input data was loaded, or the output path is empty */
+    TESSERA_CANNOT_ENCODE = 2, /* no data, or too much for the version and level */
+    TESSERA_CANNOT_WRITE = 3   /* the output file cannot be created */
 } tessera_result;
 
 #if defined(_WIN32)

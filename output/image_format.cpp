@@ -9,15 +9,15 @@
 namespace qr {
 
 const ImageFormatInfo IMAGE_FORMATS[kImageFormatCount] = {
-    // format             name    extension binary scale               colours alpha  dpi
-    {ImageFormat::kBmp, "bmp", "bmp", true, kDefaultImageScale, true, false, true},
-    {ImageFormat::kPng, "png", "png", true, kDefaultImageScale, true, true, true},
-    {ImageFormat::kSvg, "svg", "svg", false, kDefaultImageScale, true, true, false},
-    {ImageFormat::kTxt, "txt", "txt", false, kDefaultTextScale, false, false, false},
-    {ImageFormat::kUtf8, "utf8", nullptr, false, kDefaultTextScale, false, false, false},
-    {ImageFormat::kAnsi, "ansi", nullptr, false, kDefaultTextScale, false, false, false},
-    {ImageFormat::kEps, "eps", "eps", false, kDefaultImageScale, true, false, false},
-    {ImageFormat::kPdf, "pdf", "pdf", true, kDefaultImageScale, true, false, false},
+    // format, name, extension, binary, scale, colours, alpha, dpi, columns per pixel
+    {ImageFormat::kBmp, "bmp", "bmp", true, kDefaultImageScale, true, false, true, 0},
+    {ImageFormat::kPng, "png", "png", true, kDefaultImageScale, true, true, true, 0},
+    {ImageFormat::kSvg, "svg", "svg", false, kDefaultImageScale, true, true, false, 0},
+    {ImageFormat::kTxt, "txt", "txt", false, kDefaultTextScale, false, false, false, 2},
+    {ImageFormat::kUtf8, "utf8", nullptr, false, kDefaultTextScale, false, false, false, 1},
+    {ImageFormat::kAnsi, "ansi", nullptr, false, kDefaultTextScale, false, false, false, 2},
+    {ImageFormat::kEps, "eps", "eps", false, kDefaultImageScale, true, false, false, 0},
+    {ImageFormat::kPdf, "pdf", "pdf", true, kDefaultImageScale, true, false, false, 0},
 };
 
 namespace {

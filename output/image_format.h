@@ -19,6 +19,7 @@ struct ImageFormatInfo {
     bool colours;           // takes other colours than black on white
     bool alpha;             // takes colours with an alpha below FF
     bool dpi;               // states a resolution
+    int columnsPerPixel;    // characters a pixel takes on a terminal; 0 for images
 };
 
 // Row i describes ImageFormat i.

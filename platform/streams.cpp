@@ -1,25 +1,66 @@
-// Streams through stdio, switched to binary on Windows.
+// Streams on file descriptors (POSIX, and the C runtime's on Windows, in binary), and folders.
 #include "platform/streams.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
 #ifdef _WIN32
-#include <fcntl.h>
+#include <direct.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace qr::platform {
 
 namespace {
 
-void MakeBinary(std::FILE* file) {
 #ifdef _WIN32
-    _setmode(_fileno(file), _O_BINARY);
-#else
-    (void)file;
-#endif
+constexpr int kReadFlags = _O_RDONLY | _O_BINARY;
+int OpenFile(const char* path) {
+    return _open(path, kReadFlags);
 }
+long long ReadSome(int fd, void* buffer, std::size_t count) {
+    return _read(fd, buffer, static_cast<unsigned>(count > 0x40000000 ? 0x40000000 : count));
+}
+long long WriteSome(int fd, const void* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(size > 0x40000000 ? 0x40000000 : size));
+}
+void CloseFile(int fd) {
+    _close(fd);
+}
+int MakeFolder(const char* path) {
+    return _mkdir(path);
+}
+void MakeBinary(int fd) {
+    _setmode(fd, _O_BINARY);
+}
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+#else
+int OpenFile(const char* path) {
+    return open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+}
+long long ReadSome(int fd, void* buffer, std::size_t count) {
+    return read(fd, buffer, count);
+}
+long long WriteSome(int fd, const void* data, std::size_t size) {
+    return write(fd, data, size);
+}
+void CloseFile(int fd) {
+    close(fd);
+}
+int MakeFolder(const char* path) {
+    return mkdir(path, 0777);
+}
+void MakeBinary(int) {}
+bool IsSeparator(char c) {
+    return c == '/';
+}
+#endif
 
 ReadFailure ReadFailureOf(int error) {
     switch (error) {
@@ -46,7 +87,13 @@ WriteFailure WriteFailureOf(int error) {
             return WriteFailure::kTooLarge;
         case EACCES:
         case EPERM:
+        case EROFS:
             return WriteFailure::kPermission;
+        case ENOENT:
+            return WriteFailure::kMissingFolder;
+        case EEXIST:
+        case ENOTDIR:
+            return WriteFailure::kNotAFile;
         default:
             return WriteFailure::kOther;
     }
@@ -55,25 +102,23 @@ WriteFailure WriteFailureOf(int error) {
 }  // namespace
 
 InputStream::~InputStream() {
-    if (owned_) std::fclose(file_);
+    if (owned_) CloseFile(fd_);
 }
 
 bool InputStream::Open(const char* path, ReadFailure* failure) {
     if (path == nullptr) {
-        file_ = stdin;
-        MakeBinary(file_);
+        fd_ = 0;
+        MakeBinary(fd_);
         return true;
     }
-    errno = 0;
-    file_ = std::fopen(path, "rb");
-    if (file_ == nullptr) {
+    fd_ = OpenFile(path);
+    if (fd_ < 0) {
         *failure = ReadFailureOf(errno);
         return false;
     }
     owned_ = true;
-    // A folder opens for reading on some systems and then fails on the first read.
     struct stat st;
-    if (fstat(fileno(file_), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         *failure = ReadFailure::kFolder;
         return false;
     }
@@ -81,18 +126,66 @@ bool InputStream::Open(const char* path, ReadFailure* failure) {
 }
 
 long long InputStream::Read(void* buffer, std::size_t count) {
-    const std::size_t n = std::fread(buffer, 1, count, file_);
-    if (n < count && std::ferror(file_)) return -1;
-    return static_cast<long long>(n);
+    const long long n = ReadSome(fd_, buffer, count);
+    if (n < 0) return errno == EINTR ? kInterrupted : -1;
+    return n;
+}
+
+long long InputStream::ReadFully(void* buffer, std::size_t count) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const long long n = Read(out + done, count - done);
+        if (n < 0) return n;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long long>(done);
 }
 
 bool WriteStandardOutput(const void* data, std::size_t size, WriteFailure* failure) {
-    MakeBinary(stdout);
-    errno = 0;
-    const bool written = std::fwrite(data, 1, size, stdout) == size;
-    const bool flushed = std::fflush(stdout) == 0;
-    if (written && flushed) return true;
-    *failure = WriteFailureOf(errno);
+    constexpr int kStandardOutput = 1;
+    MakeBinary(kStandardOutput);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const long long n = WriteSome(kStandardOutput, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            *failure = n == 0 ? WriteFailure::kOther : WriteFailureOf(errno);
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool MakeFoldersAbove(const char* path, WriteFailure* failure) {
+    std::string folder = path;
+    std::size_t end = folder.size();
+    while (end > 0 && !IsSeparator(folder[end - 1])) --end;
+    while (end > 1 && IsSeparator(folder[end - 1])) --end;
+    folder.resize(end);
+    if (folder.empty()) return true;
+    struct stat st;
+    if (stat(folder.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        *failure = WriteFailure::kNotAFile;  // a file stands where the folder would be
+        return false;
+    }
+    // Each folder from the top down; one made meanwhile by another thread is fine. A drive
+    // ("C:") is not made.
+    for (std::size_t at = 1; at <= folder.size(); ++at) {
+        if (at < folder.size() && !IsSeparator(folder[at])) continue;
+        const std::string part = folder.substr(0, at);
+        if (part.back() == ':') continue;
+        if (MakeFolder(part.c_str()) != 0 && errno != EEXIST) {
+            *failure = WriteFailureOf(errno);
+            return false;
+        }
+    }
+    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    *failure = WriteFailure::kNotAFile;
     return false;
 }
 

@@ -98,7 +98,8 @@ TEST(Batch, StatusReportsWriteFailuresAndEmptyInput) {
     CommandRun run = RunCommand({"--batch", dir.File("list.txt"), "-o", dir.File("file/{n}.png")});
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.err.find("tessera: line 2: the output file cannot be created: '" +
-                           dir.File("file/2.png") + "': the folder does not exist\n"),
+                           dir.File("file/2.png") +
+                           "': its folder cannot be made: a file stands where a folder would be\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("tessera: 0 written, 2 failed in "), std::string::npos) << run.err;
@@ -110,7 +111,8 @@ TEST(Batch, StatusReportsWriteFailuresAndEmptyInput) {
     run = RunCommand({"--batch", dir.File("missing.txt"), "-o", dir.File("{n}.png")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
-              "tessera: nothing to do: '" + dir.File("missing.txt") + "' cannot be read\n");
+              "tessera: nothing to do: '" + dir.File("missing.txt") +
+                  "' cannot be read: no such file\n");
 }
 
 }  // namespace
