@@ -78,9 +78,13 @@ export declare function make(
 /** Resolves when the module has loaded; make() is synchronous from then on. */
 export declare function ready(): Promise<void>;
 
+/** The top of the module's heap in bytes; it grows only when memory is not handed back. */
+export declare function heapBytes(): number;
+
 declare const tessera: {
   make: typeof make;
   ready: typeof ready;
+  heapBytes: typeof heapBytes;
   EncodeError: typeof EncodeError;
   QrSymbol: typeof QrSymbol;
 };

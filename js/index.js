@@ -368,5 +368,12 @@
     return JSON.stringify(options).replace(/"(\w+)":/g, "$1: ");
   }
 
-  return { make, ready, EncodeError, QrSymbol };
+  // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
+  // It grows only when memory is not handed back (or when more is needed at once than before).
+  function heapBytes() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    return wasm._sbrk(0) >>> 0;
+  }
+
+  return { make, ready, heapBytes, EncodeError, QrSymbol };
 });
