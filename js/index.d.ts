@@ -1,7 +1,7 @@
 // tessera for JavaScript: QR Code symbols from the tessera C API in WebAssembly.
 
-/** A level: "L", "M", "Q" or "H" (any case), or 0-3. */
-export type Level = "L" | "M" | "Q" | "H" | "l" | "m" | "q" | "h" | 0 | 1 | 2 | 3;
+/** A level: "L", "M", "Q" or "H", in either case. */
+export type Level = "L" | "M" | "Q" | "H" | "l" | "m" | "q" | "h";
 
 export interface MakeOptions {
   /** Error-correction level; default M (Micro QR: L). */
@@ -20,7 +20,7 @@ export interface MakeOptions {
   boost?: boolean;
 }
 
-/** A colour: "#rrggbb", "#rrggbbaa" or 0xRRGGBBAA. */
+/** A colour: "#RRGGBB" or "#RRGGBBAA" (the "#" may be left out), or 0xRRGGBBAA. */
 export type Colour = string | number;
 
 export interface RenderOptions {
@@ -53,6 +53,8 @@ export declare class QrSymbol {
   toSVG(options?: RenderOptions): string;
   toPNG(options?: ImageOptions): Uint8Array;
   toBMP(options?: ImageOptions): Uint8Array;
+  /** Any format the library names ("bmp", "png", "svg", "txt", "utf8", "ansi", ...); text as UTF-8. */
+  toBytes(kind: string, options?: ImageOptions): Uint8Array;
   /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
   dataBits(): { used: number; capacity: number } | null;
 }
@@ -72,7 +74,7 @@ export declare class EncodeError extends Error {
  */
 export declare function make(
   data: string | Uint8Array | ArrayBuffer | ArrayBufferView,
-  options?: MakeOptions
+  options?: MakeOptions,
 ): QrSymbol | Promise<QrSymbol>;
 
 /** Resolves when the module has loaded; make() is synchronous from then on. */

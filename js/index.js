@@ -3,9 +3,10 @@
 // classic script after tessera_wasm.js, where it defines the global `tessera`.
 //
 // Every status, level, range and format comes from the C API: the numbers through the header's
-// constants that the build puts on the module, the words through tessera_status_message and
-// tessera_explain_encode_failure. Memory handed to WebAssembly is freed before each call returns;
-// a symbol keeps its data and settings in JavaScript and encodes them again to render.
+// constants that the build puts on the module, the words through tessera_check_settings,
+// tessera_check_render_options, tessera_explain_encode_failure and tessera_status_message. Memory
+// handed to WebAssembly is freed before each call returns; a symbol keeps its data and settings in
+// JavaScript and encodes them again to render.
 "use strict";
 
 (function (root, factory) {
@@ -90,7 +91,8 @@
     checkLayout(module.HEAPU32[(base + SCRATCH.options) >> 2], RENDER_FIELDS, "render options");
     levelNames = [];
     for (const name of Object.keys(constants)) {
-      if (name.startsWith(LEVEL_PREFIX)) levelNames[constants[name]] = name.slice(LEVEL_PREFIX.length);
+      if (name.startsWith(LEVEL_PREFIX))
+        levelNames[constants[name]] = name.slice(LEVEL_PREFIX.length);
     }
     scratch = base;
     C = constants;
@@ -116,6 +118,11 @@
   function encode(data, options) {
     const bytes = bytesOf(data);
     const values = settingValues(options);
+    writeSettings(values);
+    const at = scratch + SCRATCH.message;
+    const checked = wasm._tessera_check_settings(scratch + SCRATCH.settings, at, MESSAGE_BYTES);
+    if (checked === C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
+    check(checked, "make");
     const symbol = withEncoded(bytes, values, (pointer) => {
       const size = wasm._tessera_symbol_size(pointer);
       const cells = size * size;
@@ -134,7 +141,7 @@
           modules,
         },
         bytes,
-        values
+        values,
       );
     });
     return symbol;
@@ -178,7 +185,7 @@
           C[LEVEL_PREFIX + this.level],
           this.#settings.utf8 ? 1 : 0,
           scratch + SCRATCH.used,
-          scratch + SCRATCH.capacity
+          scratch + SCRATCH.capacity,
         );
         check(status, "dataBits");
         return {
@@ -188,16 +195,29 @@
       });
     }
 
-    #render(format, options, caller) {
-      const number = formatNumber(format);
+    // The symbol in any format the library names ("png", "svg", "txt", ...) as bytes (text as
+    // UTF-8); options: scale, margin, dark, light, dpi, as the format takes them.
+    toBytes(kind, options) {
+      return this.#render(kind, options, "toBytes");
+    }
+
+    #render(kind, options, caller) {
+      const number = formatNumber(kind, caller);
       writeRenderOptions(options, caller);
+      const optionsAt = scratch + SCRATCH.options;
+      const at = scratch + SCRATCH.message;
+      const checked = wasm._tessera_check_render_options(number, optionsAt, at, MESSAGE_BYTES);
+      if (checked === C.TESSERA_ERROR_BAD_ARGUMENT)
+        throw new RangeError(`${caller}: ${cString(at)}`);
+      check(checked, caller);
+      if (!wasm._tessera_format_available(number)) {
+        throw new Error(`${caller}: ${kind} output is not available in this build of the library`);
+      }
+      writeSettings(this.#settings);
       return withEncoded(this.#data, this.#settings, (pointer) => {
-        const optionsAt = scratch + SCRATCH.options;
         const sizeAt = scratch + SCRATCH.size;
         const query = wasm._tessera_render(pointer, number, optionsAt, 0, 0, sizeAt);
-        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) {
-          check(query, `${caller}(${describe(options)})`);
-        }
+        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
         const length = wasm.HEAPU32[sizeAt >> 2];
         return withBuffer(length, (buffer) => {
           check(wasm._tessera_render(pointer, number, optionsAt, buffer, length, sizeAt), caller);
@@ -210,11 +230,15 @@
   // Encodes `bytes` with the setting `values` and calls `use` with the C symbol, which is freed
   // when `use` returns or throws. Throws EncodeError or RangeError when the data cannot be encoded.
   function withEncoded(bytes, values, use) {
-    writeSettings(values);
     return withBuffer(bytes.length, (buffer) => {
       wasm.HEAPU8.set(bytes, buffer);
       const settingsAt = scratch + SCRATCH.settings;
-      const status = wasm._tessera_encode(buffer, bytes.length, settingsAt, scratch + SCRATCH.pointer);
+      const status = wasm._tessera_encode(
+        buffer,
+        bytes.length,
+        settingsAt,
+        scratch + SCRATCH.pointer,
+      );
       if (status !== C.TESSERA_OK) throw encodeFailure(status, buffer, bytes.length);
       const pointer = wasm.HEAPU32[(scratch + SCRATCH.pointer) >> 2];
       try {
@@ -236,21 +260,24 @@
     }
   }
 
-  // The error for a failed tessera_encode(): the library's own sentence for data that does not
-  // fit and for a setting out of range.
+  // The error for a failed tessera_encode() (the settings are checked before): the library's own
+  // sentence for data that does not fit.
   function encodeFailure(status, buffer, length) {
-    if (status === C.TESSERA_ERROR_CANNOT_ENCODE || status === C.TESSERA_ERROR_BAD_ARGUMENT) {
-      const why = explain(buffer, length);
-      if (status === C.TESSERA_ERROR_CANNOT_ENCODE) return new EncodeError(why, status);
-      return new RangeError(why);
-    }
+    if (status === C.TESSERA_ERROR_CANNOT_ENCODE)
+      return new EncodeError(explain(buffer, length), status);
     return new Error(statusMessage(status));
   }
 
   function explain(buffer, length) {
     const at = scratch + SCRATCH.message;
     const settingsAt = scratch + SCRATCH.settings;
-    const status = wasm._tessera_explain_encode_failure(buffer, length, settingsAt, at, MESSAGE_BYTES);
+    const status = wasm._tessera_explain_encode_failure(
+      buffer,
+      length,
+      settingsAt,
+      at,
+      MESSAGE_BYTES,
+    );
     if (status !== C.TESSERA_OK && status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) {
       return statusMessage(status);
     }
@@ -274,13 +301,19 @@
     return utf8Decoder.decode(heap.subarray(at, end));
   }
 
-  function formatNumber(name) {
-    let number = formats.get(name);
+  function formatNumber(kind, caller) {
+    if (typeof kind !== "string")
+      throw new TypeError(`${caller}: the kind must be a format name such as "png"`);
+    let number = formats.get(kind);
     if (number === undefined) {
-      const at = scratch + SCRATCH.message;
-      wasm.HEAPU8.set(utf8Encoder.encode(name + "\0"), at);
-      number = wasm._tessera_format_from_name(at);
-      formats.set(name, number);
+      const name = utf8Encoder.encode(kind + "\0");
+      if (name.length > MESSAGE_BYTES || kind.includes("\0")) number = -1;
+      else {
+        wasm.HEAPU8.set(name, scratch + SCRATCH.message);
+        number = wasm._tessera_format_from_name(scratch + SCRATCH.message);
+      }
+      if (number < 0) throw new RangeError(`${caller}: no format is named '${kind}'`);
+      formats.set(kind, number);
     }
     return number;
   }
@@ -288,7 +321,8 @@
   function bytesOf(data) {
     if (typeof data === "string") return utf8Encoder.encode(data);
     if (data instanceof ArrayBuffer) return new Uint8Array(data);
-    if (ArrayBuffer.isView(data)) return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
+    if (ArrayBuffer.isView(data))
+      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
     throw new TypeError("data must be a string or a Uint8Array");
   }
 
@@ -304,21 +338,25 @@
     return values;
   }
 
+  // A level letter in either case; the library has a constant for each.
   function levelNumber(value) {
-    if (typeof value === "string") {
-      const number = C[LEVEL_PREFIX + value.toUpperCase()];
-      if (number === undefined || value.length !== 1) {
-        throw new RangeError(`the level must be one of ${levelNames.join(", ")}, not '${value}'`);
-      }
-      return number;
+    const number =
+      typeof value === "string" && value.length === 1
+        ? C[LEVEL_PREFIX + value.toUpperCase()]
+        : undefined;
+    if (number === undefined) {
+      throw new RangeError(
+        `the level must be one of ${levelNames.join(", ")}, not ${JSON.stringify(value)}`,
+      );
     }
-    return integer(value, "level");
+    return number;
   }
 
   function writeSettings(values) {
     const at = scratch + SCRATCH.settings;
     wasm._tessera_settings_init(at);
-    for (const name of Object.keys(values)) wasm.HEAP32[(at + SETTINGS_FIELDS[name]) >> 2] = values[name];
+    for (const name of Object.keys(values))
+      wasm.HEAP32[(at + SETTINGS_FIELDS[name]) >> 2] = values[name];
   }
 
   function writeRenderOptions(options, caller) {
@@ -344,28 +382,28 @@
     return entries;
   }
 
-  // A 32-bit integer, which the library then checks against its range.
+  // A whole number that fits the C int, which the library then checks against its range.
   function integer(value, name) {
-    if (typeof value !== "number") throw new TypeError(`${name} must be a number, not ${typeof value}`);
-    if (!Number.isInteger(value) || value !== (value | 0)) {
-      throw new RangeError(`${name} must be an integer, not ${value}`);
+    if (typeof value !== "number")
+      throw new TypeError(`${name} must be a number, not ${typeof value}`);
+    if (!Number.isInteger(value) || value < 0 || value !== (value | 0)) {
+      throw new RangeError(`${name} must be a whole number, not ${value}`);
     }
     return value;
   }
 
-  // A colour as 0xRRGGBBAA: a number, or "#rrggbb" / "#rrggbbaa" (opaque when alpha is left out).
+  // A colour as 0xRRGGBBAA: a number, or "RRGGBB" / "RRGGBBAA" with or without "#" (opaque when
+  // alpha is left out).
   function colour(value, name) {
     if (typeof value === "number" && Number.isInteger(value) && value >= 0 && value <= 0xffffffff) {
       return value;
     }
-    const match = typeof value === "string" && /^#([0-9a-f]{6})([0-9a-f]{2})?$/i.exec(value);
-    if (!match) throw new RangeError(`${name} must be "#rrggbb", "#rrggbbaa" or 0xRRGGBBAA`);
+    const match = typeof value === "string" && /^#?([0-9a-f]{6})([0-9a-f]{2})?$/i.exec(value);
+    if (!match)
+      throw new RangeError(
+        `${name} must be "#RRGGBB", "#RRGGBBAA" or 0xRRGGBBAA, not ${JSON.stringify(value)}`,
+      );
     return parseInt(match[1] + (match[2] ?? "ff"), 16) >>> 0;
-  }
-
-  function describe(options) {
-    if (!options) return "";
-    return JSON.stringify(options).replace(/"(\w+)":/g, "$1: ");
   }
 
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.

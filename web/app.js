@@ -4,7 +4,19 @@
 "use strict";
 (function () {
   const $ = (id) => document.getElementById(id);
-  const controls = ["text", "level", "version", "strict", "mask", "margin", "scale", "utf8", "micro", "dark", "light"];
+  const controls = [
+    "text",
+    "level",
+    "version",
+    "strict",
+    "mask",
+    "margin",
+    "scale",
+    "utf8",
+    "micro",
+    "dark",
+    "light",
+  ];
   const DEFAULT_DARK = "#000000";
   const DEFAULT_LIGHT = "#ffffff";
   // Any data fits the smallest symbol of each kind at every version it may take.
@@ -42,12 +54,18 @@
     const chosen = select.value;
     while (select.options.length > 1) select.remove(1);
     for (let n = first; n < first + count; n++) select.add(new Option(String(n), String(n)));
-    select.value = Array.from(select.options).some((o) => o.value === chosen) ? chosen : select.options[0].value;
+    select.value = Array.from(select.options).some((o) => o.value === chosen)
+      ? chosen
+      : select.options[0].value;
   }
 
   function fillRanges() {
     const micro = $("micro").checked ? { micro: true } : {};
-    fillNumbers($("version"), 1, countAccepted("version", 1, Object.assign({ strict: true }, micro)));
+    fillNumbers(
+      $("version"),
+      1,
+      countAccepted("version", 1, Object.assign({ strict: true }, micro)),
+    );
     fillNumbers($("mask"), 0, countAccepted("mask", 0, micro));
   }
 
@@ -77,7 +95,8 @@
     $("message").textContent = text;
     $("message").hidden = !text;
     $("preview").classList.toggle("failed", Boolean(text));
-    for (const id of ["download-png", "download-svg", "download-bmp"]) $(id).disabled = Boolean(text);
+    for (const id of ["download-png", "download-svg", "download-bmp"])
+      $(id).disabled = Boolean(text);
   }
 
   function update() {
@@ -93,7 +112,9 @@
       svg = symbol.toSVG(renderOptions(false));
     } catch (error) {
       if (error instanceof tessera.EncodeError) {
-        showMessage(`This text does not fit: ${error.message}. Choose a lower level, or a larger version.`);
+        showMessage(
+          `This text does not fit: ${error.message}. Choose a lower level, or a larger version.`,
+        );
       } else if (error instanceof RangeError) {
         showMessage(`A setting is out of range: ${error.message}.`);
       } else {
@@ -108,19 +129,25 @@
     $("symbol").alt = `QR Code of the text, version ${symbol.version}`;
     const level = symbol.level === null ? "no level" : `level ${symbol.level}`;
     const kind = symbol.micro ? "Micro QR version M" : "Version ";
-    $("info").textContent = `${kind}${symbol.version} (${symbol.size} × ${symbol.size} modules), ${level}, mask ${symbol.mask}`;
+    $("info").textContent =
+      `${kind}${symbol.version} (${symbol.size} × ${symbol.size} modules), ${level}, mask ${symbol.mask}`;
     const bits = symbol.dataBits();
     $("fill").hidden = bits === null;
     if (bits !== null) {
       $("fill-meter").value = bits.used / bits.capacity;
-      $("fill-text").textContent = `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
+      $("fill-text").textContent =
+        `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
     }
     showMessage("");
   }
 
   function download(kind) {
     if (!current) return;
-    const bytes = { png: () => current.toPNG(renderOptions(true)), svg: () => current.toSVG(renderOptions(false)), bmp: () => current.toBMP(renderOptions(true)) };
+    const bytes = {
+      png: () => current.toPNG(renderOptions(true)),
+      svg: () => current.toSVG(renderOptions(false)),
+      bmp: () => current.toBMP(renderOptions(true)),
+    };
     const types = { png: "image/png", svg: "image/svg+xml", bmp: "image/bmp" };
     let data;
     try {
@@ -141,11 +168,17 @@
   function start() {
     $("micro-control").hidden = !accepts({ micro: true });
     const probe = tessera.make(PROBE_DATA);
-    $("colour-controls").hidden = probe.toSVG({ dark: "#123456" }) === probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
+    $("colour-controls").hidden =
+      probe.toSVG({ dark: "#123456" }) ===
+      probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
     fillRanges();
     for (const id of controls) $(id).addEventListener("input", update);
-    $("micro").addEventListener("input", () => { fillRanges(); update(); });
-    for (const kind of ["png", "svg", "bmp"]) $(`download-${kind}`).addEventListener("click", () => download(kind));
+    $("micro").addEventListener("input", () => {
+      fillRanges();
+      update();
+    });
+    for (const kind of ["png", "svg", "bmp"])
+      $(`download-${kind}`).addEventListener("click", () => download(kind));
     update();
     document.body.dataset.state = "ready";
   }
@@ -155,5 +188,7 @@
     $("message").hidden = false;
     return;
   }
-  tessera.ready().then(start, (error) => showMessage(`The tessera module cannot load: ${error.message}`));
+  tessera
+    .ready()
+    .then(start, (error) => showMessage(`The tessera module cannot load: ${error.message}`));
 })();

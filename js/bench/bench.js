@@ -22,7 +22,8 @@ const SAMPLE_NS = 2e6;
 function qrcodeCall(workload) {
   const options = { errorCorrectionLevel: workload.level };
   if (workload.kind === "text") return () => QRCode.create(workload.data, options);
-  if (workload.kind === "bytes") return () => QRCode.create([{ data: workload.data, mode: "byte" }], options);
+  if (workload.kind === "bytes")
+    return () => QRCode.create([{ data: workload.data, mode: "byte" }], options);
   const codes = new Map();
   let text = "";
   for (let i = 0; i < workload.data.length; i += 2) {
@@ -61,7 +62,11 @@ function moduleSize() {
   const glue = fs.readFileSync(path.join(__dirname, "..", "tessera_wasm.js"), "latin1");
   const base64 = /data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)/.exec(glue)[1];
   const wasm = Buffer.from(base64, "base64");
-  return { glue: glue.length, wasm: wasm.length, gzipped: zlib.gzipSync(wasm, { level: 9 }).length };
+  return {
+    glue: glue.length,
+    wasm: wasm.length,
+    gzipped: zlib.gzipSync(wasm, { level: 9 }).length,
+  };
 }
 
 async function main() {
@@ -84,21 +89,30 @@ async function main() {
     rows.push({ workload, versions, encoders });
   }
   console.log(`Node ${process.version}, ${os.cpus()[0].model}, ${os.cpus().length} cores`);
-  console.log(`load average before: ${LOAD_BEFORE.map((l) => l.toFixed(2)).join(" ")}, after: ${os.loadavg().map((l) => l.toFixed(2)).join(" ")}`);
+  console.log(
+    `load average before: ${LOAD_BEFORE.map((l) => l.toFixed(2)).join(" ")}, after: ${os
+      .loadavg()
+      .map((l) => l.toFixed(2))
+      .join(" ")}`,
+  );
   console.log("");
-  console.log("| workload | level | version (tessera / qrcode) | tessera | qrcode | qrcode / tessera |");
+  console.log(
+    "| workload | level | version (tessera / qrcode) | tessera | qrcode | qrcode / tessera |",
+  );
   console.log("|---|---|---|---|---|---|");
   for (const { workload, versions, encoders } of rows) {
     const [t, q] = encoders.map((e) => ({ median: median(e.times), low: Math.min(...e.times) }));
     console.log(
       `| ${workload.name} ${workload.description} | ${workload.level} | ${versions.join(" / ")} | ` +
         `${microseconds(t.median)} µs (${microseconds(t.low)}) | ${microseconds(q.median)} µs (${microseconds(q.low)}) | ` +
-        `${(q.median / t.median).toFixed(1)}x |`
+        `${(q.median / t.median).toFixed(1)}x |`,
     );
   }
   const size = moduleSize();
   console.log("");
-  console.log(`tessera_wasm.js: ${size.glue} bytes; its .wasm: ${size.wasm} bytes, ${size.gzipped} gzipped (gzip -9)`);
+  console.log(
+    `tessera_wasm.js: ${size.glue} bytes; its .wasm: ${size.wasm} bytes, ${size.gzipped} gzipped (gzip -9)`,
+  );
 }
 
 const LOAD_BEFORE = os.loadavg();

@@ -55,17 +55,47 @@ function digits(random, count) {
 function sideBySideWorkloads() {
   const random = new Random(SEED);
   const w = [];
-  w.push({ name: "W1", description: "40-byte URL", level: "M", data: "https://example.org/products/item?id=123", kind: "text" });
-  w.push({ name: "W2", description: "500 bytes of words", level: "M", data: words(random, 500), kind: "text" });
-  w.push({ name: "W3", description: "7089 digits", level: "L", data: digits(random, 7089), kind: "text" });
+  w.push({
+    name: "W1",
+    description: "40-byte URL",
+    level: "M",
+    data: "https://example.org/products/item?id=123",
+    kind: "text",
+  });
+  w.push({
+    name: "W2",
+    description: "500 bytes of words",
+    level: "M",
+    data: words(random, 500),
+    kind: "text",
+  });
+  w.push({
+    name: "W3",
+    description: "7089 digits",
+    level: "L",
+    data: digits(random, 7089),
+    kind: "text",
+  });
   const bytes = new Uint8Array(2953);
   for (let i = 0; i < bytes.length; i++) bytes[i] = random.below(256);
   w.push({ name: "W4", description: "2953 random bytes", level: "L", data: bytes, kind: "bytes" });
   let mixed = digits(random, 300);
   for (let i = 0; i < 200; i++) mixed += ALPHANUMERIC[random.below(ALPHANUMERIC.length)];
   for (let i = 0; i < 100; i++) mixed += String.fromCharCode(97 + random.below(26));
-  w.push({ name: "W5", description: "300 digits, 200 alphanumeric, 100 lower case", level: "Q", data: mixed, kind: "text" });
-  w.push({ name: "W6", description: "300 Kanji (600 Shift_JIS bytes)", level: "M", data: kanji(random, 300), kind: "kanji" });
+  w.push({
+    name: "W5",
+    description: "300 digits, 200 alphanumeric, 100 lower case",
+    level: "Q",
+    data: mixed,
+    kind: "text",
+  });
+  w.push({
+    name: "W6",
+    description: "300 Kanji (600 Shift_JIS bytes)",
+    level: "M",
+    data: kanji(random, 300),
+    kind: "kanji",
+  });
   return w;
 }
 

@@ -28,7 +28,12 @@ test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", asy
   await tessera.ready();
   const utf8 = [0xc3, 0xa9, 0x20, 0xe6, 0xbc, 0xa2];
   const expected = tessera.make("é 漢").modules;
-  for (const data of [Uint8Array.from(utf8), Buffer.from(utf8), Uint8Array.from(utf8).buffer, new DataView(Uint8Array.from([0, ...utf8]).buffer, 1)]) {
+  for (const data of [
+    Uint8Array.from(utf8),
+    Buffer.from(utf8),
+    Uint8Array.from(utf8).buffer,
+    new DataView(Uint8Array.from([0, ...utf8]).buffer, 1),
+  ]) {
     assert.deepEqual(tessera.make(data).modules, expected);
   }
   assert.notDeepEqual(tessera.make("é 漢", { utf8: true }).modules, expected);
@@ -43,7 +48,8 @@ function pngPixels(png) {
   const idat = [];
   for (let at = 8; at < view.length; ) {
     const length = view.readUInt32BE(at);
-    if (view.toString("latin1", at + 4, at + 8) === "IDAT") idat.push(view.subarray(at + 8, at + 8 + length));
+    if (view.toString("latin1", at + 4, at + 8) === "IDAT")
+      idat.push(view.subarray(at + 8, at + 8 + length));
     at += 12 + length;
   }
   const raw = zlib.inflateSync(Buffer.concat(idat));
@@ -51,7 +57,12 @@ function pngPixels(png) {
   const rows = [];
   for (let y = 0; y * stride < raw.length; y++) {
     assert.equal(raw[y * stride], 0);
-    rows.push(Array.from({ length: width }, (_, x) => (raw[y * stride + 1 + (x >> 3)] >> (7 - (x & 7))) & 1));
+    rows.push(
+      Array.from(
+        { length: width },
+        (_, x) => (raw[y * stride + 1 + (x >> 3)] >> (7 - (x & 7))) & 1,
+      ),
+    );
   }
   return { width, rows };
 }
@@ -59,7 +70,11 @@ function pngPixels(png) {
 test("toPNG draws every module as scale x scale pixels inside the margin", async () => {
   await tessera.ready();
   const s = tessera.make("PNG pixels", { level: "Q" });
-  for (const [scale, margin] of [[1, 4], [3, 0], [2, 5]]) {
+  for (const [scale, margin] of [
+    [1, 4],
+    [3, 0],
+    [2, 5],
+  ]) {
     const { width, rows } = pngPixels(s.toPNG({ scale, margin }));
     assert.equal(width, (s.size + 2 * margin) * scale);
     assert.equal(rows.length, width);
@@ -79,6 +94,9 @@ test("dataBits: the stream's bits against the version's data bits", async () => 
   await tessera.ready();
   // 8 digits at 1-L: mode 4 + count 10 + 3 + 3 digits in 10 bits each + 2 digits in 7 bits; 19
   // data codewords. "AB" at 1-H: 4 + 9 + 11; 9 codewords.
-  assert.deepEqual(tessera.make("12345678", { level: "L" }).dataBits(), { used: 41, capacity: 152 });
+  assert.deepEqual(tessera.make("12345678", { level: "L" }).dataBits(), {
+    used: 41,
+    capacity: 152,
+  });
   assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
 });

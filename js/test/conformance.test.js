@@ -15,7 +15,7 @@ test.before(ready);
 
 function encoderOptions(row) {
   return {
-    level: Number(row.level),
+    level: "LMQH"[Number(row.level)],
     version: Number(row.requestedVersion),
     strict: row.allowLargerVersion === "0",
     mask: Number(row.maskNumber) < 0 ? undefined : Number(row.maskNumber),
@@ -36,8 +36,8 @@ test("every encoder vector: the matrix, version, mask and size, or EncodeError",
     const s = make(data, options);
     assert.deepEqual(
       [s.version, s.mask, s.size, s.level],
-      [Number(row.version), Number(row.mask_applied), Number(row.symbolSize), "LMQH"[options.level]],
-      where
+      [Number(row.version), Number(row.mask_applied), Number(row.symbolSize), options.level],
+      where,
     );
     assert.equal(sha256(matrixText(s)), row.modules_sha256, where);
   }
@@ -60,7 +60,12 @@ function textOption(value) {
 
 // make() and toBMP() arguments of an export row, or null when the row uses what they do not
 // express: a file, repeated or unknown letters, values out of range or not plain numbers.
-const NUMERIC = { L: ["level", 0, 3], V: ["version", 1, 40], M: ["mask", 0, 7], S: ["scale", 1, 20] };
+const NUMERIC = {
+  L: ["level", 0, 3],
+  V: ["version", 1, 40],
+  M: ["mask", 0, 7],
+  S: ["scale", 1, 20],
+};
 function exportArguments(options) {
   let data = null;
   let output = false;
@@ -79,7 +84,7 @@ function exportArguments(options) {
     else if (letter in NUMERIC && /^(0|[1-9][0-9]*)$/.test(value)) {
       const [name, low, high] = NUMERIC[letter];
       if (Number(value) < low || Number(value) > high) return null;
-      settings[name] = Number(value);
+      settings[name] = name === "level" ? "LMQH"[Number(value)] : Number(value);
     } else return null;
   }
   if (data === null || !output || (settings.strict && !settings.version)) return null;
@@ -90,7 +95,9 @@ function exportArguments(options) {
 test("the export vectors that make() expresses: the BMP file's size and digest", (t) => {
   let checked = 0;
   for (const row of readTable("export.tsv")) {
-    const options = [1, 2, 3, 4].map((i) => Buffer.from(row[`option${i}_hex`], "hex").toString("latin1"));
+    const options = [1, 2, 3, 4].map((i) =>
+      Buffer.from(row[`option${i}_hex`], "hex").toString("latin1"),
+    );
     const call = exportArguments(options);
     if (call === null) continue;
     const where = `vector ${row.id}`;
@@ -108,32 +115,38 @@ test("the export vectors that make() expresses: the BMP file's size and digest",
   t.diagnostic(`${checked} export vectors checked`);
 });
 
-test("PNG, SVG and BMP bytes equal the native command's", { skip: !fs.existsSync(COMMAND) && `no ${COMMAND}` }, () => {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), "tessera-js-"));
-  try {
-    const rows = readTable("encoder.tsv").filter((row, i) => row.encode_result === "1" && i % 20 === 0);
-    rows.forEach((row, i) => {
-      const data = Buffer.from(row.data_hex, "hex");
-      const options = encoderOptions(row);
-      const scale = 1 + (i % 6);
-      const input = path.join(folder, "data");
-      fs.writeFileSync(input, data);
-      const flags = ["-i", input, "-l", "LMQH"[options.level], "-s", String(scale)];
-      if (options.version) flags.push("-v", String(options.version));
-      if (options.strict && options.version) flags.push("--strict-version");
-      if (options.mask !== undefined) flags.push("-m", String(options.mask));
-      const s = make(data, options);
-      for (const [type, bytes] of [
-        ["png", s.toPNG({ scale })],
-        ["svg", Buffer.from(s.toSVG({ scale }))],
-        ["bmp", s.toBMP({ scale })],
-      ]) {
-        const out = path.join(folder, `out.${type}`);
-        execFileSync(COMMAND, [...flags, "-t", type, "-o", out]);
-        assert.ok(Buffer.from(bytes).equals(fs.readFileSync(out)), `vector ${row.id} as ${type}`);
-      }
-    });
-  } finally {
-    fs.rmSync(folder, { recursive: true, force: true });
-  }
-});
+test(
+  "PNG, SVG and BMP bytes equal the native command's",
+  { skip: !fs.existsSync(COMMAND) && `no ${COMMAND}` },
+  () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "tessera-js-"));
+    try {
+      const rows = readTable("encoder.tsv").filter(
+        (row, i) => row.encode_result === "1" && i % 20 === 0,
+      );
+      rows.forEach((row, i) => {
+        const data = Buffer.from(row.data_hex, "hex");
+        const options = encoderOptions(row);
+        const scale = 1 + (i % 6);
+        const input = path.join(folder, "data");
+        fs.writeFileSync(input, data);
+        const flags = ["-i", input, "-l", options.level, "-s", String(scale)];
+        if (options.version) flags.push("-v", String(options.version));
+        if (options.strict && options.version) flags.push("--strict-version");
+        if (options.mask !== undefined) flags.push("-m", String(options.mask));
+        const s = make(data, options);
+        for (const [type, bytes] of [
+          ["png", s.toPNG({ scale })],
+          ["svg", Buffer.from(s.toSVG({ scale }))],
+          ["bmp", s.toBMP({ scale })],
+        ]) {
+          const out = path.join(folder, `out.${type}`);
+          execFileSync(COMMAND, [...flags, "-t", type, "-o", out]);
+          assert.ok(Buffer.from(bytes).equals(fs.readFileSync(out)), `vector ${row.id} as ${type}`);
+        }
+      });
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  },
+);

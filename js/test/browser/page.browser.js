@@ -34,7 +34,9 @@ const foreign = []; // requests for anything but the page's own files
 
 // The texts zxing-cpp reads in the image file at `file`.
 function read(file) {
-  const output = execFileSync("/usr/bin/python3", [path.join(__dirname, "read_qr.py"), file], { encoding: "utf8" });
+  const output = execFileSync("/usr/bin/python3", [path.join(__dirname, "read_qr.py"), file], {
+    encoding: "utf8",
+  });
   return JSON.parse(output);
 }
 
@@ -49,10 +51,14 @@ async function previewTexts(name) {
 }
 
 async function setText(text) {
-  await page.$eval("#text", (area, value) => {
-    area.value = value;
-    area.dispatchEvent(new Event("input"));
-  }, text);
+  await page.$eval(
+    "#text",
+    (area, value) => {
+      area.value = value;
+      area.dispatchEvent(new Event("input"));
+    },
+    text,
+  );
 }
 
 test.before(async () => {
@@ -86,8 +92,14 @@ test("typed text comes back from the preview through a real reader", async () =>
   await page.type("#text", TYPED);
   assert.equal(await page.$eval("#text", (e) => e.value), TYPED);
   assert.deepEqual(await previewTexts("typed.png"), [TYPED]);
-  assert.match(await page.$eval("#info", (e) => e.textContent), /^Version \d+ \(\d+ × \d+ modules\), level M, mask \d$/);
-  assert.match(await page.$eval("#fill-text", (e) => e.textContent), /^\d+ of \d+ data bits used \(\d+% full\)$/);
+  assert.match(
+    await page.$eval("#info", (e) => e.textContent),
+    /^Version \d+ \(\d+ × \d+ modules\), level M, mask \d$/,
+  );
+  assert.match(
+    await page.$eval("#fill-text", (e) => e.textContent),
+    /^\d+ of \d+ data bits used \(\d+% full\)$/,
+  );
 });
 
 test("changing the level changes the shown level and the symbol", async () => {
@@ -101,7 +113,10 @@ test("changing the level changes the shown level and the symbol", async () => {
 test("data that does not fit gets a message, and fitting data clears it", async () => {
   await setText("x".repeat(2000));
   const message = await page.$eval("#message", (e) => (e.hidden ? "" : e.textContent));
-  assert.match(message, /^This text does not fit: the data cannot be encoded: it needs \d+ bits and version 40 at level H holds at most 10208/);
+  assert.match(
+    message,
+    /^This text does not fit: the data cannot be encoded: it needs \d+ bits and version 40 at level H holds at most 10208/,
+  );
   assert.equal(await page.$eval("#download-png", (e) => e.disabled), true);
   await setText(TYPED);
   assert.equal(await page.$eval("#message", (e) => e.hidden), true);
