@@ -91,10 +91,15 @@
     return options;
   }
 
+  // Shows `text` (empty: none) and, while there is one, marks the last symbol as out of date.
   function showMessage(text) {
     $("message").textContent = text;
     $("message").hidden = !text;
     $("preview").classList.toggle("failed", Boolean(text));
+    if (text) {
+      $("info").textContent = "No symbol for these settings.";
+      $("fill").hidden = true;
+    }
     for (const id of ["download-png", "download-svg", "download-bmp"])
       $(id).disabled = Boolean(text);
   }
@@ -113,7 +118,10 @@
     } catch (error) {
       if (error instanceof tessera.EncodeError) {
         showMessage(
-          `This text does not fit: ${error.message}. Choose a lower level, or a larger version.`,
+          `This text does not fit: ${error.message}. ` +
+            ($("strict").checked && $("version").value !== "0"
+              ? "Allow a larger version, choose a lower level, or shorten the text."
+              : "Choose a lower level, or shorten the text."),
         );
       } else if (error instanceof RangeError) {
         showMessage(`A setting is out of range: ${error.message}.`);
