@@ -6,16 +6,25 @@ const MASK64 = (1n << 64n) - 1n;
 const SEED = 0x5eedbe7c4n;
 const ALPHANUMERIC = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
 
+// splitmix64, as the C++ benchmarks and tests have it (64-bit arithmetic in BigInt).
 class Random {
   constructor(seed) {
     this.state = seed;
   }
-  below(n) {
+  next() {
     this.state = (this.state + 0x9e3779b97f4a7c15n) & MASK64;
     let z = this.state;
     z = ((z ^ (z >> 30n)) * 0xbf58476d1ce4e5b9n) & MASK64;
     z = ((z ^ (z >> 27n)) * 0x94d049bb133111ebn) & MASK64;
-    return Number((z ^ (z >> 31n)) % BigInt(n));
+    return z ^ (z >> 31n);
+  }
+  // Uniform in [0, n).
+  below(n) {
+    return Number(this.next() % BigInt(n));
+  }
+  // Uniform in [low, high].
+  between(low, high) {
+    return low + this.below(high - low + 1);
   }
 }
 
@@ -99,4 +108,4 @@ function sideBySideWorkloads() {
   return w;
 }
 
-module.exports = { sideBySideWorkloads };
+module.exports = { Random, ALPHANUMERIC, sideBySideWorkloads };
