@@ -1,0 +1,93 @@
+// tessera for JavaScript: QR Code symbols from the tessera C API in WebAssembly.
+
+/** A level: "L", "M", "Q" or "H", in either case. */
+export type Level = "L" | "M" | "Q" | "H" | "l" | "m" | "q" | "h";
+
+export interface MakeOptions {
+  /** Error-correction level; default M (Micro QR: L). */
+  level?: Level;
+  /** 1-40 (Micro QR: 1-4), or 0 / absent for the smallest that holds the data. */
+  version?: number;
+  /** Fail rather than take a larger version than `version`. */
+  strict?: boolean;
+  /** 0-7 (Micro QR: 0-3), or absent for the lowest penalty. */
+  mask?: number;
+  /** The data is UTF-8 text, marked as such (ECI 26); no Kanji mode. */
+  utf8?: boolean;
+  /** A Micro QR symbol (where the library has it). */
+  micro?: boolean;
+  /** The highest level the chosen version holds, never lower than `level`. */
+  boost?: boolean;
+}
+
+/** A colour: "#RRGGBB" or "#RRGGBBAA" (the "#" may be left out), or 0xRRGGBBAA. */
+export type Colour = string | number;
+
+export interface RenderOptions {
+  /** Pixels (SVG: units) per module, 1-20; default 4. */
+  scale?: number;
+  /** Quiet zone in modules, 0-64; default 4 (Micro QR: 2). */
+  margin?: number;
+  /** Dark modules; default black. */
+  dark?: Colour;
+  /** Light modules and the quiet zone; default white. */
+  light?: Colour;
+}
+
+export interface ImageOptions extends RenderOptions {
+  /** Resolution stated in the file, 1-100000 dots per inch; absent: none stated. */
+  dpi?: number;
+}
+
+export declare class QrSymbol {
+  private constructor();
+  /** Modules per side. */
+  readonly size: number;
+  readonly version: number;
+  /** "L", "M", "Q" or "H"; null for Micro QR M1, which has no level. */
+  readonly level: "L" | "M" | "Q" | "H" | null;
+  readonly mask: number;
+  readonly micro: boolean;
+  /** size * size cells, row by row from the top, 1 = dark, 0 = light, no quiet zone. */
+  readonly modules: Uint8Array;
+  toSVG(options?: RenderOptions): string;
+  toPNG(options?: ImageOptions): Uint8Array;
+  toBMP(options?: ImageOptions): Uint8Array;
+  /** Any format the library names ("bmp", "png", "svg", "txt", "utf8", "ansi", ...); text as UTF-8. */
+  toBytes(kind: string, options?: ImageOptions): Uint8Array;
+  /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
+  dataBits(): { used: number; capacity: number } | null;
+}
+
+/** The data is empty or does not fit; the message says how many bits it needs. */
+export declare class EncodeError extends Error {
+  readonly name: "EncodeError";
+  /** The C API's status. */
+  readonly status: number;
+}
+
+/**
+ * Encodes `data` (a string, as UTF-8, or bytes) as one symbol. Returns a Promise of it until the
+ * WebAssembly module has loaded (the first call), then the symbol itself; `await` takes both.
+ * Throws EncodeError for data that does not fit, RangeError for a setting out of range, TypeError
+ * for data or options of the wrong kind.
+ */
+export declare function make(
+  data: string | Uint8Array | ArrayBuffer | ArrayBufferView,
+  options?: MakeOptions,
+): QrSymbol | Promise<QrSymbol>;
+
+/** Resolves when the module has loaded; make() is synchronous from then on. */
+export declare function ready(): Promise<void>;
+
+/** The top of the module's heap in bytes; it grows only when memory is not handed back. */
+export declare function heapBytes(): number;
+
+declare const tessera: {
+  make: typeof make;
+  ready: typeof ready;
+  heapBytes: typeof heapBytes;
+  EncodeError: typeof EncodeError;
+  QrSymbol: typeof QrSymbol;
+};
+export default tessera;

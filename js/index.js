@@ -1,0 +1,417 @@
+// tessera for JavaScript: QR Code symbols from the C API compiled to WebAssembly (tessera_wasm.js,
+// built by scripts/build-js.sh). Loaded by `require`, by `import` (index.mjs), or in a page as a
+// classic script after tessera_wasm.js, where it defines the global `tessera`.
+//
+// Every status, level, range and format comes from the C API: the numbers through the header's
+// constants that the build puts on the module, the words through tessera_check_settings,
+// tessera_check_render_options, tessera_explain_encode_failure and tessera_status_message. Memory
+// handed to WebAssembly is freed before each call returns; a symbol keeps its data and settings in
+// JavaScript and encodes them again to render.
+"use strict";
+
+(function (root, factory) {
+  if (typeof module === "object" && module.exports) {
+    module.exports = factory(require("./tessera_wasm.js"));
+  } else {
+    root.tessera = factory(root.createTesseraModule);
+  }
+})(typeof globalThis !== "undefined" ? globalThis : this, function (createModule) {
+  // The C structures as WebAssembly lays them out (size_t, int and uint32_t all four bytes): the
+  // byte offset of each field after `size`, by the name the JavaScript options give it.
+  const SETTINGS_FIELDS = {
+    level: 4,
+    version: 8,
+    strict: 12,
+    mask: 16,
+    utf8: 20,
+    micro: 24,
+    boost: 28,
+  };
+  const RENDER_FIELDS = { scale: 4, margin: 8, dark: 12, light: 16, dpi: 20 };
+  // The settings that are switches (non-zero: on); the others are integers.
+  const SWITCHES = new Set(["strict", "utf8", "micro", "boost"]);
+  const COLOURS = new Set(["dark", "light"]);
+  const LEVEL_PREFIX = "TESSERA_LEVEL_";
+
+  // One block of WebAssembly memory, taken once, for the structures and the values the API
+  // returns through pointers.
+  const STRUCTURE_BYTES = 64;
+  const MESSAGE_BYTES = 512;
+  const SCRATCH = {
+    settings: 0,
+    options: STRUCTURE_BYTES,
+    pointer: 2 * STRUCTURE_BYTES, // tessera_symbol*, then size_t
+    size: 2 * STRUCTURE_BYTES + 4,
+    used: 2 * STRUCTURE_BYTES + 8,
+    capacity: 2 * STRUCTURE_BYTES + 12,
+    message: 2 * STRUCTURE_BYTES + 16,
+    bytes: 2 * STRUCTURE_BYTES + 16 + MESSAGE_BYTES,
+  };
+
+  const utf8Encoder = new TextEncoder();
+  const utf8Decoder = new TextDecoder();
+
+  // Data that does not fit (or is empty): the message says how many bits it needs and how many
+  // the symbol holds. `status` is the C API's status.
+  class EncodeError extends Error {
+    constructor(message, status) {
+      super(message);
+      this.name = "EncodeError";
+      this.status = status;
+    }
+  }
+
+  let wasm = null; // the loaded module
+  let loading = null; // its Promise while it loads
+  let scratch = 0;
+  let C = null; // the header's constants
+  let levelNames = null; // the level letters by number
+  const formats = new Map(); // format number by name
+
+  // Resolves when the WebAssembly module is ready; make() is synchronous from then on.
+  function ready() {
+    if (wasm) return Promise.resolve();
+    if (!loading) {
+      if (typeof createModule !== "function") {
+        return Promise.reject(new Error("tessera_wasm.js is not loaded (scripts/build-js.sh)"));
+      }
+      loading = createModule().then(attach);
+    }
+    return loading;
+  }
+
+  function attach(module) {
+    const constants = module.constants;
+    const base = module._malloc(SCRATCH.bytes);
+    if (!base) throw new Error("tessera: no memory for the module's scratch block");
+    // The structures must be no larger than their space, and hold every field named above.
+    module._tessera_settings_init(base + SCRATCH.settings);
+    module._tessera_render_options_init(base + SCRATCH.options);
+    checkLayout(module.HEAPU32[(base + SCRATCH.settings) >> 2], SETTINGS_FIELDS, "settings");
+    checkLayout(module.HEAPU32[(base + SCRATCH.options) >> 2], RENDER_FIELDS, "render options");
+    levelNames = [];
+    for (const name of Object.keys(constants)) {
+      if (name.startsWith(LEVEL_PREFIX))
+        levelNames[constants[name]] = name.slice(LEVEL_PREFIX.length);
+    }
+    scratch = base;
+    C = constants;
+    wasm = module;
+  }
+
+  function checkLayout(size, fields, what) {
+    const end = Math.max(...Object.values(fields)) + 4;
+    if (size > STRUCTURE_BYTES || size < end) {
+      throw new Error(`tessera: the module's ${what} take ${size} bytes; this glue expects ${end}`);
+    }
+  }
+
+  // Encodes `data` (a string, taken as UTF-8, or bytes) with `options` as one symbol. Returns the
+  // symbol once the module is ready, and a Promise of it while the module loads (the first call).
+  // Throws (or rejects with) EncodeError when the data is empty or does not fit, RangeError for a
+  // setting out of its range, TypeError for data or options of the wrong kind.
+  function make(data, options) {
+    if (wasm) return encode(data, options);
+    return ready().then(() => encode(data, options));
+  }
+
+  function encode(data, options) {
+    const bytes = bytesOf(data);
+    const values = settingValues(options);
+    writeSettings(values);
+    const at = scratch + SCRATCH.message;
+    const checked = wasm._tessera_check_settings(scratch + SCRATCH.settings, at, MESSAGE_BYTES);
+    if (checked === C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
+    check(checked, "make");
+    const symbol = withEncoded(bytes, values, (pointer) => {
+      const size = wasm._tessera_symbol_size(pointer);
+      const cells = size * size;
+      const modules = new Uint8Array(cells);
+      withBuffer(cells, (buffer) => {
+        check(wasm._tessera_symbol_modules(pointer, buffer, cells), "modules");
+        modules.set(wasm.HEAPU8.subarray(buffer, buffer + cells));
+      });
+      return new QrSymbol(
+        {
+          size,
+          version: wasm._tessera_symbol_version(pointer),
+          level: levelNames[wasm._tessera_symbol_level(pointer)] ?? null,
+          mask: wasm._tessera_symbol_mask(pointer),
+          micro: wasm._tessera_symbol_is_micro(pointer) !== 0,
+          modules,
+        },
+        bytes,
+        values,
+      );
+    });
+    return symbol;
+  }
+
+  class QrSymbol {
+    #data;
+    #settings;
+
+    constructor(fields, data, settings) {
+      Object.assign(this, fields);
+      this.#data = data;
+      this.#settings = settings;
+    }
+
+    // The symbol as SVG text; options: scale, margin, dark, light.
+    toSVG(options) {
+      return utf8Decoder.decode(this.#render("svg", options, "toSVG"));
+    }
+
+    // The symbol as the bytes of a PNG file; options: scale, margin, dark, light, dpi.
+    toPNG(options) {
+      return this.#render("png", options, "toPNG");
+    }
+
+    // The symbol as the bytes of a 1-bit BMP file; options: scale, margin, dark, light, dpi.
+    toBMP(options) {
+      return this.#render("bmp", options, "toBMP");
+    }
+
+    // The bits the data takes in this symbol and the data bits it holds: { used, capacity }; null
+    // for a Micro QR symbol.
+    dataBits() {
+      if (this.micro) return null;
+      return withBuffer(this.#data.length, (buffer) => {
+        wasm.HEAPU8.set(this.#data, buffer);
+        const status = wasm._tessera_js_fill(
+          buffer,
+          this.#data.length,
+          this.version,
+          C[LEVEL_PREFIX + this.level],
+          this.#settings.utf8 ? 1 : 0,
+          scratch + SCRATCH.used,
+          scratch + SCRATCH.capacity,
+        );
+        check(status, "dataBits");
+        return {
+          used: wasm.HEAP32[(scratch + SCRATCH.used) >> 2],
+          capacity: wasm.HEAP32[(scratch + SCRATCH.capacity) >> 2],
+        };
+      });
+    }
+
+    // The symbol in any format the library names ("png", "svg", "txt", ...) as bytes (text as
+    // UTF-8); options: scale, margin, dark, light, dpi, as the format takes them.
+    toBytes(kind, options) {
+      return this.#render(kind, options, "toBytes");
+    }
+
+    #render(kind, options, caller) {
+      const number = formatNumber(kind, caller);
+      writeRenderOptions(options, caller);
+      const optionsAt = scratch + SCRATCH.options;
+      const at = scratch + SCRATCH.message;
+      const checked = wasm._tessera_check_render_options(number, optionsAt, at, MESSAGE_BYTES);
+      if (checked === C.TESSERA_ERROR_BAD_ARGUMENT)
+        throw new RangeError(`${caller}: ${cString(at)}`);
+      check(checked, caller);
+      if (!wasm._tessera_format_available(number)) {
+        throw new Error(`${caller}: ${kind} output is not available in this build of the library`);
+      }
+      writeSettings(this.#settings);
+      return withEncoded(this.#data, this.#settings, (pointer) => {
+        const sizeAt = scratch + SCRATCH.size;
+        const query = wasm._tessera_render(pointer, number, optionsAt, 0, 0, sizeAt);
+        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
+        const length = wasm.HEAPU32[sizeAt >> 2];
+        return withBuffer(length, (buffer) => {
+          check(wasm._tessera_render(pointer, number, optionsAt, buffer, length, sizeAt), caller);
+          return wasm.HEAPU8.slice(buffer, buffer + length);
+        });
+      });
+    }
+  }
+
+  // Encodes `bytes` with the setting `values` and calls `use` with the C symbol, which is freed
+  // when `use` returns or throws. Throws EncodeError or RangeError when the data cannot be encoded.
+  function withEncoded(bytes, values, use) {
+    return withBuffer(bytes.length, (buffer) => {
+      wasm.HEAPU8.set(bytes, buffer);
+      const settingsAt = scratch + SCRATCH.settings;
+      const status = wasm._tessera_encode(
+        buffer,
+        bytes.length,
+        settingsAt,
+        scratch + SCRATCH.pointer,
+      );
+      if (status !== C.TESSERA_OK) throw encodeFailure(status, buffer, bytes.length);
+      const pointer = wasm.HEAPU32[(scratch + SCRATCH.pointer) >> 2];
+      try {
+        return use(pointer);
+      } finally {
+        wasm._tessera_symbol_free(pointer);
+      }
+    });
+  }
+
+  // Calls `use` with `length` bytes of WebAssembly memory, freed when it returns or throws.
+  function withBuffer(length, use) {
+    const buffer = wasm._malloc(Math.max(length, 1));
+    if (!buffer) throw new Error(statusMessage(C.TESSERA_ERROR_NO_MEMORY));
+    try {
+      return use(buffer);
+    } finally {
+      wasm._free(buffer);
+    }
+  }
+
+  // The error for a failed tessera_encode() (the settings are checked before): the library's own
+  // sentence for data that does not fit.
+  function encodeFailure(status, buffer, length) {
+    if (status === C.TESSERA_ERROR_CANNOT_ENCODE)
+      return new EncodeError(explain(buffer, length), status);
+    return new Error(statusMessage(status));
+  }
+
+  function explain(buffer, length) {
+    const at = scratch + SCRATCH.message;
+    const settingsAt = scratch + SCRATCH.settings;
+    const status = wasm._tessera_explain_encode_failure(
+      buffer,
+      length,
+      settingsAt,
+      at,
+      MESSAGE_BYTES,
+    );
+    if (status !== C.TESSERA_OK && status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) {
+      return statusMessage(status);
+    }
+    return cString(at);
+  }
+
+  function check(status, what) {
+    if (status === C.TESSERA_OK) return;
+    const message = `${what}: ${statusMessage(status)}`;
+    throw status === C.TESSERA_ERROR_BAD_ARGUMENT ? new RangeError(message) : new Error(message);
+  }
+
+  function statusMessage(status) {
+    return cString(wasm._tessera_status_message(status));
+  }
+
+  function cString(at) {
+    const heap = wasm.HEAPU8;
+    let end = at;
+    while (heap[end] !== 0) end++;
+    return utf8Decoder.decode(heap.subarray(at, end));
+  }
+
+  function formatNumber(kind, caller) {
+    if (typeof kind !== "string")
+      throw new TypeError(`${caller}: the kind must be a format name such as "png"`);
+    let number = formats.get(kind);
+    if (number === undefined) {
+      const name = utf8Encoder.encode(kind + "\0");
+      if (name.length > MESSAGE_BYTES || kind.includes("\0")) number = -1;
+      else {
+        wasm.HEAPU8.set(name, scratch + SCRATCH.message);
+        number = wasm._tessera_format_from_name(scratch + SCRATCH.message);
+      }
+      if (number < 0) throw new RangeError(`${caller}: no format is named '${kind}'`);
+      formats.set(kind, number);
+    }
+    return number;
+  }
+
+  function bytesOf(data) {
+    if (typeof data === "string") return utf8Encoder.encode(data);
+    if (data instanceof ArrayBuffer) return new Uint8Array(data);
+    if (ArrayBuffer.isView(data))
+      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
+    throw new TypeError("data must be a string or a Uint8Array");
+  }
+
+  // The options as the numbers to write into tessera_settings; absent ones keep the library's
+  // defaults.
+  function settingValues(options) {
+    const values = {};
+    for (const [name, value] of entriesOf(options, SETTINGS_FIELDS, "make")) {
+      if (SWITCHES.has(name)) values[name] = value ? 1 : 0;
+      else if (name === "level") values.level = levelNumber(value);
+      else values[name] = integer(value, name);
+    }
+    return values;
+  }
+
+  // A level letter in either case; the library has a constant for each.
+  function levelNumber(value) {
+    const number =
+      typeof value === "string" && value.length === 1
+        ? C[LEVEL_PREFIX + value.toUpperCase()]
+        : undefined;
+    if (number === undefined) {
+      throw new RangeError(
+        `the level must be one of ${levelNames.join(", ")}, not ${JSON.stringify(value)}`,
+      );
+    }
+    return number;
+  }
+
+  function writeSettings(values) {
+    const at = scratch + SCRATCH.settings;
+    wasm._tessera_settings_init(at);
+    for (const name of Object.keys(values))
+      wasm.HEAP32[(at + SETTINGS_FIELDS[name]) >> 2] = values[name];
+  }
+
+  function writeRenderOptions(options, caller) {
+    const at = scratch + SCRATCH.options;
+    wasm._tessera_render_options_init(at);
+    for (const [name, value] of entriesOf(options, RENDER_FIELDS, caller)) {
+      if (COLOURS.has(name)) wasm.HEAPU32[(at + RENDER_FIELDS[name]) >> 2] = colour(value, name);
+      else wasm.HEAP32[(at + RENDER_FIELDS[name]) >> 2] = integer(value, name);
+    }
+  }
+
+  // The options that are given (not undefined or null); a name outside `fields` is refused.
+  function entriesOf(options, fields, caller) {
+    if (options === undefined || options === null) return [];
+    if (typeof options !== "object") throw new TypeError(`${caller}: options must be an object`);
+    const entries = [];
+    for (const [name, value] of Object.entries(options)) {
+      if (!Object.prototype.hasOwnProperty.call(fields, name)) {
+        throw new TypeError(`${caller}: unknown option '${name}'`);
+      }
+      if (value !== undefined && value !== null) entries.push([name, value]);
+    }
+    return entries;
+  }
+
+  // A whole number that fits the C int, which the library then checks against its range.
+  function integer(value, name) {
+    if (typeof value !== "number")
+      throw new TypeError(`${name} must be a number, not ${typeof value}`);
+    if (!Number.isInteger(value) || value < 0 || value !== (value | 0)) {
+      throw new RangeError(`${name} must be a whole number, not ${value}`);
+    }
+    return value;
+  }
+
+  // A colour as 0xRRGGBBAA: a number, or "RRGGBB" / "RRGGBBAA" with or without "#" (opaque when
+  // alpha is left out).
+  function colour(value, name) {
+    if (typeof value === "number" && Number.isInteger(value) && value >= 0 && value <= 0xffffffff) {
+      return value;
+    }
+    const match = typeof value === "string" && /^#?([0-9a-f]{6})([0-9a-f]{2})?$/i.exec(value);
+    if (!match)
+      throw new RangeError(
+        `${name} must be "#RRGGBB", "#RRGGBBAA" or 0xRRGGBBAA, not ${JSON.stringify(value)}`,
+      );
+    return parseInt(match[1] + (match[2] ?? "ff"), 16) >>> 0;
+  }
+
+  // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
+  // It grows only when memory is not handed back (or when more is needed at once than before).
+  function heapBytes() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    return wasm._sbrk(0) >>> 0;
+  }
+
+  return { make, ready, heapBytes, EncodeError, QrSymbol };
+});

@@ -1,0 +1,50 @@
+// The package's contract: require and import, a Promise on the first call and the symbol after,
+// data as text or bytes, and the bits a symbol's data takes.
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert/strict");
+const tessera = require("..");
+
+test("the first make() gives a Promise, later ones the symbol", async () => {
+  const first = tessera.make("first");
+  assert.ok(first instanceof Promise);
+  const symbol = await first;
+  assert.ok(symbol instanceof tessera.QrSymbol);
+  assert.ok(tessera.make("second") instanceof tessera.QrSymbol);
+  assert.deepEqual([symbol.version, symbol.level, symbol.size, symbol.micro], [1, "M", 21, false]);
+});
+
+test("require and import, by path and by the package's name, give the same functions", async () => {
+  const imported = await import("../index.mjs");
+  const named = await import("tessera-qr");
+  for (const other of [imported, imported.default, named, require("tessera-qr")]) {
+    assert.equal(other.make, tessera.make);
+    assert.equal(other.EncodeError, tessera.EncodeError);
+  }
+});
+
+test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", async () => {
+  await tessera.ready();
+  const utf8 = [0xc3, 0xa9, 0x20, 0xe6, 0xbc, 0xa2];
+  const expected = tessera.make("é 漢").modules;
+  for (const data of [
+    Uint8Array.from(utf8),
+    Buffer.from(utf8),
+    Uint8Array.from(utf8).buffer,
+    new DataView(Uint8Array.from([0, ...utf8]).buffer, 1),
+  ]) {
+    assert.deepEqual(tessera.make(data).modules, expected);
+  }
+  assert.notDeepEqual(tessera.make("é 漢", { utf8: true }).modules, expected);
+});
+
+test("dataBits: the stream's bits against the version's data bits", async () => {
+  await tessera.ready();
+  // 8 digits at 1-L: mode 4 + count 10 + 3 + 3 digits in 10 bits each + 2 digits in 7 bits; 19
+  // data codewords. "AB" at 1-H: 4 + 9 + 11; 9 codewords.
+  assert.deepEqual(tessera.make("12345678", { level: "L" }).dataBits(), {
+    used: 41,
+    capacity: 152,
+  });
+  assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
+});

@@ -1,0 +1,97 @@
+// Every conformance vector in JavaScript: the module matrices of tests/data/encoder.tsv and the
+// results and BMP files of the door calls of export.tsv, byte for byte; and PNG, SVG and BMP
+// bytes equal to the native command's.
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert/strict");
+const { execFileSync } = require("node:child_process");
+const fs = require("node:fs");
+const os = require("node:os");
+const path = require("node:path");
+const { make, ready, EncodeError } = require("..");
+const { COMMAND, readTable, sha256, matrixText } = require("./support.js");
+const { door } = require("./door.js");
+
+test.before(ready);
+
+function encoderOptions(row) {
+  return {
+    level: "LMQH"[Number(row.level)],
+    version: Number(row.requestedVersion),
+    strict: row.allowLargerVersion === "0",
+    mask: Number(row.maskNumber) < 0 ? undefined : Number(row.maskNumber),
+  };
+}
+
+test("every encoder vector: the matrix, version, mask and size, or EncodeError", () => {
+  const rows = readTable("encoder.tsv");
+  assert.equal(rows.length, 600);
+  for (const row of rows) {
+    const data = Buffer.from(row.data_hex, "hex");
+    const options = encoderOptions(row);
+    const where = `vector ${row.id}`;
+    if (row.encode_result === "0") {
+      assert.throws(() => make(data, options), EncodeError, where);
+      continue;
+    }
+    const s = make(data, options);
+    assert.deepEqual(
+      [s.version, s.mask, s.size, s.level],
+      [Number(row.version), Number(row.mask_applied), Number(row.symbolSize), options.level],
+      where,
+    );
+    assert.equal(sha256(matrixText(s)), row.modules_sha256, where);
+  }
+});
+
+test("every export vector through make() and toBMP(): the result, the file's size and digest", () => {
+  const rows = readTable("export.tsv");
+  assert.equal(rows.length, 400);
+  for (const row of rows) {
+    const options = [1, 2, 3, 4].map((i) =>
+      Buffer.from(row[`option${i}_hex`], "hex").toString("latin1"),
+    );
+    const where = `vector ${row.id}`;
+    const { result, bmp } = door(options);
+    assert.equal(String(result), row.result, where);
+    if (result !== 0) continue;
+    assert.equal(String(bmp.length), row.file_size, where);
+    assert.equal(sha256(bmp), row.file_sha256, where);
+  }
+});
+
+test(
+  "PNG, SVG and BMP bytes equal the native command's",
+  { skip: !fs.existsSync(COMMAND) && `no ${COMMAND}` },
+  () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "tessera-js-"));
+    try {
+      const rows = readTable("encoder.tsv").filter(
+        (row, i) => row.encode_result === "1" && i % 20 === 0,
+      );
+      rows.forEach((row, i) => {
+        const data = Buffer.from(row.data_hex, "hex");
+        const options = encoderOptions(row);
+        const scale = 1 + (i % 6);
+        const input = path.join(folder, "data");
+        fs.writeFileSync(input, data);
+        const flags = ["-i", input, "-l", options.level, "-s", String(scale)];
+        if (options.version) flags.push("-v", String(options.version));
+        if (options.strict && options.version) flags.push("--strict-version");
+        if (options.mask !== undefined) flags.push("-m", String(options.mask));
+        const s = make(data, options);
+        for (const [type, bytes] of [
+          ["png", s.toPNG({ scale })],
+          ["svg", Buffer.from(s.toSVG({ scale }))],
+          ["bmp", s.toBMP({ scale })],
+        ]) {
+          const out = path.join(folder, `out.${type}`);
+          execFileSync(COMMAND, [...flags, "-t", type, "-o", out]);
+          assert.ok(Buffer.from(bytes).equals(fs.readFileSync(out)), `vector ${row.id} as ${type}`);
+        }
+      });
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  },
+);
