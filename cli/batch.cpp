@@ -32,7 +32,11 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr int kMaxProgressBar = 40;
 constexpr std::size_t kMaxReportedFailures = 10;
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr std::size_t kQueuedLinesPerWorker = 4;
+// Lines go to the workers in groups, so that the reader and the workers meet once per group, not
+// once per line; a group is handed over when full or when a read has ended, so that lines arriving
+// slowly are not held back.
+constexpr std::size_t kGroupLines = 64;
+constexpr std::size_t kQueuedGroupsPerWorker = 2;
 
 bool IsBlankByte(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -165,26 +169,37 @@ private:
     std::size_t drawn_ = 0;
 };
 
-// Lines waiting for a worker; Put() waits while it is full.
+using JobGroup = std::vector<Job>;
+
+// Groups of lines waiting for a worker; Put() waits while it is full. A side is woken only when it
+// waits.
 class JobQueue {
 public:
     explicit JobQueue(std::size_t capacity) : capacity_(capacity) {}
 
-    void Put(Job job) {
+    void Put(JobGroup job) {
         std::unique_lock<std::mutex> lock(mutex_);
-        notFull_.wait(lock, [&] { return jobs_.size() < capacity_; });
+        while (jobs_.size() >= capacity_) {
+            ++waitingToPut_;
+            notFull_.wait(lock);
+            --waitingToPut_;
+        }
         jobs_.push_back(std::move(job));
-        notEmpty_.notify_one();
+        if (waitingToTake_ > 0) notEmpty_.notify_one();
     }
 
-    // The next job; false when the queue is closed and empty.
-    bool Take(Job* job) {
+    // The next group; false when the queue is closed and empty.
+    bool Take(JobGroup* job) {
         std::unique_lock<std::mutex> lock(mutex_);
-        notEmpty_.wait(lock, [&] { return !jobs_.empty() || closed_; });
+        while (jobs_.empty() && !closed_) {
+            ++waitingToTake_;
+            notEmpty_.wait(lock);
+            --waitingToTake_;
+        }
         if (jobs_.empty()) return false;
         *job = std::move(jobs_.front());
         jobs_.pop_front();
-        notFull_.notify_one();
+        if (waitingToPut_ > 0) notFull_.notify_one();
         return true;
     }
 
@@ -198,7 +213,8 @@ private:
     const std::size_t capacity_;
     std::mutex mutex_;
     std::condition_variable notEmpty_, notFull_;
-    std::deque<Job> jobs_;
+    std::deque<JobGroup> jobs_;
+    int waitingToTake_ = 0, waitingToPut_ = 0;
     bool closed_ = false;
 };
 
@@ -258,11 +274,17 @@ void LineSplitter::Add(char c) {
     started_ = true;
     if (pendingReturn_) {
         pendingReturn_ = false;
-        Add('\r');
+        Keep('\r');  // not before "\n": part of the line
     }
     if (c == '\r') {
         pendingReturn_ = true;
-    } else if (line_.text.size() < keep_) {
+    } else {
+        Keep(c);
+    }
+}
+
+void LineSplitter::Keep(char c) {
+    if (line_.text.size() < keep_) {
         line_.text += c;
     } else {
         line_.cut = true;
@@ -319,7 +341,7 @@ int RunBatch(const CommandLine& line) {
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::unique_ptr<WorkerRecords>> records;
     std::vector<std::thread> workers;
-    JobQueue queue(cores * kQueuedLinesPerWorker);
+    JobQueue queue(cores * kQueuedGroupsPerWorker);
     WorkersJoined joined(&queue, &workers);
     {
         const InterruptsHeld held;  // signals go to this thread, which reads
@@ -329,7 +351,9 @@ int RunBatch(const CommandLine& line) {
             WorkerRecords* mine = own.get();
             try {
                 workers.emplace_back([&queue, mine, &encode, &output, &tally] {
-                    for (Job job; queue.Take(&job);) RunJob(job, mine, encode, output, &tally);
+                    for (JobGroup group; queue.Take(&group);) {
+                        for (const Job& job : group) RunJob(job, mine, encode, output, &tally);
+                    }
                 });
             } catch (const std::system_error&) {
                 break;  // no more threads: the ones started do the work
@@ -348,7 +372,14 @@ int RunBatch(const CommandLine& line) {
 
     // Each line's name is claimed as the line is read, before any worker writes it.
     std::unordered_map<std::string, int> claimed;
+    JobGroup group;
+    auto handOver = [&] {
+        if (group.empty()) return;
+        queue.Put(std::move(group));
+        group = JobGroup();
+    };
     auto take = [&](const LineSplitter::Line& read) {
+        if (InterruptSignal() != 0) return;  // the rest of the chunk is not started
         if (read.blank) {
             tally.Blank();
             return;
@@ -365,9 +396,10 @@ int RunBatch(const CommandLine& line) {
         }
         if (workers.empty()) {
             RunJob(job, inline_.get(), encode, output, &tally);
-        } else {
-            queue.Put(std::move(job));
+            return;
         }
+        group.push_back(std::move(job));
+        if (group.size() >= kGroupLines) handOver();
     };
     LineSplitter splitter(InputBytesKept());
     std::vector<char> chunk(kReadChunk);
@@ -378,8 +410,10 @@ int RunBatch(const CommandLine& line) {
         if (n < 0) readFailed = true;
         if (n <= 0) break;
         splitter.Push(chunk.data(), static_cast<std::size_t>(n), take);
+        handOver();
     }
     if (InterruptSignal() == 0 && !readFailed) splitter.End(take);
+    handOver();
     joined.Join();
 
     const double seconds =

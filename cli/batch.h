@@ -53,6 +53,7 @@ public:
 
 private:
     void Add(char c);
+    void Keep(char c);
     template <typename Take>
     void Finish(Take take) {
         Close();

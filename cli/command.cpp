@@ -74,7 +74,8 @@ int RunSlash(int argc, char** argv) {
         if (TakeTypeFlag(argc, argv, &i, &value, &missing)) {
             if (missing) return Fail(kExitUsage, "-t needs a value");
             if (!FormatFromName(value.c_str(), &format)) {
-                return Fail(kExitUsage, "-t takes " + FormatNameList() + ", not '" + value + "'");
+                return Fail(kExitUsage,
+                            "-t takes " + FormatNameList() + ", not " + PrintableName(value));
             }
         } else if (argv[i][0] == '/' || argv[i][0] == '\0') {
             options.push_back(argv[i]);  // a slash option, or an empty slot as the library takes it

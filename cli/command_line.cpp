@@ -79,7 +79,7 @@ bool HasPlaceholder(const std::string& pattern) {
 // Applies one flag and its value; returns the error or an empty string.
 std::string Apply(const Flag& flag, const std::string& spelled, const std::string& value,
                   CommandLine* line) {
-    const std::string quoted = "'" + value + "'";
+    const std::string quoted = PrintableName(value);
     switch (flag.id) {
         case FlagId::kInput:
             if (value.empty()) return spelled + " needs a file name";
@@ -234,12 +234,16 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
             spelled = arg.substr(0, 2);
             flag = FindShort(arg[1]);
             if (flag != nullptr && arg.size() > 2) {
-                if (!flag->takesValue) return "unknown option '" + arg + "'; see tessera --help";
+                if (!flag->takesValue) {
+                    return "unknown option " + PrintableName(arg) + "; see tessera --help";
+                }
                 hasValue = true;
                 value = arg.substr(2);
             }
         }
-        if (flag == nullptr) return "unknown option '" + spelled + "'; see tessera --help";
+        if (flag == nullptr) {
+            return "unknown option " + PrintableName(spelled) + "; see tessera --help";
+        }
         if (flag->takesValue && !hasValue) {
             if (i + 1 >= argc) return spelled + " needs a value";
             value = argv[++i];

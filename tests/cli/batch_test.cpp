@@ -48,6 +48,36 @@ TEST(Batch, FileNamesFromThePattern) {
     }
 }
 
+TEST(Batch, LinesAreCutAsTheyArriveAndHoldAtMostTheirShare) {
+    struct Case {
+        std::vector<std::string> chunks;
+        std::string lines;  // each "number:text" with "+cut" or "+blank", joined by '|'
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"a\nb\n"}, "1:a|2:b"},
+             {{"a", "b\r", "\nc"}, "1:ab|2:c"},  // a "\r" before "\n" is dropped
+             {{"a\rb\n"}, "1:a\rb"},             // elsewhere it stays
+             {{"\n \t\n\r\n"}, "1:+blank|2: \t+blank|3:+blank"},
+             {{"abcdefgh\nxy"}, "1:abcde+cut|2:xy"},  // 5 bytes kept
+             {{"abc", "def", "\n"}, "1:abcde+cut"},
+             {{"abcde\r\n"}, "1:abcde"},     // the "\r" takes no room
+             {{"     x\n"}, "1:     +cut"},  // cut, so not blank
+             {{""}, ""},
+         }) {
+        SCOPED_TRACE(c.lines);
+        cli::LineSplitter splitter(5);
+        std::string lines;
+        auto take = [&](const cli::LineSplitter::Line& line) {
+            if (!lines.empty()) lines += "|";
+            lines += std::to_string(line.number) + ":" + line.text + (line.cut ? "+cut" : "") +
+                     (line.blank ? "+blank" : "");
+        };
+        for (const std::string& chunk : c.chunks) splitter.Push(chunk.data(), chunk.size(), take);
+        splitter.End(take);
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
 TEST(Batch, WritesEveryLineAndReportsTheOnesThatFail) {
     TempDir dir;
     const std::string tooLong(1300, 'x');  // more than version 40-H holds in bytes
@@ -110,9 +140,8 @@ TEST(Batch, StatusReportsWriteFailuresAndEmptyInput) {
 
     run = RunCommand({"--batch", dir.File("missing.txt"), "-o", dir.File("{n}.png")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
-              "tessera: nothing to do: '" + dir.File("missing.txt") +
-                  "' cannot be read: no such file\n");
+    EXPECT_EQ(run.err, "tessera: nothing to do: '" + dir.File("missing.txt") +
+                           "' cannot be read: no such file\n");
 }
 
 }  // namespace

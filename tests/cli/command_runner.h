@@ -42,4 +42,23 @@ inline CommandRun RunCommand(const std::vector<std::string>& args, const std::st
     return run;
 }
 
+// Runs `script` with /bin/sh in the folder `cwd`, the command's path in $T, standard input empty
+// unless the script says otherwise; captures the script's standard output and error.
+inline CommandRun RunScript(const std::string& script, const std::string& cwd) {
+    TempDir io;
+    CommandRun run;
+    if (!WriteFile(io.File("script"), ToBytes(script))) return run;
+    const std::string command = "cd " + ShellQuoted(cwd) + " && T=" + ShellQuoted(TESSERA_COMMAND) +
+                                " /bin/sh " + ShellQuoted(io.File("script")) + " </dev/null >" +
+                                ShellQuoted(io.File("out")) + " 2>" + ShellQuoted(io.File("err"));
+    const int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    Bytes out, err;
+    ReadFile(io.File("out"), &out);
+    ReadFile(io.File("err"), &err);
+    run.out.assign(out.begin(), out.end());
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
 }  // namespace qr::test

@@ -35,7 +35,7 @@ constexpr int kDefaultLevel = 1;
 
 // splitmix64: a small generator whose sequence is the same on every platform.
 class Random {
-  public:
+public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
@@ -48,7 +48,7 @@ class Random {
         return low + static_cast<int>(Next() % static_cast<std::uint64_t>(high - low + 1));
     }
 
-  private:
+private:
     std::uint64_t state_;
 };
 

@@ -1,0 +1,159 @@
+// The command keeps the library's promises: each row runs a shell script with the command in $T,
+// in a fresh folder, under the limits, signals, pipes and devices that once broke it, and checks
+// the exit status, standard error and what is left in the folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/cli/command_runner.h"
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+namespace {
+
+struct Row {
+    const char* what;
+    const char* setup;   // shell lines run first in the folder; their output is not checked
+    const char* script;  // the command's run, "$T" the command
+    int status;
+    const char* err;    // a regular expression that standard error must match (search)
+    const char* check;  // shell lines that must exit 0 afterwards, in the folder
+};
+
+// What every "check" can call: no temporary file of a writer left anywhere below the folder.
+constexpr char kNoLeftovers[] = "! find . -name '.tessera-*' | grep -q .";
+
+void RunRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        ASSERT_EQ(RunScript(row.setup, dir.path()).status, 0) << "setup failed";
+        const CommandRun run = RunScript(row.script, dir.path());
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_TRUE(std::regex_search(run.err, std::regex(row.err))) << run.err;
+        const CommandRun check =
+            RunScript(std::string(row.check) + " && " + kNoLeftovers, dir.path());
+        EXPECT_EQ(check.status, 0) << "check failed: " << row.check << "\n" << check.err;
+    }
+}
+
+TEST(Promises, InputIsReadOnlyAsFarAsOneSymbolCanHold) {
+    RunRows({
+        {"an endless pipe under a memory limit", "", "yes | (ulimit -v 400000; \"$T\" -o y.png)", 2,
+         "^tessera: the data cannot be encoded: it needs at least 56740 bits and version 40 "
+         "at level M holds at most 18672\n$",
+         "[ ! -e y.png ]"},
+        {"a device that never ends", "", "(ulimit -v 400000; \"$T\" -i /dev/zero -o z.png)", 2,
+         "needs at least 56740 bits", "[ ! -e z.png ]"},
+        {"a 1 GiB file", "truncate -s 1G big", "\"$T\" -i big -o b.png", 2,
+         "needs at least 56740 bits", "[ ! -e b.png ]"},
+        {"a FIFO fed forever", "mkfifo fifo", "(yes > fifo &) ; \"$T\" -i fifo -o f.png", 2,
+         "needs at least", "[ ! -e f.png ]"},
+        {"a batch line of 20,000 bytes, and the lines around it",
+         "{ echo first; head -c 20000 /dev/zero | tr '\\0' x; echo; echo last; } > lines",
+         "\"$T\" --batch lines -o 'out/{n}.png'", 2,
+         "line 2: the data cannot be encoded: it needs at least 56740 bits.*\n"
+         "tessera: 2 written, 1 failed",
+         "[ -f out/1.png ] && [ ! -e out/2.png ] && [ -f out/3.png ]"},
+    });
+}
+
+TEST(Promises, BatchNamesAreClaimedInLineOrder) {
+    RunRows({
+        {"names that clash", "printf 'a b\\na_b\\na/b\\nsame\\nsame\\n' > c.txt",
+         "\"$T\" --batch c.txt -o 'c/{line}.svg'", 3,
+         "^tessera: line 2: 'c/a_b.svg' is the output of line 1 already\n"
+         "tessera: line 3: 'c/a_b.svg' is the output of line 1 already\n"
+         "tessera: line 5: 'c/same.svg' is the output of line 4 already\n"
+         "tessera: 2 written, 3 failed in ",
+         "[ \"$(ls c | tr '\\n' ' ')\" = 'a_b.svg same.svg ' ] && \"$T\" 'a b' -o a.svg && "
+         "cmp a.svg c/a_b.svg"},
+        {"3,000 clashing lines keep the first line's file",
+         "{ echo 'same!'; for i in $(seq 2999); do echo 'same?'; done; } > same.txt",
+         "\"$T\" --batch same.txt -o 'd/{line}.svg'", 3, "tessera: 1 written, 2999 failed",
+         "\"$T\" 'same!' -o first.svg && cmp first.svg d/same_.svg"},
+        {"a folder with a brace in its name", "printf 'one\\ntwo\\n' > l.txt",
+         "\"$T\" --batch l.txt -o 'out{v2}/{n}.png'", 0, "2 written, 0 failed",
+         "[ -f 'out{v2}/1.png' ] && [ -f 'out{v2}/2.png' ]"},
+        {"no folder is left when every line fails", "seq -f 'line %g does not fit' 3 > l.txt",
+         "\"$T\" --batch l.txt -v 1 --strict-version -l H -o 'empty/{n}.png'", 2,
+         "0 written, 3 failed", "[ ! -e empty ]"},
+        {"a pattern naming a format not written", "echo a > l.txt",
+         "\"$T\" --batch l.txt -o 'x/{n}.jpg'", 64,
+         "^tessera: 'x/\\{n\\}.jpg' names an image format that tessera does not write; it "
+         "writes bmp, png, svg, txt, utf8, ansi, eps or pdf \\(give -t TYPE",
+         "[ ! -e x ]"},
+        {"white space alone is a blank line; the rate counts written codes",
+         "printf 'a\\n  \\t \\nb\\n' > l.txt", "\"$T\" --batch l.txt -o 'w/{n}.txt'", 0,
+         "^tessera: 2 written, 0 failed, 1 blank lines skipped in [0-9.]+ s "
+         "\\([0-9]+ codes per second\\)\n$",
+         "[ -f w/1.txt ] && [ ! -e w/2.txt ] && [ -f w/3.txt ]"},
+        {"--batch - writes codes while input still arrives", "",
+         "{ echo early; sleep 2; [ -f s/1.png ] && echo streamed > flag; echo late; } | "
+         "\"$T\" --batch - -o 's/{n}.png'",
+         0, "2 written", "[ -f flag ] && [ -f s/2.png ]"},
+    });
+}
+
+TEST(Promises, LimitsSignalsAndLoadEndInAStatusAndAMessage) {
+    RunRows({
+        {"a file-size limit", "", "(ulimit -f 1; \"$T\" Hello -s 20 -o big.bmp)", 3,
+         "^tessera: the output file cannot be created: 'big.bmp': the file would exceed the "
+         "file-size limit\n$",
+         "[ ! -e big.bmp ]"},
+        {"a file-size limit fails one line of a batch", "printf 'A\\n%0300d\\n' 7 > l.txt",
+         "(ulimit -f 4; \"$T\" --batch l.txt -o 'o/{n}.bmp')", 3,
+         "line 2: .*file-size limit\n.*1 written, 1 failed", "[ -f o/1.bmp ] && [ ! -e o/2.bmp ]"},
+        {"SIGINT in a long batch", "seq 200000 > many.txt",
+         "timeout --preserve-status -s INT 1 \"$T\" --batch many.txt -o 's/{n}.bmp'", 130,
+         "[0-9]+ written, 0 failed, [0-9]+ not started: interrupted by SIGINT in ", "true"},
+        {"SIGTERM in a long batch from standard input", "",
+         "seq 200000 | timeout --preserve-status -s TERM 1 \"$T\" --batch - -o 't/{n}.bmp'", 143,
+         "interrupted by SIGTERM", "true"},
+        {"no thread can be made", "seq 40 > l.txt; chmod 777 .",
+         "setpriv --reuid=65534 --regid=65534 --clear-groups prlimit --nproc=1:1 "
+         "\"$T\" --batch l.txt -o 'p/{n}.png'",
+         0, "40 written, 0 failed", "[ \"$(ls p | wc -l)\" = 40 ]"},
+        {"200,000 failing lines in a small address space",
+         "seq -f 'line %g of a batch that does not fit' 200000 > l.txt",
+         "(ulimit -v 200000; \"$T\" --batch l.txt -v 1 --strict-version -l H -o 'f/{n}.png')", 2,
+         "and 199990 more failed lines\ntessera: 0 written, 200000 failed", "[ ! -e f ]"},
+    });
+}
+
+TEST(Promises, UnreadableOutputIsAStatus) {
+    RunRows({
+        {"--help into a full device", "", "\"$T\" --help > /dev/full", 3,
+         "^tessera: standard output cannot be written: no space left on the device\n$", "true"},
+        {"--version with standard output closed", "", "\"$T\" --version >&-", 3,
+         "^tessera: standard output cannot be written", "true"},
+        {"a name with control characters", "",
+         "\"$T\" Hello -o \"$(printf 'no\\033[31mdir/x.png')\"", 3,
+         "^tessera: the output file cannot be created: 'no\\\\x1b\\[31mdir/x.png': ", "true"},
+        {"slash options with -t: /O- is a file named -, text at one pixel per module", "",
+         "\"$T\" /THello /O- -t txt && \"$T\" Hello -t txt -o one.txt", 0, "^$", "cmp ./- one.txt"},
+    });
+}
+
+TEST(Promises, NothingBesideSlashOptionsIsDropped) {
+    RunRows({
+        {"a flag beside slash options", "", "\"$T\" /THello /Oa.bmp -l H", 64,
+         "^tessera: '-l' is not a slash option", "[ ! -e a.bmp ]"},
+        {"an unknown long flag", "", "\"$T\" /THello /Oa.bmp --bogus", 64, "'--bogus'",
+         "[ ! -e a.bmp ]"},
+        {"a stray word", "", "\"$T\" /THello /Oa.bmp stray", 64, "'stray'", "[ ! -e a.bmp ]"},
+        {"an empty slot is the library's own", "", "\"$T\" /THello /Oa.bmp '' -t bmp", 0, "^$",
+         "[ -f a.bmp ]"},
+        {"--utf8 over bytes that are not UTF-8", "", "printf 'caf\\351' | \"$T\" --utf8 -o x.png",
+         2, "^tessera: the data cannot be encoded as UTF-8 text: not UTF-8 at byte 4\n$",
+         "[ ! -e x.png ]"},
+        {"--utf8 over a surrogate", "", "printf 'ab\\355\\240\\200' | \"$T\" --utf8 -o x.png", 2,
+         "not UTF-8 at byte 3", "[ ! -e x.png ]"},
+    });
+}
+
+}  // namespace
+}  // namespace qr::test

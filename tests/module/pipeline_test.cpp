@@ -1,0 +1,50 @@
+// The pipeline's own rules: which bytes are UTF-8, and the names and columns of its messages.
+#include "module/pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qr {
+namespace {
+
+TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::size_t bad;     // the offset FindNonUtf8 gives, npos for none
+        std::size_t badCut;  // the same when the data may be cut short
+    };
+    const std::size_t none = std::string::npos;
+    for (const Case& c : std::vector<Case>{
+             {"ASCII", "plain", none, none},
+             {"two, three and four bytes", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", none, none},
+             {"Latin-1", "caf\xe9!", 3, 3},
+             {"a lone continuation", "a\x80", 1, 1},
+             {"overlong slash", "\xc0\xaf", 0, 0},
+             {"overlong three bytes", "\xe0\x80\xaf", 0, 0},
+             {"overlong four bytes", "\xf0\x80\x80\xaf", 0, 0},
+             {"a surrogate", "ab\xed\xa0\x80", 2, 2},
+             {"the last code point", "\xf4\x8f\xbf\xbf", none, none},
+             {"above U+10FFFF", "\xf4\x90\x80\x80", 0, 0},
+             {"F5 and up", "\xf5\x80\x80\x80", 0, 0},
+             {"a sequence cut by the end", "ok\xe2\x82", 2, none},
+             {"a sequence broken before the end", "\xe2\x82x", 0, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        const auto* data = reinterpret_cast<const unsigned char*>(c.bytes.data());
+        const std::size_t n = c.bytes.size();
+        EXPECT_EQ(FindNonUtf8(data, n, false), c.bad == none ? n : c.bad);
+        EXPECT_EQ(FindNonUtf8(data, n, true), c.badCut == none ? n : c.badCut);
+    }
+}
+
+TEST(Road, NamesInMessagesCannotDriveTheTerminal) {
+    EXPECT_EQ(PrintableName("a b/c.png"), "'a b/c.png'");
+    EXPECT_EQ(PrintableName("x\x1b[2Jy\n\x7f"), "'x\\x1b[2Jy\\x0a\\x7f'");
+    EXPECT_EQ(PrintableName("caf\xc3\xa9"), "'caf\xc3\xa9'");
+}
+
+}  // namespace
+}  // namespace qr
