@@ -133,6 +133,17 @@ TEST(Promises, UnreadableOutputIsAStatus) {
         {"a name with control characters", "",
          "\"$T\" Hello -o \"$(printf 'no\\033[31mdir/x.png')\"", 3,
          "^tessera: the output file cannot be created: 'no\\\\x1b\\[31mdir/x.png': ", "true"},
+        {"a symbol wider than the terminal", "",
+         "script -qec 'stty cols 80; \"$T\" -v 40 HelloWorld' /dev/null > tty.txt", 3, "^$",
+         "grep -q 'the symbol is 185 columns wide and the terminal 80: write it to an image' "
+         "tty.txt"},
+        {"binary output to a terminal", "", "script -qec '\"$T\" Hello -t png' /dev/null > tty.txt",
+         64, "^$", "grep -q 'png is binary and standard output is a terminal' tty.txt"},
+        {"the progress line on a narrow terminal", "seq 3000 > l.txt",
+         "script -qec 'stty cols 20; \"$T\" --batch l.txt -o \"p/{n}.png\"' /dev/null > tty.txt", 0,
+         "^$",
+         "grep -q '\\] [0-9]*/[0-9]*' tty.txt && tr '\\r' '\\n' < tty.txt | grep '\\]' | "
+         "awk 'length > 19 { exit 1 }'"},
         {"slash options with -t: /O- is a file named -, text at one pixel per module", "",
          "\"$T\" /THello /O- -t txt && \"$T\" Hello -t txt -o one.txt", 0, "^$", "cmp ./- one.txt"},
     });
