@@ -137,7 +137,7 @@ int RunBatch(const CommandLine& line) {
     } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
         output.format = ImageFormat::kBmp;
     }
-    output.scale = line.scale;
+    SetRenderFlags(line, &output);
     CreateOutputFolder(line.outputPath);
 
     const std::size_t total = lines.size();

@@ -140,7 +140,7 @@ int RunConventional(int argc, char** argv) {
     } else if (!FormatFromExtension(line.outputPath.c_str(), &output.format)) {
         output.format = ImageFormat::kBmp;
     }
-    output.scale = line.scale;
+    SetRenderFlags(line, &output);
 
     Encoder encoder;
     std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);

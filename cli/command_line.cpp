@@ -7,6 +7,10 @@ namespace {
 
 constexpr int kMaxMask = kMaskCount - 1;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
+constexpr char kColourPrefix = '#';
+constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
+constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
+constexpr Rgba kOpaque = 0xFF;
 
 enum class FlagId {
     kInput,
@@ -21,6 +25,10 @@ enum class FlagId {
     kHelp,
     kShowVersion,
     kUtf8,
+    kMargin,
+    kDark,
+    kLight,
+    kDpi,
 };
 
 struct Flag {
@@ -43,6 +51,10 @@ constexpr Flag FLAGS[] = {
     {'h', "help", false, FlagId::kHelp},
     {'\0', "version", false, FlagId::kShowVersion},
     {'\0', "utf8", false, FlagId::kUtf8},
+    {'\0', "margin", true, FlagId::kMargin},
+    {'\0', "dark", true, FlagId::kDark},
+    {'\0', "light", true, FlagId::kLight},
+    {'\0', "dpi", true, FlagId::kDpi},
 };
 
 const Flag* FindShort(char name) {
@@ -70,6 +82,13 @@ bool ParseWholeNumber(const std::string& text, int low, int high, int* value) {
     if (number < low || number > high) return false;
     *value = number;
     return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 bool HasPlaceholder(const std::string& pattern) {
@@ -142,6 +161,24 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
         case FlagId::kUtf8:
             line->utf8 = true;
             break;
+        case FlagId::kMargin:
+            if (!ParseWholeNumber(value, kMinMargin, kMaxMargin, &line->margin)) {
+                return spelled + " takes a quiet zone from " + std::to_string(kMinMargin) + " to " +
+                       std::to_string(kMaxMargin) + " modules, not " + quoted;
+            }
+            break;
+        case FlagId::kDark:
+        case FlagId::kLight:
+            if (!ParseColour(value, flag.id == FlagId::kDark ? &line->dark : &line->light)) {
+                return spelled + " takes a colour RRGGBB or RRGGBBAA in hex, not " + quoted;
+            }
+            break;
+        case FlagId::kDpi:
+            if (!ParseWholeNumber(value, kMinDpi, kMaxDpi, &line->dpi)) {
+                return spelled + " takes dots per inch from " + std::to_string(kMinDpi) + " to " +
+                       std::to_string(kMaxDpi) + ", not " + quoted;
+            }
+            break;
     }
     return std::string();
 }
@@ -173,6 +210,28 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.mask = line.mask;
     settings.utf8 = line.utf8;
     return settings;
+}
+
+void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
+    output->scale = line.scale;
+    output->margin = line.margin;
+    output->dark = line.dark;
+    output->light = line.light;
+    output->dpi = line.dpi;
+}
+
+bool ParseColour(const std::string& text, Rgba* colour) {
+    const std::size_t first = !text.empty() && text[0] == kColourPrefix ? 1 : 0;
+    const std::size_t digits = text.size() - first;
+    if (digits != kOpaqueColourDigits && digits != kColourDigits) return false;
+    Rgba value = 0;
+    for (std::size_t i = first; i < text.size(); ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<Rgba>(digit);
+    }
+    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaque : value;
+    return true;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
