@@ -1,17 +1,20 @@
-# cmake --install: the shared library and its header, the command, the Python module, a CMake
-# package (find_package(tessera) gives the imported target tessera::tessera) and a pkg-config
-# file. Both package files are relocatable: they find the prefix from where they are installed.
+# cmake --install: the two shared libraries and their headers, the command, the Python module, a
+# CMake package (find_package(tessera) gives the imported targets tessera::tessera, the library's
+# one call, and tessera::api, the C API) and a pkg-config file for each (tessera, tessera-api).
+# The package files are relocatable: they find the prefix from where they are installed.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(TESSERA_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tessera)
 
-install(TARGETS tessera EXPORT tesseraTargets
+set_target_properties(tessera_api PROPERTIES EXPORT_NAME api)
+install(TARGETS tessera tessera_api EXPORT tesseraTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/module/tessera.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/module/tessera.h ${PROJECT_SOURCE_DIR}/module/tessera_api.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS tessera_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/python/tessera.py
   DESTINATION ${CMAKE_INSTALL_DATADIR}/tessera/python)
@@ -31,5 +34,13 @@ install(FILES
 set(TESSERA_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH TESSERA_PKGCONFIG_TO_PREFIX /prefix/${TESSERA_PKGCONFIG_DIR} /prefix)
 string(REGEX REPLACE "/$" "" TESSERA_PKGCONFIG_TO_PREFIX "${TESSERA_PKGCONFIG_TO_PREFIX}")
+set(TESSERA_PC_NAME tessera)
+set(TESSERA_PC_LIBRARY tessera)
+set(TESSERA_PC_DESCRIPTION "${PROJECT_DESCRIPTION}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in ${PROJECT_BINARY_DIR}/tessera.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/tessera.pc DESTINATION ${TESSERA_PKGCONFIG_DIR})
+set(TESSERA_PC_NAME tessera-api)
+set(TESSERA_PC_LIBRARY tessera_api)
+set(TESSERA_PC_DESCRIPTION "QR Code symbols in memory: the tessera C API")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tessera.pc.in ${PROJECT_BINARY_DIR}/tessera-api.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tessera.pc ${PROJECT_BINARY_DIR}/tessera-api.pc
+  DESTINATION ${TESSERA_PKGCONFIG_DIR})

@@ -9,9 +9,7 @@ target_sources(tessera PRIVATE
 target_sources(tessera_api PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/../module/tessera_api.def
   ${CMAKE_CURRENT_LIST_DIR}/../module/tessera.rc)
-target_compile_definitions(tessera_api PRIVATE
-  TESSERA_RC_NAME="tessera_api.dll"
-  TESSERA_RC_DESCRIPTION="QR Code symbols in memory: the tessera API")
+target_compile_definitions(tessera_api PRIVATE TESSERA_RC_API)
 foreach(dll tessera tessera_api)
   set_target_properties(${dll} PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
   target_link_options(${dll} PRIVATE -static "LINKER:--no-undefined"

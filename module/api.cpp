@@ -70,6 +70,16 @@ bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* o
     return true;
 }
 
+// Writes `message` into the caller's `text` of `capacity` bytes, cut to fit, NUL-terminated.
+// Returns whether it fitted whole.
+bool CopyText(const std::string& message, char* text, std::size_t capacity) {
+    if (text == nullptr || capacity == 0) return message.empty();
+    const std::size_t n = message.size() < capacity ? message.size() : capacity - 1;
+    std::memcpy(text, message.data(), n);
+    text[n] = '\0';
+    return n == message.size();
+}
+
 // The symbol's bytes as `format` with the caller's options.
 Status RenderFor(const tessera_symbol* symbol, int format, const tessera_render_options* options,
                  std::string* bytes) {
@@ -150,10 +160,34 @@ tessera_status tessera_explain_encode_failure(const void* data, size_t length,
         }
         why = encoder.ExplainFailure(bytes, length, read);
     }
-    const std::size_t n = why.size() < capacity ? why.size() : capacity - 1;
-    std::memcpy(text, why.data(), n);
-    text[n] = '\0';
-    return n == why.size() ? TESSERA_OK : TESSERA_ERROR_BUFFER_TOO_SMALL;
+    return qr::CopyText(why, text, capacity) ? TESSERA_OK : TESSERA_ERROR_BUFFER_TOO_SMALL;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_check_settings(const tessera_settings* settings, char* text,
+                                      size_t capacity) try {
+    qr::EncodeSettings read;
+    const std::string why = qr::ReadSettings(settings, &read)
+                                ? qr::CheckEncodeSettings(read)
+                                : "the settings' size field is not that of tessera_settings";
+    qr::CopyText(why, text, capacity);
+    return why.empty() ? TESSERA_OK : TESSERA_ERROR_BAD_ARGUMENT;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_check_render_options(int format, const tessera_render_options* options,
+                                            char* text, size_t capacity) try {
+    qr::OutputSettings read;
+    const std::string why = format < 0 || format >= qr::kImageFormatCount
+                                ? "the format must be one of " + qr::FormatNameList() + ", not '" +
+                                      std::to_string(format) + "'"
+                            : qr::ReadOptions(options, format, &read)
+                                ? qr::CheckOutputSettings(read)
+                                : "the options' size field is not that of tessera_render_options";
+    qr::CopyText(why, text, capacity);
+    return why.empty() ? TESSERA_OK : TESSERA_ERROR_BAD_ARGUMENT;
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
 }

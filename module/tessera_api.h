@@ -109,6 +109,18 @@ TESSERA_API_FUNCTION tessera_status tessera_explain_encode_failure(const void* d
                                                                    const tessera_settings* settings,
                                                                    char* text, size_t capacity);
 
+/* Checks `settings` (null: the defaults) without encoding. Returns TESSERA_OK, or
+ * TESSERA_ERROR_BAD_ARGUMENT with one line that names the first setting out of range written into
+ * `text` (at most `capacity` bytes with the NUL; `text` may be null to learn only the status). */
+TESSERA_API_FUNCTION tessera_status tessera_check_settings(const tessera_settings* settings,
+                                                           char* text, size_t capacity);
+
+/* Checks that `format` takes `options` (null: the defaults), as tessera_render() does. Returns
+ * TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with the reason in `text` as for
+ * tessera_check_settings(). */
+TESSERA_API_FUNCTION tessera_status tessera_check_render_options(
+    int format, const tessera_render_options* options, char* text, size_t capacity);
+
 /* Releases a symbol; null is allowed. */
 TESSERA_API_FUNCTION void tessera_symbol_free(tessera_symbol* symbol);
 

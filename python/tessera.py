@@ -1,11 +1,18 @@
-"""QR Code symbols as BMP files, through the tessera shared library (ctypes, no dependencies).
+"""QR Code symbols through the tessera libraries (ctypes, no dependencies).
 
     import tessera
-    tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # 0 when written
+    symbol = tessera.make("Hello", level="H")          # the symbol itself
+    symbol.version, symbol.level, symbol.mask, symbol.size, symbol.modules
+    symbol.save("hello.png", scale=8)                  # or .svg, .bmp, .txt, ...
+    png = symbol.to_bytes("png")                       # any format, in memory
 
-The library is found through the environment variable TESSERA_LIBRARY (a path), then beside this
-module and in the lib folders of the prefix this module is installed under, then by the system's
-library search.
+    tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
+
+make() and Symbol use the API library (libtessera_api.so, tessera_api.dll), named by the
+environment variable TESSERA_API_LIBRARY; encode() calls the library's only export in
+libtessera.so (tessera.dll), named by TESSERA_LIBRARY. Without the variable each is looked for
+beside this module, in the build folder of the source tree it sits in, in the lib folders of the
+prefix it is installed under, then by the system's library search.
 """
 
 import ctypes
@@ -13,71 +20,369 @@ import ctypes.util
 import glob
 import os
 
-__all__ = ["encode", "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
+__all__ = ["make", "Symbol", "EncodeError", "encode", "TesseraError",
+           "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
-# The library's result codes.
+# The result codes of the library's call, which are also the API's first statuses.
 WRITTEN = 0
 NOTHING_TO_DO = 1
 CANNOT_ENCODE = 2
 CANNOT_WRITE = 3
+# The API's other statuses that this module meets.
+_BAD_ARGUMENT = 4
+_BUFFER_TOO_SMALL = 5
+_FORMAT_NOT_AVAILABLE = 6
+_NO_MEMORY = 7
+_DEFAULT = -1  # a setting left to the library
 
 _LEVELS = "LMQH"
-_MAX_VERSION = 40
-_MAX_MASK = 7
-_MIN_SCALE, _MAX_SCALE = 1, 20
-_DEFAULT_LEVEL, _DEFAULT_SCALE = "M", 4
+_FORMAT_FROM_PATH = -1
 # The library takes exactly four option strings per call.
 _OPTION_SLOTS = 4
 # Bytes that stand for themselves in a "/T" value; every other byte is sent as %XX.
 _PLAIN = frozenset(b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.:/+*$")
+_MESSAGE_ROOM = 512
+# What the library's call takes without /L and /S: level M, 4 pixels per module.
+_DOOR_LEVEL = 1
+_DOOR_SCALE = 4
 
-_library = None
+_libraries = {}
 
 
 class TesseraError(OSError):
-    """The shared library cannot be found or loaded."""
+    """A tessera library cannot be found or loaded."""
 
 
-def _candidates():
-    explicit = os.environ.get("TESSERA_LIBRARY")
+class EncodeError(ValueError):
+    """The data is empty or does not fit the symbol asked for."""
+
+
+class _Settings(ctypes.Structure):
+    _fields_ = [("size", ctypes.c_size_t), ("level", ctypes.c_int), ("version", ctypes.c_int),
+                ("strict_version", ctypes.c_int), ("mask", ctypes.c_int), ("utf8", ctypes.c_int),
+                ("micro", ctypes.c_int), ("boost", ctypes.c_int)]
+
+
+class _RenderOptions(ctypes.Structure):
+    _fields_ = [("size", ctypes.c_size_t), ("scale", ctypes.c_int), ("margin", ctypes.c_int),
+                ("dark", ctypes.c_uint32), ("light", ctypes.c_uint32), ("dpi", ctypes.c_int)]
+
+
+def _candidates(variable, stem):
+    explicit = os.environ.get(variable)
     if explicit:
         yield explicit
         return
-    names = ("libtessera.so", "libtessera.dylib", "tessera.dll")
+    names = (f"lib{stem}.so", f"lib{stem}.dylib", f"{stem}.dll")
     here = os.path.dirname(os.path.abspath(__file__))
     for name in names:
         yield os.path.join(here, name)
+    # python/ in a source tree whose build folder is build/ (scripts/test.sh) or build-run/.
+    for folder in ("build", "build-run"):
+        for name in names:
+            yield os.path.join(here, "..", folder, name)
     # Installed as <prefix>/share/tessera/python/tessera.py beside <prefix>/lib*/.
     prefix = os.path.normpath(os.path.join(here, "..", "..", ".."))
     for pattern in ("lib*", os.path.join("lib*", "*"), "bin"):
         for name in names:
             yield from sorted(glob.glob(os.path.join(prefix, pattern, name)))
-    found = ctypes.util.find_library("tessera")
+    found = ctypes.util.find_library(stem)
     if found:
         yield found
     yield from names
 
 
-def _load():
-    global _library
-    if _library is None:
+def _open(variable, stem, declare):
+    if stem not in _libraries:
         errors = []
-        for path in _candidates():
+        for path in _candidates(variable, stem):
             if os.path.sep in path and not os.path.exists(path):
                 continue
             try:
                 library = ctypes.CDLL(path)
-            except OSError as error:
+                declare(library)
+            except (OSError, AttributeError) as error:
                 errors.append(f"{path}: {error}")
                 continue
-            library.tessera.argtypes = [ctypes.c_char_p] * _OPTION_SLOTS
-            library.tessera.restype = ctypes.c_int
-            _library = library
+            _libraries[stem] = library
             break
         else:
-            raise TesseraError("the tessera library cannot be loaded; set TESSERA_LIBRARY to its "
+            raise TesseraError(f"the {stem} library cannot be loaded; set {variable} to its "
                                "path (" + "; ".join(errors or ["not found"]) + ")")
-    return _library
+    return _libraries[stem]
+
+
+def _declare_door(library):
+    library.tessera.argtypes = [ctypes.c_char_p] * _OPTION_SLOTS
+    library.tessera.restype = ctypes.c_int
+
+
+def _declare_api(library):
+    P, C, I, S = ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int, ctypes.c_size_t
+    signatures = {
+        "tessera_settings_init": (None, [ctypes.POINTER(_Settings)]),
+        "tessera_render_options_init": (None, [ctypes.POINTER(_RenderOptions)]),
+        "tessera_encode": (I, [C, S, ctypes.POINTER(_Settings), ctypes.POINTER(P)]),
+        "tessera_explain_encode_failure": (I, [C, S, ctypes.POINTER(_Settings), C, S]),
+        "tessera_check_settings": (I, [ctypes.POINTER(_Settings), C, S]),
+        "tessera_check_render_options": (I, [I, ctypes.POINTER(_RenderOptions), C, S]),
+        "tessera_symbol_free": (None, [P]),
+        "tessera_symbol_size": (I, [P]),
+        "tessera_symbol_version": (I, [P]),
+        "tessera_symbol_level": (I, [P]),
+        "tessera_symbol_mask": (I, [P]),
+        "tessera_symbol_is_micro": (I, [P]),
+        "tessera_symbol_modules": (I, [P, C, S]),
+        "tessera_render": (I, [P, I, ctypes.POINTER(_RenderOptions), C, S, ctypes.POINTER(S)]),
+        "tessera_save": (I, [P, C, I, ctypes.POINTER(_RenderOptions)]),
+        "tessera_format_from_name": (I, [C]),
+        "tessera_format_from_path": (I, [C]),
+        "tessera_format_name": (C, [I]),
+        "tessera_status_message": (C, [I]),
+    }
+    for name, (result, arguments) in signatures.items():
+        function = getattr(library, name)
+        function.restype, function.argtypes = result, arguments
+
+
+def _load():
+    """The door library, libtessera.so."""
+    return _open("TESSERA_LIBRARY", "tessera", _declare_door)
+
+
+def _api():
+    """The API library, libtessera_api.so."""
+    return _open("TESSERA_API_LIBRARY", "tessera_api", _declare_api)
+
+
+def _bytes_of(data):
+    if isinstance(data, str):
+        return data.encode("utf-8")
+    if isinstance(data, (bytes, bytearray, memoryview)):
+        return bytes(data)
+    raise TypeError("data must be bytes or str")
+
+
+def _check_door_scale(scale):
+    """Refuses a scale that the library's BMP does not take, with the library's reason."""
+    if scale == 0:  # the API's "default"; the call has no such value
+        raise ValueError("scale must be a positive number of pixels per module, not 0")
+    options = _RenderOptions()
+    _api().tessera_render_options_init(ctypes.byref(options))
+    options.scale = scale
+    text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    _checked(_api().tessera_check_render_options(0, ctypes.byref(options), text, _MESSAGE_ROOM),
+             text)
+
+
+def _is_int(value):
+    return isinstance(value, int) and not isinstance(value, bool)
+
+
+def _level_number(level):
+    if level is None:
+        return _DEFAULT
+    if isinstance(level, str) and len(level) == 1 and level.upper() in _LEVELS:
+        return _LEVELS.index(level.upper())
+    raise ValueError(f"level must be L, M, Q or H, or None for the default, not {level!r}")
+
+
+def _whole(name, value, default):
+    """`value`, or `default` for None; the library checks the range."""
+    if value is None:
+        return default
+    if not _is_int(value) or value < 0:
+        raise ValueError(f"{name} must be a whole number, not {value!r}")
+    return value
+
+
+def _checked(status, text):
+    """Raises ValueError with the library's reason unless `status` is 0."""
+    if status == _BAD_ARGUMENT:
+        raise ValueError(text.value.decode("utf-8", "replace"))
+    if status != WRITTEN:
+        _raise(status)
+
+
+def _raise(status, path=None):
+    message = _api().tessera_status_message(status).decode("utf-8", "replace")
+    if status == CANNOT_WRITE:
+        raise OSError(f"{message}: {os.fsdecode(path)}" if path is not None else message)
+    if status == _NO_MEMORY:
+        raise MemoryError(message)
+    if status == _BAD_ARGUMENT:
+        raise ValueError(message)
+    raise TesseraError(message)
+
+
+def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
+    settings = _Settings()
+    api = _api()
+    api.tessera_settings_init(ctypes.byref(settings))
+    settings.level = _level_number(level)
+    settings.version = _whole("version", version, 0)
+    settings.strict_version = 1 if strict else 0
+    settings.mask = _whole("mask", mask, _DEFAULT)
+    settings.utf8 = 1 if utf8 else 0
+    settings.micro = 1 if micro else 0
+    settings.boost = 1 if boost else 0
+    text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    _checked(api.tessera_check_settings(ctypes.byref(settings), text, _MESSAGE_ROOM), text)
+    return settings
+
+
+def _colour(name, value, default):
+    """A colour as 0xRRGGBBAA from "#RRGGBB", "RRGGBBAA" (with or without '#') or an int."""
+    if value is None:
+        return default
+    if _is_int(value) and 0 <= value <= 0xFFFFFFFF:
+        return value
+    if isinstance(value, str):
+        digits = value[1:] if value.startswith("#") else value
+        if len(digits) in (6, 8) and all(c in "0123456789abcdefABCDEF" for c in digits):
+            return int(digits, 16) << 8 | 0xFF if len(digits) == 6 else int(digits, 16)
+    raise ValueError(f"{name} must be RRGGBB or RRGGBBAA, not {value!r}")
+
+
+def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False):
+    """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
+
+    level: "L", "M", "Q" or "H", or None for the default (M); version: 1-40, or None for the
+    smallest that holds the data; strict: with a version, fail rather than take a larger one;
+    mask: 0-7, or None for the lowest penalty; utf8: mark the data as UTF-8 text (ECI 26) and
+    form no Kanji pairs, so that readers show the same text.
+
+    Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
+    ValueError for settings out of range, TypeError for data that is not bytes or str.
+    """
+    data = _bytes_of(data)
+    settings = _settings(level, version, strict, mask, utf8)
+    api = _api()
+    handle = ctypes.c_void_p()
+    status = api.tessera_encode(data, len(data), ctypes.byref(settings), ctypes.byref(handle))
+    if status == CANNOT_ENCODE:
+        text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        api.tessera_explain_encode_failure(data, len(data), ctypes.byref(settings), text,
+                                           _MESSAGE_ROOM)
+        raise EncodeError(text.value.decode("utf-8", "replace"))
+    if status != WRITTEN:
+        _raise(status)
+    return Symbol(handle)
+
+
+class Symbol:
+    """A finished symbol: its facts, its modules, and its bytes in any format."""
+
+    def __init__(self, handle):
+        self._handle = handle
+        api = _api()
+        self.size = api.tessera_symbol_size(handle)
+        self.version = api.tessera_symbol_version(handle)
+        self.mask = api.tessera_symbol_mask(handle)
+        self.micro = api.tessera_symbol_is_micro(handle) == 1
+        level = api.tessera_symbol_level(handle)
+        self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
+        cells = ctypes.create_string_buffer(self.size * self.size)
+        if api.tessera_symbol_modules(handle, cells, self.size * self.size) != WRITTEN:
+            raise TesseraError("the symbol's modules cannot be read")
+        raw = cells.raw
+        self.modules = tuple(raw[row * self.size:(row + 1) * self.size]
+                             for row in range(self.size))
+
+    def __del__(self):
+        handle, self._handle = getattr(self, "_handle", None), None
+        if handle and _libraries.get("tessera_api") is not None:
+            _libraries["tessera_api"].tessera_symbol_free(handle)
+
+    def __repr__(self):
+        kind = f"M{self.version}" if self.micro else str(self.version)
+        return f"<tessera.Symbol version {kind}, level {self.level}, mask {self.mask}>"
+
+    def _options(self, format_number, scale, margin, dark, light, dpi):
+        options = _RenderOptions()
+        api = _api()
+        api.tessera_render_options_init(ctypes.byref(options))
+        options.scale = _whole("scale", scale, 0)
+        options.margin = _whole("margin", margin, _DEFAULT)
+        options.dark = _colour("dark", dark, options.dark)
+        options.light = _colour("light", light, options.light)
+        options.dpi = _whole("dpi", dpi, 0)
+        text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        _checked(api.tessera_check_render_options(format_number, ctypes.byref(options), text,
+                                                  _MESSAGE_ROOM), text)
+        return options
+
+    @staticmethod
+    def _format(kind):
+        if not isinstance(kind, str):
+            raise ValueError(f"kind must be a format name such as 'png', not {kind!r}")
+        number = _api().tessera_format_from_name(kind.encode("ascii", "replace"))
+        if number < 0:
+            raise ValueError(f"no format is named {kind!r}")
+        return number
+
+    def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
+        """The symbol as `kind` ("bmp", "png", "svg", "txt", "utf8", "ansi", "eps", "pdf"), at
+        `scale` pixels per module (None: 4 for images, 1 for text), with a quiet zone of `margin`
+        modules (None: 4), `dark` and `light` colours ("#RRGGBB" or "RRGGBBAA") and a resolution
+        of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8)."""
+        number = self._format(kind)
+        options = self._options(number, scale, margin, dark, light, dpi)
+        api = _api()
+        size = ctypes.c_size_t(0)
+        status = api.tessera_render(self._handle, number, ctypes.byref(options), None, 0,
+                                    ctypes.byref(size))
+        if status == _FORMAT_NOT_AVAILABLE:
+            raise TesseraError(f"{kind} output is not available in this build of the library")
+        if status != _BUFFER_TOO_SMALL:
+            _raise(status)
+        buffer = ctypes.create_string_buffer(size.value)
+        status = api.tessera_render(self._handle, number, ctypes.byref(options), buffer,
+                                    size.value, ctypes.byref(size))
+        if status != WRITTEN:
+            _raise(status)
+        return buffer.raw[:size.value]
+
+    def save(self, target, kind=None, scale=None, *, margin=None, dark=None, light=None,
+             dpi=None):
+        """Writes the symbol to `target`: a path (str, bytes or path-like), created or replaced
+        whole and never left partial, or a binary file object. `kind` None takes the format from
+        the extension of the path (or of the file object's name). Raises OSError when writing
+        fails, ValueError for a kind or option that is not taken."""
+        if hasattr(target, "write"):
+            if kind is None:
+                name = getattr(target, "name", None)
+                number = -1 if not isinstance(name, (str, bytes)) else \
+                    _api().tessera_format_from_path(os.fsencode(name))
+                if number < 0:
+                    raise ValueError("give kind= for a file object without a known extension")
+                kind = _api().tessera_format_name(number).decode("ascii")
+            target.write(self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
+                                       dpi=dpi))
+            return
+        path = os.fsencode(target)
+        if b"\0" in path:
+            raise ValueError("path must not contain a zero byte")
+        api = _api()
+        number = api.tessera_format_from_path(path) if kind is None else self._format(kind)
+        if number < 0:
+            raise ValueError(f"the extension of {os.fsdecode(path)!r} names no format; give kind=")
+        options = self._options(number, scale, margin, dark, light, dpi)
+        status = api.tessera_save(self._handle, path, number, ctypes.byref(options))
+        if status == _FORMAT_NOT_AVAILABLE:
+            raise TesseraError(f"{api.tessera_format_name(number).decode()} output is not "
+                               "available in this build of the library")
+        if status != WRITTEN:
+            _raise(status, path)
+
+    def _repr_png_(self):
+        try:
+            return self.to_bytes("png")
+        except TesseraError:
+            return None
+
+    def _repr_svg_(self):
+        return self.to_bytes("svg").decode("utf-8")
 
 
 def _escape(data):
@@ -99,39 +404,33 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
     defaults: the library's call carries four options, and the data and the path take two.
     Raises TesseraError when the library cannot be loaded.
     """
-    if isinstance(data, str):
-        data = data.encode("utf-8")
-    if not isinstance(data, (bytes, bytearray, memoryview)):
-        raise TypeError("data must be bytes or str")
-    data = bytes(data)
-
-    if isinstance(level, int) and not isinstance(level, bool) and 0 <= level < len(_LEVELS):
+    data = _bytes_of(data)
+    if _is_int(level) and 0 <= level < len(_LEVELS):
         level = _LEVELS[level]
-    if not isinstance(level, str) or len(level) != 1 or level.upper() not in _LEVELS:
-        raise ValueError(f"level must be L, M, Q or H (or 0-3), not {level!r}")
-    level = level.upper()
-    if not _is_int(version) or not 0 <= version <= _MAX_VERSION:
-        raise ValueError(f"version must be 0 to {_MAX_VERSION}, not {version!r}")
-    if strict and version == 0:
+    if version == 0:
+        version = None
+    if strict and version is None:
         raise ValueError("strict needs a version")
-    if mask is not None and (not _is_int(mask) or not 0 <= mask <= _MAX_MASK):
-        raise ValueError(f"mask must be None or 0 to {_MAX_MASK}, not {mask!r}")
-    if not _is_int(scale) or not _MIN_SCALE <= scale <= _MAX_SCALE:
-        raise ValueError(f"scale must be {_MIN_SCALE} to {_MAX_SCALE}, not {scale!r}")
+    # The library's call takes any value and falls back to defaults; the API's checks refuse
+    # what is out of range instead.
+    settings = _settings(level, version, strict, mask, False)
+    if not _is_int(scale):
+        raise ValueError(f"scale must be a whole number, not {scale!r}")
+    _check_door_scale(scale)
 
     path = os.fsencode(path)
     if b"\0" in path:
         raise ValueError("path must not contain a zero byte")
     options = [b"/T" + _escape(data), b"/O" + path]
-    if level != _DEFAULT_LEVEL:
-        options.append(b"/L%d" % _LEVELS.index(level))
+    if settings.level not in (_DEFAULT, _DOOR_LEVEL):
+        options.append(b"/L%d" % settings.level)
     if version:
         options.append(b"/V%d" % version)
     if strict:
         options.append(b"/EN")
     if mask is not None:
         options.append(b"/M%d" % mask)
-    if scale != _DEFAULT_SCALE:
+    if scale != _DOOR_SCALE:
         options.append(b"/S%d" % scale)
     if len(options) > _OPTION_SLOTS:
         raise ValueError("at most two of level, version, strict, mask and scale may differ from "
@@ -140,5 +439,13 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
     return _load().tessera(*options)
 
 
-def _is_int(value):
-    return isinstance(value, int) and not isinstance(value, bool)
+def _check_door_scale(scale):
+    """Refuses a scale that the library's BMP does not take, with the library's reason."""
+    if scale == 0:  # the API's "default"; the call has no such value
+        raise ValueError("scale must be a positive number of pixels per module, not 0")
+    options = _RenderOptions()
+    _api().tessera_render_options_init(ctypes.byref(options))
+    options.scale = scale
+    text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    _checked(_api().tessera_check_render_options(0, ctypes.byref(options), text, _MESSAGE_ROOM),
+             text)

@@ -1,6 +1,7 @@
-"""Tests of tessera.py over the shared library that it finds (TESSERA_LIBRARY may name it).
+"""Tests of tessera.py over the libraries that it finds (TESSERA_LIBRARY and TESSERA_API_LIBRARY
+may name them).
 
-Run: TESSERA_LIBRARY=build/libtessera.so python3 python/test_tessera.py
+Run: python3 python/test_tessera.py        (after scripts/test.sh has built build/)
 """
 
 import hashlib
@@ -169,6 +170,150 @@ class EncodeTest(unittest.TestCase):
         with self.assertRaises(TypeError):
             tessera.encode(12345, self.path())
         self.assertFalse(os.path.exists(self.path()))
+
+
+def rows(name):
+    with open(os.path.join(DATA, name), encoding="ascii") as table:
+        return [line.rstrip("\n").split("\t") for line in table if not line.startswith("#")]
+
+
+def matrix_text(symbol):
+    return "".join("".join(str(cell) for cell in row) + "\n" for row in symbol.modules)
+
+
+class MakeTest(unittest.TestCase):
+    """The contract of make() and Symbol over the API library."""
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def path(self, name):
+        return os.path.join(self.folder.name, name)
+
+    def test_matrices_equal_the_encoder_vectors(self):
+        checked = 0
+        for row in rows("encoder.tsv"):
+            data, level, version, larger, mask = bytes.fromhex(row[1]), *map(int, row[2:6])
+            with self.subTest(vector=row[0]):
+                kwargs = dict(level="LMQH"[level], version=version or None,
+                              strict=larger == 0 and version > 0, mask=None if mask < 0 else mask)
+                if row[12] == "0":
+                    with self.assertRaises(tessera.EncodeError):
+                        tessera.make(data, **kwargs)
+                    continue
+                symbol = tessera.make(data, **kwargs)
+                self.assertEqual((symbol.version, symbol.mask, symbol.size, symbol.level),
+                                 (int(row[13]), int(row[14]), int(row[15]), "LMQH"[level]))
+                self.assertEqual(hashlib.sha256(matrix_text(symbol).encode()).hexdigest(), row[17])
+                checked += 1
+        self.assertGreaterEqual(checked, 500)
+
+    def test_bmp_bytes_equal_the_librarys_file(self):
+        checked = 0
+        for row in rows("export.tsv"):
+            arguments = as_encode_arguments([bytes.fromhex(cell) for cell in row[1:5]])
+            if arguments is None or row[5] != "0":
+                continue
+            data, kwargs = arguments
+            scale = kwargs.pop("scale", None)
+            with self.subTest(vector=row[0]):
+                content = tessera.make(data, **kwargs).to_bytes("bmp", scale)
+                self.assertEqual(hashlib.sha256(content).hexdigest(), row[7])
+                checked += 1
+        self.assertGreaterEqual(checked, 50)
+
+    def test_one_call_takes_every_setting(self):
+        symbol = tessera.make("tessera", level="H", version=5, strict=True, mask=3)
+        self.assertEqual((symbol.version, symbol.level, symbol.mask, symbol.size),
+                         (5, "H", 3, 37))
+        self.assertEqual(len(symbol.modules), 37)
+        self.assertTrue(all(len(row) == 37 and set(row) <= {0, 1} for row in symbol.modules))
+        # The top-left finder pattern: a dark ring, a light ring, a dark 3 x 3 centre.
+        self.assertEqual(bytes(symbol.modules[0][:8]), bytes([1, 1, 1, 1, 1, 1, 1, 0]))
+        self.assertEqual(bytes(symbol.modules[1][:8]), bytes([1, 0, 0, 0, 0, 0, 1, 0]))
+        self.assertEqual(bytes(symbol.modules[3][:8]), bytes([1, 0, 1, 1, 1, 0, 1, 0]))
+        self.assertEqual(tessera.make("x").level, "M")
+        self.assertEqual(matrix_text(tessera.make("h\u00e9")), matrix_text(tessera.make("h\u00e9".encode())))
+
+    def test_every_format_in_memory_and_on_disk(self):
+        symbol = tessera.make("formats")
+        starts = {"bmp": b"BM", "png": b"\x89PNG", "svg": b"<?xml", "txt": b"  ",
+                  "utf8": b"\x1b[30;47m", "ansi": b"\x1b[47m", "eps": b"%!PS", "pdf": b"%PDF"}
+        made = 0
+        for kind, start in starts.items():
+            with self.subTest(kind=kind):
+                try:
+                    content = symbol.to_bytes(kind)
+                except tessera.TesseraError:
+                    self.assertIn(kind, ("png", "eps", "pdf"))  # formats a build may lack
+                    continue
+                self.assertTrue(content.startswith(start), content[:12])
+                made += 1
+                if kind in ("utf8", "ansi"):
+                    continue
+                symbol.save(self.path("out." + kind))
+                with open(self.path("out." + kind), "rb") as file:
+                    self.assertEqual(file.read(), content)
+        self.assertGreaterEqual(made, 6)
+        self.assertEqual(symbol.to_bytes("BMP", 2), symbol.to_bytes("bmp", scale=2))
+        self.assertEqual(symbol._repr_svg_(), symbol.to_bytes("svg").decode())
+        png = symbol._repr_png_()
+        self.assertTrue(png is None or png.startswith(b"\x89PNG"))
+        with open(self.path("file-object"), "wb") as file:
+            symbol.save(file, "svg", 3)
+        with open(self.path("file-object"), "rb") as file:
+            self.assertEqual(file.read(), symbol.to_bytes("svg", 3))
+        symbol.save(self.path("named.data"), kind="txt")
+        with open(self.path("named.data"), "rb") as file:
+            self.assertEqual(file.read(), symbol.to_bytes("txt"))
+
+    def test_errors(self):
+        symbol = tessera.make("errors")
+        with self.assertRaises(tessera.EncodeError) as caught:
+            tessera.make("a" * 1274, level="H")
+        self.assertIsInstance(caught.exception, ValueError)
+        self.assertEqual(str(caught.exception), "the data cannot be encoded: it needs 10212 "
+                         "bits and version 40 at level H holds at most 10208")
+        with self.assertRaises(tessera.EncodeError):
+            tessera.make(b"")
+        for kwargs in [{"level": "X"}, {"level": 2}, {"version": 41}, {"version": -1},
+                       {"mask": 8}, {"mask": 1.5}]:
+            with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError) as caught:
+                    tessera.make("x", **kwargs)
+                self.assertNotIsInstance(caught.exception, tessera.EncodeError)
+        for kind, kwargs in [("gif", {}), ("bmp", {"scale": 21}), ("bmp", {"margin": 65}),
+                             ("txt", {"dark": "#112233"}), ("svg", {"dpi": 300}),
+                             ("bmp", {"light": "FFFFFF00"}), ("png", {"dark": "red"})]:
+            with self.subTest(kind=kind, **{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError):
+                    symbol.to_bytes(kind, **kwargs)
+        with self.assertRaises(TypeError):
+            tessera.make(12345)
+        with self.assertRaises(OSError):
+            symbol.save(self.path("missing/folder/a.bmp"))
+        with self.assertRaises(ValueError):
+            symbol.save(self.path("a.jpeg"))
+        self.assertFalse(os.path.exists(self.path("a.jpeg")))
+
+    def test_status_numbers_are_the_headers(self):
+        header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "module",
+                              "tessera_api.h")
+        if not os.path.exists(header):
+            self.skipTest("an installed module has no source tree beside it")
+        with open(header, encoding="ascii") as file:
+            text = file.read()
+        import re
+        numbers = dict(re.findall(r"TESSERA_(?:ERROR_)?([A-Z_]+) = (\d+)", text))
+        self.assertEqual(int(numbers["OK"]), tessera.WRITTEN)
+        self.assertEqual(int(numbers["NOTHING_TO_DO"]), tessera.NOTHING_TO_DO)
+        self.assertEqual(int(numbers["CANNOT_ENCODE"]), tessera.CANNOT_ENCODE)
+        self.assertEqual(int(numbers["CANNOT_WRITE"]), tessera.CANNOT_WRITE)
+        self.assertEqual(int(numbers["BAD_ARGUMENT"]), tessera._BAD_ARGUMENT)
+        self.assertEqual(int(numbers["BUFFER_TOO_SMALL"]), tessera._BUFFER_TOO_SMALL)
+        self.assertEqual(int(numbers["FORMAT_NOT_AVAILABLE"]), tessera._FORMAT_NOT_AVAILABLE)
+        self.assertEqual(int(numbers["NO_MEMORY"]), tessera._NO_MEMORY)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,8 @@
 # Sanitizers: the whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (LeakSanitizer runs at every test process's exit), then the 8-thread concurrency test built with
 # ThreadSanitizer, both with the compiler of the main build (its sanitizer runtimes come with it;
-# clang would leave the shared library without one). Any report fails the stage.
+# clang would leave the shared library without one). Any report fails the stage. The TSan build
+# runs the tests labelled concurrency: the library from 8 threads, and the API from 8 threads.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh test
@@ -33,6 +34,6 @@ echo "--- ASan+UBSan+LSan suite passed ($((SECONDS - started)) s)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="$flags" \
   -DTESSERA_SANITIZE=thread -DTESSERA_BUILD_TESTS=ON -DTESSERA_WERROR=OFF -DTESSERA_FUZZ=OFF \
   -DTESSERA_BUILD_BENCH=OFF -DTESSERA_ROUNDTRIP_SOAK=OFF >/dev/null
-cmake --build build-tsan -j2 --target tessera_concurrency_tests
+cmake --build build-tsan -j2 --target tessera_concurrency_tests tessera_api_threads_tests
 ctest --test-dir build-tsan --output-on-failure --no-tests=error -L concurrency
 echo "--- ThreadSanitizer concurrency test passed ($((SECONDS - started)) s)"

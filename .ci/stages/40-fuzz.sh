@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzing: each libFuzzer target, built with AddressSanitizer and UndefinedBehaviorSanitizer, runs
-# for TESSERA_FUZZ_SECONDS (60) from its committed corpus, the two side by side. A crash, a leak,
+# for TESSERA_FUZZ_SECONDS (60) from its committed corpus, side by side. A crash, a leak,
 # a hang or a failed check fails the stage, and the input that caused it is copied into
 # fuzz/corpus/<target>/ as a regression case to commit with the fix.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh fuzz
 seconds=${TESSERA_FUZZ_SECONDS:-60}
-targets=(encoder export)
+targets=(encoder export api)
 
 # Warnings are the main build's gate; clang's own warnings are shown here but do not stop fuzzing.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

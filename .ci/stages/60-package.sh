@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Packaging: installs the CI build into a temporary prefix, builds a tiny consumer against it with
-# find_package and with pkg-config, checks that both write what the installed command writes,
-# and runs the Python module's test on the installed module and library.
+# Packaging: installs the CI build into a temporary prefix, builds tiny consumers of both libraries
+# against it with find_package and with pkg-config, checks that each writes what the installed
+# command writes, and runs the Python module's test on the installed module and libraries.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh cli
@@ -11,7 +11,7 @@ prefix="$work/prefix"
 build="${TESSERA_BUILD_DIR:-build}"  # the build of scripts/test.sh
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in include/tessera.h bin/tessera share/tessera/python/tessera.py; do
+for file in include/tessera.h include/tessera_api.h bin/tessera share/tessera/python/tessera.py; do
   test -f "$prefix/$file" || { echo "not installed: $file"; exit 1; }
 done
 
@@ -21,24 +21,33 @@ done
 [ "$(head -c 8 "$work/hello.png" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] \
   || { echo "the installed command wrote no PNG"; exit 1; }
 
-# find_package(tessera) and the imported target.
+# find_package(tessera) and the imported targets tessera::tessera and tessera::api.
 cmake -S tests/consumer -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer" "$work/cmake.bmp"
 cmp "$work/cmake.bmp" "$work/command.bmp"
+"$work/consumer/api_consumer" "$work/cmake-api.bmp"
+cmp "$work/cmake-api.bmp" "$work/command.bmp"
 
 # pkg-config, with the prefix found from the .pc file's own folder.
 pc_dir="$(dirname "$(find "$prefix" -name tessera.pc | head -n 1)")"
 export PKG_CONFIG_PATH="$pc_dir"
-[ "$(pkg-config --modversion tessera)" = "1.0.0.1" ]
+for package in tessera tessera-api; do
+  [ "$(pkg-config --modversion "$package")" = "1.0.0.1" ]
+done
 libdir="$(pkg-config --variable=libdir tessera)"
 # shellcheck disable=SC2046
 cc -o "$work/pkgconfig-consumer" tests/consumer/main.c $(pkg-config --cflags --libs tessera) \
   -Wl,-rpath,"$libdir"
 "$work/pkgconfig-consumer" "$work/pkgconfig.bmp"
 cmp "$work/pkgconfig.bmp" "$work/command.bmp"
+# shellcheck disable=SC2046
+cc -o "$work/pkgconfig-api-consumer" tests/consumer/api_main.c \
+  $(pkg-config --cflags --libs tessera-api) -Wl,-rpath,"$libdir"
+"$work/pkgconfig-api-consumer" "$work/pkgconfig-api.bmp"
+cmp "$work/pkgconfig-api.bmp" "$work/command.bmp"
 
-# The installed Python module, finding the installed library beside its prefix.
-env -u TESSERA_LIBRARY TESSERA_PYTHON_PATH="$prefix/share/tessera/python" \
+# The installed Python module, finding the installed libraries beside its prefix.
+env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY TESSERA_PYTHON_PATH="$prefix/share/tessera/python" \
   python3 python/test_tessera.py
-echo "package: installed, consumed by CMake and pkg-config, Python module tested"
+echo "package: installed, both libraries consumed by CMake and pkg-config, Python module tested"

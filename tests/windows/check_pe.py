@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Checks tessera.dll as a file, without running it: an x86-64 DLL whose export table holds exactly
-`tessera`, that imports only system DLLs, carries the version resource, and (with --stripped) has
-no symbol table. Prints the size, the imports and the exports; exits 1 on the first broken rule."""
+"""Checks tessera.dll or tessera_api.dll as a file, without running it: an x86-64 DLL whose export
+table holds exactly `tessera` (or, with --header, exactly the functions that header declares),
+that imports only system DLLs, carries the version resource with its own name, and (with
+--stripped) has no symbol table. Prints the size, the imports and the exports; exits 1 on the first
+broken rule."""
 import argparse
 import os
+import re
 import sys
 
 import pefile
@@ -35,7 +38,19 @@ def main():
     parser.add_argument("dll")
     parser.add_argument("--version", required=True, help="expected version, e.g. 1.0.0.1")
     parser.add_argument("--stripped", action="store_true")
+    parser.add_argument("--header", help="the C header whose TESSERA_API_FUNCTION functions are "
+                        "the exports (default: the one function tessera)")
+    parser.add_argument("--also-import", default="",
+                        help="comma-separated system DLLs this DLL may import beyond the C runtime")
     args = parser.parse_args()
+    name = os.path.basename(args.dll)
+    if args.header:
+        with open(args.header, encoding="ascii") as header:
+            expected_exports = sorted(set(re.findall(
+                r"TESSERA_API_FUNCTION[^(;#]*?\b(tessera_\w+)\(", header.read())))
+    else:
+        expected_exports = ["tessera"]
+    allowed = SYSTEM_DLLS | {dll.lower() for dll in args.also_import.split(",") if dll}
 
     pe = pefile.PE(args.dll)
     print("size: %d bytes" % os.path.getsize(args.dll))
@@ -43,22 +58,22 @@ def main():
         Fail("machine 0x%x, not x86-64" % pe.FILE_HEADER.Machine)
     if not pe.FILE_HEADER.Characteristics & DLL_CHARACTERISTIC:
         Fail("not a DLL")
-    if os.path.basename(args.dll) != "tessera.dll":
-        Fail("module file named %s" % os.path.basename(args.dll))
+    if name not in ("tessera.dll", "tessera_api.dll"):
+        Fail("module file named %s" % name)
 
     if not hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
         Fail("no export table")
     exports = [e.name.decode() if e.name else "#%d" % e.ordinal
                for e in pe.DIRECTORY_ENTRY_EXPORT.symbols]
     print("exports: " + ", ".join(exports))
-    if exports != ["tessera"]:
-        Fail("the export table must hold exactly tessera")
-    if pe.DIRECTORY_ENTRY_EXPORT.name != b"tessera.dll":
+    if sorted(exports) != expected_exports:
+        Fail("the export table must hold exactly " + ", ".join(expected_exports))
+    if pe.DIRECTORY_ENTRY_EXPORT.name != name.encode():
         Fail("export directory names %r" % pe.DIRECTORY_ENTRY_EXPORT.name)
 
     imports = [entry.dll.decode() for entry in pe.DIRECTORY_ENTRY_IMPORT]
     print("imports: " + ", ".join(imports))
-    foreign = [name for name in imports if name.lower() not in SYSTEM_DLLS]
+    foreign = [dll for dll in imports if dll.lower() not in allowed]
     if foreign:
         Fail("imports non-system DLLs: " + ", ".join(foreign))
     if "kernel32.dll" not in (name.lower() for name in imports):
@@ -77,7 +92,7 @@ def main():
     strings = StringTable(pe)
     print("version strings: " + ", ".join("%s=%s" % kv for kv in sorted(strings.items())))
     expected = {"FileVersion": args.version, "ProductVersion": args.version,
-                "InternalName": "tessera.dll", "OriginalFilename": "tessera.dll"}
+                "InternalName": name, "OriginalFilename": name}
     for key, value in expected.items():
         if strings.get(key) != value:
             Fail("%s is %r, expected %r" % (key, strings.get(key), value))

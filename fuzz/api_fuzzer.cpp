@@ -1,0 +1,143 @@
+// The public C API with fuzzed data, settings and render options. Input: 12 bytes of settings and
+// options, then the data. Every call must end in a status of its contract, a symbol must hold only
+// 0/1 cells with its finder corners dark, a size query must be answered exactly, a buffer one byte
+// short must be refused untouched, a buffer of exactly the size must be filled, the same call
+// twice must give the same bytes, and the check functions must agree with what rendering does.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "module/tessera_api.h"
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 12;
+constexpr unsigned char kSentinel = 0xA5;
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "api fuzzer: %s\n", what.c_str());
+    std::abort();
+}
+
+void Expect(bool condition, const char* what) {
+    if (!condition) Fail(what);
+}
+
+// A value around a range: mostly inside, sometimes just outside or far out.
+int Around(unsigned char byte, int low, int high) {
+    const int span = high - low + 3;
+    if (byte >= 250) return byte == 255 ? -1000000 : 1000000;
+    return low - 1 + byte % span;
+}
+
+void CheckSymbol(const tessera_symbol* symbol) {
+    const int size = tessera_symbol_size(symbol);
+    const int version = tessera_symbol_version(symbol);
+    Expect(tessera_symbol_is_micro(symbol) == 0, "a Micro QR symbol was not asked for");
+    Expect(version >= 1 && version <= 40 && size == 4 * version + 17, "size and version disagree");
+    const int mask = tessera_symbol_mask(symbol);
+    Expect(mask >= 0 && mask <= 7, "mask out of range");
+    const int level = tessera_symbol_level(symbol);
+    Expect(level >= TESSERA_LEVEL_L && level <= TESSERA_LEVEL_H, "level out of range");
+    std::vector<unsigned char> cells(static_cast<std::size_t>(size) * size);
+    Expect(tessera_symbol_modules(symbol, cells.data(), cells.size() - 1) ==
+               TESSERA_ERROR_BUFFER_TOO_SMALL,
+           "a short cell buffer was taken");
+    Expect(tessera_symbol_modules(symbol, cells.data(), cells.size()) == TESSERA_OK,
+           "the cells cannot be read");
+    for (unsigned char cell : cells) Expect(cell <= 1, "a cell is neither 0 nor 1");
+    Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(size - 1) * size] == 1,
+           "a finder corner is light");
+}
+
+void CheckRender(const tessera_symbol* symbol, int format, const tessera_render_options& options) {
+    char why[256];
+    const tessera_status checked = tessera_check_render_options(format, &options, why, sizeof why);
+    std::size_t size = 0;
+    const tessera_status query = tessera_render(symbol, format, &options, nullptr, 0, &size);
+    if (checked == TESSERA_ERROR_BAD_ARGUMENT) {
+        Expect(query == TESSERA_ERROR_BAD_ARGUMENT, "rendering took options the check refused");
+        Expect(std::strlen(why) > 0, "a refusal without a reason");
+        return;
+    }
+    Expect(checked == TESSERA_OK, "the check gave another status");
+    if (query == TESSERA_ERROR_FORMAT_NOT_AVAILABLE) {
+        Expect(tessera_format_available(format) == 0, "an available format was refused");
+        return;
+    }
+    Expect(query == TESSERA_ERROR_BUFFER_TOO_SMALL && size > 0, "the size query failed");
+    std::vector<unsigned char> buffer(size + 1, kSentinel);
+    std::size_t reported = 0;
+    Expect(tessera_render(symbol, format, &options, buffer.data(), size - 1, &reported) ==
+                   TESSERA_ERROR_BUFFER_TOO_SMALL &&
+               reported == size,
+           "a short buffer was not refused with the size");
+    for (unsigned char byte : buffer) Expect(byte == kSentinel, "a short buffer was written");
+    Expect(tessera_render(symbol, format, &options, buffer.data(), size, &reported) == TESSERA_OK &&
+               reported == size,
+           "a buffer of exactly the size was refused");
+    Expect(buffer[size] == kSentinel, "rendering wrote past the size");
+    std::vector<unsigned char> again(size);
+    Expect(tessera_render(symbol, format, &options, again.data(), size, &reported) == TESSERA_OK &&
+               std::memcmp(again.data(), buffer.data(), size) == 0,
+           "the same call gave other bytes");
+    if (format == TESSERA_FORMAT_BMP) {
+        const std::uint32_t fileSize = buffer[2] | buffer[3] << 8 | buffer[4] << 16 |
+                                       static_cast<std::uint32_t>(buffer[5]) << 24;
+        Expect(buffer[0] == 'B' && buffer[1] == 'M' && fileSize == size, "a BMP of another size");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t length) {
+    if (length < kHeaderBytes) return 0;
+    const std::uint8_t* h = input;
+    tessera_settings settings;
+    tessera_settings_init(&settings);
+    settings.level = h[0] & 0x80 ? TESSERA_DEFAULT : Around(h[0], 0, 3);
+    settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, 40);
+    settings.strict_version = h[2] & 1;
+    settings.utf8 = (h[2] >> 1) & 1;
+    settings.mask = h[3] & 0x80 ? TESSERA_DEFAULT : Around(h[3], 0, 7);
+
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    const int format = Around(h[4], 0, 7);
+    options.scale = h[5] & 0x80 ? 0 : Around(h[5], 1, 20);
+    options.margin = h[6] & 0x80 ? TESSERA_DEFAULT : Around(h[6], 0, 64);
+    if (h[7] & 1) options.dark = static_cast<std::uint32_t>(h[8]) * 0x01010101u;
+    if (h[7] & 2) options.light = 0xFFFFFF00u | h[9];
+    options.dpi = h[10] & 0x80 ? 0 : Around(h[10], 1, 300) * 300;
+
+    const unsigned char* data = input + kHeaderBytes;
+    const std::size_t size = length - kHeaderBytes;
+    char why[256];
+    const tessera_status checked = tessera_check_settings(&settings, why, sizeof why);
+    tessera_symbol* symbol = nullptr;
+    const tessera_status status = tessera_encode(data, size, &settings, &symbol);
+    Expect((symbol != nullptr) == (status == TESSERA_OK), "a symbol without success");
+    if (checked == TESSERA_ERROR_BAD_ARGUMENT) {
+        Expect(status == TESSERA_ERROR_BAD_ARGUMENT, "encoding took settings the check refused");
+        return 0;
+    }
+    if (status == TESSERA_ERROR_CANNOT_ENCODE) {
+        Expect(tessera_explain_encode_failure(data, size, &settings, why, sizeof why) == TESSERA_OK,
+               "a failure without an explanation");
+        return 0;
+    }
+    Expect(status == TESSERA_OK, "encoding gave another status");
+    CheckSymbol(symbol);
+    CheckRender(symbol, format, options);
+    if (h[11] & 1) {
+        tessera_render_options plain;
+        tessera_render_options_init(&plain);
+        for (int f = TESSERA_FORMAT_BMP; f <= TESSERA_FORMAT_PDF; ++f)
+            CheckRender(symbol, f, plain);
+    }
+    tessera_symbol_free(symbol);
+    return 0;
+}

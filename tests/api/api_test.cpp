@@ -1,0 +1,343 @@
+// The public C API's contract: every status with the arguments that cause it, the symbol's facts
+// and modules against the encoder, each format's size query, and saving.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "module/tessera.h"
+#include "module/tessera_api.h"
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+namespace {
+
+struct SymbolDeleter {
+    void operator()(tessera_symbol* s) const { tessera_symbol_free(s); }
+};
+using SymbolPtr = std::unique_ptr<tessera_symbol, SymbolDeleter>;
+
+tessera_settings Settings(int level = TESSERA_DEFAULT, int version = 0, int strict = 0,
+                          int mask = TESSERA_DEFAULT) {
+    tessera_settings s;
+    tessera_settings_init(&s);
+    s.level = level;
+    s.version = version;
+    s.strict_version = strict;
+    s.mask = mask;
+    return s;
+}
+
+SymbolPtr Make(const std::string& data, const tessera_settings* settings = nullptr) {
+    tessera_symbol* symbol = nullptr;
+    EXPECT_EQ(tessera_encode(data.data(), data.size(), settings, &symbol), TESSERA_OK);
+    return SymbolPtr(symbol);
+}
+
+std::string RenderBytes(const tessera_symbol* symbol, int format,
+                        const tessera_render_options* options = nullptr) {
+    size_t size = 0;
+    EXPECT_EQ(tessera_render(symbol, format, options, nullptr, 0, &size),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    std::string bytes(size, '\0');
+    EXPECT_EQ(tessera_render(symbol, format, options, &bytes[0], bytes.size(), &size), TESSERA_OK);
+    return bytes;
+}
+
+TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
+    const std::string hello = "Hello";
+    tessera_settings tooShort = Settings();
+    tooShort.size = sizeof(size_t) - 1;
+    tessera_settings olderCaller = Settings(TESSERA_LEVEL_H);
+    olderCaller.size = offsetof(tessera_settings, version);  // knows only the level
+    olderCaller.version = 99;                                // beyond its size: not read
+    struct Larger {
+        tessera_settings known;
+        int unknown;
+    };
+    Larger newerCaller{Settings(), 1};
+    newerCaller.known.size = sizeof newerCaller;
+    Larger newerZero{Settings(), 0};
+    newerZero.known.size = sizeof newerZero;
+    const tessera_settings level4 = Settings(4), version41 = Settings(TESSERA_DEFAULT, 41),
+                           mask8 = Settings(TESSERA_DEFAULT, 0, 0, 8),
+                           strict1 = Settings(TESSERA_LEVEL_H, 1, 1),
+                           strictNone = Settings(TESSERA_DEFAULT, 0, 1);
+    struct Case {
+        const char* what;
+        const void* data;
+        size_t length;
+        const tessera_settings* settings;
+        tessera_status status;
+    };
+    const std::string big(3000, 'x');
+    for (const Case& c : std::vector<Case>{
+             {"defaults", hello.data(), hello.size(), nullptr, TESSERA_OK},
+             {"null data, no length", nullptr, 0, nullptr, TESSERA_ERROR_CANNOT_ENCODE},
+             {"empty", hello.data(), 0, nullptr, TESSERA_ERROR_CANNOT_ENCODE},
+             {"null data with a length", nullptr, 3, nullptr, TESSERA_ERROR_BAD_ARGUMENT},
+             {"too long for any version", big.data(), big.size(), nullptr,
+              TESSERA_ERROR_CANNOT_ENCODE},
+             {"too long for version 1, strictly", big.data(), 30, &strict1,
+              TESSERA_ERROR_CANNOT_ENCODE},
+             {"strict without a version", hello.data(), hello.size(), &strictNone, TESSERA_OK},
+             {"level 4", hello.data(), hello.size(), &level4, TESSERA_ERROR_BAD_ARGUMENT},
+             {"version 41", hello.data(), hello.size(), &version41, TESSERA_ERROR_BAD_ARGUMENT},
+             {"mask 8", hello.data(), hello.size(), &mask8, TESSERA_ERROR_BAD_ARGUMENT},
+             {"size shorter than its own field", hello.data(), hello.size(), &tooShort,
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"an older caller's shorter struct", hello.data(), hello.size(), &olderCaller,
+              TESSERA_OK},
+             {"a newer caller's setting", hello.data(), hello.size(), &newerCaller.known,
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"a newer caller's setting left 0", hello.data(), hello.size(), &newerZero.known,
+              TESSERA_OK},
+         }) {
+        SCOPED_TRACE(c.what);
+        int sentinel = 0;
+        tessera_symbol* symbol = reinterpret_cast<tessera_symbol*>(&sentinel);  // must be reset
+        EXPECT_EQ(tessera_encode(c.data, c.length, c.settings, &symbol), c.status);
+        EXPECT_EQ(symbol == nullptr, c.status != TESSERA_OK);
+        tessera_symbol_free(symbol);
+    }
+    EXPECT_EQ(tessera_encode(hello.data(), hello.size(), nullptr, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    SymbolPtr high(nullptr);
+    {
+        tessera_symbol* symbol = nullptr;
+        ASSERT_EQ(tessera_encode("Hi", 2, &olderCaller, &symbol), TESSERA_OK);
+        high.reset(symbol);
+    }
+    EXPECT_EQ(tessera_symbol_level(high.get()), TESSERA_LEVEL_H);
+    EXPECT_EQ(tessera_symbol_version(high.get()), 1);
+}
+
+TEST(Api, SymbolFactsAndModulesAreTheEncoders) {
+    struct Case {
+        std::string data;
+        int level, version, mask;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"01234567", TESSERA_LEVEL_M, 0, TESSERA_DEFAULT},
+             {"HELLO WORLD", TESSERA_LEVEL_Q, 7, 3},
+             {std::string(2000, 'z'), TESSERA_LEVEL_L, 0, TESSERA_DEFAULT},
+         }) {
+        SCOPED_TRACE(c.data.substr(0, 12));
+        const tessera_settings settings = Settings(c.level, c.version, 0, c.mask);
+        const SymbolPtr symbol = Make(c.data, &settings);
+        ASSERT_TRUE(symbol);
+        const auto encoder =
+            EncodeBytes(ToBytes(c.data), c.level, c.version, 1, c.mask == -1 ? -1 : c.mask);
+        const int size = encoder->symbolSize;
+        EXPECT_EQ(tessera_symbol_size(symbol.get()), size);
+        EXPECT_EQ(tessera_symbol_version(symbol.get()), encoder->version);
+        EXPECT_EQ(tessera_symbol_level(symbol.get()), c.level);
+        EXPECT_EQ(tessera_symbol_mask(symbol.get()), encoder->maskNumber);
+        EXPECT_EQ(tessera_symbol_is_micro(symbol.get()), 0);
+
+        std::vector<unsigned char> cells(static_cast<size_t>(size) * size);
+        EXPECT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size() - 1),
+                  TESSERA_ERROR_BUFFER_TOO_SMALL);
+        ASSERT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size()), TESSERA_OK);
+        // Row by row, as the matrix text of the conformance vectors reads it.
+        std::string text;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) text += static_cast<char>('0' + cells[y * size + x]);
+            text += '\n';
+        }
+        EXPECT_EQ(text, MatrixText(*encoder));
+    }
+    for (auto fact : {tessera_symbol_size, tessera_symbol_version, tessera_symbol_level,
+                      tessera_symbol_mask, tessera_symbol_is_micro}) {
+        EXPECT_EQ(fact(nullptr), 0);
+    }
+    unsigned char cell;
+    EXPECT_EQ(tessera_symbol_modules(nullptr, &cell, 1), TESSERA_ERROR_BAD_ARGUMENT);
+}
+
+TEST(Api, EachFormatAnswersItsSizeQueryAndRendersTheWritersBytes) {
+    const std::string data = "tessera in memory";
+    const SymbolPtr symbol = Make(data);
+    const auto encoder = EncodeBytes(ToBytes(data), LEVEL_M);
+    for (int format = 0; format < kImageFormatCount; ++format) {
+        SCOPED_TRACE(tessera_format_name(format));
+        size_t size = 12345;
+        if (!tessera_format_available(format)) {
+            EXPECT_EQ(tessera_render(symbol.get(), format, nullptr, nullptr, 0, &size),
+                      TESSERA_ERROR_FORMAT_NOT_AVAILABLE);
+            continue;
+        }
+        const ImageFormat which = static_cast<ImageFormat>(format);
+        const std::string expected = Rendered(*encoder, which, FormatInfo(which).defaultScale);
+        ASSERT_FALSE(expected.empty());
+        std::string buffer(expected.size(), '\0');
+        EXPECT_EQ(tessera_render(symbol.get(), format, nullptr, nullptr, 0, &size),
+                  TESSERA_ERROR_BUFFER_TOO_SMALL);
+        EXPECT_EQ(size, expected.size());
+        size = 0;
+        EXPECT_EQ(
+            tessera_render(symbol.get(), format, nullptr, &buffer[0], buffer.size() - 1, &size),
+            TESSERA_ERROR_BUFFER_TOO_SMALL);
+        EXPECT_EQ(size, expected.size());
+        EXPECT_EQ(buffer, std::string(expected.size(), '\0'));  // nothing written
+        ASSERT_EQ(tessera_render(symbol.get(), format, nullptr, &buffer[0], buffer.size(), &size),
+                  TESSERA_OK);
+        EXPECT_EQ(buffer, expected);
+    }
+}
+
+TEST(Api, RenderRefusesBadArgumentsAndOptionsTheFormatDoesNotTake) {
+    const SymbolPtr symbol = Make("options");
+    auto with = [](auto change) {
+        tessera_render_options o;
+        tessera_render_options_init(&o);
+        change(o);
+        return o;
+    };
+    struct Case {
+        const char* what;
+        const tessera_symbol* symbol;
+        int format;
+        tessera_render_options options;
+        tessera_status status;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"no symbol", nullptr, TESSERA_FORMAT_BMP, with([](auto&) {}),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"format -1", symbol.get(), -1, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
+             {"format 8", symbol.get(), 8, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
+             {"scale 21", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.scale = 21; }),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"scale -1", symbol.get(), TESSERA_FORMAT_SVG, with([](auto& o) { o.scale = -1; }),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"margin 65", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.margin = 65; }),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"margin 0", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.margin = 0; }),
+              TESSERA_OK},
+             {"dpi 100001", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.dpi = 100001; }),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"dpi for svg", symbol.get(), TESSERA_FORMAT_SVG, with([](auto& o) { o.dpi = 300; }),
+              TESSERA_ERROR_BAD_ARGUMENT},
+             {"colours for text", symbol.get(), TESSERA_FORMAT_TXT,
+              with([](auto& o) { o.dark = 0x112233FF; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"alpha for bmp", symbol.get(), TESSERA_FORMAT_BMP,
+              with([](auto& o) { o.light = 0xFFFFFF00; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"a newer caller's option", symbol.get(), TESSERA_FORMAT_BMP,
+              with([](auto& o) { o.size = sizeof o + 1; }), TESSERA_ERROR_BAD_ARGUMENT},
+         }) {
+        SCOPED_TRACE(c.what);
+        size_t size = 0;
+        EXPECT_EQ(tessera_render(c.symbol, c.format, &c.options, nullptr, 0, &size),
+                  c.status == TESSERA_OK ? TESSERA_ERROR_BUFFER_TOO_SMALL : c.status);
+    }
+    EXPECT_EQ(tessera_render(symbol.get(), TESSERA_FORMAT_BMP, nullptr, nullptr, 0, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+}
+
+TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
+    TempDir dir;
+    const tessera_settings settings = Settings(TESSERA_LEVEL_Q, 0, 0, 5);
+    const SymbolPtr symbol = Make("HELLO FROM THE API", &settings);
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.scale = 3;
+    ASSERT_EQ(tessera("/THELLO FROM THE API", ("/O" + dir.File("door.bmp")).c_str(), "/L2", "/S3"),
+              TESSERA_WRITTEN);
+    const tessera_settings chosen = Settings(TESSERA_LEVEL_Q);
+    const SymbolPtr same = Make("HELLO FROM THE API", &chosen);
+    Bytes door;
+    ASSERT_TRUE(ReadFile(dir.File("door.bmp"), &door));
+    EXPECT_EQ(ToBytes(RenderBytes(same.get(), TESSERA_FORMAT_BMP, &options)), door);
+
+    struct Case {
+        std::string path;
+        int format;
+        tessera_status status;
+        int expectFormat;  // the format of the file written, or -1 when none is
+    };
+    for (const Case& c : std::vector<Case>{
+             {dir.File("a.svg"), -1, TESSERA_OK, TESSERA_FORMAT_SVG},
+             {dir.File("b.TXT"), -1, TESSERA_OK, TESSERA_FORMAT_TXT},
+             {dir.File("c.data"), TESSERA_FORMAT_BMP, TESSERA_OK, TESSERA_FORMAT_BMP},
+             {dir.File("d.jpg"), -1, TESSERA_ERROR_BAD_ARGUMENT, -1},
+             {dir.File("e"), -1, TESSERA_ERROR_BAD_ARGUMENT, -1},
+             {dir.File("no/such/f.bmp"), -1, TESSERA_ERROR_CANNOT_WRITE, -1},
+             {"", TESSERA_FORMAT_BMP, TESSERA_ERROR_BAD_ARGUMENT, -1},
+         }) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(tessera_save(symbol.get(), c.path.c_str(), c.format, &options), c.status);
+        Bytes file;
+        EXPECT_EQ(ReadFile(c.path, &file), c.expectFormat >= 0);
+        if (c.expectFormat >= 0) {
+            EXPECT_EQ(file, ToBytes(RenderBytes(symbol.get(), c.expectFormat, &options)));
+        }
+    }
+    EXPECT_EQ(tessera_save(symbol.get(), nullptr, TESSERA_FORMAT_BMP, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_save(nullptr, dir.File("z.bmp").c_str(), TESSERA_FORMAT_BMP, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_FALSE(FileExists(dir.File("z.bmp")));
+}
+
+TEST(Api, NamesMessagesAndExplanations) {
+    std::set<std::string> messages;
+    for (int status = TESSERA_OK; status <= TESSERA_ERROR_NO_MEMORY; ++status) {
+        messages.insert(tessera_status_message(status));
+    }
+    EXPECT_EQ(messages.size(), 8u);
+    EXPECT_STREQ(tessera_status_message(8), "unknown status");
+    EXPECT_STREQ(tessera_status_message(-1), "unknown status");
+
+    EXPECT_EQ(tessera_format_from_name("SVG"), TESSERA_FORMAT_SVG);
+    EXPECT_EQ(tessera_format_from_name("a.svg"), -1);
+    EXPECT_EQ(tessera_format_from_name(nullptr), -1);
+    EXPECT_EQ(tessera_format_from_path("labels/a.PNG"), TESSERA_FORMAT_PNG);
+    EXPECT_EQ(tessera_format_from_path("png"), -1);
+    EXPECT_EQ(tessera_format_from_path(nullptr), -1);
+    EXPECT_STREQ(tessera_format_name(TESSERA_FORMAT_PDF), "pdf");
+    EXPECT_EQ(tessera_format_name(8), nullptr);
+    EXPECT_EQ(tessera_format_available(TESSERA_FORMAT_BMP), 1);
+    EXPECT_EQ(tessera_format_available(-1), 0);
+    EXPECT_STREQ(tessera_library_version(), "1.0.0.1");
+
+    const std::string big(1274, 'a');
+    const tessera_settings high = Settings(TESSERA_LEVEL_H);
+    char text[200];
+    ASSERT_EQ(tessera_explain_encode_failure(big.data(), big.size(), &high, text, sizeof text),
+              TESSERA_OK);
+    EXPECT_STREQ(text,
+                 "the data cannot be encoded: it needs 10212 bits and version 40 at level H "
+                 "holds at most 10208");
+    EXPECT_EQ(tessera_explain_encode_failure(big.data(), big.size(), &high, text, 11),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    EXPECT_STREQ(text, "the data c");
+    EXPECT_EQ(tessera_explain_encode_failure("fits", 4, nullptr, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    const tessera_settings level9 = Settings(9);
+    ASSERT_EQ(tessera_explain_encode_failure("x", 1, &level9, text, sizeof text), TESSERA_OK);
+    EXPECT_STREQ(text, "the level must be L, M, Q or H (0 to 3), not '9'");
+
+    EXPECT_EQ(tessera_check_settings(&level9, nullptr, 0), TESSERA_ERROR_BAD_ARGUMENT);
+    ASSERT_EQ(tessera_check_settings(&level9, text, sizeof text), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text, "the level must be L, M, Q or H (0 to 3), not '9'");
+    EXPECT_EQ(tessera_check_settings(nullptr, text, sizeof text), TESSERA_OK);
+    EXPECT_STREQ(text, "");
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.dpi = 300;
+    EXPECT_EQ(tessera_check_render_options(TESSERA_FORMAT_PNG, &options, text, sizeof text),
+              TESSERA_OK);
+    ASSERT_EQ(tessera_check_render_options(TESSERA_FORMAT_SVG, &options, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text, "svg states no resolution; a dpi is for png and bmp");
+    ASSERT_EQ(tessera_check_render_options(9, nullptr, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(text,
+                 "the format must be one of bmp, png, svg, txt, utf8, ansi, eps or pdf, not '9'");
+}
+
+}  // namespace
+}  // namespace qr::test
