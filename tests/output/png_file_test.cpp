@@ -1,4 +1,5 @@
-// The PNG writer, read back through libpng and decoded by zxing-cpp.
+// The PNG writer: its chunks byte for byte, its pixels read back through libpng in their colours,
+// and decoded by zxing-cpp.
 #if defined(TESSERA_HAVE_PNG) && defined(TESSERA_HAVE_ZXING)
 
 #include "output/png_file.h"
@@ -6,11 +7,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-#include "tests/cli/qr_reader.h"
-#include "tests/support/test_support.h"
+#include "tests/output/drawn_image.h"
 
 namespace qr::test {
 namespace {
@@ -30,53 +31,95 @@ Header ReadHeader(const std::vector<unsigned char>& png) {
     return {Big32(ihdr), Big32(ihdr + 4), ihdr[8], ihdr[9], ihdr[12]};
 }
 
-// The pixels as 8-bit gray through libpng's simplified reader; false when libpng refuses them.
-bool ReadPixels(const std::vector<unsigned char>& png, GrayImage* image) {
-    png_image reader{};
-    reader.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&reader, png.data(), png.size())) return false;
-    reader.format = PNG_FORMAT_GRAY;
-    image->width = static_cast<int>(reader.width);
-    image->height = static_cast<int>(reader.height);
-    image->pixels.assign(PNG_IMAGE_SIZE(reader), 0);
-    const bool read =
-        png_image_finish_read(&reader, nullptr, image->pixels.data(), 0, nullptr) != 0;
-    png_image_free(&reader);
-    return read;
+// The data of each chunk after IHDR, by type, in hex.
+std::map<std::string, std::string> Chunks(const std::vector<unsigned char>& png) {
+    std::map<std::string, std::string> chunks;
+    for (std::size_t at = 8 + 25; at + 12 <= png.size();) {
+        const unsigned length = Big32(&png[at]);
+        const std::string type(png.begin() + at + 4, png.begin() + at + 8);
+        if (type != "IDAT") chunks[type] = ToHex(&png[at + 8], length);
+        at += 12 + length;
+    }
+    return chunks;
 }
 
-TEST(PngFile, ReadsBackAsTheSymbolAndDecodes) {
+TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
     struct Case {
         const char* data;
-        int level;
-        int version;
-        int scale;
+        int level, version, scale, margin;
+        Rgba dark, light;
+        int dpi;
+        std::map<std::string, std::string> chunks;  // beside IDAT
     };
     for (const Case& c : std::vector<Case>{
-             {"HELLO WORLD", LEVEL_Q, 0, 1},  // 29 pixels: rows end mid-byte
-             {"https://example.org/tessera", LEVEL_M, 0, 3},
-             {"tessera writes PNG", LEVEL_H, 10, 2},  // version 10
-             {"0123456789", LEVEL_L, 0, 20},          // the largest scale
+             // 29 pixels: rows end mid-byte.
+             {"HELLO WORLD", LEVEL_Q, 0, 1, 4, kDefaultDark, kDefaultLight, 0, {{"IEND", ""}}},
+             {"https://example.org/tessera",
+              LEVEL_M,
+              0,
+              3,
+              4,
+              kDefaultDark,
+              kDefaultLight,
+              300,
+              {{"pHYs", "00002e2300002e2301"}, {"IEND", ""}}},  // 11811 pixels per metre
+             {"tessera writes PNG",
+              LEVEL_H,
+              10,
+              2,
+              0,
+              0x336699FF,
+              kDefaultLight,
+              0,
+              {{"PLTE", "336699ffffff"}, {"IEND", ""}}},
+             {"0123456789", LEVEL_L, 0, 20, 4, kDefaultDark, kDefaultLight, 0, {{"IEND", ""}}},
+             {"transparent light",
+              LEVEL_M,
+              0,
+              3,
+              2,
+              0x000000FF,
+              0xFFFFFF00,
+              1,
+              {{"PLTE", "000000ffffff"},
+               {"tRNS", "ff00"},
+               {"pHYs", "000000270000002701"},
+               {"IEND", ""}}},
+             {"translucent dark",
+              LEVEL_M,
+              0,
+              2,
+              64,
+              0x1A003380,
+              0xFFEE88FF,
+              100000,
+              {{"PLTE", "1a0033ffee88"},
+               {"tRNS", "80"},
+               {"pHYs", "003c12f0003c12f001"},
+               {"IEND", ""}}},
          }) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
-        const std::string bytes = Rendered(*encoder, ImageFormat::kPng, c.scale);
-        ASSERT_FALSE(bytes.empty());
+        const RenderOptions options = OptionsOf(c.scale, c.margin, c.dark, c.light, c.dpi);
+        std::string bytes;
+        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, options, &bytes));
         const std::vector<unsigned char> png(bytes.begin(), bytes.end());
 
-        const unsigned side = static_cast<unsigned>(c.scale * (encoder->symbolSize + 8));
+        const unsigned side = static_cast<unsigned>(c.scale * (encoder->symbolSize + 2 * c.margin));
         const Header header = ReadHeader(png);
         EXPECT_EQ(header.width, side);
         EXPECT_EQ(header.height, side);
         EXPECT_EQ(header.bitDepth, 1);
-        EXPECT_EQ(header.colourType, PNG_COLOR_TYPE_GRAY);
+        EXPECT_EQ(header.colourType,
+                  c.chunks.count("PLTE") ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY);
         EXPECT_EQ(header.interlace, PNG_INTERLACE_NONE);
+        EXPECT_EQ(Chunks(png), c.chunks);
 
-        GrayImage image;
-        ASSERT_TRUE(ReadPixels(png, &image));
-        EXPECT_TRUE(image == ExpectedImage(*encoder, c.scale));
+        RgbaImage image;
+        ASSERT_TRUE(ReadPngPixels(bytes, &image));
+        EXPECT_TRUE(image.pixels == ExpectedColours(*encoder, options).pixels);
         std::string decoded;
-        ASSERT_TRUE(DecodeQr(image, &decoded));
+        ASSERT_TRUE(DecodeQr(OnWhite(image, 4 * c.scale), &decoded));
         EXPECT_EQ(decoded, c.data);
     }
 }
