@@ -10,7 +10,6 @@ constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and 
 constexpr char kColourPrefix = '#';
 constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
 constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
-constexpr Rgba kOpaque = 0xFF;
 
 enum class FlagId {
     kInput,
@@ -230,7 +229,7 @@ bool ParseColour(const std::string& text, Rgba* colour) {
         if (digit < 0) return false;
         value = value << 4 | static_cast<Rgba>(digit);
     }
-    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaque : value;
+    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
     return true;
 }
 

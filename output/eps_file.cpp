@@ -11,12 +11,6 @@ namespace qr {
 
 namespace {
 
-// "r g b setrgbcolor" for `colour`, each component a fraction of 255.
-std::string SetColour(Rgba colour) {
-    return FractionOf255(RedOf(colour)) + " " + FractionOf255(GreenOf(colour)) + " " +
-           FractionOf255(BlueOf(colour)) + " setrgbcolor\n";
-}
-
 void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, int margin) {
     const Outlines outlines = TraceOutlines(symbolSize, modules);
     Corner previous = {0, 0};
@@ -61,9 +55,9 @@ bool ComposeEps(int symbolSize, const ModuleMatrix& modules, const RenderOptions
     eps += "/v {0 exch rlineto} bind def\n";
     eps += "/z {closepath} bind def\n";
     eps += "0 " + points + " translate " + scale + " " + scale + " neg scale\n";
-    eps += SetColour(options.light);
+    eps += RgbFractions(options.light) + " setrgbcolor\n";
     eps += "0 0 " + side + " " + side + " rectfill\n";
-    eps += SetColour(options.dark);
+    eps += RgbFractions(options.dark) + " setrgbcolor\n";
     eps += "newpath\n";
     AppendPath(&eps, symbolSize, modules, options.margin);
     eps += "fill\n";

@@ -19,12 +19,6 @@ constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 conte
 constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
 constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
 
-// "r g b rg" for `colour`, each component a fraction of 255.
-std::string FillColour(Rgba colour) {
-    return FractionOf255(RedOf(colour)) + " " + FractionOf255(GreenOf(colour)) + " " +
-           FractionOf255(BlueOf(colour)) + " rg\n";
-}
-
 std::string Point(Corner corner, int margin) {
     return std::to_string(corner.x + margin) + " " + std::to_string(corner.y + margin);
 }
@@ -34,9 +28,9 @@ std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOpt
     const std::string scale = std::to_string(options.scale);
     std::string content;
     content += scale + " 0 0 -" + scale + " 0 " + std::to_string(side * options.scale) + " cm\n";
-    content += FillColour(options.light);
+    content += RgbFractions(options.light) + " rg\n";
     content += "0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
-    content += FillColour(options.dark);
+    content += RgbFractions(options.dark) + " rg\n";
     const Outlines outlines = TraceOutlines(symbolSize, modules);
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {

@@ -57,7 +57,7 @@ void DescribeColours(png_structp png, png_infop info, int side, const RenderOpti
             palette[i].green = static_cast<png_byte>(GreenOf(colours[i]));
             palette[i].blue = static_cast<png_byte>(BlueOf(colours[i]));
             alpha[i] = static_cast<png_byte>(AlphaOf(colours[i]));
-            if (alpha[i] != 0xFF) transparent = i + 1;
+            if (!Opaque(colours[i])) transparent = i + 1;
         }
         png_set_PLTE(png, info, palette, kPaletteSize);
         if (transparent > 0) png_set_tRNS(png, info, alpha, transparent, nullptr);

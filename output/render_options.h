@@ -38,6 +38,7 @@ constexpr std::uint32_t PixelsPerMetre(int dpi) {
 
 // A colour as 0xRRGGBBAA; alpha FF is opaque.
 using Rgba = std::uint32_t;
+constexpr unsigned kOpaqueAlpha = 0xFF;
 constexpr Rgba kDefaultDark = 0x000000FF;
 constexpr Rgba kDefaultLight = 0xFFFFFFFF;
 
@@ -63,6 +64,9 @@ constexpr unsigned BlueOf(Rgba c) {
 }
 constexpr unsigned AlphaOf(Rgba c) {
     return c & 0xFF;
+}
+constexpr bool Opaque(Rgba c) {
+    return AlphaOf(c) == kOpaqueAlpha;
 }
 
 }  // namespace qr

@@ -58,7 +58,7 @@ std::string HexColour(Rgba colour) {
 // The fill attributes of `colour`: its hex colour, and its opacity when alpha is below FF.
 std::string Fill(Rgba colour) {
     std::string fill = "fill=\"" + HexColour(colour) + "\"";
-    if (AlphaOf(colour) != 0xFF) fill += " fill-opacity=\"" + FractionOf255(AlphaOf(colour)) + "\"";
+    if (!Opaque(colour)) fill += " fill-opacity=\"" + FractionOf255(AlphaOf(colour)) + "\"";
     return fill;
 }
 
@@ -75,7 +75,7 @@ bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions
            pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
            "\" shape-rendering=\"crispEdges\">\n";
     const std::string outlines = OutlinePath(symbolSize, modules, options.margin);
-    if (AlphaOf(options.dark) == 0xFF) {
+    if (Opaque(options.dark)) {
         svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" " +
                Fill(options.light) + "/>\n";
     } else {

@@ -11,7 +11,8 @@ namespace {
 // Directions of an edge leaving a grid corner; the corner's byte holds one bit for each.
 enum Direction : unsigned char { RIGHT = 1, DOWN = 2, LEFT = 4, UP = 8 };
 
-constexpr int kFractionPlaces = 1000;  // three decimal places
+constexpr unsigned kFractionPlaces = 1000;  // three decimal places
+constexpr unsigned kFullComponent = 255;
 
 class EdgeGrid {
 public:
@@ -100,15 +101,21 @@ Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules) {
 }
 
 std::string FractionOf255(unsigned component) {
-    const unsigned thousandths = (component * kFractionPlaces + 254) / 255;  // rounded up
+    const unsigned thousandths =
+        (component * kFractionPlaces + kFullComponent - 1) / kFullComponent;  // rounded up
     if (thousandths % kFractionPlaces == 0) return std::to_string(thousandths / kFractionPlaces);
     std::string text = "0.";
     unsigned digits = thousandths;
-    for (int place = kFractionPlaces / 10; place > 0 && digits != 0; place /= 10) {
+    for (unsigned place = kFractionPlaces / 10; place > 0 && digits != 0; place /= 10) {
         text += static_cast<char>('0' + digits / place);
         digits %= place;
     }
     return text;
+}
+
+std::string RgbFractions(Rgba colour) {
+    return FractionOf255(RedOf(colour)) + " " + FractionOf255(GreenOf(colour)) + " " +
+           FractionOf255(BlueOf(colour));
 }
 
 void AppendWord(std::string* text, const std::string& word) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "encoder/module_matrix.h"
+#include "output/render_options.h"
 
 namespace qr {
 
@@ -33,6 +34,9 @@ struct Outlines {
 // The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark). Throws
 // std::bad_alloc when no memory can be had; the writers catch it.
 Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules);
+
+// The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
+std::string RgbFractions(Rgba colour);
 
 // `component` (0..255) divided by 255, as the shortest decimal of at most three places that is
 // not smaller: "0", "1", "0.2", "0.502". Multiplied by 255 it lies in [component, component +
