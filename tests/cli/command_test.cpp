@@ -14,7 +14,6 @@
 #include "output/text_file.h"
 #include "output/writers.h"
 #include "tests/cli/command_runner.h"
-#include "tests/output/drawn_image.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
@@ -32,12 +31,10 @@ std::string PngOf(const CQrEncoder& encoder, int scale) {
     return Rendered(encoder, ImageFormat::kPng, scale);
 }
 
-// The bytes of `format` drawn with a margin, colours and a resolution.
-std::string Styled(const CQrEncoder& encoder, ImageFormat format, int scale, int margin, Rgba dark,
-                   Rgba light, int dpi = 0) {
+// The bytes of `format` drawn with `options`.
+std::string Styled(const CQrEncoder& encoder, ImageFormat format, const RenderOptions& options) {
     std::string bytes;
-    EXPECT_TRUE(WriterFor(format)(encoder.symbolSize, encoder.modules,
-                                  OptionsOf(scale, margin, dark, light, dpi), &bytes));
+    EXPECT_TRUE(WriterFor(format)(encoder.symbolSize, encoder.modules, options, &bytes));
     return bytes;
 }
 
@@ -128,19 +125,9 @@ TEST(Command, ConventionalFlagsWriteEachType) {
              {{"-t", "utf8", "-s", "2"}, "a.out", Rendered(*encoder, ImageFormat::kUtf8, 2)},
              {{"-t", "ansi"}, "a.out", Rendered(*encoder, ImageFormat::kAnsi, 1)},
              {{}, "a.eps", Rendered(*encoder, ImageFormat::kEps, 4)},
-             {{"-s", "1"}, "a.pdf", Rendered(*encoder, ImageFormat::kPdf, 1)},
-             {{"--margin", "2", "--dark", "336699", "--dpi", "300"},
+             {{"--margin", "2", "--dark", "336699", "--light", "#FFEE8880", "--dpi", "300"},
               "a.png",
-              Styled(*encoder, ImageFormat::kPng, 4, 2, 0x336699FF, kDefaultLight, 300)},
-             {{"--light", "#FFFFFF00", "-s", "2"},
-              "a.svg",
-              Styled(*encoder, ImageFormat::kSvg, 2, 4, kDefaultDark, 0xFFFFFF00)},
-             {{"--dpi=600", "--light", "ffee88", "--margin=0"},
-              "a.bmp",
-              Styled(*encoder, ImageFormat::kBmp, 4, 0, kDefaultDark, 0xFFEE88FF, 600)},
-             {{"-t", "pdf", "--margin", "1", "--dark", "102030FF", "--light", "fafafa"},
-              "a.out",
-              Styled(*encoder, ImageFormat::kPdf, 4, 1, 0x102030FF, 0xFAFAFAFF)},
+              Styled(*encoder, ImageFormat::kPng, {4, 2, 0x336699FF, 0xFFEE8880, 300})},
          }) {
         SCOPED_TRACE(c.file);
         std::vector<std::string> args = {"Hello",         "-l", "Q", "-v", "3", "-m", "5", "-o",
@@ -271,22 +258,10 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               64,
               "tessera: --margin takes a quiet zone from 0 to 64 modules, not '65'\n"},
-             {{"Hello", "--dark", "red", "-o", dir.File("a.png")},
-              "",
-              64,
-              "tessera: --dark takes a colour RRGGBB or RRGGBBAA in hex, not 'red'\n"},
-             {{"Hello", "--dark", "112233", "-t", "txt"},
-              "",
-              64,
-              "tessera: txt output has no colours of its own\n"},
              {{"Hello", "--light", "ffffff80", "-o", dir.File("a.bmp")},
               "",
               64,
               "tessera: bmp has no transparency: give colours with alpha FF\n"},
-             {{"Hello", "--dark", "00000000", "-o", dir.File("a.eps")},
-              "",
-              64,
-              "tessera: eps has no transparency: give colours with alpha FF\n"},
              {{"Hello", "--dpi", "300", "-o", dir.File("a.pdf")},
               "",
               64,

@@ -1,19 +1,16 @@
 // tessera_api.dll as a Windows program uses it: loaded with LoadLibraryA, every function of the
 // header found with GetProcAddress, a symbol made, read and rendered in every format the DLL has,
 // its BMP compared with the file of the library's call in tessera.dll, and saved to Windows paths;
-// its PNG, made by the Windows Imaging Component, chunk by chunk and decoded back by it.
+// its PNG, made by the Windows Imaging Component, compared with the Linux build's file.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 // <windows.h> first.
 #include <gtest/gtest.h>
-#include <wincodec.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -147,139 +144,58 @@ TEST(ApiDll, MakesRendersAndSavesASymbol) {
     FreeLibrary(door);
 }
 
-// The chunks of a PNG file after its signature, "TYPE:hex" in order, IDAT without its data.
-std::vector<std::string> Chunks(const std::string& png) {
-    auto big32 = [&](std::size_t at) {
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < 4; ++i)
-            value = value << 8 | static_cast<unsigned char>(png[at + i]);
-        return value;
-    };
-    std::vector<std::string> chunks;
-    for (std::size_t at = 8; at + 12 <= png.size();) {
-        const std::uint32_t length = big32(at);
-        std::string chunk = png.substr(at + 4, 4);
-        if (chunk != "IDAT") {
-            chunk += ':';
-            char hex[3];
-            for (std::uint32_t i = 0; i < length; ++i) {
-                std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(png[at + 8 + i]));
-                chunk += hex;
-            }
-        }
-        chunks.push_back(chunk);
-        at += 12 + length;
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    for (const char byte : bytes) {
+        hex += "0123456789abcdef"[static_cast<unsigned char>(byte) >> 4];
+        hex += "0123456789abcdef"[byte & 15];
     }
-    return chunks;
+    return hex;
 }
 
-// The pixels of `png` as 0xAARRGGBB, decoded by the Imaging Component; empty when it cannot.
-std::vector<std::uint32_t> DecodedPixels(const std::string& png, UINT* side) {
-    std::vector<std::uint32_t> pixels;
-    IWICImagingFactory* factory = nullptr;
-    IWICStream* stream = nullptr;
-    IWICBitmapDecoder* decoder = nullptr;
-    IWICBitmapFrameDecode* frame = nullptr;
-    IWICFormatConverter* converter = nullptr;
-    UINT height = 0;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(factory->CreateStream(&stream)) &&
-        SUCCEEDED(
-            stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(png.data())),
-                                         static_cast<DWORD>(png.size()))) &&
-        SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad,
-                                                   &decoder)) &&
-        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(side, &height)) &&
-        SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA,
-                                        WICBitmapDitherTypeNone, nullptr, 0,
-                                        WICBitmapPaletteTypeCustom))) {
-        pixels.resize(static_cast<std::size_t>(*side) * height);
-        if (FAILED(converter->CopyPixels(nullptr, *side * 4, static_cast<UINT>(pixels.size() * 4),
-                                         reinterpret_cast<BYTE*>(pixels.data())))) {
-            pixels.clear();
-        }
-    }
-    for (IUnknown* object :
-         std::initializer_list<IUnknown*>{converter, frame, decoder, stream, factory}) {
-        if (object != nullptr) object->Release();
-    }
-    return pixels;
-}
-
-TEST(ApiDll, WritesPngThroughTheImagingComponent) {
+TEST(ApiDll, PngThroughTheImagingComponentIsTheLinuxFile) {
     ASSERT_NE(Api(), nullptr);
-    ASSERT_EQ(API(tessera_format_available)(TESSERA_FORMAT_PNG), 1);
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    const std::string text = "PNG on Windows";
     tessera_symbol* symbol = nullptr;
-    ASSERT_EQ(API(tessera_encode)(text.data(), text.size(), nullptr, &symbol), TESSERA_OK);
-    const int size = API(tessera_symbol_size)(symbol);  // 21: version 1
-    std::vector<unsigned char> cells(static_cast<size_t>(size) * size);
-    ASSERT_EQ(API(tessera_symbol_modules)(symbol, cells.data(), cells.size()), TESSERA_OK);
+    ASSERT_EQ(API(tessera_encode)("PNG on Windows", 14, nullptr, &symbol), TESSERA_OK);
     struct Case {
-        int scale, margin;
+        int scale;
         std::uint32_t dark, light;  // 0xRRGGBBAA
         int dpi;
-        std::vector<std::string> chunks;  // as the libpng build writes them
+        const char* png;  // made by the Linux command (libpng), no quiet zone
     };
     for (const Case& c : std::vector<Case>{
-             {4,
-              TESSERA_DEFAULT,
-              0x000000FF,
-              0xFFFFFFFF,
-              0,
-              {"IHDR:00000074000000740100000000", "IDAT", "IEND:"}},  // 116 x 116, 1-bit gray
-             {3,
-              2,
-              0x336699FF,
-              0xFFCC0040,
-              300,
-              {"IHDR:0000004b0000004b0103000000", "PLTE:336699ffcc00", "tRNS:ff40",
-               "pHYs:00002e2300002e2301", "IDAT", "IEND:"}},  // 75 x 75, palette; 11811 per metre
-             {1,
-              0,
-              0x00000000,
-              0xFFFFFFFF,
-              1,
-              {"IHDR:00000015000000150103000000", "PLTE:000000ffffff", "tRNS:00",
-               "pHYs:000000270000002701", "IDAT", "IEND:"}},
+             {1, 0x000000FF, 0xFFFFFFFF, 0,  // 21 x 21, 1-bit gray
+              "89504e470d0a1a0a0000000d4948445200000015000000150100000000816c983b0000005b4944415408"
+              "996360346160a865fdc0e0ba5780c13516887b05186ae77e60600c6160f81ffe83c163ef0286efaf7730"
+              "884a3530683dd760a855b901144f6060f49760a8cd0a6070ddc6c1e02afa82c195f50643ed890206468d"
+              "1b00238b1a0db8d9732a0000000049454e44ae426082"},
+             // 42 x 42, a 1-bit palette (PLTE), the light colour's alpha (tRNS), 11811 pixels per
+             // metre (pHYs).
+             {2, 0x336699FF, 0xFFCC0040, 300,
+              "89504e470d0a1a0a0000000d494844520000002a0000002a0103000000ff0d5b1800000006504c5445"
+              "336699ffcc0028644ca00000000274524e53ff40936b71da000000097048597300002e2300002e230178"
+              "a53f760000007449444154189555ce310a03310c44d101b5865cc5a0d6a0ab0bb635f82a81690ddacd6e"
+              "e438d3bcee3380bc2aae3d18a1b1a83a281bfa876f180fc602a24ff326422d3ca93ed89184cd313c1195"
+              "ee484a9f563c3196cac527d690406a8827c6d615c975bec17f88ce0d2817c6b71b124871fa9713f3d368"
+              "8f3fa165be0000000049454e44ae426082"},
          }) {
-        SCOPED_TRACE(c.chunks[1]);
+        SCOPED_TRACE(c.scale);
         tessera_render_options options;
         API(tessera_render_options_init)(&options);
         options.scale = c.scale;
-        options.margin = c.margin;
+        options.margin = 0;
         options.dark = c.dark;
         options.light = c.light;
         options.dpi = c.dpi;
         size_t bytes = 0;
-        ASSERT_EQ(API(tessera_render)(symbol, TESSERA_FORMAT_PNG, &options, nullptr, 0, &bytes),
-                  TESSERA_ERROR_BUFFER_TOO_SMALL);
+        API(tessera_render)(symbol, TESSERA_FORMAT_PNG, &options, nullptr, 0, &bytes);
         std::string png(bytes, '\0');
         ASSERT_EQ(
             API(tessera_render)(symbol, TESSERA_FORMAT_PNG, &options, &png[0], png.size(), &bytes),
             TESSERA_OK);
-        EXPECT_EQ(Chunks(png), c.chunks);
-
-        const int margin = c.margin == TESSERA_DEFAULT ? 4 : c.margin;
-        UINT side = 0;
-        const std::vector<std::uint32_t> pixels = DecodedPixels(png, &side);
-        ASSERT_EQ(side, static_cast<UINT>(c.scale * (size + 2 * margin)));
-        ASSERT_EQ(pixels.size(), static_cast<size_t>(side) * side);
-        for (UINT y = 0; y < side; ++y) {
-            for (UINT x = 0; x < side; ++x) {
-                const int u = static_cast<int>(x) / c.scale - margin;
-                const int v = static_cast<int>(y) / c.scale - margin;
-                const bool dark = u >= 0 && v >= 0 && u < size && v < size && cells[v * size + u];
-                const std::uint32_t rgba = dark ? c.dark : c.light;
-                ASSERT_EQ(pixels[y * side + x], rgba >> 8 | rgba << 24) << x << "," << y;
-            }
-        }
+        EXPECT_EQ(Hex(png), c.png);
     }
     API(tessera_symbol_free)(symbol);
-    CoUninitialize();
 }
 
 }  // namespace
