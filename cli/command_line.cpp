@@ -7,6 +7,9 @@ namespace {
 
 constexpr int kMaxMask = kMaskCount - 1;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
+constexpr char kColourPrefix = '#';
+constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
+constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
 
 enum class FlagId {
     kInput,
@@ -21,6 +24,10 @@ enum class FlagId {
     kHelp,
     kShowVersion,
     kUtf8,
+    kMargin,
+    kDark,
+    kLight,
+    kDpi,
 };
 
 struct Flag {
@@ -43,6 +50,10 @@ constexpr Flag FLAGS[] = {
     {'h', "help", false, FlagId::kHelp},
     {'\0', "version", false, FlagId::kShowVersion},
     {'\0', "utf8", false, FlagId::kUtf8},
+    {'\0', "margin", true, FlagId::kMargin},
+    {'\0', "dark", true, FlagId::kDark},
+    {'\0', "light", true, FlagId::kLight},
+    {'\0', "dpi", true, FlagId::kDpi},
 };
 
 const Flag* FindShort(char name) {
@@ -70,6 +81,13 @@ bool ParseWholeNumber(const std::string& text, int low, int high, int* value) {
     if (number < low || number > high) return false;
     *value = number;
     return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 bool HasPlaceholder(const std::string& pattern) {
@@ -142,6 +160,24 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
         case FlagId::kUtf8:
             line->utf8 = true;
             break;
+        case FlagId::kMargin:
+            if (!ParseWholeNumber(value, kMinMargin, kMaxMargin, &line->margin)) {
+                return spelled + " takes a quiet zone from " + std::to_string(kMinMargin) + " to " +
+                       std::to_string(kMaxMargin) + " modules, not " + quoted;
+            }
+            break;
+        case FlagId::kDark:
+        case FlagId::kLight:
+            if (!ParseColour(value, flag.id == FlagId::kDark ? &line->dark : &line->light)) {
+                return spelled + " takes a colour RRGGBB or RRGGBBAA in hex, not " + quoted;
+            }
+            break;
+        case FlagId::kDpi:
+            if (!ParseWholeNumber(value, kMinDpi, kMaxDpi, &line->dpi)) {
+                return spelled + " takes dots per inch from " + std::to_string(kMinDpi) + " to " +
+                       std::to_string(kMaxDpi) + ", not " + quoted;
+            }
+            break;
     }
     return std::string();
 }
@@ -190,12 +226,34 @@ OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal) {
     } else if (!FormatFromExtension(line.outputPath.c_str(), &settings.format)) {
         settings.format = ImageFormat::kBmp;
     }
-    settings.scale = line.scale;
+    SetRenderFlags(line, &settings);
     return settings;
 }
 
 bool ToStandardOutput(const CommandLine& line) {
     return !line.hasOutput || line.outputPath == kStandardStream;
+}
+
+void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
+    output->scale = line.scale;
+    output->margin = line.margin;
+    output->dark = line.dark;
+    output->light = line.light;
+    output->dpi = line.dpi;
+}
+
+bool ParseColour(const std::string& text, Rgba* colour) {
+    const std::size_t first = !text.empty() && text[0] == kColourPrefix ? 1 : 0;
+    const std::size_t digits = text.size() - first;
+    if (digits != kOpaqueColourDigits && digits != kColourDigits) return false;
+    Rgba value = 0;
+    for (std::size_t i = first; i < text.size(); ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<Rgba>(digit);
+    }
+    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
+    return true;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
@@ -266,13 +324,21 @@ const char* UsageText() {
            "\n"
            "  -i, --input FILE         the data is the whole file\n"
            "  -o, --output FILE        the file to write; - or none: standard output\n"
-           "  -t, --type TYPE          bmp, png, svg, txt, utf8 or ansi (default: from the\n"
-           "                           extension, BMP when unknown, utf8 on a terminal)\n"
+           "  -t, --type TYPE          bmp, png, svg, eps, pdf, txt, utf8 or ansi (default: from\n"
+           "                           the extension, BMP when unknown, utf8 on a terminal)\n"
            "  -l, --level L|M|Q|H      error correction level (default M)\n"
            "  -v, --symbol-version N   version 1-40 (default: the smallest that holds the data)\n"
            "      --strict-version     fail rather than take a larger version than -v\n"
            "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
-           "  -s, --scale N            pixels per module 1-20 (default 4; 1 for text)\n"
+           "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
+           "                           1 for text)\n"
+           "      --margin N           quiet zone in modules 0-64 (default 4)\n"
+           "      --dark COLOUR        colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#'\n"
+           "                           optional (default 000000); not for text\n"
+           "      --light COLOUR       colour of the light ones (default ffffff); alpha below FF\n"
+           "                           only for PNG and SVG\n"
+           "      --dpi N              resolution stated in PNG and BMP files, 1-100000 dots per\n"
+           "                           inch (default: none; BMP says 96)\n"
            "      --utf8               the text is UTF-8: marked as such (ECI 26), so readers\n"
            "                           show it as Unicode; no Kanji mode\n"
            "      --batch FILE         one code per line of FILE (- for standard input), written\n"

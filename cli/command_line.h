@@ -21,8 +21,12 @@ struct CommandLine {
     int level = kDefaultSetting;  // EcLevel, or the default
     int version = 0;              // 1..40, 0 for the smallest that holds the data
     bool strictVersion = false;
-    int mask = kDefaultSetting;  // 0..7, or the lowest penalty
-    int scale = 0;               // kMinScale..kMaxScale, 0 for the format's default
+    int mask = kDefaultSetting;    // 0..7, or the lowest penalty
+    int scale = 0;                 // kMinScale..kMaxScale, 0 for the format's default
+    int margin = kDefaultSetting;  // kMinMargin..kMaxMargin, or the symbol's default
+    Rgba dark = kDefaultDark;
+    Rgba light = kDefaultLight;
+    int dpi = 0;  // kMinDpi..kMaxDpi, 0 for none stated
     bool hasType = false;
     ImageFormat type = ImageFormat::kBmp;
     bool utf8 = false;  // the text is UTF-8: an ECI designator, no Kanji pairs
@@ -39,6 +43,14 @@ OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal);
 
 // Whether the symbol goes to standard output: no -o, or -o -.
 bool ToStandardOutput(const CommandLine& line);
+
+// Copies what the flags ask of the drawing (scale, margin, colours, resolution) into `output`,
+// leaving its format; the pipeline checks that the format takes them.
+void SetRenderFlags(const CommandLine& line, OutputSettings* output);
+
+// Reads `text` as a colour: RRGGBB or RRGGBBAA in hex digits of either case, with or without a
+// leading '#'; RRGGBB is opaque. Returns false, leaving `colour`, for anything else.
+bool ParseColour(const std::string& text, Rgba* colour);
 
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
 // valid, else one line that says what is wrong (without a "tessera:" prefix).

@@ -2,6 +2,7 @@
 #include "module/pipeline.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -61,6 +62,13 @@ long BitsNeeded(CQrEncoder* encoder, const unsigned char* data, std::size_t leng
 
 std::string Quoted(int value) {
     return "'" + std::to_string(value) + "'";
+}
+
+// A colour as RRGGBBAA in quotes.
+std::string ColourText(Rgba colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "'%08X'", static_cast<unsigned>(colour));
+    return text;
 }
 
 }  // namespace
@@ -205,14 +213,22 @@ std::string CheckOutputSettings(const OutputSettings& s) {
                std::to_string(kMaxDpi) + " dpi, not " + Quoted(s.dpi);
     }
     if (s.dpi != 0 && !info.dpi) {
-        return std::string(info.name) + " states no resolution; a dpi is for png and bmp";
+        std::string takers;
+        for (const ImageFormatInfo& other : IMAGE_FORMATS) {
+            if (other.dpi) takers += std::string(takers.empty() ? "" : " and ") + other.name;
+        }
+        return std::string(info.name) + " states no resolution, so not " + Quoted(s.dpi) +
+               " dpi; a resolution is for " + takers;
     }
     const bool defaultColours = s.dark == kDefaultDark && s.light == kDefaultLight;
     if (!defaultColours && !info.colours) {
-        return std::string(info.name) + " output has no colours of its own";
+        return std::string(info.name) + " output has no colours of its own, so not " +
+               ColourText(s.dark != kDefaultDark ? s.dark : s.light);
     }
     if (!info.alpha && (AlphaOf(s.dark) != 0xFF || AlphaOf(s.light) != 0xFF)) {
-        return std::string(info.name) + " has no transparency: give colours with alpha FF";
+        return std::string(info.name) + " has no transparency, so not " +
+               ColourText(AlphaOf(s.dark) != 0xFF ? s.dark : s.light) +
+               ": give colours with alpha FF";
     }
     return std::string();
 }

@@ -2,7 +2,6 @@
 // time, which is then copied to the other `scale` - 1 rows of its band.
 #include "output/bmp_file.h"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -12,8 +11,7 @@ namespace {
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
-constexpr int kDefaultPixelsPerMetre = 3780;  // 96 dots per inch
-constexpr double kMetresPerInch = 0.0254;
+constexpr std::uint32_t kDefaultPixelsPerMetre = 3780;  // 96 dots per inch
 
 void Put16(unsigned char* at, unsigned value) {
     at[0] = static_cast<unsigned char>(value);
@@ -32,11 +30,6 @@ void PutColour(unsigned char* at, Rgba colour) {
     at[3] = 0;
 }
 
-std::uint32_t PixelsPerMetre(int dpi) {
-    if (dpi == 0) return kDefaultPixelsPerMetre;
-    return static_cast<std::uint32_t>(std::lround(dpi / kMetresPerInch));
-}
-
 void WriteHeaders(unsigned char* file, const BmpGeometry& g, const RenderOptions& options) {
     file[0] = 'B';
     file[1] = 'M';
@@ -49,8 +42,10 @@ void WriteHeaders(unsigned char* file, const BmpGeometry& g, const RenderOptions
     Put16(info + 12, 1);           // planes
     Put16(info + 14, 1);           // bits per pixel
     Put32(info + 20, g.imageSize);
-    Put32(info + 24, PixelsPerMetre(options.dpi));
-    Put32(info + 28, PixelsPerMetre(options.dpi));
+    const std::uint32_t pixelsPerMetre =
+        options.dpi == 0 ? kDefaultPixelsPerMetre : PixelsPerMetre(options.dpi);
+    Put32(info + 24, pixelsPerMetre);
+    Put32(info + 28, pixelsPerMetre);
     PutColour(file + kFileHeaderSize + kInfoHeaderSize, options.dark);
     PutColour(file + kFileHeaderSize + kInfoHeaderSize + 4, options.light);
 }

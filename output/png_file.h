@@ -1,5 +1,9 @@
-// The symbol as a PNG file: 1-bit grayscale (0 black, 1 white), a light quiet zone of `margin`
-// modules on every side, each module a square of `scale` pixels. Compressed by libpng.
+// The symbol as a PNG file, a light quiet zone of `margin` modules on every side and each module a
+// square of `scale` pixels, one bit per pixel: 1-bit grayscale (0 black, 1 white) with the default
+// colours, as the file always was; with other colours a two-entry palette (0 dark, 1 light) and a
+// tRNS chunk when a colour's alpha is below FF. A resolution gives a pHYs chunk in pixels per
+// metre. Compressed by libpng (TESSERA_HAVE_PNG), or by the Windows Imaging Component in the
+// Windows build, which writes what it can of the same (docs/windows.md).
 #pragma once
 
 #include <string>
@@ -10,8 +14,8 @@
 namespace qr {
 
 // Composes the whole PNG file of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark)
-// into `png`, replacing its content. Returns false, with `png` empty, when libpng fails or no
-// memory can be had.
+// into `png`, replacing its content. Returns false, with `png` empty, when the image library fails
+// or no memory can be had.
 bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* png);
 

@@ -23,8 +23,22 @@ constexpr int kMaxMargin = 64;
 constexpr int kMinDpi = 1;
 constexpr int kMaxDpi = 100000;
 
+// An inch is 254 tenths of a millimetre, a metre 10000.
+constexpr int kTenthsOfMillimetrePerInch = 254;
+constexpr int kTenthsOfMillimetrePerMetre = 10000;
+
+// The pixels per metre of `dpi` (kMinDpi..kMaxDpi) dots per inch, as PNG and BMP files state a
+// resolution: dpi / 0.0254 rounded to the nearest whole number (none lies halfway).
+constexpr std::uint32_t PixelsPerMetre(int dpi) {
+    return static_cast<std::uint32_t>(
+        (static_cast<std::uint64_t>(dpi) * kTenthsOfMillimetrePerMetre +
+         kTenthsOfMillimetrePerInch / 2) /
+        kTenthsOfMillimetrePerInch);
+}
+
 // A colour as 0xRRGGBBAA; alpha FF is opaque.
 using Rgba = std::uint32_t;
+constexpr unsigned kOpaqueAlpha = 0xFF;
 constexpr Rgba kDefaultDark = 0x000000FF;
 constexpr Rgba kDefaultLight = 0xFFFFFFFF;
 
@@ -50,6 +64,9 @@ constexpr unsigned BlueOf(Rgba c) {
 }
 constexpr unsigned AlphaOf(Rgba c) {
     return c & 0xFF;
+}
+constexpr bool Opaque(Rgba c) {
+    return AlphaOf(c) == kOpaqueAlpha;
 }
 
 }  // namespace qr

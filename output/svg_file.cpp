@@ -1,127 +1,65 @@
-// SVG text. Every dark module contributes the sides it shares with light modules (or the quiet
-// zone) as directed edges, clockwise around the module on screen; edges between two dark modules
-// cancel and are never made. The edges are then walked into closed outlines, and runs of edges in
-// one direction become one "h" or "v". Outlines of a few dozen commands replace hundreds of
-// one-module rectangles.
+// SVG text: the outlines of the dark modules as one path, runs of edges in one direction written
+// as one "h" or "v". Outlines of a few dozen commands replace hundreds of one-module rectangles.
 #include "output/svg_file.h"
 
 #include <new>
 #include <string>
-#include <vector>
+
+#include "output/vector_shared.h"
 
 namespace qr {
 
 namespace {
 
-// Directions of an edge leaving a grid corner; the corner's byte holds one bit for each.
-enum Direction : unsigned char { RIGHT = 1, DOWN = 2, LEFT = 4, UP = 8 };
-
-class EdgeGrid {
-public:
-    EdgeGrid(int symbolSize, const ModuleMatrix& modules)
-        : corners_(symbolSize + 1), out_(static_cast<std::size_t>(corners_) * corners_, 0) {
-        auto dark = [&](int u, int v) {
-            return u >= 0 && v >= 0 && u < symbolSize && v < symbolSize && modules[u][v] != 0;
-        };
-        for (int v = 0; v < symbolSize; ++v) {
-            for (int u = 0; u < symbolSize; ++u) {
-                if (!dark(u, v)) continue;
-                if (!dark(u, v - 1)) Add(u, v, RIGHT);
-                if (!dark(u + 1, v)) Add(u + 1, v, DOWN);
-                if (!dark(u, v + 1)) Add(u + 1, v + 1, LEFT);
-                if (!dark(u - 1, v)) Add(u, v + 1, UP);
-            }
-        }
-    }
-
-    // The first corner in row order that has an edge left, as x + y * corners; -1 when none.
-    int NextStart(int from) const {
-        for (int at = from; at < corners_ * corners_; ++at) {
-            if (out_[at] != 0) return at;
-        }
-        return -1;
-    }
-
-    // Takes an edge leaving corner `at`, arrived at going `heading`: straight on when there is
-    // one, else the turn to the right (so that outlines touching at a corner stay apart), else
-    // any. Returns its direction.
-    Direction Take(int at, Direction heading) {
-        const unsigned char here = out_[at];
-        Direction next;
-        if (here & heading) {
-            next = heading;
-        } else if (here & TurnRight(heading)) {
-            next = TurnRight(heading);
-        } else {
-            next = (here & RIGHT) ? RIGHT : (here & DOWN) ? DOWN : (here & LEFT) ? LEFT : UP;
-        }
-        out_[at] = static_cast<unsigned char>(here & ~next);
-        return next;
-    }
-
-    int Corners() const { return corners_; }
-
-private:
-    static Direction TurnRight(Direction d) {
-        return d == RIGHT ? DOWN : d == DOWN ? LEFT : d == LEFT ? UP : RIGHT;
-    }
-
-    void Add(int x, int y, Direction d) {
-        out_[x + y * corners_] = static_cast<unsigned char>(out_[x + y * corners_] | d);
-    }
-
-    int corners_;
-    std::vector<unsigned char> out_;
-};
-
-void AppendLine(std::string* d, Direction direction, int length) {
-    const bool horizontal = direction == RIGHT || direction == LEFT;
-    const bool negative = direction == LEFT || direction == UP;
-    *d += horizontal ? 'h' : 'v';
-    if (negative) *d += '-';
-    *d += std::to_string(length);
+void AppendLine(std::string* d, Corner from, Corner to) {
+    *d += from.y == to.y ? 'h' : 'v';
+    *d += std::to_string(from.y == to.y ? to.x - from.x : to.y - from.y);
 }
 
 // The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
 std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
-    EdgeGrid grid(symbolSize, modules);
-    const int corners = grid.Corners();
+    const Outlines outlines = TraceOutlines(symbolSize, modules);
     std::string d;
-    int previousX = 0;
-    int previousY = 0;
-    for (int start = grid.NextStart(0); start != -1; start = grid.NextStart(start)) {
-        const int startX = start % corners;
-        const int startY = start / corners;
-        if (d.empty()) {
-            d += "M" + std::to_string(startX + margin) + " " + std::to_string(startY + margin);
+    Corner previous = {0, 0};
+    std::size_t begin = 0;
+    for (const std::size_t end : outlines.ends) {
+        const Corner start = outlines.corners[begin];
+        if (begin == 0) {
+            d += "M" + std::to_string(start.x + margin) + " " + std::to_string(start.y + margin);
         } else {
-            d +=
-                "m" + std::to_string(startX - previousX) + " " + std::to_string(startY - previousY);
+            d += "m" + std::to_string(start.x - previous.x) + " " +
+                 std::to_string(start.y - previous.y);
         }
-        previousX = startX;
-        previousY = startY;
-
-        // The start is the outline's top-left corner, so its first line is to the right (an
-        // outer edge) or down (a hole), and its last line, which "z" draws, is another direction.
-        int x = startX;
-        int y = startY;
-        Direction heading = RIGHT;
-        Direction runDirection = RIGHT;
-        int runLength = 0;
-        do {
-            heading = grid.Take(x + y * corners, heading);
-            if (runLength > 0 && heading != runDirection) {
-                AppendLine(&d, runDirection, runLength);
-                runLength = 0;
-            }
-            runDirection = heading;
-            ++runLength;
-            x += heading == RIGHT ? 1 : heading == LEFT ? -1 : 0;
-            y += heading == DOWN ? 1 : heading == UP ? -1 : 0;
-        } while (x != startX || y != startY);
+        previous = start;
+        for (std::size_t i = begin + 1; i < end; ++i) {
+            AppendLine(&d, outlines.corners[i - 1], outlines.corners[i]);
+        }
         d += 'z';
+        begin = end;
     }
     return d;
+}
+
+// `colour` as "#rgb" when each component's two hex digits are equal (black "#000"), else
+// "#rrggbb", lower case.
+std::string HexColour(Rgba colour) {
+    static const char kHex[] = "0123456789abcdef";
+    const unsigned components[] = {RedOf(colour), GreenOf(colour), BlueOf(colour)};
+    bool doubled = true;
+    for (const unsigned c : components) doubled = doubled && (c >> 4) == (c & 15);
+    std::string text = "#";
+    for (const unsigned c : components) {
+        if (!doubled) text += kHex[c >> 4];
+        text += kHex[c & 15];
+    }
+    return text;
+}
+
+// The fill attributes of `colour`: its hex colour, and its opacity when alpha is below FF.
+std::string Fill(Rgba colour) {
+    std::string fill = "fill=\"" + HexColour(colour) + "\"";
+    if (!Opaque(colour)) fill += " fill-opacity=\"" + FractionOf255(AlphaOf(colour)) + "\"";
+    return fill;
 }
 
 }  // namespace
@@ -136,9 +74,16 @@ bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixelsText + "\" height=\"" +
            pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
            "\" shape-rendering=\"crispEdges\">\n";
-    svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" fill=\"#fff\"/>\n";
-    svg += "<path fill=\"#000\" d=\"" + OutlinePath(symbolSize, modules, options.margin) +
-           "\"/>\n</svg>\n";
+    const std::string outlines = OutlinePath(symbolSize, modules, options.margin);
+    if (Opaque(options.dark)) {
+        svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" " +
+               Fill(options.light) + "/>\n";
+    } else {
+        // The light colour would show through the dark one: the square gets the outlines as holes.
+        svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + modulesText +
+               "v" + modulesText + "h-" + modulesText + "z" + outlines + "\"/>\n";
+    }
+    svg += "<path " + Fill(options.dark) + " d=\"" + outlines + "\"/>\n</svg>\n";
     out->swap(svg);
     return true;
 } catch (const std::bad_alloc&) {

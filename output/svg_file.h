@@ -1,6 +1,9 @@
-// The symbol as an SVG document: a white square with a light quiet zone of `margin` modules on
-// every side and one black path of the dark modules, in integer module coordinates (`viewBox`),
-// drawn with crisp edges at `scale` pixels per module (`width` and `height`).
+// The symbol as an SVG document: a square of the light colour with a quiet zone of `margin`
+// modules on every side and one path of the dark modules in the dark colour, in integer module
+// coordinates (`viewBox`), drawn with crisp edges at `scale` pixels per module (`width` and
+// `height`). A colour is written "#rgb" where that says it exactly (black "#000", white "#fff":
+// the default document is the same as it always was), else "#rrggbb"; an alpha below FF adds
+// `fill-opacity`, alpha / 255 rounded up to three decimal places.
 #pragma once
 
 #include <string>
@@ -11,11 +14,10 @@
 namespace qr {
 
 // The whole SVG document of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) into
-// `svg`, replacing its content; false when no memory can be had. The path outlines each 4-connected
-// region of dark modules, clockwise on screen around the dark and so anticlockwise around light
-// holes: under the default nonzero fill rule exactly the dark modules are black. Each outline is "M
-// x y" (the first) or "m dx dy" (from the start of the previous outline) to its top-left corner,
-// then "h" and "v" lines of whole modules, closed by "z".
+// `svg`, replacing its content; false when no memory can be had. The path is the outlines of
+// TraceOutlines(): under the default nonzero fill rule exactly the dark modules are filled. Each
+// outline is "M x y" (the first) or "m dx dy" (from the start of the previous outline) to its
+// top-left corner, then "h" and "v" lines of whole modules, closed by "z".
 bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* svg);
 

@@ -1,10 +1,13 @@
 // The table of writers of the API library and the command: every format this build can make. PNG
-// needs libpng (TESSERA_HAVE_PNG).
+// needs libpng (TESSERA_HAVE_PNG) or, on Windows, the Windows Imaging Component
+// (TESSERA_HAVE_WIC_PNG).
 #include "output/bmp_file.h"
+#include "output/eps_file.h"
+#include "output/pdf_file.h"
 #include "output/svg_file.h"
 #include "output/text_file.h"
 #include "output/writers.h"
-#ifdef TESSERA_HAVE_PNG
+#if defined(TESSERA_HAVE_PNG) || defined(TESSERA_HAVE_WIC_PNG)
 #include "output/png_file.h"
 #endif
 
@@ -25,7 +28,7 @@ ImageWriter WriterFor(ImageFormat format) {
         case ImageFormat::kBmp:
             return ComposeBmp;
         case ImageFormat::kPng:
-#ifdef TESSERA_HAVE_PNG
+#if defined(TESSERA_HAVE_PNG) || defined(TESSERA_HAVE_WIC_PNG)
             return ComposePng;
 #else
             return nullptr;
@@ -39,8 +42,9 @@ ImageWriter WriterFor(ImageFormat format) {
         case ImageFormat::kAnsi:
             return ComposeTextStyle<TextStyle::kAnsi>;
         case ImageFormat::kEps:
+            return ComposeEps;
         case ImageFormat::kPdf:
-            break;
+            return ComposePdf;
     }
     return nullptr;
 }

@@ -332,7 +332,8 @@ TEST(Api, NamesMessagesAndExplanations) {
               TESSERA_OK);
     ASSERT_EQ(tessera_check_render_options(TESSERA_FORMAT_SVG, &options, text, sizeof text),
               TESSERA_ERROR_BAD_ARGUMENT);
-    EXPECT_STREQ(text, "svg states no resolution; a dpi is for png and bmp");
+    EXPECT_STREQ(text,
+                 "svg states no resolution, so not '300' dpi; a resolution is for bmp and png");
     ASSERT_EQ(tessera_check_render_options(9, nullptr, text, sizeof text),
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(text,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,16 @@ std::string Parse(const std::vector<std::string>& args, CommandLine* line) {
     return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), line);
 }
 
+// The drawing flags that differ from their defaults, as text.
+std::string Style(const CommandLine& l) {
+    char colours[40];
+    std::snprintf(colours, sizeof colours, " dark=%08x light=%08x", static_cast<unsigned>(l.dark),
+                  static_cast<unsigned>(l.light));
+    return (l.margin != kDefaultSetting ? " margin=" + std::to_string(l.margin) : std::string()) +
+           (l.dark != kDefaultDark || l.light != kDefaultLight ? std::string(colours) : "") +
+           (l.dpi != 0 ? " dpi=" + std::to_string(l.dpi) : std::string());
+}
+
 // The fields a case checks, as one comparable text.
 std::string Summary(const CommandLine& l) {
     return "text=" + (l.hasText ? l.text : std::string("<none>")) +
@@ -25,7 +36,7 @@ std::string Summary(const CommandLine& l) {
            " scale=" + std::to_string(l.scale) +
            " type=" + (l.hasType ? std::to_string(static_cast<int>(l.type)) : std::string("-")) +
            (l.batch ? " batch=" + l.batchPath : std::string()) + (l.help ? " help" : "") +
-           (l.showVersion ? " version" : "");
+           (l.showVersion ? " version" : "") + Style(l);
 }
 
 TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
@@ -66,6 +77,13 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
              {{"-h", "--strict-version"},
               "text=<none> in= out=<none> level=-1 v=0 strict mask=-1 scale=0 type=- help"},
              {{"--version"}, "text=<none> in= out=<none>" + defaults + " version"},
+             {{"--margin", "0", "--dpi=100000", "--dark", "#1a2B3c", "x"},
+              "text=x in= out=<none>" + defaults +
+                  " margin=0 dark=1a2b3cff light=ffffffff dpi=100000"},
+             {{"--margin=64", "--dpi", "1", "--light=FFFFFF00", "--dark", "00000080", "x"},
+              "text=x in= out=<none>" + defaults + " margin=64 dark=00000080 light=ffffff00 dpi=1"},
+             {{"--dark", "#000000FF", "--light", "ffffff", "x"},
+              "text=x in= out=<none>" + defaults},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";
@@ -119,6 +137,15 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"--batch", "list.txt"}, "--batch needs -o with {n} or {line} in the file name"},
              {{"--batch", "", "-o", "{n}.png"},
               "--batch needs a file name, or - for standard input"},
+             {{"--margin", "65", "x"},
+              "--margin takes a quiet zone from 0 to 64 modules, not '65'"},
+             {{"--dpi", "72.5", "x"}, "--dpi takes dots per inch from 1 to 100000, not '72.5'"},
+             {{"--dark", "#1234567", "x"},
+              "--dark takes a colour RRGGBB or RRGGBBAA in hex, not '#1234567'"},
+             {{"--light", "##123456", "x"},
+              "--light takes a colour RRGGBB or RRGGBBAA in hex, not '##123456'"},
+             {{"--light=12345g", "x"},
+              "--light takes a colour RRGGBB or RRGGBBAA in hex, not '12345g'"},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";

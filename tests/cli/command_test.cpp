@@ -12,6 +12,7 @@
 #include "output/png_file.h"
 #include "output/svg_file.h"
 #include "output/text_file.h"
+#include "output/writers.h"
 #include "tests/cli/command_runner.h"
 #include "tests/support/test_support.h"
 
@@ -28,6 +29,13 @@ std::string BmpOf(const CQrEncoder& encoder, int scale) {
 
 std::string PngOf(const CQrEncoder& encoder, int scale) {
     return Rendered(encoder, ImageFormat::kPng, scale);
+}
+
+// The bytes of `format` drawn with `options`.
+std::string Styled(const CQrEncoder& encoder, ImageFormat format, const RenderOptions& options) {
+    std::string bytes;
+    EXPECT_TRUE(WriterFor(format)(encoder.symbolSize, encoder.modules, options, &bytes));
+    return bytes;
 }
 
 TEST(Command, SlashOptionsCallTheLibraryUnchanged) {
@@ -116,6 +124,10 @@ TEST(Command, ConventionalFlagsWriteEachType) {
              {{}, "a.txt", Rendered(*encoder, ImageFormat::kTxt, 1)},
              {{"-t", "utf8", "-s", "2"}, "a.out", Rendered(*encoder, ImageFormat::kUtf8, 2)},
              {{"-t", "ansi"}, "a.out", Rendered(*encoder, ImageFormat::kAnsi, 1)},
+             {{}, "a.eps", Rendered(*encoder, ImageFormat::kEps, 4)},
+             {{"--margin", "2", "--dark", "336699", "--light", "#FFEE8880", "--dpi", "300"},
+              "a.png",
+              Styled(*encoder, ImageFormat::kPng, {4, 2, 0x336699FF, 0xFFEE8880, 300})},
          }) {
         SCOPED_TRACE(c.file);
         std::vector<std::string> args = {"Hello",         "-l", "Q", "-v", "3", "-m", "5", "-o",
@@ -242,6 +254,19 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               64,
               "tessera: -s takes pixels per module from 1 to 20, not '0'\n"},
+             {{"Hello", "--margin", "65", "-o", dir.File("a.png")},
+              "",
+              64,
+              "tessera: --margin takes a quiet zone from 0 to 64 modules, not '65'\n"},
+             {{"Hello", "--light", "ffffff80", "-o", dir.File("a.bmp")},
+              "",
+              64,
+              "tessera: bmp has no transparency, so not 'FFFFFF80': give colours with alpha FF\n"},
+             {{"Hello", "--dpi", "300", "-o", dir.File("a.pdf")},
+              "",
+              64,
+              "tessera: pdf states no resolution, so not '300' dpi; a resolution is for bmp and "
+              "png\n"},
          }) {
         SCOPED_TRACE(c.args[0].substr(0, 20));
         const CommandRun run = RunCommand(c.args, c.input);

@@ -27,16 +27,16 @@ struct GrayImage {
     }
 };
 
-// The finished symbol of `encoder` with its 4-module quiet zone, each module scale x scale
-// pixels: the picture that every writer must produce.
-inline GrayImage ExpectedImage(const CQrEncoder& encoder, int scale) {
+// The finished symbol of `encoder` with its quiet zone of `margin` modules, each module scale x
+// scale pixels: the picture that every writer must produce.
+inline GrayImage ExpectedImage(const CQrEncoder& encoder, int scale, int margin = kQuietModules) {
     GrayImage image;
-    image.width = image.height = scale * (encoder.symbolSize + 2 * kQuietModules);
+    image.width = image.height = scale * (encoder.symbolSize + 2 * margin);
     image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, kWhite);
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
-            const int u = x / scale - kQuietModules;
-            const int v = y / scale - kQuietModules;
+            const int u = x / scale - margin;
+            const int v = y / scale - margin;
             if (u >= 0 && v >= 0 && u < encoder.symbolSize && v < encoder.symbolSize &&
                 encoder.modules[u][v] != 0) {
                 image.pixels[static_cast<std::size_t>(y) * image.width + x] = kBlack;

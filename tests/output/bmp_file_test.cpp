@@ -50,47 +50,72 @@ TEST(BmpFile, SizesOfTheWorkedSymbols) {
     }
 }
 
-TEST(BmpFile, HeadersAndColourTable) {
+TEST(BmpFile, HeadersColourTableAndResolution) {
     int ok = 0;
     auto encoder = test::EncodeBytes(test::ToBytes("01234567"), LEVEL_M, 0, 1, -1, &ok);
     ASSERT_EQ(ok, 1);
-    const std::string bytes = test::Rendered(*encoder, ImageFormat::kBmp, 4);
-    const Bytes file(bytes.begin(), bytes.end());
-    ASSERT_EQ(file.size(), 1918u);
-    EXPECT_EQ(test::ToHex(file.data(), 62),
-              "424d7e07000000000000"
-              "3e000000"  // 'BM', size 1918, offset 62
-              "28000000"
-              "74000000"
-              "74000000"
-              "0100"
-              "0100"  // 40, 116 x 116, 1 plane, 1 bit
-              "00000000"
-              "40070000"
-              "c40e0000"
-              "c40e0000"  // no compression, 1856 bytes, 3780 ppm
-              "00000000"
-              "00000000"
-              "00000000"
-              "ffffff00");  // colours: black, white
+    struct Case {
+        Rgba dark, light;
+        int dpi;
+        const char* pixelsPerMetre;  // little-endian hex
+        const char* colourTable;     // blue, green, red, 0: dark, then light
+    };
+    for (const Case& c : std::vector<Case>{
+             {kDefaultDark, kDefaultLight, 0, "c40e0000", "00000000ffffff00"},   // 3780
+             {0x336699FF, 0xFFEE88FF, 300, "232e0000", "9966330088eeff00"},      // 11811
+             {kDefaultDark, kDefaultLight, 72, "130b0000", "00000000ffffff00"},  // 2835
+             {0x000000FF, 0x0000FFFF, 100000, "f0123c00", "00000000ff000000"},   // 3937008
+             {0xFFFFFFFF, 0x000000FF, 1, "27000000", "ffffff0000000000"},        // 39
+         }) {
+        SCOPED_TRACE(c.dpi);
+        RenderOptions options;
+        options.dark = c.dark;
+        options.light = c.light;
+        options.dpi = c.dpi;
+        std::string bytes;
+        ASSERT_TRUE(ComposeBmp(encoder->symbolSize, encoder->modules, options, &bytes));
+        const Bytes file(bytes.begin(), bytes.end());
+        ASSERT_EQ(file.size(), 1918u);
+        EXPECT_EQ(test::ToHex(file.data(), 62),
+                  std::string("424d7e07000000000000"
+                              "3e000000"  // 'BM', size 1918, offset 62
+                              "28000000"
+                              "74000000"
+                              "74000000"
+                              "0100"
+                              "0100"  // 40, 116 x 116, 1 plane, 1 bit
+                              "00000000"
+                              "40070000") +  // no compression, 1856 bytes
+                      c.pixelsPerMetre +
+                      c.pixelsPerMetre +
+                      "00000000"
+                      "00000000" +  // all colours used, all important
+                      c.colourTable);
+    }
 }
 
-TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
-    for (int scale : {1, 2, 3, 4, 7, 20}) {
-        SCOPED_TRACE("scale " + std::to_string(scale));
+TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZoneOfTheMargin) {
+    struct Case {
+        int scale, margin;
+    };
+    for (const Case& c :
+         std::vector<Case>{{1, 4}, {2, 0}, {3, 1}, {4, 4}, {7, 9}, {20, 4}, {1, 64}, {5, 13}}) {
+        const int scale = c.scale;
+        const int margin = c.margin;
+        SCOPED_TRACE("scale " + std::to_string(scale) + " margin " + std::to_string(margin));
         int ok = 0;
         auto encoder =
             test::EncodeBytes(test::ToBytes("tessera writes BMP"), LEVEL_Q, 0, 1, -1, &ok);
         ASSERT_EQ(ok, 1);
-        const std::string bytes = test::Rendered(*encoder, ImageFormat::kBmp, scale);
+        const std::string bytes = test::Rendered(*encoder, ImageFormat::kBmp, scale, margin);
         const Bytes file(bytes.begin(), bytes.end());
         const int n = encoder->symbolSize;
-        const int side = (n + 8) * scale;
+        const int side = (n + 2 * margin) * scale;
         const int rowSize = (side + 31) / 32 * 4;
         for (int y = 0; y < side; ++y) {
             for (int x = 0; x < side; ++x) {
-                const int u = x / scale - 4;
-                const int v = y / scale - 4;
+                const int u = x / scale - margin;
+                const int v = y / scale - margin;
                 const bool dark = u >= 0 && u < n && v >= 0 && v < n && encoder->modules[u][v] != 0;
                 ASSERT_EQ(White(file, x, y), !dark) << x << "," << y;
             }
@@ -100,9 +125,10 @@ TEST(BmpFile, PixelsFollowTheModulesWithAWhiteQuietZone) {
             for (int x = side; x < rowSize * 8; ++x)
                 ASSERT_EQ((file[row + x / 8] >> (7 - x % 8)) & 1, 0);
         }
-        // The finder's top edge in image row 4s, then its separator.
-        for (int x = 4 * scale; x < 11 * scale; ++x) EXPECT_FALSE(White(file, x, 4 * scale)) << x;
-        EXPECT_TRUE(White(file, 11 * scale, 4 * scale));
+        // The finder's top edge in image row margin x scale, then its separator.
+        const int top = margin * scale;
+        for (int x = top; x < top + 7 * scale; ++x) EXPECT_FALSE(White(file, x, top)) << x;
+        EXPECT_TRUE(White(file, top + 7 * scale, top));
     }
 }
 

@@ -1,4 +1,5 @@
-// The PNG writer, read back through libpng and decoded by zxing-cpp.
+// The PNG writer: its chunks, its pixels in their colours read back through libpng, decoded by
+// zxing-cpp; the default file as it always was.
 #if defined(TESSERA_HAVE_PNG) && defined(TESSERA_HAVE_ZXING)
 
 #include "output/png_file.h"
@@ -6,11 +7,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-#include "tests/cli/qr_reader.h"
-#include "tests/support/test_support.h"
+#include "tests/output/drawn_image.h"
 
 namespace qr::test {
 namespace {
@@ -30,55 +31,81 @@ Header ReadHeader(const std::vector<unsigned char>& png) {
     return {Big32(ihdr), Big32(ihdr + 4), ihdr[8], ihdr[9], ihdr[12]};
 }
 
-// The pixels as 8-bit gray through libpng's simplified reader; false when libpng refuses them.
-bool ReadPixels(const std::vector<unsigned char>& png, GrayImage* image) {
-    png_image reader{};
-    reader.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&reader, png.data(), png.size())) return false;
-    reader.format = PNG_FORMAT_GRAY;
-    image->width = static_cast<int>(reader.width);
-    image->height = static_cast<int>(reader.height);
-    image->pixels.assign(PNG_IMAGE_SIZE(reader), 0);
-    const bool read =
-        png_image_finish_read(&reader, nullptr, image->pixels.data(), 0, nullptr) != 0;
-    png_image_free(&reader);
-    return read;
+// The data of each chunk after IHDR but IDAT, by type, in hex.
+std::map<std::string, std::string> Chunks(const std::vector<unsigned char>& png) {
+    std::map<std::string, std::string> chunks;
+    for (std::size_t at = 8 + 25; at + 12 <= png.size(); at += 12 + Big32(&png[at])) {
+        const std::string type(png.begin() + at + 4, png.begin() + at + 8);
+        if (type != "IDAT") chunks[type] = ToHex(&png[at + 8], Big32(&png[at]));
+    }
+    return chunks;
 }
 
-TEST(PngFile, ReadsBackAsTheSymbolAndDecodes) {
+TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
     struct Case {
         const char* data;
         int level;
         int version;
-        int scale;
+        RenderOptions options;                      // scale, margin, dark, light, dpi
+        std::map<std::string, std::string> chunks;  // beside IHDR and IDAT
     };
+    const std::pair<std::string, std::string> end = {"IEND", ""};
     for (const Case& c : std::vector<Case>{
-             {"HELLO WORLD", LEVEL_Q, 0, 1},  // 29 pixels: rows end mid-byte
-             {"https://example.org/tessera", LEVEL_M, 0, 3},
-             {"tessera writes PNG", LEVEL_H, 10, 2},  // version 10
-             {"0123456789", LEVEL_L, 0, 20},          // the largest scale
+             {"HELLO WORLD", LEVEL_Q, 0, {1, 4}, {end}},  // 29 pixels: rows end mid-byte
+             {"https://example.org/tessera",
+              LEVEL_M,
+              0,
+              {3, 4, kDefaultDark, kDefaultLight, 300},
+              {{"pHYs", "00002e2300002e2301"}, end}},  // 11811 pixels per metre
+             {"tessera writes PNG",
+              LEVEL_H,
+              10,
+              {2, 0, 0x336699FF, kDefaultLight},
+              {{"PLTE", "336699ffffff"}, end}},
+             {"0123456789", LEVEL_L, 0, {20, 4}, {end}},  // the largest scale
+             {"transparent light",
+              LEVEL_M,
+              0,
+              {3, 2, 0x000000FF, 0xFFFFFF00, 1},
+              {{"PLTE", "000000ffffff"}, {"tRNS", "ff00"}, {"pHYs", "000000270000002701"}, end}},
+             {"translucent dark",
+              LEVEL_M,
+              0,
+              {2, 64, 0x1A003380, 0xFFEE88FF, 100000},
+              {{"PLTE", "1a0033ffee88"}, {"tRNS", "80"}, {"pHYs", "003c12f0003c12f001"}, end}},
          }) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
-        const std::string bytes = Rendered(*encoder, ImageFormat::kPng, c.scale);
-        ASSERT_FALSE(bytes.empty());
+        std::string bytes;
+        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, c.options, &bytes));
         const std::vector<unsigned char> png(bytes.begin(), bytes.end());
 
-        const unsigned side = static_cast<unsigned>(c.scale * (encoder->symbolSize + 8));
+        const unsigned side =
+            static_cast<unsigned>(c.options.scale * (encoder->symbolSize + 2 * c.options.margin));
         const Header header = ReadHeader(png);
         EXPECT_EQ(header.width, side);
         EXPECT_EQ(header.height, side);
         EXPECT_EQ(header.bitDepth, 1);
-        EXPECT_EQ(header.colourType, PNG_COLOR_TYPE_GRAY);
+        EXPECT_EQ(header.colourType,
+                  c.chunks.count("PLTE") ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY);
         EXPECT_EQ(header.interlace, PNG_INTERLACE_NONE);
+        EXPECT_EQ(Chunks(png), c.chunks);
 
-        GrayImage image;
-        ASSERT_TRUE(ReadPixels(png, &image));
-        EXPECT_TRUE(image == ExpectedImage(*encoder, c.scale));
+        int width = 0;
+        RgbaPixels pixels;
+        ASSERT_TRUE(ReadPngPixels(bytes, &width, &pixels));
+        EXPECT_TRUE(pixels == ExpectedColours(*encoder, c.options));
         std::string decoded;
-        ASSERT_TRUE(DecodeQr(image, &decoded));
+        ASSERT_TRUE(DecodeQr(OnWhite(pixels, width, 4 * c.options.scale), &decoded));
         EXPECT_EQ(decoded, c.data);
     }
+}
+
+TEST(PngFile, DefaultOptionsKeepTheEarlierBytes) {
+    // Made before colours, margins and resolutions could be chosen.
+    const auto encoder = EncodeBytes(ToBytes("tessera: a version 10 sample"), LEVEL_M, 10);
+    EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kPng, 3)),
+              "fb63d4afb9b6a0e9541f7b0c32c4b041e28696466897139d9fd6c51d1f1f1d5f");
 }
 
 TEST(PngFile, ReplacesEarlierContent) {

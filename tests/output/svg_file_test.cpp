@@ -144,6 +144,13 @@ TEST(SvgFile, OnePathOfTheSymbolThatDecodes) {
     }
 }
 
+TEST(SvgFile, DefaultOptionsKeepTheEarlierBytes) {
+    // Made before colours and margins could be chosen.
+    const auto encoder = EncodeBytes(ToBytes("tessera: a version 10 sample"), LEVEL_M, 10);
+    EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kSvg, 3)),
+              "07e7a63b4a481a8ad37766fb3c45f95876e85f3c4bd5c0828da0ae8db5df6e7e");
+}
+
 TEST(SvgFile, OutlinesOfRandomMatricesFillExactlyTheDarkCells) {
     const unsigned seed = 0x5EED;
     SCOPED_TRACE("seed " + std::to_string(seed));

@@ -1,0 +1,74 @@
+// EPS text: DSC comments, a local dictionary of four short path operators, a transform to module
+// coordinates with y down, the light square and the dark path.
+#include "output/eps_file.h"
+
+#include <new>
+#include <string>
+
+#include "output/vector_shared.h"
+
+namespace qr {
+
+namespace {
+
+void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, int margin) {
+    const Outlines outlines = TraceOutlines(symbolSize, modules);
+    Corner previous = {0, 0};
+    std::size_t begin = 0;
+    for (const std::size_t end : outlines.ends) {
+        const Corner start = outlines.corners[begin];
+        if (begin == 0) {
+            AppendWord(eps, std::to_string(start.x + margin) + " " +
+                                std::to_string(start.y + margin) + " moveto");
+        } else {
+            AppendWord(eps, std::to_string(start.x - previous.x) + " " +
+                                std::to_string(start.y - previous.y) + " m");
+        }
+        previous = start;
+        for (std::size_t i = begin + 1; i < end; ++i) {
+            const Corner from = outlines.corners[i - 1];
+            const Corner to = outlines.corners[i];
+            AppendWord(eps, from.y == to.y ? std::to_string(to.x - from.x) + " h"
+                                           : std::to_string(to.y - from.y) + " v");
+        }
+        AppendWord(eps, "z");
+        begin = end;
+    }
+    if (!outlines.ends.empty()) *eps += '\n';
+}
+
+}  // namespace
+
+bool ComposeEps(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* out) try {
+    const std::string side = std::to_string(symbolSize + 2 * options.margin);
+    const std::string points = std::to_string((symbolSize + 2 * options.margin) * options.scale);
+    const std::string scale = std::to_string(options.scale);
+    std::string eps;
+    eps += "%!PS-Adobe-3.0 EPSF-3.0\n";
+    eps += "%%BoundingBox: 0 0 " + points + " " + points + "\n";
+    eps += "%%LanguageLevel: 2\n";
+    eps += "%%EndComments\n";
+    eps += "4 dict begin\n";
+    eps += "/m {rmoveto} bind def\n";
+    eps += "/h {0 rlineto} bind def\n";
+    eps += "/v {0 exch rlineto} bind def\n";
+    eps += "/z {closepath} bind def\n";
+    eps += "0 " + points + " translate " + scale + " " + scale + " neg scale\n";
+    eps += RgbFractions(options.light) + " setrgbcolor\n";
+    eps += "0 0 " + side + " " + side + " rectfill\n";
+    eps += RgbFractions(options.dark) + " setrgbcolor\n";
+    eps += "newpath\n";
+    AppendPath(&eps, symbolSize, modules, options.margin);
+    eps += "fill\n";
+    eps += "end\n";
+    eps += "showpage\n";
+    eps += "%%EOF\n";
+    out->swap(eps);
+    return true;
+} catch (const std::bad_alloc&) {
+    out->clear();
+    return false;
+}
+
+}  // namespace qr

@@ -1,0 +1,87 @@
+// PDF: a header, four objects (catalogue, page tree, page, content stream), the cross-reference
+// table of their offsets and the trailer.
+#include "output/pdf_file.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "output/vector_shared.h"
+
+namespace qr {
+
+namespace {
+
+// The header; the comment of bytes above 127 tells programs that move files that this one is
+// binary.
+constexpr const char* PDF_HEADER = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 content
+constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
+constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
+
+std::string Point(Corner corner, int margin) {
+    return std::to_string(corner.x + margin) + " " + std::to_string(corner.y + margin);
+}
+
+std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options) {
+    const int side = symbolSize + 2 * options.margin;
+    const std::string scale = std::to_string(options.scale);
+    std::string content;
+    content += scale + " 0 0 -" + scale + " 0 " + std::to_string(side * options.scale) + " cm\n";
+    content += RgbFractions(options.light) + " rg\n";
+    content += "0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
+    content += RgbFractions(options.dark) + " rg\n";
+    const Outlines outlines = TraceOutlines(symbolSize, modules);
+    std::size_t begin = 0;
+    for (const std::size_t end : outlines.ends) {
+        AppendWord(&content, Point(outlines.corners[begin], options.margin) + " m");
+        for (std::size_t i = begin + 1; i < end; ++i) {
+            AppendWord(&content, Point(outlines.corners[i], options.margin) + " l");
+        }
+        AppendWord(&content, "h");
+        begin = end;
+    }
+    AppendWord(&content, "f");
+    return content;
+}
+
+// `value` in `digits` decimal digits, leading zeros added.
+std::string Padded(std::size_t value, int digits) {
+    std::string text = std::to_string(value);
+    return std::string(static_cast<std::size_t>(digits) - text.size(), '0') + text;
+}
+
+}  // namespace
+
+bool ComposePdf(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* out) try {
+    const std::string points = std::to_string((symbolSize + 2 * options.margin) * options.scale);
+    const std::string content = Content(symbolSize, modules, options);
+    const std::string objects[kObjectCount] = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points + " " + points +
+            "] /Resources << >> /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+    };
+    std::string pdf = PDF_HEADER;
+    std::vector<std::size_t> offsets;
+    for (int i = 0; i < kObjectCount; ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t table = pdf.size();
+    // Every entry is 20 bytes: offset, generation, kind and a two-byte end of line.
+    pdf += "xref\n0 " + std::to_string(kObjectCount + 1) + "\n";
+    pdf += Padded(0, kOffsetDigits) + " " + std::to_string(kFreeGeneration) + " f \n";
+    for (const std::size_t offset : offsets) pdf += Padded(offset, kOffsetDigits) + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + std::to_string(kObjectCount + 1) + " /Root 1 0 R >>\n";
+    pdf += "startxref\n" + std::to_string(table) + "\n%%EOF\n";
+    out->swap(pdf);
+    return true;
+} catch (const std::bad_alloc&) {
+    out->clear();
+    return false;
+}
+
+}  // namespace qr

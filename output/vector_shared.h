@@ -1,0 +1,52 @@
+// What the vector writers (SVG, EPS, PDF) share: the outlines of the dark modules, and colour
+// components written as decimal fractions.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "encoder/module_matrix.h"
+#include "output/render_options.h"
+
+namespace qr {
+
+// A corner of the module grid: x counts module edges from the symbol's left side, y from its top
+// (the quiet zone is not included).
+struct Corner {
+    int x;
+    int y;
+    bool operator==(const Corner& other) const { return x == other.x && y == other.y; }
+};
+
+// The outlines of the dark modules. Each 4-connected region of dark modules is bounded by one
+// outline running clockwise on screen (y down), and each light hole in it by one running
+// anticlockwise, so that the nonzero fill rule fills exactly the dark modules. `corners` holds the
+// corners at which the outlines turn, one outline after the other, each beginning at its top-left
+// corner; outline i ends before corners[ends[i]]. Consecutive corners of an outline, and its last
+// and first, are joined by a horizontal or vertical line. Outlines come in the row order of their
+// first corners, and two outlines that touch at a corner never cross there.
+struct Outlines {
+    std::vector<Corner> corners;
+    std::vector<std::size_t> ends;
+};
+
+// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark). Throws
+// std::bad_alloc when no memory can be had; the writers catch it.
+Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules);
+
+// The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
+std::string RgbFractions(Rgba colour);
+
+// `component` (0..255) divided by 255, as the shortest decimal of at most three places that is
+// not smaller: "0", "1", "0.2", "0.502". Multiplied by 255 it lies in [component, component +
+// 0.255), so a reader that rounds and one that truncates both get `component` back.
+std::string FractionOf255(unsigned component);
+
+// Appends `word` to `text`: directly when `text` is empty or ends a line, else after a space, or
+// after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and PDF
+// lines stay short.
+constexpr std::size_t kMaxLineLength = 79;
+void AppendWord(std::string* text, const std::string& word);
+
+}  // namespace qr

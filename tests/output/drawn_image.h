@@ -1,0 +1,84 @@
+// Styled output read back as pixels: PNG files through libpng, and SVG, EPS and PDF documents drawn
+// by programs independent of this library (rsvg-convert, Ghostscript, pdftoppm) at one pixel per
+// point; beside them the picture every styled writer should draw.
+#pragma once
+
+#include <png.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "output/image_format.h"
+#include "output/render_options.h"
+#include "tests/cli/qr_reader.h"
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+
+// Pixels as 0xRRGGBBAA, row by row from the top.
+using RgbaPixels = std::vector<Rgba>;
+
+// The symbol of `encoder` drawn with `options`, each pixel the dark or the light colour.
+inline RgbaPixels ExpectedColours(const CQrEncoder& encoder, const RenderOptions& options) {
+    RgbaPixels pixels;
+    for (unsigned char gray : ExpectedImage(encoder, options.scale, options.margin).pixels) {
+        pixels.push_back(gray == kBlack ? options.dark : options.light);
+    }
+    return pixels;
+}
+
+// The PNG file `png` as pixels, through libpng's simplified reader; false when libpng refuses it.
+inline bool ReadPngPixels(const std::string& png, int* width, RgbaPixels* pixels) {
+    png_image reader{};
+    reader.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&reader, png.data(), png.size())) return false;
+    reader.format = PNG_FORMAT_RGBA;
+    std::vector<unsigned char> bytes(PNG_IMAGE_SIZE(reader));
+    const bool read = png_image_finish_read(&reader, nullptr, bytes.data(), 0, nullptr) != 0;
+    *width = static_cast<int>(reader.width);
+    pixels->clear();
+    for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
+        pixels->push_back(Rgba{bytes[i]} << 24 | Rgba{bytes[i + 1]} << 16 |
+                          Rgba{bytes[i + 2]} << 8 | bytes[i + 3]);
+    }
+    return read;
+}
+
+// `document` drawn by the program for its format (SVG, EPS or PDF), one pixel per point (SVG: per
+// pixel of its width); false when the program fails.
+inline bool DrawDocument(ImageFormat format, const std::string& document, int* width,
+                         RgbaPixels* pixels) {
+    TempDir dir;
+    const std::string in = "'" + dir.File("in") + "'";
+    const std::string out = "'" + dir.File("out.png") + "'";
+    const std::string command =
+        format == ImageFormat::kSvg ? std::string(TESSERA_RSVG_CONVERT) + " -o " + out + " " + in
+        : format == ImageFormat::kEps
+            ? std::string(TESSERA_GHOSTSCRIPT) +
+                  " -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=png16m -sOutputFile=" +
+                  out + " " + in
+            : std::string(TESSERA_PDFTOPPM) + " -r 72 -png -singlefile " + in + " '" +
+                  dir.File("out") + "'";
+    Bytes png;
+    return WriteFile(dir.File("in"), ToBytes(document)) && std::system(command.c_str()) == 0 &&
+           ReadFile(dir.File("out.png"), &png) &&
+           ReadPngPixels(std::string(png.begin(), png.end()), width, pixels);
+}
+
+// The pixels laid over white, as gray, with a white border of `border` pixels, for the reader.
+inline GrayImage OnWhite(const RgbaPixels& pixels, int width, int border) {
+    GrayImage gray;
+    gray.width = gray.height = width + 2 * border;
+    gray.pixels.assign(static_cast<std::size_t>(gray.width) * gray.height, kWhite);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const Rgba c = pixels[i];
+        const unsigned luma = (299 * RedOf(c) + 587 * GreenOf(c) + 114 * BlueOf(c)) / 1000;
+        const unsigned a = AlphaOf(c);
+        gray.pixels[(i / width + border) * gray.width + i % width + border] =
+            static_cast<unsigned char>((luma * a + kWhite * (255 - a)) / 255);
+    }
+    return gray;
+}
+
+}  // namespace qr::test

@@ -1,0 +1,107 @@
+// The vector writers (SVG, EPS, PDF) through the outline walk they share: each document drawn by an
+// independent program is the symbol in its colours and quiet zone, one module `scale` points, and
+// decodes.
+#if defined(TESSERA_HAVE_ZXING)
+
+#include "output/vector_shared.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "output/writers.h"
+#include "tests/output/drawn_image.h"
+
+namespace qr::test {
+namespace {
+
+TEST(VectorShared, FractionsOf255ReadBackRoundedOrTruncated) {
+    for (unsigned component = 0; component <= 255; ++component) {
+        const double drawn = std::stod(FractionOf255(component)) * 255;
+        EXPECT_TRUE(drawn >= component - 1e-9 && drawn < component + 0.5) << component;
+    }
+}
+
+// Whether `drawn` shows `wanted`: exactly, or for a translucent colour, which rsvg-convert keeps
+// premultiplied in 8 bits, with the same alpha and each component within 255 / alpha.
+bool SameColour(Rgba drawn, Rgba wanted) {
+    if (drawn == wanted) return true;
+    if (Opaque(wanted) || AlphaOf(drawn) != AlphaOf(wanted)) return false;
+    for (const int shift : {24, 16, 8}) {
+        const int error = static_cast<int>((drawn >> shift) & 0xFF) - ((wanted >> shift) & 0xFF);
+        if (std::abs(error) > static_cast<int>(255 / AlphaOf(wanted))) return false;
+    }
+    return true;
+}
+
+TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
+    struct Case {
+        ImageFormat format;
+        const char* data;
+        int version;
+        RenderOptions options;  // scale, margin, dark, light
+        const char* box;        // the page or bounding box, as the document states it
+    };
+    for (const Case& c : std::vector<Case>{
+             {ImageFormat::kSvg,
+              "svg in colour",
+              0,
+              {3, 0, 0x1A2B3CFF, 0xF0E0D0FF},
+              "width=\"63\" height=\"63\""},
+             {ImageFormat::kSvg,
+              "translucent",
+              0,
+              {2, 2, 0x1A0033C0, 0xFFEE8840},
+              "width=\"50\" height=\"50\""},
+             {ImageFormat::kEps, "HELLO WORLD", 0, {1, 4}, "%%BoundingBox: 0 0 29 29\n"},
+             {ImageFormat::kEps,
+              "eps, version 10",
+              10,
+              {2, 10, 0x003366FF, 0xFFFFCCFF},
+              "%%BoundingBox: 0 0 154 154\n"},
+             {ImageFormat::kEps,
+              "no quiet zone",
+              0,
+              {4, 0, 0x000000FF, 0xFEFEFEFF},
+              "%%BoundingBox: 0 0 84 84\n"},
+             {ImageFormat::kPdf, "HELLO WORLD", 0, {2, 4}, "/MediaBox [0 0 58 58]"},
+             {ImageFormat::kPdf,
+              "pdf, version 10",
+              10,
+              {3, 1, 0x550000FF, 0xCCEEFFFF},
+              "/MediaBox [0 0 177 177]"},
+         }) {
+        SCOPED_TRACE(std::string(FormatInfo(c.format).name) + " " + c.data);
+        const auto encoder = EncodeBytes(ToBytes(c.data), LEVEL_M, c.version);
+        std::string document;
+        ASSERT_TRUE(
+            WriterFor(c.format)(encoder->symbolSize, encoder->modules, c.options, &document));
+        EXPECT_NE(document.find(c.box), std::string::npos);
+
+        int width = 0;
+        RgbaPixels drawn;
+        ASSERT_TRUE(DrawDocument(c.format, document, &width, &drawn));
+        const RgbaPixels expected = ExpectedColours(*encoder, c.options);
+        ASSERT_EQ(drawn.size(), expected.size());
+        // Every pixel; for PDF the middle one of each module, since pdftoppm also covers pixels
+        // that an edge only touches.
+        const int step = c.format == ImageFormat::kPdf ? c.options.scale : 1;
+        for (int y = step / 2; y < width; y += step) {
+            for (int x = step / 2; x < width; x += step) {
+                const std::size_t i = static_cast<std::size_t>(y) * width + x;
+                ASSERT_TRUE(SameColour(drawn[i], expected[i]))
+                    << x << "," << y << ": " << std::hex << drawn[i] << " for " << expected[i];
+            }
+        }
+        std::string decoded;
+        ASSERT_TRUE(DecodeQr(OnWhite(drawn, width, 4 * c.options.scale), &decoded));
+        EXPECT_EQ(decoded, c.data);
+    }
+}
+
+}  // namespace
+}  // namespace qr::test
+
+#endif
