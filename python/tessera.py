@@ -437,15 +437,3 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
                          "their defaults in one call")
     options += [b""] * (_OPTION_SLOTS - len(options))
     return _load().tessera(*options)
-
-
-def _check_door_scale(scale):
-    """Refuses a scale that the library's BMP does not take, with the library's reason."""
-    if scale == 0:  # the API's "default"; the call has no such value
-        raise ValueError("scale must be a positive number of pixels per module, not 0")
-    options = _RenderOptions()
-    _api().tessera_render_options_init(ctypes.byref(options))
-    options.scale = scale
-    text = ctypes.create_string_buffer(_MESSAGE_ROOM)
-    _checked(_api().tessera_check_render_options(0, ctypes.byref(options), text, _MESSAGE_ROOM),
-             text)

@@ -24,14 +24,11 @@ inline std::string ShellQuoted(const std::string& arg) {
     return quoted + "'";
 }
 
-inline CommandRun RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
-    TempDir io;
+// Runs the shell command `command` with its output and error sent to files in `io`, and reads
+// them back with its exit status.
+inline CommandRun RunCapturing(std::string command, const TempDir& io) {
     CommandRun run;
-    if (!WriteFile(io.File("in"), ToBytes(input))) return run;
-    std::string command = ShellQuoted(TESSERA_COMMAND);
-    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-    command += " <" + ShellQuoted(io.File("in")) + " >" + ShellQuoted(io.File("out")) + " 2>" +
-               ShellQuoted(io.File("err"));
+    command += " >" + ShellQuoted(io.File("out")) + " 2>" + ShellQuoted(io.File("err"));
     const int status = std::system(command.c_str());
     if (status != -1 && WIFEXITED(status)) run.status = WEXITSTATUS(status);
     Bytes out, err;
@@ -42,23 +39,22 @@ inline CommandRun RunCommand(const std::vector<std::string>& args, const std::st
     return run;
 }
 
+inline CommandRun RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
+    TempDir io;
+    if (!WriteFile(io.File("in"), ToBytes(input))) return CommandRun();
+    std::string command = ShellQuoted(TESSERA_COMMAND);
+    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
+    return RunCapturing(command + " <" + ShellQuoted(io.File("in")), io);
+}
+
 // Runs `script` with /bin/sh in the folder `cwd`, the command's path in $T, standard input empty
 // unless the script says otherwise; captures the script's standard output and error.
 inline CommandRun RunScript(const std::string& script, const std::string& cwd) {
     TempDir io;
-    CommandRun run;
-    if (!WriteFile(io.File("script"), ToBytes(script))) return run;
-    const std::string command = "cd " + ShellQuoted(cwd) + " && T=" + ShellQuoted(TESSERA_COMMAND) +
-                                " /bin/sh " + ShellQuoted(io.File("script")) + " </dev/null >" +
-                                ShellQuoted(io.File("out")) + " 2>" + ShellQuoted(io.File("err"));
-    const int status = std::system(command.c_str());
-    if (status != -1 && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    Bytes out, err;
-    ReadFile(io.File("out"), &out);
-    ReadFile(io.File("err"), &err);
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    return run;
+    if (!WriteFile(io.File("script"), ToBytes(script))) return CommandRun();
+    return RunCapturing("cd " + ShellQuoted(cwd) + " && T=" + ShellQuoted(TESSERA_COMMAND) +
+                            " /bin/sh " + ShellQuoted(io.File("script")) + " </dev/null",
+                        io);
 }
 
 }  // namespace qr::test
