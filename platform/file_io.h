@@ -1,5 +1,6 @@
-// The thin layer over the operating system's files: POSIX on Linux, Win32 in the DLL. Paths are
-// 8-bit strings passed through unchanged.
+// The thin layer over the operating system's files: Linux in the shared library and the command,
+// Win32 in the DLL. Paths are 8-bit strings passed through unchanged. Nothing here allocates
+// memory, throws or prints.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +13,10 @@ struct InputFile {
     std::intptr_t handle;
 };
 
-// Opens an existing file for reading, letting others read it too. Never blocks on a FIFO.
-// Returns false when it cannot be opened.
+// Opens an existing regular file for reading, letting others read it too. A device, a FIFO or a
+// folder is looked at but never opened (opening a watchdog arms it, opening a serial port raises
+// its lines), and the file opened must be the one looked at. Returns false when there is no such
+// file or it cannot be opened.
 bool OpenInputFile(const char* path, InputFile* file);
 
 // The file's size in bytes (64 bits). Returns false when it cannot be had.
@@ -25,11 +28,54 @@ std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t coun
 
 void CloseInputFile(const InputFile& file);
 
+// Why a write failed, for messages.
+enum class WriteFailure {
+    kNone,
+    kNoSpace,
+    kPermission,
+    kMissingFolder,
+    kNotAFile,
+    kTooLarge,
+    kBrokenPipe,
+    kNoMemory,
+    kOther
+};
+
+struct WriteOptions {
+    // The data reaches the disk before the file takes the target's name, and the folder after
+    // (false: a batch that calls SyncFileSystemOf once at its end).
+    bool durable = true;
+    // A character device, a FIFO or a pipe at the path is written directly (the command's
+    // -o /dev/stdout, a FIFO, >(cmd)); regular files keep the never-partial replace. Without it
+    // such a path is refused as kNotAFile.
+    bool streams = false;
+};
+
 // Makes the file at `path` hold exactly the `size` bytes at `data`, creating it or replacing it
-// whole: the complete file is written beside the target and then renamed into place, so the
-// target is never partial, and on failure a file that was there is left as it was and no new
-// file remains. A symbolic link at `path` is followed: the file it names is replaced. Returns
-// false when the file cannot be written.
-bool ReplaceFile(const char* path, const void* data, std::size_t size);
+// whole, and returns true; or returns false, with the reason in `*failure` when that is not null.
+//
+// A regular file is never partial: the bytes go to an unnamed file in the target's folder (a
+// randomly named one opened only by its creator where the file system has no unnamed files),
+// which then takes the target's name; on failure an existing file is left as it was and nothing
+// new remains in any folder. A replaced file keeps its owner, group, mode, ACL and extended
+// attributes, except set-user-ID and set-group-ID bits and file capabilities, which are dropped.
+// Where a rename could not keep them (the caller is neither the file's owner nor root, its group
+// is one the owner may not give, the folder is append-only), the file is rewritten in place after
+// the space for it has been reserved. A file the caller may not write is kept (root may write
+// read-only files). Symbolic links are followed to the file they name, except a link in a shared
+// sticky folder that belongs neither to the caller nor to the folder's owner (kPermission).
+// A descriptor link such as /proc/self/fd/3 or /dev/fd/3 is opened, not read as a path: a
+// regular file behind it is rewritten in place; a pipe, FIFO or device follows `streams`.
+//
+// SIGPIPE and SIGXFSZ are blocked on the calling thread while it writes, and any that the write
+// raised is taken away before it returns; a write beyond the file-size limit (RLIMIT_FSIZE) is
+// refused before anything is written.
+bool ReplaceFile(const char* path, const void* data, std::size_t size,
+                 const WriteOptions& options = WriteOptions(), WriteFailure* failure = nullptr);
+
+// Flushes the file system that holds `path` (a file or a folder): syncfs(2) on Linux; on
+// Windows FlushFileBuffers of the volume, which Windows grants to administrators only. For a
+// batch that wrote with durable = false. Returns false when the flush cannot be done.
+bool SyncFileSystemOf(const char* path);
 
 }  // namespace qr::platform

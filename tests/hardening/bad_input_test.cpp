@@ -5,21 +5,32 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sched.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "module/tessera.h"
+#include "platform/file_io.h"
 #include "tests/hardening/hardening_support.h"
+#include "tests/hardening/writer_shim.h"
 
 namespace qr::test {
 namespace {
@@ -437,8 +448,8 @@ TEST(BadOutput, ReadOnlyFolderOrFile) {
     }
 }
 
-// The names created in the folder watched by `watch` since the last look.
-std::vector<std::string> CreatedNames(int watch) {
+// The names in the folder watched by `watch` of the events since the last look.
+std::vector<std::string> WatchedNames(int watch) {
     std::vector<std::string> names;
     alignas(inotify_event) char buffer[4096];
     for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
@@ -449,37 +460,6 @@ std::vector<std::string> CreatedNames(int watch) {
         }
     }
     return names;
-}
-
-// A file left at the name the next call would write beside the target (by a process that was
-// killed while writing and whose process id came back, or by a process of the same id in another
-// PID namespace sharing the folder) must not make the call fail.
-TEST(BadOutput, AFileAtTheNextTemporaryNameDoesNotStopTheCall) {
-    TempDir dir;
-    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
-    ASSERT_EQ(CallExport({"/Tabc", "/O" + dir.File("first.bmp")}), TESSERA_WRITTEN);
-    const std::vector<std::string> created = CreatedNames(watch);
-    close(watch);
-    // The writer names its file beside the target with a number that grows by one per call,
-    // just before the extension.
-    ASSERT_EQ(created.size(), 1u);
-    const std::string& first = created[0];
-    const std::size_t dot = first.rfind('.');
-    std::size_t digits = dot;
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(first[digits - 1]))) --digits;
-    ASSERT_TRUE(dot != std::string::npos && digits < dot) << first << " holds no call number";
-    const std::string next = first.substr(0, digits) +
-                             std::to_string(std::stoul(first.substr(digits, dot - digits)) + 1) +
-                             first.substr(dot);
-    ASSERT_TRUE(WriteFile(dir.File(next), kOldBytes));
-
-    EXPECT_EQ(CallExport({"/Tabc", "/O" + dir.File("second.bmp")}), TESSERA_WRITTEN);
-    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{next, "first.bmp", "second.bmp"}));
-    Bytes stale;
-    ASSERT_TRUE(ReadFile(dir.File(next), &stale));
-    EXPECT_EQ(stale, kOldBytes);
 }
 
 // Mounts a tmpfs of `size` bytes at `folder` in a private mount namespace of the calling
@@ -561,6 +541,525 @@ TEST(BadOutput, FullDisk) {
         if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
         EXPECT_EQ(report, std::string("result 3; entries ") + (c.fillFirst ? "filler " : "") +
                               "out.bmp; old file intact");
+    }
+}
+
+// The writer's faults found by trying it adversarially, one row each, and what each must now do.
+// Every row runs in a child process as root (users 1234 and nobody are taken on as setpriv would)
+// in a fresh folder and reports what it saw as one line.
+
+constexpr uid_t kOwner = 1234;  // a user with no part in the tests but owning files
+constexpr gid_t kOwnerGroup = 4321;
+constexpr rlim_t kFileSizeLimit = 1024;  // below the size of the file kHello makes
+constexpr int kMaxAllocations = 64;
+constexpr unsigned long long kGuessesPerNumber = 100;
+constexpr char kAclAttribute[] = "system.posix_acl_access";
+constexpr unsigned kReaderSeconds = 10;
+const std::string kHello = "/THello, writer";
+
+// Takes on user `uid`, group `gid` and the supplementary `groups` for good (setpriv --reuid
+// --regid --groups).
+bool BecomeUser(uid_t uid, gid_t gid, const std::vector<gid_t>& groups) {
+    return setgroups(groups.size(), groups.data()) == 0 && setresgid(gid, gid, gid) == 0 &&
+           setresuid(uid, uid, uid) == 0;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : " ") + part;
+    return text;
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The file the door writes for kHello.
+Bytes HelloBytes(const std::string& folder) {
+    const std::string path = folder + "/hello-reference.bmp";
+    Bytes bytes;
+    if (CallExport({kHello, "/O" + path}) == TESSERA_WRITTEN) ReadFile(path, &bytes);
+    unlink(path.c_str());
+    return bytes;
+}
+
+// Fails each allocation of one call in turn until a call runs with none failing. Each failure
+// must give its step's result (1 without the input block, 2 without the encoder, 3 for the image
+// or the file), print nothing and leave nothing; an exception leaving the export kills the child.
+std::string MemoryRunsOut(const std::string& folder) {
+    const std::string out = folder + "/out";
+    const std::string printed = folder + "/printed";
+    const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (mkdir(out.c_str(), 0755) != 0 || sink < 0 || dup2(sink, STDOUT_FILENO) < 0 ||
+        dup2(sink, STDERR_FILENO) < 0) {
+        return "cannot prepare";
+    }
+    const std::string text = "/THello";
+    const std::string path = "/O" + out + "/a path over fifteen characters.bmp";
+    std::string steps, last;
+    for (int nth = 1; nth <= kMaxAllocations; ++nth) {
+        FailAllocation(nth);
+        const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
+        const FailedAllocation failed = FailedSoFar();
+        FailAllocation(0);
+        const std::string seen = std::string(!failed.happened                    ? "none"
+                                             : failed.zeroed                     ? "input block"
+                                             : failed.size == sizeof(CQrEncoder) ? "encoder"
+                                                                                 : "other") +
+                                 " " + std::to_string(result);
+        if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
+        last = seen;
+        if (!failed.happened) break;
+        if (!Entries(out).empty()) return steps + "; left " + Joined(Entries(out));
+    }
+    struct stat st;
+    return steps + (stat(printed.c_str(), &st) == 0 && st.st_size == 0 ? "; printed nothing"
+                                                                       : "; printed something");
+}
+
+// The writer's syncs and namings, in order: data before the name, the folder after; none in a
+// batch, which syncs its file system at the end.
+std::string SyncsInOrder(const std::string& folder) {
+    const std::string old = folder + "/old.bmp";
+    const std::string batch = folder + "/batch.bmp";
+    if (!WriteFile(old, kOldBytes) || chmod(old.c_str(), kOldFileMode) != 0) return "no old file";
+    const Bytes data = ToBytes("batch");
+    std::string report;
+    const auto record = [&](const char* what, const std::function<bool()>& call) {
+        RecordCalls(true);
+        const bool ok = call();
+        RecordCalls(false);
+        report += (report.empty() ? "" : "; ") + std::string(what) + (ok ? ": " : " failed: ") +
+                  RecordedCalls();
+    };
+    record("replace", [&] { return CallExport({kHello, "/O" + old}) == TESSERA_WRITTEN; });
+    record("new", [&] { return CallExport({kHello, "/O" + folder + "/new.bmp"}) == 0; });
+    platform::WriteOptions unsynced;
+    unsynced.durable = false;
+    record("batch", [&] {
+        return platform::ReplaceFile(batch.c_str(), data.data(), data.size(), unsynced);
+    });
+    record("end of batch", [&] { return platform::SyncFileSystemOf(batch.c_str()); });
+    return report;
+}
+
+// Linux's binary form of the access ACL user::rw-, user:nobody:rw-, group::---, mask::rw-,
+// other::---.
+Bytes AclDenyingTheGroup() {
+    constexpr std::uint32_t kVersion = 2, kNoId = 0xFFFFFFFF, kReadWrite = 6;
+    struct Entry {
+        std::uint32_t tag, permissions, id;
+    };
+    Bytes acl;
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    };
+    put(kVersion, 4);
+    for (const Entry& e :
+         {Entry{0x01, kReadWrite, kNoId}, Entry{0x02, kReadWrite, kNobody}, Entry{0x04, 0, kNoId},
+          Entry{0x10, kReadWrite, kNoId}, Entry{0x20, 0, kNoId}}) {
+        put(e.tag, 2);
+        put(e.permissions, 2);
+        put(e.id, 4);
+    }
+    return acl;
+}
+
+// Files of user 1234, group 4321, with an extended attribute, replaced by other users and by
+// root: owner, group, mode (less set-id bits), ACL and attributes stay; "same file" where it
+// was rewritten in place because a rename could not keep them.
+std::string KeepsWhatItReplaces(const std::string& folder) {
+    struct Case {
+        const char* name;
+        uid_t caller;
+        std::vector<gid_t> groups;
+        mode_t mode;
+        bool acl;
+    };
+    const Bytes acl = AclDenyingTheGroup();
+    if (chmod(folder.c_str(), 0777) != 0) return "cannot open the folder";
+    std::string report;
+    for (const Case& c : std::vector<Case>{
+             {"group member", kNobody, {kOwnerGroup}, 0664, false},
+             {"root, ACL", 0, {}, 0660, true},
+             {"named user of the ACL", kNobody, {}, 0660, true},
+             {"root, set-id", 0, {}, 06775, false},
+             {"owner outside the group", kOwner, {}, 0664, false},
+         }) {
+        const std::string path = folder + "/" + c.name;
+        if (!WriteFile(path, kOldBytes) || chown(path.c_str(), kOwner, kOwnerGroup) != 0 ||
+            chmod(path.c_str(), c.mode) != 0 ||
+            setxattr(path.c_str(), "user.origin", "kept", 4, 0) ||
+            (c.acl && setxattr(path.c_str(), kAclAttribute, acl.data(), acl.size(), 0) != 0)) {
+            return std::string(kSkipPrefix) + "cannot give " + path + " its owner and attributes";
+        }
+        const ino_t before = InodeOf(path);
+        const std::string result = InChild([&] {
+            return BecomeUser(c.caller, c.caller, c.groups)
+                       ? std::to_string(CallExport({kHello, "/O" + path}))
+                       : std::string("cannot become the caller");
+        });
+        struct stat st;
+        Bytes now, aclNow(acl.size() + 64);
+        char origin[8] = "";
+        const ssize_t aclSize = getxattr(path.c_str(), kAclAttribute, aclNow.data(), aclNow.size());
+        aclNow.resize(aclSize < 0 ? 0 : static_cast<std::size_t>(aclSize));
+        if (stat(path.c_str(), &st) != 0 || !ReadFile(path, &now)) return "no file at " + path;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s: %s %u:%u %04o", c.name, result.c_str(),
+                      static_cast<unsigned>(st.st_uid), static_cast<unsigned>(st.st_gid),
+                      static_cast<unsigned>(st.st_mode & 07777));
+        report += (report.empty() ? "" : "; ") + std::string(line) +
+                  (c.acl ? (aclNow == acl ? " acl kept" : " acl changed")
+                         : (aclNow.empty() ? "" : " acl gained")) +
+                  (getxattr(path.c_str(), "user.origin", origin, sizeof origin - 1) == 4
+                       ? ""
+                       : " attribute lost") +
+                  (st.st_ino == before ? " same file" : " new file") +
+                  (BmpFault(now).empty() ? "" : " not written");
+    }
+    return report;
+}
+
+// Replacing a 0600 file of nobody: the new file has that mode and owner before it has a name.
+std::string PrivateUntilNamed(const std::string& folder) {
+    const std::string path = folder + "/private.bmp";
+    if (!WriteFile(path, kOldBytes) || chown(path.c_str(), kNobody, kNobody) != 0 ||
+        chmod(path.c_str(), 0600) != 0) {
+        return "cannot prepare";
+    }
+    std::string report;
+    for (const bool unnamed : {true, false}) {
+        RefuseUnnamedFiles(!unnamed);
+        RecordCalls(true);
+        const int result = CallExport({kHello, "/O" + path});
+        RecordCalls(false);
+        RefuseUnnamedFiles(false);
+        report += std::string(report.empty() ? "" : "; ") + (unnamed ? "unnamed " : "named ") +
+                  std::to_string(result) + ": " + RecordedCalls();
+    }
+    return report;
+}
+
+bool SetAppendOnly(const std::string& folder, bool on) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+}
+
+// An append-only folder (chattr +a) keeps every name made in it: a new file is linked in
+// directly, an existing one rewritten in place, and without unnamed files nothing is made.
+std::string AppendOnlyFolder(const std::string& dir) {
+    const std::string folder = dir + "/append-only";
+    const std::string old = folder + "/old.bmp";
+    if (mkdir(folder.c_str(), 0755) != 0 || !WriteFile(old, kOldBytes)) return "cannot prepare";
+    const ino_t before = InodeOf(old);
+    if (!SetAppendOnly(folder, true)) return std::string(kSkipPrefix) + "no append-only folders";
+    const int created = CallExport({kHello, "/O" + folder + "/new.bmp"});
+    const int replaced = CallExport({kHello, "/O" + old});
+    RefuseUnnamedFiles(true);
+    const int named = CallExport({kHello, "/O" + folder + "/named.bmp"});
+    RefuseUnnamedFiles(false);
+    SetAppendOnly(folder, false);
+    Bytes now;
+    ReadFile(old, &now);
+    return "new " + std::to_string(created) + ", old " + std::to_string(replaced) +
+           (InodeOf(old) == before ? " same file" : " new file") +
+           (BmpFault(now).empty() ? "" : " not written") + ", without unnamed files " +
+           std::to_string(named) + "; entries " + Joined(Entries(folder));
+}
+
+// /O through descriptor links: the open file is written, a pipe refused, and nothing is made
+// where the link's text would point.
+std::string DescriptorLinks(const std::string& folder) {
+    const Bytes hello = HelloBytes(folder);
+    const std::string cwd = folder + "/cwd";
+    if (hello.empty() || mkdir(cwd.c_str(), 0755) != 0 || chdir(cwd.c_str()) != 0) return "no cwd";
+    const auto holdsHello = [&](int fd) {
+        Bytes now(hello.size() + 1);
+        return pread(fd, now.data(), now.size(), 0) == static_cast<ssize_t>(hello.size()) &&
+               std::equal(hello.begin(), hello.end(), now.begin());
+    };
+    std::string report;
+    const int memory = memfd_create("tessera", 0);
+    for (const char* link : {"/proc/self/fd/", "/dev/fd/"}) {
+        const int result = CallExport({kHello, "/O" + std::string(link) + std::to_string(memory)});
+        report += link + std::string("N of a memfd ") + std::to_string(result) +
+                  (holdsHello(memory) ? " written; " : " not written; ");
+        ftruncate(memory, 0);
+    }
+    const std::string gone = folder + "/gone";
+    const int deleted = open(gone.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    unlink(gone.c_str());
+    const int result = CallExport({kHello, "/O/proc/self/fd/" + std::to_string(deleted)});
+    report += "deleted file " + std::to_string(result) + (holdsHello(deleted) ? " written" : "");
+    int channel[2];
+    if (pipe2(channel, O_NONBLOCK | O_CLOEXEC) != 0) return "no pipe";
+    char byte = 0;
+    report += "; pipe " +
+              std::to_string(CallExport({kHello, "/O/dev/fd/" + std::to_string(channel[1])})) +
+              (read(channel[0], &byte, 1) > 0 ? " written" : " empty");
+    return report + "; created " + Joined(Entries(cwd)) + "; folder holds " +
+           Joined(Entries(folder));
+}
+
+// The name itself and, for each run of digits in it, the names with that number counted up by 1
+// to kGuessesPerNumber: what another user would plant to block calls using predictable names.
+std::vector<std::string> Guesses(const std::string& name) {
+    std::vector<std::string> guesses = {name};
+    for (std::size_t at = 0; at < name.size();) {
+        if (!std::isdigit(static_cast<unsigned char>(name[at]))) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end]))) ++end;
+        const unsigned long long number =
+            std::stoull(name.substr(at, std::min<std::size_t>(end - at, 18)));
+        for (unsigned long long k = 1; k <= kGuessesPerNumber; ++k) {
+            guesses.push_back(name.substr(0, at) + std::to_string(number + k) + name.substr(end));
+        }
+        at = end;
+    }
+    return guesses;
+}
+
+// Another user plants, in a shared sticky folder, the temporary name a replace was seen to use
+// and the names one could guess from it: later replaces still succeed and touch none of them.
+std::string UnguessableNames(const std::string& dir) {
+    const std::string shared = dir + "/shared";
+    const std::string target = shared + "/target.bmp";
+    if (chmod(dir.c_str(), 0755) != 0 || mkdir(shared.c_str(), 0777) != 0 ||
+        chmod(shared.c_str(), 01777) != 0 ||
+        CallExport({kHello, "/O" + target}) != TESSERA_WRITTEN) {
+        return "cannot prepare";
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watch, shared.c_str(), IN_CREATE);
+    const int first = CallExport({kHello, "/O" + target});
+    std::vector<std::string> names = WatchedNames(watch);
+    close(watch);
+    names.erase(std::remove(names.begin(), names.end(), "target.bmp"), names.end());
+    if (names.size() != 1) return "a replace made the names: " + Joined(names);
+    const std::vector<std::string> guesses = Guesses(names[0]);
+    const std::string planted = InChild([&]() -> std::string {
+        if (!BecomeUser(kNobody, kNobody, {})) return "cannot become nobody";
+        for (const std::string& guess : guesses) {
+            if (!WriteFile(shared + "/" + guess, kOldBytes)) return "cannot plant " + guess;
+        }
+        return "";
+    });
+    if (!planted.empty()) return planted;
+    std::string report = "first " + std::to_string(first);
+    for (const bool unnamed : {true, false}) {
+        RefuseUnnamedFiles(!unnamed);
+        report += (unnamed ? ", then " : ", named ") +
+                  std::to_string(CallExport({kHello, "/O" + target}));
+        RefuseUnnamedFiles(false);
+    }
+    std::size_t untouched = 0;
+    for (const std::string& guess : guesses) {
+        Bytes now;
+        if (ReadFile(shared + "/" + guess, &now) && now == kOldBytes) ++untouched;
+    }
+    return report + (untouched == guesses.size() ? "; guesses untouched" : "; guesses touched") +
+           (Entries(shared).size() == guesses.size() + 1 ? "" : "; entries changed");
+}
+
+// /I of a device or a FIFO: the call finds no data and never opens them (watched with inotify);
+// a regular file is opened.
+std::string InputDevicesStayClosed(const std::string& dir) {
+    const std::string in = dir + "/in";
+    if (mkdir(in.c_str(), 0755) != 0 || mkfifo((in + "/fifo").c_str(), 0666) != 0 ||
+        !WriteFile(in + "/text", ToBytes("Hello"))) {
+        return "cannot prepare";
+    }
+    if (mknod((in + "/null-device").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        return std::string(kSkipPrefix) + "cannot make a device node here";
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watch, in.c_str(), IN_OPEN);
+    std::string report;
+    for (const char* name : {"null-device", "fifo", "text"}) {
+        report +=
+            name +
+            (" " + std::to_string(CallExport({"/I" + in + "/" + name, "/O" + dir + "/out.bmp"}))) +
+            ", ";
+    }
+    report += "opened: " + Joined(WatchedNames(watch));
+    close(watch);
+    return report;
+}
+
+// Below the file-size limit: result 3, no SIGXFSZ (the child would die), nothing left.
+std::string FileSizeLimit(const std::string& dir) {
+    const std::string old = dir + "/old.bmp";
+    const rlimit limit = {kFileSizeLimit, kFileSizeLimit};
+    if (!WriteFile(old, kOldBytes) || setrlimit(RLIMIT_FSIZE, &limit) != 0) return "cannot prepare";
+    const int created = CallExport({kHello, "/O" + dir + "/new.bmp"});
+    const int replaced = CallExport({kHello, "/O" + old});
+    Bytes now;
+    ReadFile(old, &now);
+    return "new " + std::to_string(created) + ", replace " + std::to_string(replaced) +
+           (now == kOldBytes ? ", old file kept" : ", old file changed") + "; entries " +
+           Joined(Entries(dir));
+}
+
+TEST(WriterFaults, EachBehavesSoundly) {
+    if (geteuid() != 0) GTEST_SKIP() << "the rows need root, to take on other users";
+    struct FaultRow {
+        const char* fault;
+        std::string (*run)(const std::string& folder);
+        std::string expected;
+    };
+    std::vector<std::string> skipped;
+    for (const FaultRow& row : std::vector<FaultRow>{
+             {"1 memory runs out", MemoryRunsOut,
+              "input block 1, encoder 2, other 3, none 0; printed nothing"},
+             {"2 not durable", SyncsInOrder,
+              "replace: fdatasync, link 0640 0:0, rename 0640 0:0, fsync folder; "
+              "new: fdatasync, link 0644 0:0, fsync folder; batch: link 0644 0:0; "
+              "end of batch: syncfs"},
+             {"3 replacing takes the file over", KeepsWhatItReplaces,
+              "group member: 0 1234:4321 0664 same file; root, ACL: 0 1234:4321 0660 acl kept new "
+              "file; named user of the ACL: 0 1234:4321 0660 acl kept same file; root, set-id: 0 "
+              "1234:4321 0775 new file; owner outside the group: 0 1234:4321 0664 same file"},
+             {"4 readable before complete", PrivateUntilNamed,
+              "unnamed 0: fdatasync, link 0600 65534:65534, rename 0600 65534:65534, fsync folder; "
+              "named 0: create 0600, fdatasync, rename 0600 65534:65534, fsync folder"},
+             {"5 append-only folder", AppendOnlyFolder,
+              "new 0, old 0 same file, without unnamed files 3; entries new.bmp old.bmp"},
+             {"6 descriptor links", DescriptorLinks,
+              "/proc/self/fd/N of a memfd 0 written; /dev/fd/N of a memfd 0 written; deleted file "
+              "0 written; pipe 3 empty; created ; folder holds cwd"},
+             {"7 guessable names", UnguessableNames, "first 0, then 0, named 0; guesses untouched"},
+             {"8 /I opens devices", InputDevicesStayClosed,
+              "null-device 1, fifo 1, text 0, opened: text"},
+             {"9 file-size limit", FileSizeLimit,
+              "new 3, replace 3, old file kept; entries old.bmp"},
+         }) {
+        SCOPED_TRACE(row.fault);
+        TempDir dir;
+        const std::string report = InChild([&] {
+            umask(022);
+            return row.run(dir.path());
+        });
+        if (report.rfind(kSkipPrefix, 0) == 0) {
+            skipped.push_back(row.fault + (": " + report));
+            continue;
+        }
+        EXPECT_EQ(report, row.expected);
+    }
+    if (!skipped.empty()) GTEST_SKIP() << Joined(skipped);
+}
+
+// ReplaceFile's reasons, and character devices, FIFOs and pipes, which are written only with
+// `streams`. Each case runs in a child whose SIGPIPE would kill it.
+TEST(WriterStreams, DevicesFifosAndPipesAndTheReasonsOfFailures) {
+    static const char* const kFailures[] = {"none",           "no space",   "permission",
+                                            "missing folder", "not a file", "too large",
+                                            "broken pipe",    "no memory",  "other"};
+    const Bytes large(kMiB, 'x');
+    const Bytes small = ToBytes("small");
+    const auto write = [](const std::string& path, const Bytes& data, bool streams) {
+        platform::WriteOptions options;
+        options.streams = streams;
+        platform::WriteFailure failure = platform::WriteFailure::kOther;
+        platform::ReplaceFile(path.c_str(), data.data(), data.size(), options, &failure);
+        return std::string(kFailures[static_cast<int>(failure)]);
+    };
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);
+    ASSERT_TRUE(WriteFile(dir.File("read-only"), kOldBytes));
+    ASSERT_EQ(chmod(dir.File("read-only").c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);  // so that only the file's mode refuses
+    // A reader of the FIFO in a child of its own: it reads `count` bytes, then leaves, or is
+    // stopped by an alarm when no writer comes.
+    const auto reader = [&](std::size_t count) {
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(kReaderSeconds);
+            const int fd = open(fifo.c_str(), O_RDONLY);
+            Bytes got(count);
+            std::size_t done = 0;
+            for (ssize_t n; done < count && (n = read(fd, got.data() + done, count - done)) > 0;)
+                done += n;
+            _exit(done == count ? 0 : 1);
+        }
+        return child;
+    };
+    struct Case {
+        const char* name;
+        std::function<std::string()> run;
+        std::string expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"/dev/null as a stream", [&] { return write("/dev/null", small, true); }, "none"},
+             {"/dev/null as a file", [&] { return write("/dev/null", small, false); },
+              "not a file"},
+             {"/dev/full as a stream", [&] { return write("/dev/full", small, true); }, "no space"},
+             {"a FIFO with a reader",
+              [&] {
+                  const pid_t child = reader(small.size());
+                  const std::string outcome = write(fifo, small, true);
+                  int status = 1;
+                  waitpid(child, &status, 0);
+                  return outcome + (status == 0 ? ", read" : ", not read");
+              },
+              "none, read"},
+             {"a FIFO whose reader leaves",
+              [&] {
+                  const pid_t child = reader(1);
+                  const std::string outcome = write(fifo, large, true);
+                  waitpid(child, nullptr, 0);
+                  sigset_t pending;
+                  sigpending(&pending);
+                  return outcome + (sigismember(&pending, SIGPIPE) ? ", SIGPIPE pending" : "");
+              },
+              "broken pipe"},
+             {"a FIFO as a file", [&] { return write(fifo, small, false); }, "not a file"},
+             {"a pipe with a reader",
+              [&] {
+                  int channel[2];
+                  if (pipe2(channel, O_NONBLOCK) != 0) return std::string("no pipe");
+                  const std::string outcome =
+                      write("/dev/fd/" + std::to_string(channel[1]), small, true);
+                  Bytes got(small.size());
+                  return outcome + (read(channel[0], got.data(), got.size()) ==
+                                                static_cast<ssize_t>(got.size()) &&
+                                            got == small
+                                        ? ", read"
+                                        : ", not read");
+              },
+              "none, read"},
+             {"a pipe without a reader",
+              [&] {
+                  int channel[2];
+                  if (pipe(channel) != 0) return std::string("no pipe");
+                  close(channel[0]);
+                  return write("/proc/self/fd/" + std::to_string(channel[1]), small, true);
+              },
+              "broken pipe"},
+             {"a missing folder", [&] { return write(dir.File("missing/out"), small, false); },
+              "missing folder"},
+             {"a folder", [&] { return write(dir.File("folder"), small, true); }, "not a file"},
+             {"a read-only file of another user",
+              [&] {
+                  return BecomeUser(kNobody, kNobody, {})
+                             ? write(dir.File("read-only"), small, false)
+                             : std::string("cannot become nobody");
+              },
+              "permission"},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(InChild(c.run), c.expected);
     }
 }
 
