@@ -81,6 +81,8 @@ void RefuseUnnamedFiles(bool on) {
 
 }  // namespace qr::test
 
+// operator new in all the forms the library and the tests use, and the matching deletes (so that
+// AddressSanitizer sees malloc and free paired).
 void* operator new(std::size_t size) {
     return qr::test::Allocate(size);
 }
@@ -103,12 +105,6 @@ void operator delete(void* block, std::size_t) noexcept {
     std::free(block);
 }
 void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }
 
