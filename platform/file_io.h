@@ -54,16 +54,19 @@ struct WriteOptions {
 // Makes the file at `path` hold exactly the `size` bytes at `data`, creating it or replacing it
 // whole, and returns true; or returns false, with the reason in `*failure` when that is not null.
 //
-// A regular file is never partial: the bytes go to an unnamed file in the target's folder (a
-// randomly named one opened only by its creator where the file system has no unnamed files),
-// which then takes the target's name; on failure an existing file is left as it was and nothing
-// new remains in any folder. A replaced file keeps its owner, group, mode, ACL and extended
-// attributes, except set-user-ID and set-group-ID bits and file capabilities, which are dropped.
-// Where a rename could not keep them (the caller is neither the file's owner nor root, its group
-// is one the owner may not give, the folder is append-only), the file is rewritten in place after
-// the space for it has been reserved. A file the caller may not write is kept (root may write
-// read-only files). Symbolic links are followed to the file they name, except a link in a shared
-// sticky folder that belongs neither to the caller nor to the folder's owner (kPermission).
+// A regular file is never partial: the bytes go to an unnamed file in the target's folder (where
+// the file system has none, a randomly named one that others can open no further than the
+// finished file allows; on Windows one opened without sharing), which is synced and then takes
+// the target's name. On failure an existing file is left as it was and nothing new remains in
+// any folder; only an error syncing the folder, after the rename, reports a file now in place.
+//
+// A replaced file keeps its owner, group, mode, ACL and extended attributes (on Windows, as
+// ReplaceFileA keeps them), except set-user-ID and set-group-ID bits and file capabilities, which
+// are dropped. Where a rename could not keep them (the caller is neither the file's owner nor root,
+// its group is one the owner may not give, the folder is append-only), the file is rewritten in
+// place after the space for it has been reserved. A file the caller may not write is kept (root may
+// write read-only files). Symbolic links are followed to the file they name, except a link in a
+// shared sticky folder that belongs neither to the caller nor to the folder's owner (kPermission).
 // A descriptor link such as /proc/self/fd/3 or /dev/fd/3 is opened, not read as a path: a
 // regular file behind it is rewritten in place; a pipe, FIFO or device follows `streams`.
 //
