@@ -1,5 +1,9 @@
-// Win32 files: CreateFileA and one ReadFile for input; the output written whole beside the target
-// and moved over it with MoveFileExA.
+// Win32 files: CreateFileA and ReadFile for input once the path is seen to name a disk file; the
+// output written whole into a randomly named file beside the target, flushed, and put in its
+// place by ReplaceFileA, which keeps the replaced file's ACL, attributes and streams, or for a new
+// file by MoveFileExA with MOVEFILE_WRITE_THROUGH. Fixed buffers; nothing is allocated.
+#define _CRT_RAND_S  // rand_s, from the C runtime the DLL imports anyway
+#include <stdlib.h>
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -8,9 +12,8 @@
 // <windows.h> maps ReplaceFile to ReplaceFileA; the name here is ours.
 #undef ReplaceFile
 
-#include <atomic>
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 #include "platform/file_io.h"
 
@@ -20,91 +23,245 @@ namespace {
 
 // The most bytes one ReadFile or WriteFile call is asked for.
 constexpr DWORD kMaxTransfer = 0x40000000;
-constexpr int kMaxNameAttempts = 100;  // temporary names tried beside one target
+constexpr int kMaxNameAttempts = 16;  // random names tried beside one target
+// Room for full and final paths ("\\?\C:\..."); a longer one is refused.
+constexpr DWORD kPathBytes = 4096;
+constexpr char kTemporaryPrefix[] = ".tessera-";
+constexpr char kTemporarySuffix[] = ".tmp";
 
 HANDLE Handle(const InputFile& file) {
     return reinterpret_cast<HANDLE>(file.handle);
+}
+
+// A handle closed when it goes out of scope.
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ~OwnedHandle() { Close(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
+        Close();
+        handle_ = handle;
+    }
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle == INVALID_HANDLE_VALUE || CloseHandle(handle);
+    }
+
+private:
+    HANDLE handle_;
+};
+
+WriteFailure FailureOf(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return WriteFailure::kNoSpace;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return WriteFailure::kPermission;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return WriteFailure::kMissingFolder;
+        case ERROR_DIRECTORY:
+            return WriteFailure::kNotAFile;
+        case ERROR_FILE_TOO_LARGE:
+            return WriteFailure::kTooLarge;
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+            return WriteFailure::kBrokenPipe;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return WriteFailure::kNoMemory;
+        default:
+            return WriteFailure::kOther;
+    }
 }
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-// The folder part of `path` with its trailing separator ("C:" for "C:name"), or empty text.
-std::string FolderOf(const std::string& path) {
-    std::string::size_type end = path.size();
-    while (end > 0 && !IsSeparator(path[end - 1]) && path[end - 1] != ':') --end;
-    return path.substr(0, end);
+bool StartsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// The name of the file that writing to `path` must replace: for an existing file the final path
-// with every symbolic link and junction resolved, otherwise `path` itself. False when `path`
-// names something that is not a plain file (a folder, a device) or a file that cannot be replaced
-// now.
-bool ResolveTarget(const char* path, std::string* target) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        *target = path;  // a new file, or a folder that does not exist (then creation fails)
-        return true;
-    }
-    // Delete access, which replacing needs, is refused while another handle holds the file
-    // without sharing deletion: then nothing is written at all.
-    const HANDLE file =
-        CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = GetFileType(file) == FILE_TYPE_DISK;
-    BY_HANDLE_FILE_INFORMATION info;
-    // Windows refuses to replace a read-only file; Wine would replace it, so it is asked here.
-    ok = ok && GetFileInformationByHandle(file, &info) &&
-         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
-    if (ok) {
-        // The answer is the length of the name when it fit, else the room it needs (Windows counts
-        // the NUL there, Wine does not): ask again with that room and one more.
-        std::string name(MAX_PATH, '\0');
-        DWORD length = 0;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            length = GetFinalPathNameByHandleA(file, name.data(), static_cast<DWORD>(name.size()),
-                                               FILE_NAME_NORMALIZED);
-            if (length < name.size()) break;
-            name.assign(length + 1, '\0');
-        }
-        ok = length > 0 && length < name.size();
-        if (ok) {
-            name.resize(length);
-            *target = name;
-        }
-    }
-    CloseHandle(file);
-    return ok;
+// Whether `path` names a device rather than a file on a disk: a DOS device name (NUL, CON, COM1,
+// also behind a folder or with an extension), the device namespace "\\.\" (pipes among it) or an
+// object path "\\?\" that is not a drive or a UNC share. Found from the text alone: opening a
+// device can act on it.
+bool IsDevicePath(const char* path) {
+    char full[kPathBytes];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return false;  // then no open succeeds either
+    if (StartsWith(full, "\\\\.\\")) return true;
+    if (!StartsWith(full, "\\\\?\\")) return false;
+    const char* rest = full + 4;
+    const bool drive = ((rest[0] | 0x20) >= 'a' && (rest[0] | 0x20) <= 'z') && rest[1] == ':';
+    return !drive && _strnicmp(rest, "UNC\\", 4) != 0;
 }
 
-// A name in the folder of `target` that no other call uses at the same time.
-std::string TemporaryNameBeside(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    char name[64];
-    std::snprintf(name, sizeof name, ".tessera-%lu-%u.tmp", GetCurrentProcessId(),
-                  counter.fetch_add(1));
-    return FolderOf(target) + name;
-}
-
-bool WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
+WriteFailure WriteAll(HANDLE file, const unsigned char* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = size > kMaxTransfer ? kMaxTransfer : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file, data, chunk, &written, nullptr)) return FailureOf(GetLastError());
+        if (written == 0) return WriteFailure::kOther;
         data += written;
         size -= written;
     }
-    return true;
+    return WriteFailure::kNone;
+}
+
+// Writes to the console, pipe or character device at `path`, as it is.
+WriteFailure WriteStream(const char* path, const unsigned char* data, std::size_t size) {
+    OwnedHandle stream(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!stream.valid()) return FailureOf(GetLastError());
+    const DWORD type = GetFileType(stream.get());
+    if (type != FILE_TYPE_CHAR && type != FILE_TYPE_PIPE) return WriteFailure::kNotAFile;
+    const WriteFailure failure = WriteAll(stream.get(), data, size);
+    if (!stream.Close() && failure == WriteFailure::kNone) return FailureOf(GetLastError());
+    return failure;
+}
+
+// The name of the file that writing to `path` must replace, into `target` (kPathBytes), and
+// whether it exists: for an existing file its final path with every symbolic link and junction
+// resolved, otherwise `path` itself. Fails for a folder, a read-only file, a file held open
+// without delete sharing (which replacing needs), and a path longer than the buffer.
+WriteFailure ResolveTarget(const char* path, char* target, bool* exists) {
+    *exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    if (!*exists) {
+        const std::size_t length = std::strlen(path);
+        if (length >= kPathBytes) return WriteFailure::kOther;
+        std::memcpy(target, path, length + 1);
+        return WriteFailure::kNone;  // a new file, or a missing folder (then creation fails)
+    }
+    const OwnedHandle file(
+        CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return FailureOf(GetLastError());
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return WriteFailure::kNotAFile;
+    }
+    // Windows refuses to replace a read-only file; Wine would replace it, so it is asked here.
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return WriteFailure::kPermission;
+    const DWORD length =
+        GetFinalPathNameByHandleA(file.get(), target, kPathBytes, FILE_NAME_NORMALIZED);
+    return length > 0 && length < kPathBytes ? WriteFailure::kNone : WriteFailure::kOther;
+}
+
+// Writes into `name` (kPathBytes) the folder part of `target` ("C:" for "C:name") followed by a
+// hidden name of 64 random bits. Returns false when it does not fit.
+bool RandomNameBeside(const char* target, char* name) {
+    std::size_t end = std::strlen(target);
+    while (end > 0 && !IsSeparator(target[end - 1]) && target[end - 1] != ':') --end;
+    unsigned int random[2] = {0, 0};
+    if (rand_s(&random[0]) != 0 || rand_s(&random[1]) != 0) {
+        // No random numbers from the system: the clock's finest count, the process and the thread.
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        random[0] = static_cast<unsigned int>(now.QuadPart) ^ GetCurrentThreadId() * 0x9E3779B9u;
+        random[1] = static_cast<unsigned int>(now.QuadPart >> 32) ^ GetCurrentProcessId();
+    }
+    std::memcpy(name, target, end);
+    const int written = std::snprintf(name + end, kPathBytes - end, "%s%08x%08x%s",
+                                      kTemporaryPrefix, random[0], random[1], kTemporarySuffix);
+    return written > 0 && end + static_cast<std::size_t>(written) < kPathBytes;
+}
+
+// ReplaceFileA has no write-through: the replaced file's data and its entry are flushed through a
+// handle of it (NTFS then writes its log up to the rename). Nothing is done when it cannot be
+// opened for writing now.
+void FlushReplaced(const char* target) {
+    const OwnedHandle file(CreateFileA(target, GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) FlushFileBuffers(file.get());
+}
+
+// Puts the complete file `temporary` in the place of `target`: over the file there (`exists`)
+// with ReplaceFileA, which is refused, like the checks before, for a target held elsewhere; at a
+// new name with MoveFileExA.
+WriteFailure TakeTheName(const char* temporary, const char* target, bool exists,
+                         const WriteOptions& options) {
+    if (!exists) {
+        const DWORD through = options.durable ? MOVEFILE_WRITE_THROUGH : 0;
+        return MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING | through)
+                   ? WriteFailure::kNone
+                   : FailureOf(GetLastError());
+    }
+    if (ReplaceFileA(target, temporary, nullptr, 0, nullptr, nullptr)) {
+        if (options.durable) FlushReplaced(target);
+        return WriteFailure::kNone;
+    }
+    const DWORD error = GetLastError();
+    // The replaced file is gone already: the new one takes its name.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+        MoveFileExA(temporary, target, MOVEFILE_WRITE_THROUGH)) {
+        return WriteFailure::kNone;
+    }
+    return FailureOf(error);
+}
+
+WriteFailure Replace(const char* path, const unsigned char* data, std::size_t size,
+                     const WriteOptions& options) {
+    if (path == nullptr || path[0] == '\0') return WriteFailure::kMissingFolder;
+    if (IsDevicePath(path)) {
+        return options.streams ? WriteStream(path, data, size) : WriteFailure::kNotAFile;
+    }
+    char target[kPathBytes];
+    bool exists = false;
+    const WriteFailure resolved = ResolveTarget(path, target, &exists);
+    if (resolved != WriteFailure::kNone) return resolved;
+
+    // Not shared while it is written: no one can open it before it is complete.
+    char temporary[kPathBytes];
+    OwnedHandle file;
+    for (int attempt = 0; !file.valid() && attempt < kMaxNameAttempts; ++attempt) {
+        if (!RandomNameBeside(target, temporary)) return WriteFailure::kOther;
+        file.Reset(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) return FailureOf(GetLastError());
+    }
+    if (!file.valid()) return WriteFailure::kOther;
+    WriteFailure failure = WriteAll(file.get(), data, size);
+    if (failure == WriteFailure::kNone && options.durable && !FlushFileBuffers(file.get())) {
+        failure = FailureOf(GetLastError());
+    }
+    if (!file.Close() && failure == WriteFailure::kNone) failure = FailureOf(GetLastError());
+    if (failure == WriteFailure::kNone) failure = TakeTheName(temporary, target, exists, options);
+    if (failure != WriteFailure::kNone) DeleteFileA(temporary);
+    return failure;
 }
 
 }  // namespace
 
 bool OpenInputFile(const char* path, InputFile* file) {
+    WIN32_FILE_ATTRIBUTE_DATA looked;
+    if (IsDevicePath(path) || !GetFileAttributesExA(path, GetFileExInfoStandard, &looked) ||
+        (looked.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
+        return false;
+    }
     const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return false;
+    }
     file->handle = reinterpret_cast<std::intptr_t>(handle);
     return true;
 }
@@ -112,10 +269,7 @@ bool OpenInputFile(const char* path, InputFile* file) {
 bool InputFileSize(const InputFile& file, std::uint64_t* size) {
     LARGE_INTEGER length;
     if (!GetFileSizeEx(Handle(file), &length)) return false;
-    // Only disk files have a size that means data; a pipe, a console or a device reads as empty.
-    *size = GetFileType(Handle(file)) == FILE_TYPE_DISK
-                ? static_cast<std::uint64_t>(length.QuadPart)
-                : 0;
+    *size = static_cast<std::uint64_t>(length.QuadPart);
     return true;
 }
 
@@ -145,35 +299,29 @@ void CloseInputFile(const InputFile& file) {
     CloseHandle(Handle(file));
 }
 
-bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions&,
+bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions& options,
                  WriteFailure* failure) {
-    if (failure != nullptr) *failure = WriteFailure::kOther;
-    std::string target;
-    if (path[0] == '\0' || !ResolveTarget(path, &target)) return false;
-
-    // A file can already stand at the chosen name, left by a process that was stopped while it
-    // wrote and whose id came back; the next name is tried then.
-    std::string temporary;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < kMaxNameAttempts; ++attempt) {
-        temporary = TemporaryNameBeside(target);
-        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
-    }
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = WriteAll(file, static_cast<const unsigned char*>(data), size);
-    ok = CloseHandle(file) && ok;
-    // Refused, like the checks above, for a target held elsewhere or read-only: the file that was
-    // there stays as it was.
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!ok) DeleteFileA(temporary.c_str());
-    if (ok && failure != nullptr) *failure = WriteFailure::kNone;
-    return ok;
+    const WriteFailure result =
+        Replace(path, static_cast<const unsigned char*>(data), size, options);
+    if (failure != nullptr) *failure = result;
+    return result == WriteFailure::kNone;
 }
 
-bool SyncFileSystemOf(const char*) {
-    return true;  // each file was flushed as it was written
+bool SyncFileSystemOf(const char* path) {
+    // The volume's root ("C:\", "\\?\Volume{...}\"), opened as its device ("\\.\C:", the GUID
+    // path without the last backslash).
+    char root[kPathBytes];
+    if (!GetVolumePathNameA(path, root, kPathBytes)) return false;
+    char device[kPathBytes];
+    std::size_t length = std::strlen(root);
+    if (length > 0 && IsSeparator(root[length - 1])) root[--length] = '\0';
+    const bool drive = length == 2 && root[1] == ':';
+    if (!drive && !StartsWith(root, "\\\\?\\Volume")) return false;  // a network share
+    if (std::snprintf(device, sizeof device, "%s%s", drive ? "\\\\.\\" : "", root) <= 0)
+        return false;
+    const OwnedHandle volume(CreateFileA(device, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    return volume.valid() && FlushFileBuffers(volume.get());
 }
 
 }  // namespace qr::platform

@@ -108,10 +108,10 @@ TEST(Promises, LimitsSignalsAndLoadEndInAStatusAndAMessage) {
          "(ulimit -f 4; \"$T\" --batch l.txt -o 'o/{n}.bmp')", 3,
          "line 2: .*file-size limit\n.*1 written, 1 failed", "[ -f o/1.bmp ] && [ ! -e o/2.bmp ]"},
         {"SIGINT in a long batch", "seq 200000 > many.txt",
-         "timeout --preserve-status -s INT 1 \"$T\" --batch many.txt -o 's/{n}.bmp'", 130,
+         "timeout --preserve-status -s INT 0.3 \"$T\" --batch many.txt -o 's/{n}.bmp'", 130,
          "[0-9]+ written, 0 failed, [0-9]+ not started: interrupted by SIGINT in ", "true"},
         {"SIGTERM in a long batch from standard input", "",
-         "seq 200000 | timeout --preserve-status -s TERM 1 \"$T\" --batch - -o 't/{n}.bmp'", 143,
+         "seq 200000 | timeout --preserve-status -s TERM 0.3 \"$T\" --batch - -o 't/{n}.bmp'", 143,
          "interrupted by SIGTERM", "true"},
         {"no thread can be made", "seq 40 > l.txt; chmod 777 .",
          "setpriv --reuid=65534 --regid=65534 --clear-groups prlimit --nproc=1:1 "
@@ -121,6 +121,24 @@ TEST(Promises, LimitsSignalsAndLoadEndInAStatusAndAMessage) {
          "seq -f 'line %g of a batch that does not fit' 200000 > l.txt",
          "(ulimit -v 200000; \"$T\" --batch l.txt -v 1 --strict-version -l H -o 'f/{n}.png')", 2,
          "and 199990 more failed lines\ntessera: 0 written, 200000 failed", "[ ! -e f ]"},
+    });
+}
+
+TEST(Promises, DevicesFifosAndPipesAreWrittenDirectly) {
+    RunRows({
+        {"/dev/null", "", "\"$T\" Hello -o /dev/null", 0, "^$", "true"},
+        {"/dev/stdout into a pipe", "", "\"$T\" Hello -o /dev/stdout | cat > piped.bmp", 0, "^$",
+         "\"$T\" Hello -o file.bmp && cmp piped.bmp file.bmp"},
+        {"a FIFO", "mkfifo fifo", "cat fifo > got.svg & \"$T\" Hello -t svg -o fifo; s=$?; wait; exit $s",
+         0, "^$", "\"$T\" Hello -t svg -o file.svg && cmp got.svg file.svg && [ -p fifo ]"},
+        {"a process substitution", "",
+         "exec bash -c '\"$T\" Hello -t svg -o >(cat > sub.svg); s=$?; sleep 0.5; exit $s'", 0,
+         "^$", "\"$T\" Hello -t svg -o file.svg && cmp sub.svg file.svg"},
+        {"a full device", "", "\"$T\" Hello -o /dev/full", 3,
+         "^tessera: the output file cannot be created: '/dev/full': no space left on the device\n$",
+         "true"},
+        {"standard output on a full device", "", "\"$T\" Hello -t svg > /dev/full", 3,
+         "^tessera: standard output cannot be written: no space left on the device\n$", "true"},
     });
 }
 

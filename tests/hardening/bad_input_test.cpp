@@ -5,21 +5,33 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sched.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "module/pipeline.h"
 #include "module/tessera.h"
+#include "platform/file_io.h"
 #include "tests/hardening/hardening_support.h"
+#include "tests/hardening/writer_shim.h"
 
 namespace qr::test {
 namespace {
@@ -437,8 +449,8 @@ TEST(BadOutput, ReadOnlyFolderOrFile) {
     }
 }
 
-// The names created in the folder watched by `watch` since the last look.
-std::vector<std::string> CreatedNames(int watch) {
+// The names in the folder watched by `watch` of the events since the last look.
+std::vector<std::string> WatchedNames(int watch) {
     std::vector<std::string> names;
     alignas(inotify_event) char buffer[4096];
     for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
@@ -449,37 +461,6 @@ std::vector<std::string> CreatedNames(int watch) {
         }
     }
     return names;
-}
-
-// A file left at the name the next call would write beside the target (by a process that was
-// killed while writing and whose process id came back, or by a process of the same id in another
-// PID namespace sharing the folder) must not make the call fail.
-TEST(BadOutput, AFileAtTheNextTemporaryNameDoesNotStopTheCall) {
-    TempDir dir;
-    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
-    ASSERT_EQ(CallExport({"/Tabc", "/O" + dir.File("first.bmp")}), TESSERA_WRITTEN);
-    const std::vector<std::string> created = CreatedNames(watch);
-    close(watch);
-    // The writer names its file beside the target with a number that grows by one per call,
-    // just before the extension.
-    ASSERT_EQ(created.size(), 1u);
-    const std::string& first = created[0];
-    const std::size_t dot = first.rfind('.');
-    std::size_t digits = dot;
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(first[digits - 1]))) --digits;
-    ASSERT_TRUE(dot != std::string::npos && digits < dot) << first << " holds no call number";
-    const std::string next = first.substr(0, digits) +
-                             std::to_string(std::stoul(first.substr(digits, dot - digits)) + 1) +
-                             first.substr(dot);
-    ASSERT_TRUE(WriteFile(dir.File(next), kOldBytes));
-
-    EXPECT_EQ(CallExport({"/Tabc", "/O" + dir.File("second.bmp")}), TESSERA_WRITTEN);
-    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{next, "first.bmp", "second.bmp"}));
-    Bytes stale;
-    ASSERT_TRUE(ReadFile(dir.File(next), &stale));
-    EXPECT_EQ(stale, kOldBytes);
 }
 
 // Mounts a tmpfs of `size` bytes at `folder` in a private mount namespace of the calling
@@ -561,6 +542,415 @@ TEST(BadOutput, FullDisk) {
         if (report.rfind(kSkipPrefix, 0) == 0) GTEST_SKIP() << report;
         EXPECT_EQ(report, std::string("result 3; entries ") + (c.fillFirst ? "filler " : "") +
                               "out.bmp; old file intact");
+    }
+}
+
+// The writer's faults found by trying it adversarially, one row each, and what each must now do.
+// Every row runs in a child process as root, in a fresh folder, taking on other users as setpriv
+// would, and reports what it saw in one line.
+
+constexpr uid_t kOwner = 1234;  // a user who only owns files
+constexpr gid_t kOwnerGroup = 4321;
+constexpr rlim_t kFileSizeLimit = 1024;  // below the size of the file of kHello
+constexpr int kMaxAllocations = 64;
+constexpr int kGuessesPerNumber = 128;  // more than any writer's retries
+constexpr unsigned kReaderSeconds = 10;
+constexpr char kAcl[] = "system.posix_acl_access";
+const std::string kHello = "/THello, writer";
+
+// Takes on user and group `id` and the supplementary `groups` for good (setpriv --reuid
+// --regid --groups).
+bool BecomeUser(uid_t id, const std::vector<gid_t>& groups) {
+    return setgroups(groups.size(), groups.data()) == 0 && setresgid(id, id, id) == 0 &&
+           setresuid(id, id, id) == 0;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : " ") + part;
+    return text;
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+std::string Hello(const std::string& path) {
+    return std::to_string(CallExport({kHello, "/O" + path}));
+}
+
+// Each allocation of one call fails in turn until a call runs with none failing: each failure
+// gives its step's result (1 without the input block, 2 without the encoder or the symbol it
+// finishes, 3 for the image),
+// prints nothing and leaves nothing. An exception leaving the export would end the child.
+std::string MemoryRunsOut(const std::string& folder) {
+    const std::string printed = folder + "/printed", out = folder + "/out";
+    const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (mkdir(out.c_str(), 0755) != 0 || dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
+    const std::string text = "/THello", path = "/O" + out + "/a path over fifteen characters";
+    std::string steps, last;
+    for (int nth = 1; nth <= kMaxAllocations; ++nth) {
+        FailAllocation(nth);
+        const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
+        const FailedAllocation failed = FailedSoFar();
+        FailAllocation(0);
+        const std::string seen = (!failed.happened                    ? "none "
+                                  : failed.zeroed                     ? "input block "
+                                  : failed.size == sizeof(CQrEncoder) ? "encoder "
+                                  : failed.size == sizeof(Symbol)     ? "symbol "
+                                                                      : "other ") +
+                                 std::to_string(result);
+        if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
+        last = seen;
+        if (!failed.happened || !Entries(out).empty()) break;
+    }
+    struct stat st;
+    const bool quiet = stat(printed.c_str(), &st) == 0 && st.st_size == 0;
+    return steps + (quiet ? "; printed nothing" : "; printed") + "; left " + Joined(Entries(out));
+}
+
+// Each call's syncs and namings in order (with the mode and owner of the file as it is named).
+std::string Journal(const std::function<int()>& call, bool unnamed = true) {
+    RefuseUnnamedFiles(!unnamed);
+    RecordCalls(true);
+    const int result = call();
+    RecordCalls(false);
+    RefuseUnnamedFiles(false);
+    return std::to_string(result) + ": " + RecordedCalls();
+}
+
+// Data synced before the name, the folder after; a batch syncs its file system at its end.
+std::string SyncsInOrder(const std::string& folder) {
+    const std::string old = folder + "/old", batch = folder + "/batch";
+    if (!WriteFile(old, kOldBytes) || chmod(old.c_str(), kOldFileMode) != 0) return "no old file";
+    platform::WriteOptions unsynced;
+    unsynced.durable = false;
+    std::string report = "replace " + Journal([&] { return CallExport({kHello, "/O" + old}); });
+    report += "; new " + Journal([&] { return CallExport({kHello, "/O" + folder + "/new"}); });
+    report += "; batch " +
+              Journal([&] { return !platform::ReplaceFile(batch.c_str(), "b", 1, unsynced); });
+    return report + "; end " + Journal([&] { return !platform::SyncFileSystemOf(batch.c_str()); });
+}
+
+// Linux's binary access ACL user::rw-, user:nobody:rw-, group::---, mask::rw-, other::---.
+Bytes AclDenyingTheGroup() {
+    Bytes acl;
+    const std::uint32_t entries[][3] = {{0x01, 6, ~0u},
+                                        {0x02, 6, kNobody},
+                                        {0x04, 0, ~0u},
+                                        {0x10, 6, ~0u},
+                                        {0x20, 0, ~0u}};  // tag, rwx, id
+    const auto put = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl.push_back(static_cast<unsigned char>(value >> 8 * i));
+    };
+    put(2, 4);  // version
+    for (const auto& e : entries) put(e[0], 2), put(e[1], 2), put(e[2], 4);
+    return acl;
+}
+
+// Files of user 1234, group 4321, with an extended attribute, replaced by others: owner, group,
+// mode (less set-id bits), ACL and attribute stay; "same file" where it was rewritten in place.
+std::string KeepsWhatItReplaces(const std::string& folder) {
+    struct Case {
+        const char* name;
+        uid_t caller;
+        std::vector<gid_t> groups;
+        mode_t mode;
+        bool acl;
+    };
+    const Bytes acl = AclDenyingTheGroup();
+    std::string report;
+    for (const Case& c : std::vector<Case>{{"group member", kNobody, {kOwnerGroup}, 0664, false},
+                                           {"root, ACL", 0, {}, 0660, true},
+                                           {"root, set-id", 0, {}, 06775, false},
+                                           {"owner outside the group", kOwner, {}, 0664, false}}) {
+        const std::string path = folder + "/" + c.name;
+        if (chmod(folder.c_str(), 0777) != 0 || !WriteFile(path, kOldBytes) ||
+            chown(path.c_str(), kOwner, kOwnerGroup) || chmod(path.c_str(), c.mode) ||
+            setxattr(path.c_str(), "user.origin", "x", 1, 0) ||
+            (c.acl && setxattr(path.c_str(), kAcl, acl.data(), acl.size(), 0))) {
+            return std::string(kSkipPrefix) + "cannot give a file owner, ACL and attribute here";
+        }
+        const ino_t before = InodeOf(path);
+        const std::string result = InChild([&] {
+            return BecomeUser(c.caller, c.groups) ? Hello(path) : std::string("cannot become");
+        });
+        struct stat st;
+        Bytes now, aclNow(acl.size());
+        char line[128];
+        const bool aclKept = getxattr(path.c_str(), kAcl, aclNow.data(), aclNow.size()) ==
+                                 static_cast<ssize_t>(acl.size()) &&
+                             aclNow == acl;
+        if (stat(path.c_str(), &st) != 0 || !ReadFile(path, &now)) return "lost " + path;
+        std::snprintf(line, sizeof line, "%s: %s %u:%u %04o", c.name, result.c_str(), st.st_uid,
+                      st.st_gid, static_cast<unsigned>(st.st_mode & 07777));
+        report += (report.empty() ? "" : "; ") + std::string(line) +
+                  (c.acl ? (aclKept ? " acl kept" : " acl changed") : "") +
+                  (getxattr(path.c_str(), "user.origin", nullptr, 0) == 1 ? "" : " xattr lost") +
+                  (st.st_ino == before ? " same file" : "") + (BmpFault(now).empty() ? "" : " old");
+    }
+    return report;
+}
+
+// Replacing a 0600 file of nobody: the new file has its mode and owner before it has a name.
+std::string PrivateUntilNamed(const std::string& folder) {
+    const std::string path = folder + "/private";
+    if (!WriteFile(path, kOldBytes) || chown(path.c_str(), kNobody, kNobody) != 0 ||
+        chmod(path.c_str(), 0600) != 0) {
+        return "cannot prepare";
+    }
+    const auto call = [&] { return CallExport({kHello, "/O" + path}); };
+    const std::string unnamed = "unnamed " + Journal(call);
+    return unnamed + "; named " + Journal(call, false);
+}
+
+bool SetAppendOnly(const std::string& folder, bool on) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return ok;
+}
+
+// In an append-only folder (chattr +a) a new file is linked in directly, an existing one
+// rewritten in place; without unnamed files nothing is made.
+std::string AppendOnlyFolder(const std::string& folder) {
+    const std::string old = folder + "/old";
+    if (!WriteFile(old, kOldBytes)) return "cannot prepare";
+    const ino_t before = InodeOf(old);
+    if (!SetAppendOnly(folder, true)) return std::string(kSkipPrefix) + "no append-only folders";
+    std::string report = "new " + Hello(folder + "/new");
+    report += ", old " + Hello(old);
+    RefuseUnnamedFiles(true);
+    report += ", without unnamed files " + Hello(folder + "/named");
+    RefuseUnnamedFiles(false);
+    SetAppendOnly(folder, false);
+    return report + (InodeOf(old) == before ? " same file" : "") + "; " + Joined(Entries(folder));
+}
+
+// /O through descriptor links: the open file is written, a pipe refused, and nothing is made
+// where the link's text would point.
+std::string DescriptorLinks(const std::string& folder) {
+    const std::string reference = folder + "/reference", gone = folder + "/gone";
+    Bytes hello;
+    if (Hello(reference) != "0" || !ReadFile(reference, &hello) || chdir(folder.c_str()) != 0) {
+        return "cannot prepare";
+    }
+    const auto written = [&](int fd) {
+        Bytes now(hello.size() + 1);
+        now.resize(
+            static_cast<std::size_t>(std::max<ssize_t>(0, pread(fd, now.data(), now.size(), 0))));
+        return now == hello ? " written" : " not written";
+    };
+    const int memory = memfd_create("tessera", 0);
+    const int deleted = open(gone.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int pipe[2];
+    if (unlink(gone.c_str()) != 0 || pipe2(pipe, O_NONBLOCK | O_CLOEXEC) != 0) return "no pipe";
+    char byte;
+    std::string report = "memfd " + Hello("/proc/self/fd/" + std::to_string(memory));
+    report += written(memory);
+    report += ftruncate(memory, 0) == 0 ? ", " : ", not truncated ";
+    report += Hello("/dev/fd/" + std::to_string(memory));
+    report += written(memory);
+    report += "; deleted file " + Hello("/proc/self/fd/" + std::to_string(deleted));
+    report += written(deleted);
+    report += "; pipe " + Hello("/dev/fd/" + std::to_string(pipe[1]));
+    report += read(pipe[0], &byte, 1) > 0 ? " written" : " empty";
+    return report + "; " + Joined(Entries(folder));
+}
+
+// Another user plants, in a shared sticky folder, the temporary name one replace was seen to use
+// and the next kGuessesPerNumber names counted on from every number in it: later replaces still
+// succeed and touch none of them.
+std::string UnguessableNames(const std::string& dir) {
+    const std::string shared = dir + "/shared", target = shared + "/target";
+    if (chmod(dir.c_str(), 0755) || mkdir(shared.c_str(), 0) || chmod(shared.c_str(), 01777) ||
+        Hello(target) != "0") {
+        return "cannot prepare";
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watch, shared.c_str(), IN_CREATE);
+    std::string report = "first " + Hello(target);
+    std::vector<std::string> guesses = WatchedNames(watch);
+    guesses.erase(std::remove(guesses.begin(), guesses.end(), "target"), guesses.end());
+    if (guesses.size() != 1) return "names made: " + Joined(guesses);
+    const std::string seen = guesses[0];
+    for (std::size_t at = 0, end; (at = seen.find_first_of("0123456789", at)) != std::string::npos;
+         at = end) {
+        end = std::min(seen.find_first_not_of("0123456789", at), seen.size());
+        const unsigned long long number =
+            std::stoull(seen.substr(at, std::min<std::size_t>(end - at, 18)));
+        for (int k = 1; k <= kGuessesPerNumber; ++k) {
+            guesses.push_back(seen.substr(0, at) + std::to_string(number + k) + seen.substr(end));
+        }
+    }
+    const std::string planted = InChild([&]() -> std::string {
+        if (!BecomeUser(kNobody, {})) return "cannot become nobody; ";
+        for (const std::string& guess : guesses) {
+            if (!WriteFile(shared + "/" + guess, kOldBytes)) return "cannot plant; ";
+        }
+        return "";
+    });
+    report += ", then " + Hello(target);
+    RefuseUnnamedFiles(true);
+    report += ", named " + Hello(target);
+    RefuseUnnamedFiles(false);
+    std::size_t untouched = 0;
+    for (const std::string& guess : guesses) {
+        Bytes now;
+        untouched += ReadFile(shared + "/" + guess, &now) && now == kOldBytes;
+    }
+    return planted + report + (untouched == guesses.size() ? "; planted untouched" : "") +
+           (Entries(shared).size() == guesses.size() + 1 ? "" : "; entries changed");
+}
+
+// /I of a device or a FIFO finds no data and never opens them (inotify sees every open).
+std::string InputDevicesStayClosed(const std::string& dir) {
+    const std::string in = dir + "/in";
+    if (mkdir(in.c_str(), 0755) || mkfifo((in + "/fifo").c_str(), 0666) ||
+        !WriteFile(in + "/text", ToBytes("Hello"))) {
+        return "cannot prepare";
+    }
+    if (mknod((in + "/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        return std::string(kSkipPrefix) + "cannot make a device node here";
+    }
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    inotify_add_watch(watch, in.c_str(), IN_OPEN);
+    std::string report;
+    for (const char* name : {"null", "fifo", "text"}) {
+        report +=
+            name +
+            (" " + std::to_string(CallExport({"/I" + in + "/" + name, "/O" + dir + "/out"}))) +
+            ", ";
+    }
+    return report + "opened: " + Joined(WatchedNames(watch));
+}
+
+// Beyond the file-size limit: result 3, no SIGXFSZ (the child would die), nothing left.
+std::string FileSizeLimit(const std::string& dir) {
+    const std::string old = dir + "/old";
+    const rlimit limit = {kFileSizeLimit, kFileSizeLimit};
+    if (!WriteFile(old, kOldBytes) || setrlimit(RLIMIT_FSIZE, &limit) != 0) return "cannot prepare";
+    std::string report = "new " + Hello(dir + "/new");
+    report += ", replace " + Hello(old);
+    Bytes now;
+    return report + (ReadFile(old, &now) && now == kOldBytes ? ", old kept; " : ", old changed; ") +
+           Joined(Entries(dir));
+}
+
+TEST(WriterFaults, EachBehavesSoundly) {
+    if (geteuid() != 0) GTEST_SKIP() << "the rows need root, to take on other users";
+    struct FaultRow {
+        const char* fault;
+        std::string (*run)(const std::string& folder);
+        std::string expected;
+    };
+    std::vector<std::string> skipped;
+    for (const FaultRow& row : std::vector<FaultRow>{
+             {"1 memory runs out", MemoryRunsOut,
+              "input block 1, encoder 2, symbol 2, other 3, none 0; printed nothing; "
+              "left a path over fifteen characters"},
+             {"2 not durable", SyncsInOrder,
+              "replace 0: fdatasync, link 0640 0:0, rename 0640 0:0, fsync folder; new 0: "
+              "fdatasync, link 0644 0:0, fsync folder; batch 0: link 0644 0:0; end 0: syncfs"},
+             {"3 replacing takes the file over", KeepsWhatItReplaces,
+              "group member: 0 1234:4321 0664 same file; root, ACL: 0 1234:4321 0660 acl kept; "
+              "root, set-id: 0 1234:4321 0775; owner outside the group: 0 1234:4321 0664 same "
+              "file"},
+             {"4 readable before complete", PrivateUntilNamed,
+              "unnamed 0: fdatasync, link 0600 65534:65534, rename 0600 65534:65534, fsync "
+              "folder; named 0: create 0600, fdatasync, rename 0600 65534:65534, fsync folder"},
+             {"5 append-only folder", AppendOnlyFolder,
+              "new 0, old 0, without unnamed files 3 same file; new old"},
+             {"6 descriptor links", DescriptorLinks,
+              "memfd 0 written, 0 written; deleted file 0 written; pipe 3 empty; reference"},
+             {"7 guessable names", UnguessableNames, "first 0, then 0, named 0; planted untouched"},
+             {"8 /I opens devices", InputDevicesStayClosed, "null 1, fifo 1, text 0, opened: text"},
+             {"9 file-size limit", FileSizeLimit, "new 3, replace 3, old kept; old"},
+         }) {
+        SCOPED_TRACE(row.fault);
+        TempDir dir;
+        const std::string report = InChild([&] {
+            umask(022);
+            return row.run(dir.path());
+        });
+        if (report.rfind(kSkipPrefix, 0) == 0) {
+            skipped.push_back(row.fault + (": " + report));
+        } else {
+            EXPECT_EQ(report, row.expected);
+        }
+    }
+    if (!skipped.empty()) GTEST_SKIP() << Joined(skipped);
+}
+
+// Devices, FIFOs and pipes are written only with `streams`; a reader that leaves gives "broken
+// pipe" and no SIGPIPE (which would end the child).
+TEST(WriterFaults, StreamsAreWrittenOnlyWhenAskedFor) {
+    static const char* const kFailures[] = {"none",        "no space",   "permission",
+                                            "no folder",   "not a file", "too large",
+                                            "broken pipe", "no memory",  "other"};
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    const auto write = [](const std::string& path, std::size_t size, bool streams) {
+        const Bytes data(size, 'x');
+        platform::WriteOptions options;
+        options.streams = streams;
+        platform::WriteFailure failure = platform::WriteFailure::kOther;
+        platform::ReplaceFile(path.c_str(), data.data(), data.size(), options, &failure);
+        sigset_t pending;
+        sigpending(&pending);
+        return kFailures[static_cast<int>(failure)] +
+               std::string(sigismember(&pending, SIGPIPE) ? ", SIGPIPE pending" : "");
+    };
+    const auto pipeEnd = [](bool reader, std::string* link) {
+        int channel[2];
+        if (pipe2(channel, O_NONBLOCK) != 0 || (!reader && close(channel[0]) != 0)) return -1;
+        *link = "/proc/self/fd/" + std::to_string(channel[1]);
+        return channel[0];
+    };
+    struct Case {
+        const char* name;
+        std::function<std::string()> run;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"/dev/null", [&] { return write("/dev/null", 1, true); }, "none"},
+             {"/dev/null as a file", [&] { return write("/dev/null", 1, false); }, "not a file"},
+             {"/dev/full", [&] { return write("/dev/full", 1, true); }, "no space"},
+             {"a FIFO as a file", [&] { return write(fifo, 1, false); }, "not a file"},
+             {"a FIFO whose reader leaves after a byte",
+              [&] {
+                  if (fork() == 0) {
+                      alarm(kReaderSeconds);  // in case no writer comes
+                      char byte;
+                      _exit(read(open(fifo.c_str(), O_RDONLY), &byte, 1) == 1 ? 0 : 1);
+                  }
+                  return write(fifo, kMiB, true);
+              },
+              "broken pipe"},
+             {"a pipe with a reader",
+              [&] {
+                  std::string link;
+                  const int reader = pipeEnd(true, &link);
+                  char got[4] = "";
+                  const std::string outcome = write(link, 3, true);
+                  return outcome + (read(reader, got, 4) == 3 ? ", read" : "");
+              },
+              "none, read"},
+             {"a pipe without a reader",
+              [&] {
+                  std::string link;
+                  pipeEnd(false, &link);
+                  return write(link, 3, true);
+              },
+              "broken pipe"},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(InChild(c.run), c.expected);
     }
 }
 

@@ -83,7 +83,12 @@ std::string InChild(const std::function<std::string()>& work) {
     if (child < 0) return "fork failed";
     if (child == 0) {
         close(channel[0]);
-        const std::string text = work();
+        std::string text;
+        try {
+            text = work();
+        } catch (...) {
+            text += "<an exception left the child's work>";  // instead of running on in the child
+        }
         std::size_t done = 0;
         while (done < text.size()) {
             const ssize_t n = write(channel[1], text.data() + done, text.size() - done);

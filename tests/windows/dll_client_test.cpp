@@ -468,6 +468,25 @@ TEST_F(DllClient, ReadOnlyFileIsLeftAsItWas) {
     EXPECT_EQ(Listing(dir_.path()), std::vector<std::string>{"read-only.bmp"});
 }
 
+// Files planted at the names the writer once gave its temporary files (process id and call
+// number) block nothing: the writer's names are random, and it leaves none behind.
+TEST_F(DllClient, PlantedTemporaryNamesDoNotStopTheCall) {
+    constexpr std::size_t kPlanted = 1024;  // more than the calls this program makes before
+    const Bytes reference = ReferenceBytes(dir_);
+    const std::string target = dir_.File("target.bmp");
+    ASSERT_TRUE(WriteAll(target, "the old file"));
+    for (std::size_t n = 0; n < kPlanted; ++n) {
+        ASSERT_TRUE(WriteAll(dir_.File(".tessera-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                       std::to_string(n) + ".tmp"),
+                             "planted"));
+    }
+    ASSERT_EQ(Call(std::string("/T") + kText, "/O" + target), 0);
+    Bytes written;
+    ASSERT_TRUE(ReadAll(target, &written));
+    EXPECT_EQ(written, reference);
+    EXPECT_EQ(Listing(dir_.path()).size(), kPlanted + 1);
+}
+
 // The input is opened for reading with read sharing only: a handle elsewhere that writes, or that
 // shares nothing, keeps it from being read; a reader that shares reading does not.
 TEST_F(DllClient, InputFileHeldOpenElsewhere) {
