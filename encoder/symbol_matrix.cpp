@@ -203,12 +203,23 @@ void CQrEncoder::PlaceCodewords() {
         for (int done = 0; done < s; done += kRowsAtOnce) {
             const int rows = s - done < kRowsAtOnce ? s - done : kRowsAtOnce;
             const int low = upwards ? s - done - rows : done;
-            if (rows == kRowsAtOnce && bit + kWindowBits <= totalBits &&
+            if (bit + kWindowBits > totalBits) {
+                // The end of the stream: cell by cell, so that nothing is read beyond it.
+                for (int i = 0; i < rows; ++i) {
+                    const int y = upwards ? low + rows - 1 - i : low + i;
+                    layOne(rightCells[y]);
+                    layOne(leftCells[y]);
+                }
+                continue;
+            }
+            // The next bits of the stream, at least 17, the next one in bit 23.
+            const unsigned char* at = finalCodewords + (bit >> 3);
+            unsigned window = (static_cast<unsigned>(at[0]) << 16 | at[1] << 8 | at[2])
+                              << (bit & 7);
+            if (rows == kRowsAtOnce &&
                 ((cells::LoadEight(rightCells + low) | cells::LoadEight(leftCells + low)) &
                  kFunctionFlags) == 0) {
-                const unsigned char* at = finalCodewords + (bit >> 3);
-                const unsigned window = static_cast<unsigned>(at[0]) << 16 | at[1] << 8 | at[2];
-                unsigned field = (window >> (8 - (bit & 7))) & 0xFFFF;  // the first bit highest
+                unsigned field = (window >> 8) & 0xFFFF;  // the first bit highest
                 bit += 2 * kRowsAtOnce;
                 // Walking down, the first bits belong to the lowest row: reverse the field so that
                 // bit 2i goes to row low + i either way.
@@ -219,10 +230,17 @@ void CQrEncoder::PlaceCodewords() {
                 cells::StoreEight(leftCells + low, cells::SpreadBits(leftBits) * MODULE_DATA_BIT);
                 continue;
             }
+            // Some function cells: the free ones take the next bits one by one.
+            auto layNext = [&](unsigned char& cell) {
+                if (cell & MODULE_FUNCTION) return;
+                cell = ((window >> (kWindowBits - 1)) & 1) ? MODULE_DATA_BIT : 0;
+                window <<= 1;
+                ++bit;
+            };
             for (int i = 0; i < rows; ++i) {
                 const int y = upwards ? low + rows - 1 - i : low + i;
-                layOne(rightCells[y]);
-                layOne(leftCells[y]);
+                layNext(rightCells[y]);
+                layNext(leftCells[y]);
             }
         }
         upwards = !upwards;
