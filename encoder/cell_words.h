@@ -54,16 +54,6 @@ constexpr int FlagBit(unsigned char flag) {
     return bit;
 }
 
-// Visits the eight-cell words that cover a column of `size` >= 8 cells by their first cell y:
-// 0, 8, 16, ... and, when `size` is not a multiple of 8, size - 8, whose word overlaps the one
-// before. Every step that works on such words gives the same cells when it visits a cell twice.
-template <class Visit>
-void ForEachEightCells(int size, Visit visit) {
-    int y = 0;
-    for (; y + 8 <= size; y += 8) visit(y);
-    if (y < size) visit(size - 8);
-}
-
 // Rewrites the `size` >= 8 cells of a column eight at a time, each word of cells y..y+7 becoming
 // rewrite(word, y), and each cell exactly once: where `size` is not a multiple of 8, the last word
 // (cells size-8..size-1) keeps the cells that the word before it rewrote.

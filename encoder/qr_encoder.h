@@ -119,9 +119,10 @@ public:
     int ScoreMask() const;
     // Turns every cell of the symbol into 1 (dark) or 0 (light); cells beyond it stay as they are.
     void FlattenModules();
-    // With `maskNumber` -1, chooses the mask of the lowest score, trying 0..7 in order and keeping
-    // the first of equal scores, and sets `maskNumber` to it; then finishes the symbol with
-    // `maskNumber`: WriteMaskedSymbol(maskNumber).
+    // With `maskNumber` -1, chooses the mask of the lowest score (ScoreMask() after ApplyMask(m)
+    // and PlaceFormatInformation(m)), trying 0..7 in order and keeping the first of equal scores,
+    // and sets `maskNumber` to it; then finishes the symbol with WriteMaskedSymbol(maskNumber).
+    // Needs the matrix as PlaceCodewords leaves it.
     void ChooseMask();
 
     // --- Masking, the fast path (mask_trial.cpp) ---
