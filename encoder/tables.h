@@ -37,19 +37,19 @@ struct RsBlockSpec {
     int blockDataCodewords;  // data codewords per block
 };
 
+constexpr int kMaxAlignmentPositions = 6;
+constexpr int kMaxGeneratorDegree = 68;
+
 // One row of the capacity table.
 struct VersionInfo {
     int versionNumber;  // equal to the row index; never read
     int totalCodewords;
-    int dataCodewordCount[kLevelCount];     // by EcLevel
-    int alignmentCount;                     // alignment centre coordinates other than 6
-    int alignmentPositions[6];              // ascending; unused slots 0
-    RsBlockSpec group1Blocks[kLevelCount];  // the shorter blocks
-    RsBlockSpec group2Blocks[kLevelCount];  // one codeword longer; all 0 where absent
+    int dataCodewordCount[kLevelCount];              // by EcLevel
+    int alignmentCount;                              // alignment centre coordinates other than 6
+    int alignmentPositions[kMaxAlignmentPositions];  // ascending; unused slots 0
+    RsBlockSpec group1Blocks[kLevelCount];           // the shorter blocks
+    RsBlockSpec group2Blocks[kLevelCount];           // one codeword longer; all 0 where absent
 };
-
-constexpr int kMaxAlignmentPositions = 6;
-constexpr int kMaxGeneratorDegree = 68;
 
 // Row v describes version v; row 0 is all zero and never read.
 extern const VersionInfo VERSION_TABLE[kMaxVersion + 1];
