@@ -9,43 +9,13 @@ namespace qr {
 
 namespace {
 
-constexpr unsigned MODE_INDICATOR[4] = {0x1, 0x2, 0x4, 0x8};
-constexpr unsigned ECI_MODE_INDICATOR = 0x7;
-constexpr int kModeIndicatorBits = 4;
-constexpr int kAlphanumericCharset = 45;
-
-// Value of a character of the 45-character set.
-unsigned AlphanumericValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    switch (c) {
-        case ' ':
-            return 36;
-        case '$':
-            return 37;
-        case '%':
-            return 38;
-        case '*':
-            return 39;
-        case '+':
-            return 40;
-        case '-':
-            return 41;
-        case '.':
-            return 42;
-        case '/':
-            return 43;
-        default:
-            return 44;  // ':'
-    }
-}
-
-// 13-bit value of a Shift_JIS double-byte character.
+// 13-bit value of a Shift_JIS double-byte character of Kanji mode, from the range that holds it.
 unsigned KanjiValue(unsigned char b0, unsigned char b1) {
     const unsigned code = 256u * b0 + b1;
-    const unsigned d =
-        ((code - 0x8140u) & 0xFFFFu) <= 0x1EBCu ? code - 0x8140u : (code - 0xC140u) & 0xFFFFu;
-    return (d >> 8) * 0xC0u + (d & 0xFFu);
+    const KanjiRange* range = KANJI_RANGES;
+    while (code > range->last) ++range;
+    const unsigned d = code - range->subtrahend;
+    return (d >> 8) * kKanjiValueRowLength + (d & 0xFFu);
 }
 
 // Writes fields most significant bit first into whole bytes, 32 bits at a time through a 64-bit
@@ -98,6 +68,30 @@ private:
     int position_ = 0;
 };
 
+// Writes the `length` input bytes of one segment of mode `kMode` as its groups of characters.
+// A numeric or alphanumeric group is the number whose digits, in base 10 or 45, are the values
+// of its characters, the first character the most significant.
+template <int kMode>
+void PutCharacters(StreamWriter& stream, const unsigned char* bytes, int length) {
+    constexpr ModeInfo kInfo = MODE_TABLE[kMode];
+    constexpr int kGroupBytes = kInfo.groupCharacters * kInfo.bytesPerCharacter;
+    auto value = [bytes](int at, int characters) {
+        if (kMode == MODE_BYTE) return static_cast<unsigned>(bytes[at]);
+        if (kMode == MODE_KANJI) return KanjiValue(bytes[at], bytes[at + 1]);
+        constexpr unsigned kRadix = kMode == MODE_NUMERIC ? kDigitCount : kAlphanumericCount;
+        unsigned number = 0;
+        for (int i = 0; i < characters; ++i)
+            number = number * kRadix + ALPHANUMERIC_VALUE.of[bytes[at + i]];
+        return number;
+    };
+    int at = 0;
+    for (; at + kGroupBytes <= length; at += kGroupBytes) {
+        stream.Put(value(at, kInfo.groupCharacters), kInfo.groupBits);
+    }
+    const int rest = (length - at) / kInfo.bytesPerCharacter;
+    if (rest > 0) stream.Put(value(at, rest), kInfo.remainderBits[rest]);
+}
+
 }  // namespace
 
 int CQrEncoder::AppendBits(int position, unsigned value, int count) {
@@ -109,52 +103,35 @@ int CQrEncoder::AppendBits(int position, unsigned value, int count) {
     return position;
 }
 
-// Step 4: the stream of the final segment list (after the UTF-8 designator when the data is marked
-// as UTF-8 text), each segment as mode indicator, count indicator (the low W bits of its count)
-// and data, written as AppendBits would write it into a cleared buffer. The stream is followed by zero bits to the end of its last byte and one zero byte.
+// After the UTF-8 designator when the data is marked as UTF-8 text, each segment as mode
+// indicator, count indicator (the low W bits of its count of characters) and data, written as
+// AppendBits would write it into a cleared buffer. The stream is followed by zero bits to the end
+// of its last byte and one zero byte.
 void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
     StreamWriter stream(dataCodewords);
     if (utf8Eci) {
         stream.Put(ECI_MODE_INDICATOR, kModeIndicatorBits);
-        stream.Put(kEciUtf8, kEciHeaderBits - kModeIndicatorBits);
+        stream.Put(kEciUtf8, kEciDesignatorBits);
     }
     const unsigned char* segment = data;
     for (int k = 0; k < segmentCount; ++k) {
         const int mode = segmentModes[k];
         const int length = segmentLengths[k];
-        const int countBits = COUNT_INDICATOR_BITS[mode][versionGroup];
-        const unsigned count = mode == MODE_KANJI ? length / 2 : length;
-        stream.Put(MODE_INDICATOR[mode], kModeIndicatorBits);
-        stream.Put(count, countBits);
-        int i = 0;
+        stream.Put(MODE_TABLE[mode].indicator, kModeIndicatorBits);
+        stream.Put(length / MODE_TABLE[mode].bytesPerCharacter,
+                   COUNT_INDICATOR_BITS[mode][versionGroup]);
         switch (mode) {
             case MODE_NUMERIC:
-                for (; i + 3 <= length; i += 3) {
-                    stream.Put(100u * (segment[i] - '0') + 10u * (segment[i + 1] - '0') +
-                                   (segment[i + 2] - '0'),
-                               10);
-                }
-                if (length - i == 2) {
-                    stream.Put(10u * (segment[i] - '0') + (segment[i + 1] - '0'), 7);
-                } else if (length - i == 1) {
-                    stream.Put(segment[i] - '0', 4);
-                }
+                PutCharacters<MODE_NUMERIC>(stream, segment, length);
                 break;
             case MODE_ALPHANUMERIC:
-                for (; i + 2 <= length; i += 2) {
-                    stream.Put(kAlphanumericCharset * AlphanumericValue(segment[i]) +
-                                   AlphanumericValue(segment[i + 1]),
-                               11);
-                }
-                if (i < length) stream.Put(AlphanumericValue(segment[i]), 6);
+                PutCharacters<MODE_ALPHANUMERIC>(stream, segment, length);
                 break;
             case MODE_BYTE:
-                for (; i < length; ++i) stream.Put(segment[i], 8);
+                PutCharacters<MODE_BYTE>(stream, segment, length);
                 break;
             default:
-                for (; i + 2 <= length; i += 2) {
-                    stream.Put(KanjiValue(segment[i], segment[i + 1]), 13);
-                }
+                PutCharacters<MODE_KANJI>(stream, segment, length);
                 break;
         }
         segment += length;

@@ -7,23 +7,11 @@
 #include <cstdint>
 
 #include "encoder/module_matrix.h"
+#include "encoder/tables.h"
 
 namespace qr {
 
-// Error-correction level index; the 2-bit code in the format information differs.
-enum EcLevel : int { LEVEL_L = 0, LEVEL_M = 1, LEVEL_Q = 2, LEVEL_H = 3 };
-
-// Mode of a segment of input bytes.
-enum SegmentMode : unsigned char {
-    MODE_NUMERIC = 0,
-    MODE_ALPHANUMERIC = 1,
-    MODE_BYTE = 2,
-    MODE_KANJI = 3,
-};
-
-// Selects the widths of the character-count indicators: versions 1-9, 10-26 and 27-40.
-constexpr int kVersionGroupCount = 3;
-
+constexpr int kFormatBits = 15;                      // bits of the format information
 constexpr int kMaxDataCodewords = 2956;              // version 40, level L
 constexpr int kMaxDataBits = kMaxDataCodewords * 8;  // 23,648
 constexpr int kMaxTotalCodewords = 3706;             // version 40
@@ -37,9 +25,10 @@ constexpr int kMaxStreamInputBytes = kMaxInputBytes + 1;
 constexpr int kMaxSegments = kMaxStreamInputBytes;
 
 // The ECI designator that marks the data as UTF-8 text, and the bits it takes before the first
-// segment: the 4-bit ECI mode indicator and the designator in 8 bits.
+// segment: the ECI mode indicator and the designator in 8 bits.
 constexpr unsigned kEciUtf8 = 26;
-constexpr int kEciHeaderBits = 12;
+constexpr int kEciDesignatorBits = 8;
+constexpr int kEciHeaderBits = kModeIndicatorBits + kEciDesignatorBits;
 
 // Cell flags while a symbol is built. Function cells are whole bytes 0x20 or 0x30; data cells are
 // laid as 0x00 or 0x02 and masking then sets or clears MODULE_DARK.
@@ -52,19 +41,16 @@ constexpr unsigned char MODULE_DARK_FUNCTION = MODULE_FUNCTION | MODULE_FUNCTION
 // A cell is dark when its byte AND this is not 0.
 constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
 
-// The version group whose count-indicator widths apply to `version` (1..40).
-constexpr int VersionGroupOf(int version) {
-    return version >= 27 ? 2 : version >= 10 ? 1 : 0;
-}
-
 class CQrEncoder {
 public:
+    // --- The pipeline ---
+
     // Encodes `length` bytes at `data` (a length of 0 or less means the zero-terminated string at
     // `data`) as one symbol of `level` (0..3). `requestedVersion` 0 takes the smallest version that
     // holds the data, 1..40 that version or, with `allowLargerVersion` non-zero, a larger one when
     // needed. `maskNumber` 0..7 applies that mask, -1 chooses the one with the lowest penalty.
     // Returns 1 with `symbolSize` and `modules` (cells 0 or 1) finished, or 0 when the input is
-    // empty or does not fit.
+    // empty or does not fit; `level` and `maskNumber` hold the arguments then.
     int Encode(int level, int requestedVersion, int allowLargerVersion, int maskNumber,
                const unsigned char* data, int length);
 
@@ -72,6 +58,8 @@ public:
     // searching the version groups from that of `requestedVersion` upwards, or 0. Leaves the bit
     // stream and the segment list of the group of the returned version.
     int SelectVersion(int requestedVersion, const unsigned char* data, int length);
+
+    // --- Segments and the bit stream ---
 
     // Classifies `length` (>= 1) bytes, merges them into mode segments by bit cost for
     // `versionGroup` (0..2) and writes the whole bit stream. Returns 1 when it fits in 23,648
@@ -88,29 +76,69 @@ public:
     // field would end beyond bit 23,648; nothing is written then.
     int AppendBits(int position, unsigned value, int count);
 
+    // --- Error correction ---
+
     // Replaces the `k` data codewords at the start of `work` (followed by `n` zero bytes) with the
     // `n` Reed-Solomon error-correction codewords of the block, highest power first. `n` must have
     // a generator polynomial and k + n must not exceed 153. Does nothing when k <= 0.
     void ComputeEcCodewords(unsigned char* work, int k, int n);
 
-    // Draws the function patterns, lays `finalCodewords`, chooses or applies the mask, writes the
-    // format information and flattens `modules` to 0/1 cells.
+    // --- The symbol matrix ---
+
+    // Clears `modules`, draws the function patterns, lays `finalCodewords`, then ChooseMask().
+    // Needs `version`, `symbolSize`, `totalCodewordCount`, `finalCodewords`, `level` and
+    // `maskNumber` (-1 or 0..7).
     void BuildSymbol();
+    // Draws every function cell of `version` as a whole byte, 0x20 light or 0x30 dark: finders,
+    // separators, the format cells and the dark module's cell (light until masking), version
+    // information, alignment and timing patterns, in that order. Other cells are left alone.
     void PlaceFunctionPatterns();
     // One 7x7 finder pattern whose top-left cell is (x0, y0).
     void PlaceFinderPattern(int x0, int y0);
     // One 5x5 alignment pattern centred on (cx, cy), unless that centre is already a function cell.
     void PlaceAlignmentPattern(int cx, int cy);
-    // The two version information blocks; versions 7 and up only.
+    // The two version information blocks; versions 7 and up only, nothing below.
     void PlaceVersionInformation();
-    // Lays the bits of `finalCodewords` into the free cells by the zig-zag walk.
+    // Lays the bits of `finalCodewords` (`totalCodewordCount` of them, each most significant bit
+    // first) into the free cells by the zig-zag walk: 0x02 for a 1, 0x00 for a 0. Function cells
+    // and the free cells after the last bit are not written.
     void PlaceCodewords();
-    // Sets MODULE_DARK of every free cell from its data bit and mask condition `mask` (0..7).
+
+    // --- Masking, the plain rules (masking.cpp) ---
+
+    // Sets MODULE_DARK of every free cell of the symbol from its data bit XOR the condition of
+    // `mask` (0..7); function cells and the other flags are not touched.
     void ApplyMask(int mask);
-    // Writes both copies of the format information of `level` and `mask`, and the dark module.
+    // Writes both copies of the format information of `level` and `mask` (0..7) as whole function
+    // bytes, and the dark module.
     void PlaceFormatInformation(int mask);
-    // The penalty score of the matrix in its current state; lower is better.
+    // The penalty score of the symbol as it stands (a cell is dark when its byte AND 0x11 is not
+    // 0): runs, 2x2 blocks, finder-like patterns and the balance of dark and light; lower is
+    // better. Reads any `symbolSize` from 1 to 177; changes nothing.
     int ScoreMask() const;
+    // Turns every cell of the symbol into 1 (dark) or 0 (light); cells beyond it stay as they are.
+    void FlattenModules();
+    // With `maskNumber` -1, chooses the mask of the lowest score (ScoreMask() after ApplyMask(m)
+    // and PlaceFormatInformation(m)), trying 0..7 in order and keeping the first of equal scores,
+    // and sets `maskNumber` to it; then finishes the symbol with WriteMaskedSymbol(maskNumber).
+    // Needs the matrix as PlaceCodewords leaves it.
+    void ChooseMask();
+
+    // --- Masking, the fast path (mask_trial.cpp) ---
+
+    // Packs the matrix as PlaceCodewords leaves it (function cells as PlaceFunctionPatterns draws
+    // them, the format cells and the dark module still light; free cells 0x00 or 0x02) into the
+    // trial's bit planes. `modules` is not changed.
+    void PackTrialPlanes();
+    // After PackTrialPlanes: the score ScoreMask() gives after ApplyMask(mask) and
+    // PlaceFormatInformation(mask) (mask 0..7). `modules` is not touched. With `portableBitCount`
+    // the bits are counted without the processor's population-count instruction, as on a
+    // processor that lacks it; the score is the same.
+    int ScoreTrialMask(int mask, bool portableBitCount = false);
+    // Writes into `modules`, from the matrix as PlaceCodewords leaves it, the finished symbol of
+    // `mask` (0..7): what ApplyMask(mask), PlaceFormatInformation(mask) and FlattenModules()
+    // make of it, cells beyond the symbol left alone.
+    void WriteMaskedSymbol(int mask);
 
     // The record, in this order. Creating it initialises nothing: every field is written before
     // it is read.
@@ -134,37 +162,39 @@ public:
     bool utf8Eci = false;
 
 private:
-    // 64-bit words per bit line: a row or a column of the matrix with cell i in bit i % 64 of
-    // word i / 64.
-    static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
     // Bytes per row of the generator products, a multiple of 16 above the largest degree.
     static constexpr int kRsProductStride = 80;
     // Rows of products per half of a codeword: c * g for the 16 values of its low four bits, and
     // again for its high four bits.
     static constexpr int kRsHalfProducts = 16;
 
-    // The unmasked matrix as bit lines, for the mask trial: dark function cells, free cells, and
-    // the data bits laid in the free cells.
-    struct BitPlanes {
-        std::uint64_t darkFunction[kMaxSymbolSize][kTrialLineWords];
-        std::uint64_t freeCells[kMaxSymbolSize][kTrialLineWords];
-        std::uint64_t dataBits[kMaxSymbolSize][kTrialLineWords];
+    // The trial's planes of the unmasked matrix: its dark cells (dark function cells and data bits
+    // of 1) and its free cells. Masked, a cell is dark where (dark XOR (free AND condition)).
+    static constexpr int kTrialPlanes = 2;
+    // A symbol of up to this many cells a side is tried on halves: line i of a plane is one word
+    // with row i in bits 0..31 and column i in bits 32..63, cell j of either at bit j of its half.
+    static constexpr int kHalvesLineBits = 32;
+    // A larger symbol is tried on lanes: line i of a plane is word w of row i followed by word w
+    // of column i, for w = 0..2, cell j of either at bit j % 64 of its word j / 64.
+    static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
+    // Where a format cell lies in the dark plane: in its row and in its column.
+    struct TrialFlip {
+        int word;           // the word in the dark plane, halves or lanes taken as one array
+        std::uint64_t bit;  // the cell's bit in it
     };
+    static constexpr int kTrialFlipsPerFormatBit = 4;  // two cells, each in a row and a column
 
-    // The mask trial of a symbol of at most this many cells a side runs on paired lines.
-    static constexpr int kPairedLineBits = 32;
-    // The trial planes of such a symbol: word i holds row i in bits 0..31 and column i in bits
-    // 32..63, cell j of either at bit j of its half. The dark function cells include the dark
-    // module and the format information of `trialPairsFormat`.
-    struct PairedPlanes {
-        std::uint64_t darkFunction[kPairedLineBits];
-        std::uint64_t freeCells[kPairedLineBits];
-        std::uint64_t dataBits[kPairedLineBits];
-    };
-
+    // One list entry per run of characters of one mode, after the list is cleared.
     void ClassifyRuns(const unsigned char* data, int length);
+    // The numeric/alphanumeric pass: joins numeric and alphanumeric neighbours into one
+    // alphanumeric segment, or hands one of them to a neighbouring byte segment, where that costs
+    // fewer bits in `versionGroup`.
     void MergeNumericAlphanumeric(int versionGroup);
+    // The byte pass: turns neighbours into byte mode where that costs fewer bits in
+    // `versionGroup`, counting the headers saved by joining byte neighbours.
     void MergeIntoBytes(int versionGroup);
+    // Writes the stream of the segment list over `data` with the count widths of `versionGroup`
+    // and sets `dataBitCount` (-1 when it does not fit).
     void WriteSegments(const unsigned char* data, int versionGroup);
     // Fills `rsProducts` for the generator of `n` error-correction codewords: row c (0..15) holds c
     // times each coefficient of the generator (below the leading 1, highest power first), row
@@ -172,33 +202,23 @@ private:
     void TableGeneratorProducts(int n);
     // ComputeEcCodewords on the products of TableGeneratorProducts(n).
     void DivideByGenerator(unsigned char* work, int k, int n);
+    // The timing row and column, drawn last over whatever is there.
     void PlaceTimingPatterns();
     // Sets every cell of `modules`, inside the symbol and beyond it, to 0.
     void ClearModules();
-    // Chooses the mask when `maskNumber` is -1, applies it, writes its format information and
-    // flattens `modules` to 0/1 cells.
-    void ChooseMask();
-    // Packs the matrix as it stands before masking into `trialColumns` and `trialRows`, and for
-    // symbols of up to kPairedLineBits a side into `trialPairs` with no format information drawn.
-    void PackTrialPlanes();
-    // The score ScoreMask() would give after ApplyMask(mask) and PlaceFormatInformation(mask),
-    // taken from the packed planes; `modules` is not touched. Paired planes get this mask's
-    // format information drawn.
-    int ScoreTrialMask(int mask);
-    // Writes the finished symbol of `mask` into `modules` from the packed planes (cells 0 or 1,
-    // with the format information and the dark module): what ApplyMask(mask),
-    // PlaceFormatInformation(mask) and FlattenModules() make of the unmasked matrix.
-    void WriteTrialSymbol(int mask);
-    void FlattenModules();
+    // The two places of cell (x, y) in the trial's dark plane.
+    void TrialFlipsOf(int x, int y, TrialFlip* flips) const;
+    // Flips the bits of `flips` in the trial's dark plane.
+    void ApplyTrialFlips(const TrialFlip* flips, int count);
 
     // Scratch of single operations, written before it is read.
     int runCount;                          // the runs of one mode that ClassifyRuns found,
     unsigned char runModes[kMaxSegments];  // kept while SelectVersion merges them for each
     int runLengths[kMaxSegments];          // version group
-    BitPlanes trialColumns;                // line x, bit y
-    BitPlanes trialRows;                   // line y, bit x
-    PairedPlanes trialPairs;
-    int trialPairsFormat;  // the format information word drawn in trialPairs
+    std::uint64_t trialHalves[kTrialPlanes][kHalvesLineBits];
+    alignas(16) std::uint64_t trialLanes[kTrialPlanes][kMaxSymbolSize][kTrialLineWords][2];
+    TrialFlip trialFormatFlips[kFormatBits][kTrialFlipsPerFormatBit];  // by format bit
+    int trialFormat;  // the format information word drawn in the dark plane
     unsigned char rsProducts[2 * kRsHalfProducts][kRsProductStride];
 };
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "encoder/cell_words.h"
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
 
@@ -17,24 +18,14 @@ namespace qr {
 
 namespace {
 
-using Word = std::uint64_t;
+using cells::Word;
 constexpr int kWordBytes = 8;
-constexpr Word kEachByte = 0x0101010101010101u;
+constexpr Word kEachByte = cells::kEachByte;
 constexpr unsigned kFieldPolynomialLowBits = 0x1D;  // x^8 = x^4 + x^3 + x^2 + 1
 
 // x times each of the eight field elements in `w`.
 Word TimesX(Word w) {
     return ((w & (0x7F * kEachByte)) << 1) ^ (((w >> 7) & kEachByte) * kFieldPolynomialLowBits);
-}
-
-Word LoadWord(const unsigned char* bytes) {
-    Word w;
-    std::memcpy(&w, bytes, sizeof w);
-    return w;
-}
-
-void StoreWord(unsigned char* bytes, Word w) {
-    std::memcpy(bytes, &w, sizeof w);
 }
 
 // Bytes of a row of products for `n` coefficients: whole words.
@@ -57,14 +48,14 @@ void CQrEncoder::TableGeneratorProducts(int n) {
     for (int j = 0; j < n; ++j) low[1][j] = GF_EXP[exponents[j]];
     // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
     for (int w = 0; w < width; w += kWordBytes) {
-        Word power = LoadWord(low[1] + w);
+        Word power = cells::LoadEight(low[1] + w);
         for (int c = 2; c < kRsHalfProducts; c <<= 1) {
             power = TimesX(power);
-            StoreWord(low[c] + w, power);
+            cells::StoreEight(low[c] + w, power);
         }
         for (int c = 1; c < kRsHalfProducts; c <<= 1) {
             power = TimesX(power);
-            StoreWord(high[c] + w, power);
+            cells::StoreEight(high[c] + w, power);
         }
     }
     // The other rows: c * g is (c without its lowest bit) * g plus (its lowest bit) * g.
@@ -72,8 +63,10 @@ void CQrEncoder::TableGeneratorProducts(int n) {
         const int lowest = c & -c;
         if (lowest == c) continue;
         for (int w = 0; w < width; w += kWordBytes) {
-            StoreWord(low[c] + w, LoadWord(low[c - lowest] + w) ^ LoadWord(low[lowest] + w));
-            StoreWord(high[c] + w, LoadWord(high[c - lowest] + w) ^ LoadWord(high[lowest] + w));
+            cells::StoreEight(low[c] + w, cells::LoadEight(low[c - lowest] + w) ^
+                                              cells::LoadEight(low[lowest] + w));
+            cells::StoreEight(high[c] + w, cells::LoadEight(high[c - lowest] + w) ^
+                                               cells::LoadEight(high[lowest] + w));
         }
     }
 }
@@ -87,8 +80,9 @@ template <int kWords>
 void ShiftAndSubtract(unsigned char* remainder, const unsigned char* lowProduct,
                       const unsigned char* highProduct) {
     for (int w = 0; w < kWords * kWordBytes; w += kWordBytes) {
-        StoreWord(remainder + w, LoadWord(remainder + w + 1) ^ LoadWord(lowProduct + w) ^
-                                     LoadWord(highProduct + w));
+        cells::StoreEight(remainder + w, cells::LoadEight(remainder + w + 1) ^
+                                             cells::LoadEight(lowProduct + w) ^
+                                             cells::LoadEight(highProduct + w));
     }
 }
 

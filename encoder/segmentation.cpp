@@ -8,40 +8,31 @@ namespace qr {
 
 namespace {
 
-constexpr int kModeIndicatorBits = 4;
-
+// Whether `b` may begin a Kanji character: the first byte of a code in one of the ranges.
 constexpr bool IsKanjiLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEB);
+    for (const KanjiRange& range : KANJI_RANGES) {
+        if (b >= range.first >> 8 && b <= range.last >> 8) return true;
+    }
+    return false;
 }
 
 // Whether the bytes at `i` and `i + 1` form one Shift_JIS double-byte character.
 bool IsKanjiPair(const unsigned char* data, int length, int i) {
-    if (i + 1 >= length) return false;
-    const unsigned char b0 = data[i];
-    const unsigned char b1 = data[i + 1];
-    if (!IsKanjiLeadByte(b0) || b1 < 0x40) return false;
-    if (b0 == 0x9F && b1 > 0xFC) return false;
-    if (b0 == 0xEB && b1 > 0xBF) return false;
-    return true;
+    if (i + 1 >= length || data[i + 1] < kKanjiMinSecondByte) return false;
+    const unsigned code = 256u * data[i] + data[i + 1];
+    for (const KanjiRange& range : KANJI_RANGES) {
+        if (code >= range.first && code <= range.last) return true;
+    }
+    return false;
 }
 
+// The mode of a byte taken alone: numeric for the digits, alphanumeric for the rest of the
+// 45-character set, byte for every other value.
 constexpr SegmentMode ModeOfByte(unsigned char b) {
-    if (b >= '0' && b <= '9') return MODE_NUMERIC;
-    if (b >= 'A' && b <= 'Z') return MODE_ALPHANUMERIC;
-    switch (b) {
-        case ' ':
-        case '$':
-        case '%':
-        case '*':
-        case '+':
-        case '-':
-        case '.':
-        case '/':
-        case ':':
-            return MODE_ALPHANUMERIC;
-        default:
-            return MODE_BYTE;
-    }
+    const int value = ALPHANUMERIC_VALUE.of[b];
+    return value < kDigitCount          ? MODE_NUMERIC
+           : value < kAlphanumericCount ? MODE_ALPHANUMERIC
+                                        : MODE_BYTE;
 }
 
 // The class of each byte value: its single-byte mode, with kKanjiLead added for the bytes that
@@ -122,25 +113,23 @@ private:
 }  // namespace
 
 int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) const {
-    const int n = length;
+    int data;
     switch (mode) {
-        case MODE_NUMERIC: {
-            const int rest = n % 3;
-            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_NUMERIC][versionGroup] +
-                   10 * (n / 3) +
-                   (rest == 1   ? 4
-                    : rest == 2 ? 7
-                                : 0);
-        }
+        case MODE_NUMERIC:
+            data = ModeDataBits<MODE_NUMERIC>(length);
+            break;
         case MODE_ALPHANUMERIC:
-            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_ALPHANUMERIC][versionGroup] +
-                   11 * (n / 2) + 6 * (n % 2);
+            data = ModeDataBits<MODE_ALPHANUMERIC>(length);
+            break;
         case MODE_BYTE:
-            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup] + 8 * n;
+            data = ModeDataBits<MODE_BYTE>(length);
+            break;
         default:
-            return kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_KANJI][versionGroup] +
-                   13 * (n / 2);
+            mode = MODE_KANJI;
+            data = ModeDataBits<MODE_KANJI>(length);
+            break;
     }
+    return kModeIndicatorBits + COUNT_INDICATOR_BITS[mode][versionGroup] + data;
 }
 
 int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versionGroup) {
@@ -157,9 +146,8 @@ int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versio
     return dataBitCount != -1 ? 1 : 0;
 }
 
-// Steps 1 and 2: one list entry per run of characters of one mode. Kanji pairs are taken greedily
-// from the left, before any single-byte class; UTF-8 text has none. A run of bytes of one class that cannot begin a
-// Kanji pair is taken whole.
+// Kanji pairs are taken greedily from the left, before any single-byte class; UTF-8 text has none.
+// A run of bytes of one class that cannot begin a Kanji pair is taken whole.
 void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
     int count = 0;
     int i = 0;
@@ -190,8 +178,7 @@ void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
     segmentCount = count;
 }
 
-// Step 3a: joins numeric/alphanumeric neighbours into one alphanumeric segment, or hands one of
-// them to a neighbouring byte segment, whichever costs fewest bits.
+// Of joining and handing a segment to a byte neighbour, the option that costs fewest bits wins.
 void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
     SegmentList list(segmentModes, segmentLengths, segmentCount);
     auto bits = [&](int mode, int length) {
@@ -251,8 +238,7 @@ void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
     segmentCount = list.Close();
 }
 
-// Step 3b: turns any pair of neighbours into byte mode where that costs fewer bits, counting the
-// headers saved by joining byte neighbours; after a merge it steps back one pair.
+// After a merge the pass steps back one pair.
 void CQrEncoder::MergeIntoBytes(int versionGroup) {
     SegmentList list(segmentModes, segmentLengths, segmentCount);
     const int byteHeaderBits = kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup];

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "encoder/cell_words.h"
+#include "encoder/masking.h"
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
 
@@ -24,36 +26,7 @@ unsigned char FunctionCell(bool dark) {
 // holds any 16 bits from any bit position.
 constexpr int kRowsAtOnce = 8;
 constexpr int kWindowBits = 24;
-constexpr std::uint64_t kEachByte = 0x0101010101010101u;
-constexpr std::uint64_t kFunctionFlags = kEachByte * MODULE_FUNCTION;
-
-// Eight cells as one word, the first cell in the low byte.
-std::uint64_t LoadEight(const unsigned char* cells) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    std::uint64_t w = 0;
-    for (int i = 0; i < 8; ++i) w |= static_cast<std::uint64_t>(cells[i]) << (8 * i);
-    return w;
-#else
-    std::uint64_t w;
-    std::memcpy(&w, cells, sizeof w);
-    return w;
-#endif
-}
-
-void StoreEight(unsigned char* cells, std::uint64_t w) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    for (int i = 0; i < 8; ++i) cells[i] = static_cast<unsigned char>(w >> (8 * i));
-#else
-    std::memcpy(cells, &w, sizeof w);
-#endif
-}
-
-// Byte i is bit i of `bits` (0..255): copies of the byte, each keeping its own bit, then each
-// non-zero byte made 1.
-std::uint64_t SpreadBits(unsigned bits) {
-    const std::uint64_t own = (bits * kEachByte) & 0x8040201008040201u;
-    return ((own + 0x7F * kEachByte) & (0x80 * kEachByte)) >> 7;
-}
+constexpr std::uint64_t kFunctionFlags = cells::kEachByte * MODULE_FUNCTION;
 
 // Bits 0, 2, 4, ..., 14 of `field`, as bits 0..7.
 unsigned EvenBits(unsigned field) {
@@ -83,7 +56,6 @@ int VersionInfoWord(int version) {
 
 namespace {
 
-#if defined(__GNUC__)
 typedef unsigned char Chunk16 __attribute__((vector_size(16)));
 typedef unsigned char Chunk32 __attribute__((vector_size(32)));
 
@@ -103,13 +75,8 @@ __attribute__((always_inline)) inline void ClearColumn(unsigned char* column) {
 void ClearColumns(ModuleMatrix& modules) {
     for (unsigned char* column : modules) ClearColumn<Chunk16>(column);
 }
-#else
-void ClearColumns(ModuleMatrix& modules) {
-    std::memset(modules, 0, sizeof modules);
-}
-#endif
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__x86_64__)
 // With 32-byte stores where the processor has them.
 __attribute__((target("avx"))) void ClearColumnsWithAvx(ModuleMatrix& modules) {
     for (unsigned char* column : modules) ClearColumn<Chunk32>(column);
@@ -119,7 +86,7 @@ __attribute__((target("avx"))) void ClearColumnsWithAvx(ModuleMatrix& modules) {
 }  // namespace
 
 void CQrEncoder::ClearModules() {
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__x86_64__)
     if (__builtin_cpu_supports("avx")) {
         ClearColumnsWithAvx(modules);
         return;
@@ -148,10 +115,13 @@ void CQrEncoder::PlaceFunctionPatterns() {
         modules[7][s - 8 + i] = modules[i][s - 8] = MODULE_LIGHT_FUNCTION;
     }
 
-    // The format information area and the dark module's cell stay light until masking.
-    for (int j = 0; j <= 8; ++j) modules[8][j] = modules[j][8] = MODULE_LIGHT_FUNCTION;
-    for (int k = 0; k <= 7; ++k)
-        modules[8][s - 8 + k] = modules[s - 8 + k][8] = MODULE_LIGHT_FUNCTION;
+    // The format cells and the dark module's cell stay light until masking.
+    for (const auto& copies : FORMAT_CELLS) {
+        for (const EdgeCell& cell : copies) {
+            modules[FromEdge(cell.x, s)][FromEdge(cell.y, s)] = MODULE_LIGHT_FUNCTION;
+        }
+    }
+    modules[FromEdge(DARK_MODULE.x, s)][FromEdge(DARK_MODULE.y, s)] = MODULE_LIGHT_FUNCTION;
 
     PlaceVersionInformation();
 
@@ -233,26 +203,44 @@ void CQrEncoder::PlaceCodewords() {
         for (int done = 0; done < s; done += kRowsAtOnce) {
             const int rows = s - done < kRowsAtOnce ? s - done : kRowsAtOnce;
             const int low = upwards ? s - done - rows : done;
-            if (rows == kRowsAtOnce && bit + kWindowBits <= totalBits &&
-                ((LoadEight(rightCells + low) | LoadEight(leftCells + low)) & kFunctionFlags) ==
-                    0) {
-                const unsigned char* at = finalCodewords + (bit >> 3);
-                const unsigned window = static_cast<unsigned>(at[0]) << 16 | at[1] << 8 | at[2];
-                unsigned field = (window >> (8 - (bit & 7))) & 0xFFFF;  // the first bit highest
+            if (bit + kWindowBits > totalBits) {
+                // The end of the stream: cell by cell, so that nothing is read beyond it.
+                for (int i = 0; i < rows; ++i) {
+                    const int y = upwards ? low + rows - 1 - i : low + i;
+                    layOne(rightCells[y]);
+                    layOne(leftCells[y]);
+                }
+                continue;
+            }
+            // The next bits of the stream, at least 17, the next one in bit 23.
+            const unsigned char* at = finalCodewords + (bit >> 3);
+            unsigned window = (static_cast<unsigned>(at[0]) << 16 | at[1] << 8 | at[2])
+                              << (bit & 7);
+            if (rows == kRowsAtOnce &&
+                ((cells::LoadEight(rightCells + low) | cells::LoadEight(leftCells + low)) &
+                 kFunctionFlags) == 0) {
+                unsigned field = (window >> 8) & 0xFFFF;  // the first bit highest
                 bit += 2 * kRowsAtOnce;
                 // Walking down, the first bits belong to the lowest row: reverse the field so that
                 // bit 2i goes to row low + i either way.
                 field = upwards ? field : Reverse16(field);
                 const unsigned rightBits = EvenBits(upwards ? field >> 1 : field);
                 const unsigned leftBits = EvenBits(upwards ? field : field >> 1);
-                StoreEight(rightCells + low, SpreadBits(rightBits) * MODULE_DATA_BIT);
-                StoreEight(leftCells + low, SpreadBits(leftBits) * MODULE_DATA_BIT);
+                cells::StoreEight(rightCells + low, cells::SpreadBits(rightBits) * MODULE_DATA_BIT);
+                cells::StoreEight(leftCells + low, cells::SpreadBits(leftBits) * MODULE_DATA_BIT);
                 continue;
             }
+            // Some function cells: the free ones take the next bits one by one.
+            auto layNext = [&](unsigned char& cell) {
+                if (cell & MODULE_FUNCTION) return;
+                cell = ((window >> (kWindowBits - 1)) & 1) ? MODULE_DATA_BIT : 0;
+                window <<= 1;
+                ++bit;
+            };
             for (int i = 0; i < rows; ++i) {
                 const int y = upwards ? low + rows - 1 - i : low + i;
-                layOne(rightCells[y]);
-                layOne(leftCells[y]);
+                layNext(rightCells[y]);
+                layNext(leftCells[y]);
             }
         }
         upwards = !upwards;

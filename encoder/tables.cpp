@@ -131,7 +131,7 @@ const VersionInfo VERSION_TABLE[kMaxVersion + 1] = {
      {{6, 149, 119}, {31, 76, 48}, {34, 55, 25}, {61, 46, 16}}},  // v40
 };
 
-const int COUNT_INDICATOR_BITS[4][kVersionGroupCount] = {
+const int COUNT_INDICATOR_BITS[kModeCount][kVersionGroupCount] = {
     {10, 12, 14},  // numeric
     {9, 11, 13},   // alphanumeric
     {8, 16, 16},   // 8-bit byte

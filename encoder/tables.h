@@ -1,12 +1,34 @@
 // The constant tables that drive the encoder: capacities and block structure per version and
-// level, count-indicator widths, GF(256) arithmetic, Reed-Solomon generator polynomials and the
-// bitmaps of the finder and alignment patterns. All are data built into the library; none is
-// computed at run time, and none of the lookups tests its index.
+// level, how each mode writes its characters, count-indicator widths, GF(256) arithmetic,
+// Reed-Solomon generator polynomials and the bitmaps of the finder and alignment patterns. All are
+// data built into the library; none is computed at run time, and none of the lookups tests its
+// index. The symbol types they are indexed by (level, mode, version group) are defined here too.
 #pragma once
 
-#include "encoder/qr_encoder.h"
+#include "encoder/module_matrix.h"
 
 namespace qr {
+
+// Error-correction level index; the 2-bit code in the format information differs.
+enum EcLevel : int { LEVEL_L = 0, LEVEL_M = 1, LEVEL_Q = 2, LEVEL_H = 3 };
+static_assert(kLevelCount == LEVEL_H + 1, "one count of levels, in module_matrix.h");
+
+// Mode of a segment of input bytes.
+enum SegmentMode : unsigned char {
+    MODE_NUMERIC = 0,
+    MODE_ALPHANUMERIC = 1,
+    MODE_BYTE = 2,
+    MODE_KANJI = 3,
+};
+constexpr int kModeCount = 4;
+
+// Selects the widths of the character-count indicators: versions 1-9, 10-26 and 27-40.
+constexpr int kVersionGroupCount = 3;
+
+// The version group whose count-indicator widths apply to `version` (1..40).
+constexpr int VersionGroupOf(int version) {
+    return version >= 27 ? 2 : version >= 10 ? 1 : 0;
+}
 
 // One group of equally long error-correction blocks.
 struct RsBlockSpec {
@@ -15,25 +37,98 @@ struct RsBlockSpec {
     int blockDataCodewords;  // data codewords per block
 };
 
+constexpr int kMaxAlignmentPositions = 6;
+constexpr int kMaxGeneratorDegree = 68;
+
 // One row of the capacity table.
 struct VersionInfo {
     int versionNumber;  // equal to the row index; never read
     int totalCodewords;
-    int dataCodewordCount[kLevelCount];     // by EcLevel
-    int alignmentCount;                     // alignment centre coordinates other than 6
-    int alignmentPositions[6];              // ascending; unused slots 0
-    RsBlockSpec group1Blocks[kLevelCount];  // the shorter blocks
-    RsBlockSpec group2Blocks[kLevelCount];  // one codeword longer; all 0 where absent
+    int dataCodewordCount[kLevelCount];              // by EcLevel
+    int alignmentCount;                              // alignment centre coordinates other than 6
+    int alignmentPositions[kMaxAlignmentPositions];  // ascending; unused slots 0
+    RsBlockSpec group1Blocks[kLevelCount];           // the shorter blocks
+    RsBlockSpec group2Blocks[kLevelCount];           // one codeword longer; all 0 where absent
 };
-
-constexpr int kMaxAlignmentPositions = 6;
-constexpr int kMaxGeneratorDegree = 68;
 
 // Row v describes version v; row 0 is all zero and never read.
 extern const VersionInfo VERSION_TABLE[kMaxVersion + 1];
 
+// How a mode writes its characters (ISO/IEC 18004). A character takes `bytesPerCharacter` input
+// bytes; the characters go into the stream in groups of `groupCharacters`, each group as a number
+// of `groupBits` bits, and a last group of r fewer characters as a number of `remainderBits[r]`
+// bits. `indicator` is the mode's 4-bit indicator in a QR Code symbol.
+struct ModeInfo {
+    unsigned indicator;
+    int bytesPerCharacter;
+    int groupCharacters;
+    int groupBits;
+    int remainderBits[3];  // by the characters of the last group, 0 .. groupCharacters - 1
+};
+
+// clang-format off
+inline constexpr ModeInfo MODE_TABLE[kModeCount] = {
+    {0b0001, 1, 3, 10, {0, 4, 7}},  // numeric: three digits in 10 bits, two in 7, one in 4
+    {0b0010, 1, 2, 11, {0, 6, 0}},  // alphanumeric: two characters in 11 bits, one in 6
+    {0b0100, 1, 1, 8, {0, 0, 0}},   // byte: each byte as it is
+    {0b1000, 2, 1, 13, {0, 0, 0}},  // Kanji: each double-byte character in 13 bits
+};
+// clang-format on
+
+// Width of the mode indicators of a QR Code symbol, and the indicator of an ECI designator.
+constexpr int kModeIndicatorBits = 4;
+constexpr unsigned ECI_MODE_INDICATOR = 0b0111;
+
+// Data bits of `length` input bytes (whole characters) written in mode `kMode`, without the
+// mode and count indicators.
+template <int kMode>
+constexpr int ModeDataBits(int length) {
+    constexpr ModeInfo kInfo = MODE_TABLE[kMode];
+    const int characters = length / kInfo.bytesPerCharacter;
+    return characters / kInfo.groupCharacters * kInfo.groupBits +
+           kInfo.remainderBits[characters % kInfo.groupCharacters];
+}
+
+// The 45 characters of alphanumeric mode in the order of their values 0..44; the ten digits,
+// which numeric mode writes, come first.
+inline constexpr char ALPHANUMERIC_CHARACTERS[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+constexpr int kAlphanumericCount = 45;
+constexpr int kDigitCount = 10;
+static_assert(sizeof ALPHANUMERIC_CHARACTERS == kAlphanumericCount + 1, "45 characters");
+
+// The alphanumeric value of each byte, or kAlphanumericCount for a byte outside the set.
+struct AlphanumericValues {
+    unsigned char of[256];
+};
+
+constexpr AlphanumericValues MakeAlphanumericValues() {
+    AlphanumericValues values{};
+    for (unsigned char& v : values.of) v = kAlphanumericCount;
+    for (int i = 0; i < kAlphanumericCount; ++i) {
+        values.of[static_cast<unsigned char>(ALPHANUMERIC_CHARACTERS[i])] =
+            static_cast<unsigned char>(i);
+    }
+    return values;
+}
+
+inline constexpr AlphanumericValues ALPHANUMERIC_VALUE = MakeAlphanumericValues();
+
+// Kanji mode takes Shift_JIS double-byte characters: two bytes whose code (first byte * 256 +
+// second byte) lies in one of these ranges and whose second byte is at least
+// kKanjiMinSecondByte. A character is written as the 13-bit value (d >> 8) * 0xC0 + (d & 0xFF)
+// of d = code - subtrahend.
+struct KanjiRange {
+    unsigned first;
+    unsigned last;
+    unsigned subtrahend;
+};
+
+inline constexpr KanjiRange KANJI_RANGES[2] = {{0x8140, 0x9FFC, 0x8140}, {0xE040, 0xEBBF, 0xC140}};
+constexpr unsigned kKanjiMinSecondByte = 0x40;
+constexpr unsigned kKanjiValueRowLength = 0xC0;
+
 // Character-count indicator width by SegmentMode, then VersionGroup.
-extern const int COUNT_INDICATOR_BITS[4][kVersionGroupCount];
+extern const int COUNT_INDICATOR_BITS[kModeCount][kVersionGroupCount];
 
 // GF(256) with the field polynomial 0x11D and primitive element 2. GF_EXP[255] = 1; GF_LOG[0] is
 // a placeholder 0.

@@ -1,13 +1,16 @@
 // CQrEncoder::Encode with fuzzed bytes and arguments. Input: a 4-byte header, then the data.
 //   byte 0: level (mod 4)           byte 1: requested version (mod 41, 0 = automatic)
 //   byte 2: bit 0 allow a larger version, bit 1 pass the data as a zero-terminated string,
-//           bit 2 encode again with an encoder made in storage full of garbage
+//           bit 2 encode again with an encoder made in storage full of garbage, bit 3 choose and
+//           apply the mask again with the plain rules
 //   byte 3: mask + 1 (mod 9, 0 = lowest penalty)
 // Every successful result is checked for structure: the version against the request, the size,
 // 0/1 cells, the finder patterns with their separators, the timing patterns, the dark module, both
 // copies of the format information and, from version 7, of the version information. A second
 // encoding by an encoder constructed in storage full of garbage must give the same symbol: every
-// field that construction leaves alone is written before it is read.
+// field that construction leaves alone is written before it is read. Choosing the mask again with
+// the plain operations (ApplyMask, PlaceFormatInformation, ScoreMask, FlattenModules) must give
+// the mask and the symbol that the mask trial gave.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -127,6 +130,34 @@ void CheckSymbol(const CQrEncoder& e, int level, int requestedVersion, int allow
     }
 }
 
+// The mask choice of `e` made again on a copy with the plain rules: every mask tried in order,
+// the first of the lowest scores kept, the symbol finished with it.
+void CheckMaskChoice(const CQrEncoder& e, int mask) {
+    static CQrEncoder* const plain = new CQrEncoder;
+    *plain = e;
+    std::memset(plain->modules, 0, sizeof plain->modules);
+    plain->PlaceFunctionPatterns();
+    plain->PlaceCodewords();
+    int chosen = mask;
+    if (mask == -1) {
+        int best = -1;
+        for (int m = 0; m < qr::kMaskCount; ++m) {
+            plain->ApplyMask(m);
+            plain->PlaceFormatInformation(m);
+            const int score = plain->ScoreMask();
+            if (best == -1 || score < best) best = score, chosen = m;
+        }
+    }
+    Expect(e.maskNumber == chosen, "mask differs from the plain choice", e.maskNumber, chosen);
+    plain->ApplyMask(chosen);
+    plain->PlaceFormatInformation(chosen);
+    plain->FlattenModules();
+    for (int x = 0; x < e.symbolSize; ++x) {
+        Expect(std::memcmp(plain->modules[x], e.modules[x], e.symbolSize) == 0,
+               "modules differ from the plain rules", x);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
@@ -137,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const int allowLarger = input[2] & 1;
     const bool asString = (input[2] & 2) != 0;
     const bool again = (input[2] & 4) != 0;
+    const bool plainRules = (input[2] & 8) != 0;
     const int mask = input[3] % (qr::kMaskCount + 1) - 1;
 
     // The data in a block of its exact size, or as a zero-terminated string of length 0 (which
@@ -165,6 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     Expect(effective > 0 && effective <= qr::kMaxInputBytes, "encoded data of this length",
            effective);
     CheckSymbol(*reused, level, requestedVersion, allowLarger, mask);
+    if (plainRules) CheckMaskChoice(*reused, mask);
     if (!again) return 0;
 
     // Default-initialised in place: fields with an initialiser get it, the others keep the fill.

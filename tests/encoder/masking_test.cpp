@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/encoder/pictures.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -259,55 +260,143 @@ TEST(Masking, FormatInformationOfEveryLevelAndMaskInBothCopies) {
     }
 }
 
-TEST(Masking, MasksFollowTheirConditionsAndReplaceEachOther) {
+// The cells each mask inverts, on 12 x 12 cells (every condition repeats after 12 along either
+// axis): the standard's pictures of the eight mask patterns.
+const char* const MASK_PICTURES[kMaskCount] = {
+    R"(
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+#.#.#.#.#.#.
+.#.#.#.#.#.#
+)",  // mask 0
+    R"(
+############
+............
+############
+............
+############
+............
+############
+............
+############
+............
+############
+............
+)",  // mask 1
+    R"(
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+#..#..#..#..
+)",  // mask 2
+    R"(
+#..#..#..#..
+..#..#..#..#
+.#..#..#..#.
+#..#..#..#..
+..#..#..#..#
+.#..#..#..#.
+#..#..#..#..
+..#..#..#..#
+.#..#..#..#.
+#..#..#..#..
+..#..#..#..#
+.#..#..#..#.
+)",  // mask 3
+    R"(
+###...###...
+###...###...
+...###...###
+...###...###
+###...###...
+###...###...
+...###...###
+...###...###
+###...###...
+###...###...
+...###...###
+...###...###
+)",  // mask 4
+    R"(
+############
+#.....#.....
+#..#..#..#..
+#.#.#.#.#.#.
+#..#..#..#..
+#.....#.....
+############
+#.....#.....
+#..#..#..#..
+#.#.#.#.#.#.
+#..#..#..#..
+#.....#.....
+)",  // mask 5
+    R"(
+############
+###...###...
+##.##.##.##.
+#.#.#.#.#.#.
+#.##.##.##.#
+#...###...##
+############
+###...###...
+##.##.##.##.
+#.#.#.#.#.#.
+#.##.##.##.#
+#...###...##
+)",  // mask 6
+    R"(
+#.#.#.#.#.#.
+...###...###
+#...###...##
+.#.#.#.#.#.#
+###...###...
+.###...###..
+#.#.#.#.#.#.
+...###...###
+#...###...##
+.#.#.#.#.#.#
+###...###...
+.###...###..
+)",  // mask 7
+};
+
+TEST(Masking, MasksInvertTheCellsOfTheirPicturesAndReplaceEachOther) {
+    // Free cells with data bit 0, except one with data bit 1 at (3, 5), and two function cells.
     auto encoder = std::make_unique<CQrEncoder>();
     std::memset(encoder->modules, 0, sizeof encoder->modules);
-    encoder->symbolSize = 21;
-    encoder->modules[0][0] = MODULE_DARK_FUNCTION;
-    encoder->modules[1][0] = MODULE_LIGHT_FUNCTION;
+    encoder->symbolSize = 12;
     encoder->modules[3][5] = MODULE_DATA_BIT;
+    encoder->modules[0][0] = MODULE_LIGHT_FUNCTION;
+    encoder->modules[1][0] = MODULE_DARK_FUNCTION;
+    const int dataBitAt = 1 + 5 * 13 + 3;  // (3, 5) in a picture of 12 cells and a line break a row
     for (int mask = 0; mask < kMaskCount; ++mask) {
         SCOPED_TRACE("mask " + std::to_string(mask));
         encoder->ApplyMask(mask);
-        for (int y = 0; y < 21; ++y) {
-            for (int x = 0; x < 21; ++x) {
-                const unsigned char cell = encoder->modules[x][y];
-                if (x <= 1 && y == 0) {
-                    EXPECT_EQ(cell, x == 0 ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION);
-                    continue;
-                }
-                bool c = false;
-                switch (mask) {
-                    case 0:
-                        c = (x + y) % 2 == 0;
-                        break;
-                    case 1:
-                        c = y % 2 == 0;
-                        break;
-                    case 2:
-                        c = x % 3 == 0;
-                        break;
-                    case 3:
-                        c = (x + y) % 3 == 0;
-                        break;
-                    case 4:
-                        c = (y / 2 + x / 3) % 2 == 0;
-                        break;
-                    case 5:
-                        c = (x * y) % 2 + (x * y) % 3 == 0;
-                        break;
-                    case 6:
-                        c = ((x * y) % 2 + (x * y) % 3) % 2 == 0;
-                        break;
-                    default:
-                        c = ((x + y) % 2 + (x * y) % 3) % 2 == 0;
-                        break;
-                }
-                const bool bit = x == 3 && y == 5;
-                EXPECT_EQ(cell, (bit ? MODULE_DATA_BIT : 0) | ((bit != c) ? MODULE_DARK : 0))
-                    << x << "," << y;
-            }
-        }
+        std::string expected = MASK_PICTURES[mask];
+        expected[dataBitAt] = expected[dataBitAt] == '#' ? '.' : '#';
+        expected[1] = '.';
+        expected[2] = '#';
+        EXPECT_EQ(test::Picture(*encoder), expected);
+        EXPECT_EQ(encoder->modules[0][0], MODULE_LIGHT_FUNCTION);
+        EXPECT_EQ(encoder->modules[1][0], MODULE_DARK_FUNCTION);
+        EXPECT_EQ(encoder->modules[3][5] & MODULE_DATA_BIT, MODULE_DATA_BIT);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "encoder/tables.h"
+#include "tests/encoder/pictures.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -26,6 +27,38 @@ TEST(Pipeline, DigitsAtLevelMGiveTheWorkedCodewords) {
     EXPECT_EQ(test::ToHex(encoder->finalCodewords, 26),
               "10200c566180ec11ec11ec11ec11ec11"
               "a524d4c1ed36c7872c55");
+}
+
+// The same eight digits finished with mask 2 (every third column inverted), as zxing-cpp reads
+// them back: "01234567" at level M.
+TEST(Pipeline, TheWorkedDigitsAsASymbolWithMaskTwo) {
+    int ok = 0;
+    auto encoder = test::EncodeBytes(test::ToBytes("01234567"), LEVEL_M, 0, 1, 2, &ok);
+    ASSERT_EQ(ok, 1);
+    EXPECT_EQ(encoder->maskNumber, 2);
+    EXPECT_EQ(test::Picture(*encoder), R"(
+#######..#.##.#######
+#.....#..####.#.....#
+#.###.#.#.....#.###.#
+#.###.#.##....#.###.#
+#.###.#.#.###.#.###.#
+#.....#.#...#.#.....#
+#######.#.#.#.#######
+........#..##........
+#.#####..#..#.#####..
+...#.#.##.#.#..#.##..
+..#...##.#.#.#..#####
+....#....#.....####..
+...######..#.#..#....
+........#.#####..##..
+#######..##.#.##.....
+#.....#.#.#####...#.#
+#.###.#.#...#..#.##..
+#.###.#.##..#..#.....
+#.###.#.#.##.#..#.#..
+#.....#........##.##.
+#######.####.#..#.#..
+)");
 }
 
 TEST(Pipeline, RequestedVersionsAndTheirGroups) {

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "encoder/tables.h"
+#include "tests/encoder/pictures.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -80,6 +83,96 @@ TEST(SymbolMatrix, FreeCellsHoldEveryCodewordAndTheRemainderBits) {
         EXPECT_EQ(encoder->modules[9][6], MODULE_LIGHT_FUNCTION);
         EXPECT_EQ(encoder->modules[6][9], MODULE_LIGHT_FUNCTION);
         EXPECT_EQ(encoder->modules[8][s - 8], MODULE_LIGHT_FUNCTION);
+    }
+}
+
+// '#' dark and '-' light function cells, '.' free cells: finders with their separators, the
+// format cells (light until masking) around the top-left finder and beside the other two, the
+// timing patterns; from version 2 alignment patterns, from version 7 the two version blocks.
+TEST(SymbolMatrix, FunctionPatternsOfVersionsOneAndSeven) {
+    EXPECT_EQ(test::FunctionPicture(*Patterns(1)), R"(
+#######--....-#######
+#-----#--....-#-----#
+#-###-#--....-#-###-#
+#-###-#--....-#-###-#
+#-###-#--....-#-###-#
+#-----#--....-#-----#
+#######-#-#-#-#######
+---------....--------
+------#--....--------
+......-..............
+......#..............
+......-..............
+......#..............
+---------............
+#######--............
+#-----#--............
+#-###-#--............
+#-###-#--............
+#-###-#--............
+#-----#--............
+#######--............
+)");
+    EXPECT_EQ(test::FunctionPicture(*Patterns(7)), R"(
+#######--.........................--#-#######
+#-----#--.........................-#--#-----#
+#-###-#--.........................-#--#-###-#
+#-###-#--.........................-##-#-###-#
+#-###-#--...........#####.........###-#-###-#
+#-----#--...........#---#.........----#-----#
+#######-#-#-#-#-#-#-#-#-#-#-#-#-#-#-#-#######
+---------...........#---#............--------
+------#--...........#####............--------
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+....#####...........#####...........#####....
+....#---#...........#---#...........#---#....
+....#-#-#...........#-#-#...........#-#-#....
+....#---#...........#---#...........#---#....
+....#####...........#####...........#####....
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+......#......................................
+......-......................................
+----#-#......................................
+-####--......................................
+#--##-#.............#####...........#####....
+---------...........#---#...........#---#....
+#######--...........#-#-#...........#-#-#....
+#-----#--...........#---#...........#---#....
+#-###-#--...........#####...........#####....
+#-###-#--....................................
+#-###-#--....................................
+#-----#--....................................
+#######--....................................
+)");
+}
+
+// The mask trial packs the free cells once for rows and columns alike: that holds because every
+// function cell's mirror in the diagonal is the same function cell.
+TEST(SymbolMatrix, FunctionCellsAreSymmetricAboutTheDiagonal) {
+    for (int v = kMinVersion; v <= kMaxVersion; ++v) {
+        auto encoder = Patterns(v);
+        int asymmetric = 0;
+        for (int x = 0; x < encoder->symbolSize; ++x) {
+            for (int y = 0; y < x; ++y)
+                asymmetric += encoder->modules[x][y] != encoder->modules[y][x];
+        }
+        EXPECT_EQ(asymmetric, 0) << "version " << v;
     }
 }
 
@@ -232,6 +325,52 @@ TEST(SymbolMatrix, TheWalkPassesFromColumnSevenToColumnFive) {
     ASSERT_NE(at, all.end());
     ASSERT_LE(at + 4, all.end());
     EXPECT_EQ(std::vector<Cell>(at, at + 4), (std::vector<Cell>{{8, 9}, {7, 9}, {5, 9}, {4, 9}}));
+}
+
+// The free cells in the order of the walk, moved one step at a time as the rule says: from
+// x = S, y = S - 1 with dx = +1, dy = +1; each move x += dx and dx = -dx, and after a move to the
+// right y += dy, turning at the top and bottom edge (x -= 2, dy = -dy, and column 6 skipped).
+std::vector<Cell> WalkStepByStep(const CQrEncoder& e) {
+    const int s = e.symbolSize;
+    std::vector<Cell> cells;
+    int x = s, y = s - 1, dx = 1, dy = 1;
+    while (true) {
+        const bool right = dx == 1;
+        x += dx;
+        dx = -dx;
+        if (right) {
+            y += dy;
+            if (y < 0 || y == s) {
+                y = y < 0 ? 0 : s - 1;
+                x -= 2;
+                dy = -dy;
+                if (x == 6) x = 5;
+            }
+        }
+        if (x < 0) return cells;
+        if (!(e.modules[x][y] & MODULE_FUNCTION)) cells.push_back({x, y});
+    }
+}
+
+TEST(SymbolMatrix, EveryVersionLaysItsCodewordsInTheOrderOfTheStepByStepWalk) {
+    const unsigned seed = 77;
+    std::mt19937 random(seed);
+    for (int v = kMinVersion; v <= kMaxVersion; ++v) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + " version " + std::to_string(v));
+        auto encoder = Patterns(v);
+        for (int c = 0; c < encoder->totalCodewordCount; ++c)
+            encoder->finalCodewords[c] = static_cast<unsigned char>(random());
+        const std::vector<Cell> walk = WalkStepByStep(*encoder);
+        const int bits = 8 * encoder->totalCodewordCount;
+        ASSERT_EQ(static_cast<int>(walk.size()), bits + RemainderBits(v));
+        encoder->PlaceCodewords();
+        int wrong = 0;
+        for (int i = 0; i < static_cast<int>(walk.size()); ++i) {
+            const int bit = i < bits ? (encoder->finalCodewords[i / 8] >> (7 - i % 8)) & 1 : 0;
+            wrong += encoder->modules[walk[i].first][walk[i].second] != (bit ? MODULE_DATA_BIT : 0);
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 }  // namespace

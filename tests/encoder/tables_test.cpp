@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -228,6 +229,39 @@ TEST(Tables, CountIndicatorWidthsAndPatternBitmaps) {
     const std::vector<int> alignment = {0x1F, 0x11, 0x15, 0x11, 0x1F};
     EXPECT_EQ(std::vector<int>(FINDER_PATTERN_ROWS, FINDER_PATTERN_ROWS + 7), finder);
     EXPECT_EQ(std::vector<int>(ALIGNMENT_PATTERN_ROWS, ALIGNMENT_PATTERN_ROWS + 5), alignment);
+}
+
+TEST(Tables, ModesAndTheAlphanumericSet) {
+    // Indicators 0001, 0010, 0100, 1000 and ECI 0111; group sizes and bits of each mode.
+    struct Row {
+        unsigned indicator;
+        int bytesPerCharacter, groupCharacters, groupBits;
+        std::vector<int> remainderBits;
+    };
+    const Row rows[kModeCount] = {
+        {1, 1, 3, 10, {0, 4, 7}}, {2, 1, 2, 11, {0, 6}}, {4, 1, 1, 8, {0}}, {8, 2, 1, 13, {0}}};
+    for (int m = 0; m < kModeCount; ++m) {
+        SCOPED_TRACE("mode " + std::to_string(m));
+        const ModeInfo& info = MODE_TABLE[m];
+        EXPECT_EQ(info.indicator, rows[m].indicator);
+        EXPECT_EQ(info.bytesPerCharacter, rows[m].bytesPerCharacter);
+        EXPECT_EQ(info.groupCharacters, rows[m].groupCharacters);
+        EXPECT_EQ(info.groupBits, rows[m].groupBits);
+        for (std::size_t r = 0; r < rows[m].remainderBits.size(); ++r)
+            EXPECT_EQ(info.remainderBits[r], rows[m].remainderBits[r]);
+    }
+    EXPECT_EQ(ECI_MODE_INDICATOR, 7u);
+    // Each character of the set has its place in it as its value; every other byte has none.
+    const std::string set = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+    for (int b = 0; b < 256; ++b) {
+        const std::size_t at = set.find(static_cast<char>(b));
+        const int expected = b != 0 && at != std::string::npos ? static_cast<int>(at) : 45;
+        EXPECT_EQ(ALPHANUMERIC_VALUE.of[b], expected) << "byte " << b;
+    }
+    EXPECT_EQ(KANJI_RANGES[0].first, 0x8140u);
+    EXPECT_EQ(KANJI_RANGES[0].last, 0x9FFCu);
+    EXPECT_EQ(KANJI_RANGES[1].first, 0xE040u);
+    EXPECT_EQ(KANJI_RANGES[1].last, 0xEBBFu);
 }
 
 }  // namespace
