@@ -103,12 +103,18 @@ int CQrEncoder::AppendBits(int position, unsigned value, int count) {
     return position;
 }
 
-// After the UTF-8 designator when the data is marked as UTF-8 text, each segment as mode
-// indicator, count indicator (the low W bits of its count of characters) and data, written as
+// After the structured-append header and the UTF-8 designator, as they are set, each segment as
+// mode indicator, count indicator (the low W bits of its count of characters) and data, written as
 // AppendBits would write it into a cleared buffer. The stream is followed by zero bits to the end
 // of its last byte and one zero byte.
 void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
     StreamWriter stream(dataCodewords);
+    if (structuredAppend.count > 0) {
+        stream.Put(STRUCTURED_APPEND_MODE_INDICATOR, kModeIndicatorBits);
+        stream.Put(static_cast<unsigned>(structuredAppend.index), kStructuredIndexBits);
+        stream.Put(static_cast<unsigned>(structuredAppend.count - 1), kStructuredIndexBits);
+        stream.Put(structuredAppend.parity, kStructuredParityBits);
+    }
     if (utf8Eci) {
         stream.Put(ECI_MODE_INDICATOR, kModeIndicatorBits);
         stream.Put(kEciUtf8, kEciDesignatorBits);

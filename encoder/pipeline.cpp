@@ -31,7 +31,7 @@ int CQrEncoder::SelectVersion(int requestedVersion, const unsigned char* data, i
         std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
         MergeNumericAlphanumeric(group);
         MergeIntoBytes(group);
-        int bits = utf8Eci ? kEciHeaderBits : 0;
+        int bits = HeaderBits();
         for (int k = 0; k < segmentCount; ++k) {
             bits += EstimateSegmentBits(segmentModes[k], segmentLengths[k], group);
         }
@@ -65,6 +65,7 @@ int CQrEncoder::Encode(int level, int requestedVersion, int allowLargerVersion, 
 
     const VersionInfo& info = VERSION_TABLE[version];
     const int capacity = info.dataCodewordCount[level];
+    streamBitCount = dataBitCount;
 
     // Terminator: up to 4 zero bits, fewer when fewer remain before the capacity. The bits are
     // already 0, so appending only moves the position.

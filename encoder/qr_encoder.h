@@ -161,6 +161,26 @@ public:
     // choice like any other bits.
     bool utf8Eci = false;
 
+    // Off (count 0) unless set before Encode or EncodeSegments: the symbol is number `index`
+    // (0..count-1) of `count` (2..16) symbols that hold the data together, and its stream opens
+    // with the structured-append header, ahead of any ECI designator; it counts in the version
+    // choice like any other bits. `parity` is the XOR of every byte of the whole data.
+    struct StructuredAppend {
+        int index = 0;
+        int count = 0;
+        unsigned parity = 0;
+    } structuredAppend;
+
+    // The bits ahead of the first segment: the structured-append header and the ECI designator,
+    // as they are set.
+    int HeaderBits() const {
+        return (structuredAppend.count > 0 ? kStructuredHeaderBits : 0) +
+               (utf8Eci ? kEciHeaderBits : 0);
+    }
+
+    // After Encode: the bits of the stream before its terminator and padding.
+    int streamBitCount;
+
 private:
     // Bytes per row of the generator products, a multiple of 16 above the largest degree.
     static constexpr int kRsProductStride = 80;

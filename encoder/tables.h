@@ -79,6 +79,16 @@ inline constexpr ModeInfo MODE_TABLE[kModeCount] = {
 constexpr int kModeIndicatorBits = 4;
 constexpr unsigned ECI_MODE_INDICATOR = 0b0111;
 
+// Structured append: data spread over up to 16 symbols, each stream opening with a header of the
+// mode indicator, the symbol's index from 0 (4 bits), the number of symbols less one (4 bits) and
+// the parity of the whole data, the XOR of all its bytes (8 bits).
+constexpr unsigned STRUCTURED_APPEND_MODE_INDICATOR = 0b0011;
+constexpr int kMaxStructuredSymbols = 16;
+constexpr int kStructuredIndexBits = 4;
+constexpr int kStructuredParityBits = 8;
+constexpr int kStructuredHeaderBits =
+    kModeIndicatorBits + 2 * kStructuredIndexBits + kStructuredParityBits;
+
 // Data bits of `length` input bytes (whole characters) written in mode `kMode`, without the
 // mode and count indicators.
 template <int kMode>

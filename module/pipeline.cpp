@@ -51,7 +51,7 @@ long BitsNeeded(CQrEncoder* encoder, const unsigned char* data, std::size_t leng
             continue;
         }
         // The stream overflowed; its segment list is complete all the same.
-        if (encoder->utf8Eci) bits += kEciHeaderBits;
+        bits += encoder->HeaderBits();
         for (int s = 0; s < encoder->segmentCount; ++s) {
             bits += encoder->EstimateSegmentBits(encoder->segmentModes[s],
                                                  encoder->segmentLengths[s], versionGroup);
