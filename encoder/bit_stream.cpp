@@ -1,5 +1,7 @@
-// The data bit stream: the AppendBits primitive and the writing of the segment list as mode
+// The data bit stream: the AppendBits primitive and the writing of a segment list as mode
 // indicators, count indicators and data bits.
+#include "encoder/bit_stream.h"
+
 #include <cstdint>
 
 #include "encoder/qr_encoder.h"
@@ -18,17 +20,18 @@ unsigned KanjiValue(unsigned char b0, unsigned char b1) {
     return (d >> 8) * kKanjiValueRowLength + (d & 0xFFu);
 }
 
-// Writes fields most significant bit first into whole bytes, 32 bits at a time through a 64-bit
-// register. A field that would end beyond bit 23,648 fails the stream, as AppendBits does: the
-// bits before it stay written and no later field is written.
+// Writes fields most significant bit first into whole bytes of a buffer of `capacityBytes`,
+// 32 bits at a time through a 64-bit register. A field that would end beyond the capacity fails
+// the stream, as AppendBits does: the bits before it stay written and no later field is written.
 class StreamWriter {
 public:
-    explicit StreamWriter(unsigned char* bytes) : bytes_(bytes) {}
+    StreamWriter(unsigned char* bytes, int capacityBytes)
+        : bytes_(bytes), capacityBytes_(capacityBytes) {}
 
-    // Appends the low `count` bits (1..16) of `value`.
+    // Appends the low `count` bits (0..16) of `value`.
     void Put(unsigned value, int count) {
         if (position_ == -1) return;
-        if (position_ + count > kMaxDataBits) {
+        if (position_ + count > capacityBytes_ * 8) {
             Finish();
             position_ = -1;
             return;
@@ -54,7 +57,7 @@ public:
             *out_++ = static_cast<unsigned char>(pending_ << (8 - pendingBits_));
             pendingBits_ = 0;
         }
-        if (out_ < bytes_ + kMaxDataCodewords) *out_ = 0;
+        if (out_ < bytes_ + capacityBytes_) *out_ = 0;
         return position_;
     }
 
@@ -62,6 +65,7 @@ private:
     static constexpr int kFlushBits = 32;
 
     unsigned char* bytes_;
+    int capacityBytes_;
     unsigned char* out_ = bytes_;
     std::uint64_t pending_ = 0;
     int pendingBits_ = 0;
@@ -94,38 +98,16 @@ void PutCharacters(StreamWriter& stream, const unsigned char* bytes, int length)
 
 }  // namespace
 
-int CQrEncoder::AppendBits(int position, unsigned value, int count) {
-    if (position == -1 || position + count > kMaxDataBits) return -1;
-    value &= 0xFFFFu;
-    for (int bit = count - 1; bit >= 0; --bit, ++position) {
-        if ((value >> bit) & 1u) dataCodewords[position >> 3] |= 0x80u >> (position & 7);
-    }
-    return position;
-}
-
-// After the structured-append header and the UTF-8 designator, as they are set, each segment as
-// mode indicator, count indicator (the low W bits of its count of characters) and data, written as
-// AppendBits would write it into a cleared buffer. The stream is followed by zero bits to the end
-// of its last byte and one zero byte.
-void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
-    StreamWriter stream(dataCodewords);
-    if (structuredAppend.count > 0) {
-        stream.Put(STRUCTURED_APPEND_MODE_INDICATOR, kModeIndicatorBits);
-        stream.Put(static_cast<unsigned>(structuredAppend.index), kStructuredIndexBits);
-        stream.Put(static_cast<unsigned>(structuredAppend.count - 1), kStructuredIndexBits);
-        stream.Put(structuredAppend.parity, kStructuredParityBits);
-    }
-    if (utf8Eci) {
-        stream.Put(ECI_MODE_INDICATOR, kModeIndicatorBits);
-        stream.Put(kEciUtf8, kEciDesignatorBits);
-    }
+int WriteStream(unsigned char* bytes, int capacityBytes, const StreamField* header, int headerCount,
+                const StreamLayout& layout, const unsigned char* data, const SegmentList& list) {
+    StreamWriter stream(bytes, capacityBytes);
+    for (int i = 0; i < headerCount; ++i) stream.Put(header[i].value, header[i].bits);
     const unsigned char* segment = data;
-    for (int k = 0; k < segmentCount; ++k) {
-        const int mode = segmentModes[k];
-        const int length = segmentLengths[k];
-        stream.Put(MODE_TABLE[mode].indicator, kModeIndicatorBits);
-        stream.Put(length / MODE_TABLE[mode].bytesPerCharacter,
-                   COUNT_INDICATOR_BITS[mode][versionGroup]);
+    for (int k = 0; k < list.count; ++k) {
+        const int mode = list.modes[k];
+        const int length = list.lengths[k];
+        stream.Put(layout.indicators[mode], layout.indicatorBits);
+        stream.Put(length / MODE_TABLE[mode].bytesPerCharacter, layout.countBits[mode]);
         switch (mode) {
             case MODE_NUMERIC:
                 PutCharacters<MODE_NUMERIC>(stream, segment, length);
@@ -142,7 +124,37 @@ void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
         }
         segment += length;
     }
-    dataBitCount = stream.Finish();
+    return stream.Finish();
+}
+
+int CQrEncoder::AppendBits(int position, unsigned value, int count) {
+    if (position == -1 || position + count > kMaxDataBits) return -1;
+    value &= 0xFFFFu;
+    for (int bit = count - 1; bit >= 0; --bit, ++position) {
+        if ((value >> bit) & 1u) dataCodewords[position >> 3] |= 0x80u >> (position & 7);
+    }
+    return position;
+}
+
+// The structured-append header and the UTF-8 designator, as they are set, ahead of the segments.
+void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
+    constexpr int kMaxHeaderFields = 6;
+    StreamField header[kMaxHeaderFields];
+    int fields = 0;
+    if (structuredAppend.count > 0) {
+        header[fields++] = {STRUCTURED_APPEND_MODE_INDICATOR, kModeIndicatorBits};
+        header[fields++] = {static_cast<unsigned>(structuredAppend.index), kStructuredIndexBits};
+        header[fields++] = {static_cast<unsigned>(structuredAppend.count - 1),
+                            kStructuredIndexBits};
+        header[fields++] = {structuredAppend.parity, kStructuredParityBits};
+    }
+    if (utf8Eci) {
+        header[fields++] = {ECI_MODE_INDICATOR, kModeIndicatorBits};
+        header[fields++] = {kEciUtf8, kEciDesignatorBits};
+    }
+    dataBitCount = WriteStream(dataCodewords, kMaxDataCodewords, header, fields,
+                               QR_STREAM_LAYOUTS[versionGroup], data,
+                               SegmentList{segmentModes, segmentLengths, segmentCount});
 }
 
 }  // namespace qr

@@ -16,6 +16,8 @@ constexpr int kFormatDataBits = 5;                                 // level bits
 constexpr int kFormatRemainderBits = kFormatBits - kFormatDataBits;
 constexpr int kFormatGenerator = 0x537;  // x^10 + x^8 + x^5 + x^4 + x^2 + x + 1
 constexpr int kFormatXorMask = 0x5412;
+constexpr int kMicroFormatXorMask = 0x4445;
+constexpr int kMicroMaskBits = 2;  // the symbol number, then the mask
 
 bool IsDark(unsigned char cell) {
     return (cell & MODULE_ANY_DARK) != 0;
@@ -81,17 +83,25 @@ int FinderPoints(const Line& line) {
     return points;
 }
 
-}  // namespace
-
-int FormatInfoWord(int level, int mask) {
-    const int data = kLevelBits[level] << 3 | mask;
-    // The BCH(15,5) remainder: divide data * x^10 by the generator, one power at a time.
+// The 5 data bits `data` with their BCH(15,5) remainder, XORed with `xorMask`.
+int FormatWordOf(int data, int xorMask) {
+    // The remainder: divide data * x^10 by the generator, one power at a time.
     int remainder = data << kFormatRemainderBits;
     for (int power = kFormatBits - 1; power >= kFormatRemainderBits; --power) {
         if (remainder & (1 << power))
             remainder ^= kFormatGenerator << (power - kFormatRemainderBits);
     }
-    return ((data << kFormatRemainderBits) | remainder) ^ kFormatXorMask;
+    return ((data << kFormatRemainderBits) | remainder) ^ xorMask;
+}
+
+}  // namespace
+
+int FormatInfoWord(int level, int mask) {
+    return FormatWordOf(kLevelBits[level] << 3 | mask, kFormatXorMask);
+}
+
+int MicroFormatInfoWord(int symbolNumber, int mask) {
+    return FormatWordOf(symbolNumber << kMicroMaskBits | mask, kMicroFormatXorMask);
 }
 
 void CQrEncoder::ApplyMask(int mask) {

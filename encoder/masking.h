@@ -1,8 +1,10 @@
-// The facts of masking that the plain operations (masking.cpp) and the mask trial
-// (mask_trial.cpp) both read: the eight mask conditions, the cells of the format information and
-// the dark module, and the weights of the penalty rules (ISO/IEC 18004). Internal to the encoder.
+// The facts of masking that the plain operations (masking.cpp), the mask trial (mask_trial.cpp)
+// and the Micro QR encoder read: the eight mask conditions and the four Micro QR masks among them,
+// the format words, the cells of the format information and the dark module, and the weights of
+// the penalty rules (ISO/IEC 18004). Internal to the encoder.
 #pragma once
 
+#include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
 
 namespace qr {
@@ -29,6 +31,13 @@ constexpr bool MaskCondition(int mask, int x, int y) {
             return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
     }
 }
+
+// The Micro QR masks 0 to 3 are the conditions 1, 4, 6 and 7 of the QR Code masks.
+constexpr int MICRO_MASK_CONDITIONS[kMicroMaskCount] = {1, 4, 6, 7};
+
+// Micro QR format information word (15 bits) of `symbolNumber` (0..7) and `mask` (0..3): the
+// symbol number and the mask with their BCH(15,5) remainder, after the XOR with 0x4445.
+int MicroFormatInfoWord(int symbolNumber, int mask);
 
 // Every condition repeats after 12 cells along either axis (its periods are 2, 3, 4 and 6).
 constexpr int kMaskPeriod = 12;
@@ -68,6 +77,15 @@ constexpr EdgeCell FORMAT_CELLS[kFormatBits][kFormatCopies] = {
     {{2, 8}, {8, -3}},
     {{1, 8}, {8, -2}},
     {{0, 8}, {8, -1}},  // bit 14
+};
+// clang-format on
+
+// The Micro QR format information: one copy of 15 bits beside the finder, down column 8 from
+// row 1 (bits 0-7) and on left along row 8 (bits 8-14).
+// clang-format off
+constexpr EdgeCell MICRO_FORMAT_CELLS[kFormatBits] = {
+    {8, 1}, {8, 2}, {8, 3}, {8, 4}, {8, 5}, {8, 6}, {8, 7}, {8, 8},  // bits 0-7
+    {7, 8}, {6, 8}, {5, 8}, {4, 8}, {3, 8}, {2, 8}, {1, 8},          // bits 8-14
 };
 // clang-format on
 

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "encoder/module_matrix.h"
+#include "encoder/reed_solomon.h"
 #include "encoder/tables.h"
 
 namespace qr {
 
-constexpr int kMicroVersionCount = 4;  // M1..M4
 constexpr int kMicroMaskCount = 4;
 constexpr int kMaxMicroSymbolSize = 2 * kMicroVersionCount + 9;  // 17 modules per side
 // The level of M1, which detects errors but corrects none.
@@ -47,6 +47,45 @@ public:
     int symbolSize;
     int streamBitCount;  // the bits of the stream before its terminator and padding
     ModuleMatrix modules;
+
+private:
+    // The most data codewords (M4-L) and codewords in all (M4) of a Micro QR symbol.
+    static constexpr int kMaxMicroDataCodewords = 16;
+    static constexpr int kMaxMicroCodewords = 24;
+
+    // Merges the runs that ClassifyRuns left into the segment list for `version` (1..4). Returns
+    // the bits of the list's stream, or -1 when the version lacks a mode of the runs.
+    int MergeRuns(int version);
+    // Writes into `codewords` the data codewords of the segment list over `data` in `version` at
+    // `level`, as the table gives them (stream, terminator, zero bits to a codeword boundary, pad
+    // codewords; a 4-bit last codeword as the high half of its byte), then the error-correction
+    // codewords; sets `streamBitCount`. The stream must fit.
+    void WriteCodewords(const unsigned char* data);
+    // Clears the symbol's square of `modules` and draws the finder, its separator, the timing
+    // cells and the format cells (light until the mask is known) as function bytes.
+    void PlaceFunctionPatterns();
+    // Lays the data bits and then the error-correction bits of `codewords` into the free cells
+    // by the zig-zag walk: 0x02 for a 1, 0x00 for a 0.
+    void PlaceCodewords();
+    // The score of `mask` (0..3) on the matrix as PlaceCodewords leaves it: SUM1 x 16 + SUM2 when
+    // SUM1 <= SUM2, else SUM2 x 16 + SUM1, SUM1 and SUM2 being the dark cells of the right column
+    // and of the bottom row without their timing cells. Changes nothing.
+    int ScoreMask(int mask) const;
+    // Finishes the matrix as PlaceCodewords leaves it with `mask` (0..3): the masked data cells,
+    // the format information of the symbol and the mask, every cell of the symbol 0 or 1.
+    void FinishSymbol(int mask);
+
+    // Scratch of single operations, written before it is read.
+    int runCount;  // the runs of one mode, kept while the versions are tried
+    unsigned char runModes[kMaxMicroInputBytes];
+    int runLengths[kMaxMicroInputBytes];
+    int segmentCount;
+    unsigned char segmentModes[kMaxMicroInputBytes];
+    int segmentLengths[kMaxMicroInputBytes];
+    // The data codewords, then the error-correction codewords.
+    unsigned char codewords[kMaxMicroCodewords];
+    unsigned char rsWork[kMaxMicroCodewords];
+    RsDivider rsDivider;
 };
 
 }  // namespace qr

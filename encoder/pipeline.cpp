@@ -10,7 +10,6 @@ namespace qr {
 namespace {
 
 constexpr int kTerminatorBits = 4;
-constexpr unsigned char PAD_CODEWORDS[2] = {236, 17};
 // First version of each version group, and one past the last.
 constexpr int GROUP_FIRST_VERSION[kVersionGroupCount + 1] = {1, 10, 27, kMaxVersion + 1};
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "encoder/module_matrix.h"
+#include "encoder/reed_solomon.h"
 #include "encoder/tables.h"
 
 namespace qr {
@@ -182,12 +183,6 @@ public:
     int streamBitCount;
 
 private:
-    // Bytes per row of the generator products, a multiple of 16 above the largest degree.
-    static constexpr int kRsProductStride = 80;
-    // Rows of products per half of a codeword: c * g for the 16 values of its low four bits, and
-    // again for its high four bits.
-    static constexpr int kRsHalfProducts = 16;
-
     // The trial's planes of the unmasked matrix: its dark cells (dark function cells and data bits
     // of 1) and its free cells. Masked, a cell is dark where (dark XOR (free AND condition)).
     static constexpr int kTrialPlanes = 2;
@@ -216,9 +211,7 @@ private:
     // Writes the stream of the segment list over `data` with the count widths of `versionGroup`
     // and sets `dataBitCount` (-1 when it does not fit).
     void WriteSegments(const unsigned char* data, int versionGroup);
-    // Fills `rsProducts` for the generator of `n` error-correction codewords: row c (0..15) holds c
-    // times each coefficient of the generator (below the leading 1, highest power first), row
-    // 16 + c holds 16 * c times them; bytes beyond n are 0.
+    // Tables the products of the generator of `n` error-correction codewords in `rsDivider`.
     void TableGeneratorProducts(int n);
     // ComputeEcCodewords on the products of TableGeneratorProducts(n).
     void DivideByGenerator(unsigned char* work, int k, int n);
@@ -239,7 +232,7 @@ private:
     alignas(16) std::uint64_t trialLanes[kTrialPlanes][kMaxSymbolSize][kTrialLineWords][2];
     TrialFlip trialFormatFlips[kFormatBits][kTrialFlipsPerFormatBit];  // by format bit
     int trialFormat;  // the format information word drawn in the dark plane
-    unsigned char rsProducts[2 * kRsHalfProducts][kRsProductStride];
+    RsDivider rsDivider;
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.

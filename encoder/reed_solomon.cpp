@@ -7,6 +7,8 @@
 // once per generator, so that each step is a shift of the remainder and the XOR of two tabled
 // rows, eight bytes at a time. XOR and the byte-wise products do not depend on the order of the
 // bytes in a word.
+#include "encoder/reed_solomon.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -35,13 +37,13 @@ int RowWidth(int n) {
 
 }  // namespace
 
-void CQrEncoder::TableGeneratorProducts(int n) {
-    static_assert(kRsProductStride >= kMaxGeneratorDegree && kRsProductStride % kWordBytes == 0,
+void RsDivider::TableGenerator(int n) {
+    static_assert(kProductStride >= kMaxGeneratorDegree && kProductStride % kWordBytes == 0,
                   "rows hold every coefficient in whole words");
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
     const int width = RowWidth(n);
-    unsigned char(*low)[kRsProductStride] = rsProducts;
-    unsigned char(*high)[kRsProductStride] = rsProducts + kRsHalfProducts;
+    unsigned char(*low)[kProductStride] = products_;
+    unsigned char(*high)[kProductStride] = products_ + kHalfProducts;
     std::memset(low[0], 0, width);
     std::memset(high[0], 0, width);
     std::memset(low[1], 0, width);
@@ -49,17 +51,17 @@ void CQrEncoder::TableGeneratorProducts(int n) {
     // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
     for (int w = 0; w < width; w += kWordBytes) {
         Word power = cells::LoadEight(low[1] + w);
-        for (int c = 2; c < kRsHalfProducts; c <<= 1) {
+        for (int c = 2; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
             cells::StoreEight(low[c] + w, power);
         }
-        for (int c = 1; c < kRsHalfProducts; c <<= 1) {
+        for (int c = 1; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
             cells::StoreEight(high[c] + w, power);
         }
     }
     // The other rows: c * g is (c without its lowest bit) * g plus (its lowest bit) * g.
-    for (int c = 3; c < kRsHalfProducts; ++c) {
+    for (int c = 3; c < kHalfProducts; ++c) {
         const int lowest = c & -c;
         if (lowest == c) continue;
         for (int w = 0; w < width; w += kWordBytes) {
@@ -88,10 +90,10 @@ void ShiftAndSubtract(unsigned char* remainder, const unsigned char* lowProduct,
 
 }  // namespace
 
-void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
+void RsDivider::Divide(unsigned char* work, int k, int n) const {
     // The remainder, highest power first, with zero bytes after it so that a step may read one
     // word beyond it. Rows of the products are zero beyond n, so those bytes stay zero.
-    unsigned char remainder[kRsProductStride + kWordBytes] = {};
+    unsigned char remainder[kProductStride + kWordBytes] = {};
     const int width = RowWidth(n);
     void (*step)(unsigned char*, const unsigned char*, const unsigned char*) = nullptr;
     switch (width / kWordBytes) {
@@ -125,15 +127,23 @@ void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
             break;
     }
     constexpr int kHalfBits = 4;
-    static_assert(kRsHalfProducts == 1 << kHalfBits, "a half of a codeword indexes its row");
+    static_assert(kHalfProducts == 1 << kHalfBits, "a half of a codeword indexes its row");
     for (int i = 0; i < k; ++i) {
         const int lead = work[i] ^ remainder[0];
-        step(remainder, rsProducts[lead & (kRsHalfProducts - 1)],
-             rsProducts[kRsHalfProducts + (lead >> kHalfBits)]);
+        step(remainder, products_[lead & (kHalfProducts - 1)],
+             products_[kHalfProducts + (lead >> kHalfBits)]);
     }
     // The data codewords have all been divided out: the block ends in k zero bytes.
     std::memcpy(work, remainder, n);
     std::memset(work + n, 0, k);
+}
+
+void CQrEncoder::TableGeneratorProducts(int n) {
+    rsDivider.TableGenerator(n);
+}
+
+void CQrEncoder::DivideByGenerator(unsigned char* work, int k, int n) {
+    rsDivider.Divide(work, k, n);
 }
 
 void CQrEncoder::ComputeEcCodewords(unsigned char* work, int k, int n) {

@@ -1,5 +1,7 @@
 // Mode segmentation: classify the input into numeric, alphanumeric, byte and Kanji characters,
-// collect runs of one mode, then merge neighbours where the merged form costs fewer bits.
+// collect runs of one mode, then merge neighbours where the merged form costs fewer bits in the
+// stream layout of the symbol: a QR Code version group or a Micro QR version.
+#include "encoder/segmentation.h"
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
@@ -61,13 +63,17 @@ bool IsNumericAlphanumericPair(unsigned char a, unsigned char b) {
            (a == MODE_ALPHANUMERIC && b == MODE_NUMERIC);
 }
 
-// The segment list of the encoder seen as a list with a movable gap: removing an entry next to
+// A segment list seen as a list with a movable gap: removing an entry next to
 // the gap costs nothing, so a pass that removes entries near its position runs in linear time
 // while it behaves exactly as if every removal moved all later entries down by one.
-class SegmentList {
+class GapList {
 public:
-    SegmentList(unsigned char* modes, int* lengths, int count)
-        : modes_(modes), lengths_(lengths), gapStart_(count), gapEnd_(count), end_(count) {}
+    explicit GapList(const SegmentList& list)
+        : modes_(list.modes),
+          lengths_(list.lengths),
+          gapStart_(list.count),
+          gapEnd_(list.count),
+          end_(list.count) {}
 
     int Count() const { return gapStart_ + (end_ - gapEnd_); }
     unsigned char& Mode(int i) { return modes_[Physical(i)]; }
@@ -112,43 +118,11 @@ private:
 
 }  // namespace
 
-int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) const {
-    int data;
-    switch (mode) {
-        case MODE_NUMERIC:
-            data = ModeDataBits<MODE_NUMERIC>(length);
-            break;
-        case MODE_ALPHANUMERIC:
-            data = ModeDataBits<MODE_ALPHANUMERIC>(length);
-            break;
-        case MODE_BYTE:
-            data = ModeDataBits<MODE_BYTE>(length);
-            break;
-        default:
-            mode = MODE_KANJI;
-            data = ModeDataBits<MODE_KANJI>(length);
-            break;
-    }
-    return kModeIndicatorBits + COUNT_INDICATOR_BITS[mode][versionGroup] + data;
-}
-
-int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versionGroup) {
-    segmentCount = 0;
-    if (length > kMaxStreamInputBytes) {
-        // More bytes than the densest mode puts into 23,648 bits: no segmentation can fit.
-        dataBitCount = -1;
-        return 0;
-    }
-    ClassifyRuns(data, length);
-    MergeNumericAlphanumeric(versionGroup);
-    MergeIntoBytes(versionGroup);
-    WriteSegments(data, versionGroup);
-    return dataBitCount != -1 ? 1 : 0;
-}
-
-// Kanji pairs are taken greedily from the left, before any single-byte class; UTF-8 text has none.
-// A run of bytes of one class that cannot begin a Kanji pair is taken whole.
-void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
+// Kanji pairs are taken greedily from the left, before any single-byte class. A run of bytes of
+// one class that cannot begin a Kanji pair is taken whole.
+void ClassifyRuns(const unsigned char* data, int length, bool pairKanji, SegmentList& list) {
+    unsigned char* const modes = list.modes;
+    int* const lengths = list.lengths;
     int count = 0;
     int i = 0;
     while (i < length) {
@@ -159,31 +133,37 @@ void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
             mode = static_cast<SegmentMode>(byteClass);
             width = 1;
             while (i + width < length && BYTE_CLASSES.of[data[i + width]] == byteClass) ++width;
-        } else if (!utf8Eci && IsKanjiPair(data, length, i)) {
+        } else if (pairKanji && IsKanjiPair(data, length, i)) {
             mode = MODE_KANJI;
             width = 2;
         } else {
             mode = MODE_BYTE;
             width = 1;
         }
-        if (count > 0 && segmentModes[count - 1] == mode) {
-            segmentLengths[count - 1] += width;
+        if (count > 0 && modes[count - 1] == mode) {
+            lengths[count - 1] += width;
         } else {
-            segmentModes[count] = mode;
-            segmentLengths[count] = width;
+            modes[count] = mode;
+            lengths[count] = width;
             ++count;
         }
         i += width;
     }
-    segmentCount = count;
+    list.count = count;
+}
+
+bool OffersEveryMode(const StreamLayout& layout, const SegmentList& list) {
+    for (int k = 0; k < list.count; ++k) {
+        if (layout.countBits[list.modes[k]] == 0) return false;
+    }
+    return true;
 }
 
 // Of joining and handing a segment to a byte neighbour, the option that costs fewest bits wins.
-void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
-    SegmentList list(segmentModes, segmentLengths, segmentCount);
-    auto bits = [&](int mode, int length) {
-        return EstimateSegmentBits(mode, length, versionGroup);
-    };
+// Where the layout has no byte mode the list has no byte segment, so only joining is open.
+void MergeNumericAlphanumeric(const StreamLayout& layout, SegmentList& segments) {
+    GapList list(segments);
+    auto bits = [&layout](int mode, int length) { return SegmentBits(layout, mode, length); };
     int k = 0;
     while (k < list.Count() - 1) {
         const unsigned char m0 = list.Mode(k);
@@ -235,20 +215,18 @@ void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
             }
         }
     }
-    segmentCount = list.Close();
+    segments.count = list.Close();
 }
 
 // After a merge the pass steps back one pair.
-void CQrEncoder::MergeIntoBytes(int versionGroup) {
-    SegmentList list(segmentModes, segmentLengths, segmentCount);
-    const int byteHeaderBits = kModeIndicatorBits + COUNT_INDICATOR_BITS[MODE_BYTE][versionGroup];
+void MergeIntoBytes(const StreamLayout& layout, SegmentList& segments) {
+    GapList list(segments);
+    const int byteHeaderBits = layout.indicatorBits + layout.countBits[MODE_BYTE];
     int k = 0;
     while (k < list.Count() - 1) {
-        const int separate =
-            EstimateSegmentBits(list.Mode(k), list.Length(k), versionGroup) +
-            EstimateSegmentBits(list.Mode(k + 1), list.Length(k + 1), versionGroup);
-        int merged =
-            EstimateSegmentBits(MODE_BYTE, list.Length(k) + list.Length(k + 1), versionGroup);
+        const int separate = SegmentBits(layout, list.Mode(k), list.Length(k)) +
+                             SegmentBits(layout, list.Mode(k + 1), list.Length(k + 1));
+        int merged = SegmentBits(layout, MODE_BYTE, list.Length(k) + list.Length(k + 1));
         const bool byteBefore = k >= 1 && list.Mode(k - 1) == MODE_BYTE;
         const bool byteAfter = k < list.Count() - 2 && list.Mode(k + 2) == MODE_BYTE;
         if (byteBefore) merged -= byteHeaderBits;
@@ -271,7 +249,44 @@ void CQrEncoder::MergeIntoBytes(int versionGroup) {
         list.Remove(k + 1);
         if (k >= 1) --k;
     }
-    segmentCount = list.Close();
+    segments.count = list.Close();
+}
+
+int CQrEncoder::EstimateSegmentBits(int mode, int length, int versionGroup) const {
+    return SegmentBits(QR_STREAM_LAYOUTS[versionGroup], mode, length);
+}
+
+int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versionGroup) {
+    segmentCount = 0;
+    if (length > kMaxStreamInputBytes) {
+        // More bytes than the densest mode puts into 23,648 bits: no segmentation can fit.
+        dataBitCount = -1;
+        return 0;
+    }
+    ClassifyRuns(data, length);
+    MergeNumericAlphanumeric(versionGroup);
+    MergeIntoBytes(versionGroup);
+    WriteSegments(data, versionGroup);
+    return dataBitCount != -1 ? 1 : 0;
+}
+
+// UTF-8 text has no Kanji pairs.
+void CQrEncoder::ClassifyRuns(const unsigned char* data, int length) {
+    SegmentList list{segmentModes, segmentLengths, 0};
+    qr::ClassifyRuns(data, length, !utf8Eci, list);
+    segmentCount = list.count;
+}
+
+void CQrEncoder::MergeNumericAlphanumeric(int versionGroup) {
+    SegmentList list{segmentModes, segmentLengths, segmentCount};
+    qr::MergeNumericAlphanumeric(QR_STREAM_LAYOUTS[versionGroup], list);
+    segmentCount = list.count;
+}
+
+void CQrEncoder::MergeIntoBytes(int versionGroup) {
+    SegmentList list{segmentModes, segmentLengths, segmentCount};
+    qr::MergeIntoBytes(QR_STREAM_LAYOUTS[versionGroup], list);
+    segmentCount = list.count;
 }
 
 }  // namespace qr

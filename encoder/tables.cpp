@@ -1,5 +1,6 @@
-// Content as ISO/IEC 18004 fixes it for QR Code Model 2 (codeword counts, error-correction
-// characteristics, alignment pattern positions, generator polynomials).
+// Content as ISO/IEC 18004 fixes it for QR Code Model 2 and Micro QR (codeword counts,
+// error-correction characteristics, alignment pattern positions, stream layouts, generator
+// polynomials).
 #include "encoder/tables.h"
 
 namespace qr {
@@ -131,11 +132,18 @@ const VersionInfo VERSION_TABLE[kMaxVersion + 1] = {
      {{6, 149, 119}, {31, 76, 48}, {34, 55, 25}, {61, 46, 16}}},  // v40
 };
 
-const int COUNT_INDICATOR_BITS[kModeCount][kVersionGroupCount] = {
-    {10, 12, 14},  // numeric
-    {9, 11, 13},   // alphanumeric
-    {8, 16, 16},   // 8-bit byte
-    {8, 10, 12},   // Kanji
+// {versionNumber, totalCodewords, dataBits, ecCodewords and symbolNumbers by level slot (detection
+//  only, L, M, Q), terminatorBits, layout (indicator bits, count bits N/A/B/K)}
+const MicroVersionInfo MICRO_VERSION_TABLE[kMicroVersionCount + 1] = {
+    {},  // row 0 is never read
+    {1, 5, {20, 0, 0, 0}, {2, 0, 0, 0}, {0, -1, -1, -1}, 3,
+     MicroStreamLayout(0, 3, 0, 0, 0)},  // M1
+    {2, 10, {0, 40, 32, 0}, {0, 5, 6, 0}, {-1, 1, 2, -1}, 5,
+     MicroStreamLayout(1, 4, 3, 0, 0)},  // M2
+    {3, 17, {0, 84, 68, 0}, {0, 6, 8, 0}, {-1, 3, 4, -1}, 7,
+     MicroStreamLayout(2, 5, 4, 4, 3)},  // M3
+    {4, 24, {0, 128, 112, 80}, {0, 8, 10, 14}, {-1, 5, 6, 7}, 9,
+     MicroStreamLayout(3, 6, 5, 5, 4)},  // M4
 };
 
 const unsigned char GF_EXP[256] = {
@@ -177,9 +185,14 @@ const unsigned char GF_LOG[256] = {
 };
 
 namespace {
+constexpr unsigned char GEN_2[2] = {25, 1};
+constexpr unsigned char GEN_5[5] = {113, 164, 166, 119, 10};
+constexpr unsigned char GEN_6[6] = {166, 0, 134, 5, 176, 15};
 constexpr unsigned char GEN_7[7] = {87, 229, 146, 149, 238, 102, 21};
+constexpr unsigned char GEN_8[8] = {175, 238, 208, 249, 215, 252, 196, 28};
 constexpr unsigned char GEN_10[10] = {251, 67, 46, 61, 118, 70, 64, 94, 32, 45};
 constexpr unsigned char GEN_13[13] = {74, 152, 176, 100, 86, 100, 106, 104, 130, 218, 206, 140, 78};
+constexpr unsigned char GEN_14[14] = {199, 249, 155, 48, 190, 124, 218, 137, 216, 87, 207, 59, 22, 91};
 constexpr unsigned char GEN_15[15] = {8, 183, 61, 91, 202, 37, 51, 58, 58, 237, 140, 124, 5, 99, 105};
 constexpr unsigned char GEN_16[16] = {120, 104, 107, 109, 102, 161, 76, 3, 91, 191, 147, 169, 182, 194, 225, 120};
 constexpr unsigned char GEN_17[17] = {43, 139, 206, 78, 43, 239, 123, 206, 214, 147, 24, 99, 150, 39, 243, 163, 136};
@@ -212,8 +225,8 @@ constexpr unsigned char GEN_68[68] = {247, 159, 223, 33, 224, 93, 77, 70, 90, 16
 }  // namespace
 
 const unsigned char* const RS_GENERATOR_EXPONENTS[kMaxGeneratorDegree + 1] = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, GEN_7,
-    nullptr, nullptr, GEN_10, nullptr, nullptr, GEN_13, nullptr, GEN_15,
+    nullptr, nullptr, GEN_2,   nullptr, nullptr, GEN_5,   GEN_6,   GEN_7,
+    GEN_8,   nullptr, GEN_10,  nullptr, nullptr, GEN_13,  GEN_14,  GEN_15,
     GEN_16, GEN_17, GEN_18, nullptr, GEN_20, nullptr, GEN_22, nullptr,
     GEN_24, nullptr, GEN_26, nullptr, GEN_28, nullptr, GEN_30, nullptr,
     GEN_32, nullptr, GEN_34, nullptr, GEN_36, nullptr, GEN_38, nullptr,

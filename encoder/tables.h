@@ -1,8 +1,9 @@
-// The constant tables that drive the encoder: capacities and block structure per version and
-// level, how each mode writes its characters, count-indicator widths, GF(256) arithmetic,
-// Reed-Solomon generator polynomials and the bitmaps of the finder and alignment patterns. All are
-// data built into the library; none is computed at run time, and none of the lookups tests its
-// index. The symbol types they are indexed by (level, mode, version group) are defined here too.
+// The constant tables that drive the encoders: capacities and block structure per version and
+// level, how each mode writes its characters, the stream layouts (indicator and count widths) of
+// QR Code and Micro QR, GF(256) arithmetic, Reed-Solomon generator polynomials and the bitmaps of
+// the finder and alignment patterns. All are data built into the library; none is computed at run
+// time, and none of the lookups tests its index. The symbol types they are indexed by (level, mode,
+// version group) are defined here too.
 #pragma once
 
 #include "encoder/module_matrix.h"
@@ -75,6 +76,9 @@ inline constexpr ModeInfo MODE_TABLE[kModeCount] = {
 };
 // clang-format on
 
+// The pad codewords that fill the data capacity after the stream, in turn from the first.
+inline constexpr unsigned char PAD_CODEWORDS[2] = {0b11101100, 0b00010001};
+
 // Width of the mode indicators of a QR Code symbol, and the indicator of an ECI designator.
 constexpr int kModeIndicatorBits = 4;
 constexpr unsigned ECI_MODE_INDICATOR = 0b0111;
@@ -137,8 +141,59 @@ inline constexpr KanjiRange KANJI_RANGES[2] = {{0x8140, 0x9FFC, 0x8140}, {0xE040
 constexpr unsigned kKanjiMinSecondByte = 0x40;
 constexpr unsigned kKanjiValueRowLength = 0xC0;
 
-// Character-count indicator width by SegmentMode, then VersionGroup.
-extern const int COUNT_INDICATOR_BITS[kModeCount][kVersionGroupCount];
+// How the symbols of a kind write the header of a segment: the width of the mode indicators, the
+// indicator of each mode, and the width of the character-count indicator of each mode, 0 for a
+// mode the symbols do not offer.
+struct StreamLayout {
+    int indicatorBits;
+    unsigned indicators[kModeCount];  // by SegmentMode
+    int countBits[kModeCount];        // by SegmentMode
+};
+
+// A QR Code layout: 4-bit indicators as MODE_TABLE gives them, the count widths by SegmentMode.
+constexpr StreamLayout QrStreamLayout(int numeric, int alphanumeric, int byte, int kanji) {
+    return {kModeIndicatorBits,
+            {MODE_TABLE[MODE_NUMERIC].indicator, MODE_TABLE[MODE_ALPHANUMERIC].indicator,
+             MODE_TABLE[MODE_BYTE].indicator, MODE_TABLE[MODE_KANJI].indicator},
+            {numeric, alphanumeric, byte, kanji}};
+}
+
+// The layouts of QR Code symbols by version group.
+inline constexpr StreamLayout QR_STREAM_LAYOUTS[kVersionGroupCount] = {
+    QrStreamLayout(10, 9, 8, 8),     // versions 1-9
+    QrStreamLayout(12, 11, 16, 10),  // versions 10-26
+    QrStreamLayout(14, 13, 16, 12),  // versions 27-40
+};
+
+// A Micro QR layout: each mode's indicator is its SegmentMode value in `indicatorBits` bits (none
+// in M1); a count width of 0 marks a mode the version does not offer.
+constexpr StreamLayout MicroStreamLayout(int indicatorBits, int numeric, int alphanumeric, int byte,
+                                         int kanji) {
+    return {indicatorBits,
+            {MODE_NUMERIC, MODE_ALPHANUMERIC, MODE_BYTE, MODE_KANJI},
+            {numeric, alphanumeric, byte, kanji}};
+}
+
+// Micro QR (ISO/IEC 18004): versions M1 to M4, 11 to 17 modules a side, one error-correction block
+// each. Levels are kept by slot: slot 0 is M1's detection only, slots 1 to 3 are LEVEL_L, LEVEL_M
+// and LEVEL_Q (slot = level + 1).
+constexpr int kMicroVersionCount = 4;
+constexpr int kMicroLevelSlots = 4;
+
+// One row of the Micro QR table. The data of M1 and M3 ends with a codeword of 4 bits, which
+// `totalCodewords` counts as one and `dataBits` as 4 bits.
+struct MicroVersionInfo {
+    int versionNumber;                    // equal to the row index; never read
+    int totalCodewords;                   // data and error correction together
+    int dataBits[kMicroLevelSlots];       // 0 where the version does not offer the level
+    int ecCodewords[kMicroLevelSlots];    // 0 where the version does not offer the level
+    int symbolNumbers[kMicroLevelSlots];  // in the format information; -1 where not offered
+    int terminatorBits;
+    StreamLayout layout;
+};
+
+// Row v describes Micro QR version Mv; row 0 is all zero and never read.
+extern const MicroVersionInfo MICRO_VERSION_TABLE[kMicroVersionCount + 1];
 
 // GF(256) with the field polynomial 0x11D and primitive element 2. GF_EXP[255] = 1; GF_LOG[0] is
 // a placeholder 0.
@@ -147,7 +202,8 @@ extern const unsigned char GF_LOG[256];
 
 // Generator polynomial of n error-correction codewords: the exponents of its coefficients from
 // x^(n-1) down to the constant term (the leading 1 is not stored). Null where no entry exists:
-// entries exist for 7, 10, 13, 15, 16, 17, 18, 20 and every even n from 22 to 68.
+// entries exist for 2, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17, 18, 20 and every even n from 22 to 68
+// (2, 5, 6, 8 and 14 for Micro QR alone).
 extern const unsigned char* const RS_GENERATOR_EXPONENTS[kMaxGeneratorDegree + 1];
 
 // Pattern bitmaps, top row first; in a pattern w modules wide bit w-1-dx is the module at dx.

@@ -117,7 +117,7 @@ public:
             const int indicator = Read(4);
             const int mode = indicator == 1 ? 0 : indicator == 2 ? 1 : indicator == 4 ? 2 : 3;
             EXPECT_EQ(indicator, 1 << mode);
-            const int count = Read(COUNT_INDICATOR_BITS[mode][group_]);
+            const int count = Read(QR_STREAM_LAYOUTS[group_].countBits[mode]);
             static const std::string kAlnum = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
             int i = 0;
             switch (mode) {

@@ -9,9 +9,10 @@
 
 namespace qr::test {
 
-// The S x S square of `encoder`, one character per cell as `draw(cell byte)` makes it.
-template <class Draw>
-std::string PictureOf(const CQrEncoder& encoder, Draw draw) {
+// The S x S square of `encoder` (a CQrEncoder or a CMicroEncoder), one character per cell as
+// `draw(cell byte)` makes it.
+template <class Encoder, class Draw>
+std::string PictureOf(const Encoder& encoder, Draw draw) {
     std::string picture = "\n";
     for (int y = 0; y < encoder.symbolSize; ++y) {
         for (int x = 0; x < encoder.symbolSize; ++x) picture += draw(encoder.modules[x][y]);
@@ -21,7 +22,8 @@ std::string PictureOf(const CQrEncoder& encoder, Draw draw) {
 }
 
 // '#' for a dark cell, '.' for a light one (a cell is dark when its byte AND 0x11 is not 0).
-inline std::string Picture(const CQrEncoder& encoder) {
+template <class Encoder>
+std::string Picture(const Encoder& encoder) {
     return PictureOf(encoder,
                      [](unsigned char cell) { return cell & MODULE_ANY_DARK ? '#' : '.'; });
 }

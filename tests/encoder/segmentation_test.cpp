@@ -1,5 +1,7 @@
 // Classification, runs and the two merge passes: the worked segment lists of each version group,
 // the Kanji pairing rules, and properties over random inputs.
+#include "encoder/segmentation.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -61,6 +63,56 @@ TEST(Segmentation, MergesRunsByBitCostInEachGroup) {
         const Segmented s = Segment(c.input, c.group);
         EXPECT_EQ(s.segments, c.segments);
         EXPECT_EQ(s.bits, c.bits);
+    }
+}
+
+// The shared passes in a Micro QR version's layout: the segment list as "mode:length,..." and the
+// bits of its stream, or "refused" where the version lacks a mode of the runs.
+std::string SegmentMicro(const std::string& input, int version, int* bits) {
+    const StreamLayout& layout = MICRO_VERSION_TABLE[version].layout;
+    unsigned char modes[64];
+    int lengths[64];
+    SegmentList list{modes, lengths, 0};
+    ClassifyRuns(reinterpret_cast<const unsigned char*>(input.data()),
+                 static_cast<int>(input.size()), true, list);
+    *bits = -1;
+    if (!OffersEveryMode(layout, list)) return "refused";
+    MergeNumericAlphanumeric(layout, list);
+    if (layout.countBits[MODE_BYTE] != 0) MergeIntoBytes(layout, list);
+    std::string text;
+    *bits = 0;
+    for (int k = 0; k < list.count; ++k) {
+        text += (k ? "," : "") + std::to_string(modes[k]) + ":" + std::to_string(lengths[k]);
+        *bits += SegmentBits(layout, modes[k], lengths[k]);
+    }
+    return text;
+}
+
+TEST(Segmentation, MergesByTheWidthsAndModesOfEachMicroVersion) {
+    struct Case {
+        const char* input;
+        int version;
+        const char* segments;
+        int bits;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"12345", 1, "0:5", 20},
+             {"1A", 1, "refused", -1},  // M1 is numeric only
+             {"1A", 2, "1:2", 15},
+             {"A123", 2, "1:1,0:3", 25},  // 10 + 15 bits, where joined takes 1 + 3 + 22
+             {"A12", 2, "1:3", 21},
+             {"a", 2, "refused", -1},  // M2 has no byte mode
+             {"a1b", 3, "2:3", 30},
+             {"ab1234567", 3, "2:2,0:7", 53},
+             {"abABC", 3, "2:2,1:3", 45},  // M3's headers are cheaper than M4's
+             {"abABC", 4, "2:5", 48},
+             {"\x93\x5f\x93\x5f", 3, "3:4", 31},
+             {"\x93\x5f\x93\x5f", 2, "refused", -1},
+         }) {
+        SCOPED_TRACE(std::string(c.input) + " in M" + std::to_string(c.version));
+        int bits = 0;
+        EXPECT_EQ(SegmentMicro(c.input, c.version, &bits), c.segments);
+        EXPECT_EQ(bits, c.bits);
     }
 }
 

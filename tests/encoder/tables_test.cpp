@@ -185,9 +185,10 @@ TEST(Tables, GaloisFieldMatchesRepeatedDoubling) {
 }
 
 TEST(Tables, GeneratorPolynomialsAreTheProductsOfTheirRoots) {
-    std::set<int> present = {7, 10, 13, 15, 16, 17, 18, 20};
+    // QR Code's degrees, and Micro QR's 2, 5, 6, 8 and 14 (10 is in both).
+    std::set<int> present = {2, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17, 18, 20};
     for (int n = 22; n <= kMaxGeneratorDegree; n += 2) present.insert(n);
-    EXPECT_EQ(present.size(), 32u);
+    EXPECT_EQ(present.size(), 37u);
     for (int n = 0; n <= kMaxGeneratorDegree; ++n) {
         SCOPED_TRACE("n = " + std::to_string(n));
         if (!present.count(n)) {
@@ -223,12 +224,62 @@ TEST(Tables, CountIndicatorWidthsAndPatternBitmaps) {
     const int widths[4][3] = {{10, 12, 14}, {9, 11, 13}, {8, 16, 16}, {8, 10, 12}};
     for (int m = 0; m < 4; ++m) {
         for (int g = 0; g < kVersionGroupCount; ++g)
-            EXPECT_EQ(COUNT_INDICATOR_BITS[m][g], widths[m][g]);
+            EXPECT_EQ(QR_STREAM_LAYOUTS[g].countBits[m], widths[m][g]);
+    }
+    for (const StreamLayout& layout : QR_STREAM_LAYOUTS) {
+        EXPECT_EQ(layout.indicatorBits, 4);
+        EXPECT_EQ(std::vector<unsigned>(layout.indicators, layout.indicators + kModeCount),
+                  (std::vector<unsigned>{0b0001, 0b0010, 0b0100, 0b1000}));
     }
     const std::vector<int> finder = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
     const std::vector<int> alignment = {0x1F, 0x11, 0x15, 0x11, 0x1F};
     EXPECT_EQ(std::vector<int>(FINDER_PATTERN_ROWS, FINDER_PATTERN_ROWS + 7), finder);
     EXPECT_EQ(std::vector<int>(ALIGNMENT_PATTERN_ROWS, ALIGNMENT_PATTERN_ROWS + 5), alignment);
+}
+
+TEST(Tables, EveryMicroVersionFillsItsFreeCellsAndNumbersItsSymbols) {
+    // The Micro QR rows by version: the count widths N/A/B/K (0 where the mode is absent).
+    const int countBits[kMicroVersionCount + 1][kModeCount] = {
+        {}, {3, 0, 0, 0}, {4, 3, 0, 0}, {5, 4, 4, 3}, {6, 5, 5, 4}};
+    int nextSymbolNumber = 0;
+    for (int v = 1; v <= kMicroVersionCount; ++v) {
+        SCOPED_TRACE("M" + std::to_string(v));
+        const MicroVersionInfo& row = MICRO_VERSION_TABLE[v];
+        EXPECT_EQ(row.versionNumber, v);
+        // Cells left once the finder with its separator (8 x 8), the two timing lines beyond it
+        // and the 15 format cells are taken out.
+        const int side = 2 * v + 9;
+        const int freeCells = side * side - 64 - 2 * (side - 8) - 15;
+        EXPECT_EQ(row.terminatorBits, 2 * v + 1);
+        EXPECT_EQ(row.layout.indicatorBits, v - 1);
+        for (int m = 0; m < kModeCount; ++m) {
+            EXPECT_EQ(row.layout.countBits[m], countBits[v][m]) << "mode " << m;
+            EXPECT_EQ(row.layout.indicators[m], static_cast<unsigned>(m)) << "mode " << m;
+        }
+        int levels = 0;
+        for (int slot = 0; slot < kMicroLevelSlots; ++slot) {
+            SCOPED_TRACE("slot " + std::to_string(slot));
+            if (row.dataBits[slot] == 0) {
+                EXPECT_EQ(row.ecCodewords[slot], 0);
+                EXPECT_EQ(row.symbolNumbers[slot], -1);
+                continue;
+            }
+            ++levels;
+            EXPECT_EQ(row.dataBits[slot] + 8 * row.ecCodewords[slot], freeCells);
+            EXPECT_EQ((row.dataBits[slot] + 7) / 8 + row.ecCodewords[slot], row.totalCodewords);
+            // A last codeword of 4 bits in M1 and M3 only.
+            EXPECT_EQ(row.dataBits[slot] % 8, v % 2 == 1 ? 4 : 0);
+            EXPECT_NE(RS_GENERATOR_EXPONENTS[row.ecCodewords[slot]], nullptr);
+            EXPECT_EQ(row.symbolNumbers[slot], nextSymbolNumber++);
+            if (slot > 1) {
+                EXPECT_LT(row.dataBits[slot], row.dataBits[slot - 1]);
+            }
+        }
+        // M1 detection only, M2 and M3 L and M, M4 L, M and Q.
+        EXPECT_EQ(levels, v == 1 ? 1 : v == 4 ? 3 : 2);
+        EXPECT_EQ(row.dataBits[0] != 0, v == 1);
+    }
+    EXPECT_EQ(nextSymbolNumber, 8);
 }
 
 TEST(Tables, ModesAndTheAlphanumericSet) {
