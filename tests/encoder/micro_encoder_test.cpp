@@ -48,20 +48,23 @@ TEST(MicroEncoder, DrawsOneFinderTimingOnTheEdgesAndOneFormatCopy) {
     EXPECT_EQ(encoder->level, kMicroNoLevel);
     EXPECT_EQ(encoder->symbolSize, 11);
     EXPECT_EQ(encoder->streamBitCount, 20);  // count 101, then 012 and 34 in 10 and 7 bits
-    // Format information of M1 with mask 0: 100010001000101, bit 0 at (8, 1), bit 14 at (1, 8).
-    EXPECT_EQ(encoder->maskNumber, 0);
+    // Masks 0 to 3 score 40, 103, 69 and 56 (SUM1 and SUM2 8 and 2, 6 and 7, 5 and 4, 8 and 3).
+    EXPECT_EQ(encoder->maskNumber, 1);
+    EXPECT_EQ(EdgeScore(*encoder), 103);
+    // Format information of M1 with mask 1: 100000101110010, bit 0 at (8, 1), bit 14 at (1, 8).
+    EXPECT_EQ(MicroFormatInfoWord(0, 1), 0b100000101110010);
     EXPECT_EQ(test::Picture(*encoder), R"(
 #######.#.#
-#.....#.#.#
-#.###.#..##
-#.###.#.#.#
-#.###.#..##
 #.....#...#
-#######...#
-........#..
-##...#...##
-.##.##.#..#
-#...#....#.
+#.###.#.###
+#.###.#..#.
+#.###.#....
+#.....#.#.#
+#######.#.#
+........###
+##.....#...
+....###.#.#
+###.#.####.
 )");
 }
 
@@ -215,6 +218,99 @@ TEST(MicroEncoder, CountsTheStreamInEachVersionsWidths) {
                       c.bits[v - 1])
                 << "M" << v;
         }
+    }
+}
+
+// The bits of the finished symbol in walk order, unmasked: column pairs from the right, upwards and
+// downwards in turn, right cell first, past the finder with its separator, the timing cells and the
+// format cells.
+std::string WalkedBits(const CMicroEncoder& encoder) {
+    const int s = encoder.symbolSize;
+    auto isFunction = [](int x, int y) { return x == 0 || y == 0 || (x <= 8 && y <= 8); };
+    std::string bits;
+    bool upwards = true;
+    for (int right = s - 1; right >= 1; right -= 2) {
+        for (int i = 0; i < s; ++i) {
+            const int y = upwards ? s - 1 - i : i;
+            for (const int x : {right, right - 1}) {
+                if (isFunction(x, y)) continue;
+                const bool dark = encoder.modules[x][y] != 0;
+                bits += dark != MaskCondition(MICRO_MASK_CONDITIONS[encoder.maskNumber], x, y)
+                            ? '1'
+                            : '0';
+            }
+        }
+        upwards = !upwards;
+    }
+    return bits;
+}
+
+// `hex` as bits, the first digit highest.
+std::string BitsOfHex(const std::string& hex) {
+    std::string bits;
+    for (const char c : hex) {
+        const int v = std::stoi(std::string(1, c), nullptr, 16);
+        for (int b = 3; b >= 0; --b) bits += (v >> b) & 1 ? '1' : '0';
+    }
+    return bits;
+}
+
+// The data bits of each version and level as the standard pads them, read back from the matrix:
+// the stream, the terminator, zero bits to a codeword boundary (none where the terminator ends on
+// one), then 11101100 and 00010001 in turn in every whole codeword left, M3's included, and 0000
+// in the 4-bit last codeword of M1 and M3. After them the error-correction codewords of the data,
+// recomputed here by polynomial division.
+TEST(MicroEncoder, LaysThePaddedDataAndThenItsErrorCorrection) {
+    struct Case {
+        const char* data;
+        int version, level;
+        const char* dataHex;  // the data bits; M1 and M3 end with a 4-bit digit
+        int ecCodewords;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"01234", 1, kMicroNoLevel, "a0622", 2},
+             {"1", 1, kMicroNoLevel, "22000", 2},
+             {"1234", 2, LEVEL_L, "20f680ec11", 5},  // the terminator ends on a boundary
+             {"AB", 2, LEVEL_M, "a39a00ec", 6},
+             {"9", 3, LEVEL_L, "032000ec11ec11ec11ec0", 6},
+             {"9", 3, LEVEL_M, "032000ec11ec11ec0", 8},
+             {"12345678", 3, LEVEL_L, "103db9138000ec11ec110", 6},
+             {"8492", 4, LEVEL_Q, "026a2400ec11ec11ec11", 14},  // ends on a boundary
+             {"a", 4, LEVEL_M, "41610000ec11ec11ec11ec11ec11", 10},
+         }) {
+        SCOPED_TRACE(std::string(c.data) + " in M" + std::to_string(c.version) + " level " +
+                     std::to_string(c.level));
+        auto encoder = std::make_unique<CMicroEncoder>();
+        ASSERT_EQ(EncodeText(*encoder, c.level, c.version, 0, -1, c.data), 1);
+        const std::string dataBits = BitsOfHex(c.dataHex);
+        ASSERT_EQ(static_cast<int>(dataBits.size()), MicroDataBits(c.version, c.level));
+        // The data codewords as bytes, the 4-bit one as the high half of the last.
+        std::vector<int> message;
+        for (std::size_t i = 0; i < dataBits.size(); i += 8) {
+            message.push_back(std::stoi((dataBits.substr(i, 8) + "0000").substr(0, 8), nullptr, 2));
+        }
+        std::vector<int> generator = {1};  // highest power first; roots 2^0 .. 2^(n-1)
+        for (int i = 0, root = 1; i < c.ecCodewords; ++i, root = test::SlowGfMultiply(root, 2)) {
+            std::vector<int> next(generator.size() + 1, 0);
+            for (std::size_t j = 0; j < generator.size(); ++j) {
+                next[j] ^= generator[j];
+                next[j + 1] ^= test::SlowGfMultiply(generator[j], root);
+            }
+            generator = next;
+        }
+        std::vector<int> remainder(message);
+        remainder.resize(message.size() + c.ecCodewords, 0);
+        for (std::size_t i = 0; i < message.size(); ++i) {
+            const int lead = remainder[i];
+            for (std::size_t j = 0; j < generator.size(); ++j) {
+                remainder[i + j] ^= test::SlowGfMultiply(generator[j], lead);
+            }
+        }
+        std::string ecBits;
+        for (std::size_t i = message.size(); i < remainder.size(); ++i) {
+            for (int b = 7; b >= 0; --b) ecBits += (remainder[i] >> b) & 1 ? '1' : '0';
+        }
+        EXPECT_EQ(WalkedBits(*encoder), dataBits + ecBits);
     }
 }
 

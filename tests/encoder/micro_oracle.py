@@ -5,12 +5,22 @@ the matrices cell by cell.
 
 segno is a black box here: it is asked for a symbol of data of one mode at a forced version, level
 and mask, with boost_error=False (by default it raises the level where the version has room). For
-every version and level, every mode the version offers and every mask, the data is one character,
-a random length between, and the longest that segno fits (found by asking it), from a fixed seed.
+every version and level, every mode the version offers and every mask, the data is the shortest,
+a random and the longest length that segno fits (the longest found by asking it) among those
+whose padding segno writes as ISO/IEC 18004 does, from a fixed seed.
+
+segno 1.4 pads two kinds of stream otherwise, and those are left out (the standard's padding of
+them is pinned in micro_encoder_test.cpp): where the terminator ends on a codeword boundary short of
+the capacity, segno adds a zero codeword before the pad codewords; and in M3 it fills the whole
+codewords after the stream with zero bits instead of the pad codewords 11101100 and 00010001.
+
+Each of those data is also given to segno with the mask left to it, so that its choice of mask can
+be compared with ours.
 
 Output: one line per symbol, tab-separated: the version (1-4), the level (-1 for M1, else 0 L,
-1 M, 2 Q), the mask, the mode (0 numeric, 1 alphanumeric, 2 byte, 3 Kanji), the data in hex, and
-the matrix as its rows from the top, '#' dark and '.' light, joined by '/'.
+1 M, 2 Q), the mask, 'chosen' where segno chose it or 'forced', the mode (0 numeric,
+1 alphanumeric, 2 byte, 3 Kanji), the data in hex, and the matrix as its rows from the top, '#'
+dark and '.' light, joined by '/'.
 
 Debian's segno imports only under /usr/bin/python3, which runs this script.
 """
@@ -26,6 +36,10 @@ SYMBOLS = [(1, None, -1), (2, 'L', 0), (2, 'M', 1), (3, 'L', 0), (3, 'M', 1),
            (4, 'L', 0), (4, 'M', 1), (4, 'Q', 2)]
 MODES = ['numeric', 'alphanumeric', 'byte', 'kanji']
 MODES_OF_VERSION = {1: 1, 2: 2, 3: 4, 4: 4}  # the first n of MODES
+# Data bits by version and level letter; count-indicator bits by version and mode.
+DATA_BITS = {(1, None): 20, (2, 'L'): 40, (2, 'M'): 32, (3, 'L'): 84, (3, 'M'): 68,
+             (4, 'L'): 128, (4, 'M'): 112, (4, 'Q'): 80}
+COUNT_BITS = {1: [3], 2: [4, 3], 3: [5, 4, 4, 3], 4: [6, 5, 5, 4]}
 LONGEST_TRIED = 40
 
 # Characters of each mode that the other encoder's segmentation keeps in that mode when a whole
@@ -68,6 +82,27 @@ def content(mode, length, rng, kanji):
     return text, text.encode('shift_jis')
 
 
+def stream_bits(version, mode_number, characters):
+    """Bits of one segment of `characters` characters: indicator, count and data."""
+    groups, rest = divmod(characters, 3)
+    data = [groups * 10 + [0, 4, 7][rest],
+            characters // 2 * 11 + characters % 2 * 6,
+            characters * 8,
+            characters * 13][mode_number]
+    return version - 1 + COUNT_BITS[version][mode_number] + data
+
+
+def padded_as_the_standard(version, letter, mode_number, characters):
+    """Whether segno's padding of the stream is the standard's (see the docstring at the top)."""
+    capacity = DATA_BITS[(version, letter)]
+    whole_codewords = capacity // 8
+    bits = stream_bits(version, mode_number, characters)
+    end = bits + min(2 * version + 1, capacity - bits)  # after the terminator
+    if end % 8 == 0 and end // 8 < whole_codewords:
+        return False
+    return not (version == 3 and (end + 7) // 8 < whole_codewords)
+
+
 def make(given, version, letter, mask, mode):
     return segno.make_micro(given, version='M%d' % version, error=letter, mask=mask, mode=mode,
                             boost_error=False)
@@ -94,18 +129,22 @@ def main():
         for mode_number in range(MODES_OF_VERSION[version]):
             mode = MODES[mode_number]
             most = longest(version, letter, mode, rng, kanji)
+            lengths = [n for n in range(1, most + 1)
+                       if padded_as_the_standard(version, letter, mode_number, n)]
             for mask in MASKS:
-                for length in sorted({1, rng.randint(1, most), most}):
+                for length in sorted({lengths[0], rng.choice(lengths), lengths[-1]}):
                     given, data = content(mode, length, rng, kanji)
-                    symbol = make(given, version, letter, mask, mode)
-                    expected = 'M%d' % version + ('-' + letter if letter else '')
-                    if symbol.designator != expected or symbol.mask != mask:
-                        sys.exit('segno made %s mask %s for %s mask %d' %
-                                 (symbol.designator, symbol.mask, expected, mask))
-                    rows = '/'.join(''.join('#' if c else '.' for c in row)
-                                    for row in symbol.matrix)
-                    out.write('%d\t%d\t%d\t%d\t%s\t%s\n' %
-                              (version, level, mask, mode_number, data.hex(), rows))
+                    for chosen in (False, True):
+                        symbol = make(given, version, letter, None if chosen else mask, mode)
+                        expected = 'M%d' % version + ('-' + letter if letter else '')
+                        if symbol.designator != expected or not (chosen or symbol.mask == mask):
+                            sys.exit('segno made %s mask %s for %s mask %d' %
+                                     (symbol.designator, symbol.mask, expected, mask))
+                        rows = '/'.join(''.join('#' if c else '.' for c in row)
+                                        for row in symbol.matrix)
+                        out.write('%d\t%d\t%d\t%s\t%d\t%s\t%s\n' %
+                                  (version, level, symbol.mask, 'chosen' if chosen else 'forced',
+                                   mode_number, data.hex(), rows))
 
 
 if __name__ == '__main__':

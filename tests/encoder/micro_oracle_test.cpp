@@ -1,7 +1,8 @@
 // Micro QR symbols against an independent encoder: micro_oracle.py has segno make symbols of data
 // of one mode at a forced version, level and mask (every version and level, every mode the version
-// offers, every mask; one character, a random length and the longest), and each must equal the
-// symbol CMicroEncoder makes of the same data, cell by cell.
+// offers, every mask; the shortest, a random and the longest length that segno pads as the
+// standard does), and again with the mask left to it. Each must equal the symbol CMicroEncoder
+// makes of the same data, forced or choosing the mask itself, cell by cell.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -54,28 +55,37 @@ TEST(MicroOracle, EverySymbolEqualsTheIndependentEncoders) {
     std::string line;
     std::set<std::tuple<int, int, int, int>> combinations;
     int symbols = 0;
+    int chosenMasks = 0;  // symbols whose mask each encoder chose
     auto encoder = std::make_unique<CMicroEncoder>();
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         int version, level, mask, mode;
-        std::string hex, rows;
-        ASSERT_TRUE(fields >> version >> level >> mask >> mode >> hex >> rows) << line;
+        std::string how, hex, rows;
+        ASSERT_TRUE(fields >> version >> level >> mask >> how >> mode >> hex >> rows) << line;
         SCOPED_TRACE("M" + std::to_string(version) + " level " + std::to_string(level) + " mask " +
-                     std::to_string(mask) + " mode " + std::to_string(mode) + " data " + hex);
+                     std::to_string(mask) + " " + how + " mode " + std::to_string(mode) +
+                     " data " + hex);
+        const bool chosen = how == "chosen";
         const test::Bytes data = test::FromHex(hex);
-        ASSERT_EQ(
-            encoder->Encode(level, version, 0, mask, data.data(), static_cast<int>(data.size())),
-            1);
+        ASSERT_EQ(encoder->Encode(level, version, 0, chosen ? -1 : mask, data.data(),
+                                  static_cast<int>(data.size())),
+                  1);
         EXPECT_EQ(encoder->version, version);
         EXPECT_EQ(encoder->level, level);
         EXPECT_EQ(encoder->maskNumber, mask);
         EXPECT_EQ(test::Picture(*encoder), PictureOfRows(rows));
-        combinations.insert({version, level, mask, mode});
+        if (chosen) {
+            ++chosenMasks;
+        } else {
+            combinations.insert({version, level, mask, mode});
+        }
         ++symbols;
     }
     EXPECT_EQ(static_cast<int>(combinations.size()), kCombinations);
-    std::printf("[ MicroOracle ] %d symbols in %d combinations of version, level, mask and mode\n",
-                symbols, static_cast<int>(combinations.size()));
+    EXPECT_EQ(chosenMasks * 2, symbols);
+    std::printf("[ MicroOracle ] %d symbols, %d of them with the mask each encoder chose; %d "
+                "combinations of version, level, forced mask and mode\n",
+                symbols, chosenMasks, static_cast<int>(combinations.size()));
 }
 
 }  // namespace
