@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/micro_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -101,6 +102,35 @@ TEST(NoAllocation, EncodeAllocatesNothing) {
     }
     const long during = allocations.load() - before;
     EXPECT_EQ(during, 0);
+    EXPECT_EQ(encoded, 4);
+}
+
+TEST(NoAllocation, MicroEncodeAllocatesNothing) {
+    struct Case {
+        std::string data;
+        int level, version, mask, expected;
+    };
+    const std::vector<Case> cases = {
+        {"01234", kMicroNoLevel, 0, -1, 1},
+        {"HELLO WORLD", LEVEL_M, 0, 2, 1},
+        {"ab12\x93\x5f", LEVEL_Q, 4, -1, 1},
+        {std::string(kMaxMicroInputBytes, '9'), LEVEL_L, 0, -1, 1},
+        {std::string(kMaxMicroInputBytes + 1, '9'), LEVEL_L, 0, -1, 0},
+        {"abcdefghijklmnop", LEVEL_L, 0, -1, 0},
+    };
+    auto encoder = std::make_unique<CMicroEncoder>();
+    const long before = allocations.load();
+    int encoded = 0;
+    for (const Case& c : cases) {
+        const int result = encoder->Encode(c.level, c.version, 1, c.mask,
+                                           reinterpret_cast<const unsigned char*>(c.data.data()),
+                                           static_cast<int>(c.data.size()));
+        EXPECT_EQ(result, c.expected) << c.data;
+        encoded += result;
+        encoder->StreamBits(reinterpret_cast<const unsigned char*>(c.data.data()),
+                            static_cast<int>(c.data.size()), 4);
+    }
+    EXPECT_EQ(allocations.load() - before, 0);
     EXPECT_EQ(encoded, 4);
 }
 

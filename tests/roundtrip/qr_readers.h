@@ -23,6 +23,11 @@ enum class ZxingDetection { kSearch, kPure };
 std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detection,
                                    std::string* error);
 
+// Decodes the Micro QR symbol in `image` with zxing-cpp limited to Micro QR, as ReadWithZxing
+// does for QR Code: the data bytes, or nothing with zxing-cpp's report in `error`.
+std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection detection,
+                                        std::string* error);
+
 // Decodes the symbol with zxing-cpp (pure image) and returns its content as UTF-8 text, converted
 // from the character set that the symbol's ECI designator names.
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error);

@@ -10,10 +10,12 @@
 
 namespace qr::test {
 
-std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detection,
-                                   std::string* error) {
+namespace {
+
+std::optional<Bytes> ReadFormat(const GrayImage& image, ZXing::BarcodeFormat format,
+                                ZxingDetection detection, std::string* error) {
     ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    hints.setFormats(format);
     hints.setIsPure(detection == ZxingDetection::kPure);
     const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
                                 ZXing::ImageFormat::Lum);
@@ -25,6 +27,18 @@ std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detect
     // bytes() is the content before any character-set conversion; text() would be UTF-8.
     const ZXing::ByteArray& bytes = result.bytes();
     return Bytes(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::optional<Bytes> ReadWithZxing(const GrayImage& image, ZxingDetection detection,
+                                   std::string* error) {
+    return ReadFormat(image, ZXing::BarcodeFormat::QRCode, detection, error);
+}
+
+std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection detection,
+                                        std::string* error) {
+    return ReadFormat(image, ZXing::BarcodeFormat::MicroQRCode, detection, error);
 }
 
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error) {

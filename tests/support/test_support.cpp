@@ -18,16 +18,19 @@
 
 namespace qr::test {
 
-std::string Rendered(const CQrEncoder& encoder, ImageFormat format, int scale, int margin) {
+std::string Rendered(int symbolSize, const ModuleMatrix& modules, ImageFormat format, int scale,
+                     int margin) {
     RenderOptions options;
     options.scale = scale;
     options.margin = margin;
     std::string bytes;
     const ImageWriter writer = WriterFor(format);
-    if (writer == nullptr || !writer(encoder.symbolSize, encoder.modules, options, &bytes)) {
-        bytes.clear();
-    }
+    if (writer == nullptr || !writer(symbolSize, modules, options, &bytes)) bytes.clear();
     return bytes;
+}
+
+std::string Rendered(const CQrEncoder& encoder, ImageFormat format, int scale, int margin) {
+    return Rendered(encoder.symbolSize, encoder.modules, format, scale, margin);
 }
 
 Bytes FromHex(const std::string& hex) {

@@ -73,6 +73,11 @@ std::string MatrixText(const CQrEncoder& encoder);
 std::string Rendered(const CQrEncoder& encoder, ImageFormat format, int scale,
                      int margin = kQuietZoneModules);
 
+// The `symbolSize` square of `modules` (cells 0 or 1) as the writer of `format` makes it, at
+// `scale` with a quiet zone of `margin` modules; empty when the writer fails.
+std::string Rendered(int symbolSize, const ModuleMatrix& modules, ImageFormat format, int scale,
+                     int margin);
+
 // Segment list as "mode:length,mode:length".
 std::string SegmentsText(const CQrEncoder& encoder);
 
