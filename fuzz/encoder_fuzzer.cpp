@@ -2,8 +2,13 @@
 //   byte 0: level (mod 4)           byte 1: requested version (mod 41, 0 = automatic)
 //   byte 2: bit 0 allow a larger version, bit 1 pass the data as a zero-terminated string,
 //           bit 2 encode again with an encoder made in storage full of garbage, bit 3 choose and
-//           apply the mask again with the plain rules
+//           apply the mask again with the plain rules, bit 4 make a Micro QR symbol instead
 //   byte 3: mask + 1 (mod 9, 0 = lowest penalty)
+// With bit 4, CMicroEncoder::Encode takes level byte 0 mod 5 less 1 (kMicroNoLevel and L, M, Q,
+// H), version byte 1 mod 5 and mask byte 3 mod 5 less 1, and the data as it is; a symbol is
+// checked for its finder with the separator, the timing cells, the format information and the
+// search's choice, a failure against the stream's bits and the capacity, and an encoder made in
+// garbage must make the same symbol.
 // Every successful result is checked for structure: the version against the request, the size,
 // 0/1 cells, the finder patterns with their separators, the timing patterns, the dark module, both
 // copies of the format information and, from version 7, of the version information. A second
@@ -19,6 +24,8 @@
 #include <memory>
 #include <new>
 
+#include "encoder/masking.h"
+#include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
 
 namespace {
@@ -158,11 +165,91 @@ void CheckMaskChoice(const CQrEncoder& e, int mask) {
     }
 }
 
+// The Micro QR symbol of `e` against its request, and again from an encoder made in garbage.
+void CheckMicro(const std::uint8_t* header, const unsigned char* data, int length) {
+    static qr::CMicroEncoder* const micro = new qr::CMicroEncoder;  // dirty with earlier runs
+    const int level = header[0] % 5 - 1;
+    const int requestedVersion = header[1] % (qr::kMicroVersionCount + 1);
+    const int allowLarger = header[2] & 1;
+    const int mask = header[3] % (qr::kMicroMaskCount + 1) - 1;
+    const int result = micro->Encode(level, requestedVersion, allowLarger, mask, data, length);
+    Expect(result == 0 || result == 1, "micro result", result);
+    if (result == 0) {
+        // Only data that the largest version allowed does not hold, or a level none offers.
+        const bool searchOpen = requestedVersion == 0 || allowLarger;
+        const int bits = micro->StreamBits(data, length, qr::kMicroVersionCount);
+        const int capacity = qr::MicroDataBits(qr::kMicroVersionCount,
+                                               level == qr::kMicroNoLevel ? qr::LEVEL_L : level);
+        Expect(length == 0 || !searchOpen || level == qr::LEVEL_H || bits == -1 || bits > capacity,
+               "micro data that fits M4 was refused", bits, capacity);
+        return;
+    }
+    const qr::CMicroEncoder& e = *micro;
+    Expect(e.version >= 1 && e.version <= qr::kMicroVersionCount, "micro version", e.version);
+    if (requestedVersion != 0) {
+        Expect(e.version >= requestedVersion, "micro version below the request", e.version);
+        if (!allowLarger) Expect(e.version == requestedVersion, "larger micro version", e.version);
+    }
+    const int expectedLevel = level == qr::kMicroNoLevel && e.version > 1 ? qr::LEVEL_L : level;
+    Expect(e.level == expectedLevel, "micro level", e.level, level);
+    Expect(e.maskNumber >= 0 && e.maskNumber < qr::kMicroMaskCount, "micro mask", e.maskNumber);
+    if (mask >= 0) Expect(e.maskNumber == mask, "requested micro mask", e.maskNumber, mask);
+    const int n = e.symbolSize;
+    Expect(n == 2 * e.version + 9, "micro symbol size", n, e.version);
+    Expect(e.streamBitCount <= qr::MicroDataBits(e.version, e.level), "micro stream too long");
+    for (int v = requestedVersion == 0 ? 1 : requestedVersion; v < e.version; ++v) {
+        const int l = level == qr::kMicroNoLevel && v > 1 ? qr::LEVEL_L : level;
+        const int bits = micro->StreamBits(data, length, v);
+        Expect(qr::MicroDataBits(v, l) == 0 || bits == -1 || bits > qr::MicroDataBits(v, l),
+               "a smaller micro version holds the data", v);
+    }
+    micro->StreamBits(data, length, e.version);  // scratch only: the symbol stays
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y) Expect(e.modules[x][y] <= 1, "micro cell not 0 or 1", x, y);
+    }
+    for (int dx = 0; dx <= kFinderSide; ++dx) {
+        for (int dy = 0; dy <= kFinderSide; ++dy) {
+            const int ring = std::max(std::abs(2 * dx - 6), std::abs(2 * dy - 6)) / 2;
+            const bool dark = ring != 2 && ring != 4;
+            Expect(e.modules[dx][dy] == (dark ? 1 : 0), "micro finder cell", dx, dy);
+        }
+    }
+    for (int t = kFinderSide + 1; t < n; ++t) {
+        Expect(e.modules[t][0] == (t % 2 == 0), "micro timing row", t);
+        Expect(e.modules[0][t] == (t % 2 == 0), "micro timing column", t);
+    }
+    int word = 0;
+    for (int bit = 0; bit < kFormatBits; ++bit) {
+        const int x = bit < 8 ? 8 : 15 - bit, y = bit < 8 ? bit + 1 : 8;
+        word |= e.modules[x][y] << bit;
+    }
+    const int symbolNumber = qr::MICRO_VERSION_TABLE[e.version].symbolNumbers[e.level + 1];
+    Expect(word == qr::MicroFormatInfoWord(symbolNumber, e.maskNumber), "micro format information",
+           word, symbolNumber);
+
+    static auto* const storage = static_cast<unsigned char*>(
+        ::operator new (sizeof(qr::CMicroEncoder), std::align_val_t{alignof(qr::CMicroEncoder)}));
+    std::memset(storage, kGarbage, sizeof(qr::CMicroEncoder));
+    qr::CMicroEncoder* const garbage = new (storage) qr::CMicroEncoder;
+    Expect(garbage->Encode(level, requestedVersion, allowLarger, mask, data, length) == 1,
+           "a micro encoder made in garbage failed");
+    Expect(garbage->version == e.version && garbage->maskNumber == e.maskNumber,
+           "micro symbol differs from an encoder made in garbage");
+    for (int x = 0; x < n; ++x) {
+        Expect(std::memcmp(garbage->modules[x], e.modules[x], n) == 0,
+               "micro modules differ from an encoder made in garbage", x);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     static CQrEncoder* const reused = new CQrEncoder;  // dirty with every earlier run
     if (size < kHeaderBytes) return 0;
+    if (input[2] & 16) {
+        CheckMicro(input, input + kHeaderBytes, static_cast<int>(size - kHeaderBytes));
+        return 0;
+    }
     const int level = input[0] % qr::kLevelCount;
     const int requestedVersion = input[1] % (qr::kMaxVersion + 1);
     const int allowLarger = input[2] & 1;
