@@ -32,13 +32,15 @@ public:
     // - `maskNumber` 0..3 applies that mask; -1 takes the one with the highest score.
     // Returns 1 with `version`, `level` (kMicroNoLevel for M1), `maskNumber`, `symbolSize`,
     // `streamBitCount` and `modules` (cells 0 or 1) set, or 0 when no version allowed offers the
-    // level and holds the data.
+    // level and holds the data, or an argument is outside its range (a length above
+    // kMaxMicroInputBytes included).
     int Encode(int level, int requestedVersion, int allowLargerVersion, int maskNumber,
                const unsigned char* data, int length);
 
     // The bits that the stream of `length` bytes at `data` takes in a symbol of `version` (1..4),
-    // its segments merged as Encode merges them; -1 when the data needs a mode the version does
-    // not have or is longer than kMaxMicroInputBytes. Writes only scratch fields.
+    // its segments merged as Encode merges them (0 for a `length` of 0); -1 when the data needs a
+    // mode the version does not have or is longer than kMaxMicroInputBytes, or `version` is not
+    // 1..4. Writes only scratch fields.
     int StreamBits(const unsigned char* data, int length, int version);
 
     int version;
