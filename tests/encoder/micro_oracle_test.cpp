@@ -63,8 +63,8 @@ TEST(MicroOracle, EverySymbolEqualsTheIndependentEncoders) {
         std::string how, hex, rows;
         ASSERT_TRUE(fields >> version >> level >> mask >> how >> mode >> hex >> rows) << line;
         SCOPED_TRACE("M" + std::to_string(version) + " level " + std::to_string(level) + " mask " +
-                     std::to_string(mask) + " " + how + " mode " + std::to_string(mode) +
-                     " data " + hex);
+                     std::to_string(mask) + " " + how + " mode " + std::to_string(mode) + " data " +
+                     hex);
         const bool chosen = how == "chosen";
         const test::Bytes data = test::FromHex(hex);
         ASSERT_EQ(encoder->Encode(level, version, 0, chosen ? -1 : mask, data.data(),
@@ -83,9 +83,10 @@ TEST(MicroOracle, EverySymbolEqualsTheIndependentEncoders) {
     }
     EXPECT_EQ(static_cast<int>(combinations.size()), kCombinations);
     EXPECT_EQ(chosenMasks * 2, symbols);
-    std::printf("[ MicroOracle ] %d symbols, %d of them with the mask each encoder chose; %d "
-                "combinations of version, level, forced mask and mode\n",
-                symbols, chosenMasks, static_cast<int>(combinations.size()));
+    std::printf(
+        "[ MicroOracle ] %d symbols, %d of them with the mask each encoder chose; %d "
+        "combinations of version, level, forced mask and mode\n",
+        symbols, chosenMasks, static_cast<int>(combinations.size()));
 }
 
 }  // namespace
