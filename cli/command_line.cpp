@@ -28,6 +28,10 @@ enum class FlagId {
     kDark,
     kLight,
     kDpi,
+    kMicro,
+    kBoost,
+    kSplit,
+    kSplitVersion,
 };
 
 struct Flag {
@@ -54,6 +58,10 @@ constexpr Flag FLAGS[] = {
     {'\0', "dark", true, FlagId::kDark},
     {'\0', "light", true, FlagId::kLight},
     {'\0', "dpi", true, FlagId::kDpi},
+    {'\0', "micro", false, FlagId::kMicro},
+    {'\0', "boost", false, FlagId::kBoost},
+    {'\0', "split", true, FlagId::kSplit},
+    {'\0', "split-version", true, FlagId::kSplitVersion},
 };
 
 const Flag* FindShort(char name) {
@@ -120,9 +128,16 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             return spelled + " takes L, M, Q or H, not " + quoted;
         }
         case FlagId::kVersion:
-            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+            // "M1" to "M4" name a Micro QR version and ask for Micro QR.
+            if ((value[0] == 'M' || value[0] == 'm') &&
+                ParseWholeNumber(value.substr(1), 1, kMicroVersionCount, &line->version)) {
+                line->micro = true;
+            } else if (ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+                line->micro = false;
+            } else {
                 return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
-                       std::to_string(kMaxVersion) + ", not " + quoted;
+                       std::to_string(kMaxVersion) + " or M1 to M" +
+                       std::to_string(kMicroVersionCount) + ", not " + quoted;
             }
             break;
         case FlagId::kMask:
@@ -178,6 +193,28 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
                        std::to_string(kMaxDpi) + ", not " + quoted;
             }
             break;
+        case FlagId::kMicro:
+            line->micro = true;
+            break;
+        case FlagId::kBoost:
+            line->boost = true;
+            break;
+        case FlagId::kSplit:
+            if (!ParseWholeNumber(value, kMinStructuredSymbols, kMaxStructuredSymbols,
+                                  &line->split)) {
+                return spelled + " takes a number of symbols from " +
+                       std::to_string(kMinStructuredSymbols) + " to " +
+                       std::to_string(kMaxStructuredSymbols) + ", not " + quoted;
+            }
+            break;
+        case FlagId::kSplitVersion:
+            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->splitVersion)) {
+                const bool micro = !value.empty() && (value[0] == 'M' || value[0] == 'm');
+                return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
+                       std::to_string(kMaxVersion) + ", not " + quoted +
+                       (micro ? ": Micro QR has no structured append" : "");
+            }
+            break;
     }
     return std::string();
 }
@@ -193,6 +230,31 @@ std::string CheckCombination(const CommandLine& line) {
         return PrintableName(line.outputPath) +
                " names an image format that tessera does not write; it writes " + FormatNameList() +
                " (give -t TYPE to write one of them under this name)";
+    }
+    if (line.micro) {
+        const char* without = line.utf8 ? "--utf8" : line.Structured() ? "--split" : nullptr;
+        if (without != nullptr) {
+            return std::string("Micro QR has no ") +
+                   (line.utf8 ? "ECI for UTF-8 text" : "structured append") + ": leave out " +
+                   without + " or --micro";
+        }
+        if (line.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
+        if (line.level != kDefaultSetting && line.version == 1) {
+            return "M1 has no error-correction level: leave out -l, or take M2 or above";
+        }
+        if (line.mask >= kMicroMaskCount) {
+            return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
+                   std::to_string(line.mask) + "'";
+        }
+    }
+    if (line.Structured()) {
+        if (line.split != 0 && line.splitVersion != 0) {
+            return "give --split N or --split-version V, not both";
+        }
+        if (line.batch) return "--batch and --split do not go together";
+        if (!line.hasOutput || line.outputPath.find("{n}") == std::string::npos) {
+            return "--split writes several symbols: give -o with {n} in the file name";
+        }
     }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
@@ -214,6 +276,9 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.strictVersion = line.strictVersion;
     settings.mask = line.mask;
     settings.utf8 = line.utf8;
+    settings.micro = line.micro;
+    settings.boost = line.boost;
+    if (line.splitVersion != 0) settings.version = line.splitVersion;
     return settings;
 }
 
