@@ -132,6 +132,27 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
     return kWritten;
 }
 
+// Structured append: the symbols of `data` written through the -o pattern, {n} their number from
+// 1. Returns the exit status, with its message printed.
+int WriteStructured(const CommandLine& line, const std::string& data, const OutputSettings& output,
+                    Encoder* encoder) {
+    if (!encoder->Ready()) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
+    std::vector<std::unique_ptr<Symbol>> symbols;
+    std::string message;
+    const Status status =
+        encoder->EncodeStructured(reinterpret_cast<const unsigned char*>(data.data()), data.size(),
+                                  EncodeSettingsOf(line), line.split, &symbols, &message);
+    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+        Destination destination;
+        destination.path = ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
+        const Status written = RenderWrite(*symbols[i], output, destination, &message);
+        if (written != TESSERA_OK) return Fail(ExitStatusOf(written), message);
+    }
+    return kWritten;
+}
+
 int RunConventional(int argc, char** argv) {
     CommandLine line;
     const std::string error = ParseCommandLine(argc - 1, argv + 1, &line);
@@ -150,7 +171,7 @@ int RunConventional(int argc, char** argv) {
     }
     std::string data;
     bool cut = false;
-    const std::size_t limit = InputBytesKept();
+    const std::size_t limit = InputBytesKept(line.Structured() ? kMaxStructuredSymbols : 1);
     const int read = ReadData(line, limit, &data, &cut);
     if (read != kWritten) return read;
     if (data.empty()) return Fail(kNothingToDo, "nothing to do: the input is empty");
@@ -163,6 +184,7 @@ int RunConventional(int argc, char** argv) {
     if (toTerminal) destination.maxColumns = TerminalColumns(1);
 
     Encoder encoder;
+    if (line.Structured()) return WriteStructured(line, data, output, &encoder);
     std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
     if (!encoder.Ready() || !symbol) {
         return Fail(kCannotEncode, "the data cannot be encoded: out of memory");

@@ -28,6 +28,10 @@ enum class FlagId {
     kDark,
     kLight,
     kDpi,
+    kMicro,
+    kBoost,
+    kSplit,
+    kSplitVersion,
 };
 
 struct Flag {
@@ -54,6 +58,10 @@ constexpr Flag FLAGS[] = {
     {'\0', "dark", true, FlagId::kDark},
     {'\0', "light", true, FlagId::kLight},
     {'\0', "dpi", true, FlagId::kDpi},
+    {'\0', "micro", false, FlagId::kMicro},
+    {'\0', "boost", false, FlagId::kBoost},
+    {'\0', "split", true, FlagId::kSplit},
+    {'\0', "split-version", true, FlagId::kSplitVersion},
 };
 
 const Flag* FindShort(char name) {
@@ -120,9 +128,16 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             return spelled + " takes L, M, Q or H, not " + quoted;
         }
         case FlagId::kVersion:
-            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+            // "M1" to "M4" name a Micro QR version and ask for Micro QR.
+            if ((value[0] == 'M' || value[0] == 'm') &&
+                ParseWholeNumber(value.substr(1), 1, kMicroVersionCount, &line->version)) {
+                line->micro = true;
+            } else if (ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+                line->micro = false;
+            } else {
                 return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
-                       std::to_string(kMaxVersion) + ", not " + quoted;
+                       std::to_string(kMaxVersion) + " or M1 to M" +
+                       std::to_string(kMicroVersionCount) + ", not " + quoted;
             }
             break;
         case FlagId::kMask:
@@ -178,6 +193,28 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
                        std::to_string(kMaxDpi) + ", not " + quoted;
             }
             break;
+        case FlagId::kMicro:
+            line->micro = true;
+            break;
+        case FlagId::kBoost:
+            line->boost = true;
+            break;
+        case FlagId::kSplit:
+            if (!ParseWholeNumber(value, kMinStructuredSymbols, kMaxStructuredSymbols,
+                                  &line->split)) {
+                return spelled + " takes a number of symbols from " +
+                       std::to_string(kMinStructuredSymbols) + " to " +
+                       std::to_string(kMaxStructuredSymbols) + ", not " + quoted;
+            }
+            break;
+        case FlagId::kSplitVersion:
+            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->splitVersion)) {
+                const bool micro = !value.empty() && (value[0] == 'M' || value[0] == 'm');
+                return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
+                       std::to_string(kMaxVersion) + ", not " + quoted +
+                       (micro ? ": Micro QR has no structured append" : "");
+            }
+            break;
     }
     return std::string();
 }
@@ -193,6 +230,31 @@ std::string CheckCombination(const CommandLine& line) {
         return PrintableName(line.outputPath) +
                " names an image format that tessera does not write; it writes " + FormatNameList() +
                " (give -t TYPE to write one of them under this name)";
+    }
+    if (line.micro) {
+        const char* without = line.utf8 ? "--utf8" : line.Structured() ? "--split" : nullptr;
+        if (without != nullptr) {
+            return std::string("Micro QR has no ") +
+                   (line.utf8 ? "ECI for UTF-8 text" : "structured append") + ": leave out " +
+                   without + " or --micro";
+        }
+        if (line.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
+        if (line.level != kDefaultSetting && line.version == 1) {
+            return "M1 has no error-correction level: leave out -l, or take M2 or above";
+        }
+        if (line.mask >= kMicroMaskCount) {
+            return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
+                   std::to_string(line.mask) + "'";
+        }
+    }
+    if (line.Structured()) {
+        if (line.split != 0 && line.splitVersion != 0) {
+            return "give --split N or --split-version V, not both";
+        }
+        if (line.batch) return "--batch and --split do not go together";
+        if (!line.hasOutput || line.outputPath.find("{n}") == std::string::npos) {
+            return "--split writes several symbols: give -o with {n} in the file name";
+        }
     }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
@@ -214,6 +276,9 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.strictVersion = line.strictVersion;
     settings.mask = line.mask;
     settings.utf8 = line.utf8;
+    settings.micro = line.micro;
+    settings.boost = line.boost;
+    if (line.splitVersion != 0) settings.version = line.splitVersion;
     return settings;
 }
 
@@ -318,6 +383,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
 const char* UsageText() {
     return "usage: tessera [options] [TEXT]\n"
            "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
+           "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
            "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
            "\n"
            "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
@@ -327,7 +393,8 @@ const char* UsageText() {
            "  -t, --type TYPE          bmp, png, svg, eps, pdf, txt, utf8 or ansi (default: from\n"
            "                           the extension, BMP when unknown, utf8 on a terminal)\n"
            "  -l, --level L|M|Q|H      error correction level (default M)\n"
-           "  -v, --symbol-version N   version 1-40 (default: the smallest that holds the data)\n"
+           "  -v, --symbol-version N   version 1-40 or M1-M4 (default: the smallest that holds\n"
+           "                           the data)\n"
            "      --strict-version     fail rather than take a larger version than -v\n"
            "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
            "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
@@ -341,6 +408,13 @@ const char* UsageText() {
            "                           inch (default: none; BMP says 96)\n"
            "      --utf8               the text is UTF-8: marked as such (ECI 26), so readers\n"
            "                           show it as Unicode; no Kanji mode\n"
+           "      --micro              a Micro QR symbol (M1-M4; -v M1..M4 implies it): -l L, M\n"
+           "                           or Q (default: the smallest, M1 included), -m 0-3,\n"
+           "                           margin 2\n"
+           "      --boost              the highest level the chosen version holds\n"
+           "      --split N            structured append: N symbols (2-16) of equal parts,\n"
+           "                           written to -o with {n} (the symbol's number)\n"
+           "      --split-version V    structured append in symbols of version V, filled in order\n"
            "      --batch FILE         one code per line of FILE (- for standard input), written\n"
            "                           to -o with {n} (line number) or {line} (the line, made\n"
            "                           safe for a file name) in the name, on all cores\n"

@@ -19,7 +19,7 @@ struct CommandLine {
     bool hasOutput = false;       // -o; without it, standard output
     std::string outputPath;       // "-" is standard output
     int level = kDefaultSetting;  // EcLevel, or the default
-    int version = 0;              // 1..40, 0 for the smallest that holds the data
+    int version = 0;              // 1..40 (Micro QR 1..4), 0 for the smallest that holds the data
     bool strictVersion = false;
     int mask = kDefaultSetting;    // 0..7, or the lowest penalty
     int scale = 0;                 // kMinScale..kMaxScale, 0 for the format's default
@@ -29,9 +29,15 @@ struct CommandLine {
     int dpi = 0;  // kMinDpi..kMaxDpi, 0 for none stated
     bool hasType = false;
     ImageFormat type = ImageFormat::kBmp;
-    bool utf8 = false;  // the text is UTF-8: an ECI designator, no Kanji pairs
+    bool utf8 = false;     // the text is UTF-8: an ECI designator, no Kanji pairs
+    bool micro = false;    // a Micro QR symbol: --micro, or -v M1..M4
+    bool boost = false;    // the highest level the version holds
+    int split = 0;         // --split N: structured append in N symbols (2..16); 0 for none
+    int splitVersion = 0;  // --split-version V: symbols of version V filled in order; 0 for none
     bool batch = false;
     std::string batchPath;  // "-" is standard input
+
+    bool Structured() const { return split != 0 || splitVersion != 0; }
 };
 
 // The settings the flags ask for, as the pipeline takes them.

@@ -18,16 +18,6 @@ constexpr bool IsKanjiLeadByte(unsigned char b) {
     return false;
 }
 
-// Whether the bytes at `i` and `i + 1` form one Shift_JIS double-byte character.
-bool IsKanjiPair(const unsigned char* data, int length, int i) {
-    if (i + 1 >= length || data[i + 1] < kKanjiMinSecondByte) return false;
-    const unsigned code = 256u * data[i] + data[i + 1];
-    for (const KanjiRange& range : KANJI_RANGES) {
-        if (code >= range.first && code <= range.last) return true;
-    }
-    return false;
-}
-
 // The mode of a byte taken alone: numeric for the digits, alphanumeric for the rest of the
 // 45-character set, byte for every other value.
 constexpr SegmentMode ModeOfByte(unsigned char b) {

@@ -141,6 +141,17 @@ inline constexpr KanjiRange KANJI_RANGES[2] = {{0x8140, 0x9FFC, 0x8140}, {0xE040
 constexpr unsigned kKanjiMinSecondByte = 0x40;
 constexpr unsigned kKanjiValueRowLength = 0xC0;
 
+// Whether the bytes at `i` and `i + 1` of `length` bytes at `data` form one Shift_JIS double-byte
+// character. The encoder takes such pairs greedily from the left unless the data is UTF-8 text.
+inline bool IsKanjiPair(const unsigned char* data, long length, long i) {
+    if (i + 1 >= length || data[i + 1] < kKanjiMinSecondByte) return false;
+    const unsigned code = 256u * data[i] + data[i + 1];
+    for (const KanjiRange& range : KANJI_RANGES) {
+        if (code >= range.first && code <= range.last) return true;
+    }
+    return false;
+}
+
 // How the symbols of a kind write the header of a segment: the width of the mode indicators, the
 // indicator of each mode, and the width of the character-count indicator of each mode, 0 for a
 // mode the symbols do not offer.

@@ -56,7 +56,7 @@ export declare class QrSymbol {
   /** Any format the library names ("bmp", "png", "svg", "txt", "utf8", "ansi", ...); text as UTF-8. */
   toBytes(kind: string, options?: ImageOptions): Uint8Array;
   /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
-  dataBits(): { used: number; capacity: number } | null;
+  dataBits(): { used: number; capacity: number };
 }
 
 /** The data is empty or does not fit; the message says how many bits it needs. */

@@ -142,6 +142,10 @@
         },
         bytes,
         values,
+        {
+          used: wasm._tessera_symbol_data_bits(pointer),
+          capacity: wasm._tessera_symbol_capacity_bits(pointer),
+        },
       );
     });
     return symbol;
@@ -150,11 +154,13 @@
   class QrSymbol {
     #data;
     #settings;
+    #fill;
 
-    constructor(fields, data, settings) {
+    constructor(fields, data, settings, fill) {
       Object.assign(this, fields);
       this.#data = data;
       this.#settings = settings;
+      this.#fill = fill;
     }
 
     // The symbol as SVG text; options: scale, margin, dark, light.
@@ -172,27 +178,10 @@
       return this.#render("bmp", options, "toBMP");
     }
 
-    // The bits the data takes in this symbol and the data bits it holds: { used, capacity }; null
-    // for a Micro QR symbol.
+    // The bits the data takes in this symbol and the data bits its version holds at its level:
+    // { used, capacity }.
     dataBits() {
-      if (this.micro) return null;
-      return withBuffer(this.#data.length, (buffer) => {
-        wasm.HEAPU8.set(this.#data, buffer);
-        const status = wasm._tessera_js_fill(
-          buffer,
-          this.#data.length,
-          this.version,
-          C[LEVEL_PREFIX + this.level],
-          this.#settings.utf8 ? 1 : 0,
-          scratch + SCRATCH.used,
-          scratch + SCRATCH.capacity,
-        );
-        check(status, "dataBits");
-        return {
-          used: wasm.HEAP32[(scratch + SCRATCH.used) >> 2],
-          capacity: wasm.HEAP32[(scratch + SCRATCH.capacity) >> 2],
-        };
-      });
+      return { ...this.#fill };
     }
 
     // The symbol in any format the library names ("png", "svg", "txt", ...) as bytes (text as

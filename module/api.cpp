@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "module/pipeline.h"
 #include "module/tessera_api.h"
@@ -214,6 +215,73 @@ int tessera_symbol_mask(const tessera_symbol* symbol) {
 
 int tessera_symbol_is_micro(const tessera_symbol* symbol) {
     return symbol != nullptr && symbol->symbol.micro ? 1 : 0;
+}
+
+int tessera_symbol_data_bits(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.dataBits : 0;
+}
+
+int tessera_symbol_capacity_bits(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.capacityBits : 0;
+}
+
+int tessera_symbol_structured(const tessera_symbol* symbol, int* index, int* count, int* parity) {
+    if (symbol == nullptr || symbol->symbol.partCount == 0) return 0;
+    if (index != nullptr) *index = symbol->symbol.partIndex;
+    if (count != nullptr) *count = symbol->symbol.partCount;
+    if (parity != nullptr) *parity = static_cast<int>(symbol->symbol.parity);
+    return 1;
+}
+
+tessera_status tessera_encode_structured(const void* data, size_t length,
+                                         const tessera_settings* settings, int count,
+                                         tessera_symbol** symbols, size_t capacity,
+                                         size_t* made) try {
+    if (symbols == nullptr || made == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
+    *made = 0;
+    qr::EncodeSettings read;
+    if ((data == nullptr && length > 0) || !qr::ReadSettings(settings, &read)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    qr::Encoder encoder;
+    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    std::vector<std::unique_ptr<qr::Symbol>> parts;
+    std::string why;
+    const Status status = encoder.EncodeStructured(static_cast<const unsigned char*>(data), length,
+                                                   read, count, &parts, &why);
+    if (status != TESSERA_OK) return status;
+    *made = parts.size();
+    if (capacity < parts.size()) return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    std::vector<std::unique_ptr<tessera_symbol>> handed;
+    for (const auto& part : parts) {
+        handed.emplace_back(new (std::nothrow) tessera_symbol);
+        if (!handed.back()) return TESSERA_ERROR_NO_MEMORY;
+        handed.back()->symbol = *part;
+    }
+    for (std::size_t i = 0; i < handed.size(); ++i) symbols[i] = handed[i].release();
+    return TESSERA_OK;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_explain_structured_failure(const void* data, size_t length,
+                                                  const tessera_settings* settings, int count,
+                                                  char* text, size_t capacity) try {
+    qr::EncodeSettings read;
+    if (text == nullptr || capacity == 0 || (data == nullptr && length > 0) ||
+        !qr::ReadSettings(settings, &read)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    qr::Encoder encoder;
+    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    std::vector<std::unique_ptr<qr::Symbol>> parts;
+    std::string why;
+    const Status status = encoder.EncodeStructured(static_cast<const unsigned char*>(data), length,
+                                                   read, count, &parts, &why);
+    if (status == TESSERA_OK || why.empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+    return qr::CopyText(why, text, capacity) ? TESSERA_OK : TESSERA_ERROR_BUFFER_TOO_SMALL;
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
 }
 
 tessera_status tessera_symbol_modules(const tessera_symbol* symbol, unsigned char* cells,

@@ -2,6 +2,7 @@
 #include "module/pipeline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -131,6 +132,42 @@ Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
 
 Encoder::~Encoder() = default;
 
+bool Encoder::EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
+                       bool strict, int mask, bool utf8, int partIndex, int partCount,
+                       unsigned parity) {
+    // Beyond one stream's worth nothing fits, and the encoder says so without reading the rest.
+    const int kept = static_cast<int>(
+        std::min<std::size_t>(length, static_cast<std::size_t>(kMaxStreamInputBytes) + 1));
+    qr_->utf8Eci = utf8;
+    qr_->structuredAppend.index = partIndex;
+    qr_->structuredAppend.count = partCount;
+    qr_->structuredAppend.parity = parity;
+    return qr_->Encode(level, version, strict ? 0 : 1, mask, data, kept) != 0;
+}
+
+int Encoder::BoostedLevel(int level) const {
+    for (int higher = LEVEL_H; higher > level; --higher) {
+        if (DataBits(qr_->version, higher) >= qr_->streamBitCount) return higher;
+    }
+    return level;
+}
+
+void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned parity) const {
+    symbol->size = qr_->symbolSize;
+    symbol->version = qr_->version;
+    symbol->level = qr_->level;
+    symbol->mask = qr_->maskNumber;
+    symbol->micro = false;
+    symbol->partIndex = partIndex;
+    symbol->partCount = partCount;
+    symbol->parity = parity;
+    symbol->dataBits = qr_->streamBitCount;
+    symbol->capacityBits = DataBits(qr_->version, qr_->level);
+    for (int x = 0; x < qr_->symbolSize; ++x) {
+        std::memcpy(symbol->modules[x], qr_->modules[x], static_cast<std::size_t>(qr_->symbolSize));
+    }
+}
+
 Status Encoder::Encode(const unsigned char* data, std::size_t length,
                        const EncodeSettings& settings, Symbol* symbol, bool cut) {
     if (!CheckEncodeSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
@@ -141,21 +178,202 @@ Status Encoder::Encode(const unsigned char* data, std::size_t length,
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
-    // Beyond one stream's worth nothing fits, and the encoder says so without reading the rest.
-    const int kept = static_cast<int>(
-        std::min<std::size_t>(length, static_cast<std::size_t>(kMaxStreamInputBytes) + 1));
-    qr_->utf8Eci = settings.utf8;
-    if (!qr_->Encode(level, settings.version, settings.strictVersion ? 0 : 1, settings.mask, data,
-                     kept)) {
+    if (!EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
+                  settings.utf8, 0, 0, 0)) {
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
-    symbol->size = qr_->symbolSize;
-    symbol->version = qr_->version;
-    symbol->level = qr_->level;
-    symbol->mask = qr_->maskNumber;
-    symbol->micro = false;
-    for (int x = 0; x < qr_->symbolSize; ++x) {
-        std::memcpy(symbol->modules[x], qr_->modules[x], static_cast<std::size_t>(qr_->symbolSize));
+    if (settings.boost) {
+        // The same stream at a higher level of the version found: it fits by its length.
+        const int boosted = BoostedLevel(level);
+        if (boosted != level) {
+            EncodeQr(data, length, boosted, qr_->version, true, settings.mask, settings.utf8, 0, 0,
+                     0);
+        }
+    }
+    TakeSymbol(symbol, 0, 0, 0);
+    return TESSERA_OK;
+}
+
+std::vector<std::size_t> SplitPoints(const unsigned char* data, std::size_t length, bool utf8) {
+    constexpr unsigned char kContinuationMask = 0xC0;
+    constexpr unsigned char kContinuation = 0x80;
+    std::vector<std::size_t> points;
+    for (std::size_t at = 0; at < length;) {
+        std::size_t next = at + 1;
+        if (utf8) {
+            while (next < length && (data[next] & kContinuationMask) == kContinuation) ++next;
+        } else if (IsKanjiPair(data, static_cast<long>(length), static_cast<long>(at))) {
+            next = at + 2;
+        }
+        if (next < length) points.push_back(next);
+        at = next;
+    }
+    return points;
+}
+
+bool Encoder::PlanParts(const unsigned char* data, std::size_t length,
+                        const EncodeSettings& settings, int count, std::vector<Part>* parts,
+                        std::string* why) {
+    const std::vector<std::size_t> points = SplitPoints(data, length, settings.utf8);
+    const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
+    parts->clear();
+    if (count > 0) {
+        if (points.size() + 1 < static_cast<std::size_t>(count)) {
+            *why = "the data cannot be split into " + std::to_string(count) +
+                   " symbols: it has only " + std::to_string(points.size() + 1) +
+                   " characters to share out";
+            return false;
+        }
+        // Cut k ends nearest to k/count of the length, after cut k-1 and leaving a point for
+        // each cut still to come.
+        std::size_t from = 0;
+        std::size_t begin = 0;
+        for (int k = 1; k < count; ++k) {
+            const double ideal = static_cast<double>(length) * k / count;
+            const std::size_t last = points.size() - static_cast<std::size_t>(count - k);
+            std::size_t best = from;
+            for (std::size_t i = from; i <= last; ++i) {
+                if (std::abs(static_cast<double>(points[i]) - ideal) <
+                    std::abs(static_cast<double>(points[best]) - ideal)) {
+                    best = i;
+                }
+            }
+            parts->push_back({begin, points[best]});
+            begin = points[best];
+            from = best + 1;
+        }
+        parts->push_back({begin, length});
+        return true;
+    }
+    // Symbols of one version filled in order: each takes the longest run of whole characters
+    // that its stream holds.
+    if (settings.version == 0) {
+        *why = "filling symbols of one version needs that version";
+        return false;
+    }
+    std::vector<std::size_t> ends = points;
+    ends.push_back(length);
+    std::size_t begin = 0;
+    std::size_t first = 0;  // the first end after `begin`
+    while (begin < length) {
+        if (parts->size() == static_cast<std::size_t>(kMaxStructuredSymbols)) {
+            *why = "the data needs more than " + std::to_string(kMaxStructuredSymbols) +
+                   " symbols of version " + std::to_string(settings.version) + " at level " +
+                   LevelLetter(level);
+            return false;
+        }
+        // The last end whose part fits: the stream grows with the part, so the ends are searched
+        // by halves.
+        std::size_t low = first, high = ends.size();
+        while (low < high) {
+            const std::size_t middle = (low + high) / 2;
+            qr_->utf8Eci = settings.utf8;
+            qr_->structuredAppend.count = kMaxStructuredSymbols;  // the header's bits
+            const std::size_t size = ends[middle] - begin;
+            if (size <= static_cast<std::size_t>(kMaxStreamInputBytes) &&
+                qr_->EncodeSegments(data + begin, static_cast<int>(size),
+                                    VersionGroupOf(settings.version)) &&
+                qr_->dataBitCount <= DataBits(settings.version, level)) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        if (low == first) {
+            *why = "the data cannot be encoded: version " + std::to_string(settings.version) +
+                   " at level " + LevelLetter(level) + " holds no part of it";
+            return false;
+        }
+        parts->push_back({begin, ends[low - 1]});
+        begin = ends[low - 1];
+        first = low;
+    }
+    return true;
+}
+
+Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
+                                 const EncodeSettings& settings, int count,
+                                 std::vector<std::unique_ptr<Symbol>>* symbols, std::string* why) {
+    symbols->clear();
+    if (settings.micro) {
+        *why = "Micro QR has no structured append";
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    *why = CheckEncodeSettings(settings);
+    if (!why->empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+    if (count != 0 && (count < kMinStructuredSymbols || count > kMaxStructuredSymbols)) {
+        *why = "structured append takes " + std::to_string(kMinStructuredSymbols) + " to " +
+               std::to_string(kMaxStructuredSymbols) + " symbols, not '" + std::to_string(count) +
+               "'";
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
+    if (length == 0) {
+        *why = "the data cannot be encoded: it is empty";
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.utf8 && FindNonUtf8(data, length, false) != length) {
+        *why = ExplainFailure(data, length, settings);
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    std::vector<Part> parts;
+    if (!PlanParts(data, length, settings, count, &parts, why)) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (parts.size() == 1) {  // all of it fits one symbol of the version
+        std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
+        if (!symbol) return TESSERA_ERROR_NO_MEMORY;
+        const Status status = Encode(data, length, settings, symbol.get());
+        if (status != TESSERA_OK) {
+            *why = ExplainFailure(data, length, settings);
+            return status;
+        }
+        symbols->push_back(std::move(symbol));
+        return TESSERA_OK;
+    }
+    unsigned parity = 0;
+    for (std::size_t i = 0; i < length; ++i) parity ^= data[i];
+    const int total = static_cast<int>(parts.size());
+    int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
+
+    // One version for all: the smallest that holds the largest part; then the highest level that
+    // every part's stream fits at it, when boosted.
+    int version = settings.version;
+    for (int i = 0; i < total; ++i) {
+        const Part& part = parts[static_cast<std::size_t>(i)];
+        if (!EncodeQr(data + part.begin, part.end - part.begin, level, version,
+                      settings.strictVersion, settings.mask, settings.utf8, i, total, parity)) {
+            *why = "the data cannot be encoded in " + std::to_string(total) + " symbols: part " +
+                   std::to_string(i + 1) + " of " + std::to_string(part.end - part.begin) +
+                   " bytes fits no version" +
+                   (settings.strictVersion ? " up to " + std::to_string(version) : "") +
+                   " at level " + LevelLetter(level);
+            return TESSERA_ERROR_CANNOT_ENCODE;
+        }
+        version = std::max(version, qr_->version);
+    }
+    if (settings.boost) {
+        int boosted = LEVEL_H;
+        for (int i = 0; i < total; ++i) {
+            const Part& part = parts[static_cast<std::size_t>(i)];
+            EncodeQr(data + part.begin, part.end - part.begin, level, version, true, settings.mask,
+                     settings.utf8, i, total, parity);
+            boosted = std::min(boosted, BoostedLevel(level));
+        }
+        level = boosted;
+    }
+    for (int i = 0; i < total; ++i) {
+        const Part& part = parts[static_cast<std::size_t>(i)];
+        std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
+        if (!symbol) return TESSERA_ERROR_NO_MEMORY;
+        if (!EncodeQr(data + part.begin, part.end - part.begin, level, version, true, settings.mask,
+                      settings.utf8, i, total, parity)) {
+            *why = "the data cannot be encoded: part " + std::to_string(i + 1) +
+                   " does not fit version " + std::to_string(version);
+            return TESSERA_ERROR_CANNOT_ENCODE;
+        }
+        TakeSymbol(symbol.get(), i, total, parity);
+        symbols->push_back(std::move(symbol));
     }
     return TESSERA_OK;
 }
@@ -305,8 +523,13 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                        : "the data cannot be encoded: out of memory";
         return status;
     }
+    return RenderWrite(*scratch, output, destination, message);
+}
+
+Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
+                   const Destination& destination, std::string* message) {
     std::string bytes;
-    status = Render(*scratch, output, &bytes);
+    Status status = Render(symbol, output, &bytes);
     if (status != TESSERA_OK) {
         const std::string format = FormatInfo(output.format).name;
         *message = status == TESSERA_ERROR_BAD_ARGUMENT ? CheckOutputSettings(output)
@@ -315,9 +538,9 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                        : "the " + format + " output cannot be made: out of memory";
         return status;
     }
-    const RenderOptions drawn = ResolveRenderOptions(*scratch, output);
-    const int columns = FormatInfo(output.format).columnsPerPixel * drawn.scale *
-                        (scratch->size + 2 * drawn.margin);
+    const RenderOptions drawn = ResolveRenderOptions(symbol, output);
+    const int columns =
+        FormatInfo(output.format).columnsPerPixel * drawn.scale * (symbol.size + 2 * drawn.margin);
     if (destination.maxColumns > 0 && columns > destination.maxColumns) {
         *message = "the symbol is " + std::to_string(columns) + " columns wide and the terminal " +
                    std::to_string(destination.maxColumns) +

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "encoder/micro_encoder.h"
 #include "encoder/module_matrix.h"
 #include "module/tessera_api.h"
 #include "output/image_format.h"
@@ -45,6 +47,9 @@ struct EncodeSettings {
 // is not (without a "tessera:" prefix).
 std::string CheckEncodeSettings(const EncodeSettings& settings);
 
+// The symbols of structured append: 2 to 16.
+constexpr int kMinStructuredSymbols = 2;
+
 // A finished symbol: cells 0 light and 1 dark in the square of `size`.
 struct Symbol {
     int size = 0;
@@ -52,8 +57,21 @@ struct Symbol {
     int level = 0;    // EcLevel; kDefaultSetting for M1, which has none
     int mask = 0;
     bool micro = false;
+    // Of structured append: this symbol's index from 0 among `partCount` symbols, and the parity
+    // of the whole data; `partCount` 0 for a symbol of its own.
+    int partIndex = 0;
+    int partCount = 0;
+    unsigned parity = 0;
+    // How full it is: the bits of its stream before the terminator, and the data bits its
+    // version holds at its level.
+    int dataBits = 0;
+    int capacityBits = 0;
     ModuleMatrix modules;
 };
+
+// The offsets (1 .. length-1) at which `length` bytes at `data` may be split between symbols: not
+// inside a Kanji pair the encoder would form, nor, for UTF-8 text, inside a UTF-8 sequence.
+std::vector<std::size_t> SplitPoints(const unsigned char* data, std::size_t length, bool utf8);
 
 // The work record of encoding, large and reused from call to call by one thread.
 class Encoder {
@@ -81,7 +99,35 @@ public:
     std::string ExplainFailure(const unsigned char* data, std::size_t length,
                                const EncodeSettings& settings, bool cut = false);
 
+    // Encodes `length` bytes at `data` as structured append: with `count` 2..16, in that many
+    // symbols of parts as equal in length as the split points allow; with `count` 0, in symbols of
+    // `settings.version` filled in order, the last taking the rest (one plain symbol when all fits
+    // in one). All symbols share the level (boosted together) and one version, the smallest that
+    // holds the largest part. Replaces `symbols` with them and returns TESSERA_OK; else
+    // TESSERA_ERROR_CANNOT_ENCODE or TESSERA_ERROR_BAD_ARGUMENT with one line in `why`, or
+    // TESSERA_ERROR_NO_MEMORY.
+    Status EncodeStructured(const unsigned char* data, std::size_t length,
+                            const EncodeSettings& settings, int count,
+                            std::vector<std::unique_ptr<Symbol>>* symbols, std::string* why);
+
 private:
+    struct Part {
+        std::size_t begin, end;
+    };
+
+    // Model 2 with the record: `data` of `length` bytes at `level` and `version` (0 for the
+    // smallest), strictly or not, with the header of `part` (count 0: none). Returns whether it
+    // fits.
+    bool EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
+                  bool strict, int mask, bool utf8, int partIndex, int partCount, unsigned parity);
+    // The highest level whose capacity at the record's version holds the record's stream, never
+    // below `level`.
+    int BoostedLevel(int level) const;
+    void TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned parity) const;
+    // The parts of a structured symbol set, or false with `why` set.
+    bool PlanParts(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                   int count, std::vector<Part>* parts, std::string* why);
+
     std::unique_ptr<CQrEncoder> qr_;
 };
 
@@ -148,6 +194,11 @@ Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char*
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,
                          std::string* message);
+
+// The second half of that road: renders `symbol` and writes it to `destination`, with the same
+// statuses and messages.
+Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
+                   const Destination& destination, std::string* message);
 
 // `name` for a message: quoted, with control characters and bytes that are not printable written
 // as \xHH, so that a name cannot drive the terminal.

@@ -121,6 +121,30 @@ TESSERA_API_FUNCTION tessera_status tessera_check_settings(const tessera_setting
 TESSERA_API_FUNCTION tessera_status tessera_check_render_options(
     int format, const tessera_render_options* options, char* text, size_t capacity);
 
+/* Encodes `length` bytes at `data` as structured append: data spread over several symbols that a
+ * reader joins again. With `count` 2-16, in that many symbols of parts as equal in length as
+ * whole characters allow (never splitting a Kanji pair or, with `utf8`, a UTF-8 sequence); with
+ * `count` 0, in symbols of `settings->version` filled in order, the last taking the rest, at most
+ * 16 (one plain symbol when all of it fits one). The symbols share the level and one version,
+ * the smallest that holds the largest part; `boost` raises their level together. Stores the
+ * symbols made at symbols[0] .. symbols[*made - 1], each to be released with
+ * tessera_symbol_free(). Returns TESSERA_OK; TESSERA_ERROR_BUFFER_TOO_SMALL when more symbols
+ * were made than `capacity` holds (*made says how many; none is kept); TESSERA_ERROR_CANNOT_ENCODE
+ * when the data is empty, has fewer characters than `count`, or does not fit;
+ * TESSERA_ERROR_BAD_ARGUMENT for a count out of range, Micro QR, `count` 0 without a version, or
+ * a null `symbols` or `made`; TESSERA_ERROR_NO_MEMORY. */
+TESSERA_API_FUNCTION tessera_status tessera_encode_structured(const void* data, size_t length,
+                                                              const tessera_settings* settings,
+                                                              int count, tessera_symbol** symbols,
+                                                              size_t capacity, size_t* made);
+
+/* Why tessera_encode_structured() with the same arguments fails, written into `text` as
+ * tessera_explain_encode_failure() writes. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it
+ * succeeds after all or for bad arguments; TESSERA_ERROR_BUFFER_TOO_SMALL (cut to fit). */
+TESSERA_API_FUNCTION tessera_status tessera_explain_structured_failure(
+    const void* data, size_t length, const tessera_settings* settings, int count, char* text,
+    size_t capacity);
+
 /* Releases a symbol; null is allowed. */
 TESSERA_API_FUNCTION void tessera_symbol_free(tessera_symbol* symbol);
 
@@ -132,6 +156,17 @@ TESSERA_API_FUNCTION int tessera_symbol_version(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_level(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_mask(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_is_micro(const tessera_symbol* symbol);
+
+/* How full the symbol is: the bits its data takes (the stream before its terminator and padding)
+ * and the data bits its version holds at its level. Each returns 0 for a null symbol. */
+TESSERA_API_FUNCTION int tessera_symbol_data_bits(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_capacity_bits(const tessera_symbol* symbol);
+
+/* Whether `symbol` is one of a structured-append set (1) or a symbol of its own (0). For one of a
+ * set, stores its index from 0, the number of symbols in the set and the parity of the whole data
+ * (the XOR of all its bytes) where the pointers are not null. */
+TESSERA_API_FUNCTION int tessera_symbol_structured(const tessera_symbol* symbol, int* index,
+                                                   int* count, int* parity);
 
 /* Copies the symbol's modules into `cells`, row by row from the top, each row from the left, one
  * byte per module: 1 dark, 0 light, no quiet zone; size x size bytes in all. Returns TESSERA_OK;

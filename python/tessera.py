@@ -20,7 +20,7 @@ import ctypes.util
 import glob
 import os
 
-__all__ = ["make", "Symbol", "EncodeError", "encode", "TesseraError",
+__all__ = ["make", "make_structured", "Symbol", "EncodeError", "encode", "TesseraError",
            "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
@@ -132,6 +132,13 @@ def _declare_api(library):
         "tessera_symbol_level": (I, [P]),
         "tessera_symbol_mask": (I, [P]),
         "tessera_symbol_is_micro": (I, [P]),
+        "tessera_symbol_data_bits": (I, [P]),
+        "tessera_symbol_capacity_bits": (I, [P]),
+        "tessera_symbol_structured": (I, [P, ctypes.POINTER(I), ctypes.POINTER(I),
+                                          ctypes.POINTER(I)]),
+        "tessera_encode_structured": (I, [C, S, ctypes.POINTER(_Settings), I,
+                                          ctypes.POINTER(P), S, ctypes.POINTER(S)]),
+        "tessera_explain_structured_failure": (I, [C, S, ctypes.POINTER(_Settings), I, C, S]),
         "tessera_symbol_modules": (I, [P, C, S]),
         "tessera_render": (I, [P, I, ctypes.POINTER(_RenderOptions), C, S, ctypes.POINTER(S)]),
         "tessera_save": (I, [P, C, I, ctypes.POINTER(_RenderOptions)]),
@@ -244,19 +251,31 @@ def _colour(name, value, default):
     raise ValueError(f"{name} must be RRGGBB or RRGGBBAA, not {value!r}")
 
 
-def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False):
+def _version_settings(version, micro):
+    """The version number and Micro QR flag of `version`: None, 1-40, or "M1" to "M4"."""
+    if isinstance(version, str) and len(version) == 2 and version[0] in "Mm" and \
+            version[1].isdigit():
+        return int(version[1]), True
+    return version, micro
+
+
+def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
+         boost=False):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
 
-    level: "L", "M", "Q" or "H", or None for the default (M); version: 1-40, or None for the
-    smallest that holds the data; strict: with a version, fail rather than take a larger one;
-    mask: 0-7, or None for the lowest penalty; utf8: mark the data as UTF-8 text (ECI 26) and
-    form no Kanji pairs, so that readers show the same text.
+    level: "L", "M", "Q" or "H", or None for the default (M; for Micro QR L, M1 included);
+    version: 1-40, "M1" to "M4" for Micro QR, or None for the smallest that holds the data;
+    strict: with a version, fail rather than take a larger one; mask: 0-7 (Micro QR 0-3), or
+    None for the best; utf8: mark the data as UTF-8 text (ECI 26) and form no Kanji pairs, so that
+    readers show the same text; micro: a Micro QR symbol; boost: the highest level the chosen
+    version holds, never below `level`.
 
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
     data = _bytes_of(data)
-    settings = _settings(level, version, strict, mask, utf8)
+    version, micro = _version_settings(version, micro)
+    settings = _settings(level, version, strict, mask, utf8, micro, boost)
     api = _api()
     handle = ctypes.c_void_p()
     status = api.tessera_encode(data, len(data), ctypes.byref(settings), ctypes.byref(handle))
@@ -270,8 +289,44 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False)
     return Symbol(handle)
 
 
+def make_structured(data, count=None, *, level=None, version=None, strict=False, mask=None,
+                    utf8=False, boost=False):
+    """Encodes `data` as structured append: several symbols that a reader joins again.
+
+    count: 2-16 symbols of parts as equal in length as whole characters allow; None with a
+    `version`: symbols of that version filled in order, the last taking the rest, at most 16 (one
+    plain symbol when it all fits one). The symbols share the level and one version, the smallest
+    that holds the largest part; the other settings are make()'s.
+
+    Returns the list of Symbols in order; each has .part = (index, count) and .parity.
+    """
+    data = _bytes_of(data)
+    settings = _settings(level, version, strict, mask, utf8, False, boost)
+    number = 0 if count is None else _whole("count", count, 0)
+    api = _api()
+    room = 16
+    handles = (ctypes.c_void_p * room)()
+    made = ctypes.c_size_t(0)
+    status = api.tessera_encode_structured(data, len(data), ctypes.byref(settings), number,
+                                           handles, room, ctypes.byref(made))
+    if status in (CANNOT_ENCODE, _BAD_ARGUMENT):
+        text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        api.tessera_explain_structured_failure(data, len(data), ctypes.byref(settings), number,
+                                               text, _MESSAGE_ROOM)
+        error = EncodeError if status == CANNOT_ENCODE else ValueError
+        raise error(text.value.decode("utf-8", "replace") or
+                    api.tessera_status_message(status).decode())
+    if status != WRITTEN:
+        _raise(status)
+    return [Symbol(ctypes.c_void_p(handles[i])) for i in range(made.value)]
+
+
 class Symbol:
-    """A finished symbol: its facts, its modules, and its bytes in any format."""
+    """A finished symbol: its facts, its modules, and its bytes in any format.
+
+    .version (1-40, or 1-4 with .micro), .level ("L" "M" "Q" "H", None for M1), .mask, .size,
+    .modules, .micro, .part ((index, count) of a structured-append set, else None), .parity,
+    .data_bits and .capacity_bits (how full it is)."""
 
     def __init__(self, handle):
         self._handle = handle
@@ -282,6 +337,13 @@ class Symbol:
         self.micro = api.tessera_symbol_is_micro(handle) == 1
         level = api.tessera_symbol_level(handle)
         self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
+        self.data_bits = api.tessera_symbol_data_bits(handle)
+        self.capacity_bits = api.tessera_symbol_capacity_bits(handle)
+        index, count, parity = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
+        structured = api.tessera_symbol_structured(handle, ctypes.byref(index), ctypes.byref(count),
+                                                   ctypes.byref(parity))
+        self.part = (index.value, count.value) if structured else None
+        self.parity = parity.value if structured else None
         cells = ctypes.create_string_buffer(self.size * self.size)
         if api.tessera_symbol_modules(handle, cells, self.size * self.size) != WRITTEN:
             raise TesseraError("the symbol's modules cannot be read")

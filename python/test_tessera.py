@@ -297,6 +297,28 @@ class MakeTest(unittest.TestCase):
             symbol.save(self.path("a.jpeg"))
         self.assertFalse(os.path.exists(self.path("a.jpeg")))
 
+    def test_structured_append_and_boost(self):
+        data = "0123456789" * 30 + " and some text"
+        symbols = tessera.make_structured(data, 4, level="M")
+        self.assertEqual([s.part for s in symbols], [(i, 4) for i in range(4)])
+        parity = 0
+        for b in data.encode():
+            parity ^= b
+        self.assertEqual({s.parity for s in symbols}, {parity})
+        self.assertEqual(len({(s.version, s.level) for s in symbols}), 1)
+        filled = tessera.make_structured(data, version=3, level="L")
+        self.assertTrue(all(s.version == 3 for s in filled))
+        self.assertGreater(len(filled), 1)
+        self.assertIsNone(tessera.make(data).part)
+        with self.assertRaises(tessera.EncodeError):
+            tessera.make_structured("ab", 3)
+        with self.assertRaises(ValueError):
+            tessera.make_structured("abc", 17)
+        # "HELLO WORLD" takes 74 bits: version 1 holds them at Q (104), not at H (72).
+        boosted = tessera.make("HELLO WORLD", level="L", boost=True)
+        self.assertEqual((boosted.version, boosted.level, boosted.data_bits,
+                          boosted.capacity_bits), (1, "Q", 74, 104))
+
     def test_status_numbers_are_the_headers(self):
         header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "module",
                               "tessera_api.h")

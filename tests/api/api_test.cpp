@@ -282,6 +282,49 @@ TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
     EXPECT_FALSE(FileExists(dir.File("z.bmp")));
 }
 
+TEST(Api, StructuredSetsAndHowFullASymbolIs) {
+    const std::string data = "0123456789ABCDEFGHIJ, one text in three symbols";
+    tessera_symbol* symbols[3] = {};
+    size_t made = 99;
+    EXPECT_EQ(tessera_encode_structured(data.data(), data.size(), nullptr, 3, symbols, 2, &made),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(made, 3u);
+    EXPECT_EQ(symbols[0], nullptr);  // none kept
+    ASSERT_EQ(tessera_encode_structured(data.data(), data.size(), nullptr, 3, symbols, 3, &made),
+              TESSERA_OK);
+    unsigned parity = 0;
+    for (unsigned char b : data) parity ^= b;
+    for (int i = 0; i < 3; ++i) {
+        int index = -1, count = -1, sum = -1;
+        EXPECT_EQ(tessera_symbol_structured(symbols[i], &index, &count, &sum), 1);
+        EXPECT_EQ(index, i);
+        EXPECT_EQ(count, 3);
+        EXPECT_EQ(sum, static_cast<int>(parity));
+        tessera_symbol_free(symbols[i]);
+    }
+    char why[200];
+    EXPECT_EQ(tessera_explain_structured_failure("ab", 2, nullptr, 3, why, sizeof why), TESSERA_OK);
+    EXPECT_STREQ(why,
+                 "the data cannot be split into 3 symbols: it has only 2 characters to share "
+                 "out");
+    EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 3, symbols, 3, &made),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 1, symbols, 3, &made),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 2, nullptr, 3, &made),
+              TESSERA_ERROR_BAD_ARGUMENT);
+
+    // "HELLO WORLD" at 1-L: 74 bits of 152; alone it is no part of a set.
+    tessera_settings low;
+    tessera_settings_init(&low);
+    low.level = TESSERA_LEVEL_L;
+    const SymbolPtr hello = Make("HELLO WORLD", &low);
+    EXPECT_EQ(tessera_symbol_data_bits(hello.get()), 74);
+    EXPECT_EQ(tessera_symbol_capacity_bits(hello.get()), 152);
+    EXPECT_EQ(tessera_symbol_structured(hello.get(), nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(tessera_symbol_data_bits(nullptr), 0);
+}
+
 TEST(Api, NamesMessagesAndExplanations) {
     std::set<std::string> messages;
     for (int status = TESSERA_OK; status <= TESSERA_ERROR_NO_MEMORY; ++status) {

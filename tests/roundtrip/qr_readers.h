@@ -32,6 +32,17 @@ std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection d
 // from the character set that the symbol's ECI designator names.
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error);
 
+// A symbol of a structured-append set as zxing-cpp reads it: its bytes, its index from 0, the
+// number of symbols (-1 when it is no part of a set) and the set's id, which for QR Code is the
+// parity as a decimal number.
+struct SequencePart {
+    Bytes bytes;
+    int index;
+    int size;
+    std::string id;
+};
+std::optional<SequencePart> ReadPartWithZxing(const GrayImage& image, std::string* error);
+
 // Decodes the QR Code symbol in `image` with zbar limited to QR Code and set to binary, so that
 // it returns the data bytes instead of text guessed into UTF-8. Returns nothing when zbar finds
 // no symbol or more than one; `error` then says which.

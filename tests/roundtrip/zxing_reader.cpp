@@ -41,6 +41,22 @@ std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection d
     return ReadFormat(image, ZXing::BarcodeFormat::MicroQRCode, detection, error);
 }
 
+std::optional<SequencePart> ReadPartWithZxing(const GrayImage& image, std::string* error) {
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    hints.setIsPure(true);
+    const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
+                                ZXing::ImageFormat::Lum);
+    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    if (!result.isValid()) {
+        *error = result.error() ? ZXing::ToString(result.error()) : "no symbol found";
+        return std::nullopt;
+    }
+    const ZXing::ByteArray& bytes = result.bytes();
+    return SequencePart{Bytes(bytes.begin(), bytes.end()), result.sequenceIndex(),
+                        result.sequenceSize(), result.sequenceId()};
+}
+
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error) {
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::QRCode);
