@@ -117,18 +117,98 @@ std::string CheckEncodeSettings(const EncodeSettings& s) {
     if (s.level != kDefaultSetting && !InRange(s.level, LEVEL_L, LEVEL_H)) {
         return "the level must be L, M, Q or H (0 to 3), not " + Quoted(s.level);
     }
-    if (!InRange(s.version, 0, kMaxVersion)) {
-        return "the version must be 1 to " + std::to_string(kMaxVersion) +
-               " (0 for the smallest), not " + Quoted(s.version);
+    const int lastVersion = s.micro ? kMicroVersionCount : kMaxVersion;
+    if (!InRange(s.version, 0, lastVersion)) {
+        return std::string("the version must be 1 to ") + std::to_string(lastVersion) +
+               (s.micro ? " (M1 to M4)" : "") + " (0 for the smallest), not " + Quoted(s.version);
     }
-    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, kMaxMask)) {
-        return "the mask must be 0 to " + std::to_string(kMaxMask) + ", not " + Quoted(s.mask);
+    const int lastMask = (s.micro ? kMicroMaskCount : kMaskCount) - 1;
+    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, lastMask)) {
+        return std::string("the mask must be 0 to ") + std::to_string(lastMask) +
+               (s.micro ? " for Micro QR" : "") + ", not " + Quoted(s.mask);
     }
-    if (s.micro) return "Micro QR is not available in this build";
+    if (s.micro && s.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
+    if (s.micro && s.utf8) return "Micro QR has no ECI for UTF-8 text";
     return std::string();
 }
 
+std::string MicroName(int version) {
+    return "M" + std::to_string(version);
+}
+
 Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
+
+bool Encoder::MicroReady() {
+    if (!micro_) micro_.reset(new (std::nothrow) CMicroEncoder);
+    return micro_ != nullptr;
+}
+
+Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
+                            const EncodeSettings& settings, Symbol* symbol) {
+    if (!MicroReady()) return TESSERA_ERROR_NO_MEMORY;
+    // Beyond the most any Micro QR symbol holds nothing fits.
+    const int kept = static_cast<int>(
+        std::min<std::size_t>(length, static_cast<std::size_t>(kMaxMicroInputBytes) + 1));
+    const int level = settings.level == kDefaultSetting ? kMicroNoLevel : settings.level;
+    if (!micro_->Encode(level, settings.version, settings.strictVersion ? 0 : 1, settings.mask,
+                        data, kept)) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.boost && micro_->level != kMicroNoLevel) {
+        // The highest level the same version holds the stream at; M1 has none to raise.
+        for (int higher = LEVEL_Q; higher > micro_->level; --higher) {
+            if (MicroDataBits(micro_->version, higher) >= micro_->streamBitCount) {
+                micro_->Encode(higher, micro_->version, 0, settings.mask, data, kept);
+                break;
+            }
+        }
+    }
+    symbol->size = micro_->symbolSize;
+    symbol->version = micro_->version;
+    symbol->level = micro_->level;
+    symbol->mask = micro_->maskNumber;
+    symbol->micro = true;
+    symbol->partIndex = symbol->partCount = 0;
+    symbol->parity = 0;
+    symbol->dataBits = micro_->streamBitCount;
+    symbol->capacityBits = MicroDataBits(micro_->version, micro_->level);
+    for (int x = 0; x < micro_->symbolSize; ++x) {
+        std::memcpy(symbol->modules[x], micro_->modules[x],
+                    static_cast<std::size_t>(micro_->symbolSize));
+    }
+    return TESSERA_OK;
+}
+
+std::string Encoder::ExplainMicroFailure(const unsigned char* data, std::size_t length,
+                                         const EncodeSettings& settings, bool cut) {
+    if (!MicroReady()) return "the data cannot be encoded: out of memory";
+    if (length > static_cast<std::size_t>(kMaxMicroInputBytes)) {
+        return "the data cannot be encoded: it is " + std::string(cut ? "over " : "") +
+               std::to_string(length) + " bytes, and no Micro QR symbol holds more than " +
+               std::to_string(kMaxMicroInputBytes);
+    }
+    const int level = settings.level == kDefaultSetting ? kMicroNoLevel : settings.level;
+    const int letter = level == kMicroNoLevel ? LEVEL_L : level;  // above M1, the default is L
+    const int bytes = static_cast<int>(length);
+    if (settings.strictVersion && settings.version > 0) {
+        const int version = settings.version;
+        const int need = micro_->StreamBits(data, bytes, version);
+        const std::string name = MicroName(version);
+        if (need < 0) return "the data cannot be encoded: " + name + " has no mode for some of it";
+        const int holds = MicroDataBits(version, version == 1 ? kMicroNoLevel : letter);
+        if (holds == 0) {
+            return "the data cannot be encoded: " + name + " has no level " + LevelLetter(letter);
+        }
+        return "the data cannot be encoded: it needs " + std::to_string(need) + " bits and " +
+               name + (version == 1 ? "" : std::string(" at level ") + LevelLetter(letter)) +
+               " holds " + std::to_string(holds) + " (a larger version is not allowed)";
+    }
+    const int largest = kMicroVersionCount;
+    const int need = micro_->StreamBits(data, bytes, largest);
+    return "the data cannot be encoded: it needs " + std::to_string(need) + " bits and " +
+           MicroName(largest) + " at level " + LevelLetter(letter) + " holds at most " +
+           std::to_string(MicroDataBits(largest, letter));
+}
 
 Encoder::~Encoder() = default;
 
@@ -177,6 +257,7 @@ Status Encoder::Encode(const unsigned char* data, std::size_t length,
     if (settings.utf8 && FindNonUtf8(data, length, cut) != length) {
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
+    if (settings.micro) return EncodeMicro(data, length, settings, symbol);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     if (!EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
                   settings.utf8, 0, 0, 0)) {
@@ -391,6 +472,7 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t lengt
                    std::to_string(bad + 1);
         }
     }
+    if (settings.micro) return ExplainMicroFailure(data, length, settings, cut);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
     qr_->utf8Eci = settings.utf8;

@@ -120,6 +120,12 @@ private:
     // fits.
     bool EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
                   bool strict, int mask, bool utf8, int partIndex, int partCount, unsigned parity);
+    // Micro QR with its own record, made the first time it is needed.
+    bool MicroReady();
+    Status EncodeMicro(const unsigned char* data, std::size_t length,
+                       const EncodeSettings& settings, Symbol* symbol);
+    std::string ExplainMicroFailure(const unsigned char* data, std::size_t length,
+                                    const EncodeSettings& settings, bool cut);
     // The highest level whose capacity at the record's version holds the record's stream, never
     // below `level`.
     int BoostedLevel(int level) const;
@@ -129,6 +135,7 @@ private:
                    int count, std::vector<Part>* parts, std::string* why);
 
     std::unique_ptr<CQrEncoder> qr_;
+    std::unique_ptr<CMicroEncoder> micro_;
 };
 
 // How to draw a symbol, as asked: 0 and kDefaultSetting leave the scale and the margin to the
