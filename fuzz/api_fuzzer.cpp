@@ -33,15 +33,25 @@ int Around(unsigned char byte, int low, int high) {
     return low - 1 + byte % span;
 }
 
-void CheckSymbol(const tessera_symbol* symbol) {
+void CheckSymbol(const tessera_symbol* symbol, bool micro) {
     const int size = tessera_symbol_size(symbol);
     const int version = tessera_symbol_version(symbol);
-    Expect(tessera_symbol_is_micro(symbol) == 0, "a Micro QR symbol was not asked for");
-    Expect(version >= 1 && version <= 40 && size == 4 * version + 17, "size and version disagree");
+    Expect(tessera_symbol_is_micro(symbol) == (micro ? 1 : 0), "Micro QR or not as asked");
     const int mask = tessera_symbol_mask(symbol);
-    Expect(mask >= 0 && mask <= 7, "mask out of range");
     const int level = tessera_symbol_level(symbol);
-    Expect(level >= TESSERA_LEVEL_L && level <= TESSERA_LEVEL_H, "level out of range");
+    if (micro) {
+        Expect(version >= 1 && version <= 4 && size == 2 * version + 9, "Micro size and version");
+        Expect(mask >= 0 && mask <= 3, "Micro mask out of range");
+        Expect((version == 1) == (level == TESSERA_DEFAULT) && level <= TESSERA_LEVEL_Q,
+               "Micro level out of range");
+    } else {
+        Expect(version >= 1 && version <= 40 && size == 4 * version + 17,
+               "size and version disagree");
+        Expect(mask >= 0 && mask <= 7, "mask out of range");
+        Expect(level >= TESSERA_LEVEL_L && level <= TESSERA_LEVEL_H, "level out of range");
+    }
+    Expect(tessera_symbol_data_bits(symbol) <= tessera_symbol_capacity_bits(symbol),
+           "more data bits than the symbol holds");
     std::vector<unsigned char> cells(static_cast<std::size_t>(size) * size);
     Expect(tessera_symbol_modules(symbol, cells.data(), cells.size() - 1) ==
                TESSERA_ERROR_BUFFER_TOO_SMALL,
@@ -49,8 +59,10 @@ void CheckSymbol(const tessera_symbol* symbol) {
     Expect(tessera_symbol_modules(symbol, cells.data(), cells.size()) == TESSERA_OK,
            "the cells cannot be read");
     for (unsigned char cell : cells) Expect(cell <= 1, "a cell is neither 0 nor 1");
+    // The finder's corner, and the far ends of the top row and left column, which are dark in
+    // both kinds (a finder's corner, or the last dark cell of a timing pattern of odd length).
     Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(size - 1) * size] == 1,
-           "a finder corner is light");
+           "a corner is light");
 }
 
 void CheckRender(const tessera_symbol* symbol, int format, const tessera_render_options& options) {
@@ -102,6 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
     settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, 40);
     settings.strict_version = h[2] & 1;
     settings.utf8 = (h[2] >> 1) & 1;
+    settings.micro = (h[2] >> 2) & 1;
+    settings.boost = (h[2] >> 3) & 1;
     settings.mask = h[3] & 0x80 ? TESSERA_DEFAULT : Around(h[3], 0, 7);
 
     tessera_render_options options;
@@ -130,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
         return 0;
     }
     Expect(status == TESSERA_OK, "encoding gave another status");
-    CheckSymbol(symbol);
+    CheckSymbol(symbol, settings.micro != 0);
     CheckRender(symbol, format, options);
     if (h[11] & 1) {
         tessera_render_options plain;

@@ -16,7 +16,6 @@ namespace qr {
 namespace {
 
 constexpr int kLargestGroup = kVersionGroupCount - 1;
-constexpr int kMaxMask = kMaskCount - 1;
 
 static_assert(int{TESSERA_LEVEL_L} == int{LEVEL_L} && int{TESSERA_LEVEL_H} == int{LEVEL_H},
               "the API's levels are EcLevels");

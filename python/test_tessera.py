@@ -319,6 +319,23 @@ class MakeTest(unittest.TestCase):
         self.assertEqual((boosted.version, boosted.level, boosted.data_bits,
                           boosted.capacity_bits), (1, "Q", 74, 104))
 
+    def test_micro_qr(self):
+        m1 = tessera.make("12345", micro=True)
+        self.assertEqual((m1.micro, m1.version, m1.level, m1.size), (True, 1, None, 11))
+        self.assertEqual(repr(m1)[:31], "<tessera.Symbol version M1, lev")
+        m3 = tessera.make("hello", version="M2", level="L")
+        self.assertEqual((m3.micro, m3.version, m3.level, m3.size), (True, 3, "L", 15))
+        self.assertEqual(tessera.make("HELLO", version="M4", level="M", boost=True).level, "Q")
+        # A quiet zone of 2 modules unless asked: 15 modules + 4 = 19 lines of text.
+        self.assertEqual(m3.to_bytes("txt").count(b"\n"), 19)
+        self.assertEqual(m3.to_bytes("txt", margin=4).count(b"\n"), 23)
+        for kwargs in [{"level": "H"}, {"version": "M5"}, {"mask": 4}, {"utf8": True}]:
+            with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError):
+                    tessera.make("1", micro=True, **kwargs)
+        with self.assertRaises(tessera.EncodeError):
+            tessera.make("7" * 36, micro=True)
+
     def test_status_numbers_are_the_headers(self):
         header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "module",
                               "tessera_api.h")

@@ -282,6 +282,56 @@ TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
     EXPECT_FALSE(FileExists(dir.File("z.bmp")));
 }
 
+TEST(Api, MicroQrSymbolsAndTheirRanges) {
+    struct Case {
+        const char* what;
+        std::string data;
+        int level, version, strict, mask;
+        tessera_status status;
+        int size, expectedVersion, expectedLevel;  // when made
+    };
+    for (const Case& c : std::vector<Case>{
+             {"digits in M1, no level", "12345", TESSERA_DEFAULT, 0, 0, TESSERA_DEFAULT, TESSERA_OK,
+              11, 1, TESSERA_DEFAULT},
+             {"level L from M2 on", "12345", TESSERA_LEVEL_L, 0, 0, TESSERA_DEFAULT, TESSERA_OK, 13,
+              2, TESSERA_LEVEL_L},
+             {"Q only in M4", "HELLO", TESSERA_LEVEL_Q, 0, 0, 3, TESSERA_OK, 17, 4,
+              TESSERA_LEVEL_Q},
+             {"bytes need M3", "hello", TESSERA_DEFAULT, 2, 1, TESSERA_DEFAULT,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0},
+             {"36 digits fit none", std::string(36, '7'), TESSERA_DEFAULT, 0, 0, TESSERA_DEFAULT,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0},
+             {"no level H", "1", TESSERA_LEVEL_H, 0, 0, TESSERA_DEFAULT, TESSERA_ERROR_BAD_ARGUMENT,
+              0, 0, 0},
+             {"version 5", "1", TESSERA_DEFAULT, 5, 0, TESSERA_DEFAULT, TESSERA_ERROR_BAD_ARGUMENT,
+              0, 0, 0},
+             {"mask 4", "1", TESSERA_DEFAULT, 0, 0, 4, TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        tessera_settings settings = Settings(c.level, c.version, c.strict, c.mask);
+        settings.micro = 1;
+        tessera_symbol* made = nullptr;
+        ASSERT_EQ(tessera_encode(c.data.data(), c.data.size(), &settings, &made), c.status);
+        const SymbolPtr symbol(made);
+        if (c.status != TESSERA_OK) continue;
+        EXPECT_EQ(tessera_symbol_is_micro(made), 1);
+        EXPECT_EQ(tessera_symbol_size(made), c.size);
+        EXPECT_EQ(tessera_symbol_version(made), c.expectedVersion);
+        EXPECT_EQ(tessera_symbol_level(made), c.expectedLevel);
+        if (c.mask != TESSERA_DEFAULT) {
+            EXPECT_EQ(tessera_symbol_mask(made), c.mask);
+        }
+        // The quiet zone of Micro QR is 2 modules: (size + 4) x 4 pixels of BMP.
+        EXPECT_EQ(RenderBytes(made, TESSERA_FORMAT_BMP).size(),
+                  62u + (((c.size + 4) * 4 + 31) / 32 * 4) * (c.size + 4) * 4);
+    }
+    tessera_settings utf8 = Settings();
+    utf8.micro = utf8.utf8 = 1;
+    char why[100];
+    EXPECT_EQ(tessera_check_settings(&utf8, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(why, "Micro QR has no ECI for UTF-8 text");
+}
+
 TEST(Api, StructuredSetsAndHowFullASymbolIs) {
     const std::string data = "0123456789ABCDEFGHIJ, one text in three symbols";
     tessera_symbol* symbols[3] = {};
