@@ -34,13 +34,17 @@ bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
     return true;
 }
 
+// Whether a caller's structure whose first field after `size` starts at `first` says a size
+// this library can read: at least its own field, and nothing unknown set beyond what it knows.
+template <typename Structure>
+bool SizeReadable(const Structure* in, std::size_t first) {
+    return in->size >= first && TailIsZero(in, in->size, sizeof(Structure));
+}
+
 bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (in == nullptr) return true;
-    if (in->size < offsetof(tessera_settings, level) ||
-        !TailIsZero(in, in->size, sizeof(tessera_settings))) {
-        return false;
-    }
-    // A field the caller's structure ends before keeps its default.
+    if (!SizeReadable(in, offsetof(tessera_settings, level))) return false;
+    // A field the caller's structure ends before keeps its default; every field is an int.
     auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
     if (holds(offsetof(tessera_settings, level))) out->level = in->level;
     if (holds(offsetof(tessera_settings, version))) out->version = in->version;
@@ -57,10 +61,7 @@ bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* o
     if (format < 0 || format >= kImageFormatCount) return false;
     out->format = static_cast<ImageFormat>(format);
     if (in == nullptr) return true;
-    if (in->size < offsetof(tessera_render_options, scale) ||
-        !TailIsZero(in, in->size, sizeof(tessera_render_options))) {
-        return false;
-    }
+    if (!SizeReadable(in, offsetof(tessera_render_options, scale))) return false;
     // Every field is four bytes wide.
     auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
     if (holds(offsetof(tessera_render_options, scale))) out->scale = in->scale;

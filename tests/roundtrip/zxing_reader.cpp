@@ -12,21 +12,33 @@ namespace qr::test {
 
 namespace {
 
-std::optional<Bytes> ReadFormat(const GrayImage& image, ZXing::BarcodeFormat format,
-                                ZxingDetection detection, std::string* error) {
+// The one symbol of `format` in `image`, or nothing with `error` saying what zxing-cpp reported.
+std::optional<ZXing::Result> Read(const GrayImage& image, ZXing::BarcodeFormat format,
+                                  ZxingDetection detection, std::string* error) {
     ZXing::DecodeHints hints;
     hints.setFormats(format);
     hints.setIsPure(detection == ZxingDetection::kPure);
     const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
                                 ZXing::ImageFormat::Lum);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    ZXing::Result result = ZXing::ReadBarcode(view, hints);
     if (!result.isValid()) {
         *error = result.error() ? ZXing::ToString(result.error()) : "no symbol found";
         return std::nullopt;
     }
-    // bytes() is the content before any character-set conversion; text() would be UTF-8.
+    return result;
+}
+
+// bytes() is the content before any character-set conversion; text() would be UTF-8.
+Bytes BytesOf(const ZXing::Result& result) {
     const ZXing::ByteArray& bytes = result.bytes();
     return Bytes(bytes.begin(), bytes.end());
+}
+
+std::optional<Bytes> ReadFormat(const GrayImage& image, ZXing::BarcodeFormat format,
+                                ZxingDetection detection, std::string* error) {
+    const auto result = Read(image, format, detection, error);
+    if (!result) return std::nullopt;
+    return BytesOf(*result);
 }
 
 }  // namespace
@@ -42,33 +54,16 @@ std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection d
 }
 
 std::optional<SequencePart> ReadPartWithZxing(const GrayImage& image, std::string* error) {
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setIsPure(true);
-    const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
-                                ZXing::ImageFormat::Lum);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) {
-        *error = result.error() ? ZXing::ToString(result.error()) : "no symbol found";
-        return std::nullopt;
-    }
-    const ZXing::ByteArray& bytes = result.bytes();
-    return SequencePart{Bytes(bytes.begin(), bytes.end()), result.sequenceIndex(),
-                        result.sequenceSize(), result.sequenceId()};
+    const auto result = Read(image, ZXing::BarcodeFormat::QRCode, ZxingDetection::kPure, error);
+    if (!result) return std::nullopt;
+    return SequencePart{BytesOf(*result), result->sequenceIndex(), result->sequenceSize(),
+                        result->sequenceId()};
 }
 
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error) {
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setIsPure(true);
-    const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
-                                ZXing::ImageFormat::Lum);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) {
-        *error = result.error() ? ZXing::ToString(result.error()) : "no symbol found";
-        return std::nullopt;
-    }
-    return result.text();
+    const auto result = Read(image, ZXing::BarcodeFormat::QRCode, ZxingDetection::kPure, error);
+    if (!result) return std::nullopt;
+    return result->text();
 }
 
 }  // namespace qr::test
