@@ -72,6 +72,20 @@ bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* o
     return true;
 }
 
+// The caller's arguments of structured append, read and encoded into `parts`; `why` says what
+// failed.
+Status EncodeStructured(const void* data, std::size_t length, const tessera_settings* settings,
+                        int count, std::vector<std::unique_ptr<Symbol>>* parts, std::string* why) {
+    EncodeSettings read;
+    if ((data == nullptr && length > 0) || !ReadSettings(settings, &read)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    Encoder encoder;
+    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    return encoder.EncodeStructured(static_cast<const unsigned char*>(data), length, read, count,
+                                    parts, why);
+}
+
 // Writes `message` into the caller's `text` of `capacity` bytes, cut to fit, NUL-terminated.
 // Returns whether it fitted whole.
 bool CopyText(const std::string& message, char* text, std::size_t capacity) {
@@ -240,16 +254,9 @@ tessera_status tessera_encode_structured(const void* data, size_t length,
                                          size_t* made) try {
     if (symbols == nullptr || made == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
     *made = 0;
-    qr::EncodeSettings read;
-    if ((data == nullptr && length > 0) || !qr::ReadSettings(settings, &read)) {
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
-    qr::Encoder encoder;
-    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
     std::vector<std::unique_ptr<qr::Symbol>> parts;
     std::string why;
-    const Status status = encoder.EncodeStructured(static_cast<const unsigned char*>(data), length,
-                                                   read, count, &parts, &why);
+    const Status status = qr::EncodeStructured(data, length, settings, count, &parts, &why);
     if (status != TESSERA_OK) return status;
     *made = parts.size();
     if (capacity < parts.size()) return TESSERA_ERROR_BUFFER_TOO_SMALL;
@@ -268,17 +275,10 @@ tessera_status tessera_encode_structured(const void* data, size_t length,
 tessera_status tessera_explain_structured_failure(const void* data, size_t length,
                                                   const tessera_settings* settings, int count,
                                                   char* text, size_t capacity) try {
-    qr::EncodeSettings read;
-    if (text == nullptr || capacity == 0 || (data == nullptr && length > 0) ||
-        !qr::ReadSettings(settings, &read)) {
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
-    qr::Encoder encoder;
-    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    if (text == nullptr || capacity == 0) return TESSERA_ERROR_BAD_ARGUMENT;
     std::vector<std::unique_ptr<qr::Symbol>> parts;
     std::string why;
-    const Status status = encoder.EncodeStructured(static_cast<const unsigned char*>(data), length,
-                                                   read, count, &parts, &why);
+    const Status status = qr::EncodeStructured(data, length, settings, count, &parts, &why);
     if (status == TESSERA_OK || why.empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     return qr::CopyText(why, text, capacity) ? TESSERA_OK : TESSERA_ERROR_BUFFER_TOO_SMALL;
 } catch (...) {

@@ -11,7 +11,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTESSERA_BUILD_TESTS=ON -DTESSER
   -DTESSERA_SANITIZE= -DTESSERA_FUZZ=OFF -DTESSERA_BUILD_BENCH=OFF -DTESSERA_ROUNDTRIP_SOAK=OFF \
   >/dev/null
 cmake --build build -j"$(nproc)"
-log=build/ctest-summary.log
+log=build/test-summary.log
 ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" | tee "$log"
 count=$(sed -n 's/.*tests failed out of \([0-9][0-9]*\).*/\1/p' "$log" | tail -n 1)
 echo "scripts/test.sh: ${count:-no} tests run, all passed"
