@@ -41,6 +41,9 @@ enum class WriteFailure {
     kOther
 };
 
+// The reason for a failed write that a C library errno value gives.
+WriteFailure WriteFailureOfErrno(int error);
+
 struct WriteOptions {
     // The data reaches the disk before the file takes the target's name, and the folder after
     // (false: a batch that calls SyncFileSystemOf once at its end).

@@ -72,32 +72,6 @@ private:
     int fd_;
 };
 
-WriteFailure FailureOf(int error) {
-    switch (error) {
-        case ENOSPC:
-        case EDQUOT:
-            return WriteFailure::kNoSpace;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ETXTBSY:
-            return WriteFailure::kPermission;
-        case ENOENT:
-        case ENOTDIR:
-            return WriteFailure::kMissingFolder;
-        case EISDIR:
-            return WriteFailure::kNotAFile;
-        case EFBIG:
-            return WriteFailure::kTooLarge;
-        case EPIPE:
-            return WriteFailure::kBrokenPipe;
-        case ENOMEM:
-            return WriteFailure::kNoMemory;
-        default:
-            return WriteFailure::kOther;
-    }
-}
-
 // Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives. Either signal that a write
 // raised meanwhile is taken off the thread before the caller's mask comes back; one that was
 // already pending stays pending.
@@ -143,7 +117,7 @@ WriteFailure WriteAll(int fd, const unsigned char* data, std::size_t size) {
         const ssize_t n = write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return FailureOf(errno);
+            return WriteFailureOfErrno(errno);
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -196,7 +170,7 @@ WriteFailure Locate(const char* path, Target* target) {
         target->folderReadable = fd >= 0;
         // A folder that may be written but not listed is still a place for the file.
         if (fd < 0 && errno == EACCES) fd = openat(base, folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return FailureOf(errno);
+        if (fd < 0) return WriteFailureOfErrno(errno);
         target->folder.Reset(fd);
         if (target->name[0] == '\0') return WriteFailure::kNotAFile;
 
@@ -211,7 +185,7 @@ WriteFailure Locate(const char* path, Target* target) {
         }
         if (!MayFollow(fd, st)) return WriteFailure::kPermission;
         const ssize_t n = readlinkat(fd, target->name, target->link, sizeof target->link);
-        if (n < 0) return FailureOf(errno);
+        if (n < 0) return WriteFailureOfErrno(errno);
         if (n == 0 || static_cast<std::size_t>(n) >= sizeof target->link)
             return WriteFailure::kOther;
         std::memcpy(target->text, target->link, static_cast<std::size_t>(n));
@@ -297,7 +271,7 @@ WriteFailure SyncFolder(const Target& target, const WriteOptions& options) {
     if (fsync(target.folder.get()) == 0 || errno == EINVAL || errno == EROFS) {
         return WriteFailure::kNone;
     }
-    return FailureOf(errno);
+    return WriteFailureOfErrno(errno);
 }
 
 // Rewrites the regular file `old` at the target in place, after reserving the space for `size`
@@ -311,29 +285,29 @@ WriteFailure WriteInPlace(const Target& target, const struct stat& old, const un
     const int follow = target.descriptorLink ? 0 : O_NOFOLLOW;
     Fd file(openat(target.folder.get(), target.name,
                    O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
-    if (file.get() < 0) return FailureOf(errno);
+    if (file.get() < 0) return WriteFailureOfErrno(errno);
     struct stat now;
-    if (fstat(file.get(), &now) != 0) return FailureOf(errno);
+    if (fstat(file.get(), &now) != 0) return WriteFailureOfErrno(errno);
     if (!SameFile(now, old) || !S_ISREG(now.st_mode)) return WriteFailure::kOther;
     if (size > 0 && fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0 &&
         errno != EOPNOTSUPP && errno != ENOSYS) {
         const int error = errno;
         ftruncate(file.get(), now.st_size);  // gives back blocks reserved beyond the end
-        return FailureOf(error);
+        return WriteFailureOfErrno(error);
     }
     for (std::size_t done = 0; done < size;) {
         const ssize_t n = pwrite(file.get(), data + done, size - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return FailureOf(errno);
+            return WriteFailureOfErrno(errno);
         }
         done += static_cast<std::size_t>(n);
     }
-    if (ftruncate(file.get(), static_cast<off_t>(size)) != 0) return FailureOf(errno);
+    if (ftruncate(file.get(), static_cast<off_t>(size)) != 0) return WriteFailureOfErrno(errno);
     // Writing took them away unless the caller is root; the owner may drop them too.
     if (now.st_mode & kSetIdBits) fchmod(file.get(), now.st_mode & kPermissionBits & ~kSetIdBits);
-    if (options.durable && fdatasync(file.get()) != 0) return FailureOf(errno);
-    return file.Close() ? WriteFailure::kNone : FailureOf(errno);
+    if (options.durable && fdatasync(file.get()) != 0) return WriteFailureOfErrno(errno);
+    return file.Close() ? WriteFailure::kNone : WriteFailureOfErrno(errno);
 }
 
 // Whether `name` is one of the NUL-separated names in `list` (`size` bytes).
@@ -392,13 +366,13 @@ WriteFailure WriteBeside(const Target& target, const struct stat* old, const uns
     Fd file(openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode));
     char temporary[kNameBytes] = "";
     if (file.get() < 0) {
-        if (errno != EOPNOTSUPP && errno != EISDIR) return FailureOf(errno);
+        if (errno != EOPNOTSUPP && errno != EISDIR) return WriteFailureOfErrno(errno);
         // No unnamed files here: a random name, private while it is written when it replaces a
         // file; a new file is created with the mode it keeps.
         if (AppendOnly(folder)) return WriteFailure::kPermission;
         file.Reset(
             CreateAtRandomName(folder, temporary, old != nullptr ? kPrivateMode : kNewFileMode));
-        if (file.get() < 0) return FailureOf(errno);
+        if (file.get() < 0) return WriteFailureOfErrno(errno);
     }
     const bool named = temporary[0] != '\0';
     WriteFailure failure = WriteAll(file.get(), data, size);
@@ -408,26 +382,26 @@ WriteFailure WriteBeside(const Target& target, const struct stat* old, const uns
         return WriteInPlace(target, *old, data, size, options);
     }
     if (failure == WriteFailure::kNone && options.durable && fdatasync(file.get()) != 0) {
-        failure = FailureOf(errno);
+        failure = WriteFailureOfErrno(errno);
     }
     if (failure == WriteFailure::kNone && !named && old == nullptr) {
         // A new file is linked in under its own name; one that came to the name meanwhile is
         // replaced as any other.
         if (LinkUnnamed(file.get(), folder, target.name)) {
-            return file.Close() ? SyncFolder(target, options) : FailureOf(errno);
+            return file.Close() ? SyncFolder(target, options) : WriteFailureOfErrno(errno);
         }
-        if (errno != EEXIST) failure = FailureOf(errno);
+        if (errno != EEXIST) failure = WriteFailureOfErrno(errno);
     }
     if (failure == WriteFailure::kNone && !named) {
         if (AppendOnly(folder)) {
             failure = WriteFailure::kPermission;
         } else if (!LinkAtRandomName(file.get(), folder, temporary)) {
-            failure = FailureOf(errno);
+            failure = WriteFailureOfErrno(errno);
         }
     }
-    if (!file.Close() && failure == WriteFailure::kNone) failure = FailureOf(errno);
+    if (!file.Close() && failure == WriteFailure::kNone) failure = WriteFailureOfErrno(errno);
     if (failure == WriteFailure::kNone && renameat(folder, temporary, folder, target.name) != 0) {
-        failure = FailureOf(errno);
+        failure = WriteFailureOfErrno(errno);
     }
     if (failure != WriteFailure::kNone) {
         if (temporary[0] != '\0') unlinkat(folder, temporary, 0);
@@ -446,7 +420,7 @@ WriteFailure WriteStream(const Target& target, const struct stat& old, const uns
                      O_WRONLY | O_NOCTTY | O_CLOEXEC | (wait ? 0 : O_NONBLOCK)));
     if (stream.get() < 0) {
         return errno == ENXIO && S_ISFIFO(old.st_mode) ? WriteFailure::kBrokenPipe
-                                                       : FailureOf(errno);
+                                                       : WriteFailureOfErrno(errno);
     }
     struct stat now;
     if (fstat(stream.get(), &now) != 0 || !SameFile(now, old) ||
@@ -455,10 +429,10 @@ WriteFailure WriteStream(const Target& target, const struct stat& old, const uns
     }
     const int flags = fcntl(stream.get(), F_GETFL);
     if (!wait && (flags < 0 || fcntl(stream.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)) {
-        return FailureOf(errno);
+        return WriteFailureOfErrno(errno);
     }
     const WriteFailure failure = WriteAll(stream.get(), data, size);
-    if (!stream.Close() && failure == WriteFailure::kNone) return FailureOf(errno);
+    if (!stream.Close() && failure == WriteFailure::kNone) return WriteFailureOfErrno(errno);
     return failure;
 }
 
@@ -471,7 +445,7 @@ WriteFailure Replace(const char* path, const unsigned char* data, std::size_t si
 
     struct stat old;
     const bool exists = fstatat(target.folder.get(), target.name, &old, 0) == 0;
-    if (!exists && (errno != ENOENT || target.descriptorLink)) return FailureOf(errno);
+    if (!exists && (errno != ENOENT || target.descriptorLink)) return WriteFailureOfErrno(errno);
     if (exists && !S_ISREG(old.st_mode)) {
         const bool stream = S_ISCHR(old.st_mode) || S_ISFIFO(old.st_mode);
         return options.streams && stream ? WriteStream(target, old, data, size)
@@ -481,7 +455,8 @@ WriteFailure Replace(const char* path, const unsigned char* data, std::size_t si
     if (!exists) return WriteBeside(target, nullptr, data, size, options);
     if (target.descriptorLink) return WriteInPlace(target, old, data, size, options);
     // A file the caller may not write is kept, although the folder would let a rename replace it.
-    if (faccessat(target.folder.get(), target.name, W_OK, AT_EACCESS) != 0) return FailureOf(errno);
+    if (faccessat(target.folder.get(), target.name, W_OK, AT_EACCESS) != 0)
+        return WriteFailureOfErrno(errno);
     const uid_t caller = geteuid();
     if ((caller != 0 && caller != old.st_uid) || AppendOnly(target.folder.get())) {
         return WriteInPlace(target, old, data, size, options);

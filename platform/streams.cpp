@@ -77,29 +77,37 @@ ReadFailure ReadFailureOf(int error) {
     }
 }
 
-WriteFailure WriteFailureOf(int error) {
+}  // namespace
+
+WriteFailure WriteFailureOfErrno(int error) {
     switch (error) {
         case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
             return WriteFailure::kNoSpace;
-        case EPIPE:
-            return WriteFailure::kBrokenPipe;
-        case EFBIG:
-            return WriteFailure::kTooLarge;
         case EACCES:
         case EPERM:
         case EROFS:
+#ifdef ETXTBSY
+        case ETXTBSY:
+#endif
             return WriteFailure::kPermission;
         case ENOENT:
-            return WriteFailure::kMissingFolder;
-        case EEXIST:
         case ENOTDIR:
+            return WriteFailure::kMissingFolder;
+        case EISDIR:
             return WriteFailure::kNotAFile;
+        case EFBIG:
+            return WriteFailure::kTooLarge;
+        case EPIPE:
+            return WriteFailure::kBrokenPipe;
+        case ENOMEM:
+            return WriteFailure::kNoMemory;
         default:
             return WriteFailure::kOther;
     }
 }
-
-}  // namespace
 
 InputStream::~InputStream() {
     if (owned_) CloseFile(fd_);
@@ -151,7 +159,7 @@ bool WriteStandardOutput(const void* data, std::size_t size, WriteFailure* failu
         const long long n = WriteSome(kStandardOutput, bytes, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            *failure = n == 0 ? WriteFailure::kOther : WriteFailureOf(errno);
+            *failure = n == 0 ? WriteFailure::kOther : WriteFailureOfErrno(errno);
             return false;
         }
         bytes += n;
@@ -180,7 +188,8 @@ bool MakeFoldersAbove(const char* path, WriteFailure* failure) {
         const std::string part = folder.substr(0, at);
         if (part.back() == ':') continue;
         if (MakeFolder(part.c_str()) != 0 && errno != EEXIST) {
-            *failure = WriteFailureOf(errno);
+            // A file standing where a folder above would be is not a missing folder.
+            *failure = errno == ENOTDIR ? WriteFailure::kNotAFile : WriteFailureOfErrno(errno);
             return false;
         }
     }
