@@ -18,7 +18,8 @@ cd "$(dirname "$0")/.."
 scripts/install-packages.sh csharp windows
 export LC_ALL=C  # the order of the sources
 version="$(tr -d '[:space:]' <VERSION)"
-epoch="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+epoch="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || true)}"
+[ -n "$epoch" ] || { echo "not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 2; }
 build="${TESSERA_BUILD_DIR:-build}"
 windows_build="${TESSERA_WINDOWS_BUILD_DIR:-build-windows}"
 work="$(mktemp -d)"
