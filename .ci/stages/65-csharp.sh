@@ -15,6 +15,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 scripts/build-nuget.sh "$work/dist"
+scripts/build-nuget.sh "$work/dist-again" >/dev/null  # the same bytes again
+cmp "$work"/dist/Tessera.*.nupkg "$work"/dist-again/Tessera.*.nupkg
 HOME="$work/home" nuget install Tessera -Source "$work/dist" -OutputDirectory "$work/packages" \
   -NoCache -NonInteractive >/dev/null
 package=("$work"/packages/Tessera.*)
