@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# C#: every ```csharp example of docs/windows.md is compiled with Mono's mcs and run with mono
-# against the Linux libraries of the test build, and what each writes is compared with what the
-# command writes for the same symbol.
+# C#: the NuGet package of scripts/build-nuget.sh restored offline with nuget into a scratch
+# folder, its test program (dotnet/test/PackageTest.cs) compiled against it with Mono's mcs and run
+# under mono with no environment variable, with the native library where the .NET SDK puts it
+# (runtimes/linux-x64/native below the program) and beside the assembly: PNG, SVG and BMP files
+# equal to the command's for the settings of the conformance vectors and more, and every refusal.
+# Then the example of docs/dotnet.md is built against the package, and every ```csharp example of
+# docs/windows.md against the Linux libraries of the test build; what each writes is compared with
+# what the command writes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh csharp
@@ -9,24 +14,120 @@ build="$(pwd)/${TESSERA_BUILD_DIR:-build}"  # the build of scripts/test.sh
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# Each example begins with a comment naming its file: "// Door.cs: ...".
-python3 - docs/windows.md "$work" <<'PY'
+scripts/build-nuget.sh "$work/dist"
+scripts/build-nuget.sh "$work/dist-again" >/dev/null  # the same bytes again
+cmp "$work"/dist/Tessera.*.nupkg "$work"/dist-again/Tessera.*.nupkg
+HOME="$work/home" nuget install Tessera -Source "$work/dist" -OutputDirectory "$work/packages" \
+  -NoCache -NonInteractive >/dev/null
+package=("$work"/packages/Tessera.*)
+[ "${#package[@]}" -eq 1 ] && [ -d "$package" ] || { echo "nuget restored no package"; exit 1; }
+
+# The Windows library exports what the Linux one does.
+linux_exports="$(nm -D --defined-only "$package/runtimes/linux-x64/native/libtessera_api.so" \
+  | awk '{print $3}' | sort)"
+windows_exports="$(objdump -p "$package/runtimes/win-x64/native/tessera_api.dll" \
+  | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk 'NR > 1 && NF {print $NF}' | sort)"
+[ -n "$linux_exports" ] && [ "$linux_exports" = "$windows_exports" ] \
+  || { echo "the two native libraries export different functions"; exit 1; }
+
+# The rows: the export vectors that settings express, and settings that they do not use, with the
+# command's files for each.
+mkdir -p "$work/data" "$work/command"
+python3 - "$build/tessera" "$work" <<'PY'
+import subprocess, sys
+sys.path.insert(0, "python")
+from test_tessera import as_encode_arguments
+
+command, work = sys.argv[1], sys.argv[2]
+COLUMNS = ("level", "version", "strict", "mask", "utf8", "micro", "boost", "scale", "margin",
+           "dark", "light", "dpi")
+FLAGS = {"level": "-l", "version": "-v", "mask": "-m", "scale": "-s", "margin": "--margin",
+         "dark": "--dark", "light": "--light", "dpi": "--dpi"}
+SWITCHES = {"strict": "--strict-version", "utf8": "--utf8", "micro": "--micro", "boost": "--boost"}
+IMAGES = "png svg bmp"
+rows = []
+for line in open("tests/data/export.tsv", encoding="ascii"):
+    cells = line.rstrip("\n").split("\t")
+    arguments = None if line.startswith("#") else \
+        as_encode_arguments([bytes.fromhex(cell) for cell in cells[1:5]])
+    if arguments:
+        rows.append((f"vector{cells[0]}", *arguments, IMAGES, cells[5], cells[7]))
+for name, data, settings, types in [
+        ("utf8", "東京 — Привет 😀".encode(), {"utf8": True}, IMAGES),
+        ("micro", b"TESSERA", {"micro": True, "level": "L", "mask": 2}, IMAGES),
+        ("boost", b"HELLO WORLD", {"level": "L", "boost": True}, IMAGES),
+        ("colours", b"colours", {"scale": 3, "margin": 2, "dark": "123456FF",
+                                 "light": "FFEEDDFF"}, IMAGES),
+        ("alpha", b"alpha", {"dark": "00000080", "light": "FFFFFF00"}, "png svg"),
+        ("dpi", b"dpi", {"dpi": 300, "margin": 0}, "png bmp")]:
+    rows.append((name, data, settings, types, "0", "-"))
+
+with open(f"{work}/rows.tsv", "w", encoding="ascii") as table:
+    for name, data, settings, types, result, digest in rows:
+        source = f"{work}/data/{name}"
+        open(source, "wb").write(data)
+        flags = [option for key, value in settings.items()
+                 for option in ([SWITCHES[key]] if key in SWITCHES else [FLAGS[key], str(value)])]
+        for kind in types.split() if result == "0" else []:
+            subprocess.run([command, "-i", source, *flags, "-o", f"{work}/command/{name}.{kind}"],
+                           check=True)
+        cells = [str(int(v)) if isinstance(v, bool) else str(v)
+                 for v in (settings.get(key, "-") for key in COLUMNS)]
+        print(name, data.hex(), *cells, types, result, digest, sep="\t", file=table)
+print(f"{len(rows)} rows, the command's files written")
+PY
+
+# A program's output folder as the .NET SDK makes it (runtimes/ below it), with every row; and one
+# with the native library beside the assembly, without the rows.
+: >"$work/no-rows.tsv"
+for layout in sdk beside; do
+  app="$work/$layout"
+  mkdir -p "$app" "$work/out-$layout"
+  cp "$package"/lib/net45/* "$app/"
+  if [ "$layout" = sdk ]; then
+    cp -r "$package/runtimes" "$app/"
+  else
+    cp "$package/runtimes/linux-x64/native/libtessera_api.so" "$app/"
+  fi
+  mcs -nologo -warnaserror -r:"$app/Tessera.Net.dll" -r:System.Core.dll \
+    dotnet/test/PackageTest.cs -out:"$app/PackageTest.exe"
+  echo "--- PackageTest.exe, native library in the $layout layout"
+  rows="$work/rows.tsv"
+  [ "$layout" = sdk ] || rows="$work/no-rows.tsv"
+  env -u LD_LIBRARY_PATH -u MONO_PATH mono "$app/PackageTest.exe" "$rows" "$work/command" \
+    "$work/out-$layout"
+done
+
+# The ```csharp examples of a page, each in the file its first comment names ("// Door.cs: ..."),
+# written into a folder: extract PAGE FOLDER.
+extract() {
+  mkdir -p "$2"
+  python3 - "$1" "$2" <<'PY'
 import re, sys
 text = open(sys.argv[1], encoding="utf-8").read()
-blocks = re.findall(r"```csharp\n(.*?)```", text, re.S)
-names = []
-for block in blocks:
+for block in re.findall(r"```csharp\n(.*?)```", text, re.S):
     name = re.match(r"// (\w+\.cs):", block)
     if not name:
-        sys.exit("a csharp example does not begin with // Name.cs:")
+        sys.exit(f"a csharp example of {sys.argv[1]} does not begin with // Name.cs:")
     open(f"{sys.argv[2]}/{name.group(1)}", "w", encoding="utf-8").write(block)
-    names.append(name.group(1))
-print(" ".join(names))
 PY
-examples=("$work"/*.cs)
+}
+
+# The example of docs/dotnet.md, built against the package like a program of its user.
+extract docs/dotnet.md "$work/dotnet-examples"
+mcs -nologo -warnaserror -r:"$work/sdk/Tessera.Net.dll" "$work/dotnet-examples/Hello.cs" \
+  -out:"$work/sdk/Hello.exe"
+echo "--- Hello.cs of docs/dotnet.md"
+(cd "$work/sdk" && env -u LD_LIBRARY_PATH -u MONO_PATH mono Hello.exe)
+"$build/tessera" "Hello from .NET" -l Q -s 8 -o "$work/command-hello.png"
+cmp "$work/sdk/hello-net.png" "$work/command-hello.png"
+
+# The P/Invoke examples of docs/windows.md, against the test build's libraries.
+extract docs/windows.md "$work/examples"
+examples=("$work"/examples/*.cs)
 [ "${#examples[@]}" -ge 2 ] || { echo "expected the door and API examples"; exit 1; }
 
-cd "$work"
+cd "$work/examples"
 for example in "${examples[@]}"; do
   mcs -nologo -warnaserror "$example" -out:"${example%.cs}.exe"
   echo "--- $(basename "$example")"
@@ -40,4 +141,5 @@ cmp hello-csharp.bmp command-door.bmp
 cmp api-csharp.svg command-api.svg
 "$build/tessera" "Hello from C#, through the API" -l H -o command-api.png
 cmp api-csharp.png command-api.png
-echo "csharp: ${#examples[@]} examples compiled, run and checked"
+echo "csharp: the package restored and tested in two layouts, its example and" \
+  "${#examples[@]} P/Invoke examples compiled, run and checked"

@@ -1,0 +1,126 @@
+// The functions of the C API (module/tessera_api.h) that the assembly calls, bound by name once
+// the library is open. Only plain values, byte arrays and the two settings structures cross.
+using System;
+using System.Runtime.InteropServices;
+
+namespace Tessera
+{
+    // tessera_settings; filled by tessera_settings_init.
+    [StructLayout(LayoutKind.Sequential)]
+    internal struct Settings
+    {
+        public UIntPtr Size;
+        public int Level, Version, StrictVersion, Mask, Utf8, Micro, Boost;
+    }
+
+    // tessera_render_options; filled by tessera_render_options_init.
+    [StructLayout(LayoutKind.Sequential)]
+    internal struct RenderOptions
+    {
+        public UIntPtr Size;
+        public int Scale, Margin;
+        public uint Dark, Light;
+        public int Dpi;
+    }
+
+    // The library's functions as delegates, made once per process (Api), on first use. They are
+    // bound by name rather than declared with DllImport because the runtime's own search for a
+    // DllImport cannot be pointed at the file that Library.Open finds.
+    internal sealed class Native
+    {
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate void SettingsInitFunction(ref Settings settings);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate void RenderOptionsInitFunction(ref RenderOptions options);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status EncodeFunction(byte[] data, UIntPtr length, ref Settings settings,
+                                                out IntPtr symbol);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status ExplainFunction(byte[] data, UIntPtr length, ref Settings settings,
+                                                 byte[] text, UIntPtr capacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status CheckSettingsFunction(ref Settings settings, byte[] text,
+                                                       UIntPtr capacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status CheckRenderOptionsFunction(Format format,
+                                                            ref RenderOptions options, byte[] text,
+                                                            UIntPtr capacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate void SymbolFreeFunction(IntPtr symbol);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate int SymbolFactFunction(IntPtr symbol);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status SymbolModulesFunction(IntPtr symbol, byte[] cells,
+                                                       UIntPtr capacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status RenderFunction(IntPtr symbol, Format format,
+                                                ref RenderOptions options, byte[] buffer,
+                                                UIntPtr capacity, out UIntPtr size);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
+        internal delegate Status SaveFunction(IntPtr symbol, string path, Format format,
+                                              ref RenderOptions options);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
+        internal delegate int FormatFromPathFunction(string path);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr StatusMessageFunction(Status status);
+
+        internal readonly SettingsInitFunction SettingsInit;
+        internal readonly RenderOptionsInitFunction RenderOptionsInit;
+        internal readonly EncodeFunction Encode;
+        internal readonly ExplainFunction ExplainEncodeFailure;
+        internal readonly CheckSettingsFunction CheckSettings;
+        internal readonly CheckRenderOptionsFunction CheckRenderOptions;
+        internal readonly SymbolFreeFunction SymbolFree;
+        internal readonly SymbolFactFunction SymbolSize, SymbolVersion, SymbolLevel, SymbolMask,
+            SymbolIsMicro;
+        internal readonly SymbolModulesFunction SymbolModules;
+        internal readonly RenderFunction Render;
+        internal readonly SaveFunction Save;
+        internal readonly FormatFromPathFunction FormatFromPath;
+        internal readonly StatusMessageFunction StatusMessage;
+
+        static readonly Lazy<Native> loaded = new Lazy<Native>(() => new Native(Library.Open()));
+
+        // The bound functions; the first use opens the library and throws DllNotFoundException
+        // (every use then) when it cannot be found, EntryPointNotFoundException when it lacks one.
+        internal static Native Api
+        {
+            get { return loaded.Value; }
+        }
+
+        Native(IntPtr library)
+        {
+            SettingsInit = Bind<SettingsInitFunction>(library, "tessera_settings_init");
+            RenderOptionsInit = Bind<RenderOptionsInitFunction>(library,
+                                                                "tessera_render_options_init");
+            Encode = Bind<EncodeFunction>(library, "tessera_encode");
+            ExplainEncodeFailure = Bind<ExplainFunction>(library, "tessera_explain_encode_failure");
+            CheckSettings = Bind<CheckSettingsFunction>(library, "tessera_check_settings");
+            CheckRenderOptions = Bind<CheckRenderOptionsFunction>(library,
+                                                                  "tessera_check_render_options");
+            SymbolFree = Bind<SymbolFreeFunction>(library, "tessera_symbol_free");
+            SymbolSize = Bind<SymbolFactFunction>(library, "tessera_symbol_size");
+            SymbolVersion = Bind<SymbolFactFunction>(library, "tessera_symbol_version");
+            SymbolLevel = Bind<SymbolFactFunction>(library, "tessera_symbol_level");
+            SymbolMask = Bind<SymbolFactFunction>(library, "tessera_symbol_mask");
+            SymbolIsMicro = Bind<SymbolFactFunction>(library, "tessera_symbol_is_micro");
+            SymbolModules = Bind<SymbolModulesFunction>(library, "tessera_symbol_modules");
+            Render = Bind<RenderFunction>(library, "tessera_render");
+            Save = Bind<SaveFunction>(library, "tessera_save");
+            FormatFromPath = Bind<FormatFromPathFunction>(library, "tessera_format_from_path");
+            StatusMessage = Bind<StatusMessageFunction>(library, "tessera_status_message");
+        }
+
+        static T Bind<T>(IntPtr library, string name) where T : class
+        {
+            return (T)(object)Marshal.GetDelegateForFunctionPointer(Library.Function(library, name),
+                                                                    typeof(T));
+        }
+
+        // The library's sentence for `status`.
+        internal string Message(Status status)
+        {
+            return Marshal.PtrToStringAnsi(StatusMessage(status));
+        }
+    }
+}

@@ -1,0 +1,353 @@
+using System;
+using System.IO;
+using System.Runtime.InteropServices;
+using System.Text;
+
+namespace Tessera
+{
+    /// <summary>A finished QR Code or Micro QR symbol: its facts, its modules, and its bytes in any
+    /// format. Made by <c>QrSymbol.Make</c> through the tessera_api library, whose checks, messages
+    /// and bytes it passes on unchanged; it holds the library's symbol until disposed. A symbol is
+    /// only read once made, so one symbol may be used from several threads.</summary>
+    public sealed class QrSymbol : IDisposable
+    {
+        // Room for the library's one-line reasons.
+        const int MessageRoom = 512;
+        // The library's colours: black on opaque white, 0xRRGGBBAA.
+        const uint DefaultDark = 0x000000FF, DefaultLight = 0xFFFFFFFF;
+
+        static readonly Encoding StrictUtf8 = new UTF8Encoding(false, true);
+
+        readonly SymbolHandle handle;
+        readonly byte[] cells;
+
+        QrSymbol(SymbolHandle handle)
+        {
+            this.handle = handle;
+            Native api = Native.Api;
+            IntPtr symbol = handle.DangerousGetHandle();
+            Size = api.SymbolSize(symbol);
+            Version = api.SymbolVersion(symbol);
+            Mask = api.SymbolMask(symbol);
+            IsMicro = api.SymbolIsMicro(symbol) == 1;
+            int level = api.SymbolLevel(symbol);
+            Level = level == Library.Default ? (Level?)null : (Level)level;
+            cells = new byte[Size * Size];
+            Status status = api.SymbolModules(symbol, cells, (UIntPtr)cells.Length);
+            if (status != Status.Ok) throw Failure(api, status);
+        }
+
+        /// <summary>The symbol's version: 1-40, or 1-4 (M1-M4) for Micro QR.</summary>
+        public int Version { get; private set; }
+
+        /// <summary>The symbol's error-correction level; null for M1, which has none.</summary>
+        public Level? Level { get; private set; }
+
+        /// <summary>The mask pattern applied: 0-7, or 0-3 for Micro QR.</summary>
+        public int Mask { get; private set; }
+
+        /// <summary>Modules per side: 21-177, or 11-17 for Micro QR.</summary>
+        public int Size { get; private set; }
+
+        /// <summary>Whether the symbol is a Micro QR symbol.</summary>
+        public bool IsMicro { get; private set; }
+
+        /// <summary>A new array of the modules, [row, column] from the top left, true for dark,
+        /// with no quiet zone.</summary>
+        public bool[,] Modules
+        {
+            get
+            {
+                var modules = new bool[Size, Size];
+                for (int row = 0; row < Size; row++)
+                {
+                    for (int column = 0; column < Size; column++)
+                    {
+                        modules[row, column] = cells[row * Size + column] == 1;
+                    }
+                }
+                return modules;
+            }
+        }
+
+        /// <summary>Encodes <paramref name="text"/>, as UTF-8, as one symbol; otherwise as the
+        /// overload for bytes. Throws ArgumentException for text with a lone surrogate, which UTF-8
+        /// cannot hold.</summary>
+        public static QrSymbol Make(string text, Level? level = null, int version = 0,
+                                    bool strict = false, int mask = Library.Default,
+                                    bool utf8 = false, bool micro = false, bool boost = false)
+        {
+            if (text == null) throw new ArgumentNullException("text");
+            byte[] data;
+            try
+            {
+                data = StrictUtf8.GetBytes(text);
+            }
+            catch (EncoderFallbackException error)
+            {
+                throw new ArgumentException("the text holds a lone surrogate, which UTF-8 cannot " +
+                                            "encode", "text", error);
+            }
+            return Make(data, level, version, strict, mask, utf8, micro, boost);
+        }
+
+        /// <summary>Encodes <paramref name="data"/> as one symbol. <paramref name="level"/>: null
+        /// for the library's default (M; L for Micro QR); <paramref name="version"/>: 1-40 (1-4 for
+        /// M1-M4), or 0 for the smallest that holds the data; <paramref name="strict"/>: fail
+        /// rather than take a larger version; <paramref name="mask"/>: 0-7 (0-3), or -1 for the
+        /// best; <paramref name="utf8"/>: mark the data as UTF-8 text (ECI 26) and form no Kanji
+        /// pairs, so that readers show the text as it was; <paramref name="micro"/>: a Micro QR
+        /// symbol; <paramref name="boost"/>: the highest level the chosen version holds, never
+        /// below <paramref name="level"/>. Throws EncodeException when the data is empty or does
+        /// not fit, ArgumentOutOfRangeException naming the setting the library refuses (with its
+        /// reason), DllNotFoundException when the native library cannot be loaded.</summary>
+        public static QrSymbol Make(byte[] data, Level? level = null, int version = 0,
+                                    bool strict = false, int mask = Library.Default,
+                                    bool utf8 = false, bool micro = false, bool boost = false)
+        {
+            if (data == null) throw new ArgumentNullException("data");
+            Native api = Native.Api;
+            Settings settings = DefaultSettings(api);
+            settings.Level = level.HasValue ? (int)level.Value : Library.Default;
+            settings.Version = version;
+            settings.StrictVersion = strict ? 1 : 0;
+            settings.Mask = mask;
+            settings.Utf8 = utf8 ? 1 : 0;
+            settings.Micro = micro ? 1 : 0;
+            settings.Boost = boost ? 1 : 0;
+            CheckSettings(api, settings);
+            IntPtr symbol;
+            Status status = api.Encode(data, (UIntPtr)data.Length, ref settings, out symbol);
+            if (status == Status.CannotEncode)
+            {
+                byte[] text = new byte[MessageRoom];
+                status = api.ExplainEncodeFailure(data, (UIntPtr)data.Length, ref settings, text,
+                                                  (UIntPtr)text.Length);
+                throw new EncodeException(status == Status.Ok ? Text(text)
+                                                              : api.Message(Status.CannotEncode));
+            }
+            if (status != Status.Ok) throw Failure(api, status);
+            return new QrSymbol(new SymbolHandle(symbol));
+        }
+
+        /// <summary>The symbol as <paramref name="format"/>: <paramref name="scale"/> pixels
+        /// (points for EPS and PDF, characters for text) per module, 1-20, or 0 for 4 (1 for
+        /// text); a quiet zone of <paramref name="margin"/> modules, 0-64, or -1 for 4 (2 for Micro
+        /// QR); <paramref name="dark"/> and <paramref name="light"/> colours as 0xRRGGBBAA (text
+        /// formats take only the defaults; BMP, EPS and PDF no alpha below FF); a resolution of
+        /// <paramref name="dpi"/> stated in PNG and BMP files, or 0 for none. Text formats come as
+        /// their UTF-8 bytes. Throws ArgumentOutOfRangeException naming the option the library
+        /// refuses for the format, NotSupportedException for a format this build of the library
+        /// cannot make, ObjectDisposedException after Dispose.</summary>
+        public byte[] ToBytes(Format format, int scale = 0, int margin = Library.Default,
+                              uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+        {
+            Native api = Native.Api;
+            RenderOptions options = Options(api, format, scale, margin, dark, light, dpi);
+            return Use(symbol =>
+            {
+                UIntPtr size;
+                Status status = api.Render(symbol, format, ref options, null, UIntPtr.Zero,
+                                           out size);
+                if (status != Status.BufferTooSmall) throw Failure(api, status);
+                var bytes = new byte[(long)size.ToUInt64()];
+                status = api.Render(symbol, format, ref options, bytes, size, out size);
+                if (status != Status.Ok) throw Failure(api, status);
+                return bytes;
+            });
+        }
+
+        /// <summary>Creates or replaces the file at <paramref name="path"/> with the symbol in the
+        /// format its extension names (a format's name, in any case: .png), drawn as
+        /// <see cref="ToBytes"/> draws it. The file is written whole beside its name and renamed
+        /// into place, so it is never partial; on failure a file that was there keeps its bytes.
+        /// Throws IOException with the library's sentence and the path when the file cannot be
+        /// written, ArgumentException for an extension that names no format, and as ToBytes.
+        /// </summary>
+        public void Save(string path, int scale = 0, int margin = Library.Default,
+                         uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+        {
+            if (path == null) throw new ArgumentNullException("path");
+            if (path.IndexOf('\0') >= 0)
+            {
+                throw new ArgumentException("the path holds a NUL character", "path");
+            }
+            Native api = Native.Api;
+            int named = api.FormatFromPath(path);
+            if (named < 0)
+            {
+                throw new ArgumentException("the extension of '" + path + "' names no format: " +
+                                            "give one of ." + string.Join(", .", Extensions()),
+                                            "path");
+            }
+            var format = (Format)named;
+            RenderOptions options = Options(api, format, scale, margin, dark, light, dpi);
+            Status status = Use(symbol => api.Save(symbol, path, format, ref options));
+            if (status == Status.CannotWrite)
+            {
+                throw new IOException(api.Message(status) + ": " + path);
+            }
+            if (status != Status.Ok) throw Failure(api, status);
+        }
+
+        /// <summary>Releases the library's symbol; the facts stay readable, rendering and saving
+        /// throw ObjectDisposedException.</summary>
+        public void Dispose()
+        {
+            handle.Dispose();
+        }
+
+        // Returns what `use` makes of the library's symbol, which Dispose cannot release meanwhile;
+        // throws ObjectDisposedException after Dispose.
+        T Use<T>(Func<IntPtr, T> use)
+        {
+            bool added = false;
+            try
+            {
+                handle.DangerousAddRef(ref added);
+                return use(handle.DangerousGetHandle());
+            }
+            finally
+            {
+                if (added) handle.DangerousRelease();
+            }
+        }
+
+        // The formats that a file's extension can name: those whose names the library takes as
+        // extensions.
+        static string[] Extensions()
+        {
+            var names = new System.Collections.Generic.List<string>();
+            foreach (Format format in Enum.GetValues(typeof(Format)))
+            {
+                string name = format.ToString().ToLowerInvariant();
+                if (Native.Api.FormatFromPath("file." + name) == (int)format) names.Add(name);
+            }
+            return names.ToArray();
+        }
+
+        static Settings DefaultSettings(Native api)
+        {
+            var settings = new Settings();
+            api.SettingsInit(ref settings);
+            return settings;
+        }
+
+        static RenderOptions DefaultOptions(Native api)
+        {
+            var options = new RenderOptions();
+            api.RenderOptionsInit(ref options);
+            return options;
+        }
+
+        // Throws ArgumentOutOfRangeException with the library's reason when it refuses `settings`.
+        static void CheckSettings(Native api, Settings settings)
+        {
+            byte[] text = new byte[MessageRoom];
+            Status status = api.CheckSettings(ref settings, text, (UIntPtr)text.Length);
+            if (status == Status.Ok) return;
+            if (status != Status.BadArgument) throw Failure(api, status);
+            // Micro QR sets the ranges of the others, so it stays in every probe.
+            Settings baseline = DefaultSettings(api);
+            baseline.Micro = settings.Micro;
+            string refused = Refused(
+                settings, baseline,
+                (ref Settings probe) => api.CheckSettings(ref probe, null, UIntPtr.Zero),
+                Field("level", (ref Settings to, Settings from) => to.Level = from.Level),
+                Field("version", (ref Settings to, Settings from) => to.Version = from.Version),
+                Field("mask", (ref Settings to, Settings from) => to.Mask = from.Mask),
+                Field("utf8", (ref Settings to, Settings from) => to.Utf8 = from.Utf8));
+            throw new ArgumentOutOfRangeException(refused, Text(text));
+        }
+
+        // The render options of the arguments; throws ArgumentOutOfRangeException with the
+        // library's reason when it refuses them for `format`.
+        static RenderOptions Options(Native api, Format format, int scale, int margin, uint dark,
+                                     uint light, int dpi)
+        {
+            RenderOptions options = DefaultOptions(api);
+            options.Scale = scale;
+            options.Margin = margin;
+            options.Dark = dark;
+            options.Light = light;
+            options.Dpi = dpi;
+            byte[] text = new byte[MessageRoom];
+            Status status = api.CheckRenderOptions(format, ref options, text, (UIntPtr)text.Length);
+            if (status == Status.Ok) return options;
+            if (status != Status.BadArgument) throw Failure(api, status);
+            RenderOptions baseline = DefaultOptions(api);
+            Check<RenderOptions> check = (ref RenderOptions probe) =>
+                api.CheckRenderOptions(format, ref probe, null, UIntPtr.Zero);
+            string refused = check(ref baseline) != Status.Ok ? "format" : Refused(
+                options, baseline, check,
+                Field("scale", (ref RenderOptions to, RenderOptions of) => to.Scale = of.Scale),
+                Field("margin", (ref RenderOptions to, RenderOptions of) => to.Margin = of.Margin),
+                Field("dark", (ref RenderOptions to, RenderOptions of) => to.Dark = of.Dark),
+                Field("light", (ref RenderOptions to, RenderOptions of) => to.Light = of.Light),
+                Field("dpi", (ref RenderOptions to, RenderOptions of) => to.Dpi = of.Dpi));
+            throw new ArgumentOutOfRangeException(refused, Text(text));
+        }
+
+        delegate Status Check<T>(ref T value);
+        delegate void Copy<T>(ref T to, T from);
+
+        static Tuple<string, Copy<T>> Field<T>(string name, Copy<T> copy)
+        {
+            return Tuple.Create(name, copy);
+        }
+
+        // The name of the first of `fields` that `check` refuses when only it is copied from
+        // `given` into `baseline`, for the exception's parameter; null when only their
+        // combination is refused.
+        static string Refused<T>(T given, T baseline, Check<T> check,
+                                 params Tuple<string, Copy<T>>[] fields)
+        {
+            foreach (Tuple<string, Copy<T>> field in fields)
+            {
+                T probe = baseline;
+                field.Item2(ref probe, given);
+                if (check(ref probe) != Status.Ok) return field.Item1;
+            }
+            return null;
+        }
+
+        static Exception Failure(Native api, Status status)
+        {
+            string message = api.Message(status);
+            switch (status)
+            {
+                case Status.NoMemory: return new OutOfMemoryException(message);
+                case Status.FormatNotAvailable: return new NotSupportedException(message);
+                case Status.BadArgument: return new ArgumentException(message);
+                default: return new InvalidOperationException(message);
+            }
+        }
+
+        // The NUL-terminated UTF-8 text that the library wrote into `text`.
+        static string Text(byte[] text)
+        {
+            int end = Array.IndexOf(text, (byte)0);
+            return Encoding.UTF8.GetString(text, 0, end < 0 ? text.Length : end);
+        }
+
+        // The library's symbol, released once, by Dispose or by the finalizer.
+        sealed class SymbolHandle : SafeHandle
+        {
+            internal SymbolHandle(IntPtr symbol) : base(IntPtr.Zero, true)
+            {
+                SetHandle(symbol);
+            }
+
+            public override bool IsInvalid
+            {
+                get { return handle == IntPtr.Zero; }
+            }
+
+            protected override bool ReleaseHandle()
+            {
+                Native.Api.SymbolFree(handle);
+                return true;
+            }
+        }
+    }
+}

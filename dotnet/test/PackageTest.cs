@@ -1,0 +1,235 @@
+// The Tessera package used as a program that installed it uses it: for every row of ROWS the
+// symbol's PNG, SVG and BMP files equal the command's (in COMMAND_FOLDER, named ID.png ...), the
+// BMP also the conformance vector's digest; the symbol's facts and modules; the Format enum against
+// the library's formats; and every refusal as its exception with the library's reason.
+//
+//   mono PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER
+//
+// ROWS: tab-separated, a row per symbol: id, data (hex), level, version, strict, mask, utf8, micro,
+// boost, scale, margin, dark, light, dpi (hex for the colours, "-" for the default), the formats
+// to write (space-separated), the command's status (0, or 2 when the data does not fit) and the
+// BMP's SHA-256 ("-" for none). Ends with "N passed, M failed".
+using System;
+using System.Globalization;
+using System.IO;
+using System.Linq;
+using System.Security.Cryptography;
+using System.Text;
+using Tessera;
+
+static class PackageTest
+{
+    static int passed, failed;
+
+    static void Check(bool ok, string what)
+    {
+        if (ok) passed++;
+        else
+        {
+            failed++;
+            Console.WriteLine("FAILED: " + what);
+        }
+    }
+
+    // Checks that `action` throws exactly T and that `fits` holds for it.
+    static void Throws<T>(string what, Action action, Func<T, bool> fits) where T : Exception
+    {
+        try
+        {
+            action();
+            Check(false, what + ": nothing thrown");
+        }
+        catch (Exception e)
+        {
+            Check(e.GetType() == typeof(T) && fits((T)e), what + ": " + e.GetType().Name + ": " +
+                                                            e.Message);
+        }
+    }
+
+    // Checks that `action` is refused for `parameter` with a message that begins with `reason`.
+    static void Refused(string parameter, string reason, Action action)
+    {
+        Throws<ArgumentOutOfRangeException>(reason, action, e => e.ParamName == parameter &&
+                                            e.Message.StartsWith(reason, StringComparison.Ordinal));
+    }
+
+    static byte[] Hex(string text)
+    {
+        return Enumerable.Range(0, text.Length / 2)
+            .Select(i => byte.Parse(text.Substring(2 * i, 2), NumberStyles.HexNumber)).ToArray();
+    }
+
+    static string Sha256(byte[] bytes)
+    {
+        using (var sha = SHA256.Create())
+        {
+            return string.Concat(sha.ComputeHash(bytes).Select(b => b.ToString("x2")));
+        }
+    }
+
+    static int Number(string cell, int unset)
+    {
+        return cell == "-" ? unset : int.Parse(cell, CultureInfo.InvariantCulture);
+    }
+
+    static uint Colour(string cell, uint unset)
+    {
+        return cell == "-" ? unset : uint.Parse(cell, NumberStyles.HexNumber);
+    }
+
+    static void Rows(string rows, string commandFolder, string outFolder)
+    {
+        int written = 0;
+        foreach (string line in File.ReadAllLines(rows))
+        {
+            string[] c = line.Split('\t');
+            string id = c[0];
+            byte[] data = Hex(c[1]);
+            Level? level = c[2] == "-" ? (Level?)null : (Level)Enum.Parse(typeof(Level), c[2]);
+            Func<QrSymbol> make = () => QrSymbol.Make(data, level, Number(c[3], 0), c[4] == "1",
+                                                      Number(c[5], -1), c[6] == "1", c[7] == "1",
+                                                      c[8] == "1");
+            if (c[15] == "2")
+            {
+                Throws<EncodeException>("row " + id, () => make(), e => e.Message.StartsWith(
+                    "the data cannot be encoded", StringComparison.Ordinal));
+                continue;
+            }
+            using (QrSymbol symbol = make())
+            {
+                foreach (string type in c[14].Split(' '))
+                {
+                    string path = Path.Combine(outFolder, id + "." + type);
+                    symbol.Save(path, Number(c[9], 0), Number(c[10], -1), Colour(c[11], 0x000000FF),
+                                Colour(c[12], 0xFFFFFFFF), Number(c[13], 0));
+                    byte[] bytes = File.ReadAllBytes(path);
+                    Check(bytes.SequenceEqual(File.ReadAllBytes(Path.Combine(commandFolder,
+                                                                             id + "." + type))),
+                          "row " + id + ": " + type + " differs from the command's");
+                    if (type == "bmp" && c[16] != "-")
+                    {
+                        Check(Sha256(bytes) == c[16], "row " + id + ": the BMP's digest");
+                    }
+                    written++;
+                }
+            }
+        }
+        Console.WriteLine(written + " files written and equal to the command's");
+    }
+
+    static void Facts(string outFolder)
+    {
+        using (QrSymbol symbol = QrSymbol.Make("tessera", Level.H, 5, true, 3))
+        {
+            Check(symbol.Version == 5 && symbol.Level == Level.H && symbol.Mask == 3 &&
+                  symbol.Size == 37 && !symbol.IsMicro, "version 5-H with mask 3");
+            // The modules row by row, as the text format draws them: "##" dark, "  " light.
+            string[] lines = Encoding.UTF8.GetString(symbol.ToBytes(Format.Txt, 1, 0)).Split('\n');
+            bool[,] modules = symbol.Modules;
+            bool same = modules.GetLength(0) == 37 && modules.GetLength(1) == 37;
+            for (int row = 0; row < 37 && same; row++)
+            {
+                for (int column = 0; column < 37; column++)
+                {
+                    same &= lines[row][2 * column] == (modules[row, column] ? '#' : ' ');
+                }
+            }
+            Check(same, "Modules[row, column] is the text format's picture");
+            modules[0, 0] = false;
+            Check(symbol.Modules[0, 0], "Modules is a copy");
+        }
+        using (QrSymbol micro = QrSymbol.Make("12345", micro: true))
+        {
+            Check(micro.IsMicro && micro.Version == 1 && micro.Size == 11 && micro.Level == null,
+                  "12345 as Micro QR is M1, which has no level");
+        }
+        Check(QrSymbol.Make("x").Level == Level.M, "level M by default");
+        Check(QrSymbol.Make("1", boost: true).Level == Level.H, "one digit boosted to H");
+        byte[] utf8 = Encoding.UTF8.GetBytes("h\u00e9llo");
+        Check(QrSymbol.Make("h\u00e9llo").ToBytes(Format.Svg)
+                  .SequenceEqual(QrSymbol.Make(utf8).ToBytes(Format.Svg)),
+              "text is encoded as its UTF-8 bytes");
+
+        // Every member of Format is the library's format of that name (its file extension
+        // chooses the same bytes where it has one), and the library has no format beyond them.
+        QrSymbol formats = QrSymbol.Make("formats");
+        int saved = 0;
+        Array members = Enum.GetValues(typeof(Format));
+        foreach (Format format in members)
+        {
+            string path = Path.Combine(outFolder, "format." + format.ToString().ToLowerInvariant());
+            try
+            {
+                formats.Save(path);
+            }
+            catch (ArgumentException)
+            {
+                continue;  // utf8 and ansi are no file extensions
+            }
+            Check(File.ReadAllBytes(path).SequenceEqual(formats.ToBytes(format)),
+                  format + ": the extension's format");
+            saved++;
+        }
+        Check(saved >= 6, saved + " formats saved by their extension");
+        Refused("format", "the format must be one of",
+                () => formats.ToBytes((Format)members.Length));
+        formats.Dispose();
+        Check(formats.Size == 21, "facts stay after Dispose");
+        Throws<ObjectDisposedException>("ToBytes after Dispose", () => formats.ToBytes(Format.Png),
+                                        e => true);
+    }
+
+    static void Refusals(string outFolder)
+    {
+        // 3000 bytes in byte mode: 4 + 16 + 8 x 3000 bits; version 40-M holds 2334 codewords.
+        Throws<EncodeException>("3000 bytes", () => QrSymbol.Make(new string('a', 3000)),
+            e => e.Message.Contains("needs 24020 bits") && e.Message.Contains("at most 18672"));
+        Throws<EncodeException>("no data", () => QrSymbol.Make(new byte[0]), e => true);
+        Throws<ArgumentException>("a lone surrogate", () => QrSymbol.Make("a\ud800"),
+                                  e => e.ParamName == "text");
+        Refused("level", "the level must be L, M, Q or H", () => QrSymbol.Make("x", (Level)7));
+        Refused("version", "the version must be 1 to 40", () => QrSymbol.Make("x", version: 41));
+        Refused("version", "the version must be 1 to 4 (M1 to M4)",
+                () => QrSymbol.Make("x", version: 5, micro: true));
+        Refused("mask", "the mask must be 0 to 7", () => QrSymbol.Make("x", mask: 8));
+        Refused("level", "Micro QR has no level H", () => QrSymbol.Make("x", Level.H, micro: true));
+        Refused("utf8", "Micro QR has no ECI", () => QrSymbol.Make("x", utf8: true, micro: true));
+
+        QrSymbol symbol = QrSymbol.Make("refusals");
+        Refused("scale", "the scale must be 1 to 20", () => symbol.ToBytes(Format.Png, scale: 21));
+        Refused("margin", "the margin must be 0 to 64",
+                () => symbol.Save(Path.Combine(outFolder, "m.png"), margin: 65));
+        Refused("dpi", "the resolution must be 1 to 100000",
+                () => symbol.ToBytes(Format.Bmp, dpi: 100001));
+        Refused("dpi", "svg states no resolution", () => symbol.ToBytes(Format.Svg, dpi: 300));
+        Refused("dark", "bmp has no transparency",
+                () => symbol.ToBytes(Format.Bmp, dark: 0x00000080));
+        Refused("light", "txt output has no colours",
+                () => symbol.ToBytes(Format.Txt, light: 0xFFEEDDFF));
+        Throws<ArgumentException>("a .jpg", () => symbol.Save(Path.Combine(outFolder, "x.jpg")),
+                                  e => e.ParamName == "path");
+
+        string missing = Path.Combine(outFolder, "missing", "x.png");
+        Throws<IOException>("a missing folder", () => symbol.Save(missing),
+                            e => e.Message == "the file cannot be written: " + missing);
+        string folder = Path.Combine(outFolder, "folder.png");
+        Directory.CreateDirectory(folder);
+        Throws<IOException>("a folder at the path", () => symbol.Save(folder),
+                            e => e.Message == "the file cannot be written: " + folder);
+        Check(Directory.Exists(folder) && !File.Exists(missing), "nothing is written");
+    }
+
+    static int Main(string[] args)
+    {
+        if (args.Length != 3)
+        {
+            Console.Error.WriteLine("usage: PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER");
+            return 2;
+        }
+        Rows(args[0], args[1], args[2]);
+        Facts(args[2]);
+        Refusals(args[2]);
+        Console.WriteLine(passed + " passed, " + failed + " failed");
+        return failed == 0 && passed > 0 ? 0 : 1;
+    }
+}
