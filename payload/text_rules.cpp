@@ -79,8 +79,9 @@ std::string Quoted(const std::string& value) {
         char32_t c;
         const int length = DecodeUtf8(value, i, &c);
         if (length == 0 || IsControl(c)) {
-            quoted += "\\x" + Hex(static_cast<unsigned char>(value[i]));
-            i += length == 0 ? 1 : length;
+            for (const std::size_t end = i + (length == 0 ? 1 : length); i < end; ++i) {
+                quoted += "\\x" + Hex(static_cast<unsigned char>(value[i]));
+            }
         } else {
             quoted.append(value, i, length);
             i += length;

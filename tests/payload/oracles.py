@@ -1,12 +1,10 @@
-"""Independent readers and makers of payloads, for payload_test.cpp.
+"""Independent readers and makers of payloads for payload_test.cpp. Each line of FILE is a case:
+columns "name=hex" (the value's UTF-8 in hex) joined by tabs.
 
-Each line of FILE is one case: columns "name=hex" (the UTF-8 of the value in hex) joined by tabs.
-
-  oracles.py vcards FILE   the column "vcard" is a vCard, the others the fields it was made of;
-                           prints each field that vobject reads back otherwise, then "N vcards read"
-  oracles.py epc FILE      the column "epc" is a payment without info; prints for each the
-                           modules of segno's EPC QR code of its lines ('1' dark), rows joined
-                           by '/', or '-' when segno does not take them
+  oracles.py vcards FILE   column "vcard" is a vCard, the others its fields: prints each field
+                           vobject reads otherwise, then "N vcards read"
+  oracles.py epc FILE      column "epc" is a payment: prints segno's EPC QR code of its lines
+                           ('1' dark, rows joined by '/'), or '-' when segno does not take them
 """
 import decimal
 import sys
@@ -31,8 +29,8 @@ def vcard_fields(card):
     for key in ("title", "email", "url", "note", "bday"):
         if key in card.contents:
             got["birthday" if key == "bday" else key] = card.contents[key][0].value
-    if "org" in card.contents:
-        got["org"] = ";".join(card.org.value)
+    if "org" in card.contents:  # one organization, no units
+        got["org"] = card.org.value[0] if len(card.org.value) == 1 else card.org.value
     for tel in card.contents.get("tel", []):
         got[TEL_TYPES[tel.params["TYPE"][0]]] = tel.value
     if "adr" in card.contents:
