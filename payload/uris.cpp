@@ -6,6 +6,7 @@ namespace qr::payload {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
+constexpr char kTelScheme[] = "tel:";
 constexpr int kGeoDecimals = 6;
 constexpr std::int64_t kMicrodegrees = 1000000;
 constexpr std::int64_t kMinPeriod = 1, kMaxPeriod = 86400;  // seconds: at most a day
@@ -105,16 +106,16 @@ Result BuildTel(const TelFields& given) {
     std::string reason = Resolve(&fields);
     if (reason.empty()) reason = ReadNumber(fields.number, &number);
     if (!reason.empty()) return Refused(reason);
-    return Made("tel:" + number);
+    return Made(std::string(kTelScheme) + number);
 }
 
+// The number of a message is that of a telephone.
 Result BuildSms(const SmsFields& given) {
     SmsFields fields = given;
-    std::string number;
-    std::string reason = Resolve(&fields);
-    if (reason.empty()) reason = ReadNumber(fields.number, &number);
-    if (!reason.empty()) return Refused(reason);
-    return Made("SMSTO:" + number + ":" + fields.text);
+    const std::string reason = Resolve(&fields);
+    const Result tel = reason.empty() ? BuildTel({fields.number}) : Refused(reason);
+    if (!tel.ok) return tel;
+    return Made("SMSTO:" + tel.text.substr(sizeof kTelScheme - 1) + ":" + fields.text);
 }
 
 Result BuildOtp(const OtpFields& given) {
