@@ -42,7 +42,7 @@ enum class FieldType {
 struct FieldInfo {
     const char* name;            // as every surface spells it: --ssid, ssid=, { ssid }
     bool required;               // the kind cannot be made without it
-    FieldType type;              //
+    FieldType type;              // how the value is given
     const char* takes;           // kText: what the value is, for help ("TEXT", "YYYY-MM-DD")
     const char* const* choices;  // kChoice and kFlag: the values taken, ending in null
     const char* defaultValue;    // taken when the field is empty; "" for none

@@ -135,19 +135,26 @@ std::string ResolveChoice(const char* field, const char* const* choices, std::st
     return std::string(field) + ": " + Quoted(*value) + " is none of " + names;
 }
 
-std::string Escape(const std::string& text, const char* special, bool newlines) {
+std::string Escape(const std::string& text, const char* special) {
     std::string escaped;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (newlines && (c == '\r' || c == '\n')) {
-            escaped += "\\n";
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            continue;
-        }
+    for (const char c : text) {
         if (c != '\0' && std::strchr(special, c) != nullptr) escaped += '\\';
         escaped += c;
     }
     return escaped;
+}
+
+std::string LineBreaksAs(const std::string& text, const char* lineBreak) {
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines += lineBreak;
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            lines += text[i];
+        }
+    }
+    return lines;
 }
 
 std::string ContentLine(const std::string& line) {
@@ -169,7 +176,7 @@ std::string ContentLine(const std::string& line) {
 }
 
 std::string EscapeText(const std::string& text) {
-    return Escape(text, "\\;,", true);
+    return LineBreaksAs(Escape(text, "\\;,"), "\\n");
 }
 
 std::string TextProperty(const std::string& name, const std::string& value) {

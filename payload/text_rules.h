@@ -30,9 +30,11 @@ std::string CheckText(const char* field, const std::string& value, bool multilin
 // it, naming the choices.
 std::string ResolveChoice(const char* field, const char* const* choices, std::string* value);
 
-// `text` with a backslash before each character of `special`, and with `newlines` each line break
-// (CR LF, LF or CR) written as \n.
-std::string Escape(const std::string& text, const char* special, bool newlines = false);
+// `text` with a backslash before each character of `special`.
+std::string Escape(const std::string& text, const char* special);
+
+// `text` with each line break (CR LF, LF or CR) written as `lineBreak`.
+std::string LineBreaksAs(const std::string& text, const char* lineBreak);
 
 // `line` as a content line of RFC 5545 and RFC 6350: cut into pieces of at most 75 octets, never
 // inside a UTF-8 sequence, each continuation after CR LF and a space (which counts), and ended by

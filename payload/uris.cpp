@@ -55,20 +55,6 @@ std::string ReadAddresses(const char* field, const std::string& list, std::strin
     return "";
 }
 
-// `text` with each line break (CR LF, LF or CR) as CR LF.
-std::string CrLfLines(const std::string& text) {
-    std::string lines;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines += "\r\n";
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            lines += text[i];
-        }
-    }
-    return lines;
-}
-
 }  // namespace
 
 Result BuildGeo(const GeoFields& given) {
@@ -94,7 +80,7 @@ Result BuildEmail(const EmailFields& given) {
     for (const auto& [name, value] : {std::pair<std::string, std::string>{"cc", cc},
                                       {"bcc", bcc},
                                       {"subject", PercentEncode(fields.subject)},
-                                      {"body", PercentEncode(CrLfLines(fields.body))}}) {
+                                      {"body", PercentEncode(LineBreaksAs(fields.body, "\r\n"))}}) {
         if (!value.empty()) query += (query.empty() ? "?" : "&") + name + "=" + value;
     }
     return Made("mailto:" + to + query);
