@@ -197,4 +197,25 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
     return true;
 }
 
+bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
+                      std::string* bytes) {
+    const BmpGeometry g = BmpGeometry::Of(side, 1, 0);
+    try {
+        bytes->assign(static_cast<std::size_t>(g.fileSize), '\0');
+    } catch (const std::bad_alloc&) {
+        bytes->clear();
+        return false;
+    }
+    unsigned char* file = reinterpret_cast<unsigned char*>(&(*bytes)[0]);
+    WriteHeaders(file, g, options);
+    for (int y = 0; y < side; ++y) {
+        PixelRow row(file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize);
+        for (int x = 0; x < side; ++x)
+            row.Put(1, dark[static_cast<std::size_t>(y) * side + x] == 0);
+        row.Finish(file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize,
+                   g.rowSize);
+    }
+    return true;
+}
+
 }  // namespace qr

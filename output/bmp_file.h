@@ -32,4 +32,10 @@ struct BmpGeometry {
 bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* file);
 
+// Composes the file of a square image of `side` pixels given pixel by pixel: `dark` holds side x
+// side bytes, row by row from the top, non-zero for the dark colour. Headers and colours as
+// ComposeBmp writes them. Returns false, with `file` empty, when no memory can be had.
+bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
+                      std::string* file);
+
 }  // namespace qr

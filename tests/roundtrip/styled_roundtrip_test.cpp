@@ -1,0 +1,179 @@
+// Styled symbols through real readers: every module shape with every finder style, drawn at 8
+// pixels per module as PNG (read back through libpng) and as SVG (drawn by rsvg-convert), must give
+// zxing-cpp and zbar exactly the bytes of the conformance vectors they were made from; so must a
+// logo at the largest size the symbol allows, at every level.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "encoder/symbol_map.h"
+#include "output/logo.h"
+#include "output/module_shapes.h"
+#include "output/styled.h"
+#include "tests/output/drawn_image.h"
+#include "tests/roundtrip/qr_readers.h"
+#include "tests/support/test_support.h"
+
+namespace qr::test {
+namespace {
+
+constexpr int kScale = 8;
+constexpr int kRowsPerStyle = 2;
+
+// A symbol of the conformance vectors: its data and the encoder's arguments.
+struct Vector {
+    Bytes data;
+    int level, version, mask;
+};
+
+// Every `step`-th vector that encodes (at `level` alone, unless it is -1), from `first` on, `count`
+// of them.
+std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1) {
+    const Table table = ReadTable(std::string(TESSERA_TEST_DATA) + "/encoder.tsv");
+    std::vector<Vector> encoding;
+    for (const auto& row : table.rows) {
+        if (row[table.Column("encode_result")] != "1" ||
+            (level >= 0 && std::stoi(row[table.Column("level")]) != level)) {
+            continue;
+        }
+        encoding.push_back({FromHex(row[table.Column("data_hex")]),
+                            std::stoi(row[table.Column("level")]),
+                            std::stoi(row[table.Column("requestedVersion")]),
+                            std::stoi(row[table.Column("maskNumber")])});
+    }
+    std::vector<Vector> sample;
+    for (int i = 0; i < count; ++i)
+        sample.push_back(encoding[(first + i * step) % encoding.size()]);
+    return sample;
+}
+
+// The picture `bytes` of `format` shows, on white, as grey pixels; false when it cannot be read.
+bool Pixels(ImageFormat format, const std::string& bytes, GrayImage* image) {
+    int width = 0;
+    RgbaPixels pixels;
+    const bool read = format == ImageFormat::kPng ? ReadPngPixels(bytes, &width, &pixels)
+                                                  : DrawDocument(format, bytes, &width, &pixels);
+    if (read) *image = OnWhite(pixels, width, 0);
+    return read;
+}
+
+// Both readers must return `data`; zxing-cpp is told the image is one pure symbol when its search
+// finds none.
+void ExpectBothRead(const GrayImage& image, const Bytes& data) {
+    std::string error;
+    auto zxing = ReadWithZxing(image, ZxingDetection::kSearch, &error);
+    if (!zxing) zxing = ReadWithZxing(image, ZxingDetection::kPure, &error);
+    EXPECT_TRUE(zxing && *zxing == data) << "zxing-cpp: " << (zxing ? "other bytes" : error);
+    error.clear();
+    const auto zbar = ReadWithZbar(image, &error);
+    EXPECT_TRUE(zbar && *zbar == data) << "zbar: " << (zbar ? "other bytes" : error);
+}
+
+struct Rendered {
+    std::unique_ptr<CQrEncoder> encoder;
+    std::unique_ptr<SymbolMap> map;
+};
+
+Rendered Encode(const Vector& v) {
+    Rendered r{EncodeBytes(v.data, v.level, v.version, 1, v.mask), std::make_unique<SymbolMap>()};
+    EXPECT_TRUE(MapSymbol(SymbolKind::kQrCode, r.encoder->version, v.level, r.map.get()));
+    return r;
+}
+
+// Renders the symbol with `style` in PNG and SVG and reads both back.
+void ExpectStyledReads(const Vector& v, const StyleOptions& style) {
+    const Rendered r = Encode(v);
+    RenderOptions options;
+    options.scale = kScale;
+    for (const ImageFormat format : {ImageFormat::kPng, ImageFormat::kSvg}) {
+        SCOPED_TRACE(FormatInfo(format).name);
+        if (style.finder == FinderStyle::kDot && r.encoder->version > kMaxDotFinderVersion) {
+            EXPECT_NE(CheckStyled(format, *r.map, options, style), "");
+            continue;
+        }
+        ASSERT_EQ(CheckStyled(format, *r.map, options, style), "");
+        std::string bytes;
+        ASSERT_TRUE(ComposeStyled(format, r.encoder->symbolSize, r.encoder->modules, *r.map,
+                                  options, style, &bytes));
+        GrayImage image;
+        ASSERT_TRUE(Pixels(format, bytes, &image));
+        ExpectBothRead(image, v.data);
+    }
+}
+
+class ShapeRoundTrip : public testing::TestWithParam<int> {};
+
+TEST_P(ShapeRoundTrip, ReadsWithEveryFinderStyleInPngAndSvg) {
+    const int shape = GetParam();
+    for (int finder = 0; finder < kFinderStyleCount; ++finder) {
+        const int style = shape * kFinderStyleCount + finder;
+        for (const Vector& v : SampleVectors(style * kRowsPerStyle, 13, kRowsPerStyle)) {
+            SCOPED_TRACE(std::string(MODULE_SHAPES[shape].name) + " shape, " +
+                         FINDER_STYLES[finder].name + " finders, version " +
+                         std::to_string(v.version) + " level " + std::to_string(v.level) + ", " +
+                         std::to_string(v.data.size()) + " bytes");
+            StyleOptions options;
+            options.shape = static_cast<ModuleShape>(shape);
+            options.finder = static_cast<FinderStyle>(finder);
+            ExpectStyledReads(v, options);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ShapeRoundTrip, testing::Range(0, kModuleShapeCount),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(MODULE_SHAPES[info.param].name);
+                         });
+
+// A logo of 48 x 32 pixels: a dark red disc on a light yellow ground, its corners transparent.
+std::string LogoPng() {
+    constexpr int kWidth = 48, kHeight = 32;
+    std::vector<unsigned char> rgba;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const double dx = x - kWidth / 2 + 0.5, dy = y - kHeight / 2 + 0.5;
+            const bool disc = dx * dx + dy * dy < 12 * 12;
+            const bool corner = (x < 4 || x >= kWidth - 4) && (y < 4 || y >= kHeight - 4);
+            const unsigned char pixel[4] = {static_cast<unsigned char>(disc ? 0x90 : 0xFF),
+                                            static_cast<unsigned char>(disc ? 0x10 : 0xF4),
+                                            static_cast<unsigned char>(disc ? 0x20 : 0xC0),
+                                            static_cast<unsigned char>(corner ? 0 : 0xFF)};
+            rgba.insert(rgba.end(), pixel, pixel + 4);
+        }
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+    std::string png(size, '\0');
+    EXPECT_TRUE(png_image_write_to_memory(&image, &png[0], &size, 0, rgba.data(), 0, nullptr));
+    png.resize(size);
+    return png;
+}
+
+TEST(StyledRoundTrip, LargestLogoReadsAtEveryLevel) {
+    const std::string logo = LogoPng();
+    for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
+        for (const Vector& v : SampleVectors(7, 37, 2, level)) {
+            const Rendered r = Encode(v);
+            StyleOptions style;
+            style.logo = reinterpret_cast<const unsigned char*>(logo.data());
+            style.logoSize = logo.size();
+            style.logoPercent = LargestLogoPercent(*r.map, 48.0 / 32);
+            SCOPED_TRACE("level " + std::to_string(level) + ", version " +
+                         std::to_string(r.encoder->version) + ", logo " +
+                         std::to_string(style.logoPercent) + "%");
+            ASSERT_GT(style.logoPercent, 0);
+            ExpectStyledReads(v, style);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qr::test
