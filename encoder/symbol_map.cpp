@@ -77,7 +77,7 @@ void MapCodewords(const WalkPositions& positions, const ModuleMatrix& functions,
         for (int y = 0; y < size; ++y) {
             if (functions[x][y] & MODULE_FUNCTION) continue;
             MappedModule& cell = map->cells[x][y];
-            cell = {ModuleRole::kData, kNoBlock, kNoCodeword, 0};
+            cell = {ModuleRole::kData, kNoBlock, kNoCodeword, 0, 0};
             if (positions[x][y] == 0) continue;  // a remainder bit
             const int position = positions[x][y] - 1;
             const int codeword = position / kBitsPerCodeword;
@@ -161,7 +161,7 @@ bool MapQr(int version, int level, SymbolMap* map) {
             if (!(scratch->functions[x][y] & MODULE_FUNCTION)) continue;
             map->cells[x][y] = {
                 InFinderZone(x, y, s) ? ModuleRole::kSeparator : ModuleRole::kTiming, kNoBlock,
-                kNoCodeword, 0};
+                kNoCodeword, 0, 0};
         }
     }
     // Alignment patterns at every pair of the version's centre coordinates, 6 among them, that is
@@ -178,9 +178,18 @@ bool MapQr(int version, int level, SymbolMap* map) {
     });
     assign(ModuleRole::kFinder, finders);
     assign(ModuleRole::kVersion, [&] { e.PlaceVersionInformation(); });
+    for (int x = 0; x < s; ++x) {
+        for (int y = 0; y < s; ++y) {
+            // The top-right block of version information is the second copy.
+            if (map->cells[x][y].role == ModuleRole::kVersion && x > y) map->cells[x][y].copy = 1;
+        }
+    }
     for (const auto& copies : FORMAT_CELLS) {
-        for (const EdgeCell& cell : copies) {
-            map->cells[FromEdge(cell.x, s)][FromEdge(cell.y, s)].role = ModuleRole::kFormat;
+        for (int copy = 0; copy < kFormatCopies; ++copy) {
+            MappedModule& cell =
+                map->cells[FromEdge(copies[copy].x, s)][FromEdge(copies[copy].y, s)];
+            cell.role = ModuleRole::kFormat;
+            cell.copy = static_cast<unsigned char>(copy);
         }
     }
     map->cells[FromEdge(DARK_MODULE.x, s)][FromEdge(DARK_MODULE.y, s)].role =
@@ -215,7 +224,7 @@ bool MapMicro(int version, int level, SymbolMap* map) {
                                     : x < kSeparatorZone && y < kSeparatorZone
                                         ? ModuleRole::kSeparator
                                         : ModuleRole::kTiming;
-            map->cells[x][y] = {role, kNoBlock, kNoCodeword, 0};
+            map->cells[x][y] = {role, kNoBlock, kNoCodeword, 0, 0};
         }
     }
     for (const EdgeCell& cell : MICRO_FORMAT_CELLS) {

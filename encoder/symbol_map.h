@@ -41,6 +41,9 @@ struct MappedModule {
     unsigned char block;    // the block from 0, or kNoBlock
     std::int16_t codeword;  // its place in the sequence laid in the symbol from 0, or kNoCodeword
     unsigned char bit;      // the codeword's bit held here, 7 the most significant; 0 where none
+    // Of a format or version information module: the copy it belongs to, 0 (beside the top-left
+    // finder; for version information, the bottom-left one) or 1; 0 for any other module.
+    unsigned char copy;
 };
 
 struct BlockInfo {
