@@ -319,24 +319,34 @@ Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap&
         drawing.logoHeight = area.height;
     }
 
-    // The light layers: the quiet zone as a frame, then the cells by their regions' light colours.
-    const Rgba quiet = RegionColour(style, options, Region::kQuietZone);
+    // The light layers: one square when every region and the quiet zone take the same colour,
+    // else the quiet zone as a frame and the cells by their regions' light colours.
     LayerSet light(symbolSize);
-    Paint quietPaint;
-    quietPaint.colour = quiet;
-    if (margin > 0) {
-        Path* frame = light.PathOf(light.Index(quietPaint));
-        Path inner;
-        frame->Rectangle(0, 0, drawing.side, drawing.side);
-        inner.Rectangle(margin, margin, symbolSize, symbolSize);
-        frame->AppendReversed(inner);
-    }
+    Paint quiet;
+    quiet.colour = RegionColour(style, options, Region::kQuietZone);
+    bool uniform = true;
     for (int y = 0; y < symbolSize; ++y) {
         for (int x = 0; x < symbolSize; ++x) {
             Paint paint;
             paint.colour = RegionColour(style, options, LightRegionOf(map.cells[x][y].role));
+            uniform = uniform && paint == quiet;
             light.AddSquare(light.Index(paint), x, y);
         }
+    }
+    if (uniform) {
+        Layer whole;
+        whole.paint = quiet;
+        whole.path.Rectangle(0, 0, drawing.side, drawing.side);
+        drawing.layers.push_back(std::move(whole));
+    } else {
+        if (margin > 0) {
+            Path* frame = light.PathOf(light.Index(quiet));
+            Path inner;
+            frame->Rectangle(0, 0, drawing.side, drawing.side);
+            inner.Rectangle(margin, margin, symbolSize, symbolSize);
+            frame->AppendReversed(inner);
+        }
+        light.AddTo(&drawing, margin);
     }
     LayerSet dark(symbolSize);
     // The finders whole, in their style.
@@ -366,7 +376,6 @@ Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap&
             shape(dark.PathOf(layer), x + margin, y + margin, neighbours);
         }
     }
-    light.AddTo(&drawing, margin);
     drawing.firstDarkLayer = drawing.layers.size();
     dark.AddTo(&drawing, margin);
     return drawing;

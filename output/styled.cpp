@@ -22,7 +22,10 @@ bool WriteStyledBmp(const Drawing& drawing, int scale, const RenderOptions& opti
     dark.side = drawing.side;
     dark.layers.assign(drawing.layers.begin() + static_cast<std::ptrdiff_t>(drawing.firstDarkLayer),
                        drawing.layers.end());
-    for (Layer& layer : dark.layers) layer.paint = Paint();  // opaque black: the mask
+    for (Layer& layer : dark.layers) {
+        layer.paint = Paint();
+        layer.paint.colour = kDefaultDark;  // opaque: any paint is the mask
+    }
     const RgbaImage image = Rasterise(dark, scale, EdgeRule::kPixelCentre);
     std::vector<unsigned char> mask(image.pixels.size());
     for (std::size_t i = 0; i < mask.size(); ++i) mask[i] = AlphaOf(image.pixels[i]) != 0 ? 1 : 0;

@@ -107,28 +107,6 @@ TEST(Verify, NamesEachProblemOnALine) {
     }
 }
 
-// A logo of 32 x 32 pixels: a black disc on white, fully opaque.
-std::string DiscLogo() {
-    constexpr int kSide = 32;
-    std::vector<unsigned char> grey;
-    for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            const double dx = x - 15.5, dy = y - 15.5;
-            grey.push_back(dx * dx + dy * dy < 13 * 13 ? 0 : 255);
-        }
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = image.height = kSide;
-    image.format = PNG_FORMAT_GRAY;
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, grey.data(), 0, nullptr);
-    std::string png(size, '\0');
-    png_image_write_to_memory(&image, &png[0], &size, 0, grey.data(), 0, nullptr);
-    png.resize(size);
-    return png;
-}
-
 // Verification and zxing-cpp on the same PNG: a symbol verify passes (with or without warnings)
 // reads, and one it calls unreadable does not; a logo past the cap first costs the margin, then,
 // one block over, the symbol, where zxing-cpp stops reading too. The one place they part is
@@ -143,7 +121,7 @@ TEST(Verify, AgreesWithZxingOnBorderlineCases) {
         VerifyStatus status;
         bool zxingReads;
     };
-    const std::string logo = DiscLogo();
+    const std::string logo = DiscLogoPng(32, 32, kDefaultDark, kDefaultLight);
     const Symbol s = Make("https://example.org/verify?id=0042", LEVEL_H, 5);
     const int largest = LargestLogoPercent(*s.map, 1);
     for (const Case& c : std::vector<Case>{

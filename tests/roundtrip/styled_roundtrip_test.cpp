@@ -1,9 +1,8 @@
 // Styled symbols through real readers: every module shape with every finder style, drawn at 8
-// pixels per module as PNG (read back through libpng) and as SVG (drawn by rsvg-convert), must give
-// zxing-cpp and zbar exactly the bytes of the conformance vectors they were made from; so must a
-// logo at the largest size the symbol allows, at every level.
+// pixels per module as PNG (read back through libpng), as SVG (drawn by rsvg-convert) and as 1-bit
+// BMP, must give zxing-cpp and zbar exactly the bytes of the conformance vectors they were made
+// from; so must a logo at the largest size the symbol allows, at every level, in PNG and SVG.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include "output/module_shapes.h"
 #include "output/styled.h"
 #include "tests/output/drawn_image.h"
+#include "tests/roundtrip/bmp_image.h"
 #include "tests/roundtrip/qr_readers.h"
 #include "tests/support/test_support.h"
 
@@ -52,6 +52,11 @@ std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1
 
 // The picture `bytes` of `format` shows, on white, as grey pixels; false when it cannot be read.
 bool Pixels(ImageFormat format, const std::string& bytes, GrayImage* image) {
+    std::string error;
+    if (format == ImageFormat::kBmp) {
+        return ParseBmp(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), image,
+                        &error);
+    }
     int width = 0;
     RgbaPixels pixels;
     const bool read = format == ImageFormat::kPng ? ReadPngPixels(bytes, &width, &pixels)
@@ -83,12 +88,13 @@ Rendered Encode(const Vector& v) {
     return r;
 }
 
-// Renders the symbol with `style` in PNG and SVG and reads both back.
+// Renders the symbol with `style` in PNG, SVG and BMP and reads each back.
 void ExpectStyledReads(const Vector& v, const StyleOptions& style) {
     const Rendered r = Encode(v);
     RenderOptions options;
     options.scale = kScale;
-    for (const ImageFormat format : {ImageFormat::kPng, ImageFormat::kSvg}) {
+    for (const ImageFormat format : {ImageFormat::kPng, ImageFormat::kSvg, ImageFormat::kBmp}) {
+        if (format == ImageFormat::kBmp && style.logo != nullptr) continue;  // BMP draws no logo
         SCOPED_TRACE(FormatInfo(format).name);
         if (style.finder == FinderStyle::kDot && r.encoder->version > kMaxDotFinderVersion) {
             EXPECT_NE(CheckStyled(format, *r.map, options, style), "");
@@ -128,37 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ShapeRoundTrip, testing::Range(0, kModuleShapeC
                              return std::string(MODULE_SHAPES[info.param].name);
                          });
 
-// A logo of 48 x 32 pixels: a dark red disc on a light yellow ground, its corners transparent.
-std::string LogoPng() {
-    constexpr int kWidth = 48, kHeight = 32;
-    std::vector<unsigned char> rgba;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const double dx = x - kWidth / 2 + 0.5, dy = y - kHeight / 2 + 0.5;
-            const bool disc = dx * dx + dy * dy < 12 * 12;
-            const bool corner = (x < 4 || x >= kWidth - 4) && (y < 4 || y >= kHeight - 4);
-            const unsigned char pixel[4] = {static_cast<unsigned char>(disc ? 0x90 : 0xFF),
-                                            static_cast<unsigned char>(disc ? 0x10 : 0xF4),
-                                            static_cast<unsigned char>(disc ? 0x20 : 0xC0),
-                                            static_cast<unsigned char>(corner ? 0 : 0xFF)};
-            rgba.insert(rgba.end(), pixel, pixel + 4);
-        }
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kWidth;
-    image.height = kHeight;
-    image.format = PNG_FORMAT_RGBA;
-    png_alloc_size_t size = 0;
-    png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
-    std::string png(size, '\0');
-    EXPECT_TRUE(png_image_write_to_memory(&image, &png[0], &size, 0, rgba.data(), 0, nullptr));
-    png.resize(size);
-    return png;
-}
-
 TEST(StyledRoundTrip, LargestLogoReadsAtEveryLevel) {
-    const std::string logo = LogoPng();
+    const std::string logo = DiscLogoPng(48, 32, 0x901020FF, 0xFFF4C0FF);
     for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
         for (const Vector& v : SampleVectors(7, 37, 2, level)) {
             const Rendered r = Encode(v);
