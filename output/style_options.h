@@ -72,7 +72,8 @@ constexpr int kMinPrintedModuleMicrometres = 250;
 // The largest raster image a printed size and resolution may ask for, in pixels a side.
 constexpr int kMaxStyledRasterSide = 4096;
 // Readers locate round finder patterns less precisely than square ones, and the largest symbols
-// need the most precision: dot finders are drawn up to this version.
+// need the most precision: dot finders are drawn up to this version, and never in Micro QR, whose
+// one finder is all a reader has to go by.
 constexpr int kMaxDotFinderVersion = 35;
 // The share of what a block's error correction repairs that styling may spend, in percent: a logo
 // may hide no more codewords of any block, and a verified symbol with more damage in a block

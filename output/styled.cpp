@@ -38,9 +38,9 @@ std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOp
                         const StyleOptions& style) {
     const std::string why = CheckStyle(format, map.size, options, style);
     if (!why.empty()) return why;
-    if (style.finder == FinderStyle::kDot && map.kind == SymbolKind::kQrCode &&
-        map.version > kMaxDotFinderVersion) {
-        return "dot finders are not read reliably above version " +
+    if (style.finder == FinderStyle::kDot &&
+        (map.kind != SymbolKind::kQrCode || map.version > kMaxDotFinderVersion)) {
+        return "dot finders are not read reliably in Micro QR or above version " +
                std::to_string(kMaxDotFinderVersion) + ": take square or rounded finders";
     }
     if (style.logo == nullptr) return why;

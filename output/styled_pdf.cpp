@@ -13,10 +13,7 @@ namespace qr {
 
 namespace {
 
-constexpr const char* PDF_HEADER = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
 constexpr int kFixedObjects = 4;  // 1 catalogue, 2 pages, 3 page, 4 content
-constexpr int kOffsetDigits = 10;
-constexpr int kFreeGeneration = 65535;
 
 std::string Colour(const Paint& paint) {
     if (!paint.cmyk) return RgbFractions(paint.colour) + " rg";
@@ -45,11 +42,6 @@ std::string ImageObject(int width, int height, const char* space, const std::str
     return "<< /Type /XObject /Subtype /Image /Width " + std::to_string(width) + " /Height " +
            std::to_string(height) + " /ColorSpace " + space + " /BitsPerComponent 8" + extra +
            " /Length " + std::to_string(samples.size()) + " >>\nstream\n" + samples + "\nendstream";
-}
-
-std::string Padded(std::size_t value) {
-    std::string text = std::to_string(value);
-    return std::string(static_cast<std::size_t>(kOffsetDigits) - text.size(), '0') + text;
 }
 
 }  // namespace
@@ -101,18 +93,7 @@ bool WriteStyledPdf(const Drawing& drawing, double unit, std::string* out) try {
     objects[3] =
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream";
 
-    std::string pdf = PDF_HEADER;
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t table = pdf.size();
-    const std::string count = std::to_string(objects.size() + 1);
-    pdf += "xref\n0 " + count + "\n" + Padded(0) + " " + std::to_string(kFreeGeneration) + " f \n";
-    for (const std::size_t offset : offsets) pdf += Padded(offset) + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + count + " /Root 1 0 R >>\nstartxref\n" + std::to_string(table) +
-           "\n%%EOF\n";
+    std::string pdf = AssemblePdf(objects);
     out->swap(pdf);
     return true;
 } catch (const std::bad_alloc&) {

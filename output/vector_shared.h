@@ -49,4 +49,9 @@ std::string FractionOf255(unsigned component);
 constexpr std::size_t kMaxLineLength = 79;
 void AppendWord(std::string* text, const std::string& word);
 
+// The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the
+// catalogue first): the header, each object, the cross-reference table of their offsets and the
+// trailer. Throws std::bad_alloc when no memory can be had.
+std::string AssemblePdf(const std::vector<std::string>& objects);
+
 }  // namespace qr

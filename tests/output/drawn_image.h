@@ -3,18 +3,34 @@
 // point; beside them the picture every styled writer should draw.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "encoder/symbol_map.h"
 #include "output/image_format.h"
 #include "output/render_options.h"
 #include "tests/cli/qr_reader.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
+
+// A symbol with its map, as the styled writers take it.
+struct MappedSymbol {
+    std::unique_ptr<CQrEncoder> encoder;
+    std::unique_ptr<SymbolMap> map;
+};
+
+// The symbol that EncodeBytes makes of `data` (which must fit), with its map.
+inline MappedSymbol MapEncoded(const Bytes& data, int level, int version = 0, int mask = -1) {
+    MappedSymbol s{EncodeBytes(data, level, version, 1, mask), std::make_unique<SymbolMap>()};
+    EXPECT_TRUE(MapSymbol(SymbolKind::kQrCode, s.encoder->version, level, s.map.get()));
+    return s;
+}
 
 // Pixels as 0xRRGGBBAA, row by row from the top.
 using RgbaPixels = std::vector<Rgba>;

@@ -24,15 +24,10 @@ namespace {
 
 using namespace std::string_literals;
 
-struct Symbol {
-    std::unique_ptr<CQrEncoder> encoder;
-    std::unique_ptr<SymbolMap> map;
-};
+using Symbol = MappedSymbol;
 
 Symbol Make(const char* text, int level, int version = 0) {
-    Symbol s{EncodeBytes(ToBytes(text), level, version), std::make_unique<SymbolMap>()};
-    EXPECT_TRUE(MapSymbol(SymbolKind::kQrCode, s.encoder->version, level, s.map.get()));
-    return s;
+    return MapEncoded(ToBytes(text), level, version);
 }
 
 std::string Compose(const Symbol& s, ImageFormat format, const RenderOptions& options,
@@ -44,7 +39,7 @@ std::string Compose(const Symbol& s, ImageFormat format, const RenderOptions& op
     return bytes;
 }
 
-TEST(StyleOptions, ReadGradientsLengthsAndCmykAndNothingElse) {
+TEST(StyleOptions, ReadNamesGradientsLengthsAndCmykAndNothingElse) {
     Gradient g;
     ASSERT_TRUE(ParseGradient("linear:FF0000,#0000ff80,90", &g));
     EXPECT_TRUE(g.kind == GradientKind::kLinear && g.from == 0xFF0000FF && g.to == 0x0000FF80 &&
@@ -67,6 +62,10 @@ TEST(StyleOptions, ReadGradientsLengthsAndCmykAndNothingElse) {
     for (const char* bad : {"30", "mm", "0mm", "-3mm", "+3mm", "3 mm", "1.2.3mm", "3cm", "3mmm"}) {
         EXPECT_FALSE(ParseLength(bad, &length, &unit)) << bad;
     }
+    EXPECT_EQ(IndexOfName(MODULE_SHAPES, "hbars"), static_cast<int>(ModuleShape::kHBars));
+    EXPECT_EQ(IndexOfName(REGION_NAMES, "quiet-zone"), static_cast<int>(Region::kQuietZone));
+    EXPECT_EQ(IndexOfName(FINDER_STYLES, "Dot"), -1);
+    EXPECT_EQ(NameList(FINDER_STYLES), "square, rounded or dot");
     int cmyk[kCmykComponents] = {};
     ASSERT_TRUE(ParseCmyk("0,10,20,100", cmyk));
     EXPECT_EQ(cmyk[1] + cmyk[2] + cmyk[3], 130);
@@ -137,7 +136,9 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
               &v3},
              {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
              {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; },
-              "dot finders are not read reliably above version 35: take square or rounded finders",
+              "dot finders are not read reliably in Micro QR or above version 35: take square or "
+              "rounded "
+              "finders",
               &v36},
          }) {
         StyleOptions style;
@@ -292,9 +293,10 @@ TEST(StyledOutput, DocumentsShowWhatThePngShows) {
     style.regions[static_cast<int>(Region::kQuietZone)] = 0xE0F0FFFF;
     for (const ImageFormat format : {ImageFormat::kSvg, ImageFormat::kEps, ImageFormat::kPdf}) {
         SCOPED_TRACE(FormatInfo(format).name);
-        style.gradient = format == ImageFormat::kEps
-                             ? Gradient()
-                             : Gradient{GradientKind::kLinear, 0x000080FF, 0x006000FF, 45};
+        const GradientKind kind = format == ImageFormat::kSvg   ? GradientKind::kLinear
+                                  : format == ImageFormat::kPdf ? GradientKind::kRadial
+                                                                : GradientKind::kNone;
+        style.gradient = {kind, 0x000080FF, 0x006000FF, 45};
         int width = 0, pngWidth = 0;
         RgbaPixels drawn, png;
         ASSERT_TRUE(DrawDocument(format, Compose(s, format, options, style), &width, &drawn));

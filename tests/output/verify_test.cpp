@@ -8,8 +8,10 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "encoder/micro_encoder.h"
 #include "output/logo.h"
 #include "output/styled.h"
 #include "tests/output/drawn_image.h"
@@ -17,15 +19,10 @@
 namespace qr::test {
 namespace {
 
-struct Symbol {
-    std::unique_ptr<CQrEncoder> encoder;
-    std::unique_ptr<SymbolMap> map;
-};
+using Symbol = MappedSymbol;
 
 Symbol Make(const char* text, int level, int version = 0) {
-    Symbol s{EncodeBytes(ToBytes(text), level, version), std::make_unique<SymbolMap>()};
-    EXPECT_TRUE(MapSymbol(SymbolKind::kQrCode, s.encoder->version, level, s.map.get()));
-    return s;
+    return MapEncoded(ToBytes(text), level, version);
 }
 
 VerifyResult Verify(const Symbol& s, ImageFormat format, const RenderOptions& options,
@@ -104,6 +101,28 @@ TEST(Verify, NamesEachProblemOnALine) {
         const VerifyResult result = Verify(s, c.format, c.options, c.style);
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.problems, c.problems);
+    }
+}
+
+TEST(Verify, MicroQrWantsTwoModulesOfQuietZoneAndOneFormatCopy) {
+    auto encoder = std::make_unique<CMicroEncoder>();
+    ASSERT_EQ(encoder->Encode(LEVEL_M, 3, 0, -1, ToBytes("MICRO").data(), 5), 1);
+    auto map = std::make_unique<SymbolMap>();
+    ASSERT_TRUE(MapSymbol(SymbolKind::kMicroQr, 3, LEVEL_M, map.get()));
+    StyleOptions lostFormat;
+    lostFormat.regions[static_cast<int>(Region::kFormatLight)] = 0x000000FF;
+    for (const auto& [margin, style, problems] :
+         {std::tuple{2, StyleOptions(), ""},
+          {1, StyleOptions(), "a quiet zone of 1 modules: readers expect 2\n"},
+          {2, lostFormat,
+           "the format colours have a contrast of 1:1, under 3:1\nthe format information reads "
+           "wrong in every copy\n"}}) {
+        RenderOptions options;
+        options.margin = margin;
+        EXPECT_EQ(VerifyRendering(ImageFormat::kSvg, encoder->symbolSize, encoder->modules, *map,
+                                  options, style)
+                      .problems,
+                  problems);
     }
 }
 
