@@ -22,6 +22,7 @@ constexpr double kPointsPerInch = 72;
 constexpr double kMillimetresPerInch = 25.4;
 constexpr int kHexDigitsOpaque = 6;  // RRGGBB
 constexpr int kHexDigitsAlpha = 8;   // RRGGBBAA
+constexpr std::size_t kMaxWholeDigits = 4;  // enough for 0100 or 0359, too few to overflow
 
 // What a format can draw of a style. A format without a row takes none.
 struct StyleSupport {
@@ -61,7 +62,7 @@ int HexDigit(char c) {
 
 // Reads the whole of `text` as a whole number from `low` to `high`.
 bool ParseWhole(const std::string& text, int low, int high, int* value) {
-    if (text.empty() || text.size() > 4) return false;
+    if (text.empty() || text.size() > kMaxWholeDigits) return false;
     int n = 0;
     for (const char c : text) {
         if (c < '0' || c > '9') return false;

@@ -6,6 +6,7 @@
 #include "output/bmp_file.h"
 #include "output/logo.h"
 #include "output/raster.h"
+#include "output/writers.h"
 
 namespace qr {
 
@@ -93,6 +94,21 @@ bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modul
 } catch (const std::bad_alloc&) {
     bytes->clear();
     return false;
+}
+
+bool ComposeWithStyle(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
+                      const SymbolMap* map, const RenderOptions& options, const StyleOptions& style,
+                      std::string* bytes) {
+    if (!style.Plain()) {
+        return map != nullptr &&
+               ComposeStyled(format, symbolSize, modules, *map, options, style, bytes);
+    }
+    const ImageWriter writer = WriterFor(format);
+    if (writer == nullptr) {
+        bytes->clear();
+        return false;
+    }
+    return writer(symbolSize, modules, options, bytes);
 }
 
 }  // namespace qr

@@ -28,6 +28,14 @@ bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modul
                    const SymbolMap& map, const RenderOptions& options, const StyleOptions& style,
                    std::string* bytes);
 
+// The bytes of `format` for the symbol: with a plain style (StyleOptions::Plain) the plain
+// writer's (writers.h), byte for byte as they were before styles, and `map` may be null; else
+// ComposeStyled's with the symbol's `map`. Returns false, with `bytes` empty, when the writer
+// fails or this build has none for the format.
+bool ComposeWithStyle(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
+                      const SymbolMap* map, const RenderOptions& options, const StyleOptions& style,
+                      std::string* bytes);
+
 // The writers of each format, from the drawing, with `unit` points (vector formats) or pixels
 // (PNG) to a module. Internal to the styled output.
 bool WriteStyledSvg(const Drawing& drawing, double unit, const StyleOptions& style,

@@ -60,33 +60,37 @@ private:
     VerifyResult result_;
 };
 
-// The dark colours that regions of dark modules show, each with the light colour around it, and
-// the name of the region.
+// The dark colours that a region of the symbol shows, each with the light colour around it, and
+// the region's name ("finder").
 struct ColourPair {
-    const char* region;
+    std::string region;
     Rgba dark;
     Rgba light;
 };
 
-std::vector<ColourPair> ColourPairs(const StyleOptions& style, const RenderOptions& options) {
-    static const struct {
-        const char* name;
-        Region dark;
-    } kRegions[] = {{"finder", Region::kFinderDark},   {"alignment", Region::kAlignmentDark},
-                    {"timing", Region::kTimingDark},   {"format", Region::kFormatDark},
-                    {"version", Region::kVersionDark}, {"data", Region::kDataDark}};
+// The pairs of the regions that the symbol of `map` has, in the order they first come.
+std::vector<ColourPair> ColourPairs(const StyleOptions& style, const RenderOptions& options,
+                                    const SymbolMap& map) {
     std::vector<ColourPair> pairs;
-    for (const auto& region : kRegions) {
-        const Rgba light =
-            RegionColour(style, options, static_cast<Region>(static_cast<int>(region.dark) + 1));
-        if (style.regions[static_cast<int>(region.dark)] != kInheritColour) {
-            pairs.push_back({region.name, style.regions[static_cast<int>(region.dark)], light});
-        } else if (style.gradient.kind != GradientKind::kNone) {
-            pairs.push_back({region.name, style.gradient.from, light});
-            pairs.push_back({region.name, style.gradient.to, light});
-        } else {
-            pairs.push_back(
-                {region.name, style.cmyk ? CmykOnScreen(style.cmykPercent) : options.dark, light});
+    bool seen[kRegionCount] = {};
+    for (int x = 0; x < map.size; ++x) {
+        for (int y = 0; y < map.size; ++y) {
+            const ModuleRole role = map.cells[x][y].role;
+            const int dark = static_cast<int>(DarkRegionOf(role));
+            if (role == ModuleRole::kSeparator || seen[dark]) continue;
+            seen[dark] = true;
+            const std::string name = REGION_NAMES[dark];
+            const std::string region = name.substr(0, name.find('-'));
+            const Rgba light = RegionColour(style, options, LightRegionOf(role));
+            if (style.regions[dark] != kInheritColour) {
+                pairs.push_back({region, style.regions[dark], light});
+            } else if (style.gradient.kind != GradientKind::kNone) {
+                pairs.push_back({region, style.gradient.from, light});
+                pairs.push_back({region, style.gradient.to, light});
+            } else {
+                pairs.push_back(
+                    {region, style.cmyk ? CmykOnScreen(style.cmykPercent) : options.dark, light});
+            }
         }
     }
     return pairs;
@@ -105,8 +109,8 @@ void CheckContrast(const std::vector<ColourPair>& pairs, Findings* findings) {
         inverted = inverted || Luminance(pair.dark) > Luminance(pair.light);
     }
     if (least < kMinContrastRatio) {
-        findings->Fail("the " + std::string(worst->region) + " colours have a contrast of " +
-                       OnePlace(least) + ":1, under " + OnePlace(kMinContrastRatio) + ":1");
+        findings->Fail("the " + worst->region + " colours have a contrast of " + OnePlace(least) +
+                       ":1, under " + OnePlace(kMinContrastRatio) + ":1");
     }
     if (inverted) {
         findings->Warn(
@@ -140,7 +144,7 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
                              const SymbolMap& map, const RenderOptions& options,
                              const StyleOptions& style) {
     Findings findings;
-    const std::vector<ColourPair> pairs = ColourPairs(style, options);
+    const std::vector<ColourPair> pairs = ColourPairs(style, options, map);
     CheckContrast(pairs, &findings);
 
     // The image: the writer's pixels, or for vector formats one pixel a module, taking the colour

@@ -17,6 +17,7 @@
 #include "output/logo.h"
 #include "output/module_shapes.h"
 #include "output/raster.h"
+#include "output/writers.h"
 #include "tests/output/drawn_image.h"
 
 namespace qr::test {
@@ -71,6 +72,38 @@ TEST(StyleOptions, ReadNamesGradientsLengthsAndCmykAndNothingElse) {
     EXPECT_EQ(cmyk[1] + cmyk[2] + cmyk[3], 130);
     for (const char* bad : {"0,0,0", "0,0,0,101", "a,0,0,0", "0,0,0,100,0", "0,,0,0"}) {
         EXPECT_FALSE(ParseCmyk(bad, cmyk)) << bad;
+    }
+}
+
+// Nothing styled, every format keeps the plain writer's bytes, which their own tests pin; one
+// field set takes the styled road.
+TEST(StyleOptions, APlainStyleKeepsThePlainWritersBytes) {
+    const Symbol s = Make("plain", LEVEL_M, 2);
+    for (int f = 0; f < kImageFormatCount; ++f) {
+        const auto format = static_cast<ImageFormat>(f);
+        SCOPED_TRACE(FormatInfo(format).name);
+        std::string plain, styled;
+        ASSERT_TRUE(
+            WriterFor(format)(s.encoder->symbolSize, s.encoder->modules, RenderOptions(), &plain));
+        ASSERT_TRUE(ComposeWithStyle(format, s.encoder->symbolSize, s.encoder->modules, nullptr,
+                                     RenderOptions(), StyleOptions(), &styled));
+        EXPECT_EQ(styled, plain);
+    }
+    std::vector<std::function<void(StyleOptions*)>> fields = {
+        [](StyleOptions* o) { o->shape = ModuleShape::kDot; },
+        [](StyleOptions* o) { o->finder = FinderStyle::kRounded; },
+        [](StyleOptions* o) { o->regions[static_cast<int>(Region::kQuietZone)] = 0xFFFFFFFF; },
+        [](StyleOptions* o) { o->gradient.kind = GradientKind::kLinear; },
+        [](StyleOptions* o) { o->logo = reinterpret_cast<const unsigned char*>("<svg>"); },
+        [](StyleOptions* o) { o->title = ""; },
+        [](StyleOptions* o) { o->description = ""; },
+        [](StyleOptions* o) { o->cmyk = true; },
+        [](StyleOptions* o) { o->sizeUnit = LengthUnit::kPoint; },
+    };
+    for (const auto& set : fields) {
+        StyleOptions style;
+        set(&style);
+        EXPECT_FALSE(style.Plain());
     }
 }
 
