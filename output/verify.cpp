@@ -17,7 +17,8 @@ namespace {
 
 constexpr double kComponentMax = 255;
 constexpr double kPointsPerMillimetre = 72 / 25.4;
-constexpr int kFinderMiddle = 3;  // the middle row and column of a 7 x 7 finder
+constexpr int kFinderSide = 7;
+constexpr int kFinderMiddle = 3;  // the middle row and column of a finder
 constexpr int kFormatCopyCount = 2;
 
 // The relative luminance of `colour` laid over white (WCAG 2).
@@ -132,6 +133,109 @@ double PrintedModule(ImageFormat format, int symbolSize, const RenderOptions& op
     return 0;
 }
 
+// "1 module", "2 modules".
+std::string Counted(int n, const std::string& one, const std::string& many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The cells on the middle row and column of each finder, by y * size + x: the lines a reader
+// scans through a finder, which keep their widths whatever its style does to its corners.
+std::vector<bool> FinderLines(const SymbolMap& map) {
+    std::vector<bool> lines(static_cast<std::size_t>(map.size) * map.size, false);
+    for (const Point corner : FinderCorners(map)) {
+        const int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
+        for (int i = 0; i < kFinderSide; ++i) {
+            lines[static_cast<std::size_t>(y + kFinderMiddle) * map.size + x + i] = true;
+            lines[static_cast<std::size_t>(y + i) * map.size + x + kFinderMiddle] = true;
+        }
+    }
+    return lines;
+}
+
+// The modules that read wrong: by role, by copy of the format and version information, and the
+// codewords they spoil by block.
+struct Tally {
+    int wrong[kModuleRoleCount] = {};
+    bool copyWrong[2][kFormatCopyCount] = {};  // format, version
+    int blockWrong[kMaxBlocks] = {};
+
+    // Counts `cell`; `codewordWrong` marks the codewords already counted.
+    void Count(const MappedModule& cell, std::vector<bool>* codewordWrong) {
+        ++wrong[static_cast<int>(cell.role)];
+        if (cell.role == ModuleRole::kFormat || cell.role == ModuleRole::kVersion) {
+            copyWrong[cell.role == ModuleRole::kVersion ? 1 : 0][cell.copy] = true;
+        }
+        if (cell.codeword != kNoCodeword && !(*codewordWrong)[cell.codeword]) {
+            (*codewordWrong)[cell.codeword] = true;
+            ++blockWrong[cell.block];
+        }
+    }
+    int Of(ModuleRole role) const { return wrong[static_cast<int>(role)]; }
+};
+
+void ReportPatterns(const SymbolMap& map, const Tally& tally, Findings* findings) {
+    if (tally.Of(ModuleRole::kFinder) > 0) {
+        findings->Fail(Counted(tally.Of(ModuleRole::kFinder), "module", "modules") +
+                       " on the finder patterns' middle lines read wrong");
+    }
+    if (tally.Of(ModuleRole::kSeparator) > 0) {
+        findings->Fail(Counted(tally.Of(ModuleRole::kSeparator), "separator module reads",
+                               "separator modules read") +
+                       " dark");
+    }
+    const bool oneCopy = map.kind == SymbolKind::kMicroQr;  // Micro QR keeps one format copy
+    for (const auto& [index, name] : {std::pair{0, "format"}, std::pair{1, "version"}}) {
+        const bool first = tally.copyWrong[index][0], second = tally.copyWrong[index][1];
+        const std::string what = std::string("the ") + name + " information";
+        if ((oneCopy && first) || (first && second)) {
+            findings->Fail(what + " reads wrong in every copy");
+        } else if (first || second) {
+            findings->Warn(what + " reads wrong in one of its two copies");
+        }
+    }
+    for (const auto& [role, name] :
+         {std::pair{ModuleRole::kTiming, "timing"}, std::pair{ModuleRole::kAlignment, "alignment"},
+          std::pair{ModuleRole::kDarkModule, "dark module"}}) {
+        if (tally.Of(role) > 0) {
+            const std::string noun = name;
+            findings->Warn(Counted(tally.Of(role), noun + " module reads wrong",
+                                   noun + " modules read wrong"));
+        }
+    }
+}
+
+// The blocks: how many have more wrong codewords than they correct, or spend more than the margin
+// allows, and the worst of them.
+void ReportBlocks(const SymbolMap& map, const Tally& tally, Findings* findings) {
+    // The share of what block b corrects that its wrong codewords take: above 1 it is lost.
+    auto share = [&](int b) {
+        const int correctable = map.blocks[b].correctable;
+        const int wrong = tally.blockWrong[b];
+        return correctable > 0 ? static_cast<double>(wrong) / correctable
+               : wrong > 0     ? HUGE_VAL
+                               : 0;
+    };
+    int over = 0, tight = 0, worst = 0;
+    for (int b = 0; b < map.blockCount; ++b) {
+        over += share(b) > 1 ? 1 : 0;
+        tight += share(b) <= 1 && share(b) * 100 > kStyleDamagePercent ? 1 : 0;
+        if (share(b) > share(worst)) worst = b;
+    }
+    const std::string detail =
+        " (block " + std::to_string(worst + 1) + " of " + std::to_string(map.blockCount) + ": " +
+        std::to_string(tally.blockWrong[worst]) + " wrong codewords, it corrects " +
+        std::to_string(map.blocks[worst].correctable) + ")";
+    if (over > 0) {
+        findings->Fail(Counted(over, "block has more wrong codewords than it corrects",
+                               "blocks have more wrong codewords than they correct") +
+                       detail);
+    } else if (tight > 0) {
+        findings->Warn(Counted(tight, "block spends", "blocks spend") + " more than " +
+                       std::to_string(kStyleDamagePercent) + "% of what error correction repairs" +
+                       detail);
+    }
+}
+
 }  // namespace
 
 double ContrastRatio(Rgba a, Rgba b) {
@@ -171,16 +275,9 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
         const double l = Luminance(image.At(x, y));
         return std::fabs(l - darkLuminance) < std::fabs(l - lightLuminance);
     };
-    auto hidden = [&](int u, int v) {
-        const double cx = u + margin + 0.5, cy = v + margin + 0.5;
-        return hasLogo && cx >= drawing.logoX && cx < drawing.logoX + drawing.logoWidth &&
-               cy >= drawing.logoY && cy < drawing.logoY + drawing.logoHeight;
-    };
 
     // The quiet zone.
     const int side = symbolSize + 2 * margin;
-    const int wanted =
-        map.kind == SymbolKind::kMicroQr ? kMicroQuietZoneModules : kQuietZoneModules;
     bool quietDark = false;
     for (int v = 0; v < side; ++v) {
         for (int u = 0; u < side; ++u) {
@@ -190,100 +287,34 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
         }
     }
     if (quietDark) findings.Fail("the quiet zone reads as dark");
+    const int wanted =
+        map.kind == SymbolKind::kMicroQr ? kMicroQuietZoneModules : kQuietZoneModules;
     if (margin < wanted) {
-        findings.Warn("a quiet zone of " + std::to_string(margin) + " modules: readers expect " +
-                      std::to_string(wanted));
+        findings.Warn("a quiet zone of " + Counted(margin, "module", "modules") +
+                      ": readers expect " + std::to_string(wanted));
     }
 
-    // The modules, role by role; finders along their middle row and column alone.
-    std::vector<bool> finderLine(static_cast<std::size_t>(symbolSize) * symbolSize, false);
-    for (const Point corner : FinderCorners(map)) {
-        for (int i = 0; i < 7; ++i) {
-            const int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
-            finderLine[static_cast<std::size_t>(y + kFinderMiddle) * symbolSize + x + i] = true;
-            finderLine[static_cast<std::size_t>(y + i) * symbolSize + x + kFinderMiddle] = true;
-        }
-    }
-    int wrong[kModuleRoleCount] = {};
-    bool copyWrong[2][kFormatCopyCount] = {};  // format, version
+    // The modules: each changed one counted by its role, and by its codeword in its block.
+    const std::vector<bool> finderLines = FinderLines(map);
+    Tally tally;
     std::vector<bool> codewordWrong(static_cast<std::size_t>(map.codewordCount), false);
-    int blockWrong[kMaxBlocks] = {};
     for (int v = 0; v < symbolSize; ++v) {
         for (int u = 0; u < symbolSize; ++u) {
             const MappedModule& cell = map.cells[u][v];
-            if (cell.role == ModuleRole::kFinder &&
-                !finderLine[static_cast<std::size_t>(v) * symbolSize + u])
+            const bool shaped = cell.role == ModuleRole::kFinder &&
+                                !finderLines[static_cast<std::size_t>(v) * symbolSize + u];
+            const double cx = u + margin + 0.5, cy = v + margin + 0.5;
+            const bool hidden = hasLogo && cx >= drawing.logoX &&
+                                cx < drawing.logoX + drawing.logoWidth && cy >= drawing.logoY &&
+                                cy < drawing.logoY + drawing.logoHeight;
+            if (shaped || (!hidden && sampleDark(u + margin, v + margin) == (modules[u][v] != 0))) {
                 continue;
-            const bool dark = modules[u][v] != 0;
-            if (!hidden(u, v) && sampleDark(u + margin, v + margin) == dark) continue;
-            ++wrong[static_cast<int>(cell.role)];
-            if (cell.role == ModuleRole::kFormat || cell.role == ModuleRole::kVersion) {
-                copyWrong[cell.role == ModuleRole::kVersion ? 1 : 0][cell.copy] = true;
             }
-            if (cell.codeword != kNoCodeword && !codewordWrong[cell.codeword]) {
-                codewordWrong[cell.codeword] = true;
-                ++blockWrong[cell.block];
-            }
+            tally.Count(cell, &codewordWrong);
         }
     }
-    auto count = [&](ModuleRole role) { return wrong[static_cast<int>(role)]; };
-    if (count(ModuleRole::kFinder) > 0) {
-        findings.Fail(std::to_string(count(ModuleRole::kFinder)) +
-                      " modules on the finder patterns' middle lines read wrong");
-    }
-    if (count(ModuleRole::kSeparator) > 0) {
-        findings.Fail(std::to_string(count(ModuleRole::kSeparator)) +
-                      " separator modules read dark");
-    }
-    const struct {
-        ModuleRole role;
-        const char* name;
-        int index;
-    } kCopied[] = {{ModuleRole::kFormat, "format", 0}, {ModuleRole::kVersion, "version", 1}};
-    for (const auto& info : kCopied) {
-        const bool one = map.kind == SymbolKind::kMicroQr;  // Micro QR keeps one copy
-        const bool first = copyWrong[info.index][0], second = copyWrong[info.index][1];
-        const std::string what = std::string("the ") + info.name + " information";
-        if ((one && first) || (first && second)) {
-            findings.Fail(what + " reads wrong in every copy");
-        } else if (first || second) {
-            findings.Warn(what + " reads wrong in one of its two copies");
-        }
-    }
-    for (const auto& minor : {std::make_pair(ModuleRole::kTiming, "timing"),
-                              std::make_pair(ModuleRole::kAlignment, "alignment"),
-                              std::make_pair(ModuleRole::kDarkModule, "dark module")}) {
-        if (count(minor.first) > 0) {
-            findings.Warn(std::to_string(count(minor.first)) + " " + minor.second +
-                          " modules read wrong");
-        }
-    }
-
-    // The blocks: the worst, and how many are over what they correct or beyond the margin.
-    // The share of what block b corrects that its wrong codewords take: above 1 it is lost.
-    auto share = [&](int b) {
-        const int correctable = map.blocks[b].correctable;
-        return correctable > 0     ? static_cast<double>(blockWrong[b]) / correctable
-               : blockWrong[b] > 0 ? HUGE_VAL
-                                   : 0;
-    };
-    int over = 0, tight = 0, worst = 0;
-    for (int b = 0; b < map.blockCount; ++b) {
-        over += share(b) > 1 ? 1 : 0;
-        tight += share(b) <= 1 && share(b) * 100 > kStyleDamagePercent ? 1 : 0;
-        if (share(b) > share(worst)) worst = b;
-    }
-    const std::string detail =
-        " (block " + std::to_string(worst + 1) + " of " + std::to_string(map.blockCount) + ": " +
-        std::to_string(blockWrong[worst]) + " wrong codewords, it corrects " +
-        std::to_string(map.blocks[worst].correctable) + ")";
-    if (over > 0) {
-        findings.Fail(std::to_string(over) + " blocks have more wrong codewords than they correct" +
-                      detail);
-    } else if (tight > 0) {
-        findings.Warn(std::to_string(tight) + " blocks spend more than " +
-                      std::to_string(kStyleDamagePercent) + "% of their error correction" + detail);
-    }
+    ReportPatterns(map, tally, &findings);
+    ReportBlocks(map, tally, &findings);
 
     const double module = PrintedModule(format, symbolSize, options, style);
     if (module > 0 && module * 1000 < kMinPrintedModuleMicrometres) {

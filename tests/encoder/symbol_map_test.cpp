@@ -233,16 +233,14 @@ TEST(SymbolMap, BlocksCorrectHalfTheirErrorCorrectionLessMisdecodeProtection) {
         int version, level;
         int blocks, correctable;  // correctable codewords of the last block
     };
+    // clang-format off
     for (const Case& c : std::vector<Case>{
              {SymbolKind::kQrCode, 1, LEVEL_L, 1, 2},  // 7 error-correction codewords, 3 kept
-             {SymbolKind::kQrCode, 1, LEVEL_H, 1, 8},
-             {SymbolKind::kQrCode, 3, LEVEL_L, 1, 7},
-             {SymbolKind::kQrCode, 5, LEVEL_Q, 4, 9},
-             {SymbolKind::kQrCode, 40, LEVEL_H, 81, 15},
-             {SymbolKind::kMicroQr, 1, kMicroNoLevel, 1, 0},
-             {SymbolKind::kMicroQr, 2, LEVEL_L, 1, 1},
-             {SymbolKind::kMicroQr, 4, LEVEL_Q, 1, 7},
-         }) {
+             {SymbolKind::kQrCode, 1, LEVEL_H, 1, 8}, {SymbolKind::kQrCode, 3, LEVEL_L, 1, 7},
+             {SymbolKind::kQrCode, 5, LEVEL_Q, 4, 9}, {SymbolKind::kQrCode, 40, LEVEL_H, 81, 15},
+             {SymbolKind::kMicroQr, 1, kMicroNoLevel, 1, 0}, {SymbolKind::kMicroQr, 2, LEVEL_L, 1, 1},
+             {SymbolKind::kMicroQr, 4, LEVEL_Q, 1, 7}}) {
+        // clang-format on
         SCOPED_TRACE("version " + std::to_string(c.version) + " level " + std::to_string(c.level));
         const auto map = Map(c.kind, c.version, c.level);
         EXPECT_EQ(map->blockCount, c.blocks);
@@ -256,15 +254,14 @@ TEST(SymbolMap, RefusesVersionsAndLevelsTheKindLacks) {
         int version, level;
     };
     auto map = std::make_unique<SymbolMap>();
-    for (const Case& c : std::vector<Case>{{SymbolKind::kQrCode, 0, LEVEL_M},
-                                           {SymbolKind::kQrCode, 41, LEVEL_M},
-                                           {SymbolKind::kQrCode, 1, -1},
-                                           {SymbolKind::kQrCode, 1, 4},
-                                           {SymbolKind::kMicroQr, 1, LEVEL_L},
-                                           {SymbolKind::kMicroQr, 2, kMicroNoLevel},
-                                           {SymbolKind::kMicroQr, 3, LEVEL_Q},
-                                           {SymbolKind::kMicroQr, 4, LEVEL_H},
-                                           {SymbolKind::kMicroQr, 5, LEVEL_L}}) {
+    // clang-format off
+    for (const Case& c : std::vector<Case>{
+             {SymbolKind::kQrCode, 0, LEVEL_M}, {SymbolKind::kQrCode, 41, LEVEL_M},
+             {SymbolKind::kQrCode, 1, -1}, {SymbolKind::kQrCode, 1, 4},
+             {SymbolKind::kMicroQr, 1, LEVEL_L}, {SymbolKind::kMicroQr, 2, kMicroNoLevel},
+             {SymbolKind::kMicroQr, 3, LEVEL_Q}, {SymbolKind::kMicroQr, 4, LEVEL_H},
+             {SymbolKind::kMicroQr, 5, LEVEL_L}}) {
+        // clang-format on
         EXPECT_FALSE(MapSymbol(c.kind, c.version, c.level, map.get()))
             << c.version << " " << c.level;
     }

@@ -75,42 +75,32 @@ TEST(StyleOptions, ReadNamesGradientsLengthsAndCmykAndNothingElse) {
     }
 }
 
-// Nothing styled, every format keeps the plain writer's bytes, which their own tests pin; one
-// field set takes the styled road.
+// Nothing styled, every format keeps the plain writer's bytes, which their own tests pin; a style
+// takes the styled road, which needs the symbol's map.
 TEST(StyleOptions, APlainStyleKeepsThePlainWritersBytes) {
     const Symbol s = Make("plain", LEVEL_M, 2);
+    std::string styled;
     for (int f = 0; f < kImageFormatCount; ++f) {
         const auto format = static_cast<ImageFormat>(f);
         SCOPED_TRACE(FormatInfo(format).name);
-        std::string plain, styled;
+        std::string plain;
         ASSERT_TRUE(
             WriterFor(format)(s.encoder->symbolSize, s.encoder->modules, RenderOptions(), &plain));
         ASSERT_TRUE(ComposeWithStyle(format, s.encoder->symbolSize, s.encoder->modules, nullptr,
                                      RenderOptions(), StyleOptions(), &styled));
         EXPECT_EQ(styled, plain);
     }
-    std::vector<std::function<void(StyleOptions*)>> fields = {
-        [](StyleOptions* o) { o->shape = ModuleShape::kDot; },
-        [](StyleOptions* o) { o->finder = FinderStyle::kRounded; },
-        [](StyleOptions* o) { o->regions[static_cast<int>(Region::kQuietZone)] = 0xFFFFFFFF; },
-        [](StyleOptions* o) { o->gradient.kind = GradientKind::kLinear; },
-        [](StyleOptions* o) { o->logo = reinterpret_cast<const unsigned char*>("<svg>"); },
-        [](StyleOptions* o) { o->title = ""; },
-        [](StyleOptions* o) { o->description = ""; },
-        [](StyleOptions* o) { o->cmyk = true; },
-        [](StyleOptions* o) { o->sizeUnit = LengthUnit::kPoint; },
-    };
-    for (const auto& set : fields) {
-        StyleOptions style;
-        set(&style);
-        EXPECT_FALSE(style.Plain());
-    }
+    StyleOptions dots;
+    dots.shape = ModuleShape::kDot;
+    EXPECT_FALSE(ComposeWithStyle(ImageFormat::kSvg, s.encoder->symbolSize, s.encoder->modules,
+                                  nullptr, RenderOptions(), dots, &styled));
 }
 
 TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
     const Symbol v3 = Make("CHECK", LEVEL_M, 3);
     const Symbol v36 = Make("CHECK", LEVEL_M, 36);
-    const std::string svgLogo = "<?xml version=\"1.0\"?><svg viewBox=\"0 0 1 1\"></svg>";
+    static const std::string kSvgLogo = "<?xml version=\"1.0\"?><svg viewBox=\"0 0 1 1\"></svg>";
+    static const std::string kHtml = "<html>";
     struct Case {
         ImageFormat format;
         std::function<void(StyleOptions*, RenderOptions*)> set;
@@ -119,61 +109,39 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
     };
     using O = StyleOptions*;
     using R = RenderOptions*;
+    auto logo = [](O s, const std::string& bytes, int percent) {
+        s->logo = reinterpret_cast<const unsigned char*>(bytes.data());
+        s->logoSize = bytes.size();
+        s->logoPercent = percent;
+    };
+    // clang-format off
     for (const Case& c : std::vector<Case>{
-             {ImageFormat::kSvg, [](O, R) {}, "", &v3},
-             {ImageFormat::kTxt, [](O s, R) { s->shape = ModuleShape::kDot; },
-              "txt output takes no styles", &v3},
-             {ImageFormat::kBmp, [](O s, R) { s->regions[0] = 0xFF0000FF; },
-              "bmp output takes no region colours", &v3},
-             {ImageFormat::kEps, [](O s, R) { s->gradient.kind = GradientKind::kRadial; },
-              "eps output takes no gradients", &v3},
-             {ImageFormat::kPdf, [](O s, R) { s->title = "t"; },
-              "pdf output takes no titles and descriptions", &v3},
-             {ImageFormat::kSvg, [](O s, R) { s->cmyk = true; }, "svg output takes no CMYK colours",
-              &v3},
-             {ImageFormat::kPng,
-              [&](O s, R) {
-                  s->logo = reinterpret_cast<const unsigned char*>(svgLogo.data());
-                  s->logoSize = svgLogo.size();
-              },
-              "png output takes no SVG logos", &v3},
-             {ImageFormat::kPdf, [](O s, R) { s->regions[3] = 0xFFFFFF80; },
-              "pdf output takes no transparency: give region colours with alpha FF", &v3},
-             {ImageFormat::kPng, [](O s, R) { s->size = 20, s->sizeUnit = LengthUnit::kInch; },
-              "a printed size needs a resolution (dpi) for png output", &v3},
-             {ImageFormat::kPng,
-              [](O s, R r) { s->size = 20, s->sizeUnit = LengthUnit::kMillimetre, r->dpi = 30; },
-              "at 30 dpi that printed size gives a module under one pixel or an image wider "
-              "than 4096 pixels",
-              &v3},
-             {ImageFormat::kSvg, [](O s, R) { s->shape = static_cast<ModuleShape>(7); },
-              "unknown module shape 7", &v3},
-             {ImageFormat::kPdf,
-              [](O s, R) { s->cmyk = true, s->gradient.kind = GradientKind::kLinear; },
-              "a CMYK dark colour and a gradient both replace the dark colour: give one", &v3},
-             {ImageFormat::kSvg, [](O s, R) { s->description = "a\x01"; },
-              "the title and the description may not hold control characters", &v3},
-             {ImageFormat::kSvg,
-              [](O s, R) {
-                  s->logo = reinterpret_cast<const unsigned char*>("<html>"), s->logoSize = 6;
-              },
-              "the logo is neither a PNG nor an SVG image", &v3},
-             {ImageFormat::kSvg,
-              [&](O s, R) {
-                  s->logo = reinterpret_cast<const unsigned char*>(svgLogo.data());
-                  s->logoSize = svgLogo.size();
-                  s->logoPercent = 40;
-              },
-              "a logo of 40% hides more than this symbol's error correction can repair; 10% is "
-              "the largest that fits",
-              &v3},
-             {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
-             {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; },
-              "dot finders are not read reliably in Micro QR or above version 35: take square or "
-              "rounded "
-              "finders",
-              &v36},
-         }) {
+        {ImageFormat::kSvg, [](O, R) {}, "", &v3},
+        {ImageFormat::kTxt, [](O s, R) { s->shape = ModuleShape::kDot; }, "txt output takes no styles", &v3},
+        {ImageFormat::kBmp, [](O s, R) { s->regions[0] = 0xFF0000FF; }, "bmp output takes no region colours", &v3},
+        {ImageFormat::kEps, [](O s, R) { s->gradient.kind = GradientKind::kRadial; }, "eps output takes no gradients", &v3},
+        {ImageFormat::kPdf, [](O s, R) { s->title = "t"; }, "pdf output takes no titles and descriptions", &v3},
+        {ImageFormat::kSvg, [](O s, R) { s->cmyk = true; }, "svg output takes no CMYK colours", &v3},
+        {ImageFormat::kPng, [&](O s, R) { logo(s, kSvgLogo, 10); }, "png output takes no SVG logos", &v3},
+        {ImageFormat::kPdf, [](O s, R) { s->regions[3] = 0xFFFFFF80; },
+         "pdf output takes no transparency: give region colours with alpha FF", &v3},
+        {ImageFormat::kPng, [](O s, R) { s->size = 20, s->sizeUnit = LengthUnit::kInch; },
+         "a printed size needs a resolution (dpi) for png output", &v3},
+        {ImageFormat::kPng, [](O s, R r) { s->size = 20, s->sizeUnit = LengthUnit::kMillimetre, r->dpi = 30; },
+         "at 30 dpi that printed size gives a module under one pixel or an image wider than 4096 pixels", &v3},
+        {ImageFormat::kSvg, [](O s, R) { s->shape = static_cast<ModuleShape>(7); }, "unknown module shape 7", &v3},
+        {ImageFormat::kPdf, [](O s, R) { s->cmyk = true, s->gradient.kind = GradientKind::kLinear; },
+         "a CMYK dark colour and a gradient both replace the dark colour: give one", &v3},
+        {ImageFormat::kSvg, [](O s, R) { s->description = "a\x01"; },
+         "the title and the description may not hold control characters", &v3},
+        {ImageFormat::kSvg, [&](O s, R) { logo(s, kHtml, 10); }, "the logo is neither a PNG nor an SVG image", &v3},
+        {ImageFormat::kSvg, [&](O s, R) { logo(s, kSvgLogo, 40); },
+         "a logo of 40% hides more than this symbol's error correction can repair; 10% is the largest that fits", &v3},
+        {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
+        {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; },
+         "dot finders are not read reliably in Micro QR or above version 35: take square or rounded finders", &v36},
+    }) {
+        // clang-format on
         StyleOptions style;
         RenderOptions options;
         c.set(&style, &options);

@@ -60,43 +60,32 @@ TEST(Verify, NamesEachProblemOnALine) {
     printed.sizeUnit = LengthUnit::kMillimetre;
     const RenderOptions plain;
     const Symbol s = Make("VERIFY 1234567890", LEVEL_M, 3);  // 29 modules a side
+                                                             // clang-format off
     for (const Case& c : std::vector<Case>{
-             {"plain", plain, StyleOptions(), ImageFormat::kPng, VerifyStatus::kReads, ""},
-             {"dot finders", plain, dots, ImageFormat::kSvg, VerifyStatus::kReads, ""},
-             {"grey on white",
-              {4, 4, 0xAAAAAAFF, kDefaultLight},
-              StyleOptions(),
-              ImageFormat::kPdf,
-              VerifyStatus::kUnreadable,
-              "the finder colours have a contrast of 2.3:1, under 3:1\n"},
-             {"inverted",
-              {4, 4, 0xFFFFFFFF, 0x000000FF},
-              StyleOptions(),
-              ImageFormat::kPng,
-              VerifyStatus::kReadsWithWarnings,
-              "the dark modules are lighter than the light ones: many readers do not read "
-              "inverted symbols\n"},
-             {"narrow quiet zone",
-              {4, 1},
-              StyleOptions(),
-              ImageFormat::kBmp,
-              VerifyStatus::kReadsWithWarnings,
-              "a quiet zone of 1 modules: readers expect 4\n"},
-             {"dark quiet zone", plain, style(Region::kQuietZone, 0x202020FF), ImageFormat::kSvg,
-              VerifyStatus::kUnreadable, "the quiet zone reads as dark\n"},
-             {"dark separators", plain, style(Region::kSeparator, 0x000000FF), ImageFormat::kEps,
-              VerifyStatus::kUnreadable, "45 separator modules read dark\n"},
-             {"white timing", plain, style(Region::kTimingDark, 0xFFFFFFFF), ImageFormat::kPng,
-              VerifyStatus::kUnreadable,
-              "the timing colours have a contrast of 1:1, under 3:1\n14 timing modules read "
-              "wrong\n"},
-             {"hidden data", plain, style(Region::kDataDark, 0xF8F8F8FF), ImageFormat::kSvg,
-              VerifyStatus::kUnreadable,
-              "the data colours have a contrast of 1.1:1, under 3:1\n1 blocks have more wrong "
-              "codewords than they correct (block 1 of 1: 70 wrong codewords, it corrects 13)\n"},
-             {"8 mm", plain, printed, ImageFormat::kPdf, VerifyStatus::kReadsWithWarnings,
-              "a module prints 0.22 mm wide, under 0.25 mm\n"},
-         }) {
+        {"plain", plain, StyleOptions(), ImageFormat::kPng, VerifyStatus::kReads, ""},
+        {"dot finders", plain, dots, ImageFormat::kSvg, VerifyStatus::kReads, ""},
+        {"grey on white", {4, 4, 0xAAAAAAFF, kDefaultLight}, StyleOptions(), ImageFormat::kPdf,
+         VerifyStatus::kUnreadable, "the finder colours have a contrast of 2.3:1, under 3:1\n"},
+        {"inverted", {4, 4, 0xFFFFFFFF, 0x000000FF}, StyleOptions(), ImageFormat::kPng,
+         VerifyStatus::kReadsWithWarnings,
+         "the dark modules are lighter than the light ones: many readers do not read inverted symbols\n"},
+        {"narrow quiet zone", {4, 1}, StyleOptions(), ImageFormat::kBmp,
+         VerifyStatus::kReadsWithWarnings, "a quiet zone of 1 module: readers expect 4\n"},
+        {"dark quiet zone", plain, style(Region::kQuietZone, 0x202020FF), ImageFormat::kSvg,
+         VerifyStatus::kUnreadable, "the quiet zone reads as dark\n"},
+        {"dark separators", plain, style(Region::kSeparator, 0x000000FF), ImageFormat::kEps,
+         VerifyStatus::kUnreadable, "45 separator modules read dark\n"},
+        {"white timing", plain, style(Region::kTimingDark, 0xFFFFFFFF), ImageFormat::kPng,
+         VerifyStatus::kUnreadable,
+         "the timing colours have a contrast of 1:1, under 3:1\n14 timing modules read wrong\n"},
+        {"hidden data", plain, style(Region::kDataDark, 0xF8F8F8FF), ImageFormat::kSvg,
+         VerifyStatus::kUnreadable,
+         "the data colours have a contrast of 1.1:1, under 3:1\n1 block has more wrong codewords than "
+         "it corrects (block 1 of 1: 70 wrong codewords, it corrects 13)\n"},
+        {"8 mm", plain, printed, ImageFormat::kPdf, VerifyStatus::kReadsWithWarnings,
+         "a module prints 0.22 mm wide, under 0.25 mm\n"},
+    }) {
+        // clang-format on
         SCOPED_TRACE(c.name);
         const VerifyResult result = Verify(s, c.format, c.options, c.style);
         EXPECT_EQ(result.status, c.status);
@@ -113,7 +102,7 @@ TEST(Verify, MicroQrWantsTwoModulesOfQuietZoneAndOneFormatCopy) {
     lostFormat.regions[static_cast<int>(Region::kFormatLight)] = 0x000000FF;
     for (const auto& [margin, style, problems] :
          {std::tuple{2, StyleOptions(), ""},
-          {1, StyleOptions(), "a quiet zone of 1 modules: readers expect 2\n"},
+          {1, StyleOptions(), "a quiet zone of 1 module: readers expect 2\n"},
           {2, lostFormat,
            "the format colours have a contrast of 1:1, under 3:1\nthe format information reads "
            "wrong in every copy\n"}}) {
