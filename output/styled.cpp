@@ -46,9 +46,10 @@ std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOp
     }
     if (style.logo == nullptr) return why;
     try {
+        // Decoded where the writer will decode it, so that a broken PNG is named here.
         LogoImage logo;
         std::string unread;
-        if (!ReadLogo(style, false, &logo, &unread)) return unread;
+        if (!ReadLogo(style, format != ImageFormat::kSvg, &logo, &unread)) return unread;
         return CheckLogo(map, style, logo);
     } catch (const std::bad_alloc&) {
         return "no memory to read the logo";

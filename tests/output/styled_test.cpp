@@ -101,6 +101,7 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
     const Symbol v36 = Make("CHECK", LEVEL_M, 36);
     static const std::string kSvgLogo = "<?xml version=\"1.0\"?><svg viewBox=\"0 0 1 1\"></svg>";
     static const std::string kHtml = "<html>";
+    static const std::string kCutPng = DiscLogoPng(8, 8, kDefaultDark, kDefaultLight).substr(0, 60);
     struct Case {
         ImageFormat format;
         std::function<void(StyleOptions*, RenderOptions*)> set;
@@ -135,6 +136,8 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
         {ImageFormat::kSvg, [](O s, R) { s->description = "a\x01"; },
          "the title and the description may not hold control characters", &v3},
         {ImageFormat::kSvg, [&](O s, R) { logo(s, kHtml, 10); }, "the logo is neither a PNG nor an SVG image", &v3},
+        {ImageFormat::kPdf, [&](O s, R) { logo(s, kCutPng, 10); },
+         "the PNG logo cannot be read: read beyond end of data", &v3},
         {ImageFormat::kSvg, [&](O s, R) { logo(s, kSvgLogo, 40); },
          "a logo of 40% hides more than this symbol's error correction can repair; 10% is the largest that fits", &v3},
         {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
