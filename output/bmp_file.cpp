@@ -209,11 +209,12 @@ bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& 
     unsigned char* file = reinterpret_cast<unsigned char*>(&(*bytes)[0]);
     WriteHeaders(file, g, options);
     for (int y = 0; y < side; ++y) {
-        PixelRow row(file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize);
-        for (int x = 0; x < side; ++x)
-            row.Put(1, dark[static_cast<std::size_t>(y) * side + x] == 0);
-        row.Finish(file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize,
-                   g.rowSize);
+        unsigned char* row =
+            file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize;
+        const unsigned char* pixels = dark + static_cast<std::size_t>(y) * side;
+        PixelRow put(row);
+        for (int x = 0; x < side; ++x) put.Put(1, pixels[x] == 0);
+        put.Finish(row, g.rowSize);
     }
     return true;
 }

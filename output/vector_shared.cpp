@@ -12,12 +12,12 @@ namespace {
 enum Direction : unsigned char { RIGHT = 1, DOWN = 2, LEFT = 4, UP = 8 };
 
 constexpr unsigned kFractionPlaces = 1000;  // three decimal places
+constexpr unsigned kFullComponent = 255;
 // The header of a PDF file; the comment of bytes above 127 tells programs that move files that
 // this one is binary.
 constexpr const char* PDF_FILE_HEADER = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
 constexpr int kPdfOffsetDigits = 10;       // a cross-reference entry's byte offset
 constexpr int kPdfFreeGeneration = 65535;  // of the head of the free list, object 0
-constexpr unsigned kFullComponent = 255;
 
 class EdgeGrid {
 public:
@@ -133,7 +133,6 @@ void AppendWord(std::string* text, const std::string& word) {
     *text += word;
 }
 
-// Every cross-reference entry is 20 bytes: offset, generation, kind and a two-byte end of line.
 std::string AssemblePdf(const std::vector<std::string>& objects) {
     auto padded = [](std::size_t value) {
         const std::string text = std::to_string(value);
@@ -145,6 +144,7 @@ std::string AssemblePdf(const std::vector<std::string>& objects) {
         offsets.push_back(pdf.size());
         pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
+    // Every cross-reference entry is 20 bytes: offset, generation, kind and a two-byte end of line.
     const std::size_t table = pdf.size();
     const std::string count = std::to_string(objects.size() + 1);
     pdf +=
