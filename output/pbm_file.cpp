@@ -45,7 +45,7 @@ bool ComposePbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions
                        [&](const unsigned char* row, std::string* bytes) {
                            bytes->resize(static_cast<std::size_t>(rowBytes));
                            for (int i = 0; i < rowBytes; ++i)
-                               (*bytes)[i] = static_cast<char>(~row[i]);
+                               (*bytes)[i] = static_cast<char>(row[i] ^ 0xFF);
                            bytes->back() = static_cast<char>(bytes->back() & lastByteMask);
                        });
 }

@@ -157,7 +157,9 @@
     try {
       data = current.toBytes(name, renderOptions(true));
     } catch (error) {
-      showMessage(`${error.message}.`);
+      // The symbol stands; this format alone refuses the options (colours for PBM, say).
+      $("message").textContent = `${error.message}.`;
+      $("message").hidden = false;
       return;
     }
     const link = document.createElement("a");

@@ -140,6 +140,27 @@ test("the PNG, XPM and PBM downloads are the symbol", async () => {
   }
 });
 
+test("a format that refuses the colours says so, and the other downloads stay", async () => {
+  const setDark = (value) =>
+    page.$eval(
+      "#dark",
+      (input, colour) => {
+        input.value = colour;
+        input.dispatchEvent(new Event("input"));
+      },
+      value,
+    );
+  await setDark("#123456");
+  await page.click("#download-pbm");
+  assert.match(
+    await page.$eval("#message", (e) => (e.hidden ? "" : e.textContent)),
+    /^toBytes: pbm output has no colours of its own, so not '123456FF'\.$/,
+  );
+  assert.equal(await page.$eval("#download-png", (e) => e.disabled), false);
+  await setDark("#000000");
+  assert.equal(await page.$eval("#message", (e) => e.hidden), true);
+});
+
 test("the page asked for nothing beyond its own files", () => {
   assert.deepEqual(foreign, []);
 });
