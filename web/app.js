@@ -101,8 +101,7 @@
       $("info").textContent = "No symbol for these settings.";
       $("fill").hidden = true;
     }
-    for (const button of $("downloads").querySelectorAll("button"))
-      button.disabled = Boolean(text);
+    for (const button of $("downloads").querySelectorAll("button")) button.disabled = Boolean(text);
   }
 
   function update() {
