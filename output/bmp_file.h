@@ -35,7 +35,8 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
 
 // BMP's row of the table of formats (output/writers.h). It stands here, beside its writer, because
 // the library's door links a table of this row alone.
-constexpr ImageFormatInfo kBmpFormat = {"bmp", "bmp", true, kDefaultImageScale, true,
-                                        false, true,  0,    ComposeBmp};
+constexpr ImageFormatInfo kBmpFormat = {
+    // name, extension, binary, default scale, colours, alpha, dpi, columns per pixel, writer
+    "bmp", "bmp", true, kDefaultImageScale, true, false, true, 0, ComposeBmp};
 
 }  // namespace qr
