@@ -10,6 +10,9 @@ constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and 
 constexpr char kColourPrefix = '#';
 constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
 constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
+// The lines of --help: flags in the first 27 columns, their descriptions up to column 88.
+constexpr std::size_t kHelpColumn = 27;
+constexpr std::size_t kHelpWidth = 88;
 
 enum class FlagId {
     kInput,
@@ -219,6 +222,20 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
     return std::string();
 }
 
+// `text` as the description column of --help: lines of at most kHelpWidth columns, broken at
+// spaces, each after the first indented to the column, the last ended by a newline.
+std::string HelpColumn(const std::string& text) {
+    std::string lines;
+    std::size_t start = 0;
+    while (text.size() - start > kHelpWidth - kHelpColumn) {
+        const std::size_t end = text.rfind(' ', start + kHelpWidth - kHelpColumn);
+        if (end == std::string::npos || end <= start) break;  // a word wider than the column
+        lines += text.substr(start, end - start) + "\n" + std::string(kHelpColumn, ' ');
+        start = end + 1;
+    }
+    return lines + text.substr(start) + "\n";
+}
+
 // Checks the flags against each other once all are read.
 std::string CheckCombination(const CommandLine& line) {
     if ((line.hasText || line.standardInput) && !line.inputPath.empty()) {
@@ -380,18 +397,20 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     return CheckCombination(*line);
 }
 
-const char* UsageText() {
-    return "usage: tessera [options] [TEXT]\n"
-           "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
-           "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
-           "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
-           "\n"
-           "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
-           "\n"
-           "  -i, --input FILE         the data is the whole file\n"
-           "  -o, --output FILE        the file to write; - or none: standard output\n"
-           "  -t, --type TYPE          bmp, png, svg, eps, pdf, txt, utf8 or ansi (default: from\n"
-           "                           the extension, BMP when unknown, utf8 on a terminal)\n"
+std::string UsageText() {
+    const std::string head =
+        "usage: tessera [options] [TEXT]\n"
+        "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
+        "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
+        "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
+        "\n"
+        "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
+        "\n"
+        "  -i, --input FILE         the data is the whole file\n"
+        "  -o, --output FILE        the file to write; - or none: standard output\n";
+    return head + "  -t, --type TYPE          " +
+           HelpColumn(FormatNameList() +
+                      " (default: from the extension, BMP when unknown, utf8 on a terminal)") +
            "  -l, --level L|M|Q|H      error correction level (default M)\n"
            "  -v, --symbol-version N   version 1-40 or M1-M4 (default: the smallest that holds\n"
            "                           the data)\n"
@@ -400,12 +419,17 @@ const char* UsageText() {
            "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
            "                           1 for text)\n"
            "      --margin N           quiet zone in modules 0-64 (default 4)\n"
-           "      --dark COLOUR        colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#'\n"
-           "                           optional (default 000000); not for text\n"
-           "      --light COLOUR       colour of the light ones (default ffffff); alpha below FF\n"
-           "                           only for PNG and SVG\n"
-           "      --dpi N              resolution stated in PNG and BMP files, 1-100000 dots per\n"
-           "                           inch (default: none; BMP says 96)\n"
+           "      --dark COLOUR        " +
+           HelpColumn(
+               "colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#' optional "
+               "(default 000000); for " +
+               FormatNamesWith(&ImageFormatInfo::colours)) +
+           "      --light COLOUR       " +
+           HelpColumn("colour of the light ones (default ffffff); alpha below FF only for " +
+                      FormatNamesWith(&ImageFormatInfo::alpha)) +
+           "      --dpi N              " +
+           HelpColumn("resolution stated in " + FormatNamesWith(&ImageFormatInfo::dpi) +
+                      " files, 1-100000 dots per inch (default: none; BMP says 96)") +
            "      --utf8               the text is UTF-8: marked as such (ECI 26), so readers\n"
            "                           show it as Unicode; no Kanji mode\n"
            "      --micro              a Micro QR symbol (M1-M4; -v M1..M4 implies it): -l L, M\n"

@@ -63,6 +63,6 @@ bool ParseColour(const std::string& text, Rgba* colour);
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line);
 
 // The text of --help.
-const char* UsageText();
+std::string UsageText();
 
 }  // namespace qr::cli

@@ -53,7 +53,7 @@ export declare class QrSymbol {
   toSVG(options?: RenderOptions): string;
   toPNG(options?: ImageOptions): Uint8Array;
   toBMP(options?: ImageOptions): Uint8Array;
-  /** Any format the library names ("bmp", "png", "svg", "txt", "utf8", "ansi", ...); text as UTF-8. */
+  /** Any format that formats() names ("bmp", "png", "svg", "txt", "utf8", ...); text as UTF-8. */
   toBytes(kind: string, options?: ImageOptions): Uint8Array;
   /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
   dataBits(): { used: number; capacity: number };
@@ -80,12 +80,23 @@ export declare function make(
 /** Resolves when the module has loaded; make() is synchronous from then on. */
 export declare function ready(): Promise<void>;
 
+/** A format this build renders: its name, and the extension of its files (null for the
+ * terminal styles). */
+export interface Format {
+  name: string;
+  extension: string | null;
+}
+
+/** The formats this build renders, in the order of the library's table; after ready(). */
+export declare function formats(): Format[];
+
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
 
 declare const tessera: {
   make: typeof make;
   ready: typeof ready;
+  formats: typeof formats;
   heapBytes: typeof heapBytes;
   EncodeError: typeof EncodeError;
   QrSymbol: typeof QrSymbol;

@@ -66,7 +66,7 @@
   let scratch = 0;
   let C = null; // the header's constants
   let levelNames = null; // the level letters by number
-  const formats = new Map(); // format number by name
+  const formatNumbers = new Map(); // format number by name
 
   // Resolves when the WebAssembly module is ready; make() is synchronous from then on.
   function ready() {
@@ -293,7 +293,7 @@
   function formatNumber(kind, caller) {
     if (typeof kind !== "string")
       throw new TypeError(`${caller}: the kind must be a format name such as "png"`);
-    let number = formats.get(kind);
+    let number = formatNumbers.get(kind);
     if (number === undefined) {
       const name = utf8Encoder.encode(kind + "\0");
       if (name.length > MESSAGE_BYTES || kind.includes("\0")) number = -1;
@@ -302,7 +302,7 @@
         number = wasm._tessera_format_from_name(scratch + SCRATCH.message);
       }
       if (number < 0) throw new RangeError(`${caller}: no format is named '${kind}'`);
-      formats.set(kind, number);
+      formatNumbers.set(kind, number);
     }
     return number;
   }
@@ -395,6 +395,23 @@
     return parseInt(match[1] + (match[2] ?? "ff"), 16) >>> 0;
   }
 
+  // The formats this build renders, in the order of the library's table: their names ("png", ...,
+  // "pbm-plain") and the extensions of their files ("png", ..., "pbm"; null for the terminal
+  // styles). Asked of the library, which numbers its formats from 0 and names no more after them.
+  function formats() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    const list = [];
+    for (let number = 0; wasm._tessera_format_name(number) !== 0; number++) {
+      if (!wasm._tessera_format_available(number)) continue;
+      const extension = wasm._tessera_format_extension(number);
+      list.push({
+        name: cString(wasm._tessera_format_name(number)),
+        extension: extension === 0 ? null : cString(extension),
+      });
+    }
+    return list;
+  }
+
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
   // It grows only when memory is not handed back (or when more is needed at once than before).
   function heapBytes() {
@@ -402,5 +419,5 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, ready, heapBytes, EncodeError, QrSymbol };
+  return { make, ready, formats, heapBytes, EncodeError, QrSymbol };
 });

@@ -20,6 +20,45 @@ namespace {
 
 constexpr int kFormatFromPath = -1;
 
+// The formats that the header names for C callers, and ImageFormat for C++, each with the name of
+// its row in the table of formats. Later formats are found by name and listed by number only.
+struct NamedFormat {
+    tessera_format header;
+    ImageFormat format;
+    const char* name;
+};
+constexpr NamedFormat NAMED_FORMATS[] = {
+    {TESSERA_FORMAT_BMP, ImageFormat::kBmp, "bmp"},
+    {TESSERA_FORMAT_PNG, ImageFormat::kPng, "png"},
+    {TESSERA_FORMAT_SVG, ImageFormat::kSvg, "svg"},
+    {TESSERA_FORMAT_TXT, ImageFormat::kTxt, "txt"},
+    {TESSERA_FORMAT_UTF8, ImageFormat::kUtf8, "utf8"},
+    {TESSERA_FORMAT_ANSI, ImageFormat::kAnsi, "ansi"},
+    {TESSERA_FORMAT_EPS, ImageFormat::kEps, "eps"},
+    {TESSERA_FORMAT_PDF, ImageFormat::kPdf, "pdf"},
+};
+
+constexpr bool SameText(const char* a, const char* b) {
+    for (; *a != '\0' && *a == *b; ++a, ++b) {
+    }
+    return *a == *b;
+}
+
+// Whether every named format is the row of the table that has its name.
+constexpr bool NamedFormatsAreTheirRows() {
+    constexpr auto rows = FormatRows(nullptr);  // the names; the writers do not matter here
+    for (const NamedFormat& named : NAMED_FORMATS) {
+        const int number = named.header;
+        if (number != static_cast<int>(named.format) || number < 0 ||
+            number >= static_cast<int>(rows.size()) || !SameText(rows[number].name, named.name)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(NamedFormatsAreTheirRows(),
+              "the header's format numbers are the rows of their names");
+
 #ifndef TESSERA_VERSION
 #error "the build defines TESSERA_VERSION"
 #endif
@@ -57,8 +96,8 @@ bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     return true;
 }
 
+// Reads the caller's options for `format` (checked later, with the options) into `out`.
 bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* out) {
-    if (format < 0 || format >= kImageFormatCount) return false;
     out->format = static_cast<ImageFormat>(format);
     if (in == nullptr) return true;
     if (!SizeReadable(in, offsetof(tessera_render_options, scale))) return false;
@@ -196,10 +235,7 @@ tessera_status tessera_check_settings(const tessera_settings* settings, char* te
 tessera_status tessera_check_render_options(int format, const tessera_render_options* options,
                                             char* text, size_t capacity) try {
     qr::OutputSettings read;
-    const std::string why = format < 0 || format >= qr::kImageFormatCount
-                                ? "the format must be one of " + qr::FormatNameList() + ", not '" +
-                                      std::to_string(format) + "'"
-                            : qr::ReadOptions(options, format, &read)
+    const std::string why = qr::ReadOptions(options, format, &read)
                                 ? qr::CheckOutputSettings(read)
                                 : "the options' size field is not that of tessera_render_options";
     qr::CopyText(why, text, capacity);
@@ -341,13 +377,19 @@ int tessera_format_from_path(const char* path) {
 }
 
 const char* tessera_format_name(int format) {
-    if (format < 0 || format >= qr::kImageFormatCount) return nullptr;
-    return qr::IMAGE_FORMATS[format].name;
+    return qr::IsFormat(format) ? qr::FormatInfo(static_cast<qr::ImageFormat>(format)).name
+                                : nullptr;
+}
+
+const char* tessera_format_extension(int format) {
+    return qr::IsFormat(format) ? qr::FormatInfo(static_cast<qr::ImageFormat>(format)).extension
+                                : nullptr;
 }
 
 int tessera_format_available(int format) {
-    if (format < 0 || format >= qr::kImageFormatCount) return 0;
-    return qr::WriterFor(static_cast<qr::ImageFormat>(format)) != nullptr ? 1 : 0;
+    return qr::IsFormat(format) && qr::WriterFor(static_cast<qr::ImageFormat>(format)) != nullptr
+               ? 1
+               : 0;
 }
 
 const char* tessera_status_message(int status) {

@@ -9,7 +9,6 @@
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
-#include "output/writers.h"
 
 namespace qr {
 
@@ -19,15 +18,6 @@ constexpr int kLargestGroup = kVersionGroupCount - 1;
 
 static_assert(int{TESSERA_LEVEL_L} == int{LEVEL_L} && int{TESSERA_LEVEL_H} == int{LEVEL_H},
               "the API's levels are EcLevels");
-static_assert(TESSERA_FORMAT_BMP == static_cast<int>(ImageFormat::kBmp) &&
-                  TESSERA_FORMAT_PNG == static_cast<int>(ImageFormat::kPng) &&
-                  TESSERA_FORMAT_SVG == static_cast<int>(ImageFormat::kSvg) &&
-                  TESSERA_FORMAT_TXT == static_cast<int>(ImageFormat::kTxt) &&
-                  TESSERA_FORMAT_UTF8 == static_cast<int>(ImageFormat::kUtf8) &&
-                  TESSERA_FORMAT_ANSI == static_cast<int>(ImageFormat::kAnsi) &&
-                  TESSERA_FORMAT_EPS == static_cast<int>(ImageFormat::kEps) &&
-                  TESSERA_FORMAT_PDF == static_cast<int>(ImageFormat::kPdf),
-              "the API's format numbers are the table's rows");
 
 bool InRange(int value, int low, int high) {
     return value >= low && value <= high;
@@ -495,7 +485,7 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t lengt
 
 std::string CheckOutputSettings(const OutputSettings& s) {
     const int format = static_cast<int>(s.format);
-    if (!InRange(format, 0, kImageFormatCount - 1)) {
+    if (!IsFormat(format)) {
         return "the format must be one of " + FormatNameList() + ", not " + Quoted(format);
     }
     const ImageFormatInfo& info = FormatInfo(s.format);
@@ -512,12 +502,8 @@ std::string CheckOutputSettings(const OutputSettings& s) {
                std::to_string(kMaxDpi) + " dpi, not " + Quoted(s.dpi);
     }
     if (s.dpi != 0 && !info.dpi) {
-        std::string takers;
-        for (const ImageFormatInfo& other : IMAGE_FORMATS) {
-            if (other.dpi) takers += std::string(takers.empty() ? "" : " and ") + other.name;
-        }
         return std::string(info.name) + " states no resolution, so not " + Quoted(s.dpi) +
-               " dpi; a resolution is for " + takers;
+               " dpi; a resolution is for " + FormatNamesWith(&ImageFormatInfo::dpi);
     }
     const bool defaultColours = s.dark == kDefaultDark && s.light == kDefaultLight;
     if (!defaultColours && !info.colours) {
@@ -546,7 +532,7 @@ RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& s
 
 Status Render(const Symbol& symbol, const OutputSettings& settings, std::string* bytes) {
     if (!CheckOutputSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
-    const ImageWriter writer = WriterFor(settings.format);
+    const ImageWriter writer = FormatInfo(settings.format).writer;
     if (writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
     const RenderOptions options = ResolveRenderOptions(symbol, settings);
     return writer(symbol.size, symbol.modules, options, bytes) ? TESSERA_OK

@@ -43,7 +43,9 @@ enum { TESSERA_LEVEL_L = 0, TESSERA_LEVEL_M = 1, TESSERA_LEVEL_Q = 2, TESSERA_LE
 /* A value that leaves a setting to the library (level, mask, margin). */
 #define TESSERA_DEFAULT (-1)
 
-/* Output formats. */
+/* Output formats, numbered from 0. These keep their numbers; formats added later (XPM, PBM, ...)
+ * have names and numbers only: tessera_format_name(0, 1, ...) lists every one until it gives
+ * null, and tessera_format_from_name() finds one. */
 typedef enum tessera_format {
     TESSERA_FORMAT_BMP = 0,  /* 1-bit BMP, the library's file byte for byte by default */
     TESSERA_FORMAT_PNG = 1,  /* 1-bit grey, or a palette with other colours */
@@ -75,8 +77,8 @@ typedef struct tessera_render_options {
     int scale;      /* pixels (points for EPS and PDF, characters for text) per module, 1-20, or
                        0: 4 for images, 1 for text */
     int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR: 2) */
-    uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; text formats take only the defaults, */
-    uint32_t light; /* BMP, EPS and PDF no alpha below FF; default 0xFFFFFFFF */
+    uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; a format may take only the defaults, or */
+    uint32_t light; /* no alpha below FF (tessera_check_render_options); default 0xFFFFFFFF */
     int dpi;        /* resolution stated in PNG and BMP files, 1-100000, or 0: none stated */
 } tessera_render_options;
 
@@ -200,8 +202,15 @@ TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);
  * ("labels/a.PNG"); -1 when none (or `path` is null). */
 TESSERA_API_FUNCTION int tessera_format_from_path(const char* path);
 
-/* The lower-case name of `format` ("png"), or null for an unknown format. */
+/* The lower-case name of `format` ("png"), or null for an unknown format. The formats are
+ * numbered from 0 without gaps, so calling this with 0, 1, 2, ... until it gives null lists them
+ * all. */
 TESSERA_API_FUNCTION const char* tessera_format_name(int format);
+
+/* The extension, lower case and without the dot, that files of `format` are given ("png"; "pbm"
+ * for both PBM formats, a path with it naming the raw one), or null for the terminal styles,
+ * which are not files, and for an unknown format. */
+TESSERA_API_FUNCTION const char* tessera_format_extension(int format);
 
 /* 1 when this build can render `format`, else 0. */
 TESSERA_API_FUNCTION int tessera_format_available(int format);

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "output/png_rows.h"
+#include "output/pixel_rows.h"
 
 namespace qr {
 
@@ -92,7 +92,7 @@ bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions
                 std::string* png) {
     png->clear();
     const int side = options.scale * (symbolSize + 2 * options.margin);
-    std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[PngRowBytes(side)]);
+    std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[PixelRowBytes(side)]);
     if (!row) return false;
 
     png_structp writer =

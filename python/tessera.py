@@ -5,6 +5,7 @@
     symbol.version, symbol.level, symbol.mask, symbol.size, symbol.modules
     symbol.save("hello.png", scale=8)                  # or .svg, .bmp, .txt, ...
     png = symbol.to_bytes("png")                       # any format, in memory
+    tessera.formats()                                  # {"bmp": "bmp", ..., "pbm-plain": "pbm"}
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
@@ -18,9 +19,10 @@ prefix it is installed under, then by the system's library search.
 import ctypes
 import ctypes.util
 import glob
+import itertools
 import os
 
-__all__ = ["make", "make_structured", "Symbol", "EncodeError", "encode", "TesseraError",
+__all__ = ["make", "make_structured", "formats", "Symbol", "EncodeError", "encode", "TesseraError",
            "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
@@ -145,6 +147,8 @@ def _declare_api(library):
         "tessera_format_from_name": (I, [C]),
         "tessera_format_from_path": (I, [C]),
         "tessera_format_name": (C, [I]),
+        "tessera_format_extension": (C, [I]),
+        "tessera_format_available": (I, [I]),
         "tessera_status_message": (C, [I]),
     }
     for name, (result, arguments) in signatures.items():
@@ -321,6 +325,21 @@ def make_structured(data, count=None, *, level=None, version=None, strict=False,
     return [Symbol(ctypes.c_void_p(handles[i])) for i in range(made.value)]
 
 
+def formats():
+    """The formats that this build of the API library renders, in the order of the library's
+    table: a dict of each name ("png", ..., "pbm-plain") to the extension of its files ("png",
+    ..., "pbm"), None for the terminal styles."""
+    api = _api()
+    found = {}
+    for number in itertools.count():
+        name = api.tessera_format_name(number)
+        if name is None:
+            return found
+        if api.tessera_format_available(number):
+            extension = api.tessera_format_extension(number)
+            found[name.decode("ascii")] = extension and extension.decode("ascii")
+
+
 class Symbol:
     """A finished symbol: its facts, its modules, and its bytes in any format.
 
@@ -384,7 +403,7 @@ class Symbol:
         return number
 
     def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
-        """The symbol as `kind` ("bmp", "png", "svg", "txt", "utf8", "ansi", "eps", "pdf"), at
+        """The symbol as `kind` (a name of formats(): "bmp", "png", "svg", "txt", ...), at
         `scale` pixels per module (None: 4 for images, 1 for text), with a quiet zone of `margin`
         modules (None: 4), `dark` and `light` colours ("#RRGGBB" or "RRGGBBAA") and a resolution
         of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8)."""

@@ -38,6 +38,20 @@ test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", asy
   assert.notDeepEqual(tessera.make("é 漢", { utf8: true }).modules, expected);
 });
 
+test("formats(): the library's formats and the extensions of their files", async () => {
+  await tessera.ready();
+  const formats = tessera.formats();
+  assert.deepEqual(formats[0], { name: "bmp", extension: "bmp" });
+  assert.deepEqual(
+    formats.filter(({ name }) => ["utf8", "pbm", "pbm-plain"].includes(name)),
+    [
+      { name: "utf8", extension: null },
+      { name: "pbm", extension: "pbm" },
+      { name: "pbm-plain", extension: "pbm" },
+    ],
+  );
+});
+
 test("dataBits: the stream's bits against the version's data bits", async () => {
   await tessera.ready();
   // 8 digits at 1-L: mode 4 + count 10 + 3 + 3 digits in 10 bits each + 2 digits in 7 bits; 19

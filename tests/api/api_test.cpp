@@ -162,7 +162,7 @@ TEST(Api, EachFormatAnswersItsSizeQueryAndRendersTheWritersBytes) {
     const std::string data = "tessera in memory";
     const SymbolPtr symbol = Make(data);
     const auto encoder = EncodeBytes(ToBytes(data), LEVEL_M);
-    for (int format = 0; format < kImageFormatCount; ++format) {
+    for (int format = 0; format < FormatCount(); ++format) {
         SCOPED_TRACE(tessera_format_name(format));
         size_t size = 12345;
         if (!tessera_format_available(format)) {
@@ -208,7 +208,8 @@ TEST(Api, RenderRefusesBadArgumentsAndOptionsTheFormatDoesNotTake) {
              {"no symbol", nullptr, TESSERA_FORMAT_BMP, with([](auto&) {}),
               TESSERA_ERROR_BAD_ARGUMENT},
              {"format -1", symbol.get(), -1, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
-             {"format 8", symbol.get(), 8, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
+             {"one past the last format", symbol.get(), FormatCount(), with([](auto&) {}),
+              TESSERA_ERROR_BAD_ARGUMENT},
              {"scale 21", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.scale = 21; }),
               TESSERA_ERROR_BAD_ARGUMENT},
              {"scale -1", symbol.get(), TESSERA_FORMAT_SVG, with([](auto& o) { o.scale = -1; }),
@@ -225,6 +226,12 @@ TEST(Api, RenderRefusesBadArgumentsAndOptionsTheFormatDoesNotTake) {
               with([](auto& o) { o.dark = 0x112233FF; }), TESSERA_ERROR_BAD_ARGUMENT},
              {"alpha for bmp", symbol.get(), TESSERA_FORMAT_BMP,
               with([](auto& o) { o.light = 0xFFFFFF00; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"colours for xpm", symbol.get(), tessera_format_from_name("xpm"),
+              with([](auto& o) { o.dark = 0x112233FF; }), TESSERA_OK},
+             {"alpha for xpm", symbol.get(), tessera_format_from_name("xpm"),
+              with([](auto& o) { o.light = 0xFFFFFF00; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"colours for pbm", symbol.get(), tessera_format_from_name("pbm-plain"),
+              with([](auto& o) { o.light = 0xFFEEDDFF; }), TESSERA_ERROR_BAD_ARGUMENT},
              {"a newer caller's option", symbol.get(), TESSERA_FORMAT_BMP,
               with([](auto& o) { o.size = sizeof o + 1; }), TESSERA_ERROR_BAD_ARGUMENT},
          }) {
@@ -391,7 +398,7 @@ TEST(Api, NamesMessagesAndExplanations) {
     EXPECT_EQ(tessera_format_from_path("png"), -1);
     EXPECT_EQ(tessera_format_from_path(nullptr), -1);
     EXPECT_STREQ(tessera_format_name(TESSERA_FORMAT_PDF), "pdf");
-    EXPECT_EQ(tessera_format_name(8), nullptr);
+    EXPECT_EQ(tessera_format_name(FormatCount()), nullptr);
     EXPECT_EQ(tessera_format_available(TESSERA_FORMAT_BMP), 1);
     EXPECT_EQ(tessera_format_available(-1), 0);
     EXPECT_STREQ(tessera_library_version(), "1.0.0.1");
@@ -427,10 +434,10 @@ TEST(Api, NamesMessagesAndExplanations) {
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(text,
                  "svg states no resolution, so not '300' dpi; a resolution is for bmp and png");
-    ASSERT_EQ(tessera_check_render_options(9, nullptr, text, sizeof text),
+    ASSERT_EQ(tessera_check_render_options(FormatCount(), nullptr, text, sizeof text),
               TESSERA_ERROR_BAD_ARGUMENT);
-    EXPECT_STREQ(text,
-                 "the format must be one of bmp, png, svg, txt, utf8, ansi, eps or pdf, not '9'");
+    EXPECT_EQ(text, "the format must be one of " + FormatNameList() + ", not '" +
+                        std::to_string(FormatCount()) + "'");
 }
 
 }  // namespace

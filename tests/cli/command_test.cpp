@@ -84,7 +84,7 @@ TEST(Command, SlashOptionsReportEachResultInOneLine) {
               "       (at most four options; see tessera --help)\n"},
              {{"/THello", "/Ox", "-t", "gif"},
               64,
-              "tessera: -t takes bmp, png, svg, txt, utf8, ansi, eps or pdf, not 'gif'\n"},
+              "tessera: -t takes " + FormatNameList() + ", not 'gif'\n"},
          }) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
         const CommandRun run = RunCommand(c.args);

@@ -1,5 +1,6 @@
 // The PNG writer: its chunks, its pixels in their colours read back through libpng, decoded by
-// zxing-cpp; the default file as it always was.
+// zxing-cpp; the default file as it always was. Beside it the other bitmaps, XPM and PBM, read by
+// netpbm: the PNG's pixels wherever the format takes the options.
 #if defined(TESSERA_HAVE_PNG) && defined(TESSERA_HAVE_ZXING)
 
 #include "output/png_file.h"
@@ -8,9 +9,12 @@
 #include <png.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "module/pipeline.h"
+#include "output/writers.h"
 #include "tests/output/drawn_image.h"
 
 namespace qr::test {
@@ -98,6 +102,29 @@ TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
         std::string decoded;
         ASSERT_TRUE(DecodeQr(OnWhite(pixels, width, 4 * c.options.scale), &decoded));
         EXPECT_EQ(decoded, c.data);
+
+        for (const std::string name : {"xpm", "pbm", "pbm-plain"}) {
+            SCOPED_TRACE(name);
+            ImageFormat format;
+            ASSERT_TRUE(FormatFromName(name.c_str(), &format));
+            const OutputSettings asked = {format,         c.options.scale, c.options.margin,
+                                          c.options.dark, c.options.light, c.options.dpi};
+            if (!CheckOutputSettings(asked).empty()) continue;  // not for this format
+            std::string image;
+            ASSERT_TRUE(
+                WriterFor(format)(encoder->symbolSize, encoder->modules, c.options, &image));
+            if (name == "pbm-plain") {  // netpbm's rule for plain files: lines of 70 at most
+                std::istringstream lines(image);
+                for (std::string line; std::getline(lines, line);) ASSERT_LE(line.size(), 70u);
+            }
+            int readWidth = 0;
+            RgbaPixels read;
+            ASSERT_TRUE(ReadWithNetpbm(name, image, &readWidth, &read));
+            EXPECT_EQ(readWidth, width);
+            EXPECT_TRUE(read == pixels);
+            ASSERT_TRUE(DecodeQr(OnWhite(read, readWidth, 4 * c.options.scale), &decoded));
+            EXPECT_EQ(decoded, c.data);
+        }
     }
 }
 

@@ -94,7 +94,7 @@ TEST(ApiDll, MakesRendersAndSavesASymbol) {
     EXPECT_EQ(cells[(size - 1) * size], 1);
     EXPECT_EQ(cells[7], 0);
 
-    for (int format = TESSERA_FORMAT_BMP; format <= TESSERA_FORMAT_PDF; ++format) {
+    for (int format = 0; API(tessera_format_name)(format) != nullptr; ++format) {
         SCOPED_TRACE(API(tessera_format_name)(format));
         size_t bytes = 0;
         const tessera_status status =
