@@ -25,8 +25,21 @@ bool ReplaceFile(const char*, const void*, std::size_t, const WriteOptions&,
     return false;
 }
 
-bool SyncFileSystemOf(const char*) {
-    return false;
+FileGroup::FileGroup(StagedFile* slots, std::size_t capacity, const WriteOptions& options)
+    : slots_(slots), capacity_(capacity), options_(options) {}
+
+FileGroup::~FileGroup() {}
+
+WriteFailure FileGroup::Stage(const char*, const void*, std::size_t) {
+    return WriteFailure::kOther;
+}
+
+void FileGroup::Commit(WriteFailure*) {}
+
+void FileGroup::Abandon() {}
+
+std::size_t FilesPerGroup(std::size_t) {
+    return 1;
 }
 
 }  // namespace qr::platform
