@@ -84,17 +84,17 @@ constexpr std::size_t kStagedTemporaryBytes = 64;  // a name in the folder
 
 // One file of a FileGroup: written, not yet named. Its fields belong to the group.
 struct StagedFile {
-    std::intptr_t file;    // descriptor (handle) of the written file until it is named
-    std::intptr_t folder;  // POSIX: descriptor of the folder it is written in
-    bool ownsFolder;       // `folder` is closed with this file, not with an earlier one
-    bool folderSyncable;   // `folder` was opened for reading, so it can be synced
-    std::uint64_t device;  // the file system of `folder`, and its inode
-    std::uint64_t inode;
-    bool replaces;      // a regular file stands at the target
-    bool written;       // rewritten in place already (a descriptor link): nothing to name
-    bool makesFolders;  // `target` begins with folders that do not exist yet
-    char target[kStagedPathBytes];          // POSIX: relative to `folder`; Windows: the full path
-    char temporary[kStagedTemporaryBytes];  // its random name (Windows: path), or "" for none
+    std::intptr_t file = -1;      // descriptor (handle) of the written file until it is named
+    std::intptr_t folder = -1;    // POSIX: descriptor of the folder it is written in
+    bool ownsFolder = false;      // `folder` is closed with this file, not with an earlier one
+    bool folderSyncable = false;  // `folder` was opened for reading, so it can be synced
+    std::uint64_t device = 0;     // the file system of `folder`, and its inode
+    std::uint64_t inode = 0;
+    bool replaces = false;      // a regular file stands at the target
+    bool written = false;       // rewritten in place already (a descriptor link): nothing to name
+    bool makesFolders = false;  // `target` begins with folders that do not exist yet
+    char target[kStagedPathBytes] = "";  // POSIX: relative to `folder`; Windows: the full path
+    char temporary[kStagedTemporaryBytes] = "";  // its random name (Windows: path), or ""
 };
 
 // A group of files made durable together. Each file is written complete beside its target,
@@ -151,6 +151,11 @@ public:
     void Abandon();
 
 private:
+    // The platform's part of Stage(): writes the file for `path` into `staged`, a fresh slot after
+    // the group's files. Returns kNone or the reason, with nothing left.
+    WriteFailure StageFile(const char* path, const unsigned char* data, std::size_t size,
+                           StagedFile* staged);
+
     StagedFile* slots_;
     std::size_t capacity_;
     std::size_t count_ = 0;

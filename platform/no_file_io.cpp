@@ -19,18 +19,7 @@ std::int64_t ReadInputFile(const InputFile&, void*, std::size_t) {
 
 void CloseInputFile(const InputFile&) {}
 
-bool ReplaceFile(const char*, const void*, std::size_t, const WriteOptions&,
-                 WriteFailure* failure) {
-    if (failure != nullptr) *failure = WriteFailure::kOther;
-    return false;
-}
-
-FileGroup::FileGroup(StagedFile* slots, std::size_t capacity, const WriteOptions& options)
-    : slots_(slots), capacity_(capacity), options_(options) {}
-
-FileGroup::~FileGroup() {}
-
-WriteFailure FileGroup::Stage(const char*, const void*, std::size_t) {
+WriteFailure FileGroup::StageFile(const char*, const unsigned char*, std::size_t, StagedFile*) {
     return WriteFailure::kOther;
 }
 

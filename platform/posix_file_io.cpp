@@ -642,49 +642,29 @@ void CloseInputFile(const InputFile& file) {
     close(static_cast<int>(file.handle));
 }
 
-FileGroup::FileGroup(StagedFile* slots, std::size_t capacity, const WriteOptions& options)
-    : slots_(slots), capacity_(std::min(capacity, kMaxFiles)), options_(options) {}
-
-FileGroup::~FileGroup() {
-    Abandon();
-}
-
-WriteFailure FileGroup::Stage(const char* path, const void* data, std::size_t size) {
-    if (count_ >= capacity_) return WriteFailure::kOther;
-    if (path == nullptr || path[0] == '\0') return WriteFailure::kMissingFolder;
+WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, std::size_t size,
+                                  StagedFile* staged) {
     const QuietSignals quiet;
     Target target;
     const WriteFailure located = Locate(path, options_.makeFolders, &target);
     if (located != WriteFailure::kNone) return located;
-    StagedFile& staged = slots_[count_];
-    staged.file = -1;
-    staged.folder = -1;
-    staged.ownsFolder = false;
-    staged.written = false;
-    staged.replaces = false;
-    staged.makesFolders = false;
-    staged.temporary[0] = '\0';
-    const WriteFailure failure =
-        StageAt(target, static_cast<const unsigned char*>(data), size, options_, &staged);
-    if (failure != WriteFailure::kNone) return failure;
-    if (!staged.written) {
-        struct stat st;
-        fstat(target.folder.get(), &st);
-        staged.device = st.st_dev;
-        staged.inode = st.st_ino;
-        // Files in one folder share its descriptor.
-        for (std::size_t i = 0; i < count_ && staged.folder < 0; ++i) {
-            const StagedFile& other = slots_[i];
-            if (!other.written && other.device == staged.device && other.inode == staged.inode) {
-                staged.folder = other.folder;
-            }
-        }
-        if (staged.folder < 0) {
-            staged.folder = target.folder.Release();
-            staged.ownsFolder = true;
+    const WriteFailure failure = StageAt(target, data, size, options_, staged);
+    if (failure != WriteFailure::kNone || staged->written) return failure;
+    struct stat st;
+    fstat(target.folder.get(), &st);
+    staged->device = st.st_dev;
+    staged->inode = st.st_ino;
+    // Files in one folder share its descriptor.
+    for (std::size_t i = 0; i < count_ && staged->folder < 0; ++i) {
+        const StagedFile& other = slots_[i];
+        if (!other.written && other.device == staged->device && other.inode == staged->inode) {
+            staged->folder = other.folder;
         }
     }
-    ++count_;
+    if (staged->folder < 0) {
+        staged->folder = target.folder.Release();
+        staged->ownsFolder = true;
+    }
     return WriteFailure::kNone;
 }
 
@@ -741,16 +721,6 @@ std::size_t FilesPerGroup(std::size_t groups) {
     const std::size_t room = open > kReservedOpenFiles ? open - kReservedOpenFiles : 0;
     const std::size_t files = room / (kDescriptorsPerFile * std::max<std::size_t>(groups, 1));
     return std::clamp<std::size_t>(files, 1, FileGroup::kMaxFiles);
-}
-
-bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions& options,
-                 WriteFailure* failure) {
-    StagedFile slot;
-    FileGroup group(&slot, 1, options);
-    WriteFailure result = group.Stage(path, data, size);
-    if (result == WriteFailure::kNone) group.Commit(&result);
-    if (failure != nullptr) *failure = result;
-    return result == WriteFailure::kNone;
 }
 
 }  // namespace qr::platform

@@ -13,7 +13,6 @@
 // <windows.h> maps ReplaceFile to ReplaceFileA; the name here is ours.
 #undef ReplaceFile
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -370,25 +369,9 @@ void CloseInputFile(const InputFile& file) {
     CloseHandle(Handle(file));
 }
 
-FileGroup::FileGroup(StagedFile* slots, std::size_t capacity, const WriteOptions& options)
-    : slots_(slots), capacity_(std::min(capacity, kMaxFiles)), options_(options) {}
-
-FileGroup::~FileGroup() {
-    Abandon();
-}
-
-WriteFailure FileGroup::Stage(const char* path, const void* data, std::size_t size) {
-    if (count_ >= capacity_) return WriteFailure::kOther;
-    if (path == nullptr || path[0] == '\0') return WriteFailure::kMissingFolder;
-    StagedFile& staged = slots_[count_];
-    staged.written = false;
-    staged.replaces = false;
-    staged.makesFolders = false;
-    staged.temporary[0] = '\0';
-    const WriteFailure failure =
-        StageAt(path, static_cast<const unsigned char*>(data), size, options_, &staged);
-    if (failure == WriteFailure::kNone) ++count_;
-    return failure;
+WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, std::size_t size,
+                                  StagedFile* staged) {
+    return StageAt(path, data, size, options_, staged);
 }
 
 void FileGroup::Commit(WriteFailure* results) {
@@ -414,16 +397,6 @@ void FileGroup::Abandon() {
 
 std::size_t FilesPerGroup(std::size_t) {
     return FileGroup::kMaxFiles;  // a staged file holds no handle
-}
-
-bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions& options,
-                 WriteFailure* failure) {
-    StagedFile slot;
-    FileGroup group(&slot, 1, options);
-    WriteFailure result = group.Stage(path, data, size);
-    if (result == WriteFailure::kNone) group.Commit(&result);
-    if (failure != nullptr) *failure = result;
-    return result == WriteFailure::kNone;
 }
 
 }  // namespace qr::platform
