@@ -52,11 +52,6 @@ struct Job {
     std::string path;
 };
 
-// "1 code", "2 codes".
-std::string Counted(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // What the batch has done so far, shared by the reader and the workers.
 class Tally {
 public:
@@ -69,7 +64,7 @@ public:
 
     void Written() {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++written_;
+        ++counts_.written;
         DrawProgressLocked(false);
     }
 
@@ -77,7 +72,7 @@ public:
     // kept for want of memory.
     void Failed(int number, int status, const std::string& message) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++failed_;
+        ++counts_.failed;
         worst_ = std::max(worst_, status);
         // The first ten by line number, whatever order the workers finish in.
         try {
@@ -93,10 +88,10 @@ public:
 
     void NotStarted() {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++notStarted_;
+        ++counts_.notStarted;
     }
 
-    void Blank() { ++blank_; }
+    void Blank() { ++counts_.blank; }
     std::size_t ReadCount() const { return read_; }
 
     // Prints the failures kept and the summary line, which counts the time of the syncs too.
@@ -106,22 +101,11 @@ public:
         for (const auto& failure : failures_) {
             std::fprintf(stderr, "tessera: line %d: %s\n", failure.first, failure.second.c_str());
         }
-        if (failed_ > failures_.size()) {
+        if (counts_.failed > failures_.size()) {
             std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
-                         failed_ - failures_.size());
+                         counts_.failed - failures_.size());
         }
-        std::fprintf(stderr, "tessera: %zu written, %zu failed", written_, failed_);
-        if (blank_ > 0) {
-            std::fprintf(stderr, ", %s skipped",
-                         Counted(blank_, "blank line", "blank lines").c_str());
-        }
-        if (signal != 0) {
-            std::fprintf(stderr, ", %zu not started: interrupted by %s", notStarted_,
-                         SignalName(signal));
-        }
-        const double rate = seconds > 0 ? static_cast<double>(written_) / seconds : 0.0;
-        std::fprintf(stderr, " in %.2f s (%.0f %s per second)\n", seconds, rate,
-                     std::lround(rate) == 1 ? "code" : "codes");
+        std::fputs(SummaryLine(counts_, seconds, signal).c_str(), stderr);
         return worst_;
     }
 
@@ -132,7 +116,7 @@ private:
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < kProgressInterval) return;
         lastDraw_ = now;
-        const std::size_t done = written_ + failed_;
+        const std::size_t done = counts_.written + counts_.failed;
         const std::string counts =
             " " + std::to_string(done) + "/" + std::to_string(std::max(read_, done));
         const int columns = TerminalColumns(2);
@@ -158,7 +142,8 @@ private:
 
     const bool progress_;
     std::mutex mutex_;
-    std::size_t read_ = 0, written_ = 0, failed_ = 0, notStarted_ = 0, blank_ = 0;
+    std::size_t read_ = 0;
+    BatchCounts counts_;
     int worst_ = kWritten;
     std::map<int, std::string> failures_;
     std::chrono::steady_clock::time_point lastDraw_{};
@@ -351,6 +336,24 @@ void LineSplitter::Keep(char c) {
 void LineSplitter::Close() {
     line_.number = ++lines_;
     line_.blank = !line_.cut && std::all_of(line_.text.begin(), line_.text.end(), IsBlankByte);
+}
+
+std::string SummaryLine(const BatchCounts& counts, double seconds, int signal) {
+    char text[96];
+    std::string line = "tessera: " + std::to_string(counts.written) + " written, " +
+                       std::to_string(counts.failed) + " failed";
+    if (counts.blank > 0) {
+        line += ", " + std::to_string(counts.blank) +
+                (counts.blank == 1 ? " blank line" : " blank lines") + " skipped";
+    }
+    if (signal != 0) {
+        line += ", " + std::to_string(counts.notStarted) + " not started: interrupted by " +
+                SignalName(signal);
+    }
+    const double rate = seconds > 0 ? static_cast<double>(counts.written) / seconds : 0.0;
+    std::snprintf(text, sizeof text, " in %.2f s (%.0f %s per second)\n", seconds, rate,
+                  std::lround(rate) == 1 ? "code" : "codes");
+    return line + text;
 }
 
 std::string SafeFileName(const std::string& line) {

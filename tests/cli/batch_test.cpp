@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <regex>
 #include <string>
 #include <vector>
@@ -45,6 +46,33 @@ TEST(Batch, FileNamesFromThePattern) {
          }) {
         SCOPED_TRACE(c.pattern);
         EXPECT_EQ(cli::ExpandPattern(c.pattern, c.number, c.line), c.expected);
+    }
+}
+
+TEST(Batch, TheSummaryCountsInWords) {
+    struct Case {
+        cli::BatchCounts counts;
+        double seconds;
+        int signal;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{1, 0, 1, 0},
+              1.0,
+              0,
+              "tessera: 1 written, 0 failed, 1 blank line skipped in 1.00 s (1 code per second)\n"},
+             {{3, 1, 2, 5},
+              0.5,
+              SIGINT,
+              "tessera: 3 written, 1 failed, 2 blank lines skipped, 5 not started: interrupted by "
+              "SIGINT in 0.50 s (6 codes per second)\n"},
+             {{0, 2, 0, 0},
+              0.0,
+              0,
+              "tessera: 0 written, 2 failed in 0.00 s (0 codes per second)\n"},
+         }) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(cli::SummaryLine(c.counts, c.seconds, c.signal), c.expected);
     }
 }
 
