@@ -57,7 +57,7 @@ struct WriteOptions {
     bool durable = true;
     // A character device, a FIFO or a pipe at the path is written directly (the command's
     // -o /dev/stdout, a FIFO, >(cmd)); regular files keep the never-partial replace. Without it
-    // such a path is refused as kNotAFile. ReplaceFile() only; a FileGroup refuses them.
+    // such a path is refused as kNotAFile. A stream is written as it is staged.
     bool streams = false;
     // The missing folders above a new file are made as it takes its name, so that a file that
     // fails makes none. Without it a missing folder is kMissingFolder.
@@ -66,11 +66,7 @@ struct WriteOptions {
 
 // Makes the file at `path` hold exactly the `size` bytes at `data`, creating it or replacing it
 // whole, and returns true; or returns false, with the reason in `*failure` when that is not null.
-// It is a FileGroup of one file (see there), except for streams.
-//
-// SIGPIPE and SIGXFSZ are blocked on the calling thread while it writes, and any that the write
-// raised is taken away before it returns; a write beyond the file-size limit (RLIMIT_FSIZE) is
-// refused before anything is written.
+// It is a FileGroup of one file: see there.
 bool ReplaceFile(const char* path, const void* data, std::size_t size,
                  const WriteOptions& options = WriteOptions(), WriteFailure* failure = nullptr);
 
@@ -138,7 +134,9 @@ public:
     // Writes the `size` bytes at `data` for `path`, complete but without its name, as the group's
     // last file. Returns kNone; or the reason, and nothing is staged or left: among them
     // kTooManyFiles when the limit of open files is reached (commit the group and try again) and
-    // kOther when the group is full.
+    // kOther when the group is full. A write beyond the file-size limit (RLIMIT_FSIZE) is refused
+    // before anything is written; SIGPIPE and SIGXFSZ are blocked on the calling thread while it
+    // writes, and any that the write raised is taken away before it returns.
     WriteFailure Stage(const char* path, const void* data, std::size_t size);
 
     // Syncs the staged files' data, names each one, making its missing folders first, and syncs
