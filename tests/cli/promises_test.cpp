@@ -33,13 +33,16 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-// Rows that limit the address space or the threads cannot run the command of a sanitizer build,
-// whose runtime reserves terabytes of address space and needs a thread of its own; they run in
+// Rows that limit the address space, the threads or the open files, or trace the command,
+// cannot run the command of a sanitizer build, whose runtime reserves terabytes of address
+// space, needs a thread and descriptors of its own, and refuses to run under ptrace; they run in
 // the plain build.
 bool NeedsPlainBuild(const Row& row) {
     const std::string script = row.script;
-    return script.find("ulimit -v") != std::string::npos ||
-           script.find("prlimit") != std::string::npos;
+    for (const char* limit : {"ulimit -v", "ulimit -n", "prlimit", "strace"}) {
+        if (script.find(limit) != std::string::npos) return true;
+    }
+    return false;
 }
 
 void RunRows(const std::vector<Row>& rows) {
