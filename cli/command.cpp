@@ -133,7 +133,9 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
 }
 
 // Structured append: the symbols of `data` written through the -o pattern, {n} their number from
-// 1. Returns the exit status, with its message printed.
+// 1, all or none: every file is written before any takes its name, and a failure or a signal
+// before then leaves every path as it was. Missing folders are made as in a batch. Returns the
+// exit status, with its message printed.
 int WriteStructured(const CommandLine& line, const std::string& data, const OutputSettings& output,
                     Encoder* encoder) {
     if (!encoder->Ready()) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
@@ -143,14 +145,24 @@ int WriteStructured(const CommandLine& line, const std::string& data, const Outp
         encoder->EncodeStructured(reinterpret_cast<const unsigned char*>(data.data()), data.size(),
                                   EncodeSettingsOf(line), line.split, &symbols, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    platform::WriteOptions options;
+    options.makeFolders = true;
+    int failed = kWritten;
+    GroupWriter writer(symbols.size(), options, false,
+                       [&failed](std::size_t, Status named, const std::string& why) {
+                           if (named == TESSERA_OK) return;
+                           failed = Fail(ExitStatusOf(named), why);
+                       });
     for (std::size_t i = 0; i < symbols.size(); ++i) {
         if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
-        Destination destination;
-        destination.path = ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
-        const Status written = RenderWrite(*symbols[i], output, destination, &message);
-        if (written != TESSERA_OK) return Fail(ExitStatusOf(written), message);
+        const std::string path =
+            ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
+        const Status staged = writer.Add(*symbols[i], output, path, i, &message);
+        if (staged != TESSERA_OK) return Fail(ExitStatusOf(staged), message);
     }
-    return kWritten;
+    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+    writer.Commit();
+    return failed;
 }
 
 int RunConventional(int argc, char** argv) {
@@ -193,8 +205,9 @@ int RunConventional(int argc, char** argv) {
     const Status status = EncodeRenderWrite(
         &encoder, symbol.get(), reinterpret_cast<const unsigned char*>(data.data()), data.size(),
         cut, EncodeSettingsOf(line), output, destination, &message);
-    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    // A signal that ended a wait (a FIFO with no reader yet) is the signal's status, not a failure.
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     return kWritten;
 }
 

@@ -135,6 +135,19 @@ bool CopyText(const std::string& message, char* text, std::size_t capacity) {
     return n == message.size();
 }
 
+// The format of a file saved at `path`: `format`, or with kFormatFromPath the one that the
+// path's extension names. Returns false when it names none.
+bool SaveFormat(const char* path, int format, int* saved) {
+    if (format != kFormatFromPath) {
+        *saved = format;
+        return true;
+    }
+    ImageFormat named;
+    if (!FormatFromExtension(path, &named)) return false;
+    *saved = static_cast<int>(named);
+    return true;
+}
+
 // The symbol's bytes as `format` with the caller's options.
 Status RenderFor(const tessera_symbol* symbol, int format, const tessera_render_options* options,
                  std::string* bytes) {
@@ -351,16 +364,52 @@ tessera_status tessera_render(const tessera_symbol* symbol, int format,
 
 tessera_status tessera_save(const tessera_symbol* symbol, const char* path, int format,
                             const tessera_render_options* options) try {
-    if (path == nullptr || path[0] == '\0') return TESSERA_ERROR_BAD_ARGUMENT;
-    if (format == qr::kFormatFromPath) {
-        qr::ImageFormat named;
-        if (!qr::FormatFromExtension(path, &named)) return TESSERA_ERROR_BAD_ARGUMENT;
-        format = static_cast<int>(named);
+    if (path == nullptr || path[0] == '\0' || !qr::SaveFormat(path, format, &format)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
     }
     std::string bytes;
     const Status status = qr::RenderFor(symbol, format, options, &bytes);
     if (status != TESSERA_OK) return status;
     return qr::SaveBytes(path, bytes);
+} catch (...) {
+    return TESSERA_ERROR_NO_MEMORY;
+}
+
+tessera_status tessera_save_all(const tessera_symbol* const* symbols, const char* const* paths,
+                                size_t count, int format, const tessera_render_options* options,
+                                tessera_status* results) try {
+    if (count > 0 && (symbols == nullptr || paths == nullptr)) return TESSERA_ERROR_BAD_ARGUMENT;
+    // Every argument before any file: nothing is written when one is bad.
+    std::vector<qr::OutputSettings> settings(count);
+    for (size_t i = 0; i < count; ++i) {
+        int saved = format;
+        if (symbols[i] == nullptr || paths[i] == nullptr || paths[i][0] == '\0' ||
+            !qr::SaveFormat(paths[i], format, &saved) ||
+            !qr::ReadOptions(options, saved, &settings[i]) ||
+            !qr::CheckOutputSettings(settings[i]).empty()) {
+            return TESSERA_ERROR_BAD_ARGUMENT;
+        }
+    }
+    size_t first = count;  // the first file that failed
+    Status firstStatus = TESSERA_OK;
+    const auto record = [&](size_t i, Status status) {
+        if (results != nullptr) results[i] = status;
+        if (status != TESSERA_OK && i < first) {
+            first = i;
+            firstStatus = status;
+        }
+    };
+    qr::GroupWriter writer(
+        qr::platform::FilesPerGroup(1), qr::platform::WriteOptions(), true,
+        [&record](size_t i, Status status, const std::string&) { record(i, status); });
+    if (!writer.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    std::string message;
+    for (size_t i = 0; i < count; ++i) {
+        const Status staged = writer.Add(symbols[i]->symbol, settings[i], paths[i], i, &message);
+        if (staged != TESSERA_OK) record(i, staged);
+    }
+    writer.Commit();
+    return firstStatus;
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
 }

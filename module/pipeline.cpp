@@ -575,28 +575,35 @@ Status ReadInput(const char* path, std::size_t limit, std::string* data,
     return TESSERA_OK;
 }
 
+Status EncodeExplained(Encoder* encoder, Symbol* symbol, const unsigned char* data,
+                       std::size_t length, bool cut, const EncodeSettings& encode,
+                       std::string* message) {
+    const Status status = encoder->Encode(data, length, encode, symbol, cut);
+    if (status == TESSERA_ERROR_CANNOT_ENCODE) {
+        *message = encoder->ExplainFailure(data, length, encode, cut);
+    } else if (status != TESSERA_OK) {
+        *message = status == TESSERA_ERROR_BAD_ARGUMENT
+                       ? CheckEncodeSettings(encode)
+                       : "the data cannot be encoded: out of memory";
+    }
+    return status;
+}
+
 Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char* data,
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,
                          std::string* message) {
-    Status status = encoder->Encode(data, length, encode, scratch, cut);
-    if (status == TESSERA_ERROR_CANNOT_ENCODE) {
-        *message = encoder->ExplainFailure(data, length, encode, cut);
-        return status;
-    }
-    if (status != TESSERA_OK) {
-        *message = status == TESSERA_ERROR_BAD_ARGUMENT
-                       ? CheckEncodeSettings(encode)
-                       : "the data cannot be encoded: out of memory";
-        return status;
-    }
-    return RenderWrite(*scratch, output, destination, message);
+    const Status status = EncodeExplained(encoder, scratch, data, length, cut, encode, message);
+    return status == TESSERA_OK ? RenderWrite(*scratch, output, destination, message) : status;
 }
 
-Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
-                   const Destination& destination, std::string* message) {
-    std::string bytes;
-    Status status = Render(symbol, output, &bytes);
+namespace {
+
+// Renders `symbol` into `bytes`, checking that it fits `maxColumns` (0: any). Returns TESSERA_OK,
+// or the status with one line in `message`.
+Status RenderChecked(const Symbol& symbol, const OutputSettings& output, int maxColumns,
+                     std::string* bytes, std::string* message) {
+    const Status status = Render(symbol, output, bytes);
     if (status != TESSERA_OK) {
         const std::string format = FormatInfo(output.format).name;
         *message = status == TESSERA_ERROR_BAD_ARGUMENT ? CheckOutputSettings(output)
@@ -608,12 +615,21 @@ Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
     const RenderOptions drawn = ResolveRenderOptions(symbol, output);
     const int columns =
         FormatInfo(output.format).columnsPerPixel * drawn.scale * (symbol.size + 2 * drawn.margin);
-    if (destination.maxColumns > 0 && columns > destination.maxColumns) {
+    if (maxColumns > 0 && columns > maxColumns) {
         *message = "the symbol is " + std::to_string(columns) + " columns wide and the terminal " +
-                   std::to_string(destination.maxColumns) +
-                   ": write it to an image file instead (-o code.png)";
+                   std::to_string(maxColumns) + ": write it to an image file instead (-o code.png)";
         return TESSERA_ERROR_CANNOT_WRITE;
     }
+    return TESSERA_OK;
+}
+
+}  // namespace
+
+Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
+                   const Destination& destination, std::string* message) {
+    std::string bytes;
+    Status status = RenderChecked(symbol, output, destination.maxColumns, &bytes, message);
+    if (status != TESSERA_OK) return status;
     platform::WriteFailure failure = platform::WriteFailure::kOther;
     if (destination.standardOutput) {
         status = WriteToStandardOutput(bytes, &failure);
@@ -623,35 +639,109 @@ Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
         }
         return status;
     }
-    if (destination.makeFolders &&
-        !platform::MakeFoldersAbove(destination.path.c_str(), &failure)) {
-        *message =
-            "the output file cannot be created: " + PrintableName(destination.path) +
-            ": its folder cannot be made: " +
-            (failure == platform::WriteFailure::kNotAFile ? "a file stands where a folder would be"
-                                                          : WriteFailureText(failure));
+    status = SaveBytes(destination.path.c_str(), bytes, destination.options, &failure);
+    if (status != TESSERA_OK) *message = CannotCreateMessage(destination.path, failure);
+    return status;
+}
+
+GroupWriter::GroupWriter(std::size_t capacity, const platform::WriteOptions& options,
+                         bool eachGroup, Done done)
+    : eachGroup_(eachGroup), done_(std::move(done)) {
+    capacity = std::min(std::max<std::size_t>(capacity, 1), platform::FileGroup::kMaxFiles);
+    slots_.reset(new (std::nothrow) platform::StagedFile[capacity]);
+    if (slots_) {
+        group_.reset(new (std::nothrow) platform::FileGroup(slots_.get(), capacity, options));
+    }
+    if (!group_) return;
+    staged_.reserve(capacity);
+    results_.resize(capacity);
+}
+
+GroupWriter::~GroupWriter() {
+    Abandon();
+}
+
+Status GroupWriter::Add(const Symbol& symbol, const OutputSettings& output, const std::string& path,
+                        std::size_t id, std::string* message) {
+    if (!group_) {
+        *message = "the output file cannot be created: out of memory";
+        return TESSERA_ERROR_NO_MEMORY;
+    }
+    std::string bytes;
+    const Status status = RenderChecked(symbol, output, 0, &bytes, message);
+    if (status != TESSERA_OK) return status;
+    // Made before the file is staged: once it is, nothing may fail.
+    std::pair<std::size_t, std::string> entry(id, path);
+    platform::WriteFailure failure = platform::WriteFailure::kOther;
+    if (!group_->Full()) failure = group_->Stage(path.c_str(), bytes.data(), bytes.size());
+    // Out of open files: the files staged so far are committed to make room.
+    if (failure == platform::WriteFailure::kTooManyFiles && eachGroup_ && Size() > 0) {
+        Commit();
+        failure = group_->Stage(path.c_str(), bytes.data(), bytes.size());
+    }
+    if (failure != platform::WriteFailure::kNone) {
+        *message = CannotCreateMessage(path, failure);
         return TESSERA_ERROR_CANNOT_WRITE;
     }
-    status = SaveBytes(destination.path.c_str(), bytes, destination.options, &failure);
-    if (status != TESSERA_OK) {
-        *message = "the output file cannot be created: " + PrintableName(destination.path) + ": " +
-                   WriteFailureText(failure);
+    staged_.push_back(std::move(entry));  // within the room reserved
+    if (eachGroup_ && group_->Full()) Commit();
+    return TESSERA_OK;
+}
+
+void GroupWriter::Commit() {
+    if (!group_) return;
+    group_->Commit(results_.data());
+    for (std::size_t i = 0; i < staged_.size(); ++i) {
+        const platform::WriteFailure failure = results_[i];
+        std::string message;
+        try {
+            if (failure != platform::WriteFailure::kNone) {
+                message = CannotCreateMessage(staged_[i].second, failure);
+            }
+        } catch (...) {  // each file is told of all the same, without its line
+        }
+        done_(staged_[i].first,
+              failure == platform::WriteFailure::kNone ? TESSERA_OK : TESSERA_ERROR_CANNOT_WRITE,
+              message);
     }
-    return status;
+    staged_.clear();
+}
+
+void GroupWriter::Abandon() {
+    if (group_) group_->Abandon();
+    staged_.clear();
+}
+
+std::string CannotCreateMessage(const std::string& path, platform::WriteFailure failure) {
+    return "the output file cannot be created: " + PrintableName(path) + ": " +
+           WriteFailureText(failure);
 }
 
 std::string PrintableName(const std::string& name) {
     static const char kHex[] = "0123456789abcdef";
+    constexpr unsigned char kC1Lead = 0xC2, kC1Last = 0x9F;  // U+0080..U+009F in UTF-8
+    const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
     std::string printable = "'";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+    const auto escape = [&](std::size_t at, std::size_t count) {
+        for (std::size_t i = at; i < at + count; ++i) {
             printable += "\\x";
-            printable += kHex[byte >> 4];
-            printable += kHex[byte & 15];
-        } else {
-            printable += c;
+            printable += kHex[bytes[i] >> 4];
+            printable += kHex[bytes[i] & 15];
         }
+    };
+    for (std::size_t at = 0; at < name.size();) {
+        const unsigned char lead = bytes[at];
+        // The length of the UTF-8 sequence `lead` would begin; FindNonUtf8 says whether it does.
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (length > name.size() - at || FindNonUtf8(bytes + at, length, false) != length) {
+            length = 1;  // not UTF-8: this byte alone, escaped
+            escape(at, 1);
+        } else if (lead < 0x20 || lead == 0x7F || (lead == kC1Lead && bytes[at + 1] <= kC1Last)) {
+            escape(at, length);
+        } else {
+            printable.append(name, at, length);
+        }
+        at += length;
     }
     return printable + "'";
 }
@@ -664,8 +754,14 @@ const char* WriteFailureText(platform::WriteFailure failure) {
             return "no space left on the device";
         case platform::WriteFailure::kPermission:
             return "permission denied";
+        case platform::WriteFailure::kReadOnly:
+            return "the file system is read-only";
         case platform::WriteFailure::kMissingFolder:
             return "the folder does not exist";
+        case platform::WriteFailure::kFolderBlocked:
+            return "a file stands where a folder would be";
+        case platform::WriteFailure::kNoNewFiles:
+            return "its folder takes no new files";
         case platform::WriteFailure::kNotAFile:
             return "it is not a file that can be replaced";
         case platform::WriteFailure::kTooLarge:
@@ -674,6 +770,14 @@ const char* WriteFailureText(platform::WriteFailure failure) {
             return "the reading end of the pipe is closed";
         case platform::WriteFailure::kNoMemory:
             return "out of memory";
+        case platform::WriteFailure::kTooManyFiles:
+            return "too many open files";
+        case platform::WriteFailure::kNameTooLong:
+            return "the name is too long";
+        case platform::WriteFailure::kLinkLoop:
+            return "too many symbolic links, or a loop of them";
+        case platform::WriteFailure::kInterrupted:
+            return "interrupted";
         case platform::WriteFailure::kOther:
             break;
     }

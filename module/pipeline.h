@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "encoder/micro_encoder.h"
@@ -187,28 +189,83 @@ std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut)
 struct Destination {
     std::string path;                // the file to create or replace
     bool standardOutput = false;     // standard output instead of `path`
-    bool makeFolders = false;        // make the missing folders above `path` before writing
     int maxColumns = 0;              // text wider than this many columns is refused; 0: any
     platform::WriteOptions options;  // how a file is written
 };
 
-// The road of one symbol: encodes `length` bytes at `data` with `encoder` into `scratch`, renders
-// it and writes it to `destination`. Returns TESSERA_OK, or the status of the step that failed
-// with one line in `message` (without a "tessera:" prefix): why the data does not fit, the
-// format that is not available, text too wide for `maxColumns`, or the file and why it cannot be
-// written. `cut` says that the data may be the first bytes of longer input.
+// The first half of the road of one symbol: encodes `length` bytes at `data` with `encoder` into
+// `symbol`. Returns TESSERA_OK, or the status of Encoder::Encode() with one line in `message`
+// (without a "tessera:" prefix): why the data does not fit, or the setting out of range. `cut`
+// says that the data may be the first bytes of longer input.
+Status EncodeExplained(Encoder* encoder, Symbol* symbol, const unsigned char* data,
+                       std::size_t length, bool cut, const EncodeSettings& encode,
+                       std::string* message);
+
+// The second half: renders `symbol` and writes it to `destination`. Returns TESSERA_OK, or the
+// status of the step that failed with one line in `message`: the settings the format does not
+// take, the format that is not available, text too wide for `maxColumns`, or the file and why it
+// cannot be written.
+Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
+                   const Destination& destination, std::string* message);
+
+// The whole road: EncodeExplained(), then RenderWrite() of the symbol, with their statuses and
+// messages.
 Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char* data,
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,
                          std::string* message);
 
-// The second half of that road: renders `symbol` and writes it to `destination`, with the same
-// statuses and messages.
-Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
-                   const Destination& destination, std::string* message);
+// Files written a group at a time (platform::FileGroup): each symbol is rendered and staged, and
+// the group's files are synced and named together. With `eachGroup` the group commits whenever it
+// is full or the limit of open files is reached, so that any number of files can go through;
+// without it, the group holds every file (up to its capacity) until Commit(): all or none.
+class GroupWriter {
+public:
+    // Told what became of staged file `id` (the caller's number for it): TESSERA_OK, or
+    // TESSERA_ERROR_CANNOT_WRITE with one line (CannotCreateMessage(); empty when there was no
+    // memory for it). It must not throw.
+    using Done = std::function<void(std::size_t id, Status status, const std::string& message)>;
 
-// `name` for a message: quoted, with control characters and bytes that are not printable written
-// as \xHH, so that a name cannot drive the terminal.
+    // A group of up to `capacity` files (at most platform::FileGroup::kMaxFiles) written with
+    // `options`.
+    GroupWriter(std::size_t capacity, const platform::WriteOptions& options, bool eachGroup,
+                Done done);
+    ~GroupWriter();
+    GroupWriter(const GroupWriter&) = delete;
+    GroupWriter& operator=(const GroupWriter&) = delete;
+
+    // False when its memory could not be had; Add() then fails.
+    bool Ready() const { return group_ != nullptr; }
+    std::size_t Size() const { return staged_.size(); }
+
+    // Renders `symbol` and stages it for `path` as file `id`. Returns TESSERA_OK, its outcome to
+    // come at the commit; or the status of the step that failed with one line in `message`, as
+    // RenderWrite() says it (TESSERA_ERROR_NO_MEMORY when the group is not ready, and
+    // TESSERA_ERROR_CANNOT_WRITE when a group without `eachGroup` is full): nothing is staged.
+    Status Add(const Symbol& symbol, const OutputSettings& output, const std::string& path,
+               std::size_t id, std::string* message);
+
+    // Syncs and names the staged files, and tells `done` of each. Never throws.
+    void Commit();
+
+    // Drops the staged files: nothing at their paths changes.
+    void Abandon();
+
+private:
+    std::unique_ptr<platform::StagedFile[]> slots_;
+    std::unique_ptr<platform::FileGroup> group_;
+    std::vector<std::pair<std::size_t, std::string>> staged_;  // ids and paths
+    std::vector<platform::WriteFailure> results_;
+    const bool eachGroup_;
+    const Done done_;
+};
+
+// "the output file cannot be created: 'PATH': REASON", the line for a file that cannot be
+// written.
+std::string CannotCreateMessage(const std::string& path, platform::WriteFailure failure);
+
+// `name` for a message: quoted, with control characters (C0, DEL and C1) and bytes that are not
+// UTF-8 written as \xHH, so that a name cannot drive the terminal; other UTF-8 stays as it is.
 std::string PrintableName(const std::string& name);
 
 // Words for messages: "no space left on the device", "permission denied", ...

@@ -195,6 +195,23 @@ TESSERA_API_FUNCTION tessera_status tessera_render(const tessera_symbol* symbol,
 TESSERA_API_FUNCTION tessera_status tessera_save(const tessera_symbol* symbol, const char* path,
                                                  int format, const tessera_render_options* options);
 
+/* Saves `count` symbols at once: symbols[i] to paths[i], each as tessera_save() would, but made
+ * durable together, so that many files cost about one sync: every file is written in full beside
+ * its name, their data is synced once per file system, then each takes its name, then the names
+ * are synced once (in groups of up to 64 files when there are more). A crash leaves each file old
+ * or new, whole. `format` and `options` are for every file, as in tessera_save() (-1: each path's
+ * extension). Every argument is checked before anything is written: TESSERA_ERROR_BAD_ARGUMENT
+ * for null `symbols` or `paths` with a count, a null symbol, a null or empty path, a path whose
+ * extension names no format, or bad options; nothing is written then. Otherwise each file's
+ * status (TESSERA_OK, TESSERA_ERROR_CANNOT_WRITE, or as tessera_render()) is stored in
+ * results[i] when `results` is not null, and the files that fail do not stop the others. Returns
+ * TESSERA_OK when every file was saved, else the status of the first that was not. */
+TESSERA_API_FUNCTION tessera_status tessera_save_all(const tessera_symbol* const* symbols,
+                                                     const char* const* paths, size_t count,
+                                                     int format,
+                                                     const tessera_render_options* options,
+                                                     tessera_status* results);
+
 /* The format named `name` in any case ("png", "PNG"); -1 when none (or `name` is null). */
 TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);
 

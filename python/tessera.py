@@ -6,6 +6,7 @@
     symbol.save("hello.png", scale=8)                  # or .svg, .bmp, .txt, ...
     png = symbol.to_bytes("png")                       # any format, in memory
     tessera.formats()                                  # {"bmp": "bmp", ..., "pbm-plain": "pbm"}
+    tessera.save_all([(symbol, "a.png"), (other, "b.png")])   # many files, one sync
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
@@ -22,8 +23,8 @@ import glob
 import itertools
 import os
 
-__all__ = ["make", "make_structured", "formats", "Symbol", "EncodeError", "encode", "TesseraError",
-           "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
+__all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
+           "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
 WRITTEN = 0
@@ -144,6 +145,8 @@ def _declare_api(library):
         "tessera_symbol_modules": (I, [P, C, S]),
         "tessera_render": (I, [P, I, ctypes.POINTER(_RenderOptions), C, S, ctypes.POINTER(S)]),
         "tessera_save": (I, [P, C, I, ctypes.POINTER(_RenderOptions)]),
+        "tessera_save_all": (I, [ctypes.POINTER(P), ctypes.POINTER(C), S, I,
+                                 ctypes.POINTER(_RenderOptions), ctypes.POINTER(I)]),
         "tessera_format_from_name": (I, [C]),
         "tessera_format_from_path": (I, [C]),
         "tessera_format_name": (C, [I]),
@@ -424,6 +427,13 @@ class Symbol:
             _raise(status)
         return buffer.raw[:size.value]
 
+    def _path_format(self, path, kind):
+        """The format number for saving at `path` (bytes): `kind`'s, or its extension's."""
+        number = _api().tessera_format_from_path(path) if kind is None else self._format(kind)
+        if number < 0:
+            raise ValueError(f"the extension of {os.fsdecode(path)!r} names no format; give kind=")
+        return number
+
     def save(self, target, kind=None, scale=None, *, margin=None, dark=None, light=None,
              dpi=None):
         """Writes the symbol to `target`: a path (str, bytes or path-like), created or replaced
@@ -441,13 +451,9 @@ class Symbol:
             target.write(self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
                                        dpi=dpi))
             return
-        path = os.fsencode(target)
-        if b"\0" in path:
-            raise ValueError("path must not contain a zero byte")
+        path = _path_bytes(target)
         api = _api()
-        number = api.tessera_format_from_path(path) if kind is None else self._format(kind)
-        if number < 0:
-            raise ValueError(f"the extension of {os.fsdecode(path)!r} names no format; give kind=")
+        number = self._path_format(path, kind)
         options = self._options(number, scale, margin, dark, light, dpi)
         status = api.tessera_save(self._handle, path, number, ctypes.byref(options))
         if status == _FORMAT_NOT_AVAILABLE:
@@ -464,6 +470,44 @@ class Symbol:
 
     def _repr_svg_(self):
         return self.to_bytes("svg").decode("utf-8")
+
+
+def _path_bytes(path):
+    path = os.fsencode(path)
+    if b"\0" in path:
+        raise ValueError("path must not contain a zero byte")
+    return path
+
+
+def save_all(items, kind=None, scale=None, *, margin=None, dark=None, light=None, dpi=None):
+    """Writes many symbols at once: each (symbol, path) of `items` as symbol.save(path, ...)
+    writes it, with the same options for all, but with about one sync for all of them instead of
+    one per file. Every file is written in full beside its name, their data is synced once, then
+    each takes its name, then the names are synced once (in groups of up to 64 files), so a crash
+    leaves each file old or new, whole.
+
+    Every argument is checked before anything is written: TypeError for an item that is not a
+    (Symbol, path) pair, ValueError for a kind, extension or option that is not taken. A file that
+    cannot be written does not stop the others; OSError is then raised for the first of them."""
+    pairs = [tuple(item) for item in items]
+    if not all(len(pair) == 2 and isinstance(pair[0], Symbol) for pair in pairs):
+        raise TypeError("items must be (Symbol, path) pairs")
+    if not pairs:
+        return
+    paths = [_path_bytes(path) for _, path in pairs]
+    numbers = {symbol._path_format(path, kind) for (symbol, _), path in zip(pairs, paths)}
+    for number in sorted(numbers):  # the options checked for every format they go to
+        options = pairs[0][0]._options(number, scale, margin, dark, light, dpi)
+    count = len(pairs)
+    handles = (ctypes.c_void_p * count)(*[symbol._handle for symbol, _ in pairs])
+    names = (ctypes.c_char_p * count)(*paths)
+    results = (ctypes.c_int * count)()
+    number = _FORMAT_FROM_PATH if kind is None else Symbol._format(kind)
+    status = _api().tessera_save_all(handles, names, count, number, ctypes.byref(options),
+                                     results)
+    if status != WRITTEN:
+        first = next(i for i in range(count) if results[i] != WRITTEN)
+        _raise(results[first], paths[first])
 
 
 def _escape(data):

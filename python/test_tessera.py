@@ -295,6 +295,37 @@ class MakeTest(unittest.TestCase):
             symbol.save(self.path("a.jpeg"))
         self.assertFalse(os.path.exists(self.path("a.jpeg")))
 
+    def test_save_all(self):
+        symbols = [tessera.make(f"code {i}") for i in range(70)]  # more than one group
+        paths = [self.path(f"{i}.{'svg' if i % 2 else 'bmp'}") for i in range(70)]
+        tessera.save_all(zip(symbols, paths), scale=2, margin=1)
+        for i in (0, 1, 69):
+            with open(paths[i], "rb") as file:
+                self.assertEqual(file.read(), symbols[i].to_bytes("svg" if i % 2 else "bmp", 2,
+                                                                  margin=1))
+        tessera.save_all([(symbols[0], self.path("as.txt"))], kind="svg")
+        with open(self.path("as.txt"), "rb") as file:
+            self.assertEqual(file.read(), symbols[0].to_bytes("svg"))
+        tessera.save_all([])
+        # Checked before anything is written.
+        for items, error in [([(symbols[0], self.path("x.bmp")), (symbols[1], self.path("y.gif"))],
+                              ValueError),
+                             ([(symbols[0], self.path("x.bmp")), ("not a symbol", "y.bmp")],
+                              TypeError),
+                             ([(symbols[0], self.path("x.txt")), (symbols[1], self.path("y.bmp"))],
+                              ValueError)]:  # scale 30: not taken by either
+            with self.subTest(items=items):
+                with self.assertRaises(error):
+                    tessera.save_all(items, scale=30)
+                self.assertFalse(os.path.exists(self.path("x.bmp")))
+        # A file that cannot be written: the others are, and the first failure is raised.
+        with self.assertRaises(OSError) as caught:
+            tessera.save_all([(symbols[0], self.path("ok.bmp")),
+                              (symbols[1], self.path("missing/a.bmp")),
+                              (symbols[2], self.path("missing/b.bmp"))])
+        self.assertIn("missing/a.bmp", str(caught.exception))
+        self.assertTrue(os.path.exists(self.path("ok.bmp")))
+
     def test_structured_append_and_boost(self):
         data = "0123456789" * 30 + " and some text"
         symbols = tessera.make_structured(data, 4, level="M")

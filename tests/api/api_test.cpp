@@ -289,6 +289,66 @@ TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
     EXPECT_FALSE(FileExists(dir.File("z.bmp")));
 }
 
+TEST(Api, SaveAllSavesEachFileAsSaveWouldAndChecksEveryArgumentFirst) {
+    TempDir dir;
+    const SymbolPtr first = Make("first"), second = Make("second");
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.scale = 2;
+    // More files than one group holds; one of them in a folder that does not exist.
+    constexpr size_t kFiles = 70, kMissing = 5;
+    std::vector<std::string> paths;
+    std::vector<const char*> names;
+    std::vector<const tessera_symbol*> symbols;
+    for (size_t i = 0; i < kFiles; ++i) {
+        paths.push_back(dir.File((i == kMissing ? "missing/" : "") + std::to_string(i) +
+                                 (i % 2 ? ".svg" : ".png")));
+        symbols.push_back(i % 2 ? second.get() : first.get());
+    }
+    for (const std::string& path : paths) names.push_back(path.c_str());
+    std::vector<tessera_status> results(kFiles, TESSERA_ERROR_NO_MEMORY);
+    EXPECT_EQ(tessera_save_all(symbols.data(), names.data(), kFiles, -1, &options, results.data()),
+              TESSERA_ERROR_CANNOT_WRITE);
+    for (size_t i = 0; i < kFiles; ++i) {
+        SCOPED_TRACE(paths[i]);
+        EXPECT_EQ(results[i], i == kMissing ? TESSERA_ERROR_CANNOT_WRITE : TESSERA_OK);
+        Bytes file;
+        EXPECT_EQ(ReadFile(paths[i], &file), i != kMissing);
+        if (i == kMissing) continue;
+        const int format = i % 2 ? TESSERA_FORMAT_SVG : TESSERA_FORMAT_PNG;
+        EXPECT_EQ(file, ToBytes(RenderBytes(symbols[i], format, &options)));
+    }
+
+    // A bad argument anywhere: nothing is written, not even the files before it.
+    const std::string good = dir.File("good.bmp"), unnamed = dir.File("noformat");
+    tessera_render_options tooLarge = options;
+    tooLarge.scale = 99;
+    struct Case {
+        const char* what;
+        const tessera_symbol* symbol;
+        const char* path;
+        int format;
+        const tessera_render_options* options;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a null symbol", nullptr, good.c_str(), -1, nullptr},
+             {"a null path", first.get(), nullptr, -1, nullptr},
+             {"an empty path", first.get(), "", TESSERA_FORMAT_BMP, nullptr},
+             {"no format in the name", first.get(), unnamed.c_str(), -1, nullptr},
+             {"a scale out of range", first.get(), good.c_str(), -1, &tooLarge},
+         }) {
+        SCOPED_TRACE(c.what);
+        const tessera_symbol* const pair[] = {first.get(), c.symbol};
+        const char* const where[] = {good.c_str(), c.path};
+        EXPECT_EQ(tessera_save_all(pair, where, 2, c.format, c.options, nullptr),
+                  TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_FALSE(FileExists(good));
+    }
+    EXPECT_EQ(tessera_save_all(nullptr, names.data(), 1, -1, nullptr, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_save_all(nullptr, nullptr, 0, -1, nullptr, nullptr), TESSERA_OK);
+}
+
 TEST(Api, MicroQrSymbolsAndTheirRanges) {
     struct Case {
         const char* what;

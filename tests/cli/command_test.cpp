@@ -249,7 +249,7 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               3,
               "tessera: the output file cannot be created: '" + dir.File("file") +
-                  "/a.png': the folder does not exist\n"},
+                  "/a.png': a file stands where a folder would be\n"},
              {{"Hello", "-s", "0"},
               "",
               64,

@@ -33,13 +33,16 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-// Rows that limit the address space or the threads cannot run the command of a sanitizer build,
-// whose runtime reserves terabytes of address space and needs a thread of its own; they run in
+// Rows that limit the address space, the threads or the open files, or trace the command,
+// cannot run the command of a sanitizer build, whose runtime reserves terabytes of address
+// space, needs a thread and descriptors of its own, and refuses to run under ptrace; they run in
 // the plain build.
 bool NeedsPlainBuild(const Row& row) {
     const std::string script = row.script;
-    return script.find("ulimit -v") != std::string::npos ||
-           script.find("prlimit") != std::string::npos;
+    for (const char* limit : {"ulimit -v", "ulimit -n", "prlimit", "strace"}) {
+        if (script.find(limit) != std::string::npos) return true;
+    }
+    return false;
 }
 
 void RunRows(const std::vector<Row>& rows) {
@@ -108,8 +111,8 @@ TEST(Promises, BatchNamesAreClaimedInLineOrder) {
          "[ ! -e x ]"},
         {"white space alone is a blank line; the rate counts written codes",
          "printf 'a\\n  \\t \\nb\\n' > l.txt", "\"$T\" --batch l.txt -o 'w/{n}.txt'", 0,
-         "^tessera: 2 written, 0 failed, 1 blank lines skipped in [0-9.]+ s "
-         "\\([0-9]+ codes per second\\)\n$",
+         "^tessera: 2 written, 0 failed, 1 blank line skipped in [0-9.]+ s "
+         "\\([0-9]+ codes? per second\\)\n$",
          "[ -f w/1.txt ] && [ ! -e w/2.txt ] && [ -f w/3.txt ]"},
         {"--batch - writes codes while input still arrives", "",
          "{ echo early; sleep 2; [ -f s/1.png ] && echo streamed > flag; echo late; } | "
@@ -141,6 +144,77 @@ TEST(Promises, LimitsSignalsAndLoadEndInAStatusAndAMessage) {
          "seq -f 'line %g of a batch that does not fit' 200000 > l.txt",
          "(ulimit -v 200000; \"$T\" --batch l.txt -v 1 --strict-version -l H -o 'f/{n}.png')", 2,
          "and 199990 more failed lines\ntessera: 0 written, 200000 failed", "[ ! -e f ]"},
+    });
+}
+
+TEST(Promises, FilesAreWholeAndTheirSetsAllOrNone) {
+    RunRows({
+        {"--split: a part that cannot be written keeps every old part",
+         "echo old > keep1.png; echo old > keep2.png; mkdir keep3.png",
+         "\"$T\" 'one text over three symbols' --split 3 -o 'keep{n}.png'", 3,
+         "^tessera: the output file cannot be created: 'keep3.png': it is not a file that can "
+         "be replaced\n$",
+         "[ \"$(cat keep1.png keep2.png)\" = \"$(printf 'old\\nold')\" ]"},
+        {"--split makes the folders of its pattern as --batch does", "",
+         "\"$T\" 'one text over three symbols' --split 3 -o 'x/y/{n}.png'", 0, "^$",
+         "[ \"$(ls x/y | tr '\\n' ' ')\" = '1.png 2.png 3.png ' ]"},
+        {"a batch whose every line fails makes no folder", "seq 3 > l.txt",
+         "(ulimit -f 1; \"$T\" --batch l.txt -s 20 -o 'e/{n}.bmp')", 3, "0 written, 3 failed",
+         "[ ! -e e ]"},
+        {"a batch syncs once per group of files, not once per folder", "seq 200 > l.txt",
+         "strace -f -qq -e trace=syncfs,fsync,fdatasync -o trace \"$T\" --batch l.txt -o "
+         "'f{n}/x.png'",
+         0, "200 written, 0 failed",
+         "[ \"$(ls -d f* | wc -l)\" = 200 ] && [ \"$(grep -c 'syncfs(' trace)\" -le 20 ] && "
+         "! grep -q -e 'fsync(' -e 'fdatasync(' trace"},
+        {"200,000 lines named by number in 3 KB paths, in a small address space",
+         "seq -f 'line %g of a batch that does not fit' 200000 > l.txt",
+         "p=$(printf 'dd/%.0s' $(seq 1000)); (ulimit -v 200000; \"$T\" --batch l.txt -v 1 "
+         "--strict-version -l H -o \"$p{n}.png\")",
+         2, "and 199990 more failed lines\ntessera: 0 written, 200000 failed", "[ ! -e dd ]"},
+        {"100,000 lines named by their text in 3 KB paths, in a small address space",
+         "seq -f 'line %g of a batch that does not fit' 100000 > l.txt",
+         "p=$(printf 'dd/%.0s' $(seq 1000)); (ulimit -v 200000; \"$T\" --batch l.txt -v 1 "
+         "--strict-version -l H -o \"$p{line}.png\")",
+         2, "and 99990 more failed lines\ntessera: 0 written, 100000 failed", "[ ! -e dd ]"},
+        {"SIGINT while the output FIFO waits for its reader", "mkfifo f",
+         "\"$T\" Hello -o f & p=$!; i=0; until grep -q wait_for_partner /proc/$p/wchan; do "
+         "i=$((i + 1)); [ $i -lt 600 ] || break; sleep 0.05; done; kill -INT $p; wait $p",
+         130, "^$", "[ -p f ]"},
+    });
+}
+
+TEST(Promises, WriteFailuresSayWhy) {
+    RunRows({
+        {"a file of /proc", "", "\"$T\" Hello -o /proc/version", 3,
+         "^tessera: the output file cannot be created: '/proc/version': its folder takes no new "
+         "files\n$",
+         "true"},
+        {"a name longer than the file system takes", "",
+         "\"$T\" Hello -o \"$(printf 'n%.0s' $(seq 300)).png\"", 3,
+         "^tessera: the output file cannot be created: 'n+\\.png': the name is too long\n$",
+         "true"},
+        {"a loop of links", "ln -s b a; ln -s a b", "\"$T\" Hello -o a", 3,
+         "^tessera: the output file cannot be created: 'a': too many symbolic links, or a loop of "
+         "them\n$",
+         "[ -L a ] && [ -L b ]"},
+        {"a read-only mount", "mkdir ro",
+         "unshare -m sh -c 'mount -t tmpfs -o ro none ro && exec \"$T\" Hello -o ro/x.png'", 3,
+         "^tessera: the output file cannot be created: 'ro/x.png': the file system is read-only\n$",
+         "true"},
+        // The program's loader needs two descriptors: a batch, whose input takes one, finds
+        // one left for each file, which needs two.
+        {"the limit of open files", "seq 2 > l.txt",
+         "(ulimit -n 5; \"$T\" --batch l.txt -o 'o/{n}.png')", 3,
+         "^tessera: line 1: the output file cannot be created: 'o/1.png': too many open files\n"
+         "tessera: line 2: .*: too many open files\ntessera: 0 written, 2 failed",
+         "[ ! -e o ]"},
+        {"C1 controls and bytes that are not UTF-8 escaped, other UTF-8 as it is", "",
+         "\"$T\" Hello -o \"$(printf 'a\\302\\233b\\377/caf\\303\\251.png')\"", 3,
+         "^tessera: the output file cannot be created: "
+         "'a\\\\xc2\\\\x9bb\\\\xff/caf\xc3\xa9\\.png': "
+         "the folder does not exist\n$",
+         "true"},
     });
 }
 

@@ -133,7 +133,21 @@ TEST(ApiDll, MakesRendersAndSavesASymbol) {
     EXPECT_EQ(API(tessera_save)(symbol, (folder + "no\\such\\folder\\a.bmp").c_str(),
                                 TESSERA_FORMAT_BMP, nullptr),
               TESSERA_ERROR_CANNOT_WRITE);
+    // Saved together: each file whole at its path, the other's failure its own.
+    const std::string replaced = folder + "tessera-api-all.bmp";
+    const char* const paths[] = {saved.c_str(), replaced.c_str(),
+                                 "no\\such\\folder\\b.bmp"};
+    const tessera_symbol* const symbols[] = {symbol, symbol, symbol};
+    tessera_status results[3];
+    EXPECT_EQ(API(tessera_save_all)(symbols, paths, 3, -1, nullptr, results),
+              TESSERA_ERROR_CANNOT_WRITE);
+    EXPECT_EQ(results[0], TESSERA_OK);
+    EXPECT_EQ(results[1], TESSERA_OK);
+    EXPECT_EQ(results[2], TESSERA_ERROR_CANNOT_WRITE);
+    EXPECT_EQ(ReadAll(replaced), bmp);
+    EXPECT_EQ(ReadAll(saved).compare(0, 5, "<?xml"), 0);
     DeleteFileA(saved.c_str());
+    DeleteFileA(replaced.c_str());
     DeleteFileA(doorFile.c_str());
     API(tessera_symbol_free)(symbol);
     FreeLibrary(door);
