@@ -41,7 +41,7 @@ TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
     }
 }
 
-TEST(Road, MicroQrOffersTheseLevelsMasksAndNothingElse) {
+TEST(Road, MicroQrOffersTheseLevels) {
     // Each version (0: the smallest that holds the data) at L, M, Q and H: '.' offered, 'x' not.
     const std::string expected = R"(
 any . . . x
@@ -63,40 +63,6 @@ M4  . . . x
         levels += "\n";
     }
     EXPECT_EQ(levels, expected);
-
-    struct Case {
-        const char* what;
-        EncodeSettings settings;
-        bool structured;
-        MicroRefusal refusal;
-    };
-    auto micro = [](auto change) {
-        EncodeSettings s;
-        s.micro = true;
-        change(s);
-        return s;
-    };
-    for (const Case& c : std::vector<Case>{
-             {"the defaults", micro([](auto&) {}), false, MicroRefusal::kNone},
-             {"mask 3", micro([](auto& s) { s.mask = 3; }), false, MicroRefusal::kNone},
-             {"mask 4", micro([](auto& s) { s.mask = 4; }), false, MicroRefusal::kMask},
-             {"M5", micro([](auto& s) { s.version = 5; }), false, MicroRefusal::kVersion},
-             {"UTF-8", micro([](auto& s) { s.utf8 = true; }), false, MicroRefusal::kUtf8},
-             {"UTF-8 when text", micro([](auto& s) { s.utf8WhenText = true; }), false,
-              MicroRefusal::kNone},
-             {"a set", micro([](auto&) {}), true, MicroRefusal::kStructured},
-             {"Model 2 with all of it", micro([](auto& s) {
-                  s = EncodeSettings();
-                  s.level = LEVEL_H;
-                  s.version = 40;
-                  s.mask = 7;
-                  s.utf8 = true;
-              }),
-              true, MicroRefusal::kNone},
-         }) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(CheckMicroSettings(c.settings, c.structured), c.refusal);
-    }
 }
 
 TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
