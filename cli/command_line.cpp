@@ -226,32 +226,31 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
     return std::string();
 }
 
-// What Micro QR does not offer, in the words of the flags; empty when the flags ask for none of
-// it. The rules are the library's.
+// What Micro QR does not offer, in the library's words with the flags to change, or in the
+// words of the flags; empty when the flags ask for none of it. The rules are the library's.
 std::string MicroRefusalText(const CommandLine& line) {
     const EncodeSettings settings = EncodeSettingsOf(line);
+    const std::string said = CheckEncodeSettings(settings, line.Structured());
     switch (CheckMicroSettings(settings, line.Structured())) {
         case MicroRefusal::kNone:
             break;
         case MicroRefusal::kStructured:
-            return "Micro QR has no structured append: leave out --split or --micro";
+            return said + ": leave out --split or --micro";
         case MicroRefusal::kUtf8:
-            return "Micro QR has no ECI for UTF-8 text: leave out --utf8 or --micro";
+            return said + ": leave out --utf8 or --micro";
         case MicroRefusal::kVersion:
             return "-v " + std::to_string(line.version) + " is out of range for Micro QR: M1 to M" +
                    std::to_string(kMicroVersionCount);
         case MicroRefusal::kLevel: {
-            const std::string letter(1, LevelLetter(line.level));
-            if (line.version == 0) {
-                return "Micro QR has no level " + letter + ": take " + MicroLevelNames(0);
-            }
             const std::string name = "M" + std::to_string(line.version);
+            if (line.version == 0) return said;
             if (MicroLevelNames(line.version).empty()) {
                 return name + " has no error-correction level: leave out -l, or take M" +
                        std::to_string(line.version + 1) + " or above";
             }
-            return name + " has no level " + letter + ": take -l " + MicroLevelNames(line.version) +
-                   ", or -v M" + std::to_string(SmallestMicroVersionWith(line.level));
+            return name + " has no level " + LevelLetter(line.level) + ": take -l " +
+                   MicroLevelNames(line.version) + ", or -v M" +
+                   std::to_string(SmallestMicroVersionWith(line.level));
         }
         case MicroRefusal::kMask:
             return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
