@@ -8,7 +8,7 @@ export interface MakeOptions {
   level?: Level;
   /** 1-40 (Micro QR: 1-4), or 0 / absent for the smallest that holds the data. */
   version?: number;
-  /** Fail rather than take a larger version than `version`. */
+  /** Fail rather than take a larger version than `version`. Switches take true or false (or 1, 0). */
   strict?: boolean;
   /** 0-7 (Micro QR: 0-3), or absent for the lowest penalty. */
   mask?: number;
@@ -55,7 +55,7 @@ export declare class QrSymbol {
   toBMP(options?: ImageOptions): Uint8Array;
   /** Any format that formats() names ("bmp", "png", "svg", "txt", "utf8", ...); text as UTF-8. */
   toBytes(kind: string, options?: ImageOptions): Uint8Array;
-  /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
+  /** Bits the data takes and data bits the symbol holds at its level (Micro QR too). */
   dataBits(): { used: number; capacity: number };
 }
 

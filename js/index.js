@@ -49,6 +49,8 @@
   };
 
   const utf8Encoder = new TextEncoder();
+  // A surrogate code unit that is not half of a pair (a pair is one code point in a "u" pattern).
+  const LONE_SURROGATE = /\p{Surrogate}/u;
   const utf8Decoder = new TextDecoder();
 
   // Data that does not fit (or is empty): the message says how many bits it needs and how many
@@ -307,11 +309,22 @@
     return number;
   }
 
+  // The bytes of `data`: a string as UTF-8 (one with a lone surrogate has none, and is refused),
+  // bytes copied, so that the symbol does not change when the caller's array does.
   function bytesOf(data) {
-    if (typeof data === "string") return utf8Encoder.encode(data);
-    if (data instanceof ArrayBuffer) return new Uint8Array(data);
+    if (typeof data === "string") {
+      const lone = LONE_SURROGATE.exec(data);
+      if (lone) {
+        const unit = lone[0].charCodeAt(0).toString(16).toUpperCase();
+        throw new RangeError(
+          `the text has a lone surrogate (U+${unit}) at index ${lone.index}, which UTF-8 cannot hold`,
+        );
+      }
+      return utf8Encoder.encode(data);
+    }
+    if (data instanceof ArrayBuffer) return new Uint8Array(data).slice();
     if (ArrayBuffer.isView(data))
-      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
+      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength).slice();
     throw new TypeError("data must be a string or a Uint8Array");
   }
 
@@ -320,7 +333,7 @@
   function settingValues(options) {
     const values = {};
     for (const [name, value] of entriesOf(options, SETTINGS_FIELDS, "make")) {
-      if (SWITCHES.has(name)) values[name] = value ? 1 : 0;
+      if (SWITCHES.has(name)) values[name] = switchValue(value, name);
       else if (name === "level") values.level = levelNumber(value);
       else values[name] = integer(value, name);
     }
@@ -369,6 +382,13 @@
       if (value !== undefined && value !== null) entries.push([name, value]);
     }
     return entries;
+  }
+
+  // 1 or 0 for a switch given as a boolean (or 1 or 0): "no" is not false.
+  function switchValue(value, name) {
+    if (value === true || value === 1) return 1;
+    if (value === false || value === 0) return 0;
+    throw new TypeError(`${name} must be true or false, not ${JSON.stringify(value)}`);
   }
 
   // A whole number that fits the C int, which the library then checks against its range.

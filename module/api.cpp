@@ -63,6 +63,18 @@ static_assert(NamedFormatsAreTheirRows(),
 #error "the build defines TESSERA_VERSION"
 #endif
 
+// The most bytes a caller's structure may say it has: far more than any version of this library
+// will know, and a bound on what is read when `size` is not what the caller's header set.
+constexpr std::size_t kMaxStructureBytes = 4096;
+
+// Every field after `size` is four bytes wide, with no gap between them.
+static_assert(offsetof(tessera_settings, boost) - offsetof(tessera_settings, level) ==
+                  6 * sizeof(int),
+              "the settings are seven ints");
+static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_options, scale) ==
+                  4 * sizeof(int),
+              "the render options are five fields of four bytes");
+
 // Bytes of a caller's structure beyond what this library knows must be zero: a setting the
 // library cannot honour is refused, not ignored.
 bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
@@ -74,16 +86,21 @@ bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
 }
 
 // Whether a caller's structure whose first field after `size` starts at `first` says a size
-// this library can read: at least its own field, and nothing unknown set beyond what it knows.
+// this library can read: at least its own field, no more than kMaxStructureBytes, not ending
+// inside a field this library knows (every one is four bytes wide), and nothing unknown set
+// beyond what it knows. Nothing beyond `size` is read.
 template <typename Structure>
 bool SizeReadable(const Structure* in, std::size_t first) {
-    return in->size >= first && TailIsZero(in, in->size, sizeof(Structure));
+    const std::size_t size = in->size;
+    if (size < first || size > kMaxStructureBytes) return false;
+    if (size < sizeof(Structure) && (size - first) % sizeof(int) != 0) return false;
+    return TailIsZero(in, size, sizeof(Structure));
 }
 
 bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (in == nullptr) return true;
     if (!SizeReadable(in, offsetof(tessera_settings, level))) return false;
-    // A field the caller's structure ends before keeps its default; every field is an int.
+    // A field the caller's structure ends before keeps its default.
     auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
     if (holds(offsetof(tessera_settings, level))) out->level = in->level;
     if (holds(offsetof(tessera_settings, version))) out->version = in->version;
@@ -101,7 +118,6 @@ bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* o
     out->format = static_cast<ImageFormat>(format);
     if (in == nullptr) return true;
     if (!SizeReadable(in, offsetof(tessera_render_options, scale))) return false;
-    // Every field is four bytes wide.
     auto holds = [in](std::size_t offset) { return offset + sizeof(int) <= in->size; };
     if (holds(offsetof(tessera_render_options, scale))) out->scale = in->scale;
     if (holds(offsetof(tessera_render_options, margin))) out->margin = in->margin;
@@ -363,14 +379,28 @@ tessera_status tessera_render(const tessera_symbol* symbol, int format,
 }
 
 tessera_status tessera_save(const tessera_symbol* symbol, const char* path, int format,
-                            const tessera_render_options* options) try {
+                            const tessera_render_options* options) {
+    return tessera_save_explained(symbol, path, format, options, nullptr, nullptr, 0);
+}
+
+tessera_status tessera_save_explained(const tessera_symbol* symbol, const char* path, int format,
+                                      const tessera_render_options* options, int* error_number,
+                                      char* text, size_t capacity) try {
+    if (error_number != nullptr) *error_number = 0;
+    qr::CopyText(std::string(), text, capacity);
     if (path == nullptr || path[0] == '\0' || !qr::SaveFormat(path, format, &format)) {
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
     std::string bytes;
-    const Status status = qr::RenderFor(symbol, format, options, &bytes);
+    Status status = qr::RenderFor(symbol, format, options, &bytes);
     if (status != TESSERA_OK) return status;
-    return qr::SaveBytes(path, bytes);
+    qr::platform::WriteFailure failure = qr::platform::WriteFailure::kOther;
+    status = qr::SaveBytes(path, bytes, qr::platform::WriteOptions(), &failure);
+    if (status == TESSERA_ERROR_CANNOT_WRITE) {
+        if (error_number != nullptr) *error_number = qr::ErrorNumberOf(failure);
+        qr::CopyText(qr::WriteFailureText(failure), text, capacity);
+    }
+    return status;
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
 }

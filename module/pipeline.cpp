@@ -2,6 +2,7 @@
 #include "module/pipeline.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -27,27 +28,53 @@ int DataBits(int version, int level) {
     return VERSION_TABLE[version].dataCodewordCount[level] * 8;
 }
 
-// Bits that the stream of `versionGroup` takes for the data. Input longer than one stream can
-// hold is costed in pieces of the longest input any symbol holds; `estimated` is then set.
+// Bits that the stream of `versionGroup` takes for `length` bytes at `data`, which are no more
+// than InputBytesKept().
 long BitsNeeded(CQrEncoder* encoder, const unsigned char* data, std::size_t length,
-                int versionGroup, bool* estimated) {
-    long bits = 0;
-    *estimated = length > static_cast<std::size_t>(kMaxStreamInputBytes);
-    const std::size_t piece = *estimated ? kMaxInputBytes : kMaxStreamInputBytes;
-    for (std::size_t at = 0; at < length; at += piece) {
-        const int count = static_cast<int>(std::min(piece, length - at));
-        if (encoder->EncodeSegments(data + at, count, versionGroup)) {
-            bits += encoder->dataBitCount;
-            continue;
-        }
-        // The stream overflowed; its segment list is complete all the same.
-        bits += encoder->HeaderBits();
-        for (int s = 0; s < encoder->segmentCount; ++s) {
-            bits += encoder->EstimateSegmentBits(encoder->segmentModes[s],
-                                                 encoder->segmentLengths[s], versionGroup);
-        }
+                int versionGroup) {
+    if (encoder->EncodeSegments(data, static_cast<int>(length), versionGroup)) {
+        return encoder->dataBitCount;
+    }
+    // The stream overflowed; its segment list is complete all the same.
+    long bits = encoder->HeaderBits();
+    for (int s = 0; s < encoder->segmentCount; ++s) {
+        bits += encoder->EstimateSegmentBits(encoder->segmentModes[s], encoder->segmentLengths[s],
+                                             versionGroup);
     }
     return bits;
+}
+
+// The bytes of `length` that one symbol's encoding reads: more never fit. Sets `cut` when some
+// are left unread.
+std::size_t KeptForOneSymbol(std::size_t length, bool* cut) {
+    const std::size_t kept = std::min(length, InputBytesKept());
+    if (kept < length) *cut = true;
+    return kept;
+}
+
+// `settings` for `length` bytes at `data`: `utf8` set where `utf8WhenText` finds text.
+EncodeSettings ForData(const EncodeSettings& settings, const unsigned char* data,
+                       std::size_t length, bool cut) {
+    EncodeSettings resolved = settings;
+    if (settings.utf8WhenText && !settings.micro && IsUtf8Text(data, length, cut)) {
+        resolved.utf8 = true;
+    }
+    return resolved;
+}
+
+std::string NotUtf8(std::size_t offset) {
+    return "the data cannot be encoded as UTF-8 text: not UTF-8 at byte " +
+           std::to_string(offset + 1);
+}
+
+std::string MicroName(int version) {
+    return "M" + std::to_string(version);
+}
+
+// Whether Micro QR `version` (0: some version) offers `level`.
+bool MicroOffers(int version, int level) {
+    if (version != 0) return MicroDataBits(version, level) > 0;
+    return SmallestMicroVersionWith(level) != 0;
 }
 
 std::string Quoted(int value) {
@@ -94,6 +121,12 @@ std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut)
     return length;
 }
 
+bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut) {
+    constexpr unsigned char kLastAscii = 0x7F;
+    return std::any_of(data, data + length, [](unsigned char b) { return b > kLastAscii; }) &&
+           FindNonUtf8(data, length, cut) == length;
+}
+
 std::size_t InputBytesKept(int symbols) {
     return static_cast<std::size_t>(symbols) * kMaxInputBytes + 1;
 }
@@ -102,27 +135,81 @@ char LevelLetter(int level) {
     return "LMQH"[level];
 }
 
-std::string CheckEncodeSettings(const EncodeSettings& s) {
+int SmallestMicroVersionWith(int level) {
+    for (int version = 1; version <= kMicroVersionCount; ++version) {
+        if (MicroDataBits(version, level) > 0) return version;
+    }
+    return 0;
+}
+
+std::string MicroLevelNames(int version) {
+    std::vector<char> letters;
+    for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
+        if (MicroOffers(version, level)) letters.push_back(LevelLetter(level));
+    }
+    std::string words;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        words += i == 0 ? "" : i + 1 == letters.size() ? " or " : ", ";
+        words += letters[i];
+    }
+    return words;
+}
+
+MicroRefusal CheckMicroSettings(const EncodeSettings& s, bool structured) {
+    if (!s.micro) return MicroRefusal::kNone;
+    if (structured) return MicroRefusal::kStructured;
+    if (s.utf8) return MicroRefusal::kUtf8;
+    if (!InRange(s.version, 0, kMicroVersionCount)) return MicroRefusal::kVersion;
+    if (s.level != kDefaultSetting && !MicroOffers(s.version, s.level)) {
+        return MicroRefusal::kLevel;
+    }
+    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, kMicroMaskCount - 1)) {
+        return MicroRefusal::kMask;
+    }
+    return MicroRefusal::kNone;
+}
+
+std::string CheckEncodeSettings(const EncodeSettings& s, bool structured) {
     if (s.level != kDefaultSetting && !InRange(s.level, LEVEL_L, LEVEL_H)) {
         return "the level must be L, M, Q or H (0 to 3), not " + Quoted(s.level);
     }
-    const int lastVersion = s.micro ? kMicroVersionCount : kMaxVersion;
-    if (!InRange(s.version, 0, lastVersion)) {
-        return std::string("the version must be 1 to ") + std::to_string(lastVersion) +
-               (s.micro ? " (M1 to M4)" : "") + " (0 for the smallest), not " + Quoted(s.version);
+    if (!s.micro && !InRange(s.version, 0, kMaxVersion)) {
+        return "the version must be 1 to " + std::to_string(kMaxVersion) +
+               " (0 for the smallest), not " + Quoted(s.version);
     }
-    const int lastMask = (s.micro ? kMicroMaskCount : kMaskCount) - 1;
-    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, lastMask)) {
-        return std::string("the mask must be 0 to ") + std::to_string(lastMask) +
-               (s.micro ? " for Micro QR" : "") + ", not " + Quoted(s.mask);
+    if (!s.micro && s.mask != kDefaultSetting && !InRange(s.mask, 0, kMaskCount - 1)) {
+        return "the mask must be 0 to " + std::to_string(kMaskCount - 1) + ", not " +
+               Quoted(s.mask);
     }
-    if (s.micro && s.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
-    if (s.micro && s.utf8) return "Micro QR has no ECI for UTF-8 text";
+    switch (CheckMicroSettings(s, structured)) {
+        case MicroRefusal::kNone:
+            break;
+        case MicroRefusal::kStructured:
+            return "Micro QR has no structured append";
+        case MicroRefusal::kUtf8:
+            return "Micro QR has no ECI for UTF-8 text";
+        case MicroRefusal::kVersion:
+            return "the version must be 1 to " + std::to_string(kMicroVersionCount) + " (M1 to M" +
+                   std::to_string(kMicroVersionCount) +
+                   ") for Micro QR (0 for the smallest), not " + Quoted(s.version);
+        case MicroRefusal::kLevel:
+            if (s.version == 0) {
+                return std::string("Micro QR has no level ") + LevelLetter(s.level) + ": take " +
+                       MicroLevelNames(0);
+            }
+            if (MicroLevelNames(s.version).empty()) {
+                return MicroName(s.version) +
+                       " has no error-correction level: leave the level out, or take M" +
+                       std::to_string(s.version + 1) + " or above";
+            }
+            return MicroName(s.version) + " has no level " + LevelLetter(s.level) + ": take " +
+                   MicroLevelNames(s.version) + ", or " +
+                   MicroName(SmallestMicroVersionWith(s.level));
+        case MicroRefusal::kMask:
+            return "the mask must be 0 to " + std::to_string(kMicroMaskCount - 1) +
+                   " for Micro QR, not " + Quoted(s.mask);
+    }
     return std::string();
-}
-
-std::string MicroName(int version) {
-    return "M" + std::to_string(version);
 }
 
 Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
@@ -237,11 +324,13 @@ void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned 
     }
 }
 
-Status Encoder::Encode(const unsigned char* data, std::size_t length,
-                       const EncodeSettings& settings, Symbol* symbol, bool cut) {
-    if (!CheckEncodeSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+Status Encoder::Encode(const unsigned char* data, std::size_t whole, const EncodeSettings& asked,
+                       Symbol* symbol, bool cut) {
+    if (!CheckEncodeSettings(asked).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
-    if (length == 0) return TESSERA_ERROR_CANNOT_ENCODE;
+    if (whole == 0) return TESSERA_ERROR_CANNOT_ENCODE;
+    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    const EncodeSettings settings = ForData(asked, data, length, cut);
     // Data marked as UTF-8 text must be UTF-8, or readers would show other text.
     if (settings.utf8 && FindNonUtf8(data, length, cut) != length) {
         return TESSERA_ERROR_CANNOT_ENCODE;
@@ -317,10 +406,6 @@ bool Encoder::PlanParts(const unsigned char* data, std::size_t length,
     }
     // Symbols of one version filled in order: each takes the longest run of whole characters
     // that its stream holds.
-    if (settings.version == 0) {
-        *why = "filling symbols of one version needs that version";
-        return false;
-    }
     std::vector<std::size_t> ends = points;
     ends.push_back(length);
     std::size_t begin = 0;
@@ -362,14 +447,10 @@ bool Encoder::PlanParts(const unsigned char* data, std::size_t length,
 }
 
 Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
-                                 const EncodeSettings& settings, int count,
+                                 const EncodeSettings& asked, int count,
                                  std::vector<std::unique_ptr<Symbol>>* symbols, std::string* why) {
     symbols->clear();
-    if (settings.micro) {
-        *why = "Micro QR has no structured append";
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
-    *why = CheckEncodeSettings(settings);
+    *why = CheckEncodeSettings(asked, true);
     if (!why->empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (count != 0 && (count < kMinStructuredSymbols || count > kMaxStructuredSymbols)) {
         *why = "structured append takes " + std::to_string(kMinStructuredSymbols) + " to " +
@@ -377,13 +458,26 @@ Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
                "'";
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
+    if (count == 0 && asked.version == 0) {
+        *why = "filling symbols of one version needs that version";
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
     if (length == 0) {
         *why = "the data cannot be encoded: it is empty";
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
-    if (settings.utf8 && FindNonUtf8(data, length, false) != length) {
-        *why = ExplainFailure(data, length, settings);
+    // Beyond what the most symbols hold nothing fits, and nothing of it is read.
+    const std::size_t most = InputBytesKept(kMaxStructuredSymbols) - 1;
+    if (length > most) {
+        *why = "the data cannot be encoded: it is more than " + std::to_string(most) +
+               " bytes, the most that " + std::to_string(kMaxStructuredSymbols) + " symbols hold";
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    const EncodeSettings settings = ForData(asked, data, length, false);
+    const std::size_t bad = settings.utf8 ? FindNonUtf8(data, length, false) : length;
+    if (bad != length) {
+        *why = NotUtf8(bad);
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
     std::vector<Part> parts;
@@ -448,31 +542,29 @@ Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
     return TESSERA_OK;
 }
 
-std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t length,
-                                    const EncodeSettings& settings, bool cut) {
-    const std::string checked = CheckEncodeSettings(settings);
+std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t whole,
+                                    const EncodeSettings& asked, bool cut) {
+    const std::string checked = CheckEncodeSettings(asked);
     if (!checked.empty()) return checked;
-    if (length == 0) return "the data cannot be encoded: it is empty";
+    if (whole == 0) return "the data cannot be encoded: it is empty";
     if (!Ready()) return "the data cannot be encoded: out of memory";
+    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    const EncodeSettings settings = ForData(asked, data, length, cut);
     if (settings.utf8) {
         const std::size_t bad = FindNonUtf8(data, length, cut);
-        if (bad != length) {
-            return "the data cannot be encoded as UTF-8 text: not UTF-8 at byte " +
-                   std::to_string(bad + 1);
-        }
+        if (bad != length) return NotUtf8(bad);
     }
     if (settings.micro) return ExplainMicroFailure(data, length, settings, cut);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
     qr_->utf8Eci = settings.utf8;
-    bool estimated = false;
-    const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup, &estimated);
+    const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kMaxVersion, level);
-    const std::string needs = cut ? "at least " : estimated ? "about " : "";
+    const std::string needs = cut ? "at least " : "";
     if (settings.strictVersion && settings.version >= kMinVersion && need <= most) {
         // It fits a larger version than the one that was asked for.
         const long needThere =
-            BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version), &estimated);
+            BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version));
         return "the data cannot be encoded: it needs " + std::to_string(needThere) +
                " bits and version " + std::to_string(settings.version) + " at level " + letter +
                " holds " + std::to_string(DataBits(settings.version, level)) +
@@ -782,6 +874,44 @@ const char* WriteFailureText(platform::WriteFailure failure) {
             break;
     }
     return "it cannot be written";
+}
+
+int ErrorNumberOf(platform::WriteFailure failure) {
+    switch (failure) {
+        case platform::WriteFailure::kNone:
+            return 0;
+        case platform::WriteFailure::kNoSpace:
+            return ENOSPC;
+        case platform::WriteFailure::kPermission:
+            return EACCES;
+        case platform::WriteFailure::kMissingFolder:
+            return ENOENT;
+        case platform::WriteFailure::kNotAFile:
+            return EISDIR;
+        case platform::WriteFailure::kTooLarge:
+            return EFBIG;
+        case platform::WriteFailure::kBrokenPipe:
+            return EPIPE;
+        case platform::WriteFailure::kNoMemory:
+            return ENOMEM;
+        case platform::WriteFailure::kReadOnly:
+            return EROFS;
+        case platform::WriteFailure::kFolderBlocked:
+            return ENOTDIR;
+        case platform::WriteFailure::kNoNewFiles:
+            return ENOENT;
+        case platform::WriteFailure::kTooManyFiles:
+            return EMFILE;
+        case platform::WriteFailure::kNameTooLong:
+            return ENAMETOOLONG;
+        case platform::WriteFailure::kLinkLoop:
+            return ELOOP;
+        case platform::WriteFailure::kInterrupted:
+            return EINTR;
+        case platform::WriteFailure::kOther:
+            break;
+    }
+    return EIO;
 }
 
 const char* ReadFailureText(platform::ReadFailure failure) {

@@ -41,13 +41,44 @@ struct EncodeSettings {
     bool strictVersion = false;   // never a larger version than `version`
     int mask = kDefaultSetting;   // 0..7, or kDefaultSetting for the lowest penalty
     bool utf8 = false;            // UTF-8 text: ECI 26 ahead of the data, no Kanji pairs
-    bool micro = false;           // a Micro QR symbol
-    bool boost = false;           // the highest level the chosen version holds
+    // `utf8` for data that is UTF-8 text (IsUtf8Text), and bytes as they are for any other data;
+    // Micro QR, which has no ECI, always takes the bytes as they are (the command's default).
+    bool utf8WhenText = false;
+    bool micro = false;  // a Micro QR symbol
+    bool boost = false;  // the highest level the chosen version holds
 };
 
-// An empty string when every setting is in its range, else one line that names the first that
-// is not (without a "tessera:" prefix).
-std::string CheckEncodeSettings(const EncodeSettings& settings);
+// The first rule of Micro QR that settings break.
+enum class MicroRefusal {
+    kNone,
+    kVersion,     // a version above M4
+    kLevel,       // a level that no Micro QR symbol offers (H), or not the version asked for
+    kMask,        // a mask above 3
+    kUtf8,        // UTF-8 text: Micro QR has no ECI
+    kStructured,  // structured append, which Micro QR does not have
+};
+
+// What `settings` ask of Micro QR that it does not offer, `structured` saying that they are for
+// a structured-append set: the levels each version offers (none in M1; L and M in M2 and M3; L, M
+// and Q in M4), masks 0 to 3, no ECI, no structured append. kNone when they ask for none of that,
+// or not for Micro QR. Levels, masks and versions out of every range are CheckEncodeSettings'.
+MicroRefusal CheckMicroSettings(const EncodeSettings& settings, bool structured = false);
+
+// The levels that Micro QR `version` (1..4) offers, as words ("L or M"); 0 for those that some
+// version offers ("L, M or Q"). Empty for M1, which has none.
+std::string MicroLevelNames(int version);
+
+// The smallest Micro QR version that offers `level` (an EcLevel), or 0 when none does.
+int SmallestMicroVersionWith(int level);
+
+// An empty string when every setting is in its range and Micro QR's rules are kept (for a
+// structured-append set when `structured`), else one line that names the first setting that is
+// not (without a "tessera:" prefix).
+std::string CheckEncodeSettings(const EncodeSettings& settings, bool structured = false);
+
+// Whether `length` bytes at `data` are text that readers show right only as UTF-8: well-formed
+// UTF-8 (FindNonUtf8, with `cut` as it takes it) with a byte above 0x7F. Plain ASCII is not.
+bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut);
 
 // The symbols of structured append: 2 to 16.
 constexpr int kMinStructuredSymbols = 2;
@@ -86,9 +117,10 @@ public:
     // False when the record's memory could not be had; every operation then fails.
     bool Ready() const { return qr_ != nullptr; }
 
-    // Encodes `length` bytes at `data` with `settings` into `symbol`. Returns TESSERA_OK;
-    // TESSERA_ERROR_CANNOT_ENCODE when the data is empty, does not fit, or is marked UTF-8 but is
-    // not; TESSERA_ERROR_BAD_ARGUMENT for settings out of range; TESSERA_ERROR_NO_MEMORY when the
+    // Encodes `length` bytes at `data` with `settings` into `symbol`, reading no further than
+    // InputBytesKept() bytes: more never fits. Returns TESSERA_OK; TESSERA_ERROR_CANNOT_ENCODE
+    // when the data is empty, does not fit, or is marked UTF-8 but is not;
+    // TESSERA_ERROR_BAD_ARGUMENT for settings out of range; TESSERA_ERROR_NO_MEMORY when the
     // record is not ready. `symbol` is written only on success. `cut` says that `data` may be the
     // first bytes of longer input, so that a UTF-8 sequence may end unfinished.
     Status Encode(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
@@ -96,8 +128,9 @@ public:
 
     // Why Encode() with the same arguments fails, in one line without a "tessera:" prefix: the
     // bits the data needs and the most that the largest (or the strictly requested) version holds
-    // at the level. `cut` says that `data` may hold only the first bytes of longer input: the bits
-    // are then "at least" so many.
+    // at the level. It reads as far as Encode() does. `cut` says that `data` may hold only the
+    // first bytes of longer input (as data longer than Encode() reads does): the bits are then
+    // "at least" so many.
     std::string ExplainFailure(const unsigned char* data, std::size_t length,
                                const EncodeSettings& settings, bool cut = false);
 
@@ -105,8 +138,9 @@ public:
     // symbols of parts as equal in length as the split points allow; with `count` 0, in symbols of
     // `settings.version` filled in order, the last taking the rest (one plain symbol when all fits
     // in one). All symbols share the level (boosted together) and one version, the smallest that
-    // holds the largest part. Replaces `symbols` with them and returns TESSERA_OK; else
-    // TESSERA_ERROR_CANNOT_ENCODE or TESSERA_ERROR_BAD_ARGUMENT with one line in `why`, or
+    // holds the largest part. Replaces `symbols` with them and returns TESSERA_OK; else, with one
+    // line in `why`, TESSERA_ERROR_CANNOT_ENCODE (data longer than 16 symbols can hold is refused
+    // unread) or TESSERA_ERROR_BAD_ARGUMENT (`count` 0 without a version included); or
     // TESSERA_ERROR_NO_MEMORY.
     Status EncodeStructured(const unsigned char* data, std::size_t length,
                             const EncodeSettings& settings, int count,
@@ -270,6 +304,9 @@ std::string PrintableName(const std::string& name);
 
 // Words for messages: "no space left on the device", "permission denied", ...
 const char* WriteFailureText(platform::WriteFailure failure);
+// The C library's error number of a reason (ENOSPC for kNoSpace, ...): one that
+// platform::WriteFailureOfErrno() takes back to the same reason; EIO for kOther, 0 for kNone.
+int ErrorNumberOf(platform::WriteFailure failure);
 const char* ReadFailureText(platform::ReadFailure failure);
 
 // The letter of an EcLevel (0..3): 'L', 'M', 'Q', 'H'.

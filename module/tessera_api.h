@@ -94,7 +94,9 @@ TESSERA_API_FUNCTION void tessera_settings_init(tessera_settings* settings);
 TESSERA_API_FUNCTION void tessera_render_options_init(tessera_render_options* options);
 
 /* Encodes `length` bytes at `data` as one symbol with `settings` (null: the defaults) and stores a
- * new symbol, to be released with tessera_symbol_free(), at *symbol. Returns TESSERA_OK;
+ * new symbol, to be released with tessera_symbol_free(), at *symbol. No more than the first 7090
+ * bytes are read (one more than any symbol holds), so a longer `length` is not a longer read.
+ * Returns TESSERA_OK;
  * TESSERA_ERROR_CANNOT_ENCODE when the data is empty or does not fit; TESSERA_ERROR_BAD_ARGUMENT
  * for a null `symbol`, null `data` with a length, or a setting out of range; or
  * TESSERA_ERROR_NO_MEMORY. *symbol is null whenever the result is not TESSERA_OK. */
@@ -103,17 +105,23 @@ TESSERA_API_FUNCTION tessera_status tessera_encode(const void* data, size_t leng
                                                    tessera_symbol** symbol);
 
 /* Writes into `text` (at most `capacity` bytes with the terminating NUL) why tessera_encode()
- * with the same arguments cannot encode the data: how many bits it needs and how many the largest
- * or the requested version holds. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it can be
+ * with the same arguments cannot encode the data: how many bits it needs ("at least" so many for
+ * more than tessera_encode() reads, and no further is read) and how many the largest or the
+ * requested version holds. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it can be
  * encoded after all, or for bad arguments; TESSERA_ERROR_BUFFER_TOO_SMALL (with as much as fits
  * written) when `capacity` is too small. */
 TESSERA_API_FUNCTION tessera_status tessera_explain_encode_failure(const void* data, size_t length,
                                                                    const tessera_settings* settings,
                                                                    char* text, size_t capacity);
 
-/* Checks `settings` (null: the defaults) without encoding. Returns TESSERA_OK, or
- * TESSERA_ERROR_BAD_ARGUMENT with one line that names the first setting out of range written into
- * `text` (at most `capacity` bytes with the NUL; `text` may be null to learn only the status). */
+/* Checks `settings` (null: the defaults) without encoding, as tessera_encode() checks them: each
+ * setting in its range and, with `micro`, what Micro QR offers (no level in M1, L and M in M2 and
+ * M3, L, M and Q in M4; masks 0-3; no `utf8`). Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT
+ * with one line that names the first setting refused written into `text` (at most `capacity`
+ * bytes with the NUL; `text` may be null to learn only the status). A `size` field below the
+ * first setting's end, above 4096, ending inside a field, or with a setting this library does not
+ * know set beyond what it knows is refused too, here and by every call that takes the
+ * structure. */
 TESSERA_API_FUNCTION tessera_status tessera_check_settings(const tessera_settings* settings,
                                                            char* text, size_t capacity);
 
@@ -132,7 +140,8 @@ TESSERA_API_FUNCTION tessera_status tessera_check_render_options(
  * symbols made at symbols[0] .. symbols[*made - 1], each to be released with
  * tessera_symbol_free(). Returns TESSERA_OK; TESSERA_ERROR_BUFFER_TOO_SMALL when more symbols
  * were made than `capacity` holds (*made says how many; none is kept); TESSERA_ERROR_CANNOT_ENCODE
- * when the data is empty, has fewer characters than `count`, or does not fit;
+ * when the data is empty, has fewer characters than `count`, or does not fit (data longer than
+ * 113424 bytes, what 16 symbols hold at most, is refused without being read);
  * TESSERA_ERROR_BAD_ARGUMENT for a count out of range, Micro QR, `count` 0 without a version, or
  * a null `symbols` or `made`; TESSERA_ERROR_NO_MEMORY. */
 TESSERA_API_FUNCTION tessera_status tessera_encode_structured(const void* data, size_t length,
@@ -211,6 +220,17 @@ TESSERA_API_FUNCTION tessera_status tessera_save_all(const tessera_symbol* const
                                                      int format,
                                                      const tessera_render_options* options,
                                                      tessera_status* results);
+
+/* As tessera_save(), and says why a file cannot be written: with TESSERA_ERROR_CANNOT_WRITE,
+ * stores the C library's error number for the reason (ENOSPC, EACCES, ENOENT, ...) at
+ * *error_number and writes the reason in words ("no space left on the device") into `text` (at
+ * most `capacity` bytes with the NUL), where they are not null; with any other result, 0 and an
+ * empty text. */
+TESSERA_API_FUNCTION tessera_status tessera_save_explained(const tessera_symbol* symbol,
+                                                           const char* path, int format,
+                                                           const tessera_render_options* options,
+                                                           int* error_number, char* text,
+                                                           size_t capacity);
 
 /* The format named `name` in any case ("png", "PNG"); -1 when none (or `name` is null). */
 TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);

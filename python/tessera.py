@@ -10,18 +10,26 @@
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
-make() and Symbol use the API library (libtessera_api.so, tessera_api.dll), named by the
-environment variable TESSERA_API_LIBRARY; encode() calls the library's only export in
-libtessera.so (tessera.dll), named by TESSERA_LIBRARY. Without the variable each is looked for
-beside this module, in the build folder of the source tree it sits in, in the lib folders of the
-prefix it is installed under, then by the system's library search.
+make() and Symbol use the API library (libtessera_api.so.1, tessera_api.dll); encode() calls the
+library's only export in libtessera.so.1 (tessera.dll). Each is looked for, in this order:
+  1. the path in TESSERA_API_LIBRARY (TESSERA_LIBRARY for encode()), when it is set, and then
+     only that;
+  2. beside this module (as a wheel holds it);
+  3. in the build folders of the source tree this module sits in: build-run/ (scripts/run.sh),
+     then build/ (scripts/test.sh);
+  4. in the lib folders of the prefix, when this module is installed as
+     <prefix>/share/tessera/python/tessera.py;
+  5. by the system's loader, under the library's versioned name.
+When none loads, TesseraError names every path tried and why it failed.
 """
 
 import ctypes
-import ctypes.util
+import errno
 import glob
 import itertools
 import os
+import re
+import sys
 
 __all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
            "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
@@ -45,6 +53,12 @@ _OPTION_SLOTS = 4
 # Bytes that stand for themselves in a "/T" value; every other byte is sent as %XX.
 _PLAIN = frozenset(b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.:/+*$")
 _MESSAGE_ROOM = 512
+# The range of a C int, which every number of the libraries' settings and options is.
+_INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
+_INT_MAX = 2 ** (_INT_BITS - 1) - 1
+# The major version in the libraries' file names (libtessera_api.so.1), which changes only when
+# their calls do.
+_SONAME_VERSION = 1
 # What the library's call takes without /L and /S: level M, 4 pixels per module.
 _DOOR_LEVEL = 1
 _DOOR_SCALE = 4
@@ -71,47 +85,53 @@ class _RenderOptions(ctypes.Structure):
                 ("dark", ctypes.c_uint32), ("light", ctypes.c_uint32), ("dpi", ctypes.c_int)]
 
 
+def _file_names(stem):
+    """The library's file names on this system: the versioned one first."""
+    if sys.platform == "win32":
+        return (f"{stem}.dll",)
+    if sys.platform == "darwin":
+        return (f"lib{stem}.{_SONAME_VERSION}.dylib", f"lib{stem}.dylib")
+    return (f"lib{stem}.so.{_SONAME_VERSION}", f"lib{stem}.so")
+
+
 def _candidates(variable, stem):
+    """The paths to try for a library, in the order of this module's documentation."""
     explicit = os.environ.get(variable)
     if explicit:
         yield explicit
         return
-    names = (f"lib{stem}.so", f"lib{stem}.dylib", f"{stem}.dll")
+    names = _file_names(stem)
     here = os.path.dirname(os.path.abspath(__file__))
-    for name in names:
-        yield os.path.join(here, name)
-    # python/ in a source tree whose build folder is build/ (scripts/test.sh) or build-run/.
-    for folder in ("build", "build-run"):
+    for folder in (here, os.path.join(here, "..", "build-run"), os.path.join(here, "..", "build")):
         for name in names:
-            yield os.path.join(here, "..", folder, name)
-    # Installed as <prefix>/share/tessera/python/tessera.py beside <prefix>/lib*/.
-    prefix = os.path.normpath(os.path.join(here, "..", "..", ".."))
-    for pattern in ("lib*", os.path.join("lib*", "*"), "bin"):
-        for name in names:
-            yield from sorted(glob.glob(os.path.join(prefix, pattern, name)))
-    found = ctypes.util.find_library(stem)
-    if found:
-        yield found
-    yield from names
+            yield os.path.normpath(os.path.join(folder, name))
+    share = os.path.join("share", "tessera", "python")
+    if here.endswith(os.sep + share):
+        prefix = here[:-len(share) - 1]
+        for pattern in ("lib*", os.path.join("lib*", "*"), "bin"):
+            for name in names:
+                yield from sorted(glob.glob(os.path.join(prefix, pattern, name)))
+    yield names[0]  # the system's loader
 
 
 def _open(variable, stem, declare):
     if stem not in _libraries:
-        errors = []
+        tried = []
         for path in _candidates(variable, stem):
-            if os.path.sep in path and not os.path.exists(path):
+            if os.path.dirname(path) and not os.path.exists(path):
+                tried.append(f"{path}: no such file")
                 continue
             try:
                 library = ctypes.CDLL(path)
                 declare(library)
             except (OSError, AttributeError) as error:
-                errors.append(f"{path}: {error}")
+                tried.append(f"{path}: {error}")
                 continue
             _libraries[stem] = library
             break
         else:
-            raise TesseraError(f"the {stem} library cannot be loaded; set {variable} to its "
-                               "path (" + "; ".join(errors or ["not found"]) + ")")
+            raise TesseraError(f"the {stem} library cannot be loaded (set {variable} to its "
+                               "path); tried " + "; ".join(tried))
     return _libraries[stem]
 
 
@@ -147,6 +167,8 @@ def _declare_api(library):
         "tessera_save": (I, [P, C, I, ctypes.POINTER(_RenderOptions)]),
         "tessera_save_all": (I, [ctypes.POINTER(P), ctypes.POINTER(C), S, I,
                                  ctypes.POINTER(_RenderOptions), ctypes.POINTER(I)]),
+        "tessera_save_explained": (I, [P, C, I, ctypes.POINTER(_RenderOptions),
+                                       ctypes.POINTER(I), C, S]),
         "tessera_format_from_name": (I, [C]),
         "tessera_format_from_path": (I, [C]),
         "tessera_format_name": (C, [I]),
@@ -179,7 +201,7 @@ def _bytes_of(data):
 
 def _check_door_scale(scale):
     """Refuses a scale that the library's BMP does not take, with the library's reason."""
-    if scale == 0:  # the API's "default"; the call has no such value
+    if _whole("scale", scale, 0) == 0:  # the API's "default"; the call has no such value
         raise ValueError("scale must be a positive number of pixels per module, not 0")
     options = _RenderOptions()
     _api().tessera_render_options_init(ctypes.byref(options))
@@ -202,12 +224,21 @@ def _level_number(level):
 
 
 def _whole(name, value, default):
-    """`value`, or `default` for None; the library checks the range."""
+    """`value`, or `default` for None; the library checks the range of what a C int holds."""
     if value is None:
         return default
     if not _is_int(value) or value < 0:
         raise ValueError(f"{name} must be a whole number, not {value!r}")
+    if value > _INT_MAX:
+        raise ValueError(f"{name} is out of range, not {value!r}")
     return value
+
+
+def _switch(name, value):
+    """1 or 0 for a switch given as a bool (or 1 or 0)."""
+    if value is True or value is False or (_is_int(value) and value in (0, 1)):
+        return int(value)
+    raise ValueError(f"{name} must be True or False, not {value!r}")
 
 
 def _checked(status, text):
@@ -235,11 +266,11 @@ def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
     api.tessera_settings_init(ctypes.byref(settings))
     settings.level = _level_number(level)
     settings.version = _whole("version", version, 0)
-    settings.strict_version = 1 if strict else 0
+    settings.strict_version = _switch("strict", strict)
     settings.mask = _whole("mask", mask, _DEFAULT)
-    settings.utf8 = 1 if utf8 else 0
-    settings.micro = 1 if micro else 0
-    settings.boost = 1 if boost else 0
+    settings.utf8 = _switch("utf8", utf8)
+    settings.micro = _switch("micro", micro)
+    settings.boost = _switch("boost", boost)
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(api.tessera_check_settings(ctypes.byref(settings), text, _MESSAGE_ROOM), text)
     return settings
@@ -259,10 +290,12 @@ def _colour(name, value, default):
 
 
 def _version_settings(version, micro):
-    """The version number and Micro QR flag of `version`: None, 1-40, or "M1" to "M4"."""
-    if isinstance(version, str) and len(version) == 2 and version[0] in "Mm" and \
-            version[1].isdigit():
-        return int(version[1]), True
+    """The version number and Micro QR switch of `version`: None, a number, or "M" and a number
+    from 1 ("M1"); the library checks the range."""
+    if isinstance(version, str):
+        if not re.fullmatch("[Mm][1-9][0-9]*", version):
+            raise ValueError(f"version must be a number, or M1 to M4 for Micro QR, not {version!r}")
+        return int(version[1:]), True
     return version, micro
 
 
@@ -281,7 +314,7 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
     data = _bytes_of(data)
-    version, micro = _version_settings(version, micro)
+    version, micro = _version_settings(version, _switch("micro", micro))
     settings = _settings(level, version, strict, mask, utf8, micro, boost)
     api = _api()
     handle = ctypes.c_void_p()
@@ -400,7 +433,9 @@ class Symbol:
     def _format(kind):
         if not isinstance(kind, str):
             raise ValueError(f"kind must be a format name such as 'png', not {kind!r}")
-        number = _api().tessera_format_from_name(kind.encode("ascii", "replace"))
+        number = -1
+        if kind.isascii() and "\0" not in kind:
+            number = _api().tessera_format_from_name(kind.encode("ascii"))
         if number < 0:
             raise ValueError(f"no format is named {kind!r}")
         return number
@@ -437,9 +472,11 @@ class Symbol:
     def save(self, target, kind=None, scale=None, *, margin=None, dark=None, light=None,
              dpi=None):
         """Writes the symbol to `target`: a path (str, bytes or path-like), created or replaced
-        whole and never left partial, or a binary file object. `kind` None takes the format from
-        the extension of the path (or of the file object's name). Raises OSError when writing
-        fails, ValueError for a kind or option that is not taken."""
+        whole and never left partial, or a binary file object, whose write() is called until it
+        has taken every byte. `kind` None takes the format from the extension of the path (or of
+        the file object's name). Raises OSError when writing fails (with the error number, the
+        reason and the path for a path, as the command says them), ValueError for a kind or
+        option that is not taken."""
         if hasattr(target, "write"):
             if kind is None:
                 name = getattr(target, "name", None)
@@ -448,19 +485,24 @@ class Symbol:
                 if number < 0:
                     raise ValueError("give kind= for a file object without a known extension")
                 kind = _api().tessera_format_name(number).decode("ascii")
-            target.write(self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
-                                       dpi=dpi))
+            _write_all(target, self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
+                                             dpi=dpi))
             return
         path = _path_bytes(target)
         api = _api()
         number = self._path_format(path, kind)
         options = self._options(number, scale, margin, dark, light, dpi)
-        status = api.tessera_save(self._handle, path, number, ctypes.byref(options))
+        error = ctypes.c_int(0)
+        reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        status = api.tessera_save_explained(self._handle, path, number, ctypes.byref(options),
+                                            ctypes.byref(error), reason, _MESSAGE_ROOM)
         if status == _FORMAT_NOT_AVAILABLE:
             raise TesseraError(f"{api.tessera_format_name(number).decode()} output is not "
                                "available in this build of the library")
+        if status == CANNOT_WRITE:
+            raise OSError(error.value, reason.value.decode("utf-8", "replace"), os.fsdecode(path))
         if status != WRITTEN:
-            _raise(status, path)
+            _raise(status)
 
     def _repr_png_(self):
         try:
@@ -508,6 +550,16 @@ def save_all(items, kind=None, scale=None, *, margin=None, dark=None, light=None
     if status != WRITTEN:
         first = next(i for i in range(count) if results[i] != WRITTEN)
         _raise(results[first], paths[first])
+def _write_all(file, content):
+    """Writes all of `content` to a binary file object, whose write() may take less at a time."""
+    written = 0
+    while written < len(content):
+        taken = file.write(content[written:] if written else content)
+        if taken is None or taken <= 0:
+            raise OSError(errno.EAGAIN if taken is None else errno.EIO,
+                          f"the file object took none of the last {len(content) - written} of "
+                          f"{len(content)} bytes")
+        written += taken
 
 
 def _escape(data):

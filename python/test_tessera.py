@@ -4,8 +4,11 @@ may name them).
 Run: python3 python/test_tessera.py        (after scripts/test.sh has built build/)
 """
 
+import errno
 import hashlib
+import io
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -161,7 +164,8 @@ class EncodeTest(unittest.TestCase):
         for kwargs in [{"level": "X"}, {"level": 4}, {"level": "LM"}, {"level": True},
                        {"version": -1}, {"version": 41}, {"version": 1.0}, {"strict": True},
                        {"mask": 8}, {"mask": -1}, {"scale": 0}, {"scale": 21},
-                       {"level": "H", "version": 5, "scale": 8}]:
+                       {"level": "H", "version": 5, "scale": 8}, {"scale": 2 ** 32 + 4},
+                       {"version": 2 ** 32 + 1}, {"version": 5, "strict": "no"}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     tessera.encode("Hello", self.path(), **kwargs)
@@ -276,21 +280,29 @@ class MakeTest(unittest.TestCase):
         with self.assertRaises(tessera.EncodeError):
             tessera.make(b"")
         for kwargs in [{"level": "X"}, {"level": 2}, {"version": 41}, {"version": -1},
-                       {"mask": 8}, {"mask": 1.5}]:
+                       {"mask": 8}, {"mask": 1.5}, {"version": 2 ** 32 + 1}, {"mask": 2 ** 32},
+                       {"version": "M0"}, {"version": "M\u0663"}, {"version": "M1 "},
+                       {"micro": "no"}, {"utf8": "yes"}, {"boost": 2}, {"strict": None}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError) as caught:
                     tessera.make("x", **kwargs)
                 self.assertNotIsInstance(caught.exception, tessera.EncodeError)
         for kind, kwargs in [("gif", {}), ("bmp", {"scale": 21}), ("bmp", {"margin": 65}),
                              ("txt", {"dark": "#112233"}), ("svg", {"dpi": 300}),
-                             ("bmp", {"light": "FFFFFF00"}), ("png", {"dark": "red"})]:
+                             ("bmp", {"light": "FFFFFF00"}), ("png", {"dark": "red"}),
+                             ("bmp", {"scale": 2 ** 32 + 4}), ("bmp", {"margin": 2 ** 32}),
+                             ("bmp", {"dpi": 2 ** 32 + 300}), ("png\x00svg", {}), ("p\u0578g", {})]:
             with self.subTest(kind=kind, **{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     symbol.to_bytes(kind, **kwargs)
         with self.assertRaises(TypeError):
             tessera.make(12345)
-        with self.assertRaises(OSError):
+        with self.assertRaises(OSError) as caught:
             symbol.save(self.path("missing/folder/a.bmp"))
+        self.assertEqual((caught.exception.errno, caught.exception.strerror,
+                          caught.exception.filename),
+                         (errno.ENOENT, "the folder does not exist",
+                          self.path("missing/folder/a.bmp")))
         with self.assertRaises(ValueError):
             symbol.save(self.path("a.jpeg"))
         self.assertFalse(os.path.exists(self.path("a.jpeg")))
@@ -341,8 +353,9 @@ class MakeTest(unittest.TestCase):
         self.assertIsNone(tessera.make(data).part)
         with self.assertRaises(tessera.EncodeError):
             tessera.make_structured("ab", 3)
-        with self.assertRaises(ValueError):
-            tessera.make_structured("abc", 17)
+        for count in (17, 2 ** 32 + 2):
+            with self.assertRaises(ValueError):
+                tessera.make_structured("abc", count)
         # "HELLO WORLD" takes 74 bits: version 1 holds them at Q (104), not at H (72).
         boosted = tessera.make("HELLO WORLD", level="L", boost=True)
         self.assertEqual((boosted.version, boosted.level, boosted.data_bits,
@@ -358,12 +371,64 @@ class MakeTest(unittest.TestCase):
         # A quiet zone of 2 modules unless asked: 15 modules + 4 = 19 lines of text.
         self.assertEqual(m3.to_bytes("txt").count(b"\n"), 19)
         self.assertEqual(m3.to_bytes("txt", margin=4).count(b"\n"), 23)
-        for kwargs in [{"level": "H"}, {"version": "M5"}, {"mask": 4}, {"utf8": True}]:
+        for kwargs in [{"level": "H"}, {"version": "M5"}, {"mask": 4}, {"utf8": True},
+                       {"version": "M1", "level": "L"}, {"version": "M2", "level": "Q"}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     tessera.make("1", micro=True, **kwargs)
         with self.assertRaises(tessera.EncodeError):
             tessera.make("7" * 36, micro=True)
+
+    def test_file_objects_take_every_byte(self):
+        symbol = tessera.make("short writes")
+
+        class Trickle(io.RawIOBase):
+            """A raw file that takes at most 10 bytes a call; `most` 0 takes none."""
+            def __init__(self, most=10):
+                super().__init__()
+                self.most, self.taken = most, bytearray()
+
+            def writable(self):
+                return True
+
+            def write(self, data):
+                self.taken += bytes(data[:self.most])
+                return min(len(data), self.most)
+
+        trickle = Trickle()
+        symbol.save(trickle, "svg")
+        self.assertEqual(bytes(trickle.taken), symbol.to_bytes("svg"))
+        with self.assertRaises(OSError):
+            symbol.save(Trickle(0), "svg")
+
+    def test_the_library_is_found_without_a_variable_or_named_with_every_path_tried(self):
+        library = tessera._libraries["tessera_api"]._name
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("TESSERA_LIBRARY", "TESSERA_API_LIBRARY")}
+        source = os.path.join(os.path.dirname(os.path.abspath(tessera.__file__)), "tessera.py")
+        script = "import tessera; print(tessera.make('Hi').size)"
+        for tree, link in (("built", "build-run"), ("bare", None)):
+            python = os.path.join(self.folder.name, tree, "python")
+            os.makedirs(python)
+            with open(source, "rb") as original, open(os.path.join(python, "tessera.py"),
+                                                       "wb") as copy:
+                copy.write(original.read())
+            if link:
+                os.makedirs(os.path.join(self.folder.name, tree, link))
+                os.symlink(library, os.path.join(self.folder.name, tree, link,
+                                                 tessera._file_names("tessera_api")[0]))
+            run = subprocess.run([sys.executable, "-c", script], cwd=self.folder.name,
+                                 env=dict(environment, PYTHONPATH=python), capture_output=True,
+                                 text=True, check=False)
+            with self.subTest(tree=tree):
+                if link:
+                    self.assertEqual((run.returncode, run.stdout), (0, "21\n"), run.stderr)
+                    continue
+                if run.returncode == 0:
+                    self.skipTest("the system's loader has a tessera API library")
+                for folder in ("python", "build-run", "build"):
+                    self.assertIn(os.path.join(self.folder.name, tree, folder,
+                                               tessera._file_names("tessera_api")[0]), run.stderr)
 
     def test_status_numbers_are_the_headers(self):
         header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "module",

@@ -140,12 +140,10 @@
     $("info").textContent =
       `${kind}${symbol.version} (${symbol.size} × ${symbol.size} modules), ${level}, mask ${symbol.mask}`;
     const bits = symbol.dataBits();
-    $("fill").hidden = bits === null;
-    if (bits !== null) {
-      $("fill-meter").value = bits.used / bits.capacity;
-      $("fill-text").textContent =
-        `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
-    }
+    $("fill").hidden = false;
+    $("fill-meter").value = bits.used / bits.capacity;
+    $("fill-text").textContent =
+      `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
     showMessage("");
   }
 

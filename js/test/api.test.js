@@ -52,6 +52,21 @@ test("formats(): the library's formats and the extensions of their files", async
   );
 });
 
+test("a symbol keeps its own copy of the bytes it was made from", async () => {
+  await tessera.ready();
+  const bytes = new TextEncoder().encode("the caller's bytes");
+  const symbol = tessera.make(bytes);
+  const png = symbol.toPNG();
+  bytes.fill(0x41);
+  assert.deepEqual(symbol.toPNG(), png);
+  assert.deepEqual(symbol.modules, tessera.make("the caller's bytes").modules);
+  // Pairs of surrogates are one character: a smiling face in four UTF-8 bytes.
+  assert.deepEqual(
+    tessera.make("\ud83d\ude00").modules,
+    tessera.make(Uint8Array.of(0xf0, 0x9f, 0x98, 0x80)).modules,
+  );
+});
+
 test("dataBits: the stream's bits against the version's data bits", async () => {
   await tessera.ready();
   // 8 digits at 1-L: mode 4 + count 10 + 3 + 3 digits in 10 bits each + 2 digits in 7 bits; 19

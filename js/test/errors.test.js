@@ -25,6 +25,20 @@ test("bad data and settings: the error and the library's words", () => {
     [() => make("a", { version: 2 ** 32 + 1 }), RangeError, /^version must be a whole number/],
     [() => make("a", { version: "2" }), TypeError, /^version must be a number, not string$/],
     [() => make("a", { mask: 8 }), RangeError, /^the mask must be 0 to 7, not '8'$/],
+    [() => make("a", { micro: "no" }), TypeError, /^micro must be true or false, not "no"$/],
+    [() => make("a", { utf8: 2 }), TypeError, /^utf8 must be true or false, not 2$/],
+    [
+      () => make("1", { micro: true, version: 1, level: "L" }),
+      RangeError,
+      /^M1 has no error-correction level: leave the level out, or take M2 or above$/,
+    ],
+    [() => make("1", { micro: true, version: 2, level: "Q" }), RangeError, /^M2 has no level Q/],
+    [
+      () => make("ab\ud800c"),
+      RangeError,
+      /^the text has a lone surrogate \(U\+D800\) at index 2, which UTF-8 cannot hold$/,
+    ],
+    [() => make("\udc00"), RangeError, /lone surrogate \(U\+DC00\) at index 0/],
     [() => make(""), EncodeError, /^the data cannot be encoded: it is empty$/],
     [() => make(new Uint8Array(0)), EncodeError, /it is empty$/],
     [

@@ -1,13 +1,18 @@
 // The public C API's contract: every status with the arguments that cause it, the symbol's facts
 // and modules against the encoder, each format's size query, and saving.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "module/pipeline.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
 #include "tests/support/test_support.h"
@@ -37,6 +42,31 @@ SymbolPtr Make(const std::string& data, const tessera_settings* settings = nullp
     return SymbolPtr(symbol);
 }
 
+// `size` zero bytes that end where memory that may not be read begins, so that reading past them
+// faults.
+class Fenced {
+public:
+    explicit Fenced(std::size_t size) {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        span_ = (size + page - 1) / page * page + page;
+        void* base =
+            mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(base, MAP_FAILED);
+        base_ = static_cast<unsigned char*>(base);
+        EXPECT_EQ(mprotect(base_ + span_ - page, page, PROT_NONE), 0);
+        data_ = base_ + span_ - page - size;
+    }
+    ~Fenced() { munmap(base_, span_); }
+    Fenced(const Fenced&) = delete;
+    Fenced& operator=(const Fenced&) = delete;
+    unsigned char* data() const { return data_; }
+
+private:
+    std::size_t span_ = 0;
+    unsigned char* base_ = nullptr;
+    unsigned char* data_ = nullptr;
+};
+
 std::string RenderBytes(const tessera_symbol* symbol, int format,
                         const tessera_render_options* options = nullptr) {
     size_t size = 0;
@@ -62,6 +92,8 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
     newerCaller.known.size = sizeof newerCaller;
     Larger newerZero{Settings(), 0};
     newerZero.known.size = sizeof newerZero;
+    tessera_settings midField = Settings();
+    midField.size = offsetof(tessera_settings, version) + 2;
     const tessera_settings level4 = Settings(4), version41 = Settings(TESSERA_DEFAULT, 41),
                            mask8 = Settings(TESSERA_DEFAULT, 0, 0, 8),
                            strict1 = Settings(TESSERA_LEVEL_H, 1, 1),
@@ -95,6 +127,8 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
               TESSERA_ERROR_BAD_ARGUMENT},
              {"a newer caller's setting left 0", hello.data(), hello.size(), &newerZero.known,
               TESSERA_OK},
+             {"a size that ends inside a field", hello.data(), hello.size(), &midField,
+              TESSERA_ERROR_BAD_ARGUMENT},
          }) {
         SCOPED_TRACE(c.what);
         int sentinel = 0;
@@ -113,6 +147,47 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
     }
     EXPECT_EQ(tessera_symbol_level(high.get()), TESSERA_LEVEL_H);
     EXPECT_EQ(tessera_symbol_version(high.get()), 1);
+}
+
+TEST(Api, NothingIsReadBeyondTheBoundsWhateverTheLengthsAndSizesSay) {
+    const std::size_t unbounded = SIZE_MAX;
+    const std::size_t kept = InputBytesKept();
+    const Fenced letters(kept);
+    std::memset(letters.data(), 'a', kept);
+    tessera_settings utf8 = Settings();
+    utf8.utf8 = 1;
+    tessera_symbol* symbol = nullptr;
+    EXPECT_EQ(tessera_encode(letters.data(), unbounded, &utf8, &symbol),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    char text[200];
+    ASSERT_EQ(tessera_explain_encode_failure(letters.data(), unbounded, &utf8, text, sizeof text),
+              TESSERA_OK);
+    // 12 bits of designator, 4 + 16 + 8 x 7090 of one byte segment.
+    EXPECT_STREQ(text,
+                 "the data cannot be encoded: it needs at least 56752 bits and version 40 at "
+                 "level M holds at most 18672");
+
+    const Fenced sixteen(16);
+    tessera_symbol* parts[16] = {};
+    size_t made = 99;
+    EXPECT_EQ(tessera_encode_structured(sixteen.data(), unbounded, nullptr, 2, parts, 16, &made),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(made, 0u);
+    ASSERT_EQ(tessera_explain_structured_failure(sixteen.data(), unbounded, nullptr, 2, text,
+                                                 sizeof text),
+              TESSERA_OK);
+    EXPECT_STREQ(text,
+                 "the data cannot be encoded: it is more than 113424 bytes, the most that 16 "
+                 "symbols hold");
+
+    // A structure may say it has 4096 bytes, all read; one more is refused before any is read.
+    const Fenced room(4096);
+    auto* settings = reinterpret_cast<tessera_settings*>(room.data());
+    tessera_settings_init(settings);
+    settings->size = 4096;
+    EXPECT_EQ(tessera_check_settings(settings, text, sizeof text), TESSERA_OK);
+    settings->size = 4097;
+    EXPECT_EQ(tessera_check_settings(settings, text, sizeof text), TESSERA_ERROR_BAD_ARGUMENT);
 }
 
 TEST(Api, SymbolFactsAndModulesAreTheEncoders) {
@@ -284,6 +359,19 @@ TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
     }
     EXPECT_EQ(tessera_save(symbol.get(), nullptr, TESSERA_FORMAT_BMP, nullptr),
               TESSERA_ERROR_BAD_ARGUMENT);
+    // The reason of a failure, as a number and in words; nothing for a success.
+    int error = -1;
+    char reason[100] = "x";
+    EXPECT_EQ(tessera_save_explained(symbol.get(), dir.File("no/such/f.bmp").c_str(), -1, nullptr,
+                                     &error, reason, sizeof reason),
+              TESSERA_ERROR_CANNOT_WRITE);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_STREQ(reason, "the folder does not exist");
+    EXPECT_EQ(tessera_save_explained(symbol.get(), dir.File("g.bmp").c_str(), -1, nullptr, &error,
+                                     reason, sizeof reason),
+              TESSERA_OK);
+    EXPECT_EQ(error, 0);
+    EXPECT_STREQ(reason, "");
     EXPECT_EQ(tessera_save(nullptr, dir.File("z.bmp").c_str(), TESSERA_FORMAT_BMP, nullptr),
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_FALSE(FileExists(dir.File("z.bmp")));
@@ -373,6 +461,10 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
              {"version 5", "1", TESSERA_DEFAULT, 5, 0, TESSERA_DEFAULT, TESSERA_ERROR_BAD_ARGUMENT,
               0, 0, 0},
              {"mask 4", "1", TESSERA_DEFAULT, 0, 0, 4, TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
+             {"M1 has no level", "1", TESSERA_LEVEL_L, 1, 0, TESSERA_DEFAULT,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
+             {"M2 has no Q", "1", TESSERA_LEVEL_Q, 2, 0, TESSERA_DEFAULT,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
          }) {
         SCOPED_TRACE(c.what);
         tessera_settings settings = Settings(c.level, c.version, c.strict, c.mask);
@@ -397,6 +489,10 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
     char why[100];
     EXPECT_EQ(tessera_check_settings(&utf8, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(why, "Micro QR has no ECI for UTF-8 text");
+    tessera_settings m1 = Settings(TESSERA_LEVEL_L, 1);
+    m1.micro = 1;
+    EXPECT_EQ(tessera_check_settings(&m1, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(why, "M1 has no error-correction level: leave the level out, or take M2 or above");
 }
 
 TEST(Api, StructuredSetsAndHowFullASymbolIs) {
@@ -428,6 +524,10 @@ TEST(Api, StructuredSetsAndHowFullASymbolIs) {
               TESSERA_ERROR_CANNOT_ENCODE);
     EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 1, symbols, 3, &made),
               TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 0, symbols, 3, &made),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_explain_structured_failure("ab", 2, nullptr, 0, why, sizeof why), TESSERA_OK);
+    EXPECT_STREQ(why, "filling symbols of one version needs that version");
     EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 2, nullptr, 3, &made),
               TESSERA_ERROR_BAD_ARGUMENT);
 

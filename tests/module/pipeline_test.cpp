@@ -1,4 +1,5 @@
-// The pipeline's own rules: which bytes are UTF-8, and the names and columns of its messages.
+// The pipeline's own rules: which bytes are UTF-8, what Micro QR offers, and the names and
+// columns of its messages.
 #include "module/pipeline.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,62 @@ TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
         EXPECT_EQ(FindNonUtf8(data, n, false), c.bad == none ? n : c.bad);
         EXPECT_EQ(FindNonUtf8(data, n, true), c.badCut == none ? n : c.badCut);
     }
+}
+
+TEST(Road, MicroQrOffersTheseLevels) {
+    // Each version (0: the smallest that holds the data) at L, M, Q and H: '.' offered, 'x' not.
+    const std::string expected = R"(
+any . . . x
+M1  x x x x
+M2  . . x x
+M3  . . x x
+M4  . . . x
+)";
+    std::string levels = "\n";
+    for (int version = 0; version <= kMicroVersionCount; ++version) {
+        levels += version == 0 ? "any" : "M" + std::to_string(version) + " ";
+        for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
+            EncodeSettings s;
+            s.micro = true;
+            s.version = version;
+            s.level = level;
+            levels += CheckMicroSettings(s) == MicroRefusal::kNone ? " ." : " x";
+        }
+        levels += "\n";
+    }
+    EXPECT_EQ(levels, expected);
+}
+
+TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
+    struct Case {
+        std::string bytes;
+        bool cut;
+        bool text;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"plain ASCII", false, false},
+             {"\xd0\x96 and \xc3\x84", false, true},
+             {"caf\xe9", false, false},           // Latin-1
+             {"\x82\xa0\x93\xfa", false, false},  // Shift JIS
+             {"ok\xe2\x82", false, false},        // cut by the end of the data ...
+             {"ok\xe2\x82", true, true},          // ... as data that goes on may be
+         }) {
+        SCOPED_TRACE(c.bytes);
+        const auto* data = reinterpret_cast<const unsigned char*>(c.bytes.data());
+        EXPECT_EQ(IsUtf8Text(data, c.bytes.size(), c.cut), c.text);
+    }
+}
+
+TEST(Road, EachWriteFailureHasAnErrorNumberThatMeansIt) {
+    using platform::WriteFailure;
+    for (const WriteFailure failure :
+         {WriteFailure::kNoSpace, WriteFailure::kPermission, WriteFailure::kMissingFolder,
+          WriteFailure::kNotAFile, WriteFailure::kTooLarge, WriteFailure::kBrokenPipe,
+          WriteFailure::kNoMemory, WriteFailure::kOther}) {
+        SCOPED_TRACE(WriteFailureText(failure));
+        EXPECT_EQ(platform::WriteFailureOfErrno(ErrorNumberOf(failure)), failure);
+    }
+    EXPECT_EQ(ErrorNumberOf(WriteFailure::kNone), 0);
 }
 
 TEST(Road, NamesInMessagesCannotDriveTheTerminal) {
