@@ -43,8 +43,9 @@ git archive --format=tar --prefix="tessera-$version/" HEAD | gzip -9n >"$dist/te
 tar -xzf "$dist/tessera-$version.tar.gz" -C "$work"
 cd "$src"
 
-# Debian packages, built in the unpacked tree (obj-*/); debian/<package>/ keeps their files.
-quietly dpkg-buildpackage -b -us -uc -j2
+# Debian packages, built in the unpacked tree (obj-*/); debian/<package>/ keeps their files. The
+# debug symbol packages are left out.
+quietly env DEB_BUILD_OPTIONS=noddebs dpkg-buildpackage -b -us -uc -j2
 cp "$work"/*.deb "$dist/"
 echo "release.sh: Debian packages after $((SECONDS - started)) s"
 
