@@ -65,10 +65,13 @@ zip_root="$work/zip/tessera-$version-win64"
 mkdir -p "$zip_root"/{bin,include,lib,csharp}
 cp "$windows"/{tessera.dll,tessera_api.dll,tessera.exe} "$zip_root/bin/"
 cp module/tessera.h module/tessera_api.h "$zip_root/include/"
+# dlltool names the library's members and symbols after its output and temporary names: both are
+# given without a folder, so that the .lib is the same wherever it is built.
 for dll in tessera tessera_api; do
   cp "$windows/lib$dll.dll.a" module/$dll.def "$zip_root/lib/"
-  x86_64-w64-mingw32-dlltool --machine i386:x86-64 --deterministic-libraries \
-    --input-def module/$dll.def --dllname $dll.dll --output-lib "$zip_root/lib/$dll.lib"
+  (cd "$zip_root/lib" && x86_64-w64-mingw32-dlltool --machine i386:x86-64 \
+    --deterministic-libraries --temp-prefix $dll --input-def $dll.def --dllname $dll.dll \
+    --output-lib $dll.lib)
 done
 awk -v out="$zip_root/csharp" '
   /^```csharp$/ { getline; split($0, name, /[ :]/); file = out "/" name[2] }
