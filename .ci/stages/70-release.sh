@@ -50,6 +50,21 @@ done
 "$build/tessera" "/THello from an installed tessera" "/O$work/expected.bmp" /L3 /S2
 "$build/tessera" "Hello from a package" -l Q -o "$work/expected.png"
 
+# PYTHON NAME FOLDER: the module that PYTHON imports, with no variable naming its libraries, is
+# the one in FOLDER, says the release, and writes NAME.png and NAME.bmp equal to the command's.
+use_python() {
+  (cd "$work" && env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY -u PYTHONPATH "$1" -c "
+import sys, tessera
+version, name, folder = sys.argv[1:4]
+assert tessera.__file__.startswith(folder), tessera.__file__
+assert tessera.__version__ == version, tessera.__version__
+tessera.make('Hello from a package', level='Q').save(name + '.png')
+assert tessera.encode('Hello from an installed tessera', name + '.bmp', level='H', scale=2) == 0
+" "$version" "$2" "$3")
+  cmp "$work/$2.png" "$work/expected.png"
+  cmp "$work/$2.bmp" "$work/expected.bmp"
+}
+
 # --- Debian packages.
 lintian --fail-on error --display-level '>=warning' "$dist"/*.deb | tee "$work/lintian.txt"
 echo "lintian: no errors, $(wc -l <"$work/lintian.txt") warnings"
@@ -73,15 +88,7 @@ use_debian_packages() {
     "$program" "$consumer/out.bmp"
     cmp "$consumer/out.bmp" "$work/expected.bmp"
   done
-  (cd "$work" && env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY -u PYTHONPATH /usr/bin/python3 -c "
-import sys, tessera
-assert tessera.__file__.startswith('/usr/lib/python3/dist-packages/'), tessera.__file__
-assert tessera.__version__ == sys.argv[1], tessera.__version__
-tessera.make('Hello from a package', level='Q').save('debian.png')
-assert tessera.encode('Hello from an installed tessera', 'debian.bmp', level='H', scale=2) == 0
-" "$version")
-  cmp "$work/debian.png" "$work/expected.png"
-  cmp "$work/debian.bmp" "$work/expected.bmp"
+  use_python /usr/bin/python3 debian /usr/lib/python3/dist-packages/
   apt-get remove -y -qq --purge "${packages[@]}" >/dev/null
   local left
   left="$(while read -r path; do [ ! -f "$path" ] && [ ! -L "$path" ] || echo "$path"; done \
@@ -101,14 +108,7 @@ flock -u "$lock"
 # --- The wheels. Linux: a fresh venv with nothing else; pip reaches no index.
 /usr/bin/python3 -m venv "$work/venv"
 "$work/venv/bin/pip" install -q --no-index "$dist/tessera_qr-$version-py3-none-linux_x86_64.whl"
-(cd "$work" && env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY -u PYTHONPATH "$work/venv/bin/python" -c "
-import sys, tessera
-assert tessera.__version__ == sys.argv[1], tessera.__version__
-tessera.make('Hello from a package', level='Q').save('wheel.png')
-assert tessera.encode('Hello from an installed tessera', 'wheel.bmp', level='H', scale=2) == 0
-" "$version")
-cmp "$work/wheel.png" "$work/expected.png"
-cmp "$work/wheel.bmp" "$work/expected.bmp"
+use_python "$work/venv/bin/python" wheel "$work/venv/"
 # Windows: the tag, a wheel of binaries, and the zip's DLLs inside.
 mkdir "$work/win-wheel" "$work/zip"
 (cd "$work/win-wheel" && unzip -q "$dist/tessera_qr-$version-py3-none-win_amd64.whl")
