@@ -15,10 +15,7 @@
 #include "cli/console.h"
 #include "module/job_options.h"
 #include "module/pipeline.h"
-
-#ifndef TESSERA_VERSION
-#error "the build defines TESSERA_VERSION"
-#endif
+#include "module/tessera_api.h"
 
 namespace qr::cli {
 
@@ -170,7 +167,7 @@ int RunConventional(int argc, char** argv) {
     const std::string error = ParseCommandLine(argc - 1, argv + 1, &line);
     if (!error.empty()) return Fail(kExitUsage, error);
     if (line.help) return Print(UsageText());
-    if (line.showVersion) return Print(std::string("tessera ") + TESSERA_VERSION + "\n");
+    if (line.showVersion) return Print(std::string("tessera ") + tessera_library_version() + "\n");
     if (line.batch) return RunBatch(line);
 
     const bool toStandardOutput = ToStandardOutput(line);

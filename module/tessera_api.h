@@ -255,7 +255,7 @@ TESSERA_API_FUNCTION int tessera_format_available(int format);
 /* A sentence that says what `status` means, never null. */
 TESSERA_API_FUNCTION const char* tessera_status_message(int status);
 
-/* The library's version, "1.0.0.1". */
+/* The release's version, MAJOR.MINOR.PATCH (such as "1.1.0"), as its VERSION file says. */
 TESSERA_API_FUNCTION const char* tessera_library_version(void);
 
 #ifdef __cplusplus

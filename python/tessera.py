@@ -175,6 +175,7 @@ def _declare_api(library):
         "tessera_format_extension": (C, [I]),
         "tessera_format_available": (I, [I]),
         "tessera_status_message": (C, [I]),
+        "tessera_library_version": (C, []),
     }
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)
@@ -189,6 +190,13 @@ def _load():
 def _api():
     """The API library, libtessera_api.so."""
     return _open("TESSERA_API_LIBRARY", "tessera_api", _declare_api)
+
+
+def __getattr__(name):
+    """tessera.__version__: the release of the API library in use, such as "1.1.0"."""
+    if name == "__version__":
+        return _api().tessera_library_version().decode("ascii")
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
 def _bytes_of(data):

@@ -561,7 +561,7 @@ TEST(Api, NamesMessagesAndExplanations) {
     EXPECT_EQ(tessera_format_name(FormatCount()), nullptr);
     EXPECT_EQ(tessera_format_available(TESSERA_FORMAT_BMP), 1);
     EXPECT_EQ(tessera_format_available(-1), 0);
-    EXPECT_STREQ(tessera_library_version(), "1.0.0.1");
+    EXPECT_STREQ(tessera_library_version(), TESSERA_VERSION_TEXT);
 
     const std::string big(1274, 'a');
     const tessera_settings high = Settings(TESSERA_LEVEL_H);

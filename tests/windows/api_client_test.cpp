@@ -72,7 +72,7 @@ TEST(ApiDll, LoadsAndExportsEveryFunctionOfTheHeader) {
         EXPECT_NE(GetProcAddress(Api(), name.c_str()), nullptr) << name;
     }
     EXPECT_EQ(GetProcAddress(Api(), "tessera"), nullptr);  // the library's call is not here
-    EXPECT_STREQ(API(tessera_library_version)(), "1.0.0.1");
+    EXPECT_STREQ(API(tessera_library_version)(), TESSERA_VERSION_TEXT);
 }
 
 TEST(ApiDll, MakesRendersAndSavesASymbol) {
