@@ -7,7 +7,7 @@
 #   tessera_qr-VERSION-py3-none-linux_x86_64.whl, tessera_qr-VERSION-py3-none-win_amd64.whl
 #   tessera-qr-VERSION.tgz                      the npm package (npm pack)
 #   tessera-VERSION-win64.zip                   the DLLs, the command, headers, import libraries
-#   Tessera.VERSION.nupkg                       when scripts/build-nuget.sh is there
+#   Tessera.VERSION.nupkg
 # Everything is built from the source tarball unpacked in a fresh folder, dated by the commit
 # (SOURCE_DATE_EPOCH) with the build folders mapped out of the binaries, so that two runs give the
 # same bytes. Debian 12's packages and npm only; missing packages are installed.
@@ -120,10 +120,8 @@ cp js/package.json js/index.js js/index.mjs js/index.d.ts js/tessera_wasm.js LIC
 echo "release.sh: wheels, zip and npm package after $((SECONDS - started)) s"
 
 # The NuGet package, over the native libraries built above: the Debian build's and the Windows one.
-if [ -f scripts/build-nuget.sh ]; then
-  quietly env TESSERA_BUILD_DIR="$src/obj-$(dpkg-architecture -qDEB_HOST_GNU_TYPE)" \
-    TESSERA_WINDOWS_BUILD_DIR="$windows" bash scripts/build-nuget.sh "$dist"
-fi
+quietly env TESSERA_BUILD_DIR="$src/obj-$(dpkg-architecture -qDEB_HOST_GNU_TYPE)" \
+  TESSERA_WINDOWS_BUILD_DIR="$windows" bash scripts/build-nuget.sh "$dist"
 
 cd "$dist"
 sums="$(find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort \

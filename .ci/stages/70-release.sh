@@ -39,12 +39,10 @@ fi
 dist="$work/first"
 echo "reproducible: $(wc -l <"$dist/SHA256SUMS") files, equal in two runs ($((SECONDS - started)) s)"
 for name in "tessera-$version.tar.gz" "tessera-$version-win64.zip" "tessera-qr-$version.tgz" \
-  "tessera_qr-$version-py3-none-linux_x86_64.whl" "tessera_qr-$version-py3-none-win_amd64.whl"; do
+  "tessera_qr-$version-py3-none-linux_x86_64.whl" "tessera_qr-$version-py3-none-win_amd64.whl" \
+  "Tessera.$version.nupkg"; do
   [ -f "$dist/$name" ] || fail "no $name"
 done
-if [ -f scripts/build-nuget.sh ]; then
-  [ -f "$dist/Tessera.$version.nupkg" ] || fail "no Tessera.$version.nupkg"
-fi
 for package in "${packages[@]}"; do
   ls "$dist/${package}_${version}_"*.deb >/dev/null || fail "no Debian package $package"
 done
