@@ -2,7 +2,8 @@
 // size's stream layout (or the GS1 plan); the stream with its terminator and pad codewords; the
 // blocks, their error correction and interleaving; the matrix with its finder, sub-finder, corner
 // and alignment patterns, timing lines and two copies of the format information; and the one
-// fixed mask. The symbols are at most 17 rows high, so every step is a plain loop.
+// fixed mask. The steps are plain loops over cells, except that Encode builds the matrix a column
+// at a time from bit masks of its rows (at most 17), beside the cell-by-cell rule it equals.
 #include "encoder/rmqr_encoder.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ namespace qr {
 namespace {
 
 constexpr int kFinderSize = 7;
-constexpr int kSeparatorLine = 7;  // the column (and, below R7, the row) of the separator
+constexpr int kSeparatorLine = 7;  // the column beside the finder, and the row below it
 constexpr int kSubFinderSize = 5;
 constexpr int kFirstLeftTimingRow = 8;    // the left edge's timing starts below the separator
 constexpr int kFirstRightTimingRow = 2;   // the right edge's timing starts below the corner
@@ -288,34 +289,23 @@ void CRmqrEncoder::PlaceFunctionPatterns() {
     }
 }
 
-// Column pairs from one in from the right edge leftwards, right cell before left cell, upwards
-// and downwards in turn, over the rows between the timing rows; the function cells of the timing
-// columns are passed over one by one. Each cell takes its bit masked at once: the symbol has one
-// mask, and nothing is scored. (row / 2 + column / 3) is even where the two halves are both even
-// or both odd.
+// The rule cell by cell: column pairs from one in from the right edge leftwards, right cell
+// before left cell, upwards and downwards in turn; the function cells of the timing columns are
+// passed over one by one. Each cell takes its bit masked at once: the symbol has one mask, and
+// nothing is scored. Encode builds the same cells with BuildColumnsByBands.
 void CRmqrEncoder::PlaceCodewords() {
-    const unsigned char* next = codewords;
-    const unsigned char* const end = codewords + RmqrTotalCodewords(RmqrSize(version));
-    unsigned held = 0;  // the bits of the codeword being laid, from bit `heldBits` - 1 down
-    int heldBits = 0;
-    auto nextBit = [&]() -> bool {
-        if (heldBits == 0) {
-            if (next == end) return false;  // the remainder cells
-            held = *next++;
-            heldBits = 8;
-        }
-        return (held >> --heldBits) & 1;
-    };
+    const int bits = 8 * RmqrTotalCodewords(RmqrSize(version));
+    int bit = 0;
     bool upwards = true;
     for (int right = width - 2; right >= 1; right -= 2, upwards = !upwards) {
-        const bool thirdOdd[2] = {(right / 3) % 2 == 1, ((right - 1) / 3) % 2 == 1};
-        for (int i = 1; i < height - 1; ++i) {
+        for (int i = 0; i < height; ++i) {
             const int y = upwards ? height - 1 - i : i;
-            const bool halfOdd = (y / 2) % 2 == 1;
-            for (int side = 0; side < 2; ++side) {
-                unsigned char& cell = modules[right - side][y];
+            for (int x = right; x >= right - 1; --x) {
+                unsigned char& cell = modules[x][y];
                 if (cell & MODULE_FUNCTION) continue;
-                cell = nextBit() != (halfOdd == thirdOdd[side]) ? MODULE_DARK : 0;
+                const bool one = bit < bits && ((codewords[bit / 8] >> (7 - bit % 8)) & 1);
+                cell = one != MaskCondition(RMQR_MASK_CONDITION, x, y) ? MODULE_DARK : 0;
+                ++bit;
             }
         }
     }
@@ -332,33 +322,27 @@ std::uint32_t EvenBits(std::uint32_t t) {
     return (t | t >> 8) & 0x0000FFFFu;
 }
 
-// For each byte value: its bits in reverse order; eight cells of 0 or 1 from its bits (bit i into
-// cell i); and eight bytes of 0x00 or 0xFF so.
-struct ByteTables {
-    unsigned char reversed[256];
-    cells::Word cells[256];
-    cells::Word bytes[256];
+// Each byte value with its bits in reverse order.
+struct ReversedBytes {
+    unsigned char of[256];
 };
 
-constexpr ByteTables MakeByteTables() {
-    ByteTables t{};
+constexpr ReversedBytes MakeReversedBytes() {
+    ReversedBytes t{};
     for (int b = 0; b < 256; ++b) {
         for (int i = 0; i < 8; ++i) {
-            if (!((b >> i) & 1)) continue;
-            t.reversed[b] = static_cast<unsigned char>(t.reversed[b] | 0x80 >> i);
-            t.cells[b] |= cells::Word{1} << (8 * i);
-            t.bytes[b] |= cells::Word{0xFF} << (8 * i);
+            if ((b >> i) & 1) t.of[b] = static_cast<unsigned char>(t.of[b] | 0x80 >> i);
         }
     }
     return t;
 }
 
-constexpr ByteTables BYTE_TABLES = MakeByteTables();
+constexpr ReversedBytes REVERSED_BYTES = MakeReversedBytes();
 
 // The low `n` (1..16) bits of `t` in reverse order.
 std::uint32_t ReverseBits(std::uint32_t t, int n) {
-    const std::uint32_t reversed = static_cast<std::uint32_t>(BYTE_TABLES.reversed[t & 0xFF]) << 8 |
-                                   BYTE_TABLES.reversed[(t >> 8) & 0xFF];
+    const std::uint32_t reversed = static_cast<std::uint32_t>(REVERSED_BYTES.of[t & 0xFF]) << 8 |
+                                   REVERSED_BYTES.of[(t >> 8) & 0xFF];
     return reversed >> (16 - n);
 }
 
@@ -366,8 +350,7 @@ std::uint32_t ReverseBits(std::uint32_t t, int n) {
 // is even (index 0) or odd (index 1): those whose half (row / 2) is the same.
 constexpr std::uint32_t MASKED_ROWS[2] = {0x33333333u, 0xCCCCCCCCu};
 
-// The rows between the lowest and the highest of `rows` (which is not 0), the highest excluded:
-// where a run of rows starts and ends.
+// The first row of the run of rows `rows` (bit y for row y; not 0), and the row after its last.
 int RunStart(std::uint32_t rows) {
     return __builtin_ctz(rows);
 }
@@ -390,7 +373,7 @@ void CRmqrEncoder::BuildColumnsByBands() {
         const std::uint32_t dark =
             darkFunctionRows[x] | ((bits ^ MASKED_ROWS[(x / 3) % 2]) & ~functionRows[x] & rows);
         for (int k = 0; k < kColumnWords; ++k)
-            cells::StoreEight(modules[x] + 8 * k, BYTE_TABLES.cells[(dark >> (8 * k)) & 0xFF]);
+            cells::StoreEight(modules[x] + 8 * k, cells::SpreadBits((dark >> (8 * k)) & 0xFF));
     };
     int bit = 0;
     bool upwards = true;
@@ -406,11 +389,11 @@ void CRmqrEncoder::BuildColumnsByBands() {
             edges[count++] = RunStart(run);
             edges[count++] = RunEnd(run);
         }
-        if (count == 4 && fr != fl) {
+        if (count == 4 && fr == fl) {
+            count = 2;  // one band of both columns
+        } else if (count == 4) {
             std::sort(edges, edges + count);
             count = static_cast<int>(std::unique(edges, edges + count) - edges);
-        } else if (count == 4) {
-            count = 2;
         }
         std::uint32_t bitsRight = 0;
         std::uint32_t bitsLeft = 0;
@@ -420,13 +403,13 @@ void CRmqrEncoder::BuildColumnsByBands() {
             const int n = edges[lower + 1] - first;
             const bool inRight = (fr >> first) & 1;
             const bool inLeft = (fl >> first) & 1;
-            const int cells = (inRight ? n : 0) + (inLeft ? n : 0);
-            if (cells == 0) continue;
-            // The next `cells` bits of the stream, the first laid the highest; the bytes beyond
-            // the last codeword are 0. Laid upwards, the first bit goes to the band's lowest row.
+            const int taken = (inRight ? n : 0) + (inLeft ? n : 0);
+            if (taken == 0) continue;
+            // The next `taken` bits of the stream, the first laid the highest; the bytes beyond
+            // the last codeword are 0. Laid upwards, the first bit goes to the band's bottom row.
             const Word window = __builtin_bswap64(cells::LoadEight(codewords + (bit >> 3)));
             const std::uint32_t next =
-                static_cast<std::uint32_t>((window << (bit & 7)) >> (64 - cells));
+                static_cast<std::uint32_t>((window << (bit & 7)) >> (64 - taken));
             auto inRows = [&](std::uint32_t laid) {
                 return (upwards ? laid : ReverseBits(laid, n)) << first;
             };
@@ -436,7 +419,7 @@ void CRmqrEncoder::BuildColumnsByBands() {
             } else {
                 (inRight ? bitsRight : bitsLeft) |= inRows(next);
             }
-            bit += cells;
+            bit += taken;
         }
         writeColumn(right, bitsRight);
         writeColumn(left, bitsLeft);
