@@ -313,7 +313,7 @@ int PlanGs1Segments(const unsigned char* data, int length, const StreamLayout& l
         Gs1Trace word = 0;
         for (int s = 0; s < kPlanStates; ++s) {
             cost[s] = next[s];
-            word |= static_cast<Gs1Trace>(from[s]) << (kTraceBits * s);
+            word |= from[s] << (kTraceBits * s);
         }
         trace[i] = word;
     }

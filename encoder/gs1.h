@@ -6,8 +6,6 @@
 // byte mode as they are, and numeric mode holds neither. Nothing here allocates or throws.
 #pragma once
 
-#include <cstdint>
-
 #include "encoder/segmentation.h"
 #include "encoder/tables.h"
 
@@ -64,8 +62,9 @@ char Gs1CheckDigit(const unsigned char* digits, int count);
 // each byte, two for each '%'.
 int Gs1AlphanumericCharacters(const unsigned char* data, int length);
 
-// The states of the segmentation search at each byte, packed into one word per byte.
-using Gs1Trace = std::uint32_t;
+// The states of the segmentation search at each byte, packed into one int per byte (18 bits), so
+// that a segment list's lengths can hold them.
+using Gs1Trace = int;
 
 // Writes into `list` the segmentation of the `length` (1 or more) bytes of GS1 data at `data` that
 // costs fewest bits in `layout` (numeric, alphanumeric and byte modes, costed as above; no Kanji)

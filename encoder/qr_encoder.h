@@ -218,7 +218,8 @@ private:
     // and sets `dataBitCount` (-1 when it does not fit).
     void WriteSegments(const unsigned char* data, int versionGroup);
     // PlanGs1Segments of `length` (1..kMaxStreamInputBytes) bytes at `data` into the segment list
-    // with the count widths of `versionGroup`; returns the bits of the segments.
+    // with the count widths of `versionGroup`; returns the bits of the segments. GS1 data is not
+    // classified into runs, so the plan keeps its trace in `runLengths`.
     int PlanGs1(const unsigned char* data, int length, int versionGroup);
     // Tables the products of the generator of `n` error-correction codewords in `rsDivider`.
     void TableGeneratorProducts(int n);
@@ -242,7 +243,6 @@ private:
     TrialFlip trialFormatFlips[kFormatBits][kTrialFlipsPerFormatBit];  // by format bit
     int trialFormat;  // the format information word drawn in the dark plane
     RsDivider rsDivider;
-    Gs1Trace gs1Trace[kMaxStreamInputBytes];
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.

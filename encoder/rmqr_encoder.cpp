@@ -108,7 +108,7 @@ int CRmqrEncoder::SegmentFor(int version, const unsigned char* data, int length)
     SegmentList list{segmentModes, segmentLengths, 0};
     int bits = 0;
     if (gs1) {
-        bits = kRmqrIndicatorBits + PlanGs1Segments(data, length, layout, gs1Trace, list);
+        bits = kRmqrIndicatorBits + PlanGs1Segments(data, length, layout, runLengths, list);
     } else {
         std::memcpy(segmentModes, runModes, runCount * sizeof runModes[0]);
         std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);

@@ -99,7 +99,8 @@ public:
 
 private:
     // Merges the runs that ClassifyRuns left into the segment list for `version`, or plans GS1
-    // data over `data`, and returns the bits of the stream.
+    // data over `data` (keeping the plan's trace in `runLengths`: GS1 data has no runs), and
+    // returns the bits of the stream.
     int SegmentFor(int version, const unsigned char* data, int length);
     // Writes the data codewords of the segment list over `data`, then the error correction, into
     // `codewords`, interleaved. The stream must fit.
@@ -112,7 +113,6 @@ private:
     int segmentCount;
     unsigned char segmentModes[kMaxRmqrInputBytes];
     int segmentLengths[kMaxRmqrInputBytes];
-    Gs1Trace gs1Trace[kMaxRmqrInputBytes];
     // By column, bit y for row y: the function cells, and the dark ones among them.
     std::uint32_t functionRows[kRmqrMaxWidth];
     std::uint32_t darkFunctionRows[kRmqrMaxWidth];

@@ -285,7 +285,8 @@ void CQrEncoder::MergeIntoBytes(int versionGroup) {
 
 int CQrEncoder::PlanGs1(const unsigned char* data, int length, int versionGroup) {
     SegmentList list{segmentModes, segmentLengths, 0};
-    const int bits = PlanGs1Segments(data, length, QR_STREAM_LAYOUTS[versionGroup], gs1Trace, list);
+    const int bits =
+        PlanGs1Segments(data, length, QR_STREAM_LAYOUTS[versionGroup], runLengths, list);
     segmentCount = list.count;
     return bits;
 }
