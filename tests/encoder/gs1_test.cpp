@@ -1,17 +1,15 @@
 // GS1 data: element strings accepted and turned into data, those refused with the line that says
-// why, the segmentation's cost against every segmentation of short random data, and the worked
-// QR Code symbol's codewords. Whole symbols are held against an independent encoder in
-// rmqr_oracle_test.cpp and read back in the reader suites.
+// why, and the segmentation's cost against every segmentation of short random data. Whole symbols
+// are held against an independent encoder in rmqr_oracle_test.cpp and read back in the reader
+// suites.
 #include "encoder/gs1.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "encoder/qr_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -139,21 +137,6 @@ TEST(Gs1, PlansTheCheapestSegmentation) {
         EXPECT_EQ(cost, bits);
         EXPECT_EQ(at, static_cast<int>(data.size()));
     }
-}
-
-// Version 2-M, mask 1: FNC1, 26 digits, "ABC", terminator; then the pad codewords and the error
-// correction as an independent encoder writes them.
-TEST(Gs1, WorkedQrCodeSymbolHasTheIndependentEncodersCodewords) {
-    const std::string data = Parsed("[01]09501101530003[17]261231[10]ABC");
-    auto encoder = std::make_unique<CQrEncoder>();
-    encoder->gs1 = true;
-    ASSERT_EQ(encoder->Encode(LEVEL_M, 2, 0, 1, reinterpret_cast<const unsigned char*>(data.data()),
-                              static_cast<int>(data.size())),
-              1);
-    EXPECT_EQ(encoder->streamBitCount, 135);
-    EXPECT_EQ(test::ToHex(encoder->finalCodewords, 44),
-              "510680aed86e264004f50539c5100ce69800ec11ec11ec11ec11ec11"
-              "495d0cf6a83bde5546af9246b758372d");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The rMQR encoder: the size table against its invariants, the function patterns and a whole
-// symbol as pictures, both copies of the format information, where the first bit lands, the
-// capacities of every size and level, the size search and the arguments it refuses. The matrices
-// of every size and level are held against an independent encoder in rmqr_oracle_test.cpp.
+// symbol as pictures, the column build against the cell-by-cell rule, the capacities of every
+// size and level, the size search and the arguments it refuses. The matrices of every size and
+// level (format information and placement included) are held against an independent encoder in
+// rmqr_oracle_test.cpp.
 #include "encoder/rmqr_encoder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -103,58 +105,6 @@ TEST(RmqrEncoder, DrawsTheR7x43PatternsAndSymbol) {
 #-----#-###.........#-#............##-#---#
 #######-#-#-#-#-#-#-###-#-#-#-#-#-#-#-#####
 )");
-}
-
-// The 18 bits of each copy read at their places (bit 0 the least significant): beside the finder
-// down columns 8-10 from row 1 and column 11 rows 1-3; beside the sub-finder down columns w-8 to
-// w-6 from row h-6 and along row h-6 from column w-5.
-TEST(RmqrEncoder, WritesBothCopiesOfTheFormatInformation) {
-    struct Case {
-        int level, version, finderCopy, subFinderCopy;
-    };
-    auto encoder = std::make_unique<CRmqrEncoder>();
-    for (const Case& c : std::vector<Case>{{LEVEL_M, 1, 0x1FAB2, 0x20A7B},
-                                           {LEVEL_H, 1, 0x3F367, 0x003AE},
-                                           {LEVEL_H, 32, 0x20137, 0x1F1FE}}) {
-        SCOPED_TRACE(c.version);
-        ASSERT_EQ(EncodeText(*encoder, c.level, c.version, 0, 0, "1"), 1);
-        const int w = encoder->width, h = encoder->height;
-        int finder = 0, subFinder = 0;
-        for (int bit = 0; bit < 18; ++bit) {
-            const bool low = bit < 15;
-            finder |= encoder->modules[low ? 8 + bit / 5 : 11][low ? 1 + bit % 5 : bit - 14] << bit;
-            subFinder |=
-                encoder
-                    ->modules[low ? w - 8 + bit / 5 : w - 20 + bit][low ? h - 6 + bit % 5 : h - 6]
-                << bit;
-        }
-        EXPECT_EQ(finder, c.finderCopy);
-        EXPECT_EQ(subFinder, c.subFinderCopy);
-    }
-}
-
-// Where the first codeword bit lands: the one cell that a first bit of 1 changes. R7x43's three
-// rightmost column pairs hold no free cell.
-TEST(RmqrEncoder, LaysTheFirstBitAtTheTopOfTheFirstFreePair) {
-    struct Case {
-        int version, x, y;
-    };
-    auto encoder = std::make_unique<CRmqrEncoder>();
-    for (const Case& c : std::vector<Case>{{1, 34, 1}, {32, 137, 11}}) {
-        ASSERT_EQ(EncodeText(*encoder, LEVEL_M, c.version, 0, 0, "1"), 1);
-        std::string pictures[2];
-        for (const unsigned char first : {0x00, 0x80}) {
-            std::fill(std::begin(encoder->codewords), std::end(encoder->codewords), 0);
-            encoder->codewords[0] = first;
-            encoder->PlaceFunctionPatterns();
-            encoder->PlaceCodewords();
-            pictures[first >> 7] = test::Picture(*encoder);
-        }
-        const std::size_t at = 1 + static_cast<std::size_t>(c.y) * (encoder->width + 1) + c.x;
-        ASSERT_NE(pictures[0][at], pictures[1][at]);
-        pictures[1][at] = pictures[0][at];
-        EXPECT_EQ(pictures[0], pictures[1]);
-    }
 }
 
 // The columns built a band of rows at a time equal the cells laid one by one and finished, at

@@ -18,7 +18,6 @@ TEST(SymbolShapes, EachKindHasItsSizesAndQuietZone) {
              {FAMILY_MICRO_QR, 1, 11, 11, 15, 15},
              {FAMILY_MICRO_QR, 4, 17, 17, 21, 21},
              {FAMILY_RMQR, 1, 43, 7, 47, 11},
-             {FAMILY_RMQR, 11, 27, 11, 31, 15},
              {FAMILY_RMQR, 32, 139, 17, 143, 21},
              {FAMILY_RMQR, 33, 0, 0, 0, 0},
              {FAMILY_MICRO_QR, 0, 0, 0, 0, 0},
