@@ -61,13 +61,15 @@ public:
     // 1..32. Writes only scratch fields.
     int StreamBits(const unsigned char* data, int length, int version);
 
-    // --- The steps of Encode, in order, each on the fields the one before it set ---
+    // --- The matrix, on the fields Encode sets: PlaceFunctionPatterns, then either PlaceCodewords
+    // and FinishSymbol (the rule cell by cell) or BuildColumnsByBands (the same, as Encode does)
+    // ---
 
     // Draws the function patterns of `version` as whole function bytes (0x20 light, 0x30 dark)
-    // over a cleared `width` x `height` matrix (its columns cleared to row 23): the timing rows and
-    // columns, the finder and its separator, the corner patterns, the sub-finder, the alignment
-    // patterns and the format information of `version` and `level`. Every other cell is left free
-    // (0).
+    // over a cleared `width` x `height` matrix (its columns cleared to row 23), and notes them in
+    // `functionRows` and `darkFunctionRows`: the timing rows and columns, the finder and its
+    // separator, the corner patterns, the sub-finder, the alignment patterns and the format
+    // information of `version` and `level`. Every other cell is left free (0).
     void PlaceFunctionPatterns();
     // Lays the bits of `codewords` (the version's total, each most significant bit first) into
     // the free cells, column pairs from the right, upwards and downwards in turn, each bit masked:
