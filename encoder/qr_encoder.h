@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "encoder/gs1.h"
 #include "encoder/module_matrix.h"
 #include "encoder/reed_solomon.h"
 #include "encoder/tables.h"
@@ -172,11 +173,16 @@ public:
         unsigned parity = 0;
     } structuredAppend;
 
-    // The bits ahead of the first segment: the structured-append header and the ECI designator,
-    // as they are set.
+    // Off unless set before Encode or EncodeSegments: the data is GS1 data as ParseGs1 writes it.
+    // The stream holds FNC1 in first position after any ECI designator, and its segments are
+    // planned by PlanGs1Segments; it counts in the version choice like any other bits.
+    bool gs1 = false;
+
+    // The bits ahead of the first segment: the structured-append header, the ECI designator and
+    // FNC1, as they are set.
     int HeaderBits() const {
         return (structuredAppend.count > 0 ? kStructuredHeaderBits : 0) +
-               (utf8Eci ? kEciHeaderBits : 0);
+               (utf8Eci ? kEciHeaderBits : 0) + (gs1 ? kModeIndicatorBits : 0);
     }
 
     // After Encode: the bits of the stream before its terminator and padding.
@@ -211,6 +217,10 @@ private:
     // Writes the stream of the segment list over `data` with the count widths of `versionGroup`
     // and sets `dataBitCount` (-1 when it does not fit).
     void WriteSegments(const unsigned char* data, int versionGroup);
+    // PlanGs1Segments of `length` (1..kMaxStreamInputBytes) bytes at `data` into the segment list
+    // with the count widths of `versionGroup`; returns the bits of the segments. GS1 data is not
+    // classified into runs, so the plan keeps its trace in `runLengths`.
+    int PlanGs1(const unsigned char* data, int length, int versionGroup);
     // Tables the products of the generator of `n` error-correction codewords in `rsDivider`.
     void TableGeneratorProducts(int n);
     // ComputeEcCodewords on the products of TableGeneratorProducts(n).
@@ -236,6 +246,7 @@ private:
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.
+// rMQR's format information takes the same code of any 6 bits (0..63).
 int VersionInfoWord(int version);
 // Format information word (15 bits) of `level` and `mask`, after the XOR with 0x5412.
 int FormatInfoWord(int level, int mask);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "encoder/micro_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -132,6 +133,26 @@ TEST(NoAllocation, MicroEncodeAllocatesNothing) {
     }
     EXPECT_EQ(allocations.load() - before, 0);
     EXPECT_EQ(encoded, 4);
+}
+
+// rMQR, plain and GS1 (its plan has its own scratch), and GS1 in QR Code.
+TEST(NoAllocation, RmqrAndGs1EncodeAllocateNothing) {
+    const std::string gs1 =
+        "01095011015300031726123110AB%C\x1d"
+        "21abc";
+    const std::string digits(kMaxRmqrInputBytes, '7');
+    auto rmqr = std::make_unique<CRmqrEncoder>();
+    auto qrCode = std::make_unique<CQrEncoder>();
+    const auto* g = reinterpret_cast<const unsigned char*>(gs1.data());
+    const int n = static_cast<int>(gs1.size());
+    const long before = allocations.load();
+    int encoded =
+        rmqr->Encode(LEVEL_M, 0, 0, 0, reinterpret_cast<const unsigned char*>(digits.data()),
+                     kMaxRmqrInputBytes);
+    rmqr->gs1 = qrCode->gs1 = true;
+    encoded += rmqr->Encode(LEVEL_H, 0, 0, 9, g, n) + qrCode->Encode(LEVEL_Q, 0, 1, -1, g, n);
+    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(encoded, 3);
 }
 
 // The counter itself works: the check above could not pass by counting nothing.
