@@ -166,8 +166,9 @@ tessera_status tessera_encode(const void* data, size_t length, const tessera_set
     }
     if (!qr::CheckEncodeSettings(read).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     qr::Encoder encoder;
+    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
     qr::SymbolRecord record;
-    if (!encoder.Ready() || record.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
+    if (record.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
     const Status status =
         encoder.Encode(static_cast<const unsigned char*>(data), length, read, record.get());
     if (status != TESSERA_OK) return status;
@@ -189,8 +190,9 @@ tessera_status tessera_explain_encode_failure(const void* data, size_t length,
     std::string why = qr::CheckEncodeSettings(read);
     if (why.empty()) {
         qr::Encoder encoder;
+        if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
         qr::SymbolRecord symbol;
-        if (!encoder.Ready() || symbol.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
+        if (symbol.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
         if (encoder.Encode(bytes, length, read, symbol.get()) == TESSERA_OK) {
             return TESSERA_ERROR_BAD_ARGUMENT;  // nothing to explain
         }

@@ -156,8 +156,9 @@ void JobOptions::ReleaseInput() {
 
 int JobOptions::RenderAndWrite(ImageFormat format) const {
     Encoder encoder;
+    if (!encoder.Ready()) return TESSERA_ERROR_CANNOT_ENCODE;
     SymbolRecord symbol;
-    if (!encoder.Ready() || symbol.get() == nullptr) return TESSERA_ERROR_CANNOT_ENCODE;
+    if (symbol.get() == nullptr) return TESSERA_ERROR_CANNOT_ENCODE;
     EncodeSettings settings;
     settings.level = level;
     settings.version = requestedVersion;
