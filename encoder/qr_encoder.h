@@ -233,6 +233,10 @@ private:
     TrialFlip trialFormatFlips[kFormatBits][kTrialFlipsPerFormatBit];  // by format bit
     int trialFormat;  // the format information word drawn in the dark plane
     RsDivider rsDivider;
+    // Every cell of `modules` beyond the square of this many cells a side is 0, so that clearing
+    // the matrix need not rewrite them: a new record knows nothing of its cells, and a symbol
+    // writes only its own square.
+    int writtenSize = kMaxSymbolSize;
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.

@@ -59,40 +59,43 @@ namespace {
 typedef unsigned char Chunk16 __attribute__((vector_size(16)));
 typedef unsigned char Chunk32 __attribute__((vector_size(32)));
 
-// Clears one column with stores of one Chunk each, the last one overlapping the one before: fewer
-// stores than a library clear of the column makes.
+// Clears the first `count` cells of a column with stores of one Chunk each, the last one
+// overlapping the one before: fewer stores than a library clear makes. Cells up to the Chunk's
+// size are cleared even where `count` is smaller.
 template <class Chunk>
-__attribute__((always_inline)) inline void ClearColumn(unsigned char* column) {
+__attribute__((always_inline)) inline void ClearColumn(unsigned char* column, int count) {
     constexpr int kBytes = sizeof(Chunk);
-    static_assert(kMaxSymbolSize % kBytes != 0, "the last store overlaps");
+    static_assert(kBytes <= kMaxSymbolSize, "a store stays in its column");
     const Chunk zero = {};
-    for (int at = 0; at + kBytes < kMaxSymbolSize; at += kBytes) {
-        std::memcpy(column + at, &zero, kBytes);
-    }
-    std::memcpy(column + kMaxSymbolSize - kBytes, &zero, kBytes);
+    for (int at = 0; at + kBytes < count; at += kBytes) std::memcpy(column + at, &zero, kBytes);
+    std::memcpy(column + (count > kBytes ? count - kBytes : 0), &zero, kBytes);
 }
 
-void ClearColumns(ModuleMatrix& modules) {
-    for (unsigned char* column : modules) ClearColumn<Chunk16>(column);
+// Clears the square of the first `size` cells of the first `size` columns.
+void ClearSquare(ModuleMatrix& modules, int size) {
+    for (int x = 0; x < size; ++x) ClearColumn<Chunk16>(modules[x], size);
 }
 
 #if defined(__x86_64__)
 // With 32-byte stores where the processor has them.
-__attribute__((target("avx"))) void ClearColumnsWithAvx(ModuleMatrix& modules) {
-    for (unsigned char* column : modules) ClearColumn<Chunk32>(column);
+__attribute__((target("avx"))) void ClearSquareWithAvx(ModuleMatrix& modules, int size) {
+    for (int x = 0; x < size; ++x) ClearColumn<Chunk32>(modules[x], size);
 }
 #endif
 
 }  // namespace
 
+// Only the square that holds cells other than 0 is cleared.
 void CQrEncoder::ClearModules() {
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("avx")) {
-        ClearColumnsWithAvx(modules);
+        ClearSquareWithAvx(modules, writtenSize);
+        writtenSize = symbolSize;
         return;
     }
 #endif
-    ClearColumns(modules);
+    ClearSquare(modules, writtenSize);
+    writtenSize = symbolSize;
 }
 
 void CQrEncoder::BuildSymbol() {
