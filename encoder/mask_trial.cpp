@@ -17,6 +17,9 @@
 // from the unmasked cells, eight at a time.
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "encoder/cell_words.h"
 #include "encoder/masking.h"
@@ -407,6 +410,22 @@ TRIAL_INLINE unsigned FunctionBits(Word eight) {
     return cells::GatherFlag(eight, cells::FlagBit(MODULE_FUNCTION));
 }
 
+#if defined(__SSE2__)
+// Column cells at..at+15 as bits 0..15 of their dark flags and of their function flags: each flag
+// shifted to the top of its byte, where the processor gathers the sixteen top bits at once.
+TRIAL_INLINE void SixteenFlags(const unsigned char* at, unsigned* dark, unsigned* function) {
+    constexpr int kDataBit = cells::FlagBit(MODULE_DATA_BIT);
+    constexpr int kToDataBit = cells::FlagBit(MODULE_FUNCTION_DARK) - kDataBit;
+    constexpr int kTopBit = 7;
+    __m128i cells;
+    std::memcpy(&cells, at, sizeof cells);
+    const __m128i darkFlags = _mm_or_si128(cells, _mm_srli_epi16(cells, kToDataBit));
+    *dark = static_cast<unsigned>(_mm_movemask_epi8(_mm_slli_epi16(darkFlags, kTopBit - kDataBit)));
+    *function = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_slli_epi16(cells, kTopBit - cells::FlagBit(MODULE_FUNCTION))));
+}
+#endif
+
 // A column of `size` cells as N words of its dark cells and N of its free cells, cell y at bit
 // y % 64 of word y / 64; bits from `size` on are 0.
 template <int N>
@@ -417,6 +436,25 @@ TRIAL_INLINE void PackColumn(const unsigned char* column, int size, Word* dark, 
         Word d = 0;
         Word f = 0;
         int y = begin;
+#if defined(__SSE2__)
+        constexpr int kSixteen = 16;
+        static_assert(kWordBits % kSixteen == 0, "a word ends where sixteen cells end");
+        unsigned darkBits;
+        unsigned functionBits;
+        for (; y + kSixteen <= end; y += kSixteen) {
+            SixteenFlags(column + y, &darkBits, &functionBits);
+            d |= Word{darkBits} << (y - begin);
+            f |= Word{functionBits} << (y - begin);
+        }
+        if (y < end) {
+            // The last cells of the column, from its last sixteen.
+            SixteenFlags(column + size - kSixteen, &darkBits, &functionBits);
+            const int before = y + kSixteen - size;  // the cells of that run before y
+            d |= Word{darkBits >> before} << (y - begin);
+            f |= Word{functionBits >> before} << (y - begin);
+            y = end;
+        }
+#endif
         for (; y + 8 <= end; y += 8) {
             const Word eight = cells::LoadEight(column + y);
             d |= Word{DarkBits(eight)} << (y - begin);
