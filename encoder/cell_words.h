@@ -1,5 +1,5 @@
-// Eight cells of a column (or any eight bytes) as one 64-bit word, for the steps that work on
-// many at once: the first in the low byte. Internal to the encoder.
+// Eight cells of a column (or any eight bytes) as one 64-bit word, and sixteen as two, for the
+// steps that work on many at once: the first in the low byte. Internal to the encoder.
 //
 // Those steps are written for GCC and Clang (vector types, builtins) on little-endian machines,
 // the only builds the library has; any other build stops here rather than compile a path that no
@@ -54,18 +54,38 @@ constexpr int FlagBit(unsigned char flag) {
     return bit;
 }
 
-// Rewrites the `size` >= 8 cells of a column eight at a time, each word of cells y..y+7 becoming
-// rewrite(word, y), and each cell exactly once: where `size` is not a multiple of 8, the last word
-// (cells size-8..size-1) keeps the cells that the word before it rewrote.
+// Sixteen cells as one 128-bit vector of two words, cells 0..7 in the first: the steps that treat
+// each cell alike take them sixteen at a time.
+typedef Word Sixteen __attribute__((vector_size(2 * sizeof(Word))));
+
+inline Sixteen LoadSixteen(const unsigned char* at) {
+    Sixteen w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+}
+
+inline void StoreSixteen(unsigned char* at, Sixteen w) {
+    std::memcpy(at, &w, sizeof w);
+}
+
+// Rewrites the `size` >= 16 cells of a column sixteen at a time, each run of cells y..y+15
+// becoming rewrite(cells, y), and each cell exactly once: where `size` is not a multiple of 16,
+// the last run (cells size-16..size-1) keeps the cells that the run before it rewrote.
 template <class Rewrite>
 void RewriteColumn(unsigned char* column, int size, Rewrite rewrite) {
+    constexpr int kCells = sizeof(Sixteen);
     int y = 0;
-    for (; y + 8 <= size; y += 8) StoreEight(column + y, rewrite(LoadEight(column + y), y));
+    for (; y + kCells <= size; y += kCells) {
+        StoreSixteen(column + y, rewrite(LoadSixteen(column + y), y));
+    }
     if (y == size) return;
-    const int last = size - 8;
-    const Word done = (Word{1} << (8 * (y - last))) - 1;  // the bytes of cells last..y-1
-    const Word word = LoadEight(column + last);
-    StoreEight(column + last, (word & done) | (rewrite(word, last) & ~done));
+    const int last = size - kCells;
+    typedef unsigned char Bytes __attribute__((vector_size(kCells)));
+    const Bytes index = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    const auto count = static_cast<unsigned char>(y - last);
+    const Sixteen done = reinterpret_cast<Sixteen>(index < count);  // cells last..y-1
+    const Sixteen cells = LoadSixteen(column + last);
+    StoreSixteen(column + last, (cells & done) | (rewrite(cells, last) & ~done));
 }
 
 }  // namespace qr::cells

@@ -42,6 +42,15 @@ constexpr unsigned char MODULE_DARK_FUNCTION = MODULE_FUNCTION | MODULE_FUNCTION
 // A cell is dark when its byte AND this is not 0.
 constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
 
+// Where a cell lies in the mask trial's dark plane (internal to the trial): a word of the plane,
+// halves or lanes taken as one array, and the cell's bit in it; each format cell lies in a row and
+// in a column, and there are two copies of each format bit.
+struct TrialFlip {
+    int word;
+    std::uint64_t bit;
+};
+constexpr int kTrialFlipsPerFormatBit = 4;
+
 class CQrEncoder {
 public:
     // --- The pipeline ---
@@ -136,6 +145,9 @@ public:
     // the bits are counted without the processor's population-count instruction, as on a
     // processor that lacks it; the score is the same.
     int ScoreTrialMask(int mask, bool portableBitCount = false);
+    // After PackTrialPlanes: the scores ScoreTrialMask(0..7) gives, into `scores[0..7]`; several
+    // masks at a time where the processor has 256-bit vector registers (AVX2).
+    void ScoreTrialMasks(int* scores);
     // Writes into `modules`, from the matrix as PlaceCodewords leaves it, the finished symbol of
     // `mask` (0..7): what ApplyMask(mask), PlaceFormatInformation(mask) and FlattenModules()
     // make of it, cells beyond the symbol left alone.
@@ -192,12 +204,6 @@ private:
     // A larger symbol is tried on lanes: line i of a plane is word w of row i followed by word w
     // of column i, for w = 0..2, cell j of either at bit j % 64 of its word j / 64.
     static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
-    // Where a format cell lies in the dark plane: in its row and in its column.
-    struct TrialFlip {
-        int word;           // the word in the dark plane, halves or lanes taken as one array
-        std::uint64_t bit;  // the cell's bit in it
-    };
-    static constexpr int kTrialFlipsPerFormatBit = 4;  // two cells, each in a row and a column
 
     // One list entry per run of characters of one mode, after the list is cleared.
     void ClassifyRuns(const unsigned char* data, int length);
