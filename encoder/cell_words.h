@@ -68,24 +68,32 @@ inline void StoreSixteen(unsigned char* at, Sixteen w) {
     std::memcpy(at, &w, sizeof w);
 }
 
-// Rewrites the `size` >= 16 cells of a column sixteen at a time, each run of cells y..y+15
-// becoming rewrite(cells, y), and each cell exactly once: where `size` is not a multiple of 16,
-// the last run (cells size-16..size-1) keeps the cells that the run before it rewrote.
-template <class Rewrite>
-void RewriteColumn(unsigned char* column, int size, Rewrite rewrite) {
-    constexpr int kCells = sizeof(Sixteen);
-    int y = 0;
-    for (; y + kCells <= size; y += kCells) {
-        StoreSixteen(column + y, rewrite(LoadSixteen(column + y), y));
+// Rewrites the `size` >= 16 cells of columns sixteen at a time, each run of cells y..y+15 of a
+// column becoming rewrite(cells, y), and each cell exactly once: where `size` is not a multiple
+// of 16, the last run (cells size-16..size-1) keeps the cells that the run before it rewrote.
+class ColumnRewriter {
+public:
+    explicit ColumnRewriter(int size) : whole_(size / kCells * kCells), last_(size - kCells) {
+        typedef unsigned char Bytes __attribute__((vector_size(kCells)));
+        const Bytes index = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+        kept_ = reinterpret_cast<Sixteen>(index < static_cast<unsigned char>(whole_ - last_));
     }
-    if (y == size) return;
-    const int last = size - kCells;
-    typedef unsigned char Bytes __attribute__((vector_size(kCells)));
-    const Bytes index = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-    const auto count = static_cast<unsigned char>(y - last);
-    const Sixteen done = reinterpret_cast<Sixteen>(index < count);  // cells last..y-1
-    const Sixteen cells = LoadSixteen(column + last);
-    StoreSixteen(column + last, (cells & done) | (rewrite(cells, last) & ~done));
-}
+
+    template <class Rewrite>
+    void operator()(unsigned char* column, Rewrite rewrite) const {
+        for (int y = 0; y < whole_; y += kCells) {
+            StoreSixteen(column + y, rewrite(LoadSixteen(column + y), y));
+        }
+        if (whole_ == last_ + kCells) return;
+        const Sixteen cells = LoadSixteen(column + last_);
+        StoreSixteen(column + last_, (cells & kept_) | (rewrite(cells, last_) & ~kept_));
+    }
+
+private:
+    static constexpr int kCells = sizeof(Sixteen);
+    int whole_;     // the cells of the runs at 0, 16, ...
+    int last_;      // where the last run starts
+    Sixteen kept_;  // the cells of the last run that the run before it rewrote
+};
 
 }  // namespace qr::cells

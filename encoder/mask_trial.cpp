@@ -404,26 +404,23 @@ struct HalvesGroup : HalvesOf<Quad> {
     const Word* darkCells;
     const Word* freeCells;
     int first;
-    const Quad* formats;  // by FormatLine
-    int size;
+    const Quad* formats;  // by line, 0 on the lines without format cells
 
     TRIAL_INLINE Line Masked(int i, int phase) const {
-        Quad dark =
-            Splat<Quad>(darkCells[i]) ^
-            (Splat<Quad>(freeCells[i]) & Load<Quad>(&TRIAL_CONDITIONS.halves[phase][first]));
-        const int f = FormatLine(i, size);
-        if (f >= 0) dark ^= formats[f];
-        return {{dark}};
+        return {{Splat<Quad>(darkCells[i]) ^
+                 (Splat<Quad>(freeCells[i]) & Load<Quad>(&TRIAL_CONDITIONS.halves[phase][first])) ^
+                 formats[i]}};
     }
     static TRIAL_INLINE int MaskTotal(const Quad& total, int k) {
         return static_cast<int>(total[k]);
     }
 
-    // For DrawFormats: the words of masks m..m+3 in their lanes; where a flip lies in the overlays.
-    static constexpr int kWords = 1;
+    // For DrawFormats: the words of the overlays; the words of masks m..m+3 in their lanes; where
+    // a flip lies in the overlays.
+    static constexpr int kOverlayWords = kHalfBits;
     static TRIAL_INLINE Quad LaneWords(const Word* m) { return Quad{m[0], m[1], m[2], m[3]}; }
-    static TRIAL_INLINE void Place(const TrialFlip& flip, int size, int* index, Quad* cell) {
-        *index = FormatLine(flip.word, size);
+    static TRIAL_INLINE void Place(const TrialFlip& flip, int, int* index, Quad* cell) {
+        *index = flip.word;
         *cell = Splat<Quad>(flip.bit);
     }
 };
@@ -461,7 +458,7 @@ struct LanesGroup : LanesOf<N, Quad> {
     // For DrawFormats: the words of masks m and m + 1 in their lanes; where a flip lies in the
     // overlays (word w of lane l (kRow, kColumn) of line i is word (i * kLineWords + w) * 2 + l of
     // the plane).
-    static constexpr int kWords = N;
+    static constexpr int kOverlayWords = kFormatLines * N;
     static TRIAL_INLINE Quad LaneWords(const Word* m) { return Quad{m[0], m[0], m[1], m[1]}; }
     static TRIAL_INLINE void Place(const TrialFlip& flip, int size, int* index, Quad* cell) {
         const int line = flip.word / (2 * kLineWords);
@@ -629,10 +626,10 @@ struct GroupInput {
 };
 
 // Draws the format cells of every mask into overlays, a group of masks at a time: formats[g]
-// holds, word w of the f-th line with format cells at f * Group::kWords + w, the cells that each
-// mask of group g flips in the dark plane, in that mask's lanes.
+// holds, at the places Group::Place gives, the cells that each mask of group g flips in the dark
+// plane, in that mask's lanes.
 template <class Group>
-TRIAL_INLINE void DrawFormats(const GroupInput& in, Quad (*formats)[kFormatLines * Group::kWords]) {
+TRIAL_INLINE void DrawFormats(const GroupInput& in, Quad (*formats)[Group::kOverlayWords]) {
     constexpr int kGroups = kMaskCount / Group::kMasks;
     Quad changes[kGroups];
     for (int g = 0; g < kGroups; ++g) {
@@ -654,7 +651,7 @@ TRIAL_INLINE void DrawFormats(const GroupInput& in, Quad (*formats)[kFormatLines
 template <int N>
 TRIAL_INLINE void ScoreLanesGroups(const GroupInput& in, int* scores) {
     using Group = LanesGroup<N>;
-    Quad formats[kMaskCount / Group::kMasks][kFormatLines * N];
+    Quad formats[kMaskCount / Group::kMasks][Group::kOverlayWords];
     DrawFormats<Group>(in, formats);
     for (int first = 0; first < kMaskCount; first += Group::kMasks) {
         const Group shape{{},    in.planes.lanes[DARK_CELLS],    in.planes.lanes[FREE_CELLS],
@@ -666,12 +663,14 @@ TRIAL_INLINE void ScoreLanesGroups(const GroupInput& in, int* scores) {
 __attribute__((target("avx2"))) void ScoreGroupsWithAvx2(const GroupInput& in, int* scores) {
     const int s = in.planes.size;
     if (s <= kHalfBits) {
-        Quad formats[kMaskCount / HalvesGroup::kMasks][kFormatLines];
+        Quad formats[kMaskCount / HalvesGroup::kMasks][HalvesGroup::kOverlayWords];
         DrawFormats<HalvesGroup>(in, formats);
         for (int first = 0; first < kMaskCount; first += HalvesGroup::kMasks) {
-            const HalvesGroup shape{
-                {},    in.planes.halves[DARK_CELLS],         in.planes.halves[FREE_CELLS],
-                first, formats[first / HalvesGroup::kMasks], s};
+            const HalvesGroup shape{{},
+                                    in.planes.halves[DARK_CELLS],
+                                    in.planes.halves[FREE_CELLS],
+                                    first,
+                                    formats[first / HalvesGroup::kMasks]};
             ScoreLinesWith<ByteCount>(shape, s, scores + first);
         }
     } else if (s <= kWordBits) {
@@ -907,9 +906,10 @@ void CQrEncoder::WriteMaskedSymbol(int mask) {
     constexpr int kDataBit = cells::FlagBit(MODULE_DATA_BIT);
     constexpr Word kOnes = cells::kEachByte;
     const int s = symbolSize;
+    const cells::ColumnRewriter rewrite(s);
     for (int x = 0; x < s; ++x) {
         const unsigned char* condition = TRIAL_CONDITIONS.cells[mask][x % kMaskPeriod];
-        cells::RewriteColumn(modules[x], s, [&](cells::Sixteen sixteen, int y) {
+        rewrite(modules[x], [&](cells::Sixteen sixteen, int y) {
             const cells::Sixteen inverted = cells::LoadSixteen(condition + y % kMaskPeriod);
             const cells::Sixteen free = ~(sixteen >> kFunctionBit) & kOnes;
             return (((sixteen >> kFunctionDarkBit) | (sixteen >> kDataBit)) ^ (inverted & free)) &
