@@ -103,7 +103,9 @@ public:
     // separators, the format cells and the dark module's cell (light until masking), version
     // information, alignment and timing patterns, in that order. Other cells are left alone.
     void PlaceFunctionPatterns();
-    // One 7x7 finder pattern whose top-left cell is (x0, y0).
+    // One 7x7 finder pattern whose top-left cell is (x0, y0), with its separator: the light row
+    // below it (above it unless y0 is 0) and the light column right of it (left of it unless x0
+    // is 0).
     void PlaceFinderPattern(int x0, int y0);
     // One 5x5 alignment pattern centred on (cx, cy), unless that centre is already a function cell.
     void PlaceAlignmentPattern(int cx, int cy);

@@ -22,6 +22,11 @@ unsigned char FunctionCell(bool dark) {
     return dark ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
 }
 
+// Eight function cells, byte k dark where byte k of `dark` is 1.
+cells::Word FunctionCells(cells::Word dark) {
+    return dark * MODULE_FUNCTION_DARK + cells::kEachByte * MODULE_FUNCTION;
+}
+
 // Codeword placement, eight rows of a column pair at a time: a window of three codeword bytes
 // holds any 16 bits from any bit position.
 constexpr int kRowsAtOnce = 8;
@@ -111,13 +116,6 @@ void CQrEncoder::PlaceFunctionPatterns() {
     PlaceFinderPattern(s - kFinderSize, 0);
     PlaceFinderPattern(0, s - kFinderSize);
 
-    // Separators: the light border on the inner sides of each finder.
-    for (int i = 0; i <= kFinderSize; ++i) {
-        modules[7][i] = modules[i][7] = MODULE_LIGHT_FUNCTION;
-        modules[s - 8 + i][7] = modules[s - 8][i] = MODULE_LIGHT_FUNCTION;
-        modules[7][s - 8 + i] = modules[i][s - 8] = MODULE_LIGHT_FUNCTION;
-    }
-
     // The format cells and the dark module's cell stay light until masking.
     for (const auto& copies : FORMAT_CELLS) {
         for (const EdgeCell& cell : copies) {
@@ -140,21 +138,32 @@ void CQrEncoder::PlaceFunctionPatterns() {
     PlaceTimingPatterns();
 }
 
+// Eight cells at a time: byte k of `rows` is row k of the pattern, so bit b of each byte is one
+// column of it (the leftmost column in the highest bit of the pattern's width).
 void CQrEncoder::PlaceFinderPattern(int x0, int y0) {
-    for (int k = 0; k < kFinderSize; ++k) {
-        for (int dx = 0; dx < kFinderSize; ++dx) {
-            modules[x0 + dx][y0 + k] = FunctionCell((FINDER_PATTERN_ROWS[k] >> (6 - dx)) & 1);
-        }
+    cells::Word rows = 0;  // the eighth row is the separator's
+    std::memcpy(&rows, FINDER_PATTERN_ROWS, kFinderSize);
+    const bool separatorBelow = y0 == 0;
+    const int top = separatorBelow ? y0 : y0 - 1;
+    for (int dx = 0; dx < kFinderSize; ++dx) {
+        cells::Word column = FunctionCells((rows >> (kFinderSize - 1 - dx)) & cells::kEachByte);
+        if (!separatorBelow) column = column << 8 | MODULE_LIGHT_FUNCTION;
+        cells::StoreEight(modules[x0 + dx] + top, column);
     }
+    const int separatorX = x0 == 0 ? kFinderSize : x0 - 1;
+    cells::StoreEight(modules[separatorX] + top, FunctionCells(0));
 }
 
 void CQrEncoder::PlaceAlignmentPattern(int cx, int cy) {
     if (modules[cx][cy] & MODULE_FUNCTION) return;
-    for (int k = 0; k < kAlignmentSize; ++k) {
-        for (int dx = 0; dx < kAlignmentSize; ++dx) {
-            modules[cx - 2 + dx][cy - 2 + k] =
-                FunctionCell((ALIGNMENT_PATTERN_ROWS[k] >> (4 - dx)) & 1);
-        }
+    constexpr cells::Word kPattern = (cells::Word{1} << 8 * kAlignmentSize) - 1;  // its 5 cells
+    cells::Word rows = 0;
+    std::memcpy(&rows, ALIGNMENT_PATTERN_ROWS, kAlignmentSize);
+    for (int dx = 0; dx < kAlignmentSize; ++dx) {
+        unsigned char* at = modules[cx - 2 + dx] + cy - 2;
+        const cells::Word column =
+            FunctionCells((rows >> (kAlignmentSize - 1 - dx)) & cells::kEachByte);
+        cells::StoreEight(at, (cells::LoadEight(at) & ~kPattern) | (column & kPattern));
     }
 }
 
