@@ -13,6 +13,8 @@
  *       COUNT calls of one workload (W1..W6) after a warm-up call, between two getpid() system
  *       calls that mark them for strace (allocation_calls.sh). LIBRARY is a libtessera_api.so; with
  *       FOLDER, a libtessera.so whose tessera() writes FOLDER/door.bmp at each call.
+ *   api_loop --one LIBRARY WORKLOAD [FOLDER]
+ *       One such call after a first one, with Callgrind collecting only it (api_callgrind.sh).
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -23,6 +25,7 @@
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 
 #include "bench/api_loop_support.h"
 #include "module/tessera_api.h"
@@ -281,7 +284,17 @@ static char* TextOption(const bench_workload* w) {
     return text;
 }
 
-static int RunCalls(const char* path, const char* workload, long count, const char* folder) {
+/* Marks the calls that --calls counts for strace, or collects the one call of --one. */
+static void Mark(int callgrind) {
+    if (callgrind) {
+        CALLGRIND_TOGGLE_COLLECT;
+    } else {
+        syscall(SYS_getpid);
+    }
+}
+
+static int RunCalls(const char* path, const char* workload, long count, const char* folder,
+                    int callgrind) {
     int index = -1;
     for (int i = 0; i < bench_workload_count(); ++i) {
         if (strcmp(bench_workload_at(i).name, workload) == 0) index = i;
@@ -295,9 +308,9 @@ static int RunCalls(const char* path, const char* workload, long count, const ch
     if (folder == NULL) {
         const Api api = LoadApi(path);
         failed |= !ApiEncode(&api, &w);
-        syscall(SYS_getpid);
+        Mark(callgrind);
         for (long c = 0; c < count; ++c) failed |= !ApiEncode(&api, &w);
-        syscall(SYS_getpid);
+        Mark(callgrind);
     } else {
         DoorFunction door;
         Resolve(Open(path), "tessera", path, &door);
@@ -306,9 +319,9 @@ static int RunCalls(const char* path, const char* workload, long count, const ch
         snprintf(output, sizeof output, "/O%s/door.bmp", folder);
         snprintf(level, sizeof level, "/L%d", w.level);
         failed |= door(text, output, level, "") != 0;
-        syscall(SYS_getpid);
+        Mark(callgrind);
         for (long c = 0; c < count; ++c) failed |= door(text, output, level, "") != 0;
-        syscall(SYS_getpid);
+        Mark(callgrind);
         free(text);
     }
     if (failed) fprintf(stderr, "api_loop: a call failed\n");
@@ -317,12 +330,15 @@ static int RunCalls(const char* path, const char* workload, long count, const ch
 
 int main(int argc, char** argv) {
     if (argc >= 5 && strcmp(argv[1], "--calls") == 0 && argc <= 6) {
-        return RunCalls(argv[2], argv[3], atol(argv[4]), argc == 6 ? argv[5] : NULL);
+        return RunCalls(argv[2], argv[3], atol(argv[4]), argc == 6 ? argv[5] : NULL, 0);
+    }
+    if (argc >= 4 && strcmp(argv[1], "--one") == 0 && argc <= 5) {
+        return RunCalls(argv[2], argv[3], 1, argc == 5 ? argv[4] : NULL, 1);
     }
     if (argc > 1 && argv[1][0] == '-') {
-        fprintf(
-            stderr,
-            "usage: api_loop [LIBRARY...] | api_loop --calls LIBRARY WORKLOAD COUNT [FOLDER]\n");
+        fprintf(stderr,
+                "usage: api_loop [LIBRARY...] | api_loop --calls LIBRARY WORKLOAD COUNT [FOLDER] | "
+                "api_loop --one LIBRARY WORKLOAD [FOLDER]\n");
         return 2;
     }
     Api apis[kMaxContenders - 2];
