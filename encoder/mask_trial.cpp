@@ -91,14 +91,20 @@ constexpr TrialConditions TRIAL_CONDITIONS = MakeTrialConditions();
 // processor's population count, with 256-bit registers) has its own copy of them. None of them is
 // ever called, so the way 256-bit vectors would be passed without those registers never matters.
 #define TRIAL_INLINE __attribute__((always_inline)) inline
-#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
+
+// The masks are scored several at once where the processor may have 256-bit registers: x86-64,
+// where AVX2 is looked for when the trial runs.
+#if defined(__x86_64__)
+#define TRIAL_GROUPS 1
 #endif
 
 // A row word and a column word side by side in one 128-bit register.
 typedef Word LanePair __attribute__((vector_size(2 * sizeof(Word))));
+#if TRIAL_GROUPS
 // Four words side by side in one 256-bit register: the lines of four masks at once.
 typedef Word Quad __attribute__((vector_size(4 * sizeof(Word))));
+#endif
 
 // `w` in every word of an E; the pointer only chooses the type.
 constexpr Word Splat(Word w, const Word*) {
@@ -107,9 +113,11 @@ constexpr Word Splat(Word w, const Word*) {
 constexpr LanePair Splat(Word w, const LanePair*) {
     return LanePair{w, w};
 }
+#if TRIAL_GROUPS
 constexpr Quad Splat(Word w, const Quad*) {
     return Quad{w, w, w, w};
 }
+#endif
 template <class E>
 constexpr E Splat(Word w) {
     return Splat(w, static_cast<const E*>(nullptr));
@@ -120,9 +128,11 @@ TRIAL_INLINE bool NonZero(Word w) {
 TRIAL_INLINE bool NonZero(const LanePair& p) {
     return (p[0] | p[1]) != 0;
 }
+#if TRIAL_GROUPS
 TRIAL_INLINE bool NonZero(const Quad& q) {
     return ((q[0] | q[1]) | (q[2] | q[3])) != 0;
 }
+#endif
 
 // A line pair of N elements held in registers: one word of halves, or N lane pairs.
 template <int N, class E>
@@ -214,6 +224,7 @@ struct BuiltinCount {
     static TRIAL_INLINE int Of(Word w) { return __builtin_popcountll(w); }
 };
 
+#if TRIAL_GROUPS
 // Four masks at once: each byte of the result holds the count of its byte of `q`. Counts of up to
 // 255 add as words without carrying from one byte into the next.
 struct ByteCount {
@@ -223,6 +234,7 @@ struct ByteCount {
         return (q + (q >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
     }
 };
+#endif
 
 template <class Counter>
 TRIAL_INLINE int CountOf(Word w) {
@@ -234,10 +246,12 @@ TRIAL_INLINE int CountOf(const LanePair& p) {
     return Counter::Of(p[0]) + Counter::Of(p[1]);
 }
 
+#if TRIAL_GROUPS
 template <class Counter>
 TRIAL_INLINE Quad CountOf(const Quad& q) {
     return Counter::Of(q);
 }
+#endif
 
 // The count of the bits of `a`: an int, or for four masks at once the counts of each byte.
 template <class Counter, int N, class E>
@@ -251,11 +265,13 @@ TRIAL_INLINE auto Count(const Bits<N, E>& a) {
 TRIAL_INLINE int Widened(int count) {
     return count;
 }
+#if TRIAL_GROUPS
 TRIAL_INLINE Quad Widened(const Quad& bytes) {
     Quad sums = (bytes & 0x00FF00FF00FF00FFu) + ((bytes >> 8) & 0x00FF00FF00FF00FFu);
     sums = sums + (sums >> 16);
     return (sums + (sums >> 32)) & 0xFFFFu;
 }
+#endif
 
 // --- The two shapes of a line pair ---
 
@@ -344,7 +360,11 @@ struct LanesOf {
 
 private:
     static TRIAL_INLINE Word RowsOf(const LanePair& p) { return p[kRow]; }
-    static TRIAL_INLINE Quad RowsOf(const Quad& q) { return q & Quad{~Word{0}, 0, ~Word{0}, 0}; }
+#if TRIAL_GROUPS
+    static TRIAL_INLINE Quad RowsOf(const Quad& q) {
+        return q & Quad{~Word{0}, 0, ~Word{0}, 0};
+    }
+#endif
 };
 
 // One mask.
@@ -370,6 +390,7 @@ struct Lanes : LanesOf<N, LanePair> {
 };
 
 // --- Several masks at once ---
+#if TRIAL_GROUPS
 
 // The format cells lie on the lines up to 8 and on the last 8: kFormatLines lines of a symbol.
 constexpr int kFormatLinesNear = 9;
@@ -469,6 +490,8 @@ struct LanesGroup : LanesOf<N, Quad> {
         *cell = Quad{row, column, row, column};
     }
 };
+
+#endif
 
 // --- The rules on line pairs ---
 
@@ -615,7 +638,7 @@ int ScoreFastest(const TrialInput& in, int mask) {
 }
 #endif
 
-#if defined(__x86_64__)
+#if TRIAL_GROUPS
 // Where the processor has 256-bit registers (AVX2), the masks are scored several at a time: four
 // in the lanes of a register for the halves, two (a row word and a column word each) for larger
 // symbols. The format cells, which differ from mask to mask, are drawn from per-line overlays.
@@ -885,7 +908,7 @@ int CQrEncoder::ScoreTrialMask(int mask, bool portableBitCount) {
 }
 
 void CQrEncoder::ScoreTrialMasks(int* scores) {
-#if defined(__x86_64__)
+#if TRIAL_GROUPS
     if (__builtin_cpu_supports("avx2")) {
         GroupInput in = {{trialHalves, trialLanes, symbolSize}, trialFormatFlips, {}};
         for (int m = 0; m < kMaskCount; ++m) {
