@@ -19,27 +19,19 @@ namespace qr {
 
 namespace {
 
+using cells::LoadSixteen;
 using cells::Sixteen;
+using cells::StoreSixteen;
 constexpr int kChunkBytes = sizeof(Sixteen);
-typedef unsigned char Bytes __attribute__((vector_size(kChunkBytes)));
-typedef signed char SignedBytes __attribute__((vector_size(kChunkBytes)));
-constexpr unsigned char kFieldPolynomialLowBits = 0x1D;  // x^8 = x^4 + x^3 + x^2 + 1
-
-Bytes LoadBytes(const unsigned char* at) {
-    Bytes b;
-    std::memcpy(&b, at, sizeof b);
-    return b;
-}
-
-void StoreBytes(unsigned char* at, Bytes b) {
-    std::memcpy(at, &b, sizeof b);
-}
+constexpr cells::Word kEachByte = cells::kEachByte;
 
 // x times each of the sixteen field elements in `b`: each doubled, and the field polynomial's low
-// bits added where the doubling carried out of the byte.
-Bytes TimesX(Bytes b) {
-    const Bytes carried = reinterpret_cast<Bytes>(reinterpret_cast<SignedBytes>(b) < 0);
-    return (b + b) ^ (carried & kFieldPolynomialLowBits);
+// bits, x^4 + x^3 + x^2 + 1, added where the doubling carried out of the byte. Words, not bytes,
+// so that builds without vector registers need two operations, not sixteen.
+Sixteen TimesX(Sixteen b) {
+    const Sixteen carried = (b >> 7) & kEachByte;
+    return ((b & (0x7F * kEachByte)) << 1) ^ (carried << 4) ^ (carried << 3) ^ (carried << 2) ^
+           carried;
 }
 
 // Bytes of a row of products for `n` coefficients: whole chunks.
@@ -62,14 +54,14 @@ void RsDivider::TableGenerator(int n) {
     for (int j = 0; j < n; ++j) low[1][j] = GF_EXP[exponents[j]];
     // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
     for (int w = 0; w < width; w += kChunkBytes) {
-        Bytes power = LoadBytes(low[1] + w);
+        Sixteen power = LoadSixteen(low[1] + w);
         for (int c = 2; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
-            StoreBytes(low[c] + w, power);
+            StoreSixteen(low[c] + w, power);
         }
         for (int c = 1; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
-            StoreBytes(high[c] + w, power);
+            StoreSixteen(high[c] + w, power);
         }
     }
     // The other rows: c * g is (c without its lowest bit) * g plus (its lowest bit) * g.
@@ -77,8 +69,10 @@ void RsDivider::TableGenerator(int n) {
         const int lowest = c & -c;
         if (lowest == c) continue;
         for (int w = 0; w < width; w += kChunkBytes) {
-            StoreBytes(low[c] + w, LoadBytes(low[c - lowest] + w) ^ LoadBytes(low[lowest] + w));
-            StoreBytes(high[c] + w, LoadBytes(high[c - lowest] + w) ^ LoadBytes(high[lowest] + w));
+            StoreSixteen(low[c] + w,
+                         LoadSixteen(low[c - lowest] + w) ^ LoadSixteen(low[lowest] + w));
+            StoreSixteen(high[c] + w,
+                         LoadSixteen(high[c - lowest] + w) ^ LoadSixteen(high[lowest] + w));
         }
     }
 }
@@ -95,8 +89,9 @@ void RsDivider::DivideIn(const unsigned char* data, int k, unsigned char* remain
         const unsigned char* lowProduct = products_[lead & (kHalfProducts - 1)];
         const unsigned char* highProduct = products_[kHalfProducts + (lead >> kHalfBits)];
         for (int w = 0; w < kChunks * kChunkBytes; w += kChunkBytes) {
-            StoreBytes(remainder + w, LoadBytes(remainder + w + 1) ^ LoadBytes(lowProduct + w) ^
-                                          LoadBytes(highProduct + w));
+            StoreSixteen(remainder + w, LoadSixteen(remainder + w + 1) ^
+                                            LoadSixteen(lowProduct + w) ^
+                                            LoadSixteen(highProduct + w));
         }
     }
 }
