@@ -23,15 +23,26 @@ using Word = std::uint64_t;
 // A 1 in each of the eight bytes of a word.
 constexpr Word kEachByte = 0x0101010101010101u;
 
-// Cells at..at+7 as one word, cell `at` in the low byte.
+// Cells at..at+n-1 as one value of n bytes (a Word, or Sixteen below), cell `at` in the low byte,
+// and back.
+template <class Cells>
+inline Cells Load(const unsigned char* at) {
+    Cells cells;
+    std::memcpy(&cells, at, sizeof cells);
+    return cells;
+}
+
+template <class Cells>
+inline void Store(unsigned char* at, const Cells& cells) {
+    std::memcpy(at, &cells, sizeof cells);
+}
+
 inline Word LoadEight(const unsigned char* at) {
-    Word w;
-    std::memcpy(&w, at, sizeof w);
-    return w;
+    return Load<Word>(at);
 }
 
 inline void StoreEight(unsigned char* at, Word w) {
-    std::memcpy(at, &w, sizeof w);
+    Store(at, w);
 }
 
 // Bit `flagBit` of each of the eight cells of `w`, gathered into bits 0..7 (cell i in bit i).
@@ -59,13 +70,11 @@ constexpr int FlagBit(unsigned char flag) {
 typedef Word Sixteen __attribute__((vector_size(2 * sizeof(Word))));
 
 inline Sixteen LoadSixteen(const unsigned char* at) {
-    Sixteen w;
-    std::memcpy(&w, at, sizeof w);
-    return w;
+    return Load<Sixteen>(at);
 }
 
 inline void StoreSixteen(unsigned char* at, Sixteen w) {
-    std::memcpy(at, &w, sizeof w);
+    Store(at, w);
 }
 
 // Rewrites the `size` >= 16 cells of columns sixteen at a time, each run of cells y..y+15 of a
