@@ -240,7 +240,7 @@ static int RunTable(const Api* apis, int libraries) {
     printf("\n|---|---|");
     for (int e = 0; e < n; ++e) printf("---|");
     printf("\n");
-    double medians[16][kMaxContenders];
+    double medians[16][kMaxContenders], lowest[16][kMaxContenders];
     for (int i = 0; i < bench_workload_count(); ++i) {
         const bench_workload w = bench_workload_at(i);
         TimeAll(contenders, n, i);
@@ -248,19 +248,22 @@ static int RunTable(const Api* apis, int libraries) {
         for (int e = 0; e < n; ++e) {
             const double median = Median(contenders[e].samples);
             medians[i][e] = median;
+            lowest[i][e] = contenders[e].samples[0];
             printf(" %.2f µs (%.2f) |", median * 1e6, contenders[e].samples[0] * 1e6);
         }
         printf("\n");
         fflush(stdout);
     }
-    printf("\nratios of the medians:\n");
+    printf("\nratios of the medians (of the lowest):\n");
     for (int i = 0; i < bench_workload_count(); ++i) {
         printf("%s", bench_workload_at(i).name);
         for (int l = 0; l < libraries; ++l) {
-            printf("  API %d / Encode %.2fx", l + 1, medians[i][l] / medians[i][own]);
+            printf("  API %d / Encode %.2fx (%.2fx)", l + 1, medians[i][l] / medians[i][own],
+                   lowest[i][l] / lowest[i][own]);
         }
         for (int l = 0; l < libraries; ++l) {
-            printf("  libqrencode / API %d %.1fx", l + 1, medians[i][qrencode] / medians[i][l]);
+            printf("  libqrencode / API %d %.1fx (%.1fx)", l + 1,
+                   medians[i][qrencode] / medians[i][l], lowest[i][qrencode] / lowest[i][l]);
         }
         printf("\n");
     }
