@@ -73,8 +73,8 @@ struct Symbol : SymbolFacts {
     ModuleMatrix modules;
 };
 
-// The records of this kind that calls keep for later calls (CQrEncoder, CMicroEncoder, Symbol):
-// as many as calls may run at the same time without making one.
+// How many records of each kind (CQrEncoder, CMicroEncoder, Symbol) are kept for later calls: as
+// many calls as may run at the same time without making one.
 constexpr int kKeptRecords = 8;
 
 // A Symbol for the length of one call: one that an earlier call gave back, else a new one; given
