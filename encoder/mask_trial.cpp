@@ -476,9 +476,9 @@ struct LanesGroup : LanesOf<N, Quad> {
         return static_cast<int>(total[2 * k] + total[2 * k + 1]);
     }
 
-    // For DrawFormats: the words of masks m and m + 1 in their lanes; where a flip lies in the
-    // overlays (word w of lane l (kRow, kColumn) of line i is word (i * kLineWords + w) * 2 + l of
-    // the plane).
+    // For DrawFormats: the words of the overlays; the words of masks m and m + 1 in their lanes;
+    // where a flip lies in the overlays (word w of lane l (kRow, kColumn) of line i is word
+    // (i * kLineWords + w) * 2 + l of the plane).
     static constexpr int kOverlayWords = kFormatLines * N;
     static TRIAL_INLINE Quad LaneWords(const Word* m) { return Quad{m[0], m[0], m[1], m[1]}; }
     static TRIAL_INLINE void Place(const TrialFlip& flip, int size, int* index, Quad* cell) {
