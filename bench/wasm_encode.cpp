@@ -60,7 +60,8 @@ int BatchOf(Call call) {
 
 int main() {
     auto encoder = std::make_unique<qr::CQrEncoder>();
-    std::printf("| workload | tessera_encode + free | Encode | ratio of the medians (of the lowest) |\n");
+    std::printf(
+        "| workload | tessera_encode + free | Encode | ratio of the medians (of the lowest) |\n");
     std::printf("|---|---|---|---|\n");
     int failed = 0;
     for (const qr::bench::Workload& w : qr::bench::SideBySideWorkloads()) {
