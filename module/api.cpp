@@ -11,8 +11,10 @@
 #include "module/tessera_api.h"
 #include "output/writers.h"
 
+// A symbol handed to the caller, in one block of the size it needs: its facts, then its cells (0 or
+// 1) column by column, size x size of them.
 struct tessera_symbol {
-    qr::Symbol symbol;
+    qr::SymbolFacts symbol;
 };
 
 namespace qr {
@@ -141,6 +143,21 @@ Status EncodeStructured(const void* data, std::size_t length, const tessera_sett
                                     parts, why);
 }
 
+const unsigned char* CellsOf(const tessera_symbol* symbol) {
+    return reinterpret_cast<const unsigned char*>(symbol + 1);
+}
+
+// A new tessera_symbol holding `symbol`, or null when no memory can be had.
+tessera_symbol* Handed(const Symbol& symbol) {
+    const auto size = static_cast<std::size_t>(symbol.size);
+    void* block = ::operator new(sizeof(tessera_symbol) + size * size, std::nothrow);
+    if (block == nullptr) return nullptr;
+    tessera_symbol* handed = new (block) tessera_symbol{symbol};
+    auto* cells = reinterpret_cast<unsigned char*>(handed + 1);
+    for (std::size_t x = 0; x < size; ++x) std::memcpy(cells + x * size, symbol.modules[x], size);
+    return handed;
+}
+
 // Writes `message` into the caller's `text` of `capacity` bytes, cut to fit, NUL-terminated.
 // Returns whether it fitted whole.
 bool CopyText(const std::string& message, char* text, std::size_t capacity) {
@@ -164,6 +181,16 @@ bool SaveFormat(const char* path, int format, int* saved) {
     return true;
 }
 
+// `symbol`'s facts and cells copied into `record`, the form the writers read; returns `*record`.
+const Symbol& Unpacked(const tessera_symbol* symbol, Symbol* record) {
+    static_cast<SymbolFacts&>(*record) = symbol->symbol;
+    const auto size = static_cast<std::size_t>(symbol->symbol.size);
+    for (std::size_t x = 0; x < size; ++x) {
+        std::memcpy(record->modules[x], CellsOf(symbol) + x * size, size);
+    }
+    return *record;
+}
+
 // The symbol's bytes as `format` with the caller's options.
 Status RenderFor(const tessera_symbol* symbol, int format, const tessera_render_options* options,
                  std::string* bytes) {
@@ -171,7 +198,9 @@ Status RenderFor(const tessera_symbol* symbol, int format, const tessera_render_
     if (symbol == nullptr || !ReadOptions(options, format, &settings)) {
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
-    return Render(symbol->symbol, settings, bytes);
+    SymbolRecord record;
+    if (record.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
+    return Render(Unpacked(symbol, record.get()), settings, bytes);
 }
 
 }  // namespace
@@ -208,19 +237,14 @@ tessera_status tessera_encode(const void* data, size_t length, const tessera_set
     }
     if (!qr::CheckEncodeSettings(read).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     qr::Encoder encoder;
-    tessera_symbol* made = new (std::nothrow) tessera_symbol;
-    if (made == nullptr || !encoder.Ready()) {
-        delete made;
-        return TESSERA_ERROR_NO_MEMORY;
-    }
+    if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    qr::SymbolRecord record;
+    if (record.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
     const Status status =
-        encoder.Encode(static_cast<const unsigned char*>(data), length, read, &made->symbol);
-    if (status != TESSERA_OK) {
-        delete made;
-        return status;
-    }
-    *symbol = made;
-    return TESSERA_OK;
+        encoder.Encode(static_cast<const unsigned char*>(data), length, read, record.get());
+    if (status != TESSERA_OK) return status;
+    *symbol = qr::Handed(*record.get());
+    return *symbol != nullptr ? TESSERA_OK : TESSERA_ERROR_NO_MEMORY;
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
 }
@@ -237,8 +261,9 @@ tessera_status tessera_explain_encode_failure(const void* data, size_t length,
     std::string why = qr::CheckEncodeSettings(read);
     if (why.empty()) {
         qr::Encoder encoder;
-        std::unique_ptr<qr::Symbol> symbol(new (std::nothrow) qr::Symbol);
-        if (!encoder.Ready() || !symbol) return TESSERA_ERROR_NO_MEMORY;
+        if (!encoder.Ready()) return TESSERA_ERROR_NO_MEMORY;
+        qr::SymbolRecord symbol;
+        if (symbol.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
         if (encoder.Encode(bytes, length, read, symbol.get()) == TESSERA_OK) {
             return TESSERA_ERROR_BAD_ARGUMENT;  // nothing to explain
         }
@@ -274,7 +299,7 @@ tessera_status tessera_check_render_options(int format, const tessera_render_opt
 }
 
 void tessera_symbol_free(tessera_symbol* symbol) {
-    delete symbol;
+    ::operator delete(symbol);
 }
 
 int tessera_symbol_size(const tessera_symbol* symbol) {
@@ -325,13 +350,16 @@ tessera_status tessera_encode_structured(const void* data, size_t length,
     if (status != TESSERA_OK) return status;
     *made = parts.size();
     if (capacity < parts.size()) return TESSERA_ERROR_BUFFER_TOO_SMALL;
-    std::vector<std::unique_ptr<tessera_symbol>> handed;
+    std::vector<tessera_symbol*> handed;
+    handed.reserve(parts.size());
     for (const auto& part : parts) {
-        handed.emplace_back(new (std::nothrow) tessera_symbol);
-        if (!handed.back()) return TESSERA_ERROR_NO_MEMORY;
-        handed.back()->symbol = *part;
+        handed.push_back(qr::Handed(*part));
+        if (handed.back() == nullptr) {
+            for (tessera_symbol* made : handed) tessera_symbol_free(made);
+            return TESSERA_ERROR_NO_MEMORY;
+        }
     }
-    for (std::size_t i = 0; i < handed.size(); ++i) symbols[i] = handed[i].release();
+    for (std::size_t i = 0; i < handed.size(); ++i) symbols[i] = handed[i];
     return TESSERA_OK;
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
@@ -353,12 +381,11 @@ tessera_status tessera_explain_structured_failure(const void* data, size_t lengt
 tessera_status tessera_symbol_modules(const tessera_symbol* symbol, unsigned char* cells,
                                       size_t capacity) {
     if (symbol == nullptr || cells == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
-    const int size = symbol->symbol.size;
-    if (capacity < static_cast<size_t>(size) * static_cast<size_t>(size)) {
-        return TESSERA_ERROR_BUFFER_TOO_SMALL;
-    }
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) *cells++ = symbol->symbol.modules[x][y] != 0 ? 1 : 0;
+    const auto size = static_cast<size_t>(symbol->symbol.size);
+    if (capacity < size * size) return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    const unsigned char* columns = qr::CellsOf(symbol);
+    for (size_t y = 0; y < size; ++y) {
+        for (size_t x = 0; x < size; ++x) *cells++ = columns[x * size + y];
     }
     return TESSERA_OK;
 }
@@ -432,10 +459,12 @@ tessera_status tessera_save_all(const tessera_symbol* const* symbols, const char
     qr::GroupWriter writer(
         qr::platform::FilesPerGroup(1), qr::platform::WriteOptions(), true,
         [&record](size_t i, Status status, const std::string&) { record(i, status); });
-    if (!writer.Ready()) return TESSERA_ERROR_NO_MEMORY;
+    qr::SymbolRecord unpacked;
+    if (!writer.Ready() || unpacked.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
     std::string message;
     for (size_t i = 0; i < count; ++i) {
-        const Status staged = writer.Add(symbols[i]->symbol, settings[i], paths[i], i, &message);
+        const Status staged = writer.Add(qr::Unpacked(symbols[i], unpacked.get()), settings[i],
+                                         paths[i], i, &message);
         if (staged != TESSERA_OK) record(i, staged);
     }
     writer.Commit();

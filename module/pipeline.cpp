@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "encoder/qr_encoder.h"
@@ -75,6 +76,44 @@ std::string MicroName(int version) {
 bool MicroOffers(int version, int level) {
     if (version != 0) return MicroDataBits(version, level) > 0;
     return SmallestMicroVersionWith(level) != 0;
+}
+
+// Records of one kind kept between calls. Take() hands out one kept before, or a new one (null
+// without memory); Give() keeps it for a later call, or releases it when kKeptRecords are kept.
+template <class Record>
+class KeptRecords {
+public:
+    KeptRecords() = default;
+    KeptRecords(const KeptRecords&) = delete;
+    KeptRecords& operator=(const KeptRecords&) = delete;
+    ~KeptRecords() {
+        for (int i = 0; i < count_; ++i) delete kept_[i];
+    }
+
+    std::unique_ptr<Record> Take() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (count_ > 0) return std::unique_ptr<Record>(kept_[--count_]);
+        }
+        return std::unique_ptr<Record>(new (std::nothrow) Record);
+    }
+
+    void Give(std::unique_ptr<Record> record) {
+        if (!record) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (count_ < kKeptRecords) kept_[count_++] = record.release();
+    }
+
+private:
+    std::mutex mutex_;
+    Record* kept_[kKeptRecords] = {};
+    int count_ = 0;
+};
+
+template <class Record>
+KeptRecords<Record>& Kept() {
+    static KeptRecords<Record> kept;
+    return kept;
 }
 
 std::string Quoted(int value) {
@@ -212,10 +251,21 @@ std::string CheckEncodeSettings(const EncodeSettings& s, bool structured) {
     return std::string();
 }
 
-Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
+SymbolRecord::SymbolRecord() : symbol_(Kept<Symbol>().Take()) {}
+
+SymbolRecord::~SymbolRecord() {
+    Kept<Symbol>().Give(std::move(symbol_));
+}
+
+Encoder::Encoder() : qr_(Kept<CQrEncoder>().Take()) {}
+
+Encoder::~Encoder() {
+    Kept<CQrEncoder>().Give(std::move(qr_));
+    Kept<CMicroEncoder>().Give(std::move(micro_));
+}
 
 bool Encoder::MicroReady() {
-    if (!micro_) micro_.reset(new (std::nothrow) CMicroEncoder);
+    if (!micro_) micro_ = Kept<CMicroEncoder>().Take();
     return micro_ != nullptr;
 }
 
@@ -285,8 +335,6 @@ std::string Encoder::ExplainMicroFailure(const unsigned char* data, std::size_t 
            MicroName(largest) + " at level " + LevelLetter(letter) + " holds at most " +
            std::to_string(MicroDataBits(largest, letter));
 }
-
-Encoder::~Encoder() = default;
 
 bool Encoder::EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
                        bool strict, int mask, bool utf8, int partIndex, int partCount,
@@ -557,7 +605,9 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t whole
     if (settings.micro) return ExplainMicroFailure(data, length, settings, cut);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
+    // A record kept from an earlier call may still hold another call's header.
     qr_->utf8Eci = settings.utf8;
+    qr_->structuredAppend = {};
     const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kMaxVersion, level);
     const std::string needs = cut ? "at least " : "";

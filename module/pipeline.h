@@ -83,8 +83,8 @@ bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut);
 // The symbols of structured append: 2 to 16.
 constexpr int kMinStructuredSymbols = 2;
 
-// A finished symbol: cells 0 light and 1 dark in the square of `size`.
-struct Symbol {
+// What a finished symbol is, besides its cells.
+struct SymbolFacts {
     int size = 0;
     int version = 0;  // 1..40; Micro QR 1..4
     int level = 0;    // EcLevel; kDefaultSetting for M1, which has none
@@ -99,14 +99,40 @@ struct Symbol {
     // version holds at its level.
     int dataBits = 0;
     int capacityBits = 0;
+};
+
+// A finished symbol: cells 0 light and 1 dark in the square of `size`.
+struct Symbol : SymbolFacts {
     ModuleMatrix modules;
+};
+
+// How many records of each kind (CQrEncoder, CMicroEncoder, Symbol) are kept for later calls: as
+// many calls as may run at the same time without making one.
+constexpr int kKeptRecords = 8;
+
+// A Symbol for the length of one call: one that an earlier call gave back, else a new one; given
+// back when it goes (released when kKeptRecords are kept already), so that calls in a loop make
+// none.
+class SymbolRecord {
+public:
+    SymbolRecord();
+    ~SymbolRecord();
+    SymbolRecord(const SymbolRecord&) = delete;
+    SymbolRecord& operator=(const SymbolRecord&) = delete;
+
+    // Null when no memory could be had.
+    Symbol* get() const { return symbol_.get(); }
+
+private:
+    std::unique_ptr<Symbol> symbol_;
 };
 
 // The offsets (1 .. length-1) at which `length` bytes at `data` may be split between symbols: not
 // inside a Kanji pair the encoder would form, nor, for UTF-8 text, inside a UTF-8 sequence.
 std::vector<std::size_t> SplitPoints(const unsigned char* data, std::size_t length, bool utf8);
 
-// The work record of encoding, large and reused from call to call by one thread.
+// Encoding with a work record, large: one that an earlier Encoder gave back, else a new one; given
+// back when the Encoder goes, as a SymbolRecord is, with the Micro QR record if one was made.
 class Encoder {
 public:
     Encoder();

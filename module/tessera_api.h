@@ -2,9 +2,9 @@
  * as BMP, PNG, SVG, text and more into a buffer of yours, or save it to a file that is never left
  * partial. Plain C; link with -ltessera_api (tessera_api.dll on Windows).
  *
- * Every function may be called from any thread at any time: the library keeps no global state,
- * and a symbol, once made, is only read. Nothing is printed; a status says what happened and
- * tessera_status_message() turns it into words. */
+ * Every function may be called from any thread at any time: the library keeps no global state
+ * but reused working memory, and a symbol, once made, is only read. Nothing is printed; a status
+ * says what happened and tessera_status_message() turns it into words. */
 #ifndef TESSERA_API_H
 #define TESSERA_API_H
 

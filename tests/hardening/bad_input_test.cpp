@@ -587,32 +587,40 @@ std::string Hello(const std::string& path) {
 
 // Each allocation of one call fails in turn until a call runs with none failing: each failure
 // gives its step's result (1 without the input block, 2 without the encoder or the symbol it
-// finishes, 3 for the image),
-// prints nothing and leaves nothing. An exception leaving the export would end the child.
+// finishes, 3 for the image), prints nothing and leaves nothing. The encoder's and the symbol's
+// records are kept for later calls once made, so the steps run twice: in a process that has made
+// none, then with them kept. An exception leaving the export would end the child.
 std::string MemoryRunsOut(const std::string& folder) {
-    const std::string printed = folder + "/printed", out = folder + "/out";
+    const std::string printed = folder + "/printed";
     const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (mkdir(out.c_str(), 0755) != 0 || dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
-    const std::string text = "/THello", path = "/O" + out + "/a path over fifteen characters";
-    std::string steps, last;
-    for (int nth = 1; nth <= kMaxAllocations; ++nth) {
-        FailAllocation(nth);
-        const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
-        const FailedAllocation failed = FailedSoFar();
-        FailAllocation(0);
-        const std::string seen = (!failed.happened                    ? "none "
-                                  : failed.zeroed                     ? "input block "
-                                  : failed.size == sizeof(CQrEncoder) ? "encoder "
-                                  : failed.size == sizeof(Symbol)     ? "symbol "
-                                                                      : "other ") +
-                                 std::to_string(result);
-        if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
-        last = seen;
-        if (!failed.happened || !Entries(out).empty()) break;
-    }
+    if (dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
+    const std::string text = "/THello";
+    auto failing = [&](const std::string& out) {
+        if (mkdir(out.c_str(), 0755) != 0) return std::string("no folder");
+        const std::string path = "/O" + out + "/a path over fifteen characters";
+        std::string steps, last;
+        for (int nth = 1; nth <= kMaxAllocations; ++nth) {
+            FailAllocation(nth);
+            const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
+            const FailedAllocation failed = FailedSoFar();
+            FailAllocation(0);
+            const std::string seen = (!failed.happened                    ? "none "
+                                      : failed.zeroed                     ? "input block "
+                                      : failed.size == sizeof(CQrEncoder) ? "encoder "
+                                      : failed.size == sizeof(Symbol)     ? "symbol "
+                                                                          : "other ") +
+                                     std::to_string(result);
+            if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
+            last = seen;
+            if (!failed.happened || !Entries(out).empty()) break;
+        }
+        return steps + "; left " + Joined(Entries(out));
+    };
+    const std::string first = failing(folder + "/first");
+    const std::string kept = failing(folder + "/kept");
     struct stat st;
     const bool quiet = stat(printed.c_str(), &st) == 0 && st.st_size == 0;
-    return steps + (quiet ? "; printed nothing" : "; printed") + "; left " + Joined(Entries(out));
+    return "first " + first + "; kept " + kept + (quiet ? "; printed nothing" : "; printed");
 }
 
 // Each call's syncs and namings in order (with the mode and owner of the file as it is named).
@@ -924,8 +932,9 @@ TEST(WriterFaults, EachBehavesSoundly) {
     std::vector<std::string> skipped;
     for (const FaultRow& row : std::vector<FaultRow>{
              {"1 memory runs out", MemoryRunsOut,
-              "input block 1, encoder 2, symbol 2, other 3, none 0; printed nothing; "
-              "left a path over fifteen characters"},
+              "first input block 1, encoder 2, symbol 2, none 0; left a path over fifteen "
+              "characters; kept input block 1, other 3, none 0; left a path over fifteen "
+              "characters; printed nothing"},
              {"2 not durable", SyncsInOrder,
               "replace 0: fdatasync, link 0640 0:0, rename 0640 0:0, fsync folder; new 0: "
               "fdatasync, link 0644 0:0, fsync folder; all 0: syncfs, link 0644 0:0, link 0644 "

@@ -1,11 +1,14 @@
-// The pipeline's own rules: which bytes are UTF-8, what Micro QR offers, and the names and
-// columns of its messages.
+// The pipeline's own rules: which bytes are UTF-8, what Micro QR offers, the names and columns
+// of its messages, and the records it keeps between calls.
 #include "module/pipeline.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "encoder/tables.h"
 
 namespace qr {
 namespace {
@@ -101,6 +104,29 @@ TEST(Road, NamesInMessagesCannotDriveTheTerminal) {
     EXPECT_EQ(PrintableName("a b/c.png"), "'a b/c.png'");
     EXPECT_EQ(PrintableName("x\x1b[2Jy\n\x7f"), "'x\\x1b[2Jy\\x0a\\x7f'");
     EXPECT_EQ(PrintableName("caf\xc3\xa9"), "'caf\xc3\xa9'");
+}
+
+// Encoders keep their records for later ones: the structured-append header that the last part
+// of a set left in a record counts in no later explanation.
+TEST(Road, ARecordKeptFromASetExplainsAsANewOneWould) {
+    const std::string set = "0123456789ABCDEFGHIJ, one text in three symbols";
+    {
+        Encoder encoder;
+        std::vector<std::unique_ptr<Symbol>> parts;
+        std::string why;
+        ASSERT_EQ(encoder.EncodeStructured(reinterpret_cast<const unsigned char*>(set.data()),
+                                           set.size(), EncodeSettings(), 3, &parts, &why),
+                  TESSERA_OK);
+    }
+    Encoder encoder;  // the record the set was made with
+    const std::string big(1274, 'a');
+    EncodeSettings high;
+    high.level = LEVEL_H;
+    EXPECT_EQ(
+        encoder.ExplainFailure(reinterpret_cast<const unsigned char*>(big.data()), big.size(),
+                               high),
+        "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at most "
+        "10208");
 }
 
 }  // namespace
