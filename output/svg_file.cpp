@@ -1,5 +1,6 @@
 // SVG text: the outlines of the dark modules as one path, runs of edges in one direction written
 // as one "h" or "v". Outlines of a few dozen commands replace hundreds of one-module rectangles.
+// Each command is written in place, without a string of its own.
 #include "output/svg_file.h"
 
 #include <new>
@@ -11,28 +12,38 @@ namespace qr {
 
 namespace {
 
-void AppendLine(std::string* d, Corner from, Corner to) {
-    *d += from.y == to.y ? 'h' : 'v';
-    *d += std::to_string(from.y == to.y ? to.x - from.x : to.y - from.y);
-}
-
 // The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
 std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = TraceOutlines(symbolSize, modules);
+    const Outlines outlines = WalkOutlines(symbolSize, modules);
     std::string d;
+    // An outline's commands take at most 2 + 11 characters each, its move 2 + 2 * 11.
+    d.reserve(outlines.corners.size() * 5);
+    char word[2 + 2 * 11];
     Corner previous = {0, 0};
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
         const Corner start = outlines.corners[begin];
+        char* at = word;
         if (begin == 0) {
-            d += "M" + std::to_string(start.x + margin) + " " + std::to_string(start.y + margin);
+            *at++ = 'M';
+            at = PutNumber(at, start.x + margin);
+            *at++ = ' ';
+            at = PutNumber(at, start.y + margin);
         } else {
-            d += "m" + std::to_string(start.x - previous.x) + " " +
-                 std::to_string(start.y - previous.y);
+            *at++ = 'm';
+            at = PutNumber(at, start.x - previous.x);
+            *at++ = ' ';
+            at = PutNumber(at, start.y - previous.y);
         }
+        d.append(word, at);
         previous = start;
         for (std::size_t i = begin + 1; i < end; ++i) {
-            AppendLine(&d, outlines.corners[i - 1], outlines.corners[i]);
+            const Corner from = outlines.corners[i - 1];
+            const Corner to = outlines.corners[i];
+            at = word;
+            *at++ = from.y == to.y ? 'h' : 'v';
+            at = PutNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
+            d.append(word, at);
         }
         d += 'z';
         begin = end;

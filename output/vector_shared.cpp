@@ -100,6 +100,71 @@ Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules) {
     return outlines;
 }
 
+Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules) {
+    // The cells row by row with a light border, so that every module has four neighbours.
+    const int stride = symbolSize + 2;
+    std::vector<unsigned char> dark(static_cast<std::size_t>(stride) * stride, 0);
+    for (int u = 0; u < symbolSize; ++u) {
+        for (int v = 0; v < symbolSize; ++v) {
+            dark[static_cast<std::size_t>(v + 1) * stride + u + 1] = modules[u][v] != 0;
+        }
+    }
+    // Each corner's edges leaving it, as the plain grid has them.
+    const int corners = symbolSize + 1;
+    std::vector<unsigned char> out(static_cast<std::size_t>(corners) * corners, 0);
+    for (int v = 0; v < symbolSize; ++v) {
+        const unsigned char* cell = &dark[static_cast<std::size_t>(v + 1) * stride + 1];
+        const unsigned char* above = cell - stride;
+        const unsigned char* below = cell + stride;
+        unsigned char* top = &out[static_cast<std::size_t>(v) * corners];
+        unsigned char* bottom = top + corners;
+        for (int u = 0; u < symbolSize; ++u) {
+            const unsigned d = cell[u];
+            top[u] |= static_cast<unsigned char>((d & ~above[u] & 1) * RIGHT);
+            top[u + 1] |= static_cast<unsigned char>((d & ~cell[u + 1] & 1) * DOWN);
+            bottom[u + 1] |= static_cast<unsigned char>((d & ~below[u] & 1) * LEFT);
+            bottom[u] |= static_cast<unsigned char>((d & ~cell[u - 1] & 1) * UP);
+        }
+    }
+    // The walk of TraceOutlines: straight on, else right, else the first edge in the order
+    // right, down, left, up.
+    static constexpr signed char kStepX[UP + 1] = {0, 1, 0, 0, -1, 0, 0, 0, 0};
+    static constexpr signed char kStepY[UP + 1] = {0, 0, 1, 0, 0, 0, 0, 0, -1};
+    static constexpr unsigned char kRightOf[UP + 1] = {0, DOWN, LEFT, 0, UP, 0, 0, 0, RIGHT};
+    static constexpr unsigned char kFirst[16] = {0,  RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT,
+                                                 UP, RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT};
+    Outlines outlines;
+    outlines.corners.reserve(out.size() / 2);
+    const std::size_t total = out.size();
+    for (std::size_t start = 0; start < total;) {
+        if (out[start] == 0) {
+            ++start;
+            continue;
+        }
+        const Corner first = {static_cast<int>(start % corners), static_cast<int>(start / corners)};
+        outlines.corners.push_back(first);
+        std::size_t at = start;
+        unsigned heading = RIGHT;
+        bool moved = false;
+        do {
+            const unsigned here = out[at];
+            const unsigned next = (here & heading)             ? heading
+                                  : (here & kRightOf[heading]) ? kRightOf[heading]
+                                                               : kFirst[here];
+            out[at] = static_cast<unsigned char>(here & ~next);
+            if (moved && next != heading) {
+                outlines.corners.push_back(
+                    {static_cast<int>(at % corners), static_cast<int>(at / corners)});
+            }
+            heading = next;
+            moved = true;
+            at += static_cast<std::size_t>(kStepX[heading] + kStepY[heading] * corners);
+        } while (at != start);
+        outlines.ends.push_back(outlines.corners.size());
+    }
+    return outlines;
+}
+
 std::string FractionOf255(unsigned component) {
     const unsigned thousandths =
         (component * kFractionPlaces + kFullComponent - 1) / kFullComponent;  // rounded up
@@ -119,13 +184,37 @@ std::string RgbFractions(Rgba colour) {
 }
 
 void AppendWord(std::string* text, const std::string& word) {
+    WordLines(text).Append(word.data(), word.size());
+}
+
+WordLines::WordLines(std::string* text) : text_(text) {
     const std::size_t lineFeed = text->rfind('\n');
-    const std::size_t lineStart = lineFeed == std::string::npos ? 0 : lineFeed + 1;
-    if (text->size() > lineStart) {
-        const bool fits = text->size() - lineStart + 1 + word.size() <= kMaxLineLength;
-        *text += fits ? ' ' : '\n';
+    lineStart_ = lineFeed == std::string::npos ? 0 : lineFeed + 1;
+}
+
+void WordLines::Append(const char* word, std::size_t size) {
+    if (text_->size() > lineStart_) {
+        const bool fits = text_->size() - lineStart_ + 1 + size <= kMaxLineLength;
+        *text_ += fits ? ' ' : '\n';
+        if (!fits) lineStart_ = text_->size();
     }
-    *text += word;
+    text_->append(word, size);
+}
+
+char* PutNumber(char* at, int value) {
+    unsigned magnitude = static_cast<unsigned>(value);
+    if (value < 0) {
+        *at++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count > 0) *at++ = digits[--count];
+    return at;
 }
 
 }  // namespace qr

@@ -31,9 +31,15 @@ struct Outlines {
     std::vector<std::size_t> ends;
 };
 
-// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark). Throws
-// std::bad_alloc when no memory can be had; the writers catch it.
+// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark), the plain
+// way: edges from each module and its four neighbours, walked one by one. Throws std::bad_alloc
+// when no memory can be had.
 Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules);
+
+// The same outlines, from the edges of whole rows of a bordered copy of the cells, walked in one
+// pass: the writers use these. Contract: WalkOutlines(s, m) == TraceOutlines(s, m). Throws
+// std::bad_alloc when no memory can be had; the writers catch it.
+Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules);
 
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
@@ -48,5 +54,20 @@ std::string FractionOf255(unsigned component);
 // lines stay short.
 constexpr std::size_t kMaxLineLength = 79;
 void AppendWord(std::string* text, const std::string& word);
+
+// Appends words to a text as AppendWord does, remembering where its last line begins.
+class WordLines {
+public:
+    explicit WordLines(std::string* text);
+    void Append(const char* word, std::size_t size);
+
+private:
+    std::string* text_;
+    std::size_t lineStart_;
+};
+
+// Writes the decimal digits of `value` (a '-' first when it is negative) at `at`, and returns the
+// place after them. Room for 11 characters is needed.
+char* PutNumber(char* at, int value);
 
 }  // namespace qr
