@@ -39,10 +39,9 @@ constexpr std::array<std::uint32_t, 256> CrcTable() {
 }
 constexpr std::array<std::uint32_t, 256> CRC_TABLE = CrcTable();
 
+// x > 0; every compiler that builds this (GCC, Clang, emscripten's) has the builtin.
 int FloorLog2(unsigned x) {
-    int n = 0;
-    while (x >>= 1) ++n;
-    return n;
+    return 31 - __builtin_clz(x);
 }
 
 // The symbol of a copy's length (3..258), its extra bits and their value.
@@ -74,27 +73,31 @@ Coded DistanceCode(int distance) {
 // Bits written from the least significant end of each byte, as deflate packs them.
 class DeflateBits {
 public:
-    explicit DeflateBits(std::string* out) : out_(out) {}
+    // Bytes go to `out` onwards; the caller makes room for all of them.
+    explicit DeflateBits(unsigned char* out) : out_(out) {}
 
     void Put(std::uint32_t value, int count) {
         pending_ |= std::uint64_t{value} << pendingBits_;
         pendingBits_ += count;
-        while (pendingBits_ >= 8) {
-            *out_ += static_cast<char>(pending_ & 0xFF);
-            pending_ >>= 8;
-            pendingBits_ -= 8;
+        if (pendingBits_ >= 32) {
+            for (int i = 0; i < 4; ++i) *out_++ = static_cast<unsigned char>(pending_ >> (8 * i));
+            pending_ >>= 32;
+            pendingBits_ -= 32;
         }
     }
 
-    // Pads the last byte with zero bits.
-    void Flush() {
-        if (pendingBits_ > 0) *out_ += static_cast<char>(pending_ & 0xFF);
-        pending_ = 0;
+    // Writes the bits still held, the last byte padded with zero bits; returns the end.
+    unsigned char* Flush() {
+        for (; pendingBits_ > 0; pendingBits_ -= 8) {
+            *out_++ = static_cast<unsigned char>(pending_);
+            pending_ >>= 8;
+        }
         pendingBits_ = 0;
+        return out_;
     }
 
 private:
-    std::string* out_;
+    unsigned char* out_;
     std::uint64_t pending_ = 0;
     int pendingBits_ = 0;
 };
@@ -111,7 +114,9 @@ namespace {
 // Code lengths of at most `limit` bits for the symbols counted in `counts`, a Huffman code when the
 // counts allow it. At least two symbols get a code, so that each code is complete.
 std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, int limit) {
-    std::vector<std::uint32_t> weights(counts, counts + symbols);
+    constexpr int kMostSymbols = 288;
+    std::uint32_t weights[kMostSymbols];
+    std::copy(counts, counts + symbols, weights);
     int used = 0;
     for (int s = 0; s < symbols && used < 2; ++s) used += weights[s] != 0;
     for (int s = 0; s < symbols && used < 2; ++s) {
@@ -121,43 +126,40 @@ std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, 
         }
     }
     std::vector<std::uint8_t> lengths(static_cast<std::size_t>(symbols), 0);
+    // Leaves sorted by weight (ties by symbol), then the two lightest of the leaves and the merged
+    // nodes joined until one is left: merged nodes come in order of weight, so two queues suffice.
+    int order[kMostSymbols];
+    std::uint64_t weight[2 * kMostSymbols];
+    int parent[2 * kMostSymbols];
+    int depth[2 * kMostSymbols];
     for (;;) {
-        // Leaves sorted by weight (ties by symbol), then the two lightest of the leaves and the
-        // merged nodes joined until one is left: merged nodes come in order of weight, so two
-        // queues suffice.
-        struct Node {
-            std::uint64_t weight;
-            int parent;
-        };
-        std::vector<int> order;
+        int leaves = 0;
         for (int s = 0; s < symbols; ++s) {
-            if (weights[s] != 0) order.push_back(s);
+            if (weights[s] != 0) order[leaves++] = s;
         }
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return weights[a] < weights[b]; });
-        const int leaves = static_cast<int>(order.size());
-        std::vector<Node> nodes;
-        nodes.reserve(2 * static_cast<std::size_t>(leaves));
-        for (const int s : order) nodes.push_back({weights[s], -1});
+        std::sort(order, order + leaves, [&](int a, int b) {
+            return weights[a] != weights[b] ? weights[a] < weights[b] : a < b;
+        });
+        for (int i = 0; i < leaves; ++i) weight[i] = weights[order[i]];
+        int nodes = leaves;
         int nextLeaf = 0;
         int nextMerged = leaves;
         auto lightest = [&]() {
-            const bool leaf =
-                nextLeaf < leaves && (nextMerged >= static_cast<int>(nodes.size()) ||
-                                      nodes[nextLeaf].weight <= nodes[nextMerged].weight);
+            const bool leaf = nextLeaf < leaves &&
+                              (nextMerged >= nodes || weight[nextLeaf] <= weight[nextMerged]);
             return leaf ? nextLeaf++ : nextMerged++;
         };
         for (int joined = 0; joined < leaves - 1; ++joined) {
             const int a = lightest();
             const int b = lightest();
-            nodes.push_back({nodes[a].weight + nodes[b].weight, -1});
-            nodes[a].parent = nodes[b].parent = static_cast<int>(nodes.size()) - 1;
+            weight[nodes] = weight[a] + weight[b];
+            parent[a] = parent[b] = nodes++;
         }
         // Depths from the root down: a node's parent comes after it.
-        std::vector<int> depth(nodes.size(), 0);
+        depth[nodes - 1] = 0;
         int deepest = 0;
-        for (int n = static_cast<int>(nodes.size()) - 2; n >= 0; --n) {
-            depth[n] = depth[nodes[n].parent] + 1;
+        for (int n = nodes - 2; n >= 0; --n) {
+            depth[n] = depth[parent[n]] + 1;
             if (n < leaves) deepest = std::max(deepest, depth[n]);
         }
         if (deepest <= limit) {
@@ -165,8 +167,8 @@ std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, 
                 lengths[order[i]] = static_cast<std::uint8_t>(depth[i]);
             return lengths;
         }
-        for (std::uint32_t& w : weights) {
-            if (w != 0) w = (w >> 1) | 1;
+        for (int s = 0; s < symbols; ++s) {
+            if (weights[s] != 0) weights[s] = (weights[s] >> 1) | 1;
         }
     }
 }
@@ -212,13 +214,13 @@ const DeflateCode& FixedDistanceCode() {
 
 // The literal/length and distance code lengths, one sequence, as code-length symbols: a symbol
 // below 16 is a length; 16, 17 and 18 carry their repeat count in `extra`.
-struct LengthSymbol {
+struct CodeLengthSymbol {
     int symbol;
     int extra;
 };
 
-std::vector<LengthSymbol> RunLengths(const std::vector<std::uint8_t>& lengths) {
-    std::vector<LengthSymbol> symbols;
+std::vector<CodeLengthSymbol> RunLengths(const std::vector<std::uint8_t>& lengths) {
+    std::vector<CodeLengthSymbol> symbols;
     for (std::size_t i = 0; i < lengths.size();) {
         const int value = lengths[i];
         std::size_t run = 1;
@@ -275,13 +277,16 @@ void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::s
         sum += data[i];
         weighted += static_cast<std::uint64_t>(size - i) * data[i];
     }
-    sum %= kAdlerModulus;
-    weighted %= kAdlerModulus;
-    const std::uint64_t n = size % kAdlerModulus;
-    for (std::size_t t = 0; t < times; ++t) {
-        b_ = static_cast<std::uint32_t>((b_ + n * a_ + weighted) % kAdlerModulus);
-        a_ = static_cast<std::uint32_t>((a_ + sum) % kAdlerModulus);
-    }
+    // `times` appends: a grows by times * S, b by times * (n * a + W) + n * S * times(times - 1)/2.
+    const std::uint64_t m = kAdlerModulus;
+    sum %= m;
+    weighted %= m;
+    const std::uint64_t n = size % m;
+    const std::uint64_t t = times % m;
+    const std::uint64_t pairs = times % 2 == 0 ? (times / 2 % m) * ((times - 1) % m) % m
+                                               : (times % m) * ((times - 1) / 2 % m) % m;
+    b_ = static_cast<std::uint32_t>((b_ + t * ((n * a_ + weighted) % m) + n * sum % m * pairs) % m);
+    a_ = static_cast<std::uint32_t>((a_ + t * sum) % m);
 }
 
 std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t size) {
@@ -309,8 +314,11 @@ void DeflateStream::Copy(std::size_t length, int distance) {
 void DeflateStream::AddCopy(int length, int distance) {
     tokens_.push_back(static_cast<std::uint32_t>(length) << 16 |
                       static_cast<std::uint32_t>(distance));
-    ++literalCounts_[LengthCode(length).symbol];
-    ++distanceCounts_[DistanceCode(distance).symbol];
+    const int lengthSymbol = LengthSymbol(length);
+    const Coded d = DistanceCode(distance);
+    ++literalCounts_[lengthSymbol];
+    ++distanceCounts_[d.symbol];
+    extraBits_ += static_cast<std::uint64_t>(LengthExtraBits(lengthSymbol) + d.extraBits);
 }
 
 void DeflateStream::SymbolBits(std::uint8_t literalBits[286], std::uint8_t distanceBits[30]) const {
@@ -336,6 +344,21 @@ CodedCopy CopySymbols(int length, int distance) {
     return {l.symbol, l.extraBits, d.symbol, d.extraBits};
 }
 
+int LengthSymbol(int length) {
+    static const std::array<std::uint16_t, kMaxCopyLength + 1> symbols = [] {
+        std::array<std::uint16_t, kMaxCopyLength + 1> table{};
+        for (int l = kMinCopyLength; l <= kMaxCopyLength; ++l) {
+            table[l] = static_cast<std::uint16_t>(LengthCode(l).symbol);
+        }
+        return table;
+    }();
+    return symbols[length];
+}
+
+int LengthExtraBits(int symbol) {
+    return symbol < 265 || symbol == 285 ? 0 : (symbol - 261) / 4;
+}
+
 void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     // CMF: deflate with a 32 KB window; FLG: no dictionary, check bits making CMF.FLG a multiple
     // of 31.
@@ -358,9 +381,9 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
                                          literals.lengths.begin() + literalsGiven);
     allLengths.insert(allLengths.end(), distances.lengths.begin(),
                       distances.lengths.begin() + distancesGiven);
-    const std::vector<LengthSymbol> lengthSymbols = RunLengths(allLengths);
+    const std::vector<CodeLengthSymbol> lengthSymbols = RunLengths(allLengths);
     std::uint32_t lengthCounts[kCodeLengthCodes] = {};
-    for (const LengthSymbol& l : lengthSymbols) ++lengthCounts[l.symbol];
+    for (const CodeLengthSymbol& l : lengthSymbols) ++lengthCounts[l.symbol];
     const DeflateCode lengthCode =
         Canonical(CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits));
     int lengthsGiven = kCodeLengthCodes;
@@ -371,7 +394,7 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     // The block's size with those codes and with the fixed ones (RFC 1951, 3.2.6), less the extra
     // bits that both have.
     std::uint64_t ownBits = 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(lengthsGiven);
-    for (const LengthSymbol& l : lengthSymbols) {
+    for (const CodeLengthSymbol& l : lengthSymbols) {
         ownBits += lengthCode.lengths[l.symbol] + (l.symbol == kRepeatLast       ? 2
                                                    : l.symbol == kRepeatZero     ? 3
                                                    : l.symbol == kRepeatZeroLong ? 7
@@ -389,7 +412,11 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
         fixedBits += std::uint64_t{distanceCounts_[s]} * fixedDistances.lengths[s];
     }
 
-    DeflateBits bits(out);
+    // Room for the block, its extra bits and its first three bits, then eight bytes spare for the
+    // bit writer.
+    const std::size_t start = out->size();
+    out->resize(start + (3 + std::min(ownBits, fixedBits) + extraBits_) / 8 + 1 + 8);
+    DeflateBits bits(reinterpret_cast<unsigned char*>(&(*out)[start]));
     bits.Put(1, 1);  // the final block
     if (fixedBits <= ownBits) {
         bits.Put(1, 2);
@@ -401,7 +428,7 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
         bits.Put(static_cast<std::uint32_t>(lengthsGiven - 4), 4);
         for (int i = 0; i < lengthsGiven; ++i)
             bits.Put(lengthCode.lengths[CODE_LENGTH_ORDER[i]], 3);
-        for (const LengthSymbol& l : lengthSymbols) {
+        for (const CodeLengthSymbol& l : lengthSymbols) {
             bits.Put(lengthCode.codes[l.symbol], lengthCode.lengths[l.symbol]);
             if (l.symbol == kRepeatLast) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 2);
             if (l.symbol == kRepeatZero) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 3);
@@ -409,7 +436,9 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
         }
         PutTokens(&bits, literals, distances);
     }
-    bits.Flush();
+    const unsigned char* end = bits.Flush();
+    out->resize(
+        static_cast<std::size_t>(end - reinterpret_cast<const unsigned char*>(out->data())));
     for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((adler >> shift) & 0xFF);
 }
 
@@ -432,6 +461,7 @@ void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
 
 void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
     constexpr int kHashBits = 14;
+    constexpr std::size_t kRememberedCopy = 16;
     std::vector<std::int32_t> last(std::size_t{1} << kHashBits, -1);
     auto hash = [&](std::size_t at) {
         const std::uint32_t three = std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
@@ -439,6 +469,7 @@ void DeflateData(const unsigned char* data, std::size_t size, std::string* out) 
         return (three * 2654435761u) >> (32 - kHashBits);
     };
     DeflateStream stream;
+    stream.Reserve(size / 2);
     std::size_t at = 0;
     while (at < size) {
         std::size_t length = 0;
@@ -457,10 +488,13 @@ void DeflateData(const unsigned char* data, std::size_t size, std::string* out) 
             continue;
         }
         stream.Copy(length, static_cast<int>(at - from));
-        // The places inside the copy are remembered too, so that later repeats find them.
-        for (std::size_t end = at + length, p = at + 1; p < end && p + kMinCopyLength <= size;
-             ++p) {
-            last[hash(p)] = static_cast<std::int32_t>(p);
+        // The places inside a short copy are remembered too, so that later repeats find them;
+        // a long one is passed over.
+        if (length <= kRememberedCopy) {
+            for (std::size_t end = at + length, p = at + 1; p < end && p + kMinCopyLength <= size;
+                 ++p) {
+                last[hash(p)] = static_cast<std::int32_t>(p);
+            }
         }
         at += length;
     }

@@ -40,6 +40,9 @@ std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t si
 // Throws std::bad_alloc when no memory can be had.
 class DeflateStream {
 public:
+    // Makes room for `tokens` literals and copies.
+    void Reserve(std::size_t tokens) { tokens_.reserve(tokens); }
+
     // One byte of data as it stands.
     void Literal(unsigned char byte);
 
@@ -67,6 +70,7 @@ private:
     std::vector<std::uint32_t> tokens_;
     std::uint32_t literalCounts_[286] = {};
     std::uint32_t distanceCounts_[30] = {};
+    std::uint64_t extraBits_ = 0;  // of every copy's length and distance
 };
 
 // Bits of a code for bytes counted in `counts` (256 of them), each at most 15; 0 for bytes never
@@ -82,6 +86,11 @@ struct CodedCopy {
     int distanceExtraBits;
 };
 CodedCopy CopySymbols(int length, int distance);
+
+// The length symbol of a copy of `length` (3..258) bytes, from a table; the extra bits of a length
+// symbol (257..285).
+int LengthSymbol(int length);
+int LengthExtraBits(int symbol);
 
 // The zlib stream of `size` bytes of `data` (text such as PDF content), its repeats found by a
 // hash of three bytes that remembers the last place of each, appended to `out`.

@@ -13,7 +13,8 @@ namespace {
 
 void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, int margin) {
     const Outlines outlines = WalkOutlines(symbolSize, modules);
-    WordLines lines(eps);
+    // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
+    WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
     char word[2 * 11 + 8];
     Corner previous = {0, 0};
     std::size_t begin = 0;
@@ -37,6 +38,7 @@ void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, i
         lines.Append("z", 1);
         begin = end;
     }
+    lines.Finish();
     if (!outlines.ends.empty()) *eps += '\n';
 }
 

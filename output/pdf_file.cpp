@@ -29,7 +29,8 @@ std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOpt
     content += "0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
     const Outlines outlines = WalkOutlines(symbolSize, modules);
-    WordLines lines(&content);
+    // A word takes at most 2 * 3 + 4 characters and its separator ("177 177 l").
+    WordLines lines(&content, 11 * (outlines.corners.size() + outlines.ends.size() + 1));
     char word[2 * 11 + 3];
     // "x y m" at an outline's first corner, "x y l" at each other, then "h".
     auto point = [&](Corner corner, char op) {
@@ -48,6 +49,7 @@ std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOpt
         begin = end;
     }
     lines.Append("f", 1);
+    lines.Finish();
     return content;
 }
 

@@ -26,7 +26,7 @@ constexpr int kPaletteSize = 2;  // the dark colour, then the light one
 constexpr int kUnitMetre = 1;    // of pHYs
 constexpr unsigned char kFilterNone = 0;
 // Earlier distinct rows a new row is matched against, the nearest first.
-constexpr int kRecentRows = 4;
+constexpr int kRecentRows = 1;
 
 void Put32(std::string* out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((value >> shift) & 0xFF);
@@ -90,38 +90,66 @@ constexpr int kUnknownBits = 15;
 // Before the first parse: a length and a distance symbol are guessed at these.
 constexpr int kGuessedLengthBits = 7;
 constexpr int kGuessedDistanceBits = 5;
-// Repeats anywhere are found by a hash of this many bytes, into a table of 2^kHashBits places.
+// Repeats anywhere are found by a hash of this many bytes, into a table of 2^8 to 2^12 places
+// as the distinct lines need.
 constexpr std::size_t kHashedBytes = 4;
-constexpr int kHashBits = 12;
+constexpr int kMinHashBits = 8;
+constexpr int kMaxHashBits = 12;
 constexpr int kHashTries = 8;  // earlier places of the same hash tried, the nearest first
+// A repeat this long found at one place is taken, less its first byte, for the next place.
+constexpr std::size_t kNiceLength = 16;
+// Scales whose repeats are searched by hash: those whose modules do not fill whole bytes, or
+// bytes whole modules (1, 2, 4, 8 and 16), where a row repeats mostly at the same places or in
+// runs.
+constexpr char HASHED_SCALES[kMaxScale + 1] = {0, 0, 0, 1, 0, 1, 1, 1, 0, 1, 1,
+                                               1, 1, 1, 1, 1, 0, 1, 1, 1, 1};
 // Parses: the first under guessed costs, each next under the code the one before made.
-constexpr int kParses = 2;
+constexpr int kParses = 1;
 
-std::uint32_t Hash(const unsigned char* at) {
+// The hash of the four bytes at `at`, `bits` bits.
+std::uint32_t Hash(const unsigned char* at, int bits) {
     const std::uint32_t four = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 |
                                std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
-    return (four * 2654435761u) >> (32 - kHashBits);
+    return (four * 2654435761u) >> (32 - bits);
 }
 
 int Bits(std::uint8_t bits) {
     return bits != 0 ? bits : kUnknownBits;
 }
 
-// The cost of a copy of `length` bytes `distance` back, in the pieces DeflateStream::Copy makes.
-int CopyBits(const Costs& costs, std::size_t length, int distance) {
-    int bits = 0;
-    while (length > 0) {
-        std::size_t piece = std::min<std::size_t>(length, kMaxCopyLength);
-        if (length > kMaxCopyLength && length - piece < kMinCopyLength) {
-            piece = length - kMinCopyLength;
+// The costs of copies under `costs`: the bits of each length (3..258) with its extra bits, and of
+// a distance with its extra bits.
+class CopyCosts {
+public:
+    explicit CopyCosts(const Costs& costs) : costs_(costs) {
+        for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length) {
+            const int symbol = LengthSymbol(length);
+            lengthBits_[length] = Bits(costs.length[symbol]) + LengthExtraBits(symbol);
         }
-        const CodedCopy c = CopySymbols(static_cast<int>(piece), distance);
-        bits += Bits(costs.length[c.lengthSymbol]) + c.lengthExtraBits +
-                Bits(costs.distance[c.distanceSymbol]) + c.distanceExtraBits;
-        length -= piece;
     }
-    return bits;
-}
+
+    int Distance(int distance) const {
+        const CodedCopy c = CopySymbols(kMinCopyLength, distance);
+        return Bits(costs_.distance[c.distanceSymbol]) + c.distanceExtraBits;
+    }
+
+    // A copy of `length` bytes whose distance costs `distanceBits`, in the pieces that
+    // DeflateStream::Copy makes.
+    int Copy(std::size_t length, int distanceBits) const {
+        int bits = 0;
+        while (length > kMaxCopyLength) {
+            const std::size_t piece =
+                length - kMaxCopyLength < kMinCopyLength ? length - kMinCopyLength : kMaxCopyLength;
+            bits += lengthBits_[piece] + distanceBits;
+            length -= piece;
+        }
+        return bits + lengthBits_[length] + distanceBits;
+    }
+
+private:
+    const Costs& costs_;
+    int lengthBits_[kMaxCopyLength + 1] = {};
+};
 
 // The image data as its distinct scanlines (filter byte and pixel row) in order, each with the
 // number of bands that repeat it one after the other.
@@ -138,6 +166,11 @@ Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
     BandPixels pixels(symbolSize, modules, options);
     std::vector<unsigned char> line(s.lineBytes);
     for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
+        const bool quiet = band < options.margin || band >= options.margin + symbolSize;
+        if (quiet && band > 0 && band != options.margin + symbolSize) {
+            ++s.bands.back();  // the quiet row once more
+            continue;
+        }
         line[0] = kFilterNone;
         pixels.Compose(band, line.data() + 1, static_cast<int>(s.lineBytes - 1));
         if (!s.bands.empty() && std::equal(line.begin(), line.end(), s.lines.end() - s.lineBytes)) {
@@ -154,40 +187,54 @@ Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
 // above. Each distinct scanline is parsed into literals and copies of the byte before it or of
 // the rows of the kRecentRows distinct scanlines before it, whichever sum of `costs` is least
 // (at each place the longest copy of each kind is weighed).
-void AddScanlines(const Scanlines& s, int scale, const Costs& costs, DeflateStream* stream) {
+// Where each line's last copy begins in the image data.
+std::vector<std::size_t> LastCopies(const Scanlines& s, int scale) {
+    std::vector<std::size_t> lastCopy(s.bands.size());
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        const std::size_t rows = static_cast<std::size_t>(s.bands[i]) * scale;
+        lastCopy[i] = written + (rows - 1) * s.lineBytes;
+        written += rows * s.lineBytes;
+    }
+    return lastCopy;
+}
+
+// Repeats found by a hash of four bytes, for every place of every distinct line: the longest of
+// the kHashTries nearest earlier places with the same hash, within the window and the lines.
+struct Repeats {
+    std::vector<std::uint16_t> length;  // 0 where none was found; empty when none was searched
+    std::vector<std::uint16_t> distance;
+};
+
+Repeats FindRepeats(const Scanlines& s, int scale) {
     const std::size_t n = s.lineBytes;
-    std::vector<int> best(n + 1);
-    std::vector<std::size_t> copyLength(n);
-    std::vector<int> copyDistance(n);
-    // The repeat found by a hash of four bytes: the last place of each hash, as a line and a
-    // place in it, and for each place of the line its length and distance.
-    std::vector<std::int64_t> lastSeen(std::size_t{1} << kHashBits, -1);
-    std::vector<std::int64_t> earlierSeen(s.lines.size(), -1);  // the place before with its hash
-    std::vector<std::size_t> lastCopy(s.bands.size());  // where each line's last copy begins
-    std::vector<std::size_t> hashLength(n);
-    std::vector<int> hashDistance(n);
-    std::size_t written = 0;  // bytes of scanlines so far
+    const std::size_t total = s.lines.size();
+    Repeats r;
+    if (HASHED_SCALES[scale] == 0) return r;
+    r.length.assign(total, 0);
+    r.distance.assign(total, 0);
+    const std::vector<std::size_t> lastCopy = LastCopies(s, scale);
+    int hashBits = kMinHashBits;
+    while (hashBits < kMaxHashBits && (std::size_t{1} << hashBits) < total) ++hashBits;
+    std::vector<std::int32_t> lastSeen(std::size_t{1} << hashBits, -1);
+    std::vector<std::int32_t> earlierSeen(total);  // the place before with the same hash
+    std::size_t written = 0;                       // where the line's first copy begins
     for (std::size_t i = 0; i < s.bands.size(); ++i) {
         const unsigned char* line = &s.lines[i * n];
-        // The earlier scanlines within reach, and how far back the last copy of each begins.
-        const unsigned char* sources[kRecentRows];
-        int distances[kRecentRows];
-        std::size_t runs[kRecentRows + 1] = {};  // the last is the byte before
-        int sourceCount = 0;
-        for (std::size_t k = 1; k <= kRecentRows && k <= i; ++k) {
-            const std::size_t back = written - lastCopy[i - k];
-            if (back > kMaxCopyDistance) break;
-            sources[sourceCount] = &s.lines[(i - k) * n];
-            distances[sourceCount++] = static_cast<int>(back);
-        }
-        for (std::size_t at = 0; at < n; ++at) {
-            hashLength[at] = 0;
-            if (at + kHashedBytes > n) continue;
-            const std::uint32_t h = Hash(line + at);
+        std::size_t previous = 0;  // the repeat found one place before
+        for (std::size_t at = 0; at + kHashedBytes <= n; ++at) {
             const std::size_t here = i * n + at;
-            std::int64_t seen = lastSeen[h];
-            lastSeen[h] = static_cast<std::int64_t>(here);
+            const std::uint32_t h = Hash(line + at, hashBits);
+            std::int32_t seen = lastSeen[h];
+            lastSeen[h] = static_cast<std::int32_t>(here);
             earlierSeen[here] = seen;
+            std::size_t longest = 0;
+            if (previous > kNiceLength) {
+                // The rest of a long repeat found one place before.
+                longest = previous - 1;
+                r.distance[here] = r.distance[here - 1];
+                seen = -1;
+            }
             for (int tries = 0; seen >= 0 && tries < kHashTries;
                  ++tries, seen = earlierSeen[static_cast<std::size_t>(seen)]) {
                 const std::size_t seenLine = static_cast<std::size_t>(seen) / n;
@@ -201,32 +248,79 @@ void AddScanlines(const Scanlines& s, int scale, const Costs& costs, DeflateStre
                     std::min<std::size_t>({n - at, n - seenAt, kMaxCopyLength});
                 std::size_t length = 0;
                 while (length < most && source[length] == line[at + length]) ++length;
-                if (length > hashLength[at]) {
-                    hashLength[at] = length;
-                    hashDistance[at] = static_cast<int>(back);
+                if (length > longest) {
+                    longest = length;
+                    r.distance[here] = static_cast<std::uint16_t>(back - 1);
                 }
             }
+            r.length[here] = static_cast<std::uint16_t>(longest);
+            previous = longest;
         }
+        written = lastCopy[i] + n;
+    }
+    return r;
+}
+
+void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const Costs& costs,
+                  DeflateStream* stream) {
+    const std::size_t n = s.lineBytes;
+    const CopyCosts copies(costs);
+    const std::vector<std::size_t> lastCopy = LastCopies(s, scale);
+    std::vector<int> best(n + 1);
+    std::vector<std::size_t> copyLength(n);
+    std::vector<int> copyDistance(n);
+    std::size_t written = 0;  // bytes of scanlines so far
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        const unsigned char* line = &s.lines[i * n];
+        // The earlier scanlines within reach, the bits of their distance, and the length of the
+        // repeat of each (and of the byte before) at the place being weighed.
+        const unsigned char* sources[kRecentRows];
+        int distances[kRecentRows + 1];
+        int distanceBits[kRecentRows + 1];
+        std::size_t runs[kRecentRows + 1] = {};
+        int sourceCount = 0;
+        for (std::size_t k = 1; k <= kRecentRows && k <= i; ++k) {
+            const std::size_t back = written - lastCopy[i - k];
+            if (back > kMaxCopyDistance) break;
+            sources[sourceCount] = &s.lines[(i - k) * n];
+            distances[sourceCount] = static_cast<int>(back);
+            distanceBits[sourceCount++] = copies.Distance(static_cast<int>(back));
+        }
+        distances[sourceCount] = 1;  // the byte before
+        distanceBits[sourceCount] = copies.Distance(1);
+        const bool hashed = !repeats.length.empty();
+        const std::uint16_t* hashLength = hashed ? &repeats.length[i * n] : nullptr;
+        const std::uint16_t* hashDistance = hashed ? &repeats.distance[i * n] : nullptr;
         best[n] = 0;
         for (std::size_t at = n; at-- > 0;) {
-            best[at] = costs.literal[line[at]] + best[at + 1];
-            copyLength[at] = 0;
-            auto weigh = [&](std::size_t length, int distance) {
-                if (length < kMinCopyLength) return;
-                const int cost = CopyBits(costs, length, distance) + best[at + length];
-                if (cost < best[at]) {
-                    best[at] = cost;
-                    copyLength[at] = length;
-                    copyDistance[at] = distance;
-                }
-            };
+            int cheapest = costs.literal[line[at]] + best[at + 1];
+            std::size_t length = 0;
+            int distance = 0;
             for (int c = 0; c <= sourceCount; ++c) {
                 const bool same = c < sourceCount ? line[at] == sources[c][at]
                                                   : at > 0 && line[at] == line[at - 1];
                 runs[c] = same ? runs[c] + 1 : 0;
-                weigh(runs[c], c < sourceCount ? distances[c] : 1);
+                if (runs[c] < kMinCopyLength) continue;
+                const int cost = copies.Copy(runs[c], distanceBits[c]) + best[at + runs[c]];
+                if (cost < cheapest) {
+                    cheapest = cost;
+                    length = runs[c];
+                    distance = distances[c];
+                }
             }
-            weigh(hashLength[at], hashDistance[at]);
+            if (hashed && hashLength[at] >= kMinCopyLength) {
+                const int back = hashDistance[at] + 1;
+                const int cost =
+                    copies.Copy(hashLength[at], copies.Distance(back)) + best[at + hashLength[at]];
+                if (cost < cheapest) {
+                    cheapest = cost;
+                    length = hashLength[at];
+                    distance = back;
+                }
+            }
+            best[at] = cheapest;
+            copyLength[at] = length;
+            copyDistance[at] = distance;
         }
         for (std::size_t at = 0; at < n;) {
             if (copyLength[at] != 0) {
@@ -238,7 +332,6 @@ void AddScanlines(const Scanlines& s, int scale, const Costs& costs, DeflateStre
         }
         const std::size_t repeated = static_cast<std::size_t>(s.bands[i]) * scale - 1;
         if (repeated > 0) stream->Copy(repeated * n, static_cast<int>(n));
-        lastCopy[i] = written + repeated * n;
         written += (repeated + 1) * n;
     }
 }
@@ -255,7 +348,9 @@ std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
         costs.literal[b] = static_cast<std::uint8_t>(Bits(costs.literal[b]));
     std::fill(std::begin(costs.length), std::end(costs.length), kGuessedLengthBits);
     std::fill(std::begin(costs.distance), std::end(costs.distance), kGuessedDistanceBits);
+    const Repeats repeats = FindRepeats(s, options.scale);
     DeflateStream stream;
+    stream.Reserve(s.lines.size() + s.bands.size());
     for (int parse = 0; parse < kParses; ++parse) {
         if (parse > 0) {
             stream.SymbolBits(costs.length, costs.distance);
@@ -263,7 +358,7 @@ std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
                 costs.literal[b] = static_cast<std::uint8_t>(Bits(costs.length[b]));
             stream = DeflateStream();
         }
-        AddScanlines(s, options.scale, costs, &stream);
+        AddScanlines(s, options.scale, repeats, costs, &stream);
     }
     Adler32 adler;
     for (std::size_t i = 0; i < s.bands.size(); ++i) {

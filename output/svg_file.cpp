@@ -15,15 +15,14 @@ namespace {
 // The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
 std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
     const Outlines outlines = WalkOutlines(symbolSize, modules);
-    std::string d;
-    // An outline's commands take at most 2 + 11 characters each, its move 2 + 2 * 11.
-    d.reserve(outlines.corners.size() * 5);
-    char word[2 + 2 * 11];
+    // A move takes at most 1 + 2 * 4 + 1 characters, a line 1 + 4 (no number of an outline is
+    // longer than "-177"), a close 1.
+    std::string d(outlines.corners.size() * 5 + outlines.ends.size() * 11, '\0');
+    char* at = &d[0];
     Corner previous = {0, 0};
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
         const Corner start = outlines.corners[begin];
-        char* at = word;
         if (begin == 0) {
             *at++ = 'M';
             at = PutNumber(at, start.x + margin);
@@ -35,19 +34,17 @@ std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin)
             *at++ = ' ';
             at = PutNumber(at, start.y - previous.y);
         }
-        d.append(word, at);
         previous = start;
         for (std::size_t i = begin + 1; i < end; ++i) {
             const Corner from = outlines.corners[i - 1];
             const Corner to = outlines.corners[i];
-            at = word;
             *at++ = from.y == to.y ? 'h' : 'v';
             at = PutNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
-            d.append(word, at);
         }
-        d += 'z';
+        *at++ = 'z';
         begin = end;
     }
+    d.resize(static_cast<std::size_t>(at - d.data()));
     return d;
 }
 
@@ -86,15 +83,20 @@ bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions
            pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
            "\" shape-rendering=\"crispEdges\">\n";
     const std::string outlines = OutlinePath(symbolSize, modules, options.margin);
+    svg.reserve(svg.size() + 2 * outlines.size() + 200);
     if (Opaque(options.dark)) {
         svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" " +
                Fill(options.light) + "/>\n";
     } else {
         // The light colour would show through the dark one: the square gets the outlines as holes.
         svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + modulesText +
-               "v" + modulesText + "h-" + modulesText + "z" + outlines + "\"/>\n";
+               "v" + modulesText + "h-" + modulesText + "z";
+        svg += outlines;
+        svg += "\"/>\n";
     }
-    svg += "<path " + Fill(options.dark) + " d=\"" + outlines + "\"/>\n</svg>\n";
+    svg += "<path " + Fill(options.dark) + " d=\"";
+    svg += outlines;
+    svg += "\"/>\n</svg>\n";
     out->swap(svg);
     return true;
 } catch (const std::bad_alloc&) {

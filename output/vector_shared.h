@@ -55,19 +55,44 @@ std::string FractionOf255(unsigned component);
 constexpr std::size_t kMaxLineLength = 79;
 void AppendWord(std::string* text, const std::string& word);
 
-// Appends words to a text as AppendWord does, remembering where its last line begins.
+// Appends words to a text as AppendWord does, remembering where its last line begins, into room
+// made for them at once.
 class WordLines {
 public:
-    explicit WordLines(std::string* text);
+    // Continues `text`, with room for `room` more characters (the words and a separator before
+    // each). Throws std::bad_alloc when no memory can be had.
+    WordLines(std::string* text, std::size_t room);
+    // Appends `word`; its separator and it must fit the room left.
     void Append(const char* word, std::size_t size);
+    // Cuts `text` to what was written.
+    void Finish();
 
 private:
     std::string* text_;
+    std::size_t used_;
     std::size_t lineStart_;
 };
 
 // Writes the decimal digits of `value` (a '-' first when it is negative) at `at`, and returns the
 // place after them. Room for 11 characters is needed.
-char* PutNumber(char* at, int value);
+inline char* PutNumber(char* at, int value) {
+    unsigned magnitude = static_cast<unsigned>(value);
+    if (value < 0) {
+        *at++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    if (magnitude < 10) {  // most numbers of an outline
+        *at++ = static_cast<char>('0' + magnitude);
+        return at;
+    }
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count > 0) *at++ = digits[--count];
+    return at;
+}
 
 }  // namespace qr
