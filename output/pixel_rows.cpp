@@ -1,6 +1,7 @@
 // Pixel rows of module rows, by the pixel and by the module.
 #include "output/pixel_rows.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -22,18 +23,39 @@ void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOption
 }
 
 BandPixels::BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options)
-    : symbolSize_(symbolSize), modules_(modules), scale_(options.scale), margin_(options.margin) {}
+    : symbolSize_(symbolSize),
+      modules_(modules),
+      scale_(options.scale),
+      margin_(options.margin),
+      group_(std::min(8, 32 / options.scale)) {
+    const std::uint32_t lightModule = (std::uint32_t{1} << scale_) - 1;
+    for (unsigned light = 0; light < (1u << group_); ++light) {
+        pixels_[light] = (pixels_[light >> 1] << scale_) | (light & 1 ? lightModule : 0);
+    }
+}
 
 void BandPixels::Compose(int band, unsigned char* row, int rowBytes) const {
+    // The row's module colours, 1 light: quiet zone, modules, quiet zone, then dark to a whole
+    // number of groups.
     const int v = band - margin_;
-    const bool symbolRow = v >= 0 && v < symbolSize_;
-    const std::uint64_t lightModule = (std::uint64_t{1} << scale_) - 1;
-    unsigned char* out = row;
+    const int width = symbolSize_ + 2 * margin_;
+    unsigned char light[kMaxSymbolSize + 2 * kMaxMargin + 8];
+    std::memset(light, 1, static_cast<std::size_t>(width));
+    std::memset(light + width, 0, 8);
+    if (v >= 0 && v < symbolSize_) {
+        for (int u = 0; u < symbolSize_; ++u) light[margin_ + u] = modules_[u][v] == 0;
+    }
+    // Written whole words at a time into room for the padding group, then copied.
+    unsigned char pixels[(kMaxSymbolSize + 2 * kMaxMargin + 8) * kMaxScale / 8 + 8];
+    unsigned char* out = pixels;
     std::uint64_t pending = 0;  // pixels not yet written, the last in the lowest bit
     int pendingBits = 0;
-    auto put = [&](std::uint64_t pixels) {
-        pending = pending << scale_ | pixels;
-        pendingBits += scale_;
+    const int groupBits = group_ * scale_;
+    for (int m = 0; m < width; m += group_) {
+        unsigned colours = 0;
+        for (int j = 0; j < group_; ++j) colours = colours << 1 | light[m + j];
+        pending = pending << groupBits | pixels_[colours];
+        pendingBits += groupBits;
         if (pendingBits >= 32) {
             pendingBits -= 32;
             const auto word = static_cast<std::uint32_t>(pending >> pendingBits);
@@ -43,20 +65,18 @@ void BandPixels::Compose(int band, unsigned char* row, int rowBytes) const {
             out[3] = static_cast<unsigned char>(word);
             out += 4;
         }
-    };
-    for (int m = 0; m < margin_; ++m) put(lightModule);
-    if (symbolRow) {
-        for (int u = 0; u < symbolSize_; ++u) put(modules_[u][v] != 0 ? 0 : lightModule);
-    } else {
-        for (int u = 0; u < symbolSize_; ++u) put(lightModule);
     }
-    for (int m = 0; m < margin_; ++m) put(lightModule);
-    while (pendingBits >= 8) {
+    // The last group's padding modules are dark: zero bits, cut at the row's end.
+    while (pendingBits > 0) {
+        *out++ = static_cast<unsigned char>(pendingBits >= 8 ? pending >> (pendingBits - 8)
+                                                             : pending << (8 - pendingBits));
         pendingBits -= 8;
-        *out++ = static_cast<unsigned char>(pending >> pendingBits);
     }
-    if (pendingBits > 0) *out++ = static_cast<unsigned char>(pending << (8 - pendingBits));
-    std::memset(out, 0, static_cast<std::size_t>(row + rowBytes - out));
+    const int side = scale_ * width;
+    const int bytes = (side + 7) / 8;
+    std::memcpy(row, pixels, static_cast<std::size_t>(bytes));
+    if (side % 8 != 0) row[bytes - 1] &= static_cast<unsigned char>(0xFF00u >> (side % 8));
+    std::memset(row + bytes, 0, static_cast<std::size_t>(rowBytes - bytes));
 }
 
 }  // namespace qr

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "encoder/module_matrix.h"
 #include "output/render_options.h"
@@ -26,8 +27,9 @@ inline int PixelRowBytes(int side) {
 void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                  int band, unsigned char* row);
 
-// The same rows as ComposeBand, module by module: each module's `scale` pixels are shifted into a
-// register at once and written 32 pixels at a time.
+// The same rows as ComposeBand, a group of modules at a time: the pixels of every group of module
+// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) are made once per
+// image and shifted into a register, which is written 32 pixels at a time.
 class BandPixels {
 public:
     BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options);
@@ -41,6 +43,8 @@ private:
     const ModuleMatrix& modules_;
     int scale_;
     int margin_;
+    int group_;                       // modules per group
+    std::uint32_t pixels_[256] = {};  // of each group's colours, the first module in the top bit
 };
 
 }  // namespace qr
