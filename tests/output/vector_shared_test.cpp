@@ -107,19 +107,10 @@ TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     const unsigned seed = 0x0071E;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    struct Cells {
-        ModuleMatrix modules;
-    };
-    const auto cells = std::make_unique<Cells>();
     for (int round = 0; round < 80; ++round) {
         const int size = round < 40 ? 1 + round : kMaxSymbolSize - round % 7;
         const int percent = round % 11 * 10;  // 0% to 100% dark
-        for (int x = 0; x < size; ++x) {
-            for (int y = 0; y < size; ++y) {
-                cells->modules[x][y] = round % 13 == 5 ? (x + y) % 2  // a checkerboard
-                                                       : static_cast<int>(random() % 100) < percent;
-            }
-        }
+        const auto cells = RandomCells(random, size, percent, round % 13 == 5);
         SCOPED_TRACE("round " + std::to_string(round));
         const Outlines walked = WalkOutlines(size, cells->modules);
         const Outlines traced = TraceOutlines(size, cells->modules);
