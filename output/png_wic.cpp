@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
