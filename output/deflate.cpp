@@ -321,18 +321,6 @@ void DeflateStream::AddCopy(int length, int distance) {
     extraBits_ += static_cast<std::uint64_t>(LengthExtraBits(lengthSymbol) + d.extraBits);
 }
 
-void DeflateStream::SymbolBits(std::uint8_t literalBits[286], std::uint8_t distanceBits[30]) const {
-    std::uint32_t literalCounts[kLiteralCodes];
-    std::copy(literalCounts_, literalCounts_ + kLiteralCodes, literalCounts);
-    literalCounts[kEndOfBlock] = 1;
-    const std::vector<std::uint8_t> literals =
-        CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits);
-    const std::vector<std::uint8_t> distances =
-        CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits);
-    std::copy(literals.begin(), literals.end(), literalBits);
-    std::copy(distances.begin(), distances.end(), distanceBits);
-}
-
 void ByteCodeBits(const std::uint32_t counts[256], std::uint8_t bits[256]) {
     const std::vector<std::uint8_t> lengths = CodeLengths(counts, 256, kMaxCodeBits);
     for (int b = 0; b < 256; ++b) bits[b] = counts[b] != 0 ? lengths[b] : 0;

@@ -56,10 +56,6 @@ public:
     // of the data the literals and copies make.
     void FinishZlib(std::uint32_t adler, std::string* out) const;
 
-    // The bits that each literal or length symbol (0..285) and each distance symbol (0..29) of
-    // the code FinishZlib would make costs; 0 for symbols not used so far.
-    void SymbolBits(std::uint8_t literalBits[286], std::uint8_t distanceBits[30]) const;
-
 private:
     void AddCopy(int length, int distance);
     // Writes every token and the end of the block in `literals` and `distances`.

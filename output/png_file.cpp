@@ -87,7 +87,8 @@ struct Costs {
     std::uint8_t distance[30];
 };
 constexpr int kUnknownBits = 15;
-// Before the first parse: a length and a distance symbol are guessed at these.
+// The parse guesses a length and a distance symbol at these; literals cost what a code made for
+// the bytes of the distinct rows gives them.
 constexpr int kGuessedLengthBits = 7;
 constexpr int kGuessedDistanceBits = 5;
 // Repeats anywhere are found by a hash of this many bytes, into a table of 2^8 to 2^12 places
@@ -103,8 +104,6 @@ constexpr std::size_t kNiceLength = 16;
 // runs.
 constexpr char HASHED_SCALES[kMaxScale + 1] = {0, 0, 0, 1, 0, 1, 1, 1, 0, 1, 1,
                                                1, 1, 1, 1, 1, 0, 1, 1, 1, 1};
-// Parses: the first under guessed costs, each next under the code the one before made.
-constexpr int kParses = 1;
 
 // The hash of the four bytes at `at`, `bits` bits.
 std::uint32_t Hash(const unsigned char* at, int bits) {
@@ -351,15 +350,7 @@ std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
     const Repeats repeats = FindRepeats(s, options.scale);
     DeflateStream stream;
     stream.Reserve(s.lines.size() + s.bands.size());
-    for (int parse = 0; parse < kParses; ++parse) {
-        if (parse > 0) {
-            stream.SymbolBits(costs.length, costs.distance);
-            for (int b = 0; b < 256; ++b)
-                costs.literal[b] = static_cast<std::uint8_t>(Bits(costs.length[b]));
-            stream = DeflateStream();
-        }
-        AddScanlines(s, options.scale, repeats, costs, &stream);
-    }
+    AddScanlines(s, options.scale, repeats, costs, &stream);
     Adler32 adler;
     for (std::size_t i = 0; i < s.bands.size(); ++i) {
         adler.AppendRepeated(&s.lines[i * s.lineBytes], s.lineBytes,

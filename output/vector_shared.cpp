@@ -212,12 +212,6 @@ std::string RgbFractions(Rgba colour) {
            FractionOf255(BlueOf(colour));
 }
 
-void AppendWord(std::string* text, const std::string& word) {
-    WordLines lines(text, word.size() + 1);
-    lines.Append(word.data(), word.size());
-    lines.Finish();
-}
-
 WordLines::WordLines(std::string* text, std::size_t room) : text_(text), used_(text->size()) {
     const std::size_t lineFeed = text->rfind('\n');
     lineStart_ = lineFeed == std::string::npos ? 0 : lineFeed + 1;

@@ -49,14 +49,10 @@ std::string RgbFractions(Rgba colour);
 // 0.255), so a reader that rounds and one that truncates both get `component` back.
 std::string FractionOf255(unsigned component);
 
-// Appends `word` to `text`: directly when `text` is empty or ends a line, else after a space, or
-// after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and PDF
-// lines stay short.
+// Appends words to a text: each directly when the text is empty or ends a line, else after a space,
+// or after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and
+// PDF lines stay short. Where the last line begins is remembered, and room made at once.
 constexpr std::size_t kMaxLineLength = 79;
-void AppendWord(std::string* text, const std::string& word);
-
-// Appends words to a text as AppendWord does, remembering where its last line begins, into room
-// made for them at once.
 class WordLines {
 public:
     // Continues `text`, with room for `room` more characters (the words and a separator before
