@@ -1,20 +1,23 @@
 // Batches. The calling thread reads the lines as they arrive, claims each line's file name in line
 // order and hands the line to a bounded queue; workers, one per core that can be had, each with
-// its own encoder, take lines from the queue and write them. Only what is printed is kept: the
-// counts and the first ten failures by line number. Files are written without a sync each and the
-// file systems written to are synced once at the end.
+// its own encoder and group of files, take lines from the queue and stage their files, and commit
+// the group (sync, name, sync) whenever it is full, when they run out of lines while the reader
+// waits for input, and at the end. Only what is printed is kept:
+// the counts, the first ten failures by line number and, where names can clash, a hash of each
+// name claimed.
 #include "cli/batch.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -49,12 +52,6 @@ struct Job {
     std::string path;
 };
 
-// One worker's records, each large.
-struct WorkerRecords {
-    Encoder encoder;
-    Symbol symbol;
-};
-
 // What the batch has done so far, shared by the reader and the workers.
 class Tally {
 public:
@@ -65,77 +62,61 @@ public:
         ++read_;
     }
 
-    void Written(const std::string& path) {
+    void Written() {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++written_;
-        folders_.insert(FolderOf(path));
+        ++counts_.written;
         DrawProgressLocked(false);
     }
 
-    // A failed line with its exit status and message.
-    void Failed(int number, int status, std::string message) {
+    // A failed line with its exit status and message. Counted even when its message cannot be
+    // kept for want of memory.
+    void Failed(int number, int status, const std::string& message) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++failed_;
+        ++counts_.failed;
         worst_ = std::max(worst_, status);
         // The first ten by line number, whatever order the workers finish in.
-        if (failures_.size() < kMaxReportedFailures || number < failures_.rbegin()->first) {
-            failures_.emplace(number, std::move(message));
-            if (failures_.size() > kMaxReportedFailures)
-                failures_.erase(std::prev(failures_.end()));
+        try {
+            if (failures_.size() < kMaxReportedFailures || number < failures_.rbegin()->first) {
+                failures_.emplace(number, message);
+                if (failures_.size() > kMaxReportedFailures)
+                    failures_.erase(std::prev(failures_.end()));
+            }
+            DrawProgressLocked(false);
+        } catch (...) {
         }
-        DrawProgressLocked(false);
     }
 
     void NotStarted() {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++notStarted_;
+        ++counts_.notStarted;
     }
 
-    void Blank() { ++blank_; }
+    void Blank() { ++counts_.blank; }
     std::size_t ReadCount() const { return read_; }
 
-    // Prints the failures kept and the summary line; syncs the file systems written to. Returns
-    // the largest status of a failed line, or 0.
+    // Prints the failures kept and the summary line, which counts the time of the syncs too.
+    // Returns the largest status of a failed line, or 0.
     int Finish(double seconds, int signal) {
         ClearProgress();
         for (const auto& failure : failures_) {
             std::fprintf(stderr, "tessera: line %d: %s\n", failure.first, failure.second.c_str());
         }
-        if (failed_ > failures_.size()) {
+        if (counts_.failed > failures_.size()) {
             std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
-                         failed_ - failures_.size());
+                         counts_.failed - failures_.size());
         }
-        for (const std::string& folder : folders_) {
-            if (!platform::SyncFileSystemOf(folder.c_str())) {
-                std::fprintf(stderr, "tessera: the files in %s cannot be synced to disk\n",
-                             PrintableName(folder).c_str());
-                worst_ = std::max(worst_, kCannotWrite);
-            }
-        }
-        std::fprintf(stderr, "tessera: %zu written, %zu failed", written_, failed_);
-        if (blank_ > 0) std::fprintf(stderr, ", %zu blank lines skipped", blank_);
-        if (signal != 0) {
-            std::fprintf(stderr, ", %zu not started: interrupted by %s", notStarted_,
-                         SignalName(signal));
-        }
-        std::fprintf(stderr, " in %.2f s (%.0f codes per second)\n", seconds,
-                     seconds > 0 ? static_cast<double>(written_) / seconds : 0.0);
+        std::fputs(SummaryLine(counts_, seconds, signal).c_str(), stderr);
         return worst_;
     }
 
 private:
-    static std::string FolderOf(const std::string& path) {
-        const std::string::size_type slash = path.find_last_of("/\\");
-        return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    }
-
     // "\r[####    ] 12/40", as wide as the terminal allows; at most every kProgressInterval.
     void DrawProgressLocked(bool force) {
         if (!progress_) return;
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < kProgressInterval) return;
         lastDraw_ = now;
-        const std::size_t done = written_ + failed_;
+        const std::size_t done = counts_.written + counts_.failed;
         const std::string counts =
             " " + std::to_string(done) + "/" + std::to_string(std::max(read_, done));
         const int columns = TerminalColumns(2);
@@ -161,12 +142,38 @@ private:
 
     const bool progress_;
     std::mutex mutex_;
-    std::size_t read_ = 0, written_ = 0, failed_ = 0, notStarted_ = 0, blank_ = 0;
+    std::size_t read_ = 0;
+    BatchCounts counts_;
     int worst_ = kWritten;
     std::map<int, std::string> failures_;
-    std::set<std::string> folders_;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawn_ = 0;
+};
+
+// One worker's records, each large, and its group of files, whose outcomes go to the tally.
+struct WorkerRecords {
+    WorkerRecords(std::size_t files, Tally* tally)
+        : writer(files, WriteOptions(), true,
+                 [tally](std::size_t line, Status status, const std::string& message) {
+                     if (status == TESSERA_OK) {
+                         tally->Written();
+                     } else {
+                         tally->Failed(static_cast<int>(line), ExitStatusOf(status), message);
+                     }
+                 }) {}
+
+    bool Ready() const { return encoder.Ready() && writer.Ready(); }
+
+    // Synced and named as a group; the folders of a line are made when its file is named.
+    static platform::WriteOptions WriteOptions() {
+        platform::WriteOptions options;
+        options.makeFolders = true;
+        return options;
+    }
+
+    Encoder encoder;
+    Symbol symbol;
+    GroupWriter writer;
 };
 
 using JobGroup = std::vector<Job>;
@@ -175,6 +182,8 @@ using JobGroup = std::vector<Job>;
 // waits.
 class JobQueue {
 public:
+    enum class Taken { kGroup, kIdle, kClosed };
+
     explicit JobQueue(std::size_t capacity) : capacity_(capacity) {}
 
     void Put(JobGroup job) {
@@ -188,19 +197,32 @@ public:
         if (waitingToTake_ > 0) notEmpty_.notify_one();
     }
 
-    // The next group; false when the queue is closed and empty.
-    bool Take(JobGroup* job) {
+    // The next group (kGroup); else kIdle, once after each Idle() that `idleSeen` has not seen,
+    // or kClosed when the queue is closed and empty.
+    Taken Take(JobGroup* job, std::uint64_t* idleSeen) {
         std::unique_lock<std::mutex> lock(mutex_);
-        while (jobs_.empty() && !closed_) {
+        while (jobs_.empty() && !closed_ && idle_ == *idleSeen) {
             ++waitingToTake_;
             notEmpty_.wait(lock);
             --waitingToTake_;
         }
-        if (jobs_.empty()) return false;
+        if (jobs_.empty()) {
+            if (closed_) return Taken::kClosed;
+            *idleSeen = idle_;
+            return Taken::kIdle;
+        }
         *job = std::move(jobs_.front());
         jobs_.pop_front();
         if (waitingToPut_ > 0) notFull_.notify_one();
-        return true;
+        return Taken::kGroup;
+    }
+
+    // Says that the reader is about to wait for input: a worker that then finds no group names
+    // the files it has staged rather than hold them back.
+    void Idle() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++idle_;
+        if (waitingToTake_ > 0) notEmpty_.notify_all();
     }
 
     void Close() {
@@ -215,37 +237,57 @@ private:
     std::condition_variable notEmpty_, notFull_;
     std::deque<JobGroup> jobs_;
     int waitingToTake_ = 0, waitingToPut_ = 0;
+    std::uint64_t idle_ = 0;
     bool closed_ = false;
 };
 
-// Writes one line's symbol, or leaves it when the batch was interrupted. Never throws: a worker
-// thread has no one to throw to.
+// Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted.
+// Each line is counted once: as failed here, or as its group's commit tells. Never throws: a
+// worker thread has no one to throw to.
 void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode,
-            const OutputSettings& output, Tally* tally) noexcept try {
+            const OutputSettings& output, Tally* tally) noexcept {
     if (InterruptSignal() != 0) {
         tally->NotStarted();
         return;
     }
-    Destination destination;
-    destination.path = job.path;
-    destination.makeFolders = true;
-    destination.options.durable = false;  // the file systems are synced once at the end
     std::string message;
-    const Status status =
-        EncodeRenderWrite(&records->encoder, &records->symbol,
-                          reinterpret_cast<const unsigned char*>(job.text.data()), job.text.size(),
-                          job.cut, encode, output, destination, &message);
-    if (status == TESSERA_OK) {
-        tally->Written(job.path);
-    } else {
-        tally->Failed(job.number, ExitStatusOf(status), message);
-    }
-} catch (...) {
+    Status status = TESSERA_ERROR_NO_MEMORY;
     try {
-        tally->Failed(job.number, kCannotWrite, "out of memory");
+        status = EncodeExplained(&records->encoder, &records->symbol,
+                                 reinterpret_cast<const unsigned char*>(job.text.data()),
+                                 job.text.size(), job.cut, encode, &message);
+        if (status == TESSERA_OK) {
+            status = records->writer.Add(records->symbol, output, job.path,
+                                         static_cast<std::size_t>(job.number), &message);
+        }
     } catch (...) {
+        status = TESSERA_ERROR_NO_MEMORY;
+    }
+    if (status != TESSERA_OK) {
+        tally->Failed(job.number, ExitStatusOf(status),
+                      message.empty() ? "out of memory" : message);
     }
 }
+
+// A name claimed by a line, as a 128-bit FNV-1a hash: names of up to the path limit kept in 16
+// bytes each, with no clash to be feared between different names.
+__extension__ typedef unsigned __int128 NameHash;
+
+NameHash HashName(const std::string& name) {
+    constexpr NameHash kPrime = (NameHash{1} << 88) + 0x13B;
+    NameHash hash = NameHash{0x6C62272E07BB0142u} << 64 | 0x62B821756295C58Du;
+    for (const unsigned char byte : name) {
+        hash ^= byte;
+        hash *= kPrime;
+    }
+    return hash;
+}
+
+struct NameHashBucket {
+    std::size_t operator()(NameHash hash) const {
+        return static_cast<std::size_t>(hash ^ hash >> 64);
+    }
+};
 
 // Closes the queue and waits for the workers when the batch ends, however it ends.
 class WorkersJoined {
@@ -296,6 +338,24 @@ void LineSplitter::Close() {
     line_.blank = !line_.cut && std::all_of(line_.text.begin(), line_.text.end(), IsBlankByte);
 }
 
+std::string SummaryLine(const BatchCounts& counts, double seconds, int signal) {
+    char text[96];
+    std::string line = "tessera: " + std::to_string(counts.written) + " written, " +
+                       std::to_string(counts.failed) + " failed";
+    if (counts.blank > 0) {
+        line += ", " + std::to_string(counts.blank) +
+                (counts.blank == 1 ? " blank line" : " blank lines") + " skipped";
+    }
+    if (signal != 0) {
+        line += ", " + std::to_string(counts.notStarted) + " not started: interrupted by " +
+                SignalName(signal);
+    }
+    const double rate = seconds > 0 ? static_cast<double>(counts.written) / seconds : 0.0;
+    std::snprintf(text, sizeof text, " in %.2f s (%.0f %s per second)\n", seconds, rate,
+                  std::lround(rate) == 1 ? "code" : "codes");
+    return line + text;
+}
+
 std::string SafeFileName(const std::string& line) {
     std::string name = line.substr(0, kMaxSafeNameBytes);
     for (char& c : name) {
@@ -338,7 +398,9 @@ int RunBatch(const CommandLine& line) {
     const auto started = std::chrono::steady_clock::now();
 
     // As many workers as cores and as the system grants; with none, this thread does the work.
+    // Their groups of files together stay within the limit of open files.
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t files = platform::FilesPerGroup(cores);
     std::vector<std::unique_ptr<WorkerRecords>> records;
     std::vector<std::thread> workers;
     JobQueue queue(cores * kQueuedGroupsPerWorker);
@@ -346,14 +408,20 @@ int RunBatch(const CommandLine& line) {
     {
         const InterruptsHeld held;  // signals go to this thread, which reads
         while (workers.size() < cores) {
-            std::unique_ptr<WorkerRecords> own(new (std::nothrow) WorkerRecords);
-            if (!own || !own->encoder.Ready()) break;
+            std::unique_ptr<WorkerRecords> own(new (std::nothrow) WorkerRecords(files, &tally));
+            if (!own || !own->Ready()) break;
             WorkerRecords* mine = own.get();
             try {
                 workers.emplace_back([&queue, mine, &encode, &output, &tally] {
-                    for (JobGroup group; queue.Take(&group);) {
+                    std::uint64_t idleSeen = 0;
+                    for (JobGroup group;;) {
+                        const JobQueue::Taken taken = queue.Take(&group, &idleSeen);
+                        if (taken == JobQueue::Taken::kClosed) break;
+                        if (taken == JobQueue::Taken::kIdle) mine->writer.Commit();
+                        if (taken != JobQueue::Taken::kGroup) continue;
                         for (const Job& job : group) RunJob(job, mine, encode, output, &tally);
                     }
+                    mine->writer.Commit();
                 });
             } catch (const std::system_error&) {
                 break;  // no more threads: the ones started do the work
@@ -363,15 +431,17 @@ int RunBatch(const CommandLine& line) {
     }
     std::unique_ptr<WorkerRecords> inline_;
     if (workers.empty()) {
-        inline_.reset(new (std::nothrow) WorkerRecords);
-        if (!inline_ || !inline_->encoder.Ready()) {
+        inline_.reset(new (std::nothrow) WorkerRecords(files, &tally));
+        if (!inline_ || !inline_->Ready()) {
             std::fprintf(stderr, "tessera: the batch cannot be started: out of memory\n");
             return kCannotWrite;
         }
     }
 
-    // Each line's name is claimed as the line is read, before any worker writes it.
-    std::unordered_map<std::string, int> claimed;
+    // Each line's name is claimed as the line is read, before any worker writes it. Names made
+    // from line numbers alone cannot clash, and are not kept.
+    const bool namesMayClash = line.outputPath.find("{line}") != std::string::npos;
+    std::unordered_map<NameHash, int, NameHashBucket> claimed;
     JobGroup group;
     auto handOver = [&] {
         if (group.empty()) return;
@@ -387,7 +457,8 @@ int RunBatch(const CommandLine& line) {
         tally.Read();
         Job job{read.number, read.text, read.cut,
                 ExpandPattern(line.outputPath, read.number, read.text)};
-        const auto claim = claimed.emplace(job.path, job.number);
+        const auto claim = namesMayClash ? claimed.emplace(HashName(job.path), job.number)
+                                         : std::make_pair(claimed.end(), true);
         if (!claim.second) {
             tally.Failed(job.number, kCannotWrite,
                          PrintableName(job.path) + " is the output of line " +
@@ -411,10 +482,14 @@ int RunBatch(const CommandLine& line) {
         if (n <= 0) break;
         splitter.Push(chunk.data(), static_cast<std::size_t>(n), take);
         handOver();
+        // The next read may wait: the files staged so far take their names meanwhile.
+        queue.Idle();
+        if (inline_) inline_->writer.Commit();
     }
     if (InterruptSignal() == 0 && !readFailed) splitter.End(take);
     handOver();
     joined.Join();
+    if (inline_) inline_->writer.Commit();
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

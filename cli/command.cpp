@@ -15,10 +15,7 @@
 #include "cli/console.h"
 #include "module/job_options.h"
 #include "module/pipeline.h"
-
-#ifndef TESSERA_VERSION
-#error "the build defines TESSERA_VERSION"
-#endif
+#include "module/tessera_api.h"
 
 namespace qr::cli {
 
@@ -133,7 +130,9 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
 }
 
 // Structured append: the symbols of `data` written through the -o pattern, {n} their number from
-// 1. Returns the exit status, with its message printed.
+// 1, all or none: every file is written before any takes its name, and a failure or a signal
+// before then leaves every path as it was. Missing folders are made as in a batch. Returns the
+// exit status, with its message printed.
 int WriteStructured(const CommandLine& line, const std::string& data, const OutputSettings& output,
                     Encoder* encoder) {
     if (!encoder->Ready()) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
@@ -143,14 +142,24 @@ int WriteStructured(const CommandLine& line, const std::string& data, const Outp
         encoder->EncodeStructured(reinterpret_cast<const unsigned char*>(data.data()), data.size(),
                                   EncodeSettingsOf(line), line.split, &symbols, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    platform::WriteOptions options;
+    options.makeFolders = true;
+    int failed = kWritten;
+    GroupWriter writer(symbols.size(), options, false,
+                       [&failed](std::size_t, Status named, const std::string& why) {
+                           if (named == TESSERA_OK) return;
+                           failed = Fail(ExitStatusOf(named), why);
+                       });
     for (std::size_t i = 0; i < symbols.size(); ++i) {
         if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
-        Destination destination;
-        destination.path = ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
-        const Status written = RenderWrite(*symbols[i], output, destination, &message);
-        if (written != TESSERA_OK) return Fail(ExitStatusOf(written), message);
+        const std::string path =
+            ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
+        const Status staged = writer.Add(*symbols[i], output, path, i, &message);
+        if (staged != TESSERA_OK) return Fail(ExitStatusOf(staged), message);
     }
-    return kWritten;
+    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+    writer.Commit();
+    return failed;
 }
 
 int RunConventional(int argc, char** argv) {
@@ -158,7 +167,7 @@ int RunConventional(int argc, char** argv) {
     const std::string error = ParseCommandLine(argc - 1, argv + 1, &line);
     if (!error.empty()) return Fail(kExitUsage, error);
     if (line.help) return Print(UsageText());
-    if (line.showVersion) return Print(std::string("tessera ") + TESSERA_VERSION + "\n");
+    if (line.showVersion) return Print(std::string("tessera ") + tessera_library_version() + "\n");
     if (line.batch) return RunBatch(line);
 
     const bool toStandardOutput = ToStandardOutput(line);
@@ -190,11 +199,18 @@ int RunConventional(int argc, char** argv) {
         return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
     }
     std::string message;
-    const Status status = EncodeRenderWrite(
-        &encoder, symbol.get(), reinterpret_cast<const unsigned char*>(data.data()), data.size(),
-        cut, EncodeSettingsOf(line), output, destination, &message);
-    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    if (line.styling.styled || line.styling.verify) {
+        const Status encoded = EncodeExplained(&encoder, symbol.get(), bytes, data.size(), cut,
+                                               EncodeSettingsOf(line), &message);
+        if (encoded != TESSERA_OK) return Fail(ExitStatusOf(encoded), message);
+        return WriteStyled(line.styling, *symbol, output, destination);
+    }
+    const Status status = EncodeRenderWrite(&encoder, symbol.get(), bytes, data.size(), cut,
+                                            EncodeSettingsOf(line), output, destination, &message);
+    // A signal that ended a wait (a FIFO with no reader yet) is the signal's status, not a failure.
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     return kWritten;
 }
 

@@ -24,6 +24,7 @@ enum class FlagId {
     kHelp,
     kShowVersion,
     kUtf8,
+    kBytes,
     kMargin,
     kDark,
     kLight,
@@ -54,6 +55,8 @@ constexpr Flag FLAGS[] = {
     {'h', "help", false, FlagId::kHelp},
     {'\0', "version", false, FlagId::kShowVersion},
     {'\0', "utf8", false, FlagId::kUtf8},
+    {'\0', "no-utf8", false, FlagId::kBytes},
+    {'\0', "kanji", false, FlagId::kBytes},
     {'\0', "margin", true, FlagId::kMargin},
     {'\0', "dark", true, FlagId::kDark},
     {'\0', "light", true, FlagId::kLight},
@@ -114,6 +117,7 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             break;
         case FlagId::kOutput:
             if (value.empty()) return spelled + " needs a file name, or - for standard output";
+            if (line->hasOutput) return spelled + " may be given only once";
             line->hasOutput = true;
             line->outputPath = value;
             break;
@@ -131,9 +135,9 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             // "M1" to "M4" name a Micro QR version and ask for Micro QR.
             if ((value[0] == 'M' || value[0] == 'm') &&
                 ParseWholeNumber(value.substr(1), 1, kMicroVersionCount, &line->version)) {
-                line->micro = true;
+                line->microVersion = true;
             } else if (ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
-                line->micro = false;
+                line->microVersion = false;
             } else {
                 return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
                        std::to_string(kMaxVersion) + " or M1 to M" +
@@ -175,6 +179,9 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
         case FlagId::kUtf8:
             line->utf8 = true;
             break;
+        case FlagId::kBytes:
+            line->bytes = true;
+            break;
         case FlagId::kMargin:
             if (!ParseWholeNumber(value, kMinMargin, kMaxMargin, &line->margin)) {
                 return spelled + " takes a quiet zone from " + std::to_string(kMinMargin) + " to " +
@@ -194,7 +201,7 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             }
             break;
         case FlagId::kMicro:
-            line->micro = true;
+            line->microFlag = true;
             break;
         case FlagId::kBoost:
             line->boost = true;
@@ -219,11 +226,45 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
     return std::string();
 }
 
+// What Micro QR does not offer, in the library's words with the flags to change, or in the
+// words of the flags; empty when the flags ask for none of it. The rules are the library's.
+std::string MicroRefusalText(const CommandLine& line) {
+    const EncodeSettings settings = EncodeSettingsOf(line);
+    const std::string said = CheckEncodeSettings(settings, line.Structured());
+    switch (CheckMicroSettings(settings, line.Structured())) {
+        case MicroRefusal::kNone:
+            break;
+        case MicroRefusal::kStructured:
+            return said + ": leave out --split or --micro";
+        case MicroRefusal::kUtf8:
+            return said + ": leave out --utf8 or --micro";
+        case MicroRefusal::kVersion:
+            return "-v " + std::to_string(line.version) + " is out of range for Micro QR: M1 to M" +
+                   std::to_string(kMicroVersionCount);
+        case MicroRefusal::kLevel: {
+            const std::string name = "M" + std::to_string(line.version);
+            if (line.version == 0) return said;
+            if (MicroLevelNames(line.version).empty()) {
+                return name + " has no error-correction level: leave out -l, or take M" +
+                       std::to_string(line.version + 1) + " or above";
+            }
+            return name + " has no level " + LevelLetter(line.level) + ": take -l " +
+                   MicroLevelNames(line.version) + ", or -v M" +
+                   std::to_string(SmallestMicroVersionWith(line.level));
+        }
+        case MicroRefusal::kMask:
+            return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
+                   std::to_string(line.mask) + "'";
+    }
+    return std::string();
+}
+
 // Checks the flags against each other once all are read.
 std::string CheckCombination(const CommandLine& line) {
     if ((line.hasText || line.standardInput) && !line.inputPath.empty()) {
         return "give the text or -i FILE, not both";
     }
+    if (line.utf8 && line.bytes) return "give --utf8 or --no-utf8 (--kanji), not both";
     if (line.strictVersion && line.version == 0) return "--strict-version needs -v N";
     // An image format we do not write would get BMP bytes under its name.
     if (line.hasOutput && !line.hasType && IsForeignImageExtension(line.outputPath.c_str())) {
@@ -231,22 +272,8 @@ std::string CheckCombination(const CommandLine& line) {
                " names an image format that tessera does not write; it writes " + FormatNameList() +
                " (give -t TYPE to write one of them under this name)";
     }
-    if (line.micro) {
-        const char* without = line.utf8 ? "--utf8" : line.Structured() ? "--split" : nullptr;
-        if (without != nullptr) {
-            return std::string("Micro QR has no ") +
-                   (line.utf8 ? "ECI for UTF-8 text" : "structured append") + ": leave out " +
-                   without + " or --micro";
-        }
-        if (line.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
-        if (line.level != kDefaultSetting && line.version == 1) {
-            return "M1 has no error-correction level: leave out -l, or take M2 or above";
-        }
-        if (line.mask >= kMicroMaskCount) {
-            return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
-                   std::to_string(line.mask) + "'";
-        }
-    }
+    const std::string micro = MicroRefusalText(line);
+    if (!micro.empty()) return micro;
     if (line.Structured()) {
         if (line.split != 0 && line.splitVersion != 0) {
             return "give --split N or --split-version V, not both";
@@ -269,6 +296,18 @@ std::string CheckCombination(const CommandLine& line) {
 
 }  // namespace
 
+std::string HelpColumn(const std::string& text) {
+    std::string lines;
+    std::size_t start = 0;
+    while (text.size() - start > kHelpWidth - kHelpColumn) {
+        const std::size_t end = text.rfind(' ', start + kHelpWidth - kHelpColumn);
+        if (end == std::string::npos || end <= start) break;  // a word wider than the column
+        lines += text.substr(start, end - start) + "\n" + std::string(kHelpColumn, ' ');
+        start = end + 1;
+    }
+    return lines + text.substr(start) + "\n";
+}
+
 EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     EncodeSettings settings;
     settings.level = line.level;
@@ -276,6 +315,7 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.strictVersion = line.strictVersion;
     settings.mask = line.mask;
     settings.utf8 = line.utf8;
+    settings.utf8WhenText = !line.utf8 && !line.bytes;
     settings.micro = line.micro;
     settings.boost = line.boost;
     if (line.splitVersion != 0) settings.version = line.splitVersion;
@@ -341,6 +381,12 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
             flagsEnded = true;
             continue;
         }
+        std::string styleError;
+        if (const int used = ParseStylingFlag(argc, argv, i, &line->styling, &styleError)) {
+            if (!styleError.empty()) return styleError;
+            i += used - 1;
+            continue;
+        }
         const Flag* flag;
         std::string spelled;
         std::string value;
@@ -376,22 +422,27 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
         const std::string error = Apply(*flag, spelled, value, line);
         if (!error.empty()) return error;
     }
+    // -v N after --micro is MN as much as before it.
+    line->micro = line->microFlag || line->microVersion;
     if (line->help || line->showVersion) return std::string();
-    return CheckCombination(*line);
+    const std::string error = CheckCombination(*line);
+    return error.empty() ? FinishStylingFlags(line) : error;
 }
 
-const char* UsageText() {
-    return "usage: tessera [options] [TEXT]\n"
-           "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
-           "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
-           "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
-           "\n"
-           "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
-           "\n"
-           "  -i, --input FILE         the data is the whole file\n"
-           "  -o, --output FILE        the file to write; - or none: standard output\n"
-           "  -t, --type TYPE          bmp, png, svg, eps, pdf, txt, utf8 or ansi (default: from\n"
-           "                           the extension, BMP when unknown, utf8 on a terminal)\n"
+std::string UsageText() {
+    const std::string head =
+        "usage: tessera [options] [TEXT]\n"
+        "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
+        "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
+        "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
+        "\n"
+        "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
+        "\n"
+        "  -i, --input FILE         the data is the whole file\n"
+        "  -o, --output FILE        the file to write; - or none: standard output\n";
+    return head + "  -t, --type TYPE          " +
+           HelpColumn(FormatNameList() +
+                      " (default: from the extension, BMP when unknown, utf8 on a terminal)") +
            "  -l, --level L|M|Q|H      error correction level (default M)\n"
            "  -v, --symbol-version N   version 1-40 or M1-M4 (default: the smallest that holds\n"
            "                           the data)\n"
@@ -400,16 +451,25 @@ const char* UsageText() {
            "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
            "                           1 for text)\n"
            "      --margin N           quiet zone in modules 0-64 (default 4)\n"
-           "      --dark COLOUR        colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#'\n"
-           "                           optional (default 000000); not for text\n"
-           "      --light COLOUR       colour of the light ones (default ffffff); alpha below FF\n"
-           "                           only for PNG and SVG\n"
-           "      --dpi N              resolution stated in PNG and BMP files, 1-100000 dots per\n"
-           "                           inch (default: none; BMP says 96)\n"
-           "      --utf8               the text is UTF-8: marked as such (ECI 26), so readers\n"
-           "                           show it as Unicode; no Kanji mode\n"
-           "      --micro              a Micro QR symbol (M1-M4; -v M1..M4 implies it): -l L, M\n"
-           "                           or Q (default: the smallest, M1 included), -m 0-3,\n"
+           "      --dark COLOUR        " +
+           HelpColumn(
+               "colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#' optional "
+               "(default 000000); for " +
+               FormatNamesWith(&ImageFormatInfo::colours)) +
+           "      --light COLOUR       " +
+           HelpColumn("colour of the light ones (default ffffff); alpha below FF only for " +
+                      FormatNamesWith(&ImageFormatInfo::alpha)) +
+           "      --dpi N              " +
+           HelpColumn("resolution stated in " + FormatNamesWith(&ImageFormatInfo::dpi) +
+                      " files, 1-100000 dots per inch (default: none; BMP says 96)") +
+           "      --utf8               the data is UTF-8 text: marked as such (ECI 26), so\n"
+           "                           readers show it as Unicode; no Kanji mode. The default\n"
+           "                           for data that is UTF-8 and not plain ASCII\n"
+           "      --no-utf8, --kanji   the data as bytes, UTF-8 or not: Shift JIS pairs in Kanji\n"
+           "                           mode, no ECI (what slash options and Micro QR do)\n"
+           "      --micro              a Micro QR symbol (M1-M4; -v M1..M4 implies it, and -v N\n"
+           "                           means MN): no level in M1, -l L or M in M2 and M3, L, M\n"
+           "                           or Q in M4 (default: the smallest, M1 included), -m 0-3,\n"
            "                           margin 2\n"
            "      --boost              the highest level the chosen version holds\n"
            "      --split N            structured append: N symbols (2-16) of equal parts,\n"
@@ -417,7 +477,8 @@ const char* UsageText() {
            "      --split-version V    structured append in symbols of version V, filled in order\n"
            "      --batch FILE         one code per line of FILE (- for standard input), written\n"
            "                           to -o with {n} (line number) or {line} (the line, made\n"
-           "                           safe for a file name) in the name, on all cores\n"
+           "                           safe for a file name) in the name, on all cores\n" +
+           StylingUsage() +
            "  -h, --help               this text\n"
            "      --version            the program's version\n"
            "\n"

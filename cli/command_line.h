@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/styling.h"
 #include "module/pipeline.h"
 
 namespace qr::cli {
@@ -29,18 +30,23 @@ struct CommandLine {
     int dpi = 0;  // kMinDpi..kMaxDpi, 0 for none stated
     bool hasType = false;
     ImageFormat type = ImageFormat::kBmp;
-    bool utf8 = false;     // the text is UTF-8: an ECI designator, no Kanji pairs
-    bool micro = false;    // a Micro QR symbol: --micro, or -v M1..M4
-    bool boost = false;    // the highest level the version holds
-    int split = 0;         // --split N: structured append in N symbols (2..16); 0 for none
+    bool utf8 = false;          // --utf8: the data is UTF-8 text, marked as such, no Kanji pairs
+    bool bytes = false;         // --no-utf8 or --kanji: the data as bytes, UTF-8 text or not
+    bool micro = false;         // a Micro QR symbol: --micro, or the last -v M1..M4
+    bool microFlag = false;     // --micro
+    bool microVersion = false;  // the last -v named M1..M4
+    bool boost = false;         // the highest level the version holds
+    int split = 0;              // --split N: structured append in N symbols (2..16); 0 for none
     int splitVersion = 0;  // --split-version V: symbols of version V filled in order; 0 for none
     bool batch = false;
     std::string batchPath;  // "-" is standard input
+    StylingFlags styling;   // cli/styling.h
 
     bool Structured() const { return split != 0 || splitVersion != 0; }
 };
 
-// The settings the flags ask for, as the pipeline takes them.
+// The settings the flags ask for, as the pipeline takes them. Without --utf8, --no-utf8 or
+// --kanji, data that is UTF-8 text is marked as such (EncodeSettings::utf8WhenText).
 EncodeSettings EncodeSettingsOf(const CommandLine& line);
 
 // How the flags ask for the symbol to be drawn. The format is -t's, else the output file's
@@ -62,7 +68,16 @@ bool ParseColour(const std::string& text, Rgba* colour);
 // valid, else one line that says what is wrong (without a "tessera:" prefix).
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line);
 
+// The lines of --help: flags in the first kHelpColumn columns, their descriptions up to column
+// kHelpWidth.
+constexpr std::size_t kHelpColumn = 27;
+constexpr std::size_t kHelpWidth = 88;
+
+// `text` as the description column of --help: lines of at most kHelpWidth columns, broken at
+// spaces, each after the first indented to the column, the last ended by a newline.
+std::string HelpColumn(const std::string& text);
+
 // The text of --help.
-const char* UsageText();
+std::string UsageText();
 
 }  // namespace qr::cli

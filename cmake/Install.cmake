@@ -1,6 +1,7 @@
-# cmake --install: the two shared libraries and their headers, the command, the Python module, a
-# CMake package (find_package(tessera) gives the imported targets tessera::tessera, the library's
-# one call, and tessera::api, the C API) and a pkg-config file for each (tessera, tessera-api).
+# cmake --install: the two shared libraries and their headers, the command and its man page, the
+# Python module, a CMake package (find_package(tessera) gives the imported targets
+# tessera::tessera, the library's one call, and tessera::api, the C API) and a pkg-config file for
+# each (tessera, tessera-api).
 # The package files are relocatable: they find the prefix from where they are installed.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -16,6 +17,9 @@ install(TARGETS tessera tessera_api EXPORT tesseraTargets
 install(FILES ${PROJECT_SOURCE_DIR}/module/tessera.h ${PROJECT_SOURCE_DIR}/module/tessera_api.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS tessera_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TESSERA_MAN_PAGE)
+  install(FILES ${TESSERA_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/python/tessera.py
   DESTINATION ${CMAKE_INSTALL_DATADIR}/tessera/python)
 

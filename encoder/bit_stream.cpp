@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "encoder/gs1.h"
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
 
@@ -96,24 +97,54 @@ void PutCharacters(StreamWriter& stream, const unsigned char* bytes, int length)
     if (rest > 0) stream.Put(value(at, rest), kInfo.remainderBits[rest]);
 }
 
+// Writes the `length` bytes of GS1 data at `bytes` as alphanumeric characters in pairs: a
+// separator as '%', a '%' as two of them.
+void PutGs1Alphanumeric(StreamWriter& stream, const unsigned char* bytes, int length) {
+    constexpr ModeInfo kInfo = MODE_TABLE[MODE_ALPHANUMERIC];
+    const unsigned percent = ALPHANUMERIC_VALUE.of[static_cast<unsigned char>('%')];
+    int held = -1;  // the first character of a pair
+    auto put = [&](unsigned value) {
+        if (held < 0) {
+            held = static_cast<int>(value);
+        } else {
+            stream.Put(static_cast<unsigned>(held) * kAlphanumericCount + value, kInfo.groupBits);
+            held = -1;
+        }
+    };
+    for (int i = 0; i < length; ++i) {
+        const unsigned char c = bytes[i];
+        put(c == kGs1Separator ? percent : ALPHANUMERIC_VALUE.of[c]);
+        if (c == '%') put(percent);
+    }
+    if (held >= 0) stream.Put(static_cast<unsigned>(held), kInfo.remainderBits[1]);
+}
+
 }  // namespace
 
 int WriteStream(unsigned char* bytes, int capacityBytes, const StreamField* header, int headerCount,
-                const StreamLayout& layout, const unsigned char* data, const SegmentList& list) {
+                const StreamLayout& layout, const unsigned char* data, const SegmentList& list,
+                bool gs1) {
     StreamWriter stream(bytes, capacityBytes);
     for (int i = 0; i < headerCount; ++i) stream.Put(header[i].value, header[i].bits);
     const unsigned char* segment = data;
     for (int k = 0; k < list.count; ++k) {
         const int mode = list.modes[k];
         const int length = list.lengths[k];
+        const bool gs1Alphanumeric = gs1 && mode == MODE_ALPHANUMERIC;
         stream.Put(layout.indicators[mode], layout.indicatorBits);
-        stream.Put(length / MODE_TABLE[mode].bytesPerCharacter, layout.countBits[mode]);
+        stream.Put(gs1Alphanumeric ? Gs1AlphanumericCharacters(segment, length)
+                                   : length / MODE_TABLE[mode].bytesPerCharacter,
+                   layout.countBits[mode]);
         switch (mode) {
             case MODE_NUMERIC:
                 PutCharacters<MODE_NUMERIC>(stream, segment, length);
                 break;
             case MODE_ALPHANUMERIC:
-                PutCharacters<MODE_ALPHANUMERIC>(stream, segment, length);
+                if (gs1Alphanumeric) {
+                    PutGs1Alphanumeric(stream, segment, length);
+                } else {
+                    PutCharacters<MODE_ALPHANUMERIC>(stream, segment, length);
+                }
                 break;
             case MODE_BYTE:
                 PutCharacters<MODE_BYTE>(stream, segment, length);
@@ -136,9 +167,10 @@ int CQrEncoder::AppendBits(int position, unsigned value, int count) {
     return position;
 }
 
-// The structured-append header and the UTF-8 designator, as they are set, ahead of the segments.
+// The structured-append header, the UTF-8 designator and FNC1, as they are set, ahead of the
+// segments.
 void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
-    constexpr int kMaxHeaderFields = 6;
+    constexpr int kMaxHeaderFields = 7;
     StreamField header[kMaxHeaderFields];
     int fields = 0;
     if (structuredAppend.count > 0) {
@@ -152,9 +184,10 @@ void CQrEncoder::WriteSegments(const unsigned char* data, int versionGroup) {
         header[fields++] = {ECI_MODE_INDICATOR, kModeIndicatorBits};
         header[fields++] = {kEciUtf8, kEciDesignatorBits};
     }
+    if (gs1) header[fields++] = {FNC1_FIRST_MODE_INDICATOR, kModeIndicatorBits};
     dataBitCount = WriteStream(dataCodewords, kMaxDataCodewords, header, fields,
                                QR_STREAM_LAYOUTS[versionGroup], data,
-                               SegmentList{segmentModes, segmentLengths, segmentCount});
+                               SegmentList{segmentModes, segmentLengths, segmentCount}, gs1);
 }
 
 }  // namespace qr

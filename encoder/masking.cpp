@@ -165,14 +165,11 @@ void CQrEncoder::FlattenModules() {
 void CQrEncoder::ChooseMask() {
     if (maskNumber == -1) {
         PackTrialPlanes();
+        int scores[kMaskCount];
+        ScoreTrialMasks(scores);
         maskNumber = 0;
-        int best = ScoreTrialMask(0);
         for (int m = 1; m < kMaskCount; ++m) {
-            const int score = ScoreTrialMask(m);
-            if (score < best) {
-                best = score;
-                maskNumber = m;
-            }
+            if (scores[m] < scores[maskNumber]) maskNumber = m;
         }
     }
     WriteMaskedSymbol(maskNumber);

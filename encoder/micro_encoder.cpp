@@ -21,11 +21,6 @@ constexpr int kTimingLine = 0;     // the row and the column of the timing patte
 // The score of a mask weighs the smaller of its two sums this many times the larger.
 constexpr int kSmallerSumWeight = 16;
 
-constexpr int SymbolSizeOf(int version) {
-    return 2 * version + 9;
-}
-static_assert(SymbolSizeOf(kMicroVersionCount) == kMaxMicroSymbolSize, "M4 is the largest");
-
 // The table's slot of `level` (kMicroNoLevel, LEVEL_L, LEVEL_M or LEVEL_Q).
 constexpr int SlotOf(int level) {
     return level + 1;
@@ -101,7 +96,7 @@ int CMicroEncoder::Encode(int level, int requestedVersion, int allowLargerVersio
 
     version = found;
     this->level = foundLevel;
-    symbolSize = SymbolSizeOf(version);
+    symbolSize = MicroSymbolSize(version);
     WriteCodewords(data);
     PlaceFunctionPatterns();
     PlaceCodewords();
@@ -193,7 +188,7 @@ void CMicroEncoder::PlaceCodewords() {
 void CMicroEncoder::MapWalk(int version, int level, WalkPositions& positions) {
     this->version = version;
     this->level = level;
-    symbolSize = SymbolSizeOf(version);
+    symbolSize = MicroSymbolSize(version);
     PlaceFunctionPatterns();
     ReadWalk(
         symbolSize, MICRO_VERSION_TABLE[version].totalCodewords * 8, codewords, modules,

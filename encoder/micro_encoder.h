@@ -11,7 +11,11 @@
 namespace qr {
 
 constexpr int kMicroMaskCount = 4;
-constexpr int kMaxMicroSymbolSize = 2 * kMicroVersionCount + 9;  // 17 modules per side
+// The modules per side of Micro QR `version` (1..4).
+constexpr int MicroSymbolSize(int version) {
+    return 2 * version + 9;
+}
+constexpr int kMaxMicroSymbolSize = MicroSymbolSize(kMicroVersionCount);  // 17 modules per side
 // The level of M1, which detects errors but corrects none.
 constexpr int kMicroNoLevel = -1;
 // The most input bytes any Micro QR symbol holds: 35 digits at M4-L. Longer input never fits.

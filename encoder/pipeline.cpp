@@ -20,19 +20,25 @@ constexpr int GROUP_FIRST_VERSION[kVersionGroupCount + 1] = {1, 10, 27, kMaxVers
 // the cost of the merged segment list, is written only for the group whose version is returned.
 int CQrEncoder::SelectVersion(int requestedVersion, const unsigned char* data, int length) {
     if (length > kMaxStreamInputBytes) return 0;  // no group's stream can hold it
-    ClassifyRuns(data, length);
-    runCount = segmentCount;
-    std::memcpy(runModes, segmentModes, runCount * sizeof runModes[0]);
-    std::memcpy(runLengths, segmentLengths, runCount * sizeof runLengths[0]);
+    if (!gs1) {
+        ClassifyRuns(data, length);
+        runCount = segmentCount;
+        std::memcpy(runModes, segmentModes, runCount * sizeof runModes[0]);
+        std::memcpy(runLengths, segmentLengths, runCount * sizeof runLengths[0]);
+    }
     for (int group = VersionGroupOf(requestedVersion); group < kVersionGroupCount; ++group) {
-        segmentCount = runCount;
-        std::memcpy(segmentModes, runModes, runCount * sizeof runModes[0]);
-        std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
-        MergeNumericAlphanumeric(group);
-        MergeIntoBytes(group);
         int bits = HeaderBits();
-        for (int k = 0; k < segmentCount; ++k) {
-            bits += EstimateSegmentBits(segmentModes[k], segmentLengths[k], group);
+        if (gs1) {
+            bits += PlanGs1(data, length, group);
+        } else {
+            segmentCount = runCount;
+            std::memcpy(segmentModes, runModes, runCount * sizeof runModes[0]);
+            std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
+            MergeNumericAlphanumeric(group);
+            MergeIntoBytes(group);
+            for (int k = 0; k < segmentCount; ++k) {
+                bits += EstimateSegmentBits(segmentModes[k], segmentLengths[k], group);
+            }
         }
         if (bits > kMaxDataBits) continue;
         const int need = (bits + 7) / 8;
@@ -107,7 +113,7 @@ int CQrEncoder::Encode(int level, int requestedVersion, int allowLargerVersion, 
         blockData += k;
     }
 
-    symbolSize = version * 4 + 17;
+    symbolSize = QrSymbolSize(version);
     BuildSymbol();
     return 1;
 }

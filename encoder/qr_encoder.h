@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "encoder/gs1.h"
 #include "encoder/module_matrix.h"
 #include "encoder/reed_solomon.h"
 #include "encoder/tables.h"
@@ -41,6 +42,15 @@ constexpr unsigned char MODULE_LIGHT_FUNCTION = MODULE_FUNCTION;
 constexpr unsigned char MODULE_DARK_FUNCTION = MODULE_FUNCTION | MODULE_FUNCTION_DARK;
 // A cell is dark when its byte AND this is not 0.
 constexpr unsigned char MODULE_ANY_DARK = MODULE_FUNCTION_DARK | MODULE_DARK;
+
+// Where a cell lies in the mask trial's dark plane (internal to the trial): a word of the plane,
+// halves or lanes taken as one array, and the cell's bit in it; each format cell lies in a row and
+// in a column, and there are two copies of each format bit.
+struct TrialFlip {
+    int word;
+    std::uint64_t bit;
+};
+constexpr int kTrialFlipsPerFormatBit = 4;
 
 class CQrEncoder {
 public:
@@ -94,7 +104,9 @@ public:
     // separators, the format cells and the dark module's cell (light until masking), version
     // information, alignment and timing patterns, in that order. Other cells are left alone.
     void PlaceFunctionPatterns();
-    // One 7x7 finder pattern whose top-left cell is (x0, y0).
+    // One 7x7 finder pattern whose top-left cell is (x0, y0), with its separator: the light row
+    // below it (above it unless y0 is 0) and the light column right of it (left of it unless x0
+    // is 0).
     void PlaceFinderPattern(int x0, int y0);
     // One 5x5 alignment pattern centred on (cx, cy), unless that centre is already a function cell.
     void PlaceAlignmentPattern(int cx, int cy);
@@ -136,6 +148,9 @@ public:
     // the bits are counted without the processor's population-count instruction, as on a
     // processor that lacks it; the score is the same.
     int ScoreTrialMask(int mask, bool portableBitCount = false);
+    // After PackTrialPlanes: the scores ScoreTrialMask(0..7) gives, into `scores[0..7]`; several
+    // masks at a time where the processor has 256-bit vector registers (AVX2).
+    void ScoreTrialMasks(int* scores);
     // Writes into `modules`, from the matrix as PlaceCodewords leaves it, the finished symbol of
     // `mask` (0..7): what ApplyMask(mask), PlaceFormatInformation(mask) and FlattenModules()
     // make of it, cells beyond the symbol left alone.
@@ -172,11 +187,16 @@ public:
         unsigned parity = 0;
     } structuredAppend;
 
-    // The bits ahead of the first segment: the structured-append header and the ECI designator,
-    // as they are set.
+    // Off unless set before Encode or EncodeSegments: the data is GS1 data as ParseGs1 writes it.
+    // The stream holds FNC1 in first position after any ECI designator, and its segments are
+    // planned by PlanGs1Segments; it counts in the version choice like any other bits.
+    bool gs1 = false;
+
+    // The bits ahead of the first segment: the structured-append header, the ECI designator and
+    // FNC1, as they are set.
     int HeaderBits() const {
         return (structuredAppend.count > 0 ? kStructuredHeaderBits : 0) +
-               (utf8Eci ? kEciHeaderBits : 0);
+               (utf8Eci ? kEciHeaderBits : 0) + (gs1 ? kModeIndicatorBits : 0);
     }
 
     // After Encode: the bits of the stream before its terminator and padding.
@@ -192,12 +212,6 @@ private:
     // A larger symbol is tried on lanes: line i of a plane is word w of row i followed by word w
     // of column i, for w = 0..2, cell j of either at bit j % 64 of its word j / 64.
     static constexpr int kTrialLineWords = (kMaxSymbolSize + 63) / 64;
-    // Where a format cell lies in the dark plane: in its row and in its column.
-    struct TrialFlip {
-        int word;           // the word in the dark plane, halves or lanes taken as one array
-        std::uint64_t bit;  // the cell's bit in it
-    };
-    static constexpr int kTrialFlipsPerFormatBit = 4;  // two cells, each in a row and a column
 
     // One list entry per run of characters of one mode, after the list is cleared.
     void ClassifyRuns(const unsigned char* data, int length);
@@ -211,6 +225,10 @@ private:
     // Writes the stream of the segment list over `data` with the count widths of `versionGroup`
     // and sets `dataBitCount` (-1 when it does not fit).
     void WriteSegments(const unsigned char* data, int versionGroup);
+    // PlanGs1Segments of `length` (1..kMaxStreamInputBytes) bytes at `data` into the segment list
+    // with the count widths of `versionGroup`; returns the bits of the segments. GS1 data is not
+    // classified into runs, so the plan keeps its trace in `runLengths`.
+    int PlanGs1(const unsigned char* data, int length, int versionGroup);
     // Tables the products of the generator of `n` error-correction codewords in `rsDivider`.
     void TableGeneratorProducts(int n);
     // ComputeEcCodewords on the products of TableGeneratorProducts(n).
@@ -233,9 +251,14 @@ private:
     TrialFlip trialFormatFlips[kFormatBits][kTrialFlipsPerFormatBit];  // by format bit
     int trialFormat;  // the format information word drawn in the dark plane
     RsDivider rsDivider;
+    // Every cell of `modules` beyond the square of this many cells a side is 0, so that clearing
+    // the matrix need not rewrite them: a new record knows nothing of its cells, and a symbol
+    // writes only its own square.
+    int writtenSize = kMaxSymbolSize;
 };
 
 // Version information word (18 bits) of `version` 7..40: the version and its BCH(18,6) remainder.
+// rMQR's format information takes the same code of any 6 bits (0..63).
 int VersionInfoWord(int version);
 // Format information word (15 bits) of `level` and `mask`, after the XOR with 0x5412.
 int FormatInfoWord(int level, int mask);

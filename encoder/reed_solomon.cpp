@@ -5,11 +5,10 @@
 // running remainder is divided out by subtracting c times the generator. The product c * g is the
 // sum (XOR) of (c & 0x0F) * g and (c & 0xF0) * g, and the 32 products of the two halves are tabled
 // once per generator, so that each step is a shift of the remainder and the XOR of two tabled
-// rows, eight bytes at a time. XOR and the byte-wise products do not depend on the order of the
+// rows, sixteen bytes at a time. XOR and the byte-wise products do not depend on the order of the
 // bytes in a word.
 #include "encoder/reed_solomon.h"
 
-#include <cstdint>
 #include <cstring>
 
 #include "encoder/cell_words.h"
@@ -20,26 +19,31 @@ namespace qr {
 
 namespace {
 
-using cells::Word;
-constexpr int kWordBytes = 8;
-constexpr Word kEachByte = cells::kEachByte;
-constexpr unsigned kFieldPolynomialLowBits = 0x1D;  // x^8 = x^4 + x^3 + x^2 + 1
+using cells::LoadSixteen;
+using cells::Sixteen;
+using cells::StoreSixteen;
+constexpr int kChunkBytes = sizeof(Sixteen);
+constexpr cells::Word kEachByte = cells::kEachByte;
 
-// x times each of the eight field elements in `w`.
-Word TimesX(Word w) {
-    return ((w & (0x7F * kEachByte)) << 1) ^ (((w >> 7) & kEachByte) * kFieldPolynomialLowBits);
+// x times each of the sixteen field elements in `b`: each doubled, and the field polynomial's low
+// bits, x^4 + x^3 + x^2 + 1, added where the doubling carried out of the byte. Words, not bytes,
+// so that builds without vector registers need two operations, not sixteen.
+Sixteen TimesX(Sixteen b) {
+    const Sixteen carried = (b >> 7) & kEachByte;
+    return ((b & (0x7F * kEachByte)) << 1) ^ (carried << 4) ^ (carried << 3) ^ (carried << 2) ^
+           carried;
 }
 
-// Bytes of a row of products for `n` coefficients: whole words.
-int RowWidth(int n) {
-    return (n + kWordBytes - 1) / kWordBytes * kWordBytes;
+// Bytes of a row of products for `n` coefficients: whole chunks.
+constexpr int RowWidth(int n) {
+    return (n + kChunkBytes - 1) / kChunkBytes * kChunkBytes;
 }
 
 }  // namespace
 
 void RsDivider::TableGenerator(int n) {
-    static_assert(kProductStride >= kMaxGeneratorDegree && kProductStride % kWordBytes == 0,
-                  "rows hold every coefficient in whole words");
+    static_assert(kProductStride >= kMaxGeneratorDegree && kProductStride % kChunkBytes == 0,
+                  "rows hold every coefficient in whole chunks");
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
     const int width = RowWidth(n);
     unsigned char(*low)[kProductStride] = products_;
@@ -49,89 +53,70 @@ void RsDivider::TableGenerator(int n) {
     std::memset(low[1], 0, width);
     for (int j = 0; j < n; ++j) low[1][j] = GF_EXP[exponents[j]];
     // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
-    for (int w = 0; w < width; w += kWordBytes) {
-        Word power = cells::LoadEight(low[1] + w);
+    for (int w = 0; w < width; w += kChunkBytes) {
+        Sixteen power = LoadSixteen(low[1] + w);
         for (int c = 2; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
-            cells::StoreEight(low[c] + w, power);
+            StoreSixteen(low[c] + w, power);
         }
         for (int c = 1; c < kHalfProducts; c <<= 1) {
             power = TimesX(power);
-            cells::StoreEight(high[c] + w, power);
+            StoreSixteen(high[c] + w, power);
         }
     }
     // The other rows: c * g is (c without its lowest bit) * g plus (its lowest bit) * g.
     for (int c = 3; c < kHalfProducts; ++c) {
         const int lowest = c & -c;
         if (lowest == c) continue;
-        for (int w = 0; w < width; w += kWordBytes) {
-            cells::StoreEight(low[c] + w, cells::LoadEight(low[c - lowest] + w) ^
-                                              cells::LoadEight(low[lowest] + w));
-            cells::StoreEight(high[c] + w, cells::LoadEight(high[c - lowest] + w) ^
-                                               cells::LoadEight(high[lowest] + w));
+        for (int w = 0; w < width; w += kChunkBytes) {
+            StoreSixteen(low[c] + w,
+                         LoadSixteen(low[c - lowest] + w) ^ LoadSixteen(low[lowest] + w));
+            StoreSixteen(high[c] + w,
+                         LoadSixteen(high[c - lowest] + w) ^ LoadSixteen(high[lowest] + w));
         }
     }
 }
 
-namespace {
-
-// remainder = (remainder shifted up one power) - lead * generator, on rows of kWords words, with
-// lead * generator given as the products of its low and high half; each word is read one byte
-// ahead of where the step writes it.
-template <int kWords>
-void ShiftAndSubtract(unsigned char* remainder, const unsigned char* lowProduct,
-                      const unsigned char* highProduct) {
-    for (int w = 0; w < kWords * kWordBytes; w += kWordBytes) {
-        cells::StoreEight(remainder + w, cells::LoadEight(remainder + w + 1) ^
-                                             cells::LoadEight(lowProduct + w) ^
-                                             cells::LoadEight(highProduct + w));
-    }
-}
-
-}  // namespace
-
-void RsDivider::Divide(unsigned char* work, int k, int n) const {
-    // The remainder, highest power first, with zero bytes after it so that a step may read one
-    // word beyond it. Rows of the products are zero beyond n, so those bytes stay zero.
-    unsigned char remainder[kProductStride + kWordBytes] = {};
-    const int width = RowWidth(n);
-    void (*step)(unsigned char*, const unsigned char*, const unsigned char*) = nullptr;
-    switch (width / kWordBytes) {
-        case 1:
-            step = ShiftAndSubtract<1>;
-            break;
-        case 2:
-            step = ShiftAndSubtract<2>;
-            break;
-        case 3:
-            step = ShiftAndSubtract<3>;
-            break;
-        case 4:
-            step = ShiftAndSubtract<4>;
-            break;
-        case 5:
-            step = ShiftAndSubtract<5>;
-            break;
-        case 6:
-            step = ShiftAndSubtract<6>;
-            break;
-        case 7:
-            step = ShiftAndSubtract<7>;
-            break;
-        case 8:
-            step = ShiftAndSubtract<8>;
-            break;
-        default:  // the largest degree, 68, takes nine words
-            static_assert((kMaxGeneratorDegree + kWordBytes - 1) / kWordBytes == 9, "rows");
-            step = ShiftAndSubtract<9>;
-            break;
-    }
+// Each step: remainder = (remainder shifted up one power) - lead * generator, on rows of kChunks
+// chunks, with lead * generator given as the products of its low and high half; each chunk is
+// read one byte ahead of where the step writes it.
+template <int kChunks>
+void RsDivider::DivideIn(const unsigned char* data, int k, unsigned char* remainder) const {
     constexpr int kHalfBits = 4;
     static_assert(kHalfProducts == 1 << kHalfBits, "a half of a codeword indexes its row");
     for (int i = 0; i < k; ++i) {
-        const int lead = work[i] ^ remainder[0];
-        step(remainder, products_[lead & (kHalfProducts - 1)],
-             products_[kHalfProducts + (lead >> kHalfBits)]);
+        const int lead = data[i] ^ remainder[0];
+        const unsigned char* lowProduct = products_[lead & (kHalfProducts - 1)];
+        const unsigned char* highProduct = products_[kHalfProducts + (lead >> kHalfBits)];
+        for (int w = 0; w < kChunks * kChunkBytes; w += kChunkBytes) {
+            StoreSixteen(remainder + w, LoadSixteen(remainder + w + 1) ^
+                                            LoadSixteen(lowProduct + w) ^
+                                            LoadSixteen(highProduct + w));
+        }
+    }
+}
+
+void RsDivider::Divide(unsigned char* work, int k, int n) const {
+    // The remainder, highest power first, with zero bytes after it so that a step may read one
+    // chunk beyond it. Rows of the products are zero beyond n, so those bytes stay zero.
+    unsigned char remainder[kProductStride + kChunkBytes] = {};
+    static_assert(RowWidth(kMaxGeneratorDegree) / kChunkBytes == 5, "rows of up to five chunks");
+    switch (RowWidth(n) / kChunkBytes) {
+        case 1:
+            DivideIn<1>(work, k, remainder);
+            break;
+        case 2:
+            DivideIn<2>(work, k, remainder);
+            break;
+        case 3:
+            DivideIn<3>(work, k, remainder);
+            break;
+        case 4:
+            DivideIn<4>(work, k, remainder);
+            break;
+        default:
+            DivideIn<5>(work, k, remainder);
+            break;
     }
     // The data codewords have all been divided out: the block ends in k zero bytes.
     std::memcpy(work, remainder, n);

@@ -20,6 +20,11 @@ public:
     void Divide(unsigned char* work, int k, int n) const;
 
 private:
+    // Divide() with rows of kChunks chunks of sixteen bytes, the data at `data`, the remainder in
+    // `remainder`.
+    template <int kChunks>
+    void DivideIn(const unsigned char* data, int k, unsigned char* remainder) const;
+
     // Bytes per row of the products, a multiple of 16 above the largest degree.
     static constexpr int kProductStride = 80;
     // Rows of products per half of a codeword: c * g for the 16 values of its low four bits, and

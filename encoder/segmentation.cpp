@@ -253,9 +253,13 @@ int CQrEncoder::EncodeSegments(const unsigned char* data, int length, int versio
         dataBitCount = -1;
         return 0;
     }
-    ClassifyRuns(data, length);
-    MergeNumericAlphanumeric(versionGroup);
-    MergeIntoBytes(versionGroup);
+    if (gs1) {
+        PlanGs1(data, length, versionGroup);
+    } else {
+        ClassifyRuns(data, length);
+        MergeNumericAlphanumeric(versionGroup);
+        MergeIntoBytes(versionGroup);
+    }
     WriteSegments(data, versionGroup);
     return dataBitCount != -1 ? 1 : 0;
 }
@@ -277,6 +281,14 @@ void CQrEncoder::MergeIntoBytes(int versionGroup) {
     SegmentList list{segmentModes, segmentLengths, segmentCount};
     qr::MergeIntoBytes(QR_STREAM_LAYOUTS[versionGroup], list);
     segmentCount = list.count;
+}
+
+int CQrEncoder::PlanGs1(const unsigned char* data, int length, int versionGroup) {
+    SegmentList list{segmentModes, segmentLengths, 0};
+    const int bits =
+        PlanGs1Segments(data, length, QR_STREAM_LAYOUTS[versionGroup], runLengths, list);
+    segmentCount = list.count;
+    return bits;
 }
 
 }  // namespace qr

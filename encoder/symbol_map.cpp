@@ -140,34 +140,37 @@ bool MapQr(int version, int level, SymbolMap* map) {
         return BlockOfCodeword(VERSION_TABLE[m.version], m.level, c);
     });
 
-    // The function cells, one kind at a time: each kind's own step on a cleared matrix.
+    // The function cells, one kind at a time: each kind's own step on a cleared matrix, its cells
+    // outside the finders' squares (a finder is drawn with its separator).
     auto assign = [&](ModuleRole role, auto&& draw) {
         ClearSquare(e.modules, s);
         draw();
         for (int x = 0; x < s; ++x) {
             for (int y = 0; y < s; ++y) {
-                if (e.modules[x][y] & MODULE_FUNCTION) map->cells[x][y].role = role;
+                if ((e.modules[x][y] & MODULE_FUNCTION) && !InFinderZone(x, y, s)) {
+                    map->cells[x][y].role = role;
+                }
             }
         }
     };
     const int far = s - kFinderSize;
-    auto finders = [&] {
-        e.PlaceFinderPattern(0, 0);
-        e.PlaceFinderPattern(far, 0);
-        e.PlaceFinderPattern(0, far);
-    };
     for (int x = 0; x < s; ++x) {
         for (int y = 0; y < s; ++y) {
             if (!(scratch->functions[x][y] & MODULE_FUNCTION)) continue;
-            map->cells[x][y] = {
-                InFinderZone(x, y, s) ? ModuleRole::kSeparator : ModuleRole::kTiming, kNoBlock,
-                kNoCodeword, 0, 0};
+            const bool finder = (x < kFinderSize || x >= far) && (y < kFinderSize || y >= far) &&
+                                !(x >= far && y >= far);
+            map->cells[x][y] = {finder                  ? ModuleRole::kFinder
+                                : InFinderZone(x, y, s) ? ModuleRole::kSeparator
+                                                        : ModuleRole::kTiming,
+                                kNoBlock, kNoCodeword, 0, 0};
         }
     }
     // Alignment patterns at every pair of the version's centre coordinates, 6 among them, that is
-    // not on a finder: the finders are drawn first, as Encode draws them, and then taken back.
+    // not on a finder: the finders are drawn first, as Encode draws them.
     assign(ModuleRole::kAlignment, [&] {
-        finders();
+        e.PlaceFinderPattern(0, 0);
+        e.PlaceFinderPattern(far, 0);
+        e.PlaceFinderPattern(0, far);
         const int n = info.alignmentCount;
         for (int i = -1; i < n; ++i) {
             for (int j = -1; j < n; ++j) {
@@ -176,7 +179,6 @@ bool MapQr(int version, int level, SymbolMap* map) {
             }
         }
     });
-    assign(ModuleRole::kFinder, finders);
     assign(ModuleRole::kVersion, [&] { e.PlaceVersionInformation(); });
     for (int x = 0; x < s; ++x) {
         for (int y = 0; y < s; ++y) {

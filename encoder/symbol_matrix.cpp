@@ -22,6 +22,11 @@ unsigned char FunctionCell(bool dark) {
     return dark ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
 }
 
+// Eight function cells, byte k dark where byte k of `dark` is 1.
+cells::Word FunctionCells(cells::Word dark) {
+    return dark * MODULE_FUNCTION_DARK + cells::kEachByte * MODULE_FUNCTION;
+}
+
 // Codeword placement, eight rows of a column pair at a time: a window of three codeword bytes
 // holds any 16 bits from any bit position.
 constexpr int kRowsAtOnce = 8;
@@ -59,40 +64,43 @@ namespace {
 typedef unsigned char Chunk16 __attribute__((vector_size(16)));
 typedef unsigned char Chunk32 __attribute__((vector_size(32)));
 
-// Clears one column with stores of one Chunk each, the last one overlapping the one before: fewer
-// stores than a library clear of the column makes.
+// Clears the first `count` cells of a column with stores of one Chunk each, the last one
+// overlapping the one before: fewer stores than a library clear makes. Cells up to the Chunk's
+// size are cleared even where `count` is smaller.
 template <class Chunk>
-__attribute__((always_inline)) inline void ClearColumn(unsigned char* column) {
+__attribute__((always_inline)) inline void ClearColumn(unsigned char* column, int count) {
     constexpr int kBytes = sizeof(Chunk);
-    static_assert(kMaxSymbolSize % kBytes != 0, "the last store overlaps");
+    static_assert(kBytes <= kMaxSymbolSize, "a store stays in its column");
     const Chunk zero = {};
-    for (int at = 0; at + kBytes < kMaxSymbolSize; at += kBytes) {
-        std::memcpy(column + at, &zero, kBytes);
-    }
-    std::memcpy(column + kMaxSymbolSize - kBytes, &zero, kBytes);
+    for (int at = 0; at + kBytes < count; at += kBytes) std::memcpy(column + at, &zero, kBytes);
+    std::memcpy(column + (count > kBytes ? count - kBytes : 0), &zero, kBytes);
 }
 
-void ClearColumns(ModuleMatrix& modules) {
-    for (unsigned char* column : modules) ClearColumn<Chunk16>(column);
+// Clears the square of the first `size` cells of the first `size` columns.
+void ClearSquare(ModuleMatrix& modules, int size) {
+    for (int x = 0; x < size; ++x) ClearColumn<Chunk16>(modules[x], size);
 }
 
 #if defined(__x86_64__)
 // With 32-byte stores where the processor has them.
-__attribute__((target("avx"))) void ClearColumnsWithAvx(ModuleMatrix& modules) {
-    for (unsigned char* column : modules) ClearColumn<Chunk32>(column);
+__attribute__((target("avx"))) void ClearSquareWithAvx(ModuleMatrix& modules, int size) {
+    for (int x = 0; x < size; ++x) ClearColumn<Chunk32>(modules[x], size);
 }
 #endif
 
 }  // namespace
 
+// Only the square that holds cells other than 0 is cleared.
 void CQrEncoder::ClearModules() {
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("avx")) {
-        ClearColumnsWithAvx(modules);
+        ClearSquareWithAvx(modules, writtenSize);
+        writtenSize = symbolSize;
         return;
     }
 #endif
-    ClearColumns(modules);
+    ClearSquare(modules, writtenSize);
+    writtenSize = symbolSize;
 }
 
 void CQrEncoder::BuildSymbol() {
@@ -107,13 +115,6 @@ void CQrEncoder::PlaceFunctionPatterns() {
     PlaceFinderPattern(0, 0);
     PlaceFinderPattern(s - kFinderSize, 0);
     PlaceFinderPattern(0, s - kFinderSize);
-
-    // Separators: the light border on the inner sides of each finder.
-    for (int i = 0; i <= kFinderSize; ++i) {
-        modules[7][i] = modules[i][7] = MODULE_LIGHT_FUNCTION;
-        modules[s - 8 + i][7] = modules[s - 8][i] = MODULE_LIGHT_FUNCTION;
-        modules[7][s - 8 + i] = modules[i][s - 8] = MODULE_LIGHT_FUNCTION;
-    }
 
     // The format cells and the dark module's cell stay light until masking.
     for (const auto& copies : FORMAT_CELLS) {
@@ -137,21 +138,32 @@ void CQrEncoder::PlaceFunctionPatterns() {
     PlaceTimingPatterns();
 }
 
+// Eight cells at a time: byte k of `rows` is row k of the pattern, so bit b of each byte is one
+// column of it (the leftmost column in the highest bit of the pattern's width).
 void CQrEncoder::PlaceFinderPattern(int x0, int y0) {
-    for (int k = 0; k < kFinderSize; ++k) {
-        for (int dx = 0; dx < kFinderSize; ++dx) {
-            modules[x0 + dx][y0 + k] = FunctionCell((FINDER_PATTERN_ROWS[k] >> (6 - dx)) & 1);
-        }
+    cells::Word rows = 0;  // the eighth row is the separator's
+    std::memcpy(&rows, FINDER_PATTERN_ROWS, kFinderSize);
+    const bool separatorBelow = y0 == 0;
+    const int top = separatorBelow ? y0 : y0 - 1;
+    for (int dx = 0; dx < kFinderSize; ++dx) {
+        cells::Word column = FunctionCells((rows >> (kFinderSize - 1 - dx)) & cells::kEachByte);
+        if (!separatorBelow) column = column << 8 | MODULE_LIGHT_FUNCTION;
+        cells::StoreEight(modules[x0 + dx] + top, column);
     }
+    const int separatorX = x0 == 0 ? kFinderSize : x0 - 1;
+    cells::StoreEight(modules[separatorX] + top, FunctionCells(0));
 }
 
 void CQrEncoder::PlaceAlignmentPattern(int cx, int cy) {
     if (modules[cx][cy] & MODULE_FUNCTION) return;
-    for (int k = 0; k < kAlignmentSize; ++k) {
-        for (int dx = 0; dx < kAlignmentSize; ++dx) {
-            modules[cx - 2 + dx][cy - 2 + k] =
-                FunctionCell((ALIGNMENT_PATTERN_ROWS[k] >> (4 - dx)) & 1);
-        }
+    constexpr cells::Word kPattern = (cells::Word{1} << 8 * kAlignmentSize) - 1;  // its 5 cells
+    cells::Word rows = 0;
+    std::memcpy(&rows, ALIGNMENT_PATTERN_ROWS, kAlignmentSize);
+    for (int dx = 0; dx < kAlignmentSize; ++dx) {
+        unsigned char* at = modules[cx - 2 + dx] + cy - 2;
+        const cells::Word column =
+            FunctionCells((rows >> (kAlignmentSize - 1 - dx)) & cells::kEachByte);
+        cells::StoreEight(at, (cells::LoadEight(at) & ~kPattern) | (column & kPattern));
     }
 }
 

@@ -190,7 +190,9 @@ constexpr unsigned char GEN_5[5] = {113, 164, 166, 119, 10};
 constexpr unsigned char GEN_6[6] = {166, 0, 134, 5, 176, 15};
 constexpr unsigned char GEN_7[7] = {87, 229, 146, 149, 238, 102, 21};
 constexpr unsigned char GEN_8[8] = {175, 238, 208, 249, 215, 252, 196, 28};
+constexpr unsigned char GEN_9[9] = {95, 246, 137, 231, 235, 149, 11, 123, 36};
 constexpr unsigned char GEN_10[10] = {251, 67, 46, 61, 118, 70, 64, 94, 32, 45};
+constexpr unsigned char GEN_12[12] = {102, 43, 98, 121, 187, 113, 198, 143, 131, 87, 157, 66};
 constexpr unsigned char GEN_13[13] = {74, 152, 176, 100, 86, 100, 106, 104, 130, 218, 206, 140, 78};
 constexpr unsigned char GEN_14[14] = {199, 249, 155, 48, 190, 124, 218, 137, 216, 87, 207, 59, 22, 91};
 constexpr unsigned char GEN_15[15] = {8, 183, 61, 91, 202, 37, 51, 58, 58, 237, 140, 124, 5, 99, 105};
@@ -226,7 +228,7 @@ constexpr unsigned char GEN_68[68] = {247, 159, 223, 33, 224, 93, 77, 70, 90, 16
 
 const unsigned char* const RS_GENERATOR_EXPONENTS[kMaxGeneratorDegree + 1] = {
     nullptr, nullptr, GEN_2,   nullptr, nullptr, GEN_5,   GEN_6,   GEN_7,
-    GEN_8,   nullptr, GEN_10,  nullptr, nullptr, GEN_13,  GEN_14,  GEN_15,
+    GEN_8,   GEN_9,   GEN_10,  nullptr, GEN_12,  GEN_13,  GEN_14,  GEN_15,
     GEN_16, GEN_17, GEN_18, nullptr, GEN_20, nullptr, GEN_22, nullptr,
     GEN_24, nullptr, GEN_26, nullptr, GEN_28, nullptr, GEN_30, nullptr,
     GEN_32, nullptr, GEN_34, nullptr, GEN_36, nullptr, GEN_38, nullptr,

@@ -82,6 +82,8 @@ inline constexpr unsigned char PAD_CODEWORDS[2] = {0b11101100, 0b00010001};
 // Width of the mode indicators of a QR Code symbol, and the indicator of an ECI designator.
 constexpr int kModeIndicatorBits = 4;
 constexpr unsigned ECI_MODE_INDICATOR = 0b0111;
+// FNC1 in first position: the symbol holds GS1 data. No count and no data follow it.
+constexpr unsigned FNC1_FIRST_MODE_INDICATOR = 0b0101;
 
 // Structured append: data spread over up to 16 symbols, each stream opening with a header of the
 // mode indicator, the symbol's index from 0 (4 bits), the number of symbols less one (4 bits) and
@@ -213,8 +215,8 @@ extern const unsigned char GF_LOG[256];
 
 // Generator polynomial of n error-correction codewords: the exponents of its coefficients from
 // x^(n-1) down to the constant term (the leading 1 is not stored). Null where no entry exists:
-// entries exist for 2, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17, 18, 20 and every even n from 22 to 68
-// (2, 5, 6, 8 and 14 for Micro QR alone).
+// entries exist for 2, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 20 and every even n from 22
+// to 68 (2, 5, 6, 8 and 14 for Micro QR, 8, 9, 12 and 14 for rMQR, beside QR Code's).
 extern const unsigned char* const RS_GENERATOR_EXPONENTS[kMaxGeneratorDegree + 1];
 
 // Pattern bitmaps, top row first; in a pattern w modules wide bit w-1-dx is the module at dx.

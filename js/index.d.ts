@@ -8,7 +8,7 @@ export interface MakeOptions {
   level?: Level;
   /** 1-40 (Micro QR: 1-4), or 0 / absent for the smallest that holds the data. */
   version?: number;
-  /** Fail rather than take a larger version than `version`. */
+  /** Fail rather than take a larger version than `version`. Switches take true or false (or 1, 0). */
   strict?: boolean;
   /** 0-7 (Micro QR: 0-3), or absent for the lowest penalty. */
   mask?: number;
@@ -53,9 +53,11 @@ export declare class QrSymbol {
   toSVG(options?: RenderOptions): string;
   toPNG(options?: ImageOptions): Uint8Array;
   toBMP(options?: ImageOptions): Uint8Array;
-  /** Any format the library names ("bmp", "png", "svg", "txt", "utf8", "ansi", ...); text as UTF-8. */
+  /** Any format that formats() names ("bmp", "png", "svg", "txt", "utf8", ...); text as UTF-8. */
   toBytes(kind: string, options?: ImageOptions): Uint8Array;
-  /** Bits the data takes and data bits the symbol holds; null for Micro QR. */
+  /** toBytes(kind, options) as a data URI, "data:image/png;base64,...", with the format's media type. */
+  toDataURL(kind?: string, options?: ImageOptions): string;
+  /** Bits the data takes and data bits the symbol holds at its level (Micro QR too). */
   dataBits(): { used: number; capacity: number };
 }
 
@@ -80,12 +82,23 @@ export declare function make(
 /** Resolves when the module has loaded; make() is synchronous from then on. */
 export declare function ready(): Promise<void>;
 
+/** A format this build renders: its name, and the extension of its files (null for the
+ * terminal styles). */
+export interface Format {
+  name: string;
+  extension: string | null;
+}
+
+/** The formats this build renders, in the order of the library's table; after ready(). */
+export declare function formats(): Format[];
+
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
 
 declare const tessera: {
   make: typeof make;
   ready: typeof ready;
+  formats: typeof formats;
   heapBytes: typeof heapBytes;
   EncodeError: typeof EncodeError;
   QrSymbol: typeof QrSymbol;

@@ -49,7 +49,21 @@
   };
 
   const utf8Encoder = new TextEncoder();
+  // A surrogate code unit that is not half of a pair (a pair is one code point in a "u" pattern).
+  const LONE_SURROGATE = /\p{Surrogate}/u;
   const utf8Decoder = new TextDecoder();
+  const BASE64_DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+  // `bytes` in base64 with padding, the same in Node and browsers.
+  function base64Of(bytes) {
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 3) {
+      const n = Math.min(3, bytes.length - i);
+      const group = (bytes[i] << 16) | ((n > 1 ? bytes[i + 1] : 0) << 8) | (n > 2 ? bytes[i + 2] : 0);
+      for (let k = 0; k < 4; k++) text += k <= n ? BASE64_DIGITS[(group >> (18 - 6 * k)) & 63] : "=";
+    }
+    return text;
+  }
 
   // Data that does not fit (or is empty): the message says how many bits it needs and how many
   // the symbol holds. `status` is the C API's status.
@@ -66,7 +80,7 @@
   let scratch = 0;
   let C = null; // the header's constants
   let levelNames = null; // the level letters by number
-  const formats = new Map(); // format number by name
+  const formatNumbers = new Map(); // format number by name
 
   // Resolves when the WebAssembly module is ready; make() is synchronous from then on.
   function ready() {
@@ -190,6 +204,14 @@
       return this.#render(kind, options, "toBytes");
     }
 
+    // The symbol as a data URI ("data:image/png;base64,..."), for img src and CSS: toBytes(kind,
+    // options) with the format's media type from the library.
+    toDataURL(kind = "png", options) {
+      const bytes = this.#render(kind, options, "toDataURL");
+      const media = cString(wasm._tessera_format_media_type(formatNumber(kind, "toDataURL")));
+      return `data:${media};base64,${base64Of(bytes)}`;
+    }
+
     #render(kind, options, caller) {
       const number = formatNumber(kind, caller);
       writeRenderOptions(options, caller);
@@ -293,7 +315,7 @@
   function formatNumber(kind, caller) {
     if (typeof kind !== "string")
       throw new TypeError(`${caller}: the kind must be a format name such as "png"`);
-    let number = formats.get(kind);
+    let number = formatNumbers.get(kind);
     if (number === undefined) {
       const name = utf8Encoder.encode(kind + "\0");
       if (name.length > MESSAGE_BYTES || kind.includes("\0")) number = -1;
@@ -302,16 +324,27 @@
         number = wasm._tessera_format_from_name(scratch + SCRATCH.message);
       }
       if (number < 0) throw new RangeError(`${caller}: no format is named '${kind}'`);
-      formats.set(kind, number);
+      formatNumbers.set(kind, number);
     }
     return number;
   }
 
+  // The bytes of `data`: a string as UTF-8 (one with a lone surrogate has none, and is refused),
+  // bytes copied, so that the symbol does not change when the caller's array does.
   function bytesOf(data) {
-    if (typeof data === "string") return utf8Encoder.encode(data);
-    if (data instanceof ArrayBuffer) return new Uint8Array(data);
+    if (typeof data === "string") {
+      const lone = LONE_SURROGATE.exec(data);
+      if (lone) {
+        const unit = lone[0].charCodeAt(0).toString(16).toUpperCase();
+        throw new RangeError(
+          `the text has a lone surrogate (U+${unit}) at index ${lone.index}, which UTF-8 cannot hold`,
+        );
+      }
+      return utf8Encoder.encode(data);
+    }
+    if (data instanceof ArrayBuffer) return new Uint8Array(data).slice();
     if (ArrayBuffer.isView(data))
-      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
+      return new Uint8Array(data.buffer, data.byteOffset, data.byteLength).slice();
     throw new TypeError("data must be a string or a Uint8Array");
   }
 
@@ -320,7 +353,7 @@
   function settingValues(options) {
     const values = {};
     for (const [name, value] of entriesOf(options, SETTINGS_FIELDS, "make")) {
-      if (SWITCHES.has(name)) values[name] = value ? 1 : 0;
+      if (SWITCHES.has(name)) values[name] = switchValue(value, name);
       else if (name === "level") values.level = levelNumber(value);
       else values[name] = integer(value, name);
     }
@@ -371,6 +404,13 @@
     return entries;
   }
 
+  // 1 or 0 for a switch given as a boolean (or 1 or 0): "no" is not false.
+  function switchValue(value, name) {
+    if (value === true || value === 1) return 1;
+    if (value === false || value === 0) return 0;
+    throw new TypeError(`${name} must be true or false, not ${JSON.stringify(value)}`);
+  }
+
   // A whole number that fits the C int, which the library then checks against its range.
   function integer(value, name) {
     if (typeof value !== "number")
@@ -395,6 +435,23 @@
     return parseInt(match[1] + (match[2] ?? "ff"), 16) >>> 0;
   }
 
+  // The formats this build renders, in the order of the library's table: their names ("png", ...,
+  // "pbm-plain") and the extensions of their files ("png", ..., "pbm"; null for the terminal
+  // styles). Asked of the library, which numbers its formats from 0 and names no more after them.
+  function formats() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    const list = [];
+    for (let number = 0; wasm._tessera_format_name(number) !== 0; number++) {
+      if (!wasm._tessera_format_available(number)) continue;
+      const extension = wasm._tessera_format_extension(number);
+      list.push({
+        name: cString(wasm._tessera_format_name(number)),
+        extension: extension === 0 ? null : cString(extension),
+      });
+    }
+    return list;
+  }
+
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
   // It grows only when memory is not handed back (or when more is needed at once than before).
   function heapBytes() {
@@ -402,5 +459,5 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, ready, heapBytes, EncodeError, QrSymbol };
+  return { make, ready, formats, heapBytes, EncodeError, QrSymbol };
 });

@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 
@@ -157,8 +156,9 @@ void JobOptions::ReleaseInput() {
 
 int JobOptions::RenderAndWrite(ImageFormat format) const {
     Encoder encoder;
-    std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
-    if (!encoder.Ready() || !symbol) return TESSERA_ERROR_CANNOT_ENCODE;
+    if (!encoder.Ready()) return TESSERA_ERROR_CANNOT_ENCODE;
+    SymbolRecord symbol;
+    if (symbol.get() == nullptr) return TESSERA_ERROR_CANNOT_ENCODE;
     EncodeSettings settings;
     settings.level = level;
     settings.version = requestedVersion;
@@ -175,7 +175,7 @@ int JobOptions::RenderAndWrite(ImageFormat format) const {
     output.format = format;
     output.scale = scaleGiven ? scale : 0;
     std::string bytes;
-    if (Render(*symbol, output, &bytes) != TESSERA_OK) return TESSERA_ERROR_CANNOT_WRITE;
+    if (Render(*symbol.get(), output, &bytes) != TESSERA_OK) return TESSERA_ERROR_CANNOT_WRITE;
     return SaveBytes(outputPath, bytes) == TESSERA_OK ? TESSERA_OK : TESSERA_ERROR_CANNOT_WRITE;
 }
 

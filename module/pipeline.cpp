@@ -2,14 +2,15 @@
 #include "module/pipeline.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
-#include "output/writers.h"
 
 namespace qr {
 
@@ -19,15 +20,6 @@ constexpr int kLargestGroup = kVersionGroupCount - 1;
 
 static_assert(int{TESSERA_LEVEL_L} == int{LEVEL_L} && int{TESSERA_LEVEL_H} == int{LEVEL_H},
               "the API's levels are EcLevels");
-static_assert(TESSERA_FORMAT_BMP == static_cast<int>(ImageFormat::kBmp) &&
-                  TESSERA_FORMAT_PNG == static_cast<int>(ImageFormat::kPng) &&
-                  TESSERA_FORMAT_SVG == static_cast<int>(ImageFormat::kSvg) &&
-                  TESSERA_FORMAT_TXT == static_cast<int>(ImageFormat::kTxt) &&
-                  TESSERA_FORMAT_UTF8 == static_cast<int>(ImageFormat::kUtf8) &&
-                  TESSERA_FORMAT_ANSI == static_cast<int>(ImageFormat::kAnsi) &&
-                  TESSERA_FORMAT_EPS == static_cast<int>(ImageFormat::kEps) &&
-                  TESSERA_FORMAT_PDF == static_cast<int>(ImageFormat::kPdf),
-              "the API's format numbers are the table's rows");
 
 bool InRange(int value, int low, int high) {
     return value >= low && value <= high;
@@ -37,27 +29,91 @@ int DataBits(int version, int level) {
     return VERSION_TABLE[version].dataCodewordCount[level] * 8;
 }
 
-// Bits that the stream of `versionGroup` takes for the data. Input longer than one stream can
-// hold is costed in pieces of the longest input any symbol holds; `estimated` is then set.
+// Bits that the stream of `versionGroup` takes for `length` bytes at `data`, which are no more
+// than InputBytesKept().
 long BitsNeeded(CQrEncoder* encoder, const unsigned char* data, std::size_t length,
-                int versionGroup, bool* estimated) {
-    long bits = 0;
-    *estimated = length > static_cast<std::size_t>(kMaxStreamInputBytes);
-    const std::size_t piece = *estimated ? kMaxInputBytes : kMaxStreamInputBytes;
-    for (std::size_t at = 0; at < length; at += piece) {
-        const int count = static_cast<int>(std::min(piece, length - at));
-        if (encoder->EncodeSegments(data + at, count, versionGroup)) {
-            bits += encoder->dataBitCount;
-            continue;
-        }
-        // The stream overflowed; its segment list is complete all the same.
-        bits += encoder->HeaderBits();
-        for (int s = 0; s < encoder->segmentCount; ++s) {
-            bits += encoder->EstimateSegmentBits(encoder->segmentModes[s],
-                                                 encoder->segmentLengths[s], versionGroup);
-        }
+                int versionGroup) {
+    if (encoder->EncodeSegments(data, static_cast<int>(length), versionGroup)) {
+        return encoder->dataBitCount;
+    }
+    // The stream overflowed; its segment list is complete all the same.
+    long bits = encoder->HeaderBits();
+    for (int s = 0; s < encoder->segmentCount; ++s) {
+        bits += encoder->EstimateSegmentBits(encoder->segmentModes[s], encoder->segmentLengths[s],
+                                             versionGroup);
     }
     return bits;
+}
+
+// The bytes of `length` that one symbol's encoding reads: more never fit. Sets `cut` when some
+// are left unread.
+std::size_t KeptForOneSymbol(std::size_t length, bool* cut) {
+    const std::size_t kept = std::min(length, InputBytesKept());
+    if (kept < length) *cut = true;
+    return kept;
+}
+
+// `settings` for `length` bytes at `data`: `utf8` set where `utf8WhenText` finds text.
+EncodeSettings ForData(const EncodeSettings& settings, const unsigned char* data,
+                       std::size_t length, bool cut) {
+    EncodeSettings resolved = settings;
+    if (settings.utf8WhenText && !settings.micro && IsUtf8Text(data, length, cut)) {
+        resolved.utf8 = true;
+    }
+    return resolved;
+}
+
+std::string NotUtf8(std::size_t offset) {
+    return "the data cannot be encoded as UTF-8 text: not UTF-8 at byte " +
+           std::to_string(offset + 1);
+}
+
+std::string MicroName(int version) {
+    return "M" + std::to_string(version);
+}
+
+// Whether Micro QR `version` (0: some version) offers `level`.
+bool MicroOffers(int version, int level) {
+    if (version != 0) return MicroDataBits(version, level) > 0;
+    return SmallestMicroVersionWith(level) != 0;
+}
+
+// Records of one kind kept between calls. Take() hands out one kept before, or a new one (null
+// without memory); Give() keeps it for a later call, or releases it when kKeptRecords are kept.
+template <class Record>
+class KeptRecords {
+public:
+    KeptRecords() = default;
+    KeptRecords(const KeptRecords&) = delete;
+    KeptRecords& operator=(const KeptRecords&) = delete;
+    ~KeptRecords() {
+        for (int i = 0; i < count_; ++i) delete kept_[i];
+    }
+
+    std::unique_ptr<Record> Take() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (count_ > 0) return std::unique_ptr<Record>(kept_[--count_]);
+        }
+        return std::unique_ptr<Record>(new (std::nothrow) Record);
+    }
+
+    void Give(std::unique_ptr<Record> record) {
+        if (!record) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (count_ < kKeptRecords) kept_[count_++] = record.release();
+    }
+
+private:
+    std::mutex mutex_;
+    Record* kept_[kKeptRecords] = {};
+    int count_ = 0;
+};
+
+template <class Record>
+KeptRecords<Record>& Kept() {
+    static KeptRecords<Record> kept;
+    return kept;
 }
 
 std::string Quoted(int value) {
@@ -104,6 +160,12 @@ std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut)
     return length;
 }
 
+bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut) {
+    constexpr unsigned char kLastAscii = 0x7F;
+    return std::any_of(data, data + length, [](unsigned char b) { return b > kLastAscii; }) &&
+           FindNonUtf8(data, length, cut) == length;
+}
+
 std::size_t InputBytesKept(int symbols) {
     return static_cast<std::size_t>(symbols) * kMaxInputBytes + 1;
 }
@@ -112,33 +174,98 @@ char LevelLetter(int level) {
     return "LMQH"[level];
 }
 
-std::string CheckEncodeSettings(const EncodeSettings& s) {
+int SmallestMicroVersionWith(int level) {
+    for (int version = 1; version <= kMicroVersionCount; ++version) {
+        if (MicroDataBits(version, level) > 0) return version;
+    }
+    return 0;
+}
+
+std::string MicroLevelNames(int version) {
+    std::vector<char> letters;
+    for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
+        if (MicroOffers(version, level)) letters.push_back(LevelLetter(level));
+    }
+    std::string words;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        words += i == 0 ? "" : i + 1 == letters.size() ? " or " : ", ";
+        words += letters[i];
+    }
+    return words;
+}
+
+MicroRefusal CheckMicroSettings(const EncodeSettings& s, bool structured) {
+    if (!s.micro) return MicroRefusal::kNone;
+    if (structured) return MicroRefusal::kStructured;
+    if (s.utf8) return MicroRefusal::kUtf8;
+    if (!InRange(s.version, 0, kMicroVersionCount)) return MicroRefusal::kVersion;
+    if (s.level != kDefaultSetting && !MicroOffers(s.version, s.level)) {
+        return MicroRefusal::kLevel;
+    }
+    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, kMicroMaskCount - 1)) {
+        return MicroRefusal::kMask;
+    }
+    return MicroRefusal::kNone;
+}
+
+std::string CheckEncodeSettings(const EncodeSettings& s, bool structured) {
     if (s.level != kDefaultSetting && !InRange(s.level, LEVEL_L, LEVEL_H)) {
         return "the level must be L, M, Q or H (0 to 3), not " + Quoted(s.level);
     }
-    const int lastVersion = s.micro ? kMicroVersionCount : kMaxVersion;
-    if (!InRange(s.version, 0, lastVersion)) {
-        return std::string("the version must be 1 to ") + std::to_string(lastVersion) +
-               (s.micro ? " (M1 to M4)" : "") + " (0 for the smallest), not " + Quoted(s.version);
+    if (!s.micro && !InRange(s.version, 0, kMaxVersion)) {
+        return "the version must be 1 to " + std::to_string(kMaxVersion) +
+               " (0 for the smallest), not " + Quoted(s.version);
     }
-    const int lastMask = (s.micro ? kMicroMaskCount : kMaskCount) - 1;
-    if (s.mask != kDefaultSetting && !InRange(s.mask, 0, lastMask)) {
-        return std::string("the mask must be 0 to ") + std::to_string(lastMask) +
-               (s.micro ? " for Micro QR" : "") + ", not " + Quoted(s.mask);
+    if (!s.micro && s.mask != kDefaultSetting && !InRange(s.mask, 0, kMaskCount - 1)) {
+        return "the mask must be 0 to " + std::to_string(kMaskCount - 1) + ", not " +
+               Quoted(s.mask);
     }
-    if (s.micro && s.level == LEVEL_H) return "Micro QR has no level H: take L, M or Q";
-    if (s.micro && s.utf8) return "Micro QR has no ECI for UTF-8 text";
+    switch (CheckMicroSettings(s, structured)) {
+        case MicroRefusal::kNone:
+            break;
+        case MicroRefusal::kStructured:
+            return "Micro QR has no structured append";
+        case MicroRefusal::kUtf8:
+            return "Micro QR has no ECI for UTF-8 text";
+        case MicroRefusal::kVersion:
+            return "the version must be 1 to " + std::to_string(kMicroVersionCount) + " (M1 to M" +
+                   std::to_string(kMicroVersionCount) +
+                   ") for Micro QR (0 for the smallest), not " + Quoted(s.version);
+        case MicroRefusal::kLevel:
+            if (s.version == 0) {
+                return std::string("Micro QR has no level ") + LevelLetter(s.level) + ": take " +
+                       MicroLevelNames(0);
+            }
+            if (MicroLevelNames(s.version).empty()) {
+                return MicroName(s.version) +
+                       " has no error-correction level: leave the level out, or take M" +
+                       std::to_string(s.version + 1) + " or above";
+            }
+            return MicroName(s.version) + " has no level " + LevelLetter(s.level) + ": take " +
+                   MicroLevelNames(s.version) + ", or " +
+                   MicroName(SmallestMicroVersionWith(s.level));
+        case MicroRefusal::kMask:
+            return "the mask must be 0 to " + std::to_string(kMicroMaskCount - 1) +
+                   " for Micro QR, not " + Quoted(s.mask);
+    }
     return std::string();
 }
 
-std::string MicroName(int version) {
-    return "M" + std::to_string(version);
+SymbolRecord::SymbolRecord() : symbol_(Kept<Symbol>().Take()) {}
+
+SymbolRecord::~SymbolRecord() {
+    Kept<Symbol>().Give(std::move(symbol_));
 }
 
-Encoder::Encoder() : qr_(new (std::nothrow) CQrEncoder) {}
+Encoder::Encoder() : qr_(Kept<CQrEncoder>().Take()) {}
+
+Encoder::~Encoder() {
+    Kept<CQrEncoder>().Give(std::move(qr_));
+    Kept<CMicroEncoder>().Give(std::move(micro_));
+}
 
 bool Encoder::MicroReady() {
-    if (!micro_) micro_.reset(new (std::nothrow) CMicroEncoder);
+    if (!micro_) micro_ = Kept<CMicroEncoder>().Take();
     return micro_ != nullptr;
 }
 
@@ -209,8 +336,6 @@ std::string Encoder::ExplainMicroFailure(const unsigned char* data, std::size_t 
            std::to_string(MicroDataBits(largest, letter));
 }
 
-Encoder::~Encoder() = default;
-
 bool Encoder::EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
                        bool strict, int mask, bool utf8, int partIndex, int partCount,
                        unsigned parity) {
@@ -247,11 +372,13 @@ void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned 
     }
 }
 
-Status Encoder::Encode(const unsigned char* data, std::size_t length,
-                       const EncodeSettings& settings, Symbol* symbol, bool cut) {
-    if (!CheckEncodeSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+Status Encoder::Encode(const unsigned char* data, std::size_t whole, const EncodeSettings& asked,
+                       Symbol* symbol, bool cut) {
+    if (!CheckEncodeSettings(asked).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
-    if (length == 0) return TESSERA_ERROR_CANNOT_ENCODE;
+    if (whole == 0) return TESSERA_ERROR_CANNOT_ENCODE;
+    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    const EncodeSettings settings = ForData(asked, data, length, cut);
     // Data marked as UTF-8 text must be UTF-8, or readers would show other text.
     if (settings.utf8 && FindNonUtf8(data, length, cut) != length) {
         return TESSERA_ERROR_CANNOT_ENCODE;
@@ -327,10 +454,6 @@ bool Encoder::PlanParts(const unsigned char* data, std::size_t length,
     }
     // Symbols of one version filled in order: each takes the longest run of whole characters
     // that its stream holds.
-    if (settings.version == 0) {
-        *why = "filling symbols of one version needs that version";
-        return false;
-    }
     std::vector<std::size_t> ends = points;
     ends.push_back(length);
     std::size_t begin = 0;
@@ -372,14 +495,10 @@ bool Encoder::PlanParts(const unsigned char* data, std::size_t length,
 }
 
 Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
-                                 const EncodeSettings& settings, int count,
+                                 const EncodeSettings& asked, int count,
                                  std::vector<std::unique_ptr<Symbol>>* symbols, std::string* why) {
     symbols->clear();
-    if (settings.micro) {
-        *why = "Micro QR has no structured append";
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
-    *why = CheckEncodeSettings(settings);
+    *why = CheckEncodeSettings(asked, true);
     if (!why->empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (count != 0 && (count < kMinStructuredSymbols || count > kMaxStructuredSymbols)) {
         *why = "structured append takes " + std::to_string(kMinStructuredSymbols) + " to " +
@@ -387,13 +506,26 @@ Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
                "'";
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
+    if (count == 0 && asked.version == 0) {
+        *why = "filling symbols of one version needs that version";
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
     if (length == 0) {
         *why = "the data cannot be encoded: it is empty";
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
-    if (settings.utf8 && FindNonUtf8(data, length, false) != length) {
-        *why = ExplainFailure(data, length, settings);
+    // Beyond what the most symbols hold nothing fits, and nothing of it is read.
+    const std::size_t most = InputBytesKept(kMaxStructuredSymbols) - 1;
+    if (length > most) {
+        *why = "the data cannot be encoded: it is more than " + std::to_string(most) +
+               " bytes, the most that " + std::to_string(kMaxStructuredSymbols) + " symbols hold";
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    const EncodeSettings settings = ForData(asked, data, length, false);
+    const std::size_t bad = settings.utf8 ? FindNonUtf8(data, length, false) : length;
+    if (bad != length) {
+        *why = NotUtf8(bad);
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
     std::vector<Part> parts;
@@ -458,31 +590,31 @@ Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
     return TESSERA_OK;
 }
 
-std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t length,
-                                    const EncodeSettings& settings, bool cut) {
-    const std::string checked = CheckEncodeSettings(settings);
+std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t whole,
+                                    const EncodeSettings& asked, bool cut) {
+    const std::string checked = CheckEncodeSettings(asked);
     if (!checked.empty()) return checked;
-    if (length == 0) return "the data cannot be encoded: it is empty";
+    if (whole == 0) return "the data cannot be encoded: it is empty";
     if (!Ready()) return "the data cannot be encoded: out of memory";
+    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    const EncodeSettings settings = ForData(asked, data, length, cut);
     if (settings.utf8) {
         const std::size_t bad = FindNonUtf8(data, length, cut);
-        if (bad != length) {
-            return "the data cannot be encoded as UTF-8 text: not UTF-8 at byte " +
-                   std::to_string(bad + 1);
-        }
+        if (bad != length) return NotUtf8(bad);
     }
     if (settings.micro) return ExplainMicroFailure(data, length, settings, cut);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
+    // A record kept from an earlier call may still hold another call's header.
     qr_->utf8Eci = settings.utf8;
-    bool estimated = false;
-    const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup, &estimated);
+    qr_->structuredAppend = {};
+    const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kMaxVersion, level);
-    const std::string needs = cut ? "at least " : estimated ? "about " : "";
+    const std::string needs = cut ? "at least " : "";
     if (settings.strictVersion && settings.version >= kMinVersion && need <= most) {
         // It fits a larger version than the one that was asked for.
         const long needThere =
-            BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version), &estimated);
+            BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version));
         return "the data cannot be encoded: it needs " + std::to_string(needThere) +
                " bits and version " + std::to_string(settings.version) + " at level " + letter +
                " holds " + std::to_string(DataBits(settings.version, level)) +
@@ -495,7 +627,7 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t lengt
 
 std::string CheckOutputSettings(const OutputSettings& s) {
     const int format = static_cast<int>(s.format);
-    if (!InRange(format, 0, kImageFormatCount - 1)) {
+    if (!IsFormat(format)) {
         return "the format must be one of " + FormatNameList() + ", not " + Quoted(format);
     }
     const ImageFormatInfo& info = FormatInfo(s.format);
@@ -512,12 +644,8 @@ std::string CheckOutputSettings(const OutputSettings& s) {
                std::to_string(kMaxDpi) + " dpi, not " + Quoted(s.dpi);
     }
     if (s.dpi != 0 && !info.dpi) {
-        std::string takers;
-        for (const ImageFormatInfo& other : IMAGE_FORMATS) {
-            if (other.dpi) takers += std::string(takers.empty() ? "" : " and ") + other.name;
-        }
         return std::string(info.name) + " states no resolution, so not " + Quoted(s.dpi) +
-               " dpi; a resolution is for " + takers;
+               " dpi; a resolution is for " + FormatNamesWith(&ImageFormatInfo::dpi);
     }
     const bool defaultColours = s.dark == kDefaultDark && s.light == kDefaultLight;
     if (!defaultColours && !info.colours) {
@@ -546,7 +674,7 @@ RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& s
 
 Status Render(const Symbol& symbol, const OutputSettings& settings, std::string* bytes) {
     if (!CheckOutputSettings(settings).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
-    const ImageWriter writer = WriterFor(settings.format);
+    const ImageWriter writer = FormatInfo(settings.format).writer;
     if (writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
     const RenderOptions options = ResolveRenderOptions(symbol, settings);
     return writer(symbol.size, symbol.modules, options, bytes) ? TESSERA_OK
@@ -589,28 +717,35 @@ Status ReadInput(const char* path, std::size_t limit, std::string* data,
     return TESSERA_OK;
 }
 
+Status EncodeExplained(Encoder* encoder, Symbol* symbol, const unsigned char* data,
+                       std::size_t length, bool cut, const EncodeSettings& encode,
+                       std::string* message) {
+    const Status status = encoder->Encode(data, length, encode, symbol, cut);
+    if (status == TESSERA_ERROR_CANNOT_ENCODE) {
+        *message = encoder->ExplainFailure(data, length, encode, cut);
+    } else if (status != TESSERA_OK) {
+        *message = status == TESSERA_ERROR_BAD_ARGUMENT
+                       ? CheckEncodeSettings(encode)
+                       : "the data cannot be encoded: out of memory";
+    }
+    return status;
+}
+
 Status EncodeRenderWrite(Encoder* encoder, Symbol* scratch, const unsigned char* data,
                          std::size_t length, bool cut, const EncodeSettings& encode,
                          const OutputSettings& output, const Destination& destination,
                          std::string* message) {
-    Status status = encoder->Encode(data, length, encode, scratch, cut);
-    if (status == TESSERA_ERROR_CANNOT_ENCODE) {
-        *message = encoder->ExplainFailure(data, length, encode, cut);
-        return status;
-    }
-    if (status != TESSERA_OK) {
-        *message = status == TESSERA_ERROR_BAD_ARGUMENT
-                       ? CheckEncodeSettings(encode)
-                       : "the data cannot be encoded: out of memory";
-        return status;
-    }
-    return RenderWrite(*scratch, output, destination, message);
+    const Status status = EncodeExplained(encoder, scratch, data, length, cut, encode, message);
+    return status == TESSERA_OK ? RenderWrite(*scratch, output, destination, message) : status;
 }
 
-Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
-                   const Destination& destination, std::string* message) {
-    std::string bytes;
-    Status status = Render(symbol, output, &bytes);
+namespace {
+
+// Renders `symbol` into `bytes`, checking that it fits `maxColumns` (0: any). Returns TESSERA_OK,
+// or the status with one line in `message`.
+Status RenderChecked(const Symbol& symbol, const OutputSettings& output, int maxColumns,
+                     std::string* bytes, std::string* message) {
+    const Status status = Render(symbol, output, bytes);
     if (status != TESSERA_OK) {
         const std::string format = FormatInfo(output.format).name;
         *message = status == TESSERA_ERROR_BAD_ARGUMENT ? CheckOutputSettings(output)
@@ -622,50 +757,137 @@ Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
     const RenderOptions drawn = ResolveRenderOptions(symbol, output);
     const int columns =
         FormatInfo(output.format).columnsPerPixel * drawn.scale * (symbol.size + 2 * drawn.margin);
-    if (destination.maxColumns > 0 && columns > destination.maxColumns) {
+    if (maxColumns > 0 && columns > maxColumns) {
         *message = "the symbol is " + std::to_string(columns) + " columns wide and the terminal " +
-                   std::to_string(destination.maxColumns) +
-                   ": write it to an image file instead (-o code.png)";
+                   std::to_string(maxColumns) + ": write it to an image file instead (-o code.png)";
         return TESSERA_ERROR_CANNOT_WRITE;
     }
+    return TESSERA_OK;
+}
+
+}  // namespace
+
+Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
+                   const Destination& destination, std::string* message) {
+    std::string bytes;
+    const Status status = RenderChecked(symbol, output, destination.maxColumns, &bytes, message);
+    if (status != TESSERA_OK) return status;
+    return WriteBytes(bytes, destination, message);
+}
+
+Status WriteBytes(const std::string& bytes, const Destination& destination, std::string* message) {
     platform::WriteFailure failure = platform::WriteFailure::kOther;
     if (destination.standardOutput) {
-        status = WriteToStandardOutput(bytes, &failure);
+        const Status status = WriteToStandardOutput(bytes, &failure);
         if (status != TESSERA_OK) {
             *message =
                 std::string("standard output cannot be written: ") + WriteFailureText(failure);
         }
         return status;
     }
-    if (destination.makeFolders &&
-        !platform::MakeFoldersAbove(destination.path.c_str(), &failure)) {
-        *message =
-            "the output file cannot be created: " + PrintableName(destination.path) +
-            ": its folder cannot be made: " +
-            (failure == platform::WriteFailure::kNotAFile ? "a file stands where a folder would be"
-                                                          : WriteFailureText(failure));
+    const Status status = SaveBytes(destination.path.c_str(), bytes, destination.options, &failure);
+    if (status != TESSERA_OK) *message = CannotCreateMessage(destination.path, failure);
+    return status;
+}
+
+GroupWriter::GroupWriter(std::size_t capacity, const platform::WriteOptions& options,
+                         bool eachGroup, Done done)
+    : eachGroup_(eachGroup), done_(std::move(done)) {
+    capacity = std::min(std::max<std::size_t>(capacity, 1), platform::FileGroup::kMaxFiles);
+    slots_.reset(new (std::nothrow) platform::StagedFile[capacity]);
+    if (slots_) {
+        group_.reset(new (std::nothrow) platform::FileGroup(slots_.get(), capacity, options));
+    }
+    if (!group_) return;
+    staged_.reserve(capacity);
+    results_.resize(capacity);
+}
+
+GroupWriter::~GroupWriter() {
+    Abandon();
+}
+
+Status GroupWriter::Add(const Symbol& symbol, const OutputSettings& output, const std::string& path,
+                        std::size_t id, std::string* message) {
+    if (!group_) {
+        *message = "the output file cannot be created: out of memory";
+        return TESSERA_ERROR_NO_MEMORY;
+    }
+    std::string bytes;
+    const Status status = RenderChecked(symbol, output, 0, &bytes, message);
+    if (status != TESSERA_OK) return status;
+    // Made before the file is staged: once it is, nothing may fail.
+    std::pair<std::size_t, std::string> entry(id, path);
+    platform::WriteFailure failure = platform::WriteFailure::kOther;
+    if (!group_->Full()) failure = group_->Stage(path.c_str(), bytes.data(), bytes.size());
+    // Out of open files: the files staged so far are committed to make room.
+    if (failure == platform::WriteFailure::kTooManyFiles && eachGroup_ && Size() > 0) {
+        Commit();
+        failure = group_->Stage(path.c_str(), bytes.data(), bytes.size());
+    }
+    if (failure != platform::WriteFailure::kNone) {
+        *message = CannotCreateMessage(path, failure);
         return TESSERA_ERROR_CANNOT_WRITE;
     }
-    status = SaveBytes(destination.path.c_str(), bytes, destination.options, &failure);
-    if (status != TESSERA_OK) {
-        *message = "the output file cannot be created: " + PrintableName(destination.path) + ": " +
-                   WriteFailureText(failure);
+    staged_.push_back(std::move(entry));  // within the room reserved
+    if (eachGroup_ && group_->Full()) Commit();
+    return TESSERA_OK;
+}
+
+void GroupWriter::Commit() {
+    if (!group_) return;
+    group_->Commit(results_.data());
+    for (std::size_t i = 0; i < staged_.size(); ++i) {
+        const platform::WriteFailure failure = results_[i];
+        std::string message;
+        try {
+            if (failure != platform::WriteFailure::kNone) {
+                message = CannotCreateMessage(staged_[i].second, failure);
+            }
+        } catch (...) {  // each file is told of all the same, without its line
+        }
+        done_(staged_[i].first,
+              failure == platform::WriteFailure::kNone ? TESSERA_OK : TESSERA_ERROR_CANNOT_WRITE,
+              message);
     }
-    return status;
+    staged_.clear();
+}
+
+void GroupWriter::Abandon() {
+    if (group_) group_->Abandon();
+    staged_.clear();
+}
+
+std::string CannotCreateMessage(const std::string& path, platform::WriteFailure failure) {
+    return "the output file cannot be created: " + PrintableName(path) + ": " +
+           WriteFailureText(failure);
 }
 
 std::string PrintableName(const std::string& name) {
     static const char kHex[] = "0123456789abcdef";
+    constexpr unsigned char kC1Lead = 0xC2, kC1Last = 0x9F;  // U+0080..U+009F in UTF-8
+    const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
     std::string printable = "'";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+    const auto escape = [&](std::size_t at, std::size_t count) {
+        for (std::size_t i = at; i < at + count; ++i) {
             printable += "\\x";
-            printable += kHex[byte >> 4];
-            printable += kHex[byte & 15];
-        } else {
-            printable += c;
+            printable += kHex[bytes[i] >> 4];
+            printable += kHex[bytes[i] & 15];
         }
+    };
+    for (std::size_t at = 0; at < name.size();) {
+        const unsigned char lead = bytes[at];
+        // The length of the UTF-8 sequence `lead` would begin; FindNonUtf8 says whether it does.
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (length > name.size() - at || FindNonUtf8(bytes + at, length, false) != length) {
+            length = 1;  // not UTF-8: this byte alone, escaped
+            escape(at, 1);
+        } else if (lead < 0x20 || lead == 0x7F || (lead == kC1Lead && bytes[at + 1] <= kC1Last)) {
+            escape(at, length);
+        } else {
+            printable.append(name, at, length);
+        }
+        at += length;
     }
     return printable + "'";
 }
@@ -678,8 +900,14 @@ const char* WriteFailureText(platform::WriteFailure failure) {
             return "no space left on the device";
         case platform::WriteFailure::kPermission:
             return "permission denied";
+        case platform::WriteFailure::kReadOnly:
+            return "the file system is read-only";
         case platform::WriteFailure::kMissingFolder:
             return "the folder does not exist";
+        case platform::WriteFailure::kFolderBlocked:
+            return "a file stands where a folder would be";
+        case platform::WriteFailure::kNoNewFiles:
+            return "its folder takes no new files";
         case platform::WriteFailure::kNotAFile:
             return "it is not a file that can be replaced";
         case platform::WriteFailure::kTooLarge:
@@ -688,10 +916,56 @@ const char* WriteFailureText(platform::WriteFailure failure) {
             return "the reading end of the pipe is closed";
         case platform::WriteFailure::kNoMemory:
             return "out of memory";
+        case platform::WriteFailure::kTooManyFiles:
+            return "too many open files";
+        case platform::WriteFailure::kNameTooLong:
+            return "the name is too long";
+        case platform::WriteFailure::kLinkLoop:
+            return "too many symbolic links, or a loop of them";
+        case platform::WriteFailure::kInterrupted:
+            return "interrupted";
         case platform::WriteFailure::kOther:
             break;
     }
     return "it cannot be written";
+}
+
+int ErrorNumberOf(platform::WriteFailure failure) {
+    switch (failure) {
+        case platform::WriteFailure::kNone:
+            return 0;
+        case platform::WriteFailure::kNoSpace:
+            return ENOSPC;
+        case platform::WriteFailure::kPermission:
+            return EACCES;
+        case platform::WriteFailure::kMissingFolder:
+            return ENOENT;
+        case platform::WriteFailure::kNotAFile:
+            return EISDIR;
+        case platform::WriteFailure::kTooLarge:
+            return EFBIG;
+        case platform::WriteFailure::kBrokenPipe:
+            return EPIPE;
+        case platform::WriteFailure::kNoMemory:
+            return ENOMEM;
+        case platform::WriteFailure::kReadOnly:
+            return EROFS;
+        case platform::WriteFailure::kFolderBlocked:
+            return ENOTDIR;
+        case platform::WriteFailure::kNoNewFiles:
+            return ENOENT;
+        case platform::WriteFailure::kTooManyFiles:
+            return EMFILE;
+        case platform::WriteFailure::kNameTooLong:
+            return ENAMETOOLONG;
+        case platform::WriteFailure::kLinkLoop:
+            return ELOOP;
+        case platform::WriteFailure::kInterrupted:
+            return EINTR;
+        case platform::WriteFailure::kOther:
+            break;
+    }
+    return EIO;
 }
 
 const char* ReadFailureText(platform::ReadFailure failure) {

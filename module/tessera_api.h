@@ -2,9 +2,9 @@
  * as BMP, PNG, SVG, text and more into a buffer of yours, or save it to a file that is never left
  * partial. Plain C; link with -ltessera_api (tessera_api.dll on Windows).
  *
- * Every function may be called from any thread at any time: the library keeps no global state,
- * and a symbol, once made, is only read. Nothing is printed; a status says what happened and
- * tessera_status_message() turns it into words. */
+ * Every function may be called from any thread at any time: the library keeps no global state
+ * but reused working memory, and a symbol, once made, is only read. Nothing is printed; a status
+ * says what happened and tessera_status_message() turns it into words. */
 #ifndef TESSERA_API_H
 #define TESSERA_API_H
 
@@ -43,7 +43,9 @@ enum { TESSERA_LEVEL_L = 0, TESSERA_LEVEL_M = 1, TESSERA_LEVEL_Q = 2, TESSERA_LE
 /* A value that leaves a setting to the library (level, mask, margin). */
 #define TESSERA_DEFAULT (-1)
 
-/* Output formats. */
+/* Output formats, numbered from 0. These keep their numbers; formats added later (XPM, PBM, ...)
+ * have names and numbers only: tessera_format_name(0, 1, ...) lists every one until it gives
+ * null, and tessera_format_from_name() finds one. */
 typedef enum tessera_format {
     TESSERA_FORMAT_BMP = 0,  /* 1-bit BMP, the library's file byte for byte by default */
     TESSERA_FORMAT_PNG = 1,  /* 1-bit grey, or a palette with other colours */
@@ -75,8 +77,8 @@ typedef struct tessera_render_options {
     int scale;      /* pixels (points for EPS and PDF, characters for text) per module, 1-20, or
                        0: 4 for images, 1 for text */
     int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR: 2) */
-    uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; text formats take only the defaults, */
-    uint32_t light; /* BMP, EPS and PDF no alpha below FF; default 0xFFFFFFFF */
+    uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; a format may take only the defaults, or */
+    uint32_t light; /* no alpha below FF (tessera_check_render_options); default 0xFFFFFFFF */
     int dpi;        /* resolution stated in PNG and BMP files, 1-100000, or 0: none stated */
 } tessera_render_options;
 
@@ -92,7 +94,9 @@ TESSERA_API_FUNCTION void tessera_settings_init(tessera_settings* settings);
 TESSERA_API_FUNCTION void tessera_render_options_init(tessera_render_options* options);
 
 /* Encodes `length` bytes at `data` as one symbol with `settings` (null: the defaults) and stores a
- * new symbol, to be released with tessera_symbol_free(), at *symbol. Returns TESSERA_OK;
+ * new symbol, to be released with tessera_symbol_free(), at *symbol. No more than the first 7090
+ * bytes are read (one more than any symbol holds), so a longer `length` is not a longer read.
+ * Returns TESSERA_OK;
  * TESSERA_ERROR_CANNOT_ENCODE when the data is empty or does not fit; TESSERA_ERROR_BAD_ARGUMENT
  * for a null `symbol`, null `data` with a length, or a setting out of range; or
  * TESSERA_ERROR_NO_MEMORY. *symbol is null whenever the result is not TESSERA_OK. */
@@ -101,17 +105,23 @@ TESSERA_API_FUNCTION tessera_status tessera_encode(const void* data, size_t leng
                                                    tessera_symbol** symbol);
 
 /* Writes into `text` (at most `capacity` bytes with the terminating NUL) why tessera_encode()
- * with the same arguments cannot encode the data: how many bits it needs and how many the largest
- * or the requested version holds. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it can be
+ * with the same arguments cannot encode the data: how many bits it needs ("at least" so many for
+ * more than tessera_encode() reads, and no further is read) and how many the largest or the
+ * requested version holds. Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT when it can be
  * encoded after all, or for bad arguments; TESSERA_ERROR_BUFFER_TOO_SMALL (with as much as fits
  * written) when `capacity` is too small. */
 TESSERA_API_FUNCTION tessera_status tessera_explain_encode_failure(const void* data, size_t length,
                                                                    const tessera_settings* settings,
                                                                    char* text, size_t capacity);
 
-/* Checks `settings` (null: the defaults) without encoding. Returns TESSERA_OK, or
- * TESSERA_ERROR_BAD_ARGUMENT with one line that names the first setting out of range written into
- * `text` (at most `capacity` bytes with the NUL; `text` may be null to learn only the status). */
+/* Checks `settings` (null: the defaults) without encoding, as tessera_encode() checks them: each
+ * setting in its range and, with `micro`, what Micro QR offers (no level in M1, L and M in M2 and
+ * M3, L, M and Q in M4; masks 0-3; no `utf8`). Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT
+ * with one line that names the first setting refused written into `text` (at most `capacity`
+ * bytes with the NUL; `text` may be null to learn only the status). A `size` field below the
+ * first setting's end, above 4096, ending inside a field, or with a setting this library does not
+ * know set beyond what it knows is refused too, here and by every call that takes the
+ * structure. */
 TESSERA_API_FUNCTION tessera_status tessera_check_settings(const tessera_settings* settings,
                                                            char* text, size_t capacity);
 
@@ -130,7 +140,8 @@ TESSERA_API_FUNCTION tessera_status tessera_check_render_options(
  * symbols made at symbols[0] .. symbols[*made - 1], each to be released with
  * tessera_symbol_free(). Returns TESSERA_OK; TESSERA_ERROR_BUFFER_TOO_SMALL when more symbols
  * were made than `capacity` holds (*made says how many; none is kept); TESSERA_ERROR_CANNOT_ENCODE
- * when the data is empty, has fewer characters than `count`, or does not fit;
+ * when the data is empty, has fewer characters than `count`, or does not fit (data longer than
+ * 113424 bytes, what 16 symbols hold at most, is refused without being read);
  * TESSERA_ERROR_BAD_ARGUMENT for a count out of range, Micro QR, `count` 0 without a version, or
  * a null `symbols` or `made`; TESSERA_ERROR_NO_MEMORY. */
 TESSERA_API_FUNCTION tessera_status tessera_encode_structured(const void* data, size_t length,
@@ -193,6 +204,34 @@ TESSERA_API_FUNCTION tessera_status tessera_render(const tessera_symbol* symbol,
 TESSERA_API_FUNCTION tessera_status tessera_save(const tessera_symbol* symbol, const char* path,
                                                  int format, const tessera_render_options* options);
 
+/* Saves `count` symbols at once: symbols[i] to paths[i], each as tessera_save() would, but made
+ * durable together, so that many files cost about one sync: every file is written in full beside
+ * its name, their data is synced once per file system, then each takes its name, then the names
+ * are synced once (in groups of up to 64 files when there are more). A crash leaves each file old
+ * or new, whole. `format` and `options` are for every file, as in tessera_save() (-1: each path's
+ * extension). Every argument is checked before anything is written: TESSERA_ERROR_BAD_ARGUMENT
+ * for null `symbols` or `paths` with a count, a null symbol, a null or empty path, a path whose
+ * extension names no format, or bad options; nothing is written then. Otherwise each file's
+ * status (TESSERA_OK, TESSERA_ERROR_CANNOT_WRITE, or as tessera_render()) is stored in
+ * results[i] when `results` is not null, and the files that fail do not stop the others. Returns
+ * TESSERA_OK when every file was saved, else the status of the first that was not. */
+TESSERA_API_FUNCTION tessera_status tessera_save_all(const tessera_symbol* const* symbols,
+                                                     const char* const* paths, size_t count,
+                                                     int format,
+                                                     const tessera_render_options* options,
+                                                     tessera_status* results);
+
+/* As tessera_save(), and says why a file cannot be written: with TESSERA_ERROR_CANNOT_WRITE,
+ * stores the C library's error number for the reason (ENOSPC, EACCES, ENOENT, ...) at
+ * *error_number and writes the reason in words ("no space left on the device") into `text` (at
+ * most `capacity` bytes with the NUL), where they are not null; with any other result, 0 and an
+ * empty text. */
+TESSERA_API_FUNCTION tessera_status tessera_save_explained(const tessera_symbol* symbol,
+                                                           const char* path, int format,
+                                                           const tessera_render_options* options,
+                                                           int* error_number, char* text,
+                                                           size_t capacity);
+
 /* The format named `name` in any case ("png", "PNG"); -1 when none (or `name` is null). */
 TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);
 
@@ -200,8 +239,19 @@ TESSERA_API_FUNCTION int tessera_format_from_name(const char* name);
  * ("labels/a.PNG"); -1 when none (or `path` is null). */
 TESSERA_API_FUNCTION int tessera_format_from_path(const char* path);
 
-/* The lower-case name of `format` ("png"), or null for an unknown format. */
+/* The lower-case name of `format` ("png"), or null for an unknown format. The formats are
+ * numbered from 0 without gaps, so calling this with 0, 1, 2, ... until it gives null lists them
+ * all. */
 TESSERA_API_FUNCTION const char* tessera_format_name(int format);
+
+/* The extension, lower case and without the dot, that files of `format` are given ("png"; "pbm"
+ * for both PBM formats, a path with it naming the raw one), or null for the terminal styles,
+ * which are not files, and for an unknown format. */
+TESSERA_API_FUNCTION const char* tessera_format_extension(int format);
+
+/* The media type of `format` ("image/png", "image/svg+xml", ...; "application/octet-stream" for
+ * the terminal styles), for data URIs and HTTP; null for an unknown format. */
+TESSERA_API_FUNCTION const char* tessera_format_media_type(int format);
 
 /* 1 when this build can render `format`, else 0. */
 TESSERA_API_FUNCTION int tessera_format_available(int format);
@@ -209,8 +259,109 @@ TESSERA_API_FUNCTION int tessera_format_available(int format);
 /* A sentence that says what `status` means, never null. */
 TESSERA_API_FUNCTION const char* tessera_status_message(int status);
 
-/* The library's version, "1.0.0.1". */
+/* The release's version, MAJOR.MINOR.PATCH (such as "1.1.0"), as its VERSION file says. */
 TESSERA_API_FUNCTION const char* tessera_library_version(void);
+
+/* Styled symbols: the shape of the dark modules, finder styles, a colour for each region, a
+ * gradient, a logo, an accessible title, a CMYK dark colour and a printed size, for the formats
+ * that can draw them (SVG, EPS, PDF, PNG and BMP, each what it can: tessera_check_style() says
+ * what a format refuses). Initialise with tessera_style_options_init(), then set parts by name
+ * with tessera_style_set(), or the fields directly. With every field at its default nothing is
+ * styled and the bytes are tessera_render()'s. The names of the shapes, finder styles and
+ * regions are the library's: tessera_style_name() lists them. */
+typedef struct tessera_style_options {
+    size_t size;          /* sizeof(tessera_style_options), set by tessera_style_options_init */
+    int shape;            /* tessera_style_name(TESSERA_STYLE_SHAPE, shape): 0 square */
+    int finder;           /* tessera_style_name(TESSERA_STYLE_FINDER, finder): 0 square */
+    uint32_t regions[14]; /* 0xRRGGBBAA by tessera_style_name(TESSERA_STYLE_REGION, i); 0 (not
+                             set): the dark or the light colour */
+    int gradient;         /* 0 none, 1 linear, 2 radial: from `gradient_from` to `gradient_to` */
+    uint32_t gradient_from;
+    uint32_t gradient_to;
+    int gradient_angle; /* linear: degrees 0-359, 0 left to right, 90 top to bottom */
+    int logo_percent;   /* the logo's width in percent of the symbol's, 1-100 (default 20) */
+    const void* logo;   /* a PNG or SVG image of `logo_size` bytes, or null; kept by the caller */
+    size_t logo_size;
+    const char* title;       /* SVG: <title> and aria-label, UTF-8, or null; kept by the caller */
+    const char* description; /* SVG: <desc>, or null */
+    int cmyk;                /* non-zero: EPS and PDF paint the dark colour as `cmyk_percent` */
+    int cmyk_percent[4];     /* cyan, magenta, yellow, black, 0-100 each */
+    int printed_unit;        /* 0 none, 1 mm, 2 in, 3 pt */
+    double printed_size;     /* the printed width with the quiet zone, in `printed_unit` */
+} tessera_style_options;
+
+/* The lists tessera_style_name() names. */
+enum {
+    TESSERA_STYLE_SHAPE = 0,
+    TESSERA_STYLE_FINDER = 1,
+    TESSERA_STYLE_REGION = 2,
+    TESSERA_STYLE_SETTING = 3
+};
+
+/* What tessera_verify() found. */
+enum {
+    TESSERA_VERIFY_READS = 0,     /* every check passed, with margin */
+    TESSERA_VERIFY_WARNINGS = 1,  /* it reads, but something may trip a reader */
+    TESSERA_VERIFY_UNREADABLE = 2 /* readers should not be expected to read it */
+};
+
+/* Fills `style` with the defaults (nothing styled, logo size 20) and `size`. Does nothing when
+ * `style` is null. */
+TESSERA_API_FUNCTION void tessera_style_options_init(tessera_style_options* style);
+
+/* The name of entry `index` of list `list` (TESSERA_STYLE_*): "square", "dot", ... for shapes,
+ * "square", "rounded", "dot" for finders, "finder-dark", ..., "quiet-zone" for regions, and the
+ * names tessera_style_set() takes for settings. Null past the end of a list or for an unknown
+ * list, so calling it with 0, 1, ... until null lists one. */
+TESSERA_API_FUNCTION const char* tessera_style_name(int list, int index);
+
+/* Sets the part of `style` named `name` (a TESSERA_STYLE_SETTING name: "shape", "finder", a
+ * region's name, "gradient", "logo-size", "cmyk" or "size") from text as the command takes it
+ * ("dot", "FF0000", "linear:000000,0000FF,45", "30mm", ...). Returns TESSERA_OK, or
+ * TESSERA_ERROR_BAD_ARGUMENT with one line that says what the part takes written into `text` (at
+ * most `capacity` bytes with the NUL; may be null), `style` unchanged. */
+TESSERA_API_FUNCTION tessera_status tessera_style_set(tessera_style_options* style,
+                                                      const char* name, const char* value,
+                                                      char* text, size_t capacity);
+
+/* Checks that `format` can draw `symbol` with `options` and `style` (null: the defaults): the
+ * options as tessera_check_render_options() does, every part of the style in range and drawn by
+ * the format, and a logo no larger than error correction absorbs (the largest size that fits is
+ * named). Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with one line written into `text` as
+ * for tessera_style_set(). */
+TESSERA_API_FUNCTION tessera_status tessera_check_style(const tessera_symbol* symbol, int format,
+                                                        const tessera_render_options* options,
+                                                        const tessera_style_options* style,
+                                                        char* text, size_t capacity);
+
+/* Renders the symbol as tessera_render() does, with `style` (null: none). Returns as
+ * tessera_render(), TESSERA_ERROR_BAD_ARGUMENT also when tessera_check_style() refuses. */
+TESSERA_API_FUNCTION tessera_status tessera_render_styled(const tessera_symbol* symbol, int format,
+                                                          const tessera_render_options* options,
+                                                          const tessera_style_options* style,
+                                                          void* buffer, size_t capacity,
+                                                          size_t* size);
+
+/* Saves the symbol as tessera_save() does, with `style` (null: none): never a partial file.
+ * Returns as tessera_save(), TESSERA_ERROR_BAD_ARGUMENT also when tessera_check_style()
+ * refuses. */
+TESSERA_API_FUNCTION tessera_status tessera_save_styled(const tessera_symbol* symbol,
+                                                        const char* path, int format,
+                                                        const tessera_render_options* options,
+                                                        const tessera_style_options* style);
+
+/* Verifies what tessera_render_styled() draws with the same arguments: samples it at every
+ * module's centre, counts the changed modules of each block against what its error correction
+ * repairs, and checks the contrast (WCAG, at least 3:1), the quiet zone (4 modules, 2 for Micro
+ * QR) and, with a printed size or a resolution, a module of at least 0.25 mm. Stores
+ * TESSERA_VERIFY_* at *verdict and writes one line per problem into `text` (at most `capacity`
+ * bytes with the NUL; may be null). Returns TESSERA_OK; TESSERA_ERROR_BUFFER_TOO_SMALL when the
+ * lines were cut to fit (*verdict is set); TESSERA_ERROR_BAD_ARGUMENT for a null symbol or
+ * verdict, or what tessera_check_style() refuses; TESSERA_ERROR_NO_MEMORY. */
+TESSERA_API_FUNCTION tessera_status tessera_verify(const tessera_symbol* symbol, int format,
+                                                   const tessera_render_options* options,
+                                                   const tessera_style_options* style, int* verdict,
+                                                   char* text, size_t capacity);
 
 #ifdef __cplusplus
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "encoder/module_matrix.h"
+#include "output/image_format.h"
 #include "output/render_options.h"
 
 namespace qr {
@@ -37,5 +38,11 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
 // ComposeBmp writes them. Returns false, with `file` empty, when no memory can be had.
 bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
                       std::string* file);
+
+// BMP's row of the table of formats (output/writers.h). It stands here, beside its writer, because
+// the library's door links a table of this row alone.
+constexpr ImageFormatInfo kBmpFormat = {
+    // name, extension, binary, default scale, colours, alpha, dpi, columns per pixel, writer
+    "bmp", "bmp", true, kDefaultImageScale, true, false, true, 0, ComposeBmp};
 
 }  // namespace qr

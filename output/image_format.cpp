@@ -1,24 +1,11 @@
-// The table of formats and the lookups by name and by extension.
+// The lookups in the table of formats by name and by extension, and its lists of names.
 #include "output/image_format.h"
 
 #include <cctype>
 #include <cstring>
-
-#include "output/render_options.h"
+#include <vector>
 
 namespace qr {
-
-const ImageFormatInfo IMAGE_FORMATS[kImageFormatCount] = {
-    // format, name, extension, binary, scale, colours, alpha, dpi, columns per pixel
-    {ImageFormat::kBmp, "bmp", "bmp", true, kDefaultImageScale, true, false, true, 0},
-    {ImageFormat::kPng, "png", "png", true, kDefaultImageScale, true, true, true, 0},
-    {ImageFormat::kSvg, "svg", "svg", false, kDefaultImageScale, true, true, false, 0},
-    {ImageFormat::kTxt, "txt", "txt", false, kDefaultTextScale, false, false, false, 2},
-    {ImageFormat::kUtf8, "utf8", nullptr, false, kDefaultTextScale, false, false, false, 1},
-    {ImageFormat::kAnsi, "ansi", nullptr, false, kDefaultTextScale, false, false, false, 2},
-    {ImageFormat::kEps, "eps", "eps", false, kDefaultImageScale, true, false, false, 0},
-    {ImageFormat::kPdf, "pdf", "pdf", true, kDefaultImageScale, true, false, false, 0},
-};
 
 namespace {
 
@@ -26,6 +13,24 @@ namespace {
 constexpr const char* FOREIGN_IMAGE_EXTENSIONS[] = {
     "jpg",  "jpeg", "jpe",  "jfif", "gif", "tif", "tiff",
     "webp", "heic", "heif", "avif", "ico", "jxl",
+};
+
+// The media type of each format, by its name, for data URIs and HTTP; the terminal styles and
+// any format not named here are application/octet-stream.
+struct MediaType {
+    const char* format;
+    const char* type;
+};
+constexpr MediaType MEDIA_TYPES[] = {
+    {"bmp", "image/bmp"},
+    {"png", "image/png"},
+    {"svg", "image/svg+xml"},
+    {"txt", "text/plain"},
+    {"eps", "application/postscript"},
+    {"pdf", "application/pdf"},
+    {"xpm", "image/x-xpixmap"},
+    {"pbm", "image/x-portable-bitmap"},
+    {"pbm-plain", "image/x-portable-bitmap"},
 };
 
 bool SameLetters(const char* a, const char* b) {
@@ -48,12 +53,28 @@ const char* ExtensionOf(const char* path) {
     return dot == nullptr || dot == name ? nullptr : dot + 1;
 }
 
+// The names of the rows that have `property` set (null: of all rows), "a, b" and `last` before
+// the last one.
+std::string NamesJoined(bool ImageFormatInfo::*property, const char* last) {
+    std::vector<const char*> names;
+    for (int i = 0; i < FormatCount(); ++i) {
+        const ImageFormatInfo& row = LINKED_FORMATS.rows[i];
+        if (property == nullptr || row.*property) names.push_back(row.name);
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) list += i + 1 == names.size() ? last : ", ";
+        list += names[i];
+    }
+    return list;
+}
+
 }  // namespace
 
 bool FormatFromName(const char* name, ImageFormat* format) {
-    for (const ImageFormatInfo& info : IMAGE_FORMATS) {
-        if (SameLetters(name, info.name)) {
-            *format = info.format;
+    for (int i = 0; i < FormatCount(); ++i) {
+        if (SameLetters(name, LINKED_FORMATS.rows[i].name)) {
+            *format = static_cast<ImageFormat>(i);
             return true;
         }
     }
@@ -63,9 +84,10 @@ bool FormatFromName(const char* name, ImageFormat* format) {
 bool FormatFromExtension(const char* path, ImageFormat* format) {
     const char* extension = ExtensionOf(path);
     if (extension == nullptr) return false;
-    for (const ImageFormatInfo& info : IMAGE_FORMATS) {
-        if (info.extension != nullptr && SameLetters(extension, info.extension)) {
-            *format = info.format;
+    for (int i = 0; i < FormatCount(); ++i) {
+        const char* own = LINKED_FORMATS.rows[i].extension;
+        if (own != nullptr && SameLetters(extension, own)) {
+            *format = static_cast<ImageFormat>(i);
             return true;
         }
     }
@@ -81,13 +103,19 @@ bool IsForeignImageExtension(const char* path) {
     return false;
 }
 
-std::string FormatNameList() {
-    std::string list;
-    for (int i = 0; i < kImageFormatCount; ++i) {
-        if (i > 0) list += i + 1 == kImageFormatCount ? " or " : ", ";
-        list += IMAGE_FORMATS[i].name;
+const char* MediaTypeOf(ImageFormat format) {
+    for (const MediaType& row : MEDIA_TYPES) {
+        if (std::strcmp(row.format, FormatInfo(format).name) == 0) return row.type;
     }
-    return list;
+    return "application/octet-stream";
+}
+
+std::string FormatNameList() {
+    return NamesJoined(nullptr, " or ");
+}
+
+std::string FormatNamesWith(bool ImageFormatInfo::*property) {
+    return NamesJoined(property, " and ");
 }
 
 }  // namespace qr

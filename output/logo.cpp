@@ -1,20 +1,18 @@
-// Logos: telling PNG from SVG, decoding PNG with libpng's simplified reader, the proportions of an
-// SVG from its root element, and the cap from the symbol map.
+// Logos: telling PNG from SVG, decoding PNG (output/png_reader.h), the proportions of an SVG from
+// its root element, and the cap from the symbol map.
 #include "output/logo.h"
 
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-#if defined(TESSERA_HAVE_PNG)
-#include <png.h>
-#endif
+#include "output/png_chunks.h"
+#include "output/png_reader.h"
 
 namespace qr {
 
 namespace {
 
-constexpr unsigned char kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kPercent = 100;
 
 bool StartsWith(const std::string& text, std::size_t at, const char* prefix) {
@@ -98,39 +96,12 @@ void SvgProportions(const std::string& text, LogoImage* logo) {
 }
 
 bool DecodePng(const unsigned char* bytes, std::size_t size, LogoImage* logo, std::string* why) {
-#if defined(TESSERA_HAVE_PNG)
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes, size)) {
-        *why = std::string("the PNG logo cannot be read: ") + image.message;
-        return false;
-    }
-    if (image.width > kMaxLogoSide || image.height > kMaxLogoSide) {
-        png_image_free(&image);
-        *why = "the PNG logo is larger than " + std::to_string(kMaxLogoSide) + " pixels a side";
-        return false;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        *why = std::string("the PNG logo cannot be read: ") + image.message;
-        return false;
-    }
+    PngPixels image;
+    if (!ReadPng(bytes, size, kMaxLogoSide, &image, why)) return false;
     logo->width = image.width;
     logo->height = image.height;
-    logo->pixels.resize(rgba.size() / 4);
-    for (std::size_t i = 0; i < logo->pixels.size(); ++i) {
-        const unsigned char* p = &rgba[4 * i];
-        logo->pixels[i] = Rgba{p[0]} << 24 | Rgba{p[1]} << 16 | Rgba{p[2]} << 8 | p[3];
-    }
+    logo->pixels = std::move(image.pixels);
     return true;
-#else
-    (void)bytes;
-    (void)size;
-    (void)logo;
-    *why = "PNG logos need libpng, which this build lacks";
-    return false;
-#endif
 }
 
 }  // namespace
@@ -142,14 +113,6 @@ LogoKind LogoKindOf(const unsigned char* bytes, std::size_t size) {
     }
     const std::string text(reinterpret_cast<const char*>(bytes), size);
     return RootElement(text) != std::string::npos ? LogoKind::kSvg : LogoKind::kNone;
-}
-
-bool CanDecodePngLogos() {
-#if defined(TESSERA_HAVE_PNG)
-    return true;
-#else
-    return false;
-#endif
 }
 
 bool ReadLogo(const StyleOptions& style, bool decode, LogoImage* logo, std::string* why) {
@@ -170,13 +133,8 @@ bool ReadLogo(const StyleOptions& style, bool decode, LogoImage* logo, std::stri
                     *why = "the PNG logo is cut short";
                     return false;
                 }
-                auto big32 = [&](std::size_t i) {
-                    const unsigned char* p = style.logo + i;
-                    return double(std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
-                                  std::uint32_t{p[2]} << 8 | p[3]);
-                };
-                logo->width = big32(at);
-                logo->height = big32(at + 4);
+                logo->width = Big32(style.logo + at);
+                logo->height = Big32(style.logo + at + 4);
                 if (logo->width < 1 || logo->height < 1) {
                     *why = "the PNG logo has no pixels";
                     return false;

@@ -18,9 +18,6 @@ enum class LogoKind { kNone, kPng, kSvg };
 // nothing but an XML declaration, comments, a doctype and white space; else kNone.
 LogoKind LogoKindOf(const unsigned char* bytes, std::size_t size);
 
-// Whether this build decodes PNG logos (with libpng) for the formats that draw them as pixels.
-bool CanDecodePngLogos();
-
 struct LogoImage {
     LogoKind kind = LogoKind::kNone;
     const unsigned char* bytes = nullptr;  // as given, not owned
@@ -34,7 +31,7 @@ struct LogoImage {
 };
 
 // Reads the logo of `style` into `logo`, decoding a PNG when `decode` is set. Returns false with
-// one line in `why` when it is neither PNG nor SVG, a PNG cannot be decoded or is larger than
+// one line in `why` when it is neither PNG nor SVG, or a PNG cannot be decoded or is larger than
 // kMaxLogoSide pixels a side. Throws std::bad_alloc when no memory can be had.
 bool ReadLogo(const StyleOptions& style, bool decode, LogoImage* logo, std::string* why);
 

@@ -1,6 +1,7 @@
 #include "output/path_text.h"
 
 #include <cmath>
+#include <vector>
 
 #include "output/vector_shared.h"
 
@@ -30,9 +31,18 @@ std::string Decimal(double value) {
     return text;
 }
 
+void AppendWords(const std::vector<std::string>& words, std::string* text) {
+    std::size_t room = 0;
+    for (const std::string& word : words) room += 1 + word.size();
+    WordLines lines(text, room);
+    for (const std::string& word : words) lines.Append(word.data(), word.size());
+    lines.Finish();
+}
+
 void AppendPath(const Path& path, const PathSyntax& syntax, std::string* text) {
     const std::vector<Point>& points = path.points();
     std::size_t at = 0;
+    std::vector<std::string> words;
     // One operator with the coordinates of its `count` points.
     auto word = [&](const char* op, int count) {
         std::string numbers;
@@ -43,7 +53,7 @@ void AppendPath(const Path& path, const PathSyntax& syntax, std::string* text) {
         if (syntax.prefix) {
             *text += op + numbers;
         } else {
-            AppendWord(text, count > 0 ? numbers + " " + op : std::string(op));
+            words.push_back(count > 0 ? numbers + " " + op : std::string(op));
         }
     };
     for (const Path::Verb verb : path.verbs()) {
@@ -62,6 +72,7 @@ void AppendPath(const Path& path, const PathSyntax& syntax, std::string* text) {
                 break;
         }
     }
+    if (!syntax.prefix) AppendWords(words, text);
 }
 
 std::string Base64(const unsigned char* bytes, std::size_t size) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "output/drawing.h"
 
@@ -25,8 +26,12 @@ constexpr PathSyntax SVG_PATH = {true, "M", "L", "C", "Z"};
 constexpr PathSyntax EPS_PATH = {false, "m", "l", "c", "z"};  // operators the EPS prolog defines
 constexpr PathSyntax PDF_PATH = {false, "m", "l", "c", "h"};
 
+// Appends `words` to `text` through WordLines, so that its lines stay short (EPS and PDF). Throws
+// std::bad_alloc when no memory can be had.
+void AppendWords(const std::vector<std::string>& words, std::string* text);
+
 // Appends the outlines of `path` to `text` in `syntax`: SVG on one line, the others a word at a
-// time with AppendWord, so that their lines stay short.
+// time with AppendWords.
 void AppendPath(const Path& path, const PathSyntax& syntax, std::string* text);
 
 // `size` bytes at `bytes` in base64, without line breaks.

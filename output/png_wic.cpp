@@ -8,11 +8,12 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
+#include "output/pixel_rows.h"
 #include "output/png_file.h"
-#include "output/png_rows.h"
 
 namespace qr {
 
@@ -86,7 +87,7 @@ bool DescribeFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
 bool Encode(IWICImagingFactory* factory, IStream* stream, int symbolSize,
             const ModuleMatrix& modules, const RenderOptions& options) {
     const int side = options.scale * (symbolSize + 2 * options.margin);
-    const UINT rowBytes = static_cast<UINT>(PngRowBytes(side));
+    const UINT rowBytes = static_cast<UINT>(PixelRowBytes(side));
     const UINT bandBytes = rowBytes * static_cast<UINT>(options.scale);
     std::unique_ptr<unsigned char[]> band(new (std::nothrow) unsigned char[bandBytes]);
     if (!band) return false;
@@ -102,8 +103,9 @@ bool Encode(IWICImagingFactory* factory, IStream* stream, int symbolSize,
         return false;
     }
     // One band of `scale` identical rows per module row.
+    BandPixels pixels(symbolSize, modules, options);
     for (int r = 0; r < symbolSize + 2 * options.margin; ++r) {
-        ComposeBand(symbolSize, modules, options, r, band.get());
+        pixels.Compose(r, band.get(), static_cast<int>(rowBytes));
         for (int t = 1; t < options.scale; ++t) {
             std::memcpy(band.get() + t * rowBytes, band.get(), rowBytes);
         }

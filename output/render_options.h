@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "encoder/module_matrix.h"
+
 namespace qr {
 
 // Pixels per module (points for vector formats, characters for text).
@@ -13,9 +15,8 @@ constexpr int kMaxScale = 20;
 constexpr int kDefaultImageScale = 4;
 constexpr int kDefaultTextScale = 1;
 
-// The light border around the symbol, in modules: 4 for QR Code, 2 for Micro QR by default.
-constexpr int kQuietZoneModules = 4;
-constexpr int kMicroQuietZoneModules = 2;
+// The light border around the symbol, in modules: by default the quiet zone its kind needs
+// (kQuietZoneModules and the others, encoder/module_matrix.h).
 constexpr int kMinMargin = 0;
 constexpr int kMaxMargin = 64;
 

@@ -280,10 +280,6 @@ std::string CheckStyle(ImageFormat format, int symbolSize, const RenderOptions& 
     const StyleSupport can = SupportOf(format);
     const std::string name = FormatInfo(format).name;
     if (!can.shapes) return name + " output takes no styles";
-#if !defined(TESSERA_HAVE_PNG)
-    if (format == ImageFormat::kPng)
-        return "styled PNG output needs libpng, which this build lacks";
-#endif
     const struct {
         bool asked;
         bool drawn;
@@ -300,9 +296,6 @@ std::string CheckStyle(ImageFormat format, int symbolSize, const RenderOptions& 
     };
     for (const auto& part : kParts) {
         if (part.asked && !part.drawn) return name + " output takes no " + part.what;
-    }
-    if (logo == LogoKind::kPng && format != ImageFormat::kSvg && !CanDecodePngLogos()) {
-        return "PNG logos need libpng to be drawn in " + name + " output, which this build lacks";
     }
     if (!FormatInfo(format).alpha) {
         const Rgba stops[] = {style.gradient.from, style.gradient.to};

@@ -56,7 +56,8 @@ bool WriteStyledPdf(const Drawing& drawing, double unit, std::string* out) try {
         if (layer.paint.kind == PaintKind::kSolid) {
             content += Colour(layer.paint) + "\n";
             AppendPath(layer.path, PDF_PATH, &content);
-            AppendWord(&content, "f\n");
+            AppendWords({"f"}, &content);
+            content += '\n';
             continue;
         }
         if (resources.find("/Shading") == std::string::npos) {
@@ -65,7 +66,8 @@ bool WriteStyledPdf(const Drawing& drawing, double unit, std::string* out) try {
         }
         content += "q\n";
         AppendPath(layer.path, PDF_PATH, &content);
-        AppendWord(&content, "W n /Sh0 sh Q\n");
+        AppendWords({"W", "n", "/Sh0", "sh", "Q"}, &content);
+        content += '\n';
     }
     if (drawing.logo != nullptr) {
         const LogoImage& logo = *drawing.logo;

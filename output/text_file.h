@@ -35,4 +35,11 @@ constexpr const char* ANSI_RESET = "\x1b[0m";
 bool ComposeText(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                  TextStyle style, std::string* text);
 
+// ComposeText() in `style`, a writer for the table of formats.
+template <TextStyle style>
+bool ComposeTextIn(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                   std::string* text) {
+    return ComposeText(symbolSize, modules, options, style, text);
+}
+
 }  // namespace qr

@@ -1,11 +1,16 @@
-// The door's table of writers: BMP alone.
+// The door's table of formats: BMP alone.
+#include <iterator>
+
 #include "output/bmp_file.h"
-#include "output/writers.h"
 
 namespace qr {
 
-ImageWriter WriterFor(ImageFormat format) {
-    return format == ImageFormat::kBmp ? ComposeBmp : nullptr;
-}
+namespace {
+
+constexpr ImageFormatInfo DOOR_ROWS[] = {kBmpFormat};
+
+}  // namespace
+
+const FormatTable LINKED_FORMATS = {DOOR_ROWS, static_cast<int>(std::size(DOOR_ROWS))};
 
 }  // namespace qr

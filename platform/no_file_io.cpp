@@ -19,14 +19,16 @@ std::int64_t ReadInputFile(const InputFile&, void*, std::size_t) {
 
 void CloseInputFile(const InputFile&) {}
 
-bool ReplaceFile(const char*, const void*, std::size_t, const WriteOptions&,
-                 WriteFailure* failure) {
-    if (failure != nullptr) *failure = WriteFailure::kOther;
-    return false;
+WriteFailure FileGroup::StageFile(const char*, const unsigned char*, std::size_t, StagedFile*) {
+    return WriteFailure::kOther;
 }
 
-bool SyncFileSystemOf(const char*) {
-    return false;
+void FileGroup::Commit(WriteFailure*) {}
+
+void FileGroup::Abandon() {}
+
+std::size_t FilesPerGroup(std::size_t) {
+    return 1;
 }
 
 }  // namespace qr::platform

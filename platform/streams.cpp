@@ -1,13 +1,11 @@
-// Streams on file descriptors (POSIX, and the C runtime's on Windows, in binary), and folders.
+// Streams on file descriptors (POSIX, and the C runtime's on Windows, in binary).
 #include "platform/streams.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <string>
 #ifdef _WIN32
-#include <direct.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -31,14 +29,8 @@ long long WriteSome(int fd, const void* data, std::size_t size) {
 void CloseFile(int fd) {
     _close(fd);
 }
-int MakeFolder(const char* path) {
-    return _mkdir(path);
-}
 void MakeBinary(int fd) {
     _setmode(fd, _O_BINARY);
-}
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
 }
 #else
 int OpenFile(const char* path) {
@@ -53,13 +45,7 @@ long long WriteSome(int fd, const void* data, std::size_t size) {
 void CloseFile(int fd) {
     close(fd);
 }
-int MakeFolder(const char* path) {
-    return mkdir(path, 0777);
-}
 void MakeBinary(int) {}
-bool IsSeparator(char c) {
-    return c == '/';
-}
 #endif
 
 ReadFailure ReadFailureOf(int error) {
@@ -88,14 +74,16 @@ WriteFailure WriteFailureOfErrno(int error) {
             return WriteFailure::kNoSpace;
         case EACCES:
         case EPERM:
-        case EROFS:
 #ifdef ETXTBSY
         case ETXTBSY:
 #endif
             return WriteFailure::kPermission;
+        case EROFS:
+            return WriteFailure::kReadOnly;
         case ENOENT:
-        case ENOTDIR:
             return WriteFailure::kMissingFolder;
+        case ENOTDIR:
+            return WriteFailure::kFolderBlocked;
         case EISDIR:
             return WriteFailure::kNotAFile;
         case EFBIG:
@@ -104,6 +92,17 @@ WriteFailure WriteFailureOfErrno(int error) {
             return WriteFailure::kBrokenPipe;
         case ENOMEM:
             return WriteFailure::kNoMemory;
+        case EMFILE:
+        case ENFILE:
+            return WriteFailure::kTooManyFiles;
+        case ENAMETOOLONG:
+            return WriteFailure::kNameTooLong;
+#ifdef ELOOP
+        case ELOOP:
+            return WriteFailure::kLinkLoop;
+#endif
+        case EINTR:
+            return WriteFailure::kInterrupted;
         default:
             return WriteFailure::kOther;
     }
@@ -166,36 +165,6 @@ bool WriteStandardOutput(const void* data, std::size_t size, WriteFailure* failu
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool MakeFoldersAbove(const char* path, WriteFailure* failure) {
-    std::string folder = path;
-    std::size_t end = folder.size();
-    while (end > 0 && !IsSeparator(folder[end - 1])) --end;
-    while (end > 1 && IsSeparator(folder[end - 1])) --end;
-    folder.resize(end);
-    if (folder.empty()) return true;
-    struct stat st;
-    if (stat(folder.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return true;
-        *failure = WriteFailure::kNotAFile;  // a file stands where the folder would be
-        return false;
-    }
-    // Each folder from the top down; one made meanwhile by another thread is fine. A drive
-    // ("C:") is not made.
-    for (std::size_t at = 1; at <= folder.size(); ++at) {
-        if (at < folder.size() && !IsSeparator(folder[at])) continue;
-        const std::string part = folder.substr(0, at);
-        if (part.back() == ':') continue;
-        if (MakeFolder(part.c_str()) != 0 && errno != EEXIST) {
-            // A file standing where a folder above would be is not a missing folder.
-            *failure = errno == ENOTDIR ? WriteFailure::kNotAFile : WriteFailureOfErrno(errno);
-            return false;
-        }
-    }
-    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    *failure = WriteFailure::kNotAFile;
-    return false;
 }
 
 }  // namespace qr::platform

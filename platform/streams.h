@@ -1,5 +1,5 @@
 // The command's streams: data read from a file, a device, a FIFO or standard input as it arrives,
-// never more than asked for; bytes written to standard output; folders made for new files.
+// never more than asked for; bytes written to standard output.
 #pragma once
 
 #include <cstddef>
@@ -43,10 +43,5 @@ private:
 // Writes `size` bytes at `data` to standard output. Returns false, with the reason in `*failure`,
 // when that fails (a closed pipe, a full disk).
 bool WriteStandardOutput(const void* data, std::size_t size, WriteFailure* failure);
-
-// Makes every missing folder above the file `path`. Returns false, with the reason in `*failure`,
-// when one cannot be made: kNotAFile when something else stands where a folder should, or the
-// reason the system gave.
-bool MakeFoldersAbove(const char* path, WriteFailure* failure);
 
 }  // namespace qr::platform

@@ -1,7 +1,8 @@
 // Win32 files: CreateFileA and ReadFile for input once the path is seen to name a disk file; the
-// output written whole into a randomly named file beside the target, flushed, and put in its
-// place by ReplaceFileA, which keeps the replaced file's ACL, attributes and streams, or for a new
-// file by MoveFileExA with MOVEFILE_WRITE_THROUGH. Fixed buffers; nothing is allocated.
+// output written whole into a randomly named file beside the target and flushed, a group of files
+// at a time, then each put in its place by ReplaceFileA, which keeps the replaced file's ACL,
+// attributes and streams, or for a new file by MoveFileExA with MOVEFILE_WRITE_THROUGH. Fixed
+// buffers; nothing is allocated.
 #define _CRT_RAND_S  // rand_s, from the C runtime the DLL imports anyway
 #include <stdlib.h>
 #ifndef WIN32_LEAN_AND_MEAN
@@ -25,7 +26,7 @@ namespace {
 constexpr DWORD kMaxTransfer = 0x40000000;
 constexpr int kMaxNameAttempts = 16;  // random names tried beside one target
 // Room for full and final paths ("\\?\C:\..."); a longer one is refused.
-constexpr DWORD kPathBytes = 4096;
+constexpr DWORD kPathBytes = kStagedPathBytes;
 constexpr char kTemporaryPrefix[] = ".tessera-";
 constexpr char kTemporarySuffix[] = ".tmp";
 
@@ -65,8 +66,9 @@ WriteFailure FailureOf(DWORD error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-        case ERROR_WRITE_PROTECT:
             return WriteFailure::kPermission;
+        case ERROR_WRITE_PROTECT:
+            return WriteFailure::kReadOnly;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_DRIVE:
@@ -82,6 +84,12 @@ WriteFailure FailureOf(DWORD error) {
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY:
             return WriteFailure::kNoMemory;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return WriteFailure::kTooManyFiles;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return WriteFailure::kNameTooLong;
+        case ERROR_CANT_RESOLVE_FILENAME:
+            return WriteFailure::kLinkLoop;
         default:
             return WriteFailure::kOther;
     }
@@ -142,7 +150,7 @@ WriteFailure ResolveTarget(const char* path, char* target, bool* exists) {
     *exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
     if (!*exists) {
         const std::size_t length = std::strlen(path);
-        if (length >= kPathBytes) return WriteFailure::kOther;
+        if (length >= kPathBytes) return WriteFailure::kNameTooLong;
         std::memcpy(target, path, length + 1);
         return WriteFailure::kNone;  // a new file, or a missing folder (then creation fails)
     }
@@ -160,14 +168,55 @@ WriteFailure ResolveTarget(const char* path, char* target, bool* exists) {
     if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return WriteFailure::kPermission;
     const DWORD length =
         GetFinalPathNameByHandleA(file.get(), target, kPathBytes, FILE_NAME_NORMALIZED);
-    return length > 0 && length < kPathBytes ? WriteFailure::kNone : WriteFailure::kOther;
+    if (length == 0) return FailureOf(GetLastError());
+    return length < kPathBytes ? WriteFailure::kNone : WriteFailure::kNameTooLong;
 }
 
-// Writes into `name` (kPathBytes) the folder part of `target` ("C:" for "C:name") followed by a
-// hidden name of 64 random bits. Returns false when it does not fit.
-bool RandomNameBeside(const char* target, char* name) {
-    std::size_t end = std::strlen(target);
-    while (end > 0 && !IsSeparator(target[end - 1]) && target[end - 1] != ':') --end;
+// The index of the separator that ends the nearest folder above the name in `path` that exists
+// (a root counts as existing), or 0 when there is none (a relative path whose first folder is
+// missing: the current folder).
+std::size_t ExistingFolderEnd(const char* path) {
+    char folder[kPathBytes];
+    std::size_t end = std::strlen(path);
+    if (end >= sizeof folder) return 0;
+    for (;;) {
+        while (end > 0 && !IsSeparator(path[end - 1])) --end;
+        if (end == 0) return 0;
+        --end;
+        std::memcpy(folder, path, end);
+        folder[end] = '\0';
+        if (end == 0 || folder[end - 1] == ':' ||
+            GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) {
+            return end;
+        }
+    }
+}
+
+// Makes each missing folder above the name in `target`, from the top down. Returns kNone or the
+// reason.
+WriteFailure MakeFolders(const char* target) {
+    char folder[kPathBytes];
+    const std::size_t length = std::strlen(target);
+    if (length >= sizeof folder) return WriteFailure::kNameTooLong;
+    std::memcpy(folder, target, length + 1);
+    std::size_t name = length;
+    while (name > 0 && !IsSeparator(folder[name - 1])) --name;
+    for (std::size_t at = ExistingFolderEnd(target) + 1; at < name; ++at) {
+        if (!IsSeparator(folder[at]) || IsSeparator(folder[at - 1])) continue;
+        const char separator = folder[at];
+        folder[at] = '\0';
+        const bool made = CreateDirectoryA(folder, nullptr) != 0;
+        const DWORD error = GetLastError();
+        folder[at] = separator;
+        if (!made && error != ERROR_ALREADY_EXISTS) return FailureOf(error);
+    }
+    return WriteFailure::kNone;
+}
+
+// Writes into `name` (kPathBytes) the first `folder` characters of `place` (its folder with the
+// separator, or "" for the current folder) followed by a hidden name of 64 random bits. Returns
+// false when it does not fit.
+bool RandomNameIn(const char* place, std::size_t folder, char* name) {
     unsigned int random[2] = {0, 0};
     if (rand_s(&random[0]) != 0 || rand_s(&random[1]) != 0) {
         // No random numbers from the system: the clock's finest count, the process and the thread.
@@ -176,10 +225,10 @@ bool RandomNameBeside(const char* target, char* name) {
         random[0] = static_cast<unsigned int>(now.QuadPart) ^ GetCurrentThreadId() * 0x9E3779B9u;
         random[1] = static_cast<unsigned int>(now.QuadPart >> 32) ^ GetCurrentProcessId();
     }
-    std::memcpy(name, target, end);
-    const int written = std::snprintf(name + end, kPathBytes - end, "%s%08x%08x%s",
+    std::memcpy(name, place, folder);
+    const int written = std::snprintf(name + folder, kPathBytes - folder, "%s%08x%08x%s",
                                       kTemporaryPrefix, random[0], random[1], kTemporarySuffix);
-    return written > 0 && end + static_cast<std::size_t>(written) < kPathBytes;
+    return written > 0 && folder + static_cast<std::size_t>(written) < kPathBytes;
 }
 
 // ReplaceFileA has no write-through: the replaced file's data and its entry are flushed through a
@@ -216,35 +265,56 @@ WriteFailure TakeTheName(const char* temporary, const char* target, bool exists,
     return FailureOf(error);
 }
 
-WriteFailure Replace(const char* path, const unsigned char* data, std::size_t size,
-                     const WriteOptions& options) {
-    if (path == nullptr || path[0] == '\0') return WriteFailure::kMissingFolder;
+// Writes the file for `path` complete under a random name beside its target (with `makeFolders`,
+// in the nearest folder above it that exists), flushed, into `*staged`; a device path (with
+// `options.streams`) is written at once and marked written. Returns kNone or the reason; nothing
+// is left then.
+WriteFailure StageAt(const char* path, const unsigned char* data, std::size_t size,
+                     const WriteOptions& options, StagedFile* staged) {
     if (IsDevicePath(path)) {
+        staged->written = true;
         return options.streams ? WriteStream(path, data, size) : WriteFailure::kNotAFile;
     }
-    char target[kPathBytes];
     bool exists = false;
-    const WriteFailure resolved = ResolveTarget(path, target, &exists);
+    const WriteFailure resolved = ResolveTarget(path, staged->target, &exists);
     if (resolved != WriteFailure::kNone) return resolved;
-
+    const char* target = staged->target;
+    std::size_t folder = std::strlen(target);
+    while (folder > 0 && !IsSeparator(target[folder - 1]) && target[folder - 1] != ':') --folder;
+    if (!exists && options.makeFolders && folder > 0 && IsSeparator(target[folder - 1])) {
+        const std::size_t existing = ExistingFolderEnd(target);
+        if (existing + 1 != folder) {  // its folder is missing: the file waits above it
+            staged->makesFolders = true;
+            folder = existing > 0 || IsSeparator(target[0]) ? existing + 1 : 0;
+        }
+    }
     // Not shared while it is written: no one can open it before it is complete.
-    char temporary[kPathBytes];
     OwnedHandle file;
     for (int attempt = 0; !file.valid() && attempt < kMaxNameAttempts; ++attempt) {
-        if (!RandomNameBeside(target, temporary)) return WriteFailure::kOther;
-        file.Reset(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        if (!RandomNameIn(target, folder, staged->temporary)) return WriteFailure::kNameTooLong;
+        file.Reset(CreateFileA(staged->temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) return FailureOf(GetLastError());
+        if (!file.valid() && GetLastError() != ERROR_FILE_EXISTS) {
+            staged->temporary[0] = '\0';
+            return FailureOf(GetLastError());
+        }
     }
-    if (!file.valid()) return WriteFailure::kOther;
+    if (!file.valid()) {
+        staged->temporary[0] = '\0';
+        return WriteFailure::kOther;
+    }
     WriteFailure failure = WriteAll(file.get(), data, size);
     if (failure == WriteFailure::kNone && options.durable && !FlushFileBuffers(file.get())) {
         failure = FailureOf(GetLastError());
     }
     if (!file.Close() && failure == WriteFailure::kNone) failure = FailureOf(GetLastError());
-    if (failure == WriteFailure::kNone) failure = TakeTheName(temporary, target, exists, options);
-    if (failure != WriteFailure::kNone) DeleteFileA(temporary);
-    return failure;
+    if (failure != WriteFailure::kNone) {
+        DeleteFileA(staged->temporary);
+        staged->temporary[0] = '\0';
+        return failure;
+    }
+    staged->replaces = exists;
+    return WriteFailure::kNone;
 }
 
 }  // namespace
@@ -299,29 +369,34 @@ void CloseInputFile(const InputFile& file) {
     CloseHandle(Handle(file));
 }
 
-bool ReplaceFile(const char* path, const void* data, std::size_t size, const WriteOptions& options,
-                 WriteFailure* failure) {
-    const WriteFailure result =
-        Replace(path, static_cast<const unsigned char*>(data), size, options);
-    if (failure != nullptr) *failure = result;
-    return result == WriteFailure::kNone;
+WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, std::size_t size,
+                                  StagedFile* staged) {
+    return StageAt(path, data, size, options_, staged);
 }
 
-bool SyncFileSystemOf(const char* path) {
-    // The volume's root ("C:\", "\\?\Volume{...}\"), opened as its device ("\\.\C:", the GUID
-    // path without the last backslash).
-    char root[kPathBytes];
-    if (!GetVolumePathNameA(path, root, kPathBytes)) return false;
-    char device[kPathBytes];
-    std::size_t length = std::strlen(root);
-    if (length > 0 && IsSeparator(root[length - 1])) root[--length] = '\0';
-    const bool drive = length == 2 && root[1] == ':';
-    if (!drive && !StartsWith(root, "\\\\?\\Volume")) return false;  // a network share
-    if (std::snprintf(device, sizeof device, "%s%s", drive ? "\\\\.\\" : "", root) <= 0)
-        return false;
-    const OwnedHandle volume(CreateFileA(device, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_EXISTING, 0, nullptr));
-    return volume.valid() && FlushFileBuffers(volume.get());
+void FileGroup::Commit(WriteFailure* results) {
+    for (std::size_t i = 0; i < count_; ++i) {
+        StagedFile& staged = slots_[i];
+        results[i] = WriteFailure::kNone;
+        if (staged.written) continue;
+        if (staged.makesFolders) results[i] = MakeFolders(staged.target);
+        if (results[i] == WriteFailure::kNone) {
+            results[i] = TakeTheName(staged.temporary, staged.target, staged.replaces, options_);
+        }
+        if (results[i] == WriteFailure::kNone) staged.temporary[0] = '\0';
+    }
+    Abandon();
+}
+
+void FileGroup::Abandon() {
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (slots_[i].temporary[0] != '\0') DeleteFileA(slots_[i].temporary);
+    }
+    count_ = 0;
+}
+
+std::size_t FilesPerGroup(std::size_t) {
+    return FileGroup::kMaxFiles;  // a staged file holds no handle
 }
 
 }  // namespace qr::platform

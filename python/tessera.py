@@ -5,23 +5,38 @@
     symbol.version, symbol.level, symbol.mask, symbol.size, symbol.modules
     symbol.save("hello.png", scale=8)                  # or .svg, .bmp, .txt, ...
     png = symbol.to_bytes("png")                       # any format, in memory
+    symbol.save("dots.svg", shape="dot", finder="rounded", data_dark="1F2937")   # styled
+    symbol.verify("png", shape="dot")                  # ("reads", []) when it reads with margin
+    symbol.to_data_uri("svg")                          # "data:image/svg+xml;base64,..."
+    tessera.formats()                                  # {"bmp": "bmp", ..., "pbm-plain": "pbm"}
+    tessera.save_all([(symbol, "a.png"), (other, "b.png")])   # many files, one sync
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
-make() and Symbol use the API library (libtessera_api.so, tessera_api.dll), named by the
-environment variable TESSERA_API_LIBRARY; encode() calls the library's only export in
-libtessera.so (tessera.dll), named by TESSERA_LIBRARY. Without the variable each is looked for
-beside this module, in the build folder of the source tree it sits in, in the lib folders of the
-prefix it is installed under, then by the system's library search.
+make() and Symbol use the API library (libtessera_api.so.1, tessera_api.dll); encode() calls the
+library's only export in libtessera.so.1 (tessera.dll). Each is looked for, in this order:
+  1. the path in TESSERA_API_LIBRARY (TESSERA_LIBRARY for encode()), when it is set, and then
+     only that;
+  2. beside this module (as a wheel holds it);
+  3. in the build folders of the source tree this module sits in: build-run/ (scripts/run.sh),
+     then build/ (scripts/test.sh);
+  4. in the lib folders of the prefix, when this module is installed as
+     <prefix>/share/tessera/python/tessera.py;
+  5. by the system's loader, under the library's versioned name.
+When none loads, TesseraError names every path tried and why it failed.
 """
 
+import base64
 import ctypes
-import ctypes.util
+import errno
 import glob
+import itertools
 import os
+import re
+import sys
 
-__all__ = ["make", "make_structured", "Symbol", "EncodeError", "encode", "TesseraError",
-           "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
+__all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
+           "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
 WRITTEN = 0
@@ -42,6 +57,12 @@ _OPTION_SLOTS = 4
 # Bytes that stand for themselves in a "/T" value; every other byte is sent as %XX.
 _PLAIN = frozenset(b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.:/+*$")
 _MESSAGE_ROOM = 512
+# The range of a C int, which every number of the libraries' settings and options is.
+_INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
+_INT_MAX = 2 ** (_INT_BITS - 1) - 1
+# The major version in the libraries' file names (libtessera_api.so.1), which changes only when
+# their calls do.
+_SONAME_VERSION = 1
 # What the library's call takes without /L and /S: level M, 4 pixels per module.
 _DOOR_LEVEL = 1
 _DOOR_SCALE = 4
@@ -63,52 +84,74 @@ class _Settings(ctypes.Structure):
                 ("micro", ctypes.c_int), ("boost", ctypes.c_int)]
 
 
+# The style record's regions: as many as the library names (tessera_style_name), which
+# MakeTest checks.
+_REGION_COUNT = 14
+
+
+class _StyleOptions(ctypes.Structure):
+    _fields_ = [("size", ctypes.c_size_t), ("shape", ctypes.c_int), ("finder", ctypes.c_int),
+                ("regions", ctypes.c_uint32 * _REGION_COUNT), ("gradient", ctypes.c_int),
+                ("gradient_from", ctypes.c_uint32), ("gradient_to", ctypes.c_uint32),
+                ("gradient_angle", ctypes.c_int), ("logo_percent", ctypes.c_int),
+                ("logo", ctypes.c_void_p), ("logo_size", ctypes.c_size_t),
+                ("title", ctypes.c_char_p), ("description", ctypes.c_char_p),
+                ("cmyk", ctypes.c_int), ("cmyk_percent", ctypes.c_int * 4),
+                ("printed_unit", ctypes.c_int), ("printed_size", ctypes.c_double)]
+
+
 class _RenderOptions(ctypes.Structure):
     _fields_ = [("size", ctypes.c_size_t), ("scale", ctypes.c_int), ("margin", ctypes.c_int),
                 ("dark", ctypes.c_uint32), ("light", ctypes.c_uint32), ("dpi", ctypes.c_int)]
 
 
+def _file_names(stem):
+    """The library's file names on this system: the versioned one first."""
+    if sys.platform == "win32":
+        return (f"{stem}.dll",)
+    if sys.platform == "darwin":
+        return (f"lib{stem}.{_SONAME_VERSION}.dylib", f"lib{stem}.dylib")
+    return (f"lib{stem}.so.{_SONAME_VERSION}", f"lib{stem}.so")
+
+
 def _candidates(variable, stem):
+    """The paths to try for a library, in the order of this module's documentation."""
     explicit = os.environ.get(variable)
     if explicit:
         yield explicit
         return
-    names = (f"lib{stem}.so", f"lib{stem}.dylib", f"{stem}.dll")
+    names = _file_names(stem)
     here = os.path.dirname(os.path.abspath(__file__))
-    for name in names:
-        yield os.path.join(here, name)
-    # python/ in a source tree whose build folder is build/ (scripts/test.sh) or build-run/.
-    for folder in ("build", "build-run"):
+    for folder in (here, os.path.join(here, "..", "build-run"), os.path.join(here, "..", "build")):
         for name in names:
-            yield os.path.join(here, "..", folder, name)
-    # Installed as <prefix>/share/tessera/python/tessera.py beside <prefix>/lib*/.
-    prefix = os.path.normpath(os.path.join(here, "..", "..", ".."))
-    for pattern in ("lib*", os.path.join("lib*", "*"), "bin"):
-        for name in names:
-            yield from sorted(glob.glob(os.path.join(prefix, pattern, name)))
-    found = ctypes.util.find_library(stem)
-    if found:
-        yield found
-    yield from names
+            yield os.path.normpath(os.path.join(folder, name))
+    share = os.path.join("share", "tessera", "python")
+    if here.endswith(os.sep + share):
+        prefix = here[:-len(share) - 1]
+        for pattern in ("lib*", os.path.join("lib*", "*"), "bin"):
+            for name in names:
+                yield from sorted(glob.glob(os.path.join(prefix, pattern, name)))
+    yield names[0]  # the system's loader
 
 
 def _open(variable, stem, declare):
     if stem not in _libraries:
-        errors = []
+        tried = []
         for path in _candidates(variable, stem):
-            if os.path.sep in path and not os.path.exists(path):
+            if os.path.dirname(path) and not os.path.exists(path):
+                tried.append(f"{path}: no such file")
                 continue
             try:
                 library = ctypes.CDLL(path)
                 declare(library)
             except (OSError, AttributeError) as error:
-                errors.append(f"{path}: {error}")
+                tried.append(f"{path}: {error}")
                 continue
             _libraries[stem] = library
             break
         else:
-            raise TesseraError(f"the {stem} library cannot be loaded; set {variable} to its "
-                               "path (" + "; ".join(errors or ["not found"]) + ")")
+            raise TesseraError(f"the {stem} library cannot be loaded (set {variable} to its "
+                               "path); tried " + "; ".join(tried))
     return _libraries[stem]
 
 
@@ -142,10 +185,29 @@ def _declare_api(library):
         "tessera_symbol_modules": (I, [P, C, S]),
         "tessera_render": (I, [P, I, ctypes.POINTER(_RenderOptions), C, S, ctypes.POINTER(S)]),
         "tessera_save": (I, [P, C, I, ctypes.POINTER(_RenderOptions)]),
+        "tessera_save_all": (I, [ctypes.POINTER(P), ctypes.POINTER(C), S, I,
+                                 ctypes.POINTER(_RenderOptions), ctypes.POINTER(I)]),
+        "tessera_save_explained": (I, [P, C, I, ctypes.POINTER(_RenderOptions),
+                                       ctypes.POINTER(I), C, S]),
         "tessera_format_from_name": (I, [C]),
         "tessera_format_from_path": (I, [C]),
         "tessera_format_name": (C, [I]),
+        "tessera_format_extension": (C, [I]),
+        "tessera_format_available": (I, [I]),
+        "tessera_format_media_type": (C, [I]),
         "tessera_status_message": (C, [I]),
+        "tessera_style_options_init": (None, [ctypes.POINTER(_StyleOptions)]),
+        "tessera_style_name": (C, [I, I]),
+        "tessera_style_set": (I, [ctypes.POINTER(_StyleOptions), C, C, C, S]),
+        "tessera_render_styled": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                                      ctypes.POINTER(_StyleOptions), C, S, ctypes.POINTER(S)]),
+        "tessera_check_style": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                                    ctypes.POINTER(_StyleOptions), C, S]),
+        "tessera_save_styled": (I, [P, C, I, ctypes.POINTER(_RenderOptions),
+                                    ctypes.POINTER(_StyleOptions)]),
+        "tessera_verify": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                               ctypes.POINTER(_StyleOptions), ctypes.POINTER(I), C, S]),
+        "tessera_library_version": (C, []),
     }
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)
@@ -162,6 +224,13 @@ def _api():
     return _open("TESSERA_API_LIBRARY", "tessera_api", _declare_api)
 
 
+def __getattr__(name):
+    """tessera.__version__: the release of the API library in use, such as "1.1.0"."""
+    if name == "__version__":
+        return _api().tessera_library_version().decode("ascii")
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+
+
 def _bytes_of(data):
     if isinstance(data, str):
         return data.encode("utf-8")
@@ -172,7 +241,7 @@ def _bytes_of(data):
 
 def _check_door_scale(scale):
     """Refuses a scale that the library's BMP does not take, with the library's reason."""
-    if scale == 0:  # the API's "default"; the call has no such value
+    if _whole("scale", scale, 0) == 0:  # the API's "default"; the call has no such value
         raise ValueError("scale must be a positive number of pixels per module, not 0")
     options = _RenderOptions()
     _api().tessera_render_options_init(ctypes.byref(options))
@@ -195,12 +264,21 @@ def _level_number(level):
 
 
 def _whole(name, value, default):
-    """`value`, or `default` for None; the library checks the range."""
+    """`value`, or `default` for None; the library checks the range of what a C int holds."""
     if value is None:
         return default
     if not _is_int(value) or value < 0:
         raise ValueError(f"{name} must be a whole number, not {value!r}")
+    if value > _INT_MAX:
+        raise ValueError(f"{name} is out of range, not {value!r}")
     return value
+
+
+def _switch(name, value):
+    """1 or 0 for a switch given as a bool (or 1 or 0)."""
+    if value is True or value is False or (_is_int(value) and value in (0, 1)):
+        return int(value)
+    raise ValueError(f"{name} must be True or False, not {value!r}")
 
 
 def _checked(status, text):
@@ -228,11 +306,11 @@ def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
     api.tessera_settings_init(ctypes.byref(settings))
     settings.level = _level_number(level)
     settings.version = _whole("version", version, 0)
-    settings.strict_version = 1 if strict else 0
+    settings.strict_version = _switch("strict", strict)
     settings.mask = _whole("mask", mask, _DEFAULT)
-    settings.utf8 = 1 if utf8 else 0
-    settings.micro = 1 if micro else 0
-    settings.boost = 1 if boost else 0
+    settings.utf8 = _switch("utf8", utf8)
+    settings.micro = _switch("micro", micro)
+    settings.boost = _switch("boost", boost)
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(api.tessera_check_settings(ctypes.byref(settings), text, _MESSAGE_ROOM), text)
     return settings
@@ -252,10 +330,12 @@ def _colour(name, value, default):
 
 
 def _version_settings(version, micro):
-    """The version number and Micro QR flag of `version`: None, 1-40, or "M1" to "M4"."""
-    if isinstance(version, str) and len(version) == 2 and version[0] in "Mm" and \
-            version[1].isdigit():
-        return int(version[1]), True
+    """The version number and Micro QR switch of `version`: None, a number, or "M" and a number
+    from 1 ("M1"); the library checks the range."""
+    if isinstance(version, str):
+        if not re.fullmatch("[Mm][1-9][0-9]*", version):
+            raise ValueError(f"version must be a number, or M1 to M4 for Micro QR, not {version!r}")
+        return int(version[1:]), True
     return version, micro
 
 
@@ -274,7 +354,7 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
     data = _bytes_of(data)
-    version, micro = _version_settings(version, micro)
+    version, micro = _version_settings(version, _switch("micro", micro))
     settings = _settings(level, version, strict, mask, utf8, micro, boost)
     api = _api()
     handle = ctypes.c_void_p()
@@ -319,6 +399,70 @@ def make_structured(data, count=None, *, level=None, version=None, strict=False,
     if status != WRITTEN:
         _raise(status)
     return [Symbol(ctypes.c_void_p(handles[i])) for i in range(made.value)]
+
+
+def formats():
+    """The formats that this build of the API library renders, in the order of the library's
+    table: a dict of each name ("png", ..., "pbm-plain") to the extension of its files ("png",
+    ..., "pbm"), None for the terminal styles."""
+    api = _api()
+    found = {}
+    for number in itertools.count():
+        name = api.tessera_format_name(number)
+        if name is None:
+            return found
+        if api.tessera_format_available(number):
+            extension = api.tessera_format_extension(number)
+            found[name.decode("ascii")] = extension and extension.decode("ascii")
+
+
+# tessera_style_name()'s list of the parts of a style set by name, and the verdicts of
+# tessera_verify().
+_STYLE_SETTINGS = 3
+_VERDICTS = ("reads", "warnings", "unreadable")
+
+
+def _style_names(library):
+    names, index = [], 0
+    while library.tessera_style_name(_STYLE_SETTINGS, index) is not None:
+        names.append(library.tessera_style_name(_STYLE_SETTINGS, index).decode("ascii"))
+        index += 1
+    return names
+
+
+def _style(parts):
+    """A style record from keyword arguments: each part the library names ("shape", "finder",
+    "finder-dark", ..., "gradient", "logo-size", "cmyk", "size") with "_" for "-", as text the
+    command takes (a tuple for cmyk), and logo (bytes, or a path to a PNG or SVG file), title and
+    desc. Returns the record and what it points into, which must live as long."""
+    api = _api()
+    record = _StyleOptions()
+    api.tessera_style_options_init(ctypes.byref(record))
+    kept = []
+    names = _style_names(api)
+    for key, value in parts.items():
+        if value is None:
+            continue
+        name = key.replace("_", "-")
+        if key == "logo":
+            data = value if isinstance(value, (bytes, bytearray)) else open(value, "rb").read()
+            buffer = ctypes.create_string_buffer(bytes(data), len(data))
+            kept.append(buffer)
+            record.logo, record.logo_size = ctypes.cast(buffer, ctypes.c_void_p), len(data)
+        elif key in ("title", "desc"):
+            text = str(value).encode("utf-8")
+            kept.append(text)
+            setattr(record, "title" if key == "title" else "description", text)
+        elif name in names:
+            if isinstance(value, (tuple, list)):
+                value = ",".join(str(part) for part in value)
+            text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+            status = api.tessera_style_set(ctypes.byref(record), name.encode("ascii"),
+                                           str(value).encode("utf-8"), text, _MESSAGE_ROOM)
+            _checked(status, text)
+        else:
+            raise TypeError(f"unexpected keyword argument {key!r}")
+    return record, kept
 
 
 class Symbol:
@@ -378,18 +522,26 @@ class Symbol:
     def _format(kind):
         if not isinstance(kind, str):
             raise ValueError(f"kind must be a format name such as 'png', not {kind!r}")
-        number = _api().tessera_format_from_name(kind.encode("ascii", "replace"))
+        number = -1
+        if kind.isascii() and "\0" not in kind:
+            number = _api().tessera_format_from_name(kind.encode("ascii"))
         if number < 0:
             raise ValueError(f"no format is named {kind!r}")
         return number
 
-    def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
-        """The symbol as `kind` ("bmp", "png", "svg", "txt", "utf8", "ansi", "eps", "pdf"), at
+    def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None,
+                 **style):
+        """The symbol as `kind` (a name of formats(): "bmp", "png", "svg", "txt", ...), at
         `scale` pixels per module (None: 4 for images, 1 for text), with a quiet zone of `margin`
         modules (None: 4), `dark` and `light` colours ("#RRGGBB" or "RRGGBBAA") and a resolution
-        of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8)."""
+        of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8). Keywords beyond
+        these style it: shape="dot", finder="rounded", data_dark="1F2937", gradient=
+        "linear:000000,0000FF,45", logo=b"..." or a path, logo_size=20, title=, desc=,
+        cmyk=(0, 0, 0, 100), size="30mm" (the command's flags, "_" for "-")."""
         number = self._format(kind)
         options = self._options(number, scale, margin, dark, light, dpi)
+        if style:
+            return self._styled(number, options, style)
         api = _api()
         size = ctypes.c_size_t(0)
         status = api.tessera_render(self._handle, number, ctypes.byref(options), None, 0,
@@ -405,12 +557,95 @@ class Symbol:
             _raise(status)
         return buffer.raw[:size.value]
 
+    def _styled(self, number, options, style):
+        """The styled bytes of format `number`."""
+        record, kept = _style(style)
+        api = _api()
+        text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        size = ctypes.c_size_t(0)
+        status = api.tessera_render_styled(self._handle, number, ctypes.byref(options),
+                                           ctypes.byref(record), None, 0, ctypes.byref(size))
+        if status == _BAD_ARGUMENT:
+            api.tessera_check_style(self._handle, number, ctypes.byref(options),
+                                    ctypes.byref(record), text, _MESSAGE_ROOM)
+            _checked(status, text)
+        if status != _BUFFER_TOO_SMALL:
+            _raise(status)
+        buffer = ctypes.create_string_buffer(size.value)
+        status = api.tessera_render_styled(self._handle, number, ctypes.byref(options),
+                                           ctypes.byref(record), buffer, size.value,
+                                           ctypes.byref(size))
+        if status != WRITTEN:
+            _raise(status)
+        del kept
+        return buffer.raw[:size.value]
+
+    def verify(self, kind="png", scale=None, *, margin=None, dark=None, light=None, dpi=None,
+               **style):
+        """Whether the symbol, drawn as to_bytes() would draw it with the same arguments, still
+        reads: ("reads", []) with margin, else ("warnings" or "unreadable", [one line per
+        problem]). The drawing is sampled at every module's centre and the changes weighed per
+        block against its error correction; contrast, quiet zone and printed size are checked."""
+        number = self._format(kind)
+        options = self._options(number, scale, margin, dark, light, dpi)
+        record, kept = _style(style)
+        api = _api()
+        verdict = ctypes.c_int(0)
+        text = ctypes.create_string_buffer(4 * _MESSAGE_ROOM)
+        status = api.tessera_verify(self._handle, number, ctypes.byref(options),
+                                    ctypes.byref(record), ctypes.byref(verdict), text,
+                                    4 * _MESSAGE_ROOM)
+        if status == _BAD_ARGUMENT:
+            api.tessera_check_style(self._handle, number, ctypes.byref(options),
+                                    ctypes.byref(record), text, _MESSAGE_ROOM)
+            _checked(status, text)
+        if status not in (WRITTEN, _BUFFER_TOO_SMALL):
+            _raise(status)
+        del kept
+        lines = text.value.decode("utf-8", "replace").splitlines()
+        return _VERDICTS[verdict.value], lines
+
+    def to_data_uri(self, kind="png", scale=None, **options):
+        """The symbol as a data URI ("data:image/png;base64,..."), for HTML and CSS: to_bytes()
+        with the same arguments, styles included."""
+        data = self.to_bytes(kind, scale, **options)
+        media = _api().tessera_format_media_type(self._format(kind)).decode("ascii")
+        return f"data:{media};base64," + base64.b64encode(data).decode("ascii")
+
+    def _path_format(self, path, kind):
+        """The format number for saving at `path` (bytes): `kind`'s, or its extension's."""
+        number = _api().tessera_format_from_path(path) if kind is None else self._format(kind)
+        if number < 0:
+            raise ValueError(f"the extension of {os.fsdecode(path)!r} names no format; give kind=")
+        return number
+
     def save(self, target, kind=None, scale=None, *, margin=None, dark=None, light=None,
-             dpi=None):
+             dpi=None, **style):
         """Writes the symbol to `target`: a path (str, bytes or path-like), created or replaced
-        whole and never left partial, or a binary file object. `kind` None takes the format from
-        the extension of the path (or of the file object's name). Raises OSError when writing
-        fails, ValueError for a kind or option that is not taken."""
+        whole and never left partial, or a binary file object, whose write() is called until it
+        has taken every byte. `kind` None takes the format from the extension of the path (or of
+        the file object's name). Raises OSError when writing fails (with the error number, the
+        reason and the path for a path, as the command says them), ValueError for a kind or
+        option that is not taken. Style keywords are to_bytes()'s."""
+        if style and not hasattr(target, "write"):
+            path = _path_bytes(target)
+            number = self._path_format(path, kind)
+            options = self._options(number, scale, margin, dark, light, dpi)
+            record, kept = _style(style)
+            api = _api()
+            status = api.tessera_save_styled(self._handle, path, number, ctypes.byref(options),
+                                             ctypes.byref(record))
+            if status == _BAD_ARGUMENT:
+                text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+                api.tessera_check_style(self._handle, number, ctypes.byref(options),
+                                        ctypes.byref(record), text, _MESSAGE_ROOM)
+                _checked(status, text)
+            del kept
+            if status == CANNOT_WRITE:
+                raise OSError(errno.EIO, "the file cannot be written", os.fsdecode(path))
+            if status != WRITTEN:
+                _raise(status)
+            return
         if hasattr(target, "write"):
             if kind is None:
                 name = getattr(target, "name", None)
@@ -419,23 +654,24 @@ class Symbol:
                 if number < 0:
                     raise ValueError("give kind= for a file object without a known extension")
                 kind = _api().tessera_format_name(number).decode("ascii")
-            target.write(self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
-                                       dpi=dpi))
+            _write_all(target, self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
+                                             dpi=dpi, **style))
             return
-        path = os.fsencode(target)
-        if b"\0" in path:
-            raise ValueError("path must not contain a zero byte")
+        path = _path_bytes(target)
         api = _api()
-        number = api.tessera_format_from_path(path) if kind is None else self._format(kind)
-        if number < 0:
-            raise ValueError(f"the extension of {os.fsdecode(path)!r} names no format; give kind=")
+        number = self._path_format(path, kind)
         options = self._options(number, scale, margin, dark, light, dpi)
-        status = api.tessera_save(self._handle, path, number, ctypes.byref(options))
+        error = ctypes.c_int(0)
+        reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        status = api.tessera_save_explained(self._handle, path, number, ctypes.byref(options),
+                                            ctypes.byref(error), reason, _MESSAGE_ROOM)
         if status == _FORMAT_NOT_AVAILABLE:
             raise TesseraError(f"{api.tessera_format_name(number).decode()} output is not "
                                "available in this build of the library")
+        if status == CANNOT_WRITE:
+            raise OSError(error.value, reason.value.decode("utf-8", "replace"), os.fsdecode(path))
         if status != WRITTEN:
-            _raise(status, path)
+            _raise(status)
 
     def _repr_png_(self):
         try:
@@ -445,6 +681,54 @@ class Symbol:
 
     def _repr_svg_(self):
         return self.to_bytes("svg").decode("utf-8")
+
+
+def _path_bytes(path):
+    path = os.fsencode(path)
+    if b"\0" in path:
+        raise ValueError("path must not contain a zero byte")
+    return path
+
+
+def save_all(items, kind=None, scale=None, *, margin=None, dark=None, light=None, dpi=None):
+    """Writes many symbols at once: each (symbol, path) of `items` as symbol.save(path, ...)
+    writes it, with the same options for all, but with about one sync for all of them instead of
+    one per file. Every file is written in full beside its name, their data is synced once, then
+    each takes its name, then the names are synced once (in groups of up to 64 files), so a crash
+    leaves each file old or new, whole.
+
+    Every argument is checked before anything is written: TypeError for an item that is not a
+    (Symbol, path) pair, ValueError for a kind, extension or option that is not taken. A file that
+    cannot be written does not stop the others; OSError is then raised for the first of them."""
+    pairs = [tuple(item) for item in items]
+    if not all(len(pair) == 2 and isinstance(pair[0], Symbol) for pair in pairs):
+        raise TypeError("items must be (Symbol, path) pairs")
+    if not pairs:
+        return
+    paths = [_path_bytes(path) for _, path in pairs]
+    numbers = {symbol._path_format(path, kind) for (symbol, _), path in zip(pairs, paths)}
+    for number in sorted(numbers):  # the options checked for every format they go to
+        options = pairs[0][0]._options(number, scale, margin, dark, light, dpi)
+    count = len(pairs)
+    handles = (ctypes.c_void_p * count)(*[symbol._handle for symbol, _ in pairs])
+    names = (ctypes.c_char_p * count)(*paths)
+    results = (ctypes.c_int * count)()
+    number = _FORMAT_FROM_PATH if kind is None else Symbol._format(kind)
+    status = _api().tessera_save_all(handles, names, count, number, ctypes.byref(options),
+                                     results)
+    if status != WRITTEN:
+        first = next(i for i in range(count) if results[i] != WRITTEN)
+        _raise(results[first], paths[first])
+def _write_all(file, content):
+    """Writes all of `content` to a binary file object, whose write() may take less at a time."""
+    written = 0
+    while written < len(content):
+        taken = file.write(content[written:] if written else content)
+        if taken is None or taken <= 0:
+            raise OSError(errno.EAGAIN if taken is None else errno.EIO,
+                          f"the file object took none of the last {len(content) - written} of "
+                          f"{len(content)} bytes")
+        written += taken
 
 
 def _escape(data):

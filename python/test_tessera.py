@@ -4,8 +4,12 @@ may name them).
 Run: python3 python/test_tessera.py        (after scripts/test.sh has built build/)
 """
 
+import base64
+import errno
 import hashlib
+import io
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -161,7 +165,8 @@ class EncodeTest(unittest.TestCase):
         for kwargs in [{"level": "X"}, {"level": 4}, {"level": "LM"}, {"level": True},
                        {"version": -1}, {"version": 41}, {"version": 1.0}, {"strict": True},
                        {"mask": 8}, {"mask": -1}, {"scale": 0}, {"scale": 21},
-                       {"level": "H", "version": 5, "scale": 8}]:
+                       {"level": "H", "version": 5, "scale": 8}, {"scale": 2 ** 32 + 4},
+                       {"version": 2 ** 32 + 1}, {"version": 5, "strict": "no"}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     tessera.encode("Hello", self.path(), **kwargs)
@@ -239,23 +244,21 @@ class MakeTest(unittest.TestCase):
     def test_every_format_in_memory_and_on_disk(self):
         symbol = tessera.make("formats")
         starts = {"bmp": b"BM", "png": b"\x89PNG", "svg": b"<?xml", "txt": b"  ",
-                  "utf8": b"\x1b[30;47m", "ansi": b"\x1b[47m", "eps": b"%!PS", "pdf": b"%PDF"}
-        made = 0
-        for kind, start in starts.items():
+                  "utf8": b"\x1b[30;47m", "ansi": b"\x1b[47m", "eps": b"%!PS", "pdf": b"%PDF",
+                  "xpm": b"/* XPM */\n", "pbm": b"P4\n", "pbm-plain": b"P1\n"}
+        formats = tessera.formats()
+        self.assertLessEqual(set(starts) - set(formats), {"png"})  # PNG needs an image library
+        for kind, extension in formats.items():
             with self.subTest(kind=kind):
-                try:
-                    content = symbol.to_bytes(kind)
-                except tessera.TesseraError:
-                    self.assertIn(kind, ("png", "eps", "pdf"))  # formats a build may lack
+                content = symbol.to_bytes(kind)
+                self.assertTrue(content.startswith(starts[kind]), content[:12])
+                if extension is None:
                     continue
-                self.assertTrue(content.startswith(start), content[:12])
-                made += 1
-                if kind in ("utf8", "ansi"):
-                    continue
-                symbol.save(self.path("out." + kind))
-                with open(self.path("out." + kind), "rb") as file:
+                symbol.save(self.path("out." + extension), kind)
+                with open(self.path("out." + extension), "rb") as file:
                     self.assertEqual(file.read(), content)
-        self.assertGreaterEqual(made, 6)
+        self.assertEqual(formats["pbm-plain"], "pbm")
+        self.assertIsNone(formats["utf8"])
         self.assertEqual(symbol.to_bytes("BMP", 2), symbol.to_bytes("bmp", scale=2))
         self.assertEqual(symbol._repr_svg_(), symbol.to_bytes("svg").decode())
         png = symbol._repr_png_()
@@ -278,24 +281,63 @@ class MakeTest(unittest.TestCase):
         with self.assertRaises(tessera.EncodeError):
             tessera.make(b"")
         for kwargs in [{"level": "X"}, {"level": 2}, {"version": 41}, {"version": -1},
-                       {"mask": 8}, {"mask": 1.5}]:
+                       {"mask": 8}, {"mask": 1.5}, {"version": 2 ** 32 + 1}, {"mask": 2 ** 32},
+                       {"version": "M0"}, {"version": "M\u0663"}, {"version": "M1 "},
+                       {"micro": "no"}, {"utf8": "yes"}, {"boost": 2}, {"strict": None}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError) as caught:
                     tessera.make("x", **kwargs)
                 self.assertNotIsInstance(caught.exception, tessera.EncodeError)
         for kind, kwargs in [("gif", {}), ("bmp", {"scale": 21}), ("bmp", {"margin": 65}),
                              ("txt", {"dark": "#112233"}), ("svg", {"dpi": 300}),
-                             ("bmp", {"light": "FFFFFF00"}), ("png", {"dark": "red"})]:
+                             ("bmp", {"light": "FFFFFF00"}), ("png", {"dark": "red"}),
+                             ("bmp", {"scale": 2 ** 32 + 4}), ("bmp", {"margin": 2 ** 32}),
+                             ("bmp", {"dpi": 2 ** 32 + 300}), ("png\x00svg", {}), ("p\u0578g", {})]:
             with self.subTest(kind=kind, **{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     symbol.to_bytes(kind, **kwargs)
         with self.assertRaises(TypeError):
             tessera.make(12345)
-        with self.assertRaises(OSError):
+        with self.assertRaises(OSError) as caught:
             symbol.save(self.path("missing/folder/a.bmp"))
+        self.assertEqual((caught.exception.errno, caught.exception.strerror,
+                          caught.exception.filename),
+                         (errno.ENOENT, "the folder does not exist",
+                          self.path("missing/folder/a.bmp")))
         with self.assertRaises(ValueError):
             symbol.save(self.path("a.jpeg"))
         self.assertFalse(os.path.exists(self.path("a.jpeg")))
+
+    def test_save_all(self):
+        symbols = [tessera.make(f"code {i}") for i in range(70)]  # more than one group
+        paths = [self.path(f"{i}.{'svg' if i % 2 else 'bmp'}") for i in range(70)]
+        tessera.save_all(zip(symbols, paths), scale=2, margin=1)
+        for i in (0, 1, 69):
+            with open(paths[i], "rb") as file:
+                self.assertEqual(file.read(), symbols[i].to_bytes("svg" if i % 2 else "bmp", 2,
+                                                                  margin=1))
+        tessera.save_all([(symbols[0], self.path("as.txt"))], kind="svg")
+        with open(self.path("as.txt"), "rb") as file:
+            self.assertEqual(file.read(), symbols[0].to_bytes("svg"))
+        tessera.save_all([])
+        # Checked before anything is written.
+        for items, error in [([(symbols[0], self.path("x.bmp")), (symbols[1], self.path("y.gif"))],
+                              ValueError),
+                             ([(symbols[0], self.path("x.bmp")), ("not a symbol", "y.bmp")],
+                              TypeError),
+                             ([(symbols[0], self.path("x.txt")), (symbols[1], self.path("y.bmp"))],
+                              ValueError)]:  # scale 30: not taken by either
+            with self.subTest(items=items):
+                with self.assertRaises(error):
+                    tessera.save_all(items, scale=30)
+                self.assertFalse(os.path.exists(self.path("x.bmp")))
+        # A file that cannot be written: the others are, and the first failure is raised.
+        with self.assertRaises(OSError) as caught:
+            tessera.save_all([(symbols[0], self.path("ok.bmp")),
+                              (symbols[1], self.path("missing/a.bmp")),
+                              (symbols[2], self.path("missing/b.bmp"))])
+        self.assertIn("missing/a.bmp", str(caught.exception))
+        self.assertTrue(os.path.exists(self.path("ok.bmp")))
 
     def test_structured_append_and_boost(self):
         data = "0123456789" * 30 + " and some text"
@@ -312,8 +354,9 @@ class MakeTest(unittest.TestCase):
         self.assertIsNone(tessera.make(data).part)
         with self.assertRaises(tessera.EncodeError):
             tessera.make_structured("ab", 3)
-        with self.assertRaises(ValueError):
-            tessera.make_structured("abc", 17)
+        for count in (17, 2 ** 32 + 2):
+            with self.assertRaises(ValueError):
+                tessera.make_structured("abc", count)
         # "HELLO WORLD" takes 74 bits: version 1 holds them at Q (104), not at H (72).
         boosted = tessera.make("HELLO WORLD", level="L", boost=True)
         self.assertEqual((boosted.version, boosted.level, boosted.data_bits,
@@ -329,12 +372,94 @@ class MakeTest(unittest.TestCase):
         # A quiet zone of 2 modules unless asked: 15 modules + 4 = 19 lines of text.
         self.assertEqual(m3.to_bytes("txt").count(b"\n"), 19)
         self.assertEqual(m3.to_bytes("txt", margin=4).count(b"\n"), 23)
-        for kwargs in [{"level": "H"}, {"version": "M5"}, {"mask": 4}, {"utf8": True}]:
+        for kwargs in [{"level": "H"}, {"version": "M5"}, {"mask": 4}, {"utf8": True},
+                       {"version": "M1", "level": "L"}, {"version": "M2", "level": "Q"}]:
             with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
                 with self.assertRaises(ValueError):
                     tessera.make("1", micro=True, **kwargs)
         with self.assertRaises(tessera.EncodeError):
             tessera.make("7" * 36, micro=True)
+
+    def test_styles_verify_and_data_uris(self):
+        symbol = tessera.make("https://example.com/styled", level="H")
+        api = tessera._api()
+        regions = [api.tessera_style_name(2, i) for i in range(tessera._REGION_COUNT + 1)]
+        self.assertEqual(regions[-1], None)
+        self.assertEqual(regions[0], b"finder-dark")
+        plain, dots = symbol.to_bytes("png"), symbol.to_bytes("png", shape="dot", finder="rounded")
+        self.assertNotEqual(dots, plain)
+        self.assertEqual(symbol.to_bytes("png", shape="square"), plain)
+        svg = symbol.to_bytes("svg", title="Our site", desc="A link", data_dark="1F2937")
+        for part in (b"<title>Our site</title>", b"<desc>A link</desc>", b'role="img"', b"1f2937"):
+            self.assertIn(part, svg.lower() if part == b"1f2937" else svg)
+        self.assertEqual(symbol.verify("png", shape="dot", finder="rounded"), ("reads", []))
+        verdict, lines = symbol.verify("png", dark="BBBBBB")
+        self.assertEqual((verdict, len(lines)), ("unreadable", 1))
+        self.assertIn("contrast", lines[0])
+        self.assertEqual(symbol.verify("svg", margin=1)[0], "warnings")
+        uri = symbol.to_data_uri("svg", shape="dot")
+        self.assertTrue(uri.startswith("data:image/svg+xml;base64,"))
+        self.assertEqual(base64.b64decode(uri.split(",", 1)[1]), symbol.to_bytes("svg", shape="dot"))
+        symbol.save(self.path("dots.png"), shape="dot", finder="rounded")
+        with open(self.path("dots.png"), "rb") as file:
+            self.assertEqual(file.read(), dots)
+        with self.assertRaisesRegex(ValueError, "shape takes square, dot, .* not 'star'"):
+            symbol.to_bytes("png", shape="star")
+        with self.assertRaisesRegex(ValueError, "txt output takes no styles"):
+            symbol.to_bytes("txt", shape="dot")
+        with self.assertRaises(TypeError):
+            symbol.to_bytes("png", colour="red")
+
+    def test_file_objects_take_every_byte(self):
+        symbol = tessera.make("short writes")
+
+        class Trickle(io.RawIOBase):
+            """A raw file that takes at most 10 bytes a call; `most` 0 takes none."""
+            def __init__(self, most=10):
+                super().__init__()
+                self.most, self.taken = most, bytearray()
+
+            def writable(self):
+                return True
+
+            def write(self, data):
+                self.taken += bytes(data[:self.most])
+                return min(len(data), self.most)
+
+        trickle = Trickle()
+        symbol.save(trickle, "svg")
+        self.assertEqual(bytes(trickle.taken), symbol.to_bytes("svg"))
+        with self.assertRaises(OSError):
+            symbol.save(Trickle(0), "svg")
+
+    def test_the_library_is_found_without_a_variable_or_named_with_every_path_tried(self):
+        library = tessera._libraries["tessera_api"]._name
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("TESSERA_LIBRARY", "TESSERA_API_LIBRARY")}
+        source = os.path.join(os.path.dirname(os.path.abspath(tessera.__file__)), "tessera.py")
+        script = "import tessera; print(tessera.make('Hi').size)"
+        for tree, link in (("built", "build-run"), ("bare", None)):
+            python = os.path.join(self.folder.name, tree, "python")
+            os.makedirs(python)
+            with open(source, "rb") as original, open(os.path.join(python, "tessera.py"),
+                                                       "wb") as copy:
+                copy.write(original.read())
+            if link:
+                os.makedirs(os.path.join(self.folder.name, tree, link))
+                os.symlink(library, os.path.join(self.folder.name, tree, link,
+                                                 tessera._file_names("tessera_api")[0]))
+            run = subprocess.run([sys.executable, "-c", script], cwd=self.folder.name,
+                                 env=dict(environment, PYTHONPATH=python), capture_output=True,
+                                 text=True, check=False)
+            with self.subTest(tree=tree):
+                if link:
+                    self.assertEqual((run.returncode, run.stdout), (0, "21\n"), run.stderr)
+                    continue
+                if run.returncode == 0:
+                    self.skipTest("the system's loader has a tessera API library")
+                for folder in ("python", "build-run", "build"):
+                    self.assertIn(os.path.join(self.folder.name, tree, folder,
+                                               tessera._file_names("tessera_api")[0]), run.stderr)
 
     def test_status_numbers_are_the_headers(self):
         header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "module",

@@ -54,8 +54,8 @@ files=(
   runtimes/linux-x64/native/libtessera_api.so="$work/libtessera_api.so"
   runtimes/win-x64/native/tessera_api.dll="$windows_build/tessera_api.dll"
   README.md=docs/dotnet.md
+  LICENSE=LICENSE
 )
-if [ -f LICENSE ]; then files+=(LICENSE=LICENSE); else echo "no LICENSE: the package has none"; fi
 package="$dist/Tessera.$version.nupkg"
 python3 dotnet/nupkg.py "$package" dotnet/Tessera.nuspec "$version" "$epoch" "${files[@]}"
 echo "scripts/build-nuget.sh: $package ($(stat -c %s "$package") bytes)"

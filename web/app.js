@@ -1,6 +1,7 @@
 // The generator page: the controls become make() settings and render options, the symbol is shown
-// as SVG, and the downloads are made in the page. Ranges are asked of the library (a setting one
-// past the last it takes is a RangeError), so the page never copies them.
+// as SVG, and the downloads are made in the page, one button for each format of the library that
+// makes files. Ranges are asked of the library (a setting one past the last it takes is a
+// RangeError), and formats listed by it, so the page never copies them.
 "use strict";
 (function () {
   const $ = (id) => document.getElementById(id);
@@ -100,8 +101,7 @@
       $("info").textContent = "No symbol for these settings.";
       $("fill").hidden = true;
     }
-    for (const id of ["download-png", "download-svg", "download-bmp"])
-      $(id).disabled = Boolean(text);
+    for (const button of $("downloads").querySelectorAll("button")) button.disabled = Boolean(text);
   }
 
   function update() {
@@ -140,33 +140,28 @@
     $("info").textContent =
       `${kind}${symbol.version} (${symbol.size} × ${symbol.size} modules), ${level}, mask ${symbol.mask}`;
     const bits = symbol.dataBits();
-    $("fill").hidden = bits === null;
-    if (bits !== null) {
-      $("fill-meter").value = bits.used / bits.capacity;
-      $("fill-text").textContent =
-        `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
-    }
+    $("fill").hidden = false;
+    $("fill-meter").value = bits.used / bits.capacity;
+    $("fill-text").textContent =
+      `${bits.used} of ${bits.capacity} data bits used (${Math.round((100 * bits.used) / bits.capacity)}% full)`;
     showMessage("");
   }
 
-  function download(kind) {
+  // Saves the symbol as the format named `name` in a file with `extension`.
+  function download(name, extension) {
     if (!current) return;
-    const bytes = {
-      png: () => current.toPNG(renderOptions(true)),
-      svg: () => current.toSVG(renderOptions(false)),
-      bmp: () => current.toBMP(renderOptions(true)),
-    };
-    const types = { png: "image/png", svg: "image/svg+xml", bmp: "image/bmp" };
     let data;
     try {
-      data = bytes[kind]();
+      data = current.toBytes(name, renderOptions(true));
     } catch (error) {
-      showMessage(`${error.message}.`);
+      // The symbol stands; this format alone refuses the options (colours for PBM, say).
+      $("message").textContent = `${error.message}.`;
+      $("message").hidden = false;
       return;
     }
     const link = document.createElement("a");
-    link.href = URL.createObjectURL(new Blob([data], { type: types[kind] }));
-    link.download = `qr-code.${kind}`;
+    link.href = URL.createObjectURL(new Blob([data], { type: "application/octet-stream" }));
+    link.download = `qr-code.${extension}`;
     document.body.append(link);
     link.click();
     link.remove();
@@ -185,8 +180,15 @@
       fillRanges();
       update();
     });
-    for (const kind of ["png", "svg", "bmp"])
-      $(`download-${kind}`).addEventListener("click", () => download(kind));
+    for (const { name, extension } of tessera.formats()) {
+      if (extension === null) continue; // the terminal styles
+      const button = document.createElement("button");
+      button.type = "button";
+      button.id = `download-${name}`;
+      button.textContent = name.toUpperCase();
+      button.addEventListener("click", () => download(name, extension));
+      $("downloads").append(button, " ");
+    }
     update();
     document.body.dataset.state = "ready";
   }

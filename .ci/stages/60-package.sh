@@ -33,7 +33,7 @@ cmp "$work/cmake-api.bmp" "$work/command.bmp"
 pc_dir="$(dirname "$(find "$prefix" -name tessera.pc | head -n 1)")"
 export PKG_CONFIG_PATH="$pc_dir"
 for package in tessera tessera-api; do
-  [ "$(pkg-config --modversion "$package")" = "1.0.0.1" ]
+  [ "$(pkg-config --modversion "$package")" = "$(cat VERSION)" ]
 done
 libdir="$(pkg-config --variable=libdir tessera)"
 # shellcheck disable=SC2046

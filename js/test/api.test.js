@@ -38,6 +38,35 @@ test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", asy
   assert.notDeepEqual(tessera.make("é 漢", { utf8: true }).modules, expected);
 });
 
+test("formats(): the library's formats and the extensions of their files", async () => {
+  await tessera.ready();
+  const formats = tessera.formats();
+  assert.deepEqual(formats[0], { name: "bmp", extension: "bmp" });
+  assert.deepEqual(
+    formats.filter(({ name }) => ["utf8", "pbm", "pbm-plain"].includes(name)),
+    [
+      { name: "utf8", extension: null },
+      { name: "pbm", extension: "pbm" },
+      { name: "pbm-plain", extension: "pbm" },
+    ],
+  );
+});
+
+test("a symbol keeps its own copy of the bytes it was made from", async () => {
+  await tessera.ready();
+  const bytes = new TextEncoder().encode("the caller's bytes");
+  const symbol = tessera.make(bytes);
+  const png = symbol.toPNG();
+  bytes.fill(0x41);
+  assert.deepEqual(symbol.toPNG(), png);
+  assert.deepEqual(symbol.modules, tessera.make("the caller's bytes").modules);
+  // Pairs of surrogates are one character: a smiling face in four UTF-8 bytes.
+  assert.deepEqual(
+    tessera.make("\ud83d\ude00").modules,
+    tessera.make(Uint8Array.of(0xf0, 0x9f, 0x98, 0x80)).modules,
+  );
+});
+
 test("dataBits: the stream's bits against the version's data bits", async () => {
   await tessera.ready();
   // 8 digits at 1-L: mode 4 + count 10 + 3 + 3 digits in 10 bits each + 2 digits in 7 bits; 19
@@ -47,4 +76,16 @@ test("dataBits: the stream's bits against the version's data bits", async () => 
     capacity: 152,
   });
   assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
+});
+
+test("toDataURL: the format's media type and its bytes in base64, as Node's encoder gives them", async () => {
+  const symbol = await tessera.make("data URI");
+  for (const [kind, media] of [["png", "image/png"], ["svg", "image/svg+xml"], ["bmp", "image/bmp"],
+                               ["pdf", "application/pdf"], ["utf8", "application/octet-stream"]]) {
+    const bytes = symbol.toBytes(kind, { margin: 1 });
+    assert.equal(symbol.toDataURL(kind, { margin: 1 }),
+                 `data:${media};base64,${Buffer.from(bytes).toString("base64")}`, kind);
+  }
+  assert.match(symbol.toDataURL(), /^data:image\/png;base64,iVBORw0KGgo/);
+  assert.throws(() => symbol.toDataURL("jpeg"), RangeError);
 });

@@ -1,6 +1,6 @@
 // Every conformance vector in JavaScript: the module matrices of tests/data/encoder.tsv and the
-// results and BMP files of the door calls of export.tsv, byte for byte; and PNG, SVG and BMP
-// bytes equal to the native command's.
+// results and BMP files of the door calls of export.tsv, byte for byte; and the bytes of every
+// format the library lists equal to the native command's.
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
@@ -8,7 +8,7 @@ const { execFileSync } = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
-const { make, ready, EncodeError } = require("..");
+const { make, ready, formats, EncodeError } = require("..");
 const { COMMAND, readTable, sha256, matrixText } = require("./support.js");
 const { door } = require("./door.js");
 
@@ -61,7 +61,7 @@ test("every export vector through make() and toBMP(): the result, the file's siz
 });
 
 test(
-  "PNG, SVG and BMP bytes equal the native command's",
+  "toPNG, toSVG, toBMP and every format's bytes equal the native command's",
   { skip: !fs.existsSync(COMMAND) && `no ${COMMAND}` },
   () => {
     const folder = fs.mkdtempSync(path.join(os.tmpdir(), "tessera-js-"));
@@ -84,6 +84,7 @@ test(
           ["png", s.toPNG({ scale })],
           ["svg", Buffer.from(s.toSVG({ scale }))],
           ["bmp", s.toBMP({ scale })],
+          ...formats().map(({ name }) => [name, s.toBytes(name, { scale })]),
         ]) {
           const out = path.join(folder, `out.${type}`);
           execFileSync(COMMAND, [...flags, "-t", type, "-o", out]);

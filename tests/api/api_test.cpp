@@ -1,13 +1,18 @@
 // The public C API's contract: every status with the arguments that cause it, the symbol's facts
 // and modules against the encoder, each format's size query, and saving.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "module/pipeline.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
 #include "tests/support/test_support.h"
@@ -37,6 +42,31 @@ SymbolPtr Make(const std::string& data, const tessera_settings* settings = nullp
     return SymbolPtr(symbol);
 }
 
+// `size` zero bytes that end where memory that may not be read begins, so that reading past them
+// faults.
+class Fenced {
+public:
+    explicit Fenced(std::size_t size) {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        span_ = (size + page - 1) / page * page + page;
+        void* base =
+            mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(base, MAP_FAILED);
+        base_ = static_cast<unsigned char*>(base);
+        EXPECT_EQ(mprotect(base_ + span_ - page, page, PROT_NONE), 0);
+        data_ = base_ + span_ - page - size;
+    }
+    ~Fenced() { munmap(base_, span_); }
+    Fenced(const Fenced&) = delete;
+    Fenced& operator=(const Fenced&) = delete;
+    unsigned char* data() const { return data_; }
+
+private:
+    std::size_t span_ = 0;
+    unsigned char* base_ = nullptr;
+    unsigned char* data_ = nullptr;
+};
+
 std::string RenderBytes(const tessera_symbol* symbol, int format,
                         const tessera_render_options* options = nullptr) {
     size_t size = 0;
@@ -62,6 +92,8 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
     newerCaller.known.size = sizeof newerCaller;
     Larger newerZero{Settings(), 0};
     newerZero.known.size = sizeof newerZero;
+    tessera_settings midField = Settings();
+    midField.size = offsetof(tessera_settings, version) + 2;
     const tessera_settings level4 = Settings(4), version41 = Settings(TESSERA_DEFAULT, 41),
                            mask8 = Settings(TESSERA_DEFAULT, 0, 0, 8),
                            strict1 = Settings(TESSERA_LEVEL_H, 1, 1),
@@ -95,6 +127,8 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
               TESSERA_ERROR_BAD_ARGUMENT},
              {"a newer caller's setting left 0", hello.data(), hello.size(), &newerZero.known,
               TESSERA_OK},
+             {"a size that ends inside a field", hello.data(), hello.size(), &midField,
+              TESSERA_ERROR_BAD_ARGUMENT},
          }) {
         SCOPED_TRACE(c.what);
         int sentinel = 0;
@@ -113,6 +147,47 @@ TEST(Api, EncodeStatusesWithTheArgumentsThatCauseThem) {
     }
     EXPECT_EQ(tessera_symbol_level(high.get()), TESSERA_LEVEL_H);
     EXPECT_EQ(tessera_symbol_version(high.get()), 1);
+}
+
+TEST(Api, NothingIsReadBeyondTheBoundsWhateverTheLengthsAndSizesSay) {
+    const std::size_t unbounded = SIZE_MAX;
+    const std::size_t kept = InputBytesKept();
+    const Fenced letters(kept);
+    std::memset(letters.data(), 'a', kept);
+    tessera_settings utf8 = Settings();
+    utf8.utf8 = 1;
+    tessera_symbol* symbol = nullptr;
+    EXPECT_EQ(tessera_encode(letters.data(), unbounded, &utf8, &symbol),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    char text[200];
+    ASSERT_EQ(tessera_explain_encode_failure(letters.data(), unbounded, &utf8, text, sizeof text),
+              TESSERA_OK);
+    // 12 bits of designator, 4 + 16 + 8 x 7090 of one byte segment.
+    EXPECT_STREQ(text,
+                 "the data cannot be encoded: it needs at least 56752 bits and version 40 at "
+                 "level M holds at most 18672");
+
+    const Fenced sixteen(16);
+    tessera_symbol* parts[16] = {};
+    size_t made = 99;
+    EXPECT_EQ(tessera_encode_structured(sixteen.data(), unbounded, nullptr, 2, parts, 16, &made),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(made, 0u);
+    ASSERT_EQ(tessera_explain_structured_failure(sixteen.data(), unbounded, nullptr, 2, text,
+                                                 sizeof text),
+              TESSERA_OK);
+    EXPECT_STREQ(text,
+                 "the data cannot be encoded: it is more than 113424 bytes, the most that 16 "
+                 "symbols hold");
+
+    // A structure may say it has 4096 bytes, all read; one more is refused before any is read.
+    const Fenced room(4096);
+    auto* settings = reinterpret_cast<tessera_settings*>(room.data());
+    tessera_settings_init(settings);
+    settings->size = 4096;
+    EXPECT_EQ(tessera_check_settings(settings, text, sizeof text), TESSERA_OK);
+    settings->size = 4097;
+    EXPECT_EQ(tessera_check_settings(settings, text, sizeof text), TESSERA_ERROR_BAD_ARGUMENT);
 }
 
 TEST(Api, SymbolFactsAndModulesAreTheEncoders) {
@@ -162,7 +237,7 @@ TEST(Api, EachFormatAnswersItsSizeQueryAndRendersTheWritersBytes) {
     const std::string data = "tessera in memory";
     const SymbolPtr symbol = Make(data);
     const auto encoder = EncodeBytes(ToBytes(data), LEVEL_M);
-    for (int format = 0; format < kImageFormatCount; ++format) {
+    for (int format = 0; format < FormatCount(); ++format) {
         SCOPED_TRACE(tessera_format_name(format));
         size_t size = 12345;
         if (!tessera_format_available(format)) {
@@ -208,7 +283,8 @@ TEST(Api, RenderRefusesBadArgumentsAndOptionsTheFormatDoesNotTake) {
              {"no symbol", nullptr, TESSERA_FORMAT_BMP, with([](auto&) {}),
               TESSERA_ERROR_BAD_ARGUMENT},
              {"format -1", symbol.get(), -1, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
-             {"format 8", symbol.get(), 8, with([](auto&) {}), TESSERA_ERROR_BAD_ARGUMENT},
+             {"one past the last format", symbol.get(), FormatCount(), with([](auto&) {}),
+              TESSERA_ERROR_BAD_ARGUMENT},
              {"scale 21", symbol.get(), TESSERA_FORMAT_BMP, with([](auto& o) { o.scale = 21; }),
               TESSERA_ERROR_BAD_ARGUMENT},
              {"scale -1", symbol.get(), TESSERA_FORMAT_SVG, with([](auto& o) { o.scale = -1; }),
@@ -225,6 +301,12 @@ TEST(Api, RenderRefusesBadArgumentsAndOptionsTheFormatDoesNotTake) {
               with([](auto& o) { o.dark = 0x112233FF; }), TESSERA_ERROR_BAD_ARGUMENT},
              {"alpha for bmp", symbol.get(), TESSERA_FORMAT_BMP,
               with([](auto& o) { o.light = 0xFFFFFF00; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"colours for xpm", symbol.get(), tessera_format_from_name("xpm"),
+              with([](auto& o) { o.dark = 0x112233FF; }), TESSERA_OK},
+             {"alpha for xpm", symbol.get(), tessera_format_from_name("xpm"),
+              with([](auto& o) { o.light = 0xFFFFFF00; }), TESSERA_ERROR_BAD_ARGUMENT},
+             {"colours for pbm", symbol.get(), tessera_format_from_name("pbm-plain"),
+              with([](auto& o) { o.light = 0xFFEEDDFF; }), TESSERA_ERROR_BAD_ARGUMENT},
              {"a newer caller's option", symbol.get(), TESSERA_FORMAT_BMP,
               with([](auto& o) { o.size = sizeof o + 1; }), TESSERA_ERROR_BAD_ARGUMENT},
          }) {
@@ -277,9 +359,82 @@ TEST(Api, BmpBytesEqualTheLibrarysFileAndSaveNeverLeavesAPartialFile) {
     }
     EXPECT_EQ(tessera_save(symbol.get(), nullptr, TESSERA_FORMAT_BMP, nullptr),
               TESSERA_ERROR_BAD_ARGUMENT);
+    // The reason of a failure, as a number and in words; nothing for a success.
+    int error = -1;
+    char reason[100] = "x";
+    EXPECT_EQ(tessera_save_explained(symbol.get(), dir.File("no/such/f.bmp").c_str(), -1, nullptr,
+                                     &error, reason, sizeof reason),
+              TESSERA_ERROR_CANNOT_WRITE);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_STREQ(reason, "the folder does not exist");
+    EXPECT_EQ(tessera_save_explained(symbol.get(), dir.File("g.bmp").c_str(), -1, nullptr, &error,
+                                     reason, sizeof reason),
+              TESSERA_OK);
+    EXPECT_EQ(error, 0);
+    EXPECT_STREQ(reason, "");
     EXPECT_EQ(tessera_save(nullptr, dir.File("z.bmp").c_str(), TESSERA_FORMAT_BMP, nullptr),
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_FALSE(FileExists(dir.File("z.bmp")));
+}
+
+TEST(Api, SaveAllSavesEachFileAsSaveWouldAndChecksEveryArgumentFirst) {
+    TempDir dir;
+    const SymbolPtr first = Make("first"), second = Make("second");
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.scale = 2;
+    // More files than one group holds; one of them in a folder that does not exist.
+    constexpr size_t kFiles = 70, kMissing = 5;
+    std::vector<std::string> paths;
+    std::vector<const char*> names;
+    std::vector<const tessera_symbol*> symbols;
+    for (size_t i = 0; i < kFiles; ++i) {
+        paths.push_back(dir.File((i == kMissing ? "missing/" : "") + std::to_string(i) +
+                                 (i % 2 ? ".svg" : ".png")));
+        symbols.push_back(i % 2 ? second.get() : first.get());
+    }
+    for (const std::string& path : paths) names.push_back(path.c_str());
+    std::vector<tessera_status> results(kFiles, TESSERA_ERROR_NO_MEMORY);
+    EXPECT_EQ(tessera_save_all(symbols.data(), names.data(), kFiles, -1, &options, results.data()),
+              TESSERA_ERROR_CANNOT_WRITE);
+    for (size_t i = 0; i < kFiles; ++i) {
+        SCOPED_TRACE(paths[i]);
+        EXPECT_EQ(results[i], i == kMissing ? TESSERA_ERROR_CANNOT_WRITE : TESSERA_OK);
+        Bytes file;
+        EXPECT_EQ(ReadFile(paths[i], &file), i != kMissing);
+        if (i == kMissing) continue;
+        const int format = i % 2 ? TESSERA_FORMAT_SVG : TESSERA_FORMAT_PNG;
+        EXPECT_EQ(file, ToBytes(RenderBytes(symbols[i], format, &options)));
+    }
+
+    // A bad argument anywhere: nothing is written, not even the files before it.
+    const std::string good = dir.File("good.bmp"), unnamed = dir.File("noformat");
+    tessera_render_options tooLarge = options;
+    tooLarge.scale = 99;
+    struct Case {
+        const char* what;
+        const tessera_symbol* symbol;
+        const char* path;
+        int format;
+        const tessera_render_options* options;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a null symbol", nullptr, good.c_str(), -1, nullptr},
+             {"a null path", first.get(), nullptr, -1, nullptr},
+             {"an empty path", first.get(), "", TESSERA_FORMAT_BMP, nullptr},
+             {"no format in the name", first.get(), unnamed.c_str(), -1, nullptr},
+             {"a scale out of range", first.get(), good.c_str(), -1, &tooLarge},
+         }) {
+        SCOPED_TRACE(c.what);
+        const tessera_symbol* const pair[] = {first.get(), c.symbol};
+        const char* const where[] = {good.c_str(), c.path};
+        EXPECT_EQ(tessera_save_all(pair, where, 2, c.format, c.options, nullptr),
+                  TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_FALSE(FileExists(good));
+    }
+    EXPECT_EQ(tessera_save_all(nullptr, names.data(), 1, -1, nullptr, nullptr),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_save_all(nullptr, nullptr, 0, -1, nullptr, nullptr), TESSERA_OK);
 }
 
 TEST(Api, MicroQrSymbolsAndTheirRanges) {
@@ -306,6 +461,10 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
              {"version 5", "1", TESSERA_DEFAULT, 5, 0, TESSERA_DEFAULT, TESSERA_ERROR_BAD_ARGUMENT,
               0, 0, 0},
              {"mask 4", "1", TESSERA_DEFAULT, 0, 0, 4, TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
+             {"M1 has no level", "1", TESSERA_LEVEL_L, 1, 0, TESSERA_DEFAULT,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
+             {"M2 has no Q", "1", TESSERA_LEVEL_Q, 2, 0, TESSERA_DEFAULT,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0},
          }) {
         SCOPED_TRACE(c.what);
         tessera_settings settings = Settings(c.level, c.version, c.strict, c.mask);
@@ -330,6 +489,10 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
     char why[100];
     EXPECT_EQ(tessera_check_settings(&utf8, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(why, "Micro QR has no ECI for UTF-8 text");
+    tessera_settings m1 = Settings(TESSERA_LEVEL_L, 1);
+    m1.micro = 1;
+    EXPECT_EQ(tessera_check_settings(&m1, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(why, "M1 has no error-correction level: leave the level out, or take M2 or above");
 }
 
 TEST(Api, StructuredSetsAndHowFullASymbolIs) {
@@ -361,6 +524,10 @@ TEST(Api, StructuredSetsAndHowFullASymbolIs) {
               TESSERA_ERROR_CANNOT_ENCODE);
     EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 1, symbols, 3, &made),
               TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 0, symbols, 3, &made),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_explain_structured_failure("ab", 2, nullptr, 0, why, sizeof why), TESSERA_OK);
+    EXPECT_STREQ(why, "filling symbols of one version needs that version");
     EXPECT_EQ(tessera_encode_structured("ab", 2, nullptr, 2, nullptr, 3, &made),
               TESSERA_ERROR_BAD_ARGUMENT);
 
@@ -391,10 +558,10 @@ TEST(Api, NamesMessagesAndExplanations) {
     EXPECT_EQ(tessera_format_from_path("png"), -1);
     EXPECT_EQ(tessera_format_from_path(nullptr), -1);
     EXPECT_STREQ(tessera_format_name(TESSERA_FORMAT_PDF), "pdf");
-    EXPECT_EQ(tessera_format_name(8), nullptr);
+    EXPECT_EQ(tessera_format_name(FormatCount()), nullptr);
     EXPECT_EQ(tessera_format_available(TESSERA_FORMAT_BMP), 1);
     EXPECT_EQ(tessera_format_available(-1), 0);
-    EXPECT_STREQ(tessera_library_version(), "1.0.0.1");
+    EXPECT_STREQ(tessera_library_version(), TESSERA_VERSION_TEXT);
 
     const std::string big(1274, 'a');
     const tessera_settings high = Settings(TESSERA_LEVEL_H);
@@ -427,10 +594,10 @@ TEST(Api, NamesMessagesAndExplanations) {
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(text,
                  "svg states no resolution, so not '300' dpi; a resolution is for bmp and png");
-    ASSERT_EQ(tessera_check_render_options(9, nullptr, text, sizeof text),
+    ASSERT_EQ(tessera_check_render_options(FormatCount(), nullptr, text, sizeof text),
               TESSERA_ERROR_BAD_ARGUMENT);
-    EXPECT_STREQ(text,
-                 "the format must be one of bmp, png, svg, txt, utf8, ansi, eps or pdf, not '9'");
+    EXPECT_EQ(text, "the format must be one of " + FormatNameList() + ", not '" +
+                        std::to_string(FormatCount()) + "'");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <regex>
 #include <string>
 #include <vector>
@@ -45,6 +46,33 @@ TEST(Batch, FileNamesFromThePattern) {
          }) {
         SCOPED_TRACE(c.pattern);
         EXPECT_EQ(cli::ExpandPattern(c.pattern, c.number, c.line), c.expected);
+    }
+}
+
+TEST(Batch, TheSummaryCountsInWords) {
+    struct Case {
+        cli::BatchCounts counts;
+        double seconds;
+        int signal;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{1, 0, 1, 0},
+              1.0,
+              0,
+              "tessera: 1 written, 0 failed, 1 blank line skipped in 1.00 s (1 code per second)\n"},
+             {{3, 1, 2, 5},
+              0.5,
+              SIGINT,
+              "tessera: 3 written, 1 failed, 2 blank lines skipped, 5 not started: interrupted by "
+              "SIGINT in 0.50 s (6 codes per second)\n"},
+             {{0, 2, 0, 0},
+              0.0,
+              0,
+              "tessera: 0 written, 2 failed in 0.00 s (0 codes per second)\n"},
+         }) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(cli::SummaryLine(c.counts, c.seconds, c.signal), c.expected);
     }
 }
 
@@ -92,8 +120,8 @@ TEST(Batch, WritesEveryLineAndReportsTheOnesThatFail) {
         run.err, summary,
         std::regex("tessera: line 4: the data cannot be encoded: it needs 10420 bits and version "
                    "40 at level H holds at most 10208\n"
-                   "tessera: 3 written, 1 failed, 1 blank lines skipped in [0-9]+\\.[0-9]{2} s "
-                   "\\([0-9]+ codes per second\\)\n")))
+                   "tessera: 3 written, 1 failed, 1 blank line skipped in [0-9]+\\.[0-9]{2} s "
+                   "\\([0-9]+ codes? per second\\)\n")))
         << run.err;
     EXPECT_EQ(FileText(dir.File("codes/1.png")), PngOf("alpha", LEVEL_H));
     EXPECT_EQ(FileText(dir.File("codes/2.png")), PngOf("beta", LEVEL_H));
@@ -133,8 +161,7 @@ TEST(Batch, StatusReportsWriteFailuresAndEmptyInput) {
     CommandRun run = RunCommand({"--batch", dir.File("list.txt"), "-o", dir.File("file/{n}.png")});
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.err.find("tessera: line 2: the output file cannot be created: '" +
-                           dir.File("file/2.png") +
-                           "': its folder cannot be made: a file stands where a folder would be\n"),
+                           dir.File("file/2.png") + "': a file stands where a folder would be\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("tessera: 0 written, 2 failed in "), std::string::npos) << run.err;

@@ -36,7 +36,8 @@ std::string Summary(const CommandLine& l) {
            " scale=" + std::to_string(l.scale) +
            " type=" + (l.hasType ? std::to_string(static_cast<int>(l.type)) : std::string("-")) +
            (l.batch ? " batch=" + l.batchPath : std::string()) + (l.help ? " help" : "") +
-           (l.showVersion ? " version" : "") + Style(l);
+           (l.showVersion ? " version" : "") + Style(l) + (l.micro ? " micro" : "") +
+           (l.utf8 ? " utf8" : "") + (l.bytes ? " bytes" : "");
 }
 
 TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
@@ -84,6 +85,16 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
               "text=x in= out=<none>" + defaults + " margin=64 dark=00000080 light=ffffff00 dpi=1"},
              {{"--dark", "#000000FF", "--light", "ffffff", "x"},
               "text=x in= out=<none>" + defaults},
+             // -v N is MN with --micro, before or after it; the last -v names the version.
+             {{"--micro", "-v", "2", "x"},
+              "text=x in= out=<none> level=-1 v=2 mask=-1 scale=0 type=- micro"},
+             {{"-v", "2", "--micro", "x"},
+              "text=x in= out=<none> level=-1 v=2 mask=-1 scale=0 type=- micro"},
+             {{"-v", "M2", "-v", "5", "x"},
+              "text=x in= out=<none> level=-1 v=5 mask=-1 scale=0 type=-"},
+             {{"--utf8", "x"}, "text=x in= out=<none>" + defaults + " utf8"},
+             {{"--no-utf8", "x"}, "text=x in= out=<none>" + defaults + " bytes"},
+             {{"--kanji", "x"}, "text=x in= out=<none>" + defaults + " bytes"},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";
@@ -116,8 +127,7 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"-s", "21", "x"}, "-s takes pixels per module from 1 to 20, not '21'"},
              {{"-s", "12px", "x"}, "-s takes pixels per module from 1 to 20, not '12px'"},
              {{"-s", "", "x"}, "-s takes pixels per module from 1 to 20, not ''"},
-             {{"-t", "jpeg", "x"},
-              "-t takes bmp, png, svg, txt, utf8, ansi, eps or pdf, not 'jpeg'"},
+             {{"-t", "jpeg", "x"}, "-t takes " + FormatNameList() + ", not 'jpeg'"},
              {{"-x"}, "unknown option '-x'; see tessera --help"},
              {{"--colour=red"}, "unknown option '--colour'; see tessera --help"},
              {{"-hv"}, "unknown option '-hv'; see tessera --help"},
@@ -157,6 +167,11 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"x", "-v", "M1", "-l", "L"},
               "M1 has no error-correction level: leave out -l, or take M2 or above"},
              {{"x", "-v", "M4", "-m", "4"}, "Micro QR has masks 0 to 3, not '4'"},
+             {{"x", "--micro", "-v", "5"}, "-v 5 is out of range for Micro QR: M1 to M4"},
+             {{"x", "-v", "5", "--micro"}, "-v 5 is out of range for Micro QR: M1 to M4"},
+             {{"x", "-v", "M2", "-l", "Q"}, "M2 has no level Q: take -l L or M, or -v M4"},
+             {{"x", "-o", "a.png", "-o", "b.png"}, "-o may be given only once"},
+             {{"x", "--utf8", "--kanji"}, "give --utf8 or --no-utf8 (--kanji), not both"},
              {{"x", "-v", "M5"}, "-v takes a version from 1 to 40 or M1 to M4, not 'M5'"},
              {{"--margin", "65", "x"},
               "--margin takes a quiet zone from 0 to 64 modules, not '65'"},

@@ -14,6 +14,7 @@
 #include "output/text_file.h"
 #include "output/writers.h"
 #include "tests/cli/command_runner.h"
+#include "tests/cli/qr_reader.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
@@ -84,7 +85,7 @@ TEST(Command, SlashOptionsReportEachResultInOneLine) {
               "       (at most four options; see tessera --help)\n"},
              {{"/THello", "/Ox", "-t", "gif"},
               64,
-              "tessera: -t takes bmp, png, svg, txt, utf8, ansi, eps or pdf, not 'gif'\n"},
+              "tessera: -t takes " + FormatNameList() + ", not 'gif'\n"},
          }) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
         const CommandRun run = RunCommand(c.args);
@@ -150,15 +151,20 @@ TEST(Command, Utf8MarksTheTextAndOtherwiseKeepsTheLibrarysBytes) {
     marked->utf8Eci = true;
     ASSERT_EQ(marked->Encode(LEVEL_M, 0, 1, -1, data.data(), static_cast<int>(data.size())), 1);
     const auto plain = EncodeBytes(data, LEVEL_M);
+    const std::string latin1 = "caf\xe9 cr\xe8me";
+    const auto latin1Bytes = EncodeBytes(ToBytes(latin1), LEVEL_M);
     struct Case {
         std::vector<std::string> args;
         std::string expected;
     };
     for (const Case& c : std::vector<Case>{
              {{text, "--utf8", "-o", dir.File("a.bmp")}, BmpOf(*marked, 4)},
-             {{text, "-o", dir.File("a.bmp")}, BmpOf(*plain, 4)},
+             {{text, "-o", dir.File("a.bmp")}, BmpOf(*marked, 4)},
+             {{text, "--no-utf8", "-o", dir.File("a.bmp")}, BmpOf(*plain, 4)},
+             {{text, "--kanji", "-o", dir.File("a.bmp")}, BmpOf(*plain, 4)},
+             {{latin1, "-o", dir.File("a.bmp")}, BmpOf(*latin1Bytes, 4)},
          }) {
-        SCOPED_TRACE(c.args[1]);
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
         const CommandRun run = RunCommand(c.args);
         EXPECT_EQ(run.status, 0);
         Bytes written;
@@ -166,6 +172,35 @@ TEST(Command, Utf8MarksTheTextAndOtherwiseKeepsTheLibrarysBytes) {
         EXPECT_EQ(Text(written), c.expected);
     }
     EXPECT_NE(BmpOf(*marked, 4), BmpOf(*plain, 4));
+}
+
+// The pixels of the command's ASCII text (-t txt): "##" a dark pixel, two spaces a light one.
+GrayImage FromAsciiText(const std::string& text) {
+    GrayImage image;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        image.width = static_cast<int>(end - at) / 2;
+        for (std::size_t x = at; x < end; x += 2)
+            image.pixels.push_back(text[x] == '#' ? kBlack : kWhite);
+        ++image.height;
+    }
+    return image;
+}
+
+TEST(Command, TextAsTypedReadsBackAsTyped) {
+    std::string cyrillic, umlauts;
+    for (int i = 0; i < 30; ++i) {
+        cyrillic += "\xd0\x96";  // Zhe
+        umlauts += "\xc3\x84";   // A with diaeresis
+    }
+    for (const std::string& text :
+         {cyrillic, umlauts, std::string("\xe6\x9d\xb1\xe4\xba\xac"), std::string("plain")}) {
+        SCOPED_TRACE(text);
+        const CommandRun run = RunCommand({text, "-t", "txt", "-o", "-"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::string bytes, shown;
+        ASSERT_TRUE(DecodeQr(Enlarge(FromAsciiText(run.out), 4), &bytes, &shown));
+        EXPECT_EQ(shown, text);
+    }
 }
 
 TEST(Command, DataFromTextStandardInputOrFile) {
@@ -249,7 +284,7 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               3,
               "tessera: the output file cannot be created: '" + dir.File("file") +
-                  "/a.png': the folder does not exist\n"},
+                  "/a.png': a file stands where a folder would be\n"},
              {{"Hello", "-s", "0"},
               "",
               64,

@@ -47,14 +47,16 @@ inline GrayImage Enlarge(const GrayImage& image, int factor) {
     return large;
 }
 
-// The bytes of the QR Code that zxing-cpp reads in `image`; false when it reads none.
-inline bool DecodeQr(const GrayImage& image, std::string* bytes) {
+// The bytes of the QR Code that zxing-cpp reads in `image`, and the text it shows for them
+// (UTF-8) where `text` is not null; false when it reads none.
+inline bool DecodeQr(const GrayImage& image, std::string* bytes, std::string* text = nullptr) {
     const ZXing::ImageView view(image.pixels.data(), image.width, image.height,
                                 ZXing::ImageFormat::Lum);
     const ZXing::Result result =
         ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode));
     if (!result.isValid()) return false;
     bytes->assign(result.bytes().begin(), result.bytes().end());
+    if (text != nullptr) *text = result.text();
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The mask trial against the plain rules: on random symbols of every version, each mask scores
 // and finishes exactly as ApplyMask, PlaceFormatInformation, ScoreMask and FlattenModules do,
-// with the processor's population count and without it.
+// with the processor's population count and without it, and all eight at once (several masks in
+// one register where the processor has them) from whatever format the planes hold.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,6 +40,8 @@ TEST(MaskTrial, ScoresAndSymbolsEqualThePlainRulesOnEveryVersion) {
         auto trial = Unmasked(version, level, random);
         const auto unmasked = std::make_unique<CQrEncoder>(*trial);
         trial->PackTrialPlanes();
+        int together[kMaskCount];
+        trial->ScoreTrialMasks(together);
         // The masks in a shuffled order: each trial draws its format over the one before.
         std::vector<int> masks = {0, 1, 2, 3, 4, 5, 6, 7};
         std::shuffle(masks.begin(), masks.end(), random);
@@ -50,6 +53,7 @@ TEST(MaskTrial, ScoresAndSymbolsEqualThePlainRulesOnEveryVersion) {
             const int score = plain->ScoreMask();
             EXPECT_EQ(trial->ScoreTrialMask(mask), score);
             EXPECT_EQ(trial->ScoreTrialMask(mask, true), score);  // counted without popcnt
+            EXPECT_EQ(together[mask], score);
             EXPECT_EQ(std::memcmp(trial->modules, unmasked->modules, sizeof trial->modules), 0);
 
             plain->FlattenModules();
@@ -57,6 +61,10 @@ TEST(MaskTrial, ScoresAndSymbolsEqualThePlainRulesOnEveryVersion) {
             finished->WriteMaskedSymbol(mask);
             EXPECT_EQ(test::MatrixText(*finished), test::MatrixText(*plain));
         }
+        int again[kMaskCount];  // with the last mask's format drawn in the planes
+        trial->ScoreTrialMasks(again);
+        EXPECT_EQ(std::vector<int>(again, again + kMaskCount),
+                  std::vector<int>(together, together + kMaskCount));
     }
 }
 

@@ -1,6 +1,7 @@
 // Encode allocates nothing: every global operator new of this test program is counted, and a
 // run of encodes of every kind (every version group, every mode, automatic and fixed masks, inputs
-// that do not fit) must leave the count where it was.
+// that do not fit) must leave the count where it was. Through the API, once the first call has
+// made the records that calls keep, an encode makes only the symbol it hands out.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,14 +12,25 @@
 #include <vector>
 
 #include "encoder/micro_encoder.h"
+#include "encoder/rmqr_encoder.h"
+#include "module/pipeline.h"
+#include "module/tessera_api.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 std::atomic<long> allocations{0};
+std::atomic<std::size_t> largest{0};  // the largest block asked for since it was set to 0
+
+void Count(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    std::size_t seen = largest.load();
+    while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+    }
+}
 
 void* CountedAllocation(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
+    Count(size);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -33,11 +45,11 @@ void* operator new[](std::size_t size) {
     return CountedAllocation(size);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
+    Count(size);
     return std::malloc(size == 0 ? 1 : size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
+    Count(size);
     return std::malloc(size == 0 ? 1 : size);
 }
 void operator delete(void* p) noexcept {
@@ -134,11 +146,59 @@ TEST(NoAllocation, MicroEncodeAllocatesNothing) {
     EXPECT_EQ(encoded, 4);
 }
 
+// rMQR, plain and GS1 (its plan has its own scratch), and GS1 in QR Code.
+TEST(NoAllocation, RmqrAndGs1EncodeAllocateNothing) {
+    const std::string gs1 =
+        "01095011015300031726123110AB%C\x1d"
+        "21abc";
+    const std::string digits(kMaxRmqrInputBytes, '7');
+    auto rmqr = std::make_unique<CRmqrEncoder>();
+    auto qrCode = std::make_unique<CQrEncoder>();
+    const auto* g = reinterpret_cast<const unsigned char*>(gs1.data());
+    const int n = static_cast<int>(gs1.size());
+    const long before = allocations.load();
+    int encoded =
+        rmqr->Encode(LEVEL_M, 0, 0, 0, reinterpret_cast<const unsigned char*>(digits.data()),
+                     kMaxRmqrInputBytes);
+    rmqr->gs1 = qrCode->gs1 = true;
+    encoded += rmqr->Encode(LEVEL_H, 0, 0, 9, g, n) + qrCode->Encode(LEVEL_Q, 0, 1, -1, g, n);
+    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(encoded, 3);
+}
+
+TEST(NoAllocation, AnApiEncodeAfterTheFirstMakesOnlyTheSymbolItHandsOut) {
+    int encoded = 0;
+    for (const Case& c : Cases()) {
+        if (c.expected == 0) continue;
+        SCOPED_TRACE(c.name);
+        tessera_settings settings;
+        tessera_settings_init(&settings);
+        settings.level = c.level;
+        settings.version = c.version;
+        settings.strict_version = c.allowLarger == 0;
+        settings.mask = c.mask < 0 ? TESSERA_DEFAULT : c.mask;
+        tessera_symbol* symbol = nullptr;
+        ASSERT_EQ(tessera_encode(c.data.data(), c.data.size(), &settings, &symbol), TESSERA_OK);
+        tessera_symbol_free(symbol);
+        const long before = allocations.load();
+        largest = 0;
+        ASSERT_EQ(tessera_encode(c.data.data(), c.data.size(), &settings, &symbol), TESSERA_OK);
+        const auto size = static_cast<std::size_t>(tessera_symbol_size(symbol));
+        tessera_symbol_free(symbol);
+        EXPECT_EQ(allocations.load() - before, 1);
+        EXPECT_LE(largest.load(), sizeof(SymbolFacts) + size * size);
+        ++encoded;
+    }
+    EXPECT_EQ(encoded, 4);
+}
+
 // The counter itself works: the check above could not pass by counting nothing.
 TEST(NoAllocation, TheCounterSeesAnAllocation) {
     const long before = allocations.load();
+    largest = 0;
     auto probe = std::make_unique<int>(7);
     EXPECT_EQ(allocations.load() - before, 1);
+    EXPECT_EQ(largest.load(), sizeof(int));
     EXPECT_EQ(*probe, 7);
 }
 

@@ -175,6 +175,20 @@ TEST(Pipeline, LongerBlocksPutTheirExtraCodewordInALastColumn) {
     EXPECT_EQ(encoder->totalCodewordCount, 134);
 }
 
+// A record clears only the square an earlier symbol wrote: after larger and smaller symbols it
+// holds each one as a new record does, every cell beyond it 0.
+TEST(Pipeline, AReusedRecordFinishesEachSymbolAsANewOneDoes) {
+    const Bytes data = test::ToBytes("REUSED");
+    auto reused = std::make_unique<CQrEncoder>();
+    for (const int version : {40, 1, 7, 3, 40, 2}) {
+        SCOPED_TRACE(version);
+        ASSERT_EQ(
+            reused->Encode(LEVEL_M, version, 0, -1, data.data(), static_cast<int>(data.size())), 1);
+        const auto fresh = test::EncodeBytes(data, LEVEL_M, version, 0);
+        EXPECT_EQ(std::memcmp(reused->modules, fresh->modules, sizeof fresh->modules), 0);
+    }
+}
+
 TEST(Pipeline, ZeroLengthMeansAZeroTerminatedString) {
     auto encoder = std::make_unique<CQrEncoder>();
     const unsigned char text[] = "HELLO WORLD";

@@ -185,10 +185,10 @@ TEST(Tables, GaloisFieldMatchesRepeatedDoubling) {
 }
 
 TEST(Tables, GeneratorPolynomialsAreTheProductsOfTheirRoots) {
-    // QR Code's degrees, and Micro QR's 2, 5, 6, 8 and 14 (10 is in both).
-    std::set<int> present = {2, 5, 6, 7, 8, 10, 13, 14, 15, 16, 17, 18, 20};
+    // QR Code's degrees, Micro QR's 2, 5, 6, 8 and 14 (10 is in both) and rMQR's 9 and 12.
+    std::set<int> present = {2, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 20};
     for (int n = 22; n <= kMaxGeneratorDegree; n += 2) present.insert(n);
-    EXPECT_EQ(present.size(), 37u);
+    EXPECT_EQ(present.size(), 39u);
     for (int n = 0; n <= kMaxGeneratorDegree; ++n) {
         SCOPED_TRACE("n = " + std::to_string(n));
         if (!present.count(n)) {

@@ -21,14 +21,19 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "cli/batch.h"
 #include "module/pipeline.h"
 #include "module/tessera.h"
+#include "module/tessera_api.h"
 #include "platform/file_io.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/hardening/writer_shim.h"
@@ -582,32 +587,40 @@ std::string Hello(const std::string& path) {
 
 // Each allocation of one call fails in turn until a call runs with none failing: each failure
 // gives its step's result (1 without the input block, 2 without the encoder or the symbol it
-// finishes, 3 for the image),
-// prints nothing and leaves nothing. An exception leaving the export would end the child.
+// finishes, 3 for the image), prints nothing and leaves nothing. The encoder's and the symbol's
+// records are kept for later calls once made, so the steps run twice: in a process that has made
+// none, then with them kept. An exception leaving the export would end the child.
 std::string MemoryRunsOut(const std::string& folder) {
-    const std::string printed = folder + "/printed", out = folder + "/out";
+    const std::string printed = folder + "/printed";
     const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (mkdir(out.c_str(), 0755) != 0 || dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
-    const std::string text = "/THello", path = "/O" + out + "/a path over fifteen characters";
-    std::string steps, last;
-    for (int nth = 1; nth <= kMaxAllocations; ++nth) {
-        FailAllocation(nth);
-        const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
-        const FailedAllocation failed = FailedSoFar();
-        FailAllocation(0);
-        const std::string seen = (!failed.happened                    ? "none "
-                                  : failed.zeroed                     ? "input block "
-                                  : failed.size == sizeof(CQrEncoder) ? "encoder "
-                                  : failed.size == sizeof(Symbol)     ? "symbol "
-                                                                      : "other ") +
-                                 std::to_string(result);
-        if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
-        last = seen;
-        if (!failed.happened || !Entries(out).empty()) break;
-    }
+    if (dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
+    const std::string text = "/THello";
+    auto failing = [&](const std::string& out) {
+        if (mkdir(out.c_str(), 0755) != 0) return std::string("no folder");
+        const std::string path = "/O" + out + "/a path over fifteen characters";
+        std::string steps, last;
+        for (int nth = 1; nth <= kMaxAllocations; ++nth) {
+            FailAllocation(nth);
+            const int result = tessera(text.c_str(), path.c_str(), "/S20", "");
+            const FailedAllocation failed = FailedSoFar();
+            FailAllocation(0);
+            const std::string seen = (!failed.happened                    ? "none "
+                                      : failed.zeroed                     ? "input block "
+                                      : failed.size == sizeof(CQrEncoder) ? "encoder "
+                                      : failed.size == sizeof(Symbol)     ? "symbol "
+                                                                          : "other ") +
+                                     std::to_string(result);
+            if (seen != last) steps += (steps.empty() ? "" : ", ") + seen;
+            last = seen;
+            if (!failed.happened || !Entries(out).empty()) break;
+        }
+        return steps + "; left " + Joined(Entries(out));
+    };
+    const std::string first = failing(folder + "/first");
+    const std::string kept = failing(folder + "/kept");
     struct stat st;
     const bool quiet = stat(printed.c_str(), &st) == 0 && st.st_size == 0;
-    return steps + (quiet ? "; printed nothing" : "; printed") + "; left " + Joined(Entries(out));
+    return "first " + first + "; kept " + kept + (quiet ? "; printed nothing" : "; printed");
 }
 
 // Each call's syncs and namings in order (with the mode and owner of the file as it is named).
@@ -620,17 +633,32 @@ std::string Journal(const std::function<int()>& call, bool unnamed = true) {
     return std::to_string(result) + ": " + RecordedCalls();
 }
 
-// Data synced before the name, the folder after; a batch syncs its file system at its end.
+// One file: its data synced before its name, its folder after. A group of files (tessera_save_all,
+// or one file whose folders are to be made): its file system synced once before their names and
+// once after. Unsynced (the power-cut stage's control): only named.
 std::string SyncsInOrder(const std::string& folder) {
-    const std::string old = folder + "/old", batch = folder + "/batch";
+    const std::string old = folder + "/old";
     if (!WriteFile(old, kOldBytes) || chmod(old.c_str(), kOldFileMode) != 0) return "no old file";
-    platform::WriteOptions unsynced;
+    tessera_symbol* symbol = nullptr;
+    if (tessera_encode("Hello", 5, nullptr, &symbol) != TESSERA_OK) return "no symbol";
+    const std::vector<std::string> paths = {folder + "/a.bmp", folder + "/b.bmp", old};
+    const char* const names[] = {paths[0].c_str(), paths[1].c_str(), paths[2].c_str()};
+    const tessera_symbol* const symbols[] = {symbol, symbol, symbol};
+    platform::WriteOptions unsynced, makeFolders;
     unsynced.durable = false;
+    makeFolders.makeFolders = true;
+    const auto replace = [](const std::string& path, const platform::WriteOptions& options) {
+        return !platform::ReplaceFile(path.c_str(), "b", 1, options);
+    };
     std::string report = "replace " + Journal([&] { return CallExport({kHello, "/O" + old}); });
     report += "; new " + Journal([&] { return CallExport({kHello, "/O" + folder + "/new"}); });
-    report += "; batch " +
-              Journal([&] { return !platform::ReplaceFile(batch.c_str(), "b", 1, unsynced); });
-    return report + "; end " + Journal([&] { return !platform::SyncFileSystemOf(batch.c_str()); });
+    report += "; all " + Journal([&] {
+                  return static_cast<int>(
+                      tessera_save_all(symbols, names, 3, TESSERA_FORMAT_BMP, nullptr, nullptr));
+              });
+    report += "; folders " + Journal([&] { return replace(folder + "/x/y/z", makeFolders); });
+    tessera_symbol_free(symbol);
+    return report + "; unsynced " + Journal([&] { return replace(folder + "/u", unsynced); });
 }
 
 // Linux's binary access ACL user::rw-, user:nobody:rw-, group::---, mask::rw-, other::---.
@@ -649,8 +677,10 @@ Bytes AclDenyingTheGroup() {
     return acl;
 }
 
-// Files of user 1234, group 4321, with an extended attribute, replaced by others: owner, group,
-// mode (less set-id bits), ACL and attribute stay; "same file" where it was rewritten in place.
+// Files of user 1234, group 4321, with an extended attribute, replaced by others, always by a
+// rename ("same file" where it was rewritten in place): root keeps owner and group, a member of
+// the group keeps the group, and the owner outside it keeps the mode for its own group with no
+// more rights than others had; each keeps the mode (less set-id bits), ACL and attribute.
 std::string KeepsWhatItReplaces(const std::string& folder) {
     struct Case {
         const char* name;
@@ -715,8 +745,8 @@ bool SetAppendOnly(const std::string& folder, bool on) {
     return ok;
 }
 
-// In an append-only folder (chattr +a) a new file is linked in directly, an existing one
-// rewritten in place; without unnamed files nothing is made.
+// In an append-only folder (chattr +a) a new file is linked in directly; an existing one cannot be
+// replaced by a rename, and is kept; without unnamed files nothing is made.
 std::string AppendOnlyFolder(const std::string& folder) {
     const std::string old = folder + "/old";
     if (!WriteFile(old, kOldBytes)) return "cannot prepare";
@@ -841,6 +871,57 @@ std::string FileSizeLimit(const std::string& dir) {
            Joined(Entries(dir));
 }
 
+// In a shared sticky folder another user's file, which the caller may write as a member of its
+// group, cannot be renamed over: it is kept whole, never rewritten in place.
+std::string StickyFolder(const std::string& folder) {
+    const std::string shared = folder + "/shared", path = shared + "/theirs";
+    if (chmod(folder.c_str(), 0755) || mkdir(shared.c_str(), 0) || chmod(shared.c_str(), 01777) ||
+        !WriteFile(path, kOldBytes) || chown(path.c_str(), kOwner, kOwnerGroup) ||
+        chmod(path.c_str(), 0664)) {
+        return "cannot prepare";
+    }
+    const std::string result = InChild([&] {
+        return BecomeUser(kNobody, {kOwnerGroup}) ? Hello(path) : std::string("cannot become");
+    });
+    Bytes now;
+    return result + (ReadFile(path, &now) && now == kOldBytes ? " kept; " : " changed; ") +
+           Joined(Entries(shared));
+}
+
+// The reason the writer gives for each failure that a system call's error names.
+std::string Reasons(const std::string& folder) {
+    const auto reason = [](const std::string& path) {
+        platform::WriteFailure failure = platform::WriteFailure::kNone;
+        platform::ReplaceFile(path.c_str(), "x", 1, platform::WriteOptions(), &failure);
+        return std::string(WriteFailureText(failure));
+    };
+    const std::string readOnly = folder + "/read-only";
+    if (symlink("loop-b", (folder + "/loop-a").c_str()) ||
+        symlink("loop-a", (folder + "/loop-b").c_str()) || mkdir(readOnly.c_str(), 0755)) {
+        return "cannot prepare";
+    }
+    std::string report = "long name: " + reason(folder + "/" + std::string(NAME_MAX + 1, 'n'));
+    report += "; loop: " + reason(folder + "/loop-a");
+    report += "; /proc/version: " + reason("/proc/version");
+    // One descriptor left: the folder takes it, the file finds none.
+    const int free = dup(0);
+    rlimit before;
+    if (free < 0 || close(free) != 0 || getrlimit(RLIMIT_NOFILE, &before) != 0) {
+        return "cannot limit the open files";
+    }
+    rlimit fewFiles = before;
+    fewFiles.rlim_cur = static_cast<rlim_t>(free) + 1;
+    if (setrlimit(RLIMIT_NOFILE, &fewFiles) != 0) return "cannot limit the open files";
+    report += "; open files: " + reason(folder + "/file");
+    setrlimit(RLIMIT_NOFILE, &before);
+    const std::string why = MountTinyDisk(readOnly, "64k");
+    if (!why.empty()) return kSkipPrefix + why;
+    if (mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        return std::string(kSkipPrefix) + "cannot make a mount read-only";
+    }
+    return report + "; read-only: " + reason(readOnly + "/file");
+}
+
 TEST(WriterFaults, EachBehavesSoundly) {
     if (geteuid() != 0) GTEST_SKIP() << "the rows need root, to take on other users";
     struct FaultRow {
@@ -851,25 +932,32 @@ TEST(WriterFaults, EachBehavesSoundly) {
     std::vector<std::string> skipped;
     for (const FaultRow& row : std::vector<FaultRow>{
              {"1 memory runs out", MemoryRunsOut,
-              "input block 1, encoder 2, symbol 2, other 3, none 0; printed nothing; "
-              "left a path over fifteen characters"},
+              "first input block 1, encoder 2, symbol 2, none 0; left a path over fifteen "
+              "characters; kept input block 1, other 3, none 0; left a path over fifteen "
+              "characters; printed nothing"},
              {"2 not durable", SyncsInOrder,
               "replace 0: fdatasync, link 0640 0:0, rename 0640 0:0, fsync folder; new 0: "
-              "fdatasync, link 0644 0:0, fsync folder; batch 0: link 0644 0:0; end 0: syncfs"},
+              "fdatasync, link 0644 0:0, fsync folder; all 0: syncfs, link 0644 0:0, link 0644 "
+              "0:0, link 0640 0:0, rename 0640 0:0, syncfs; folders 0: syncfs, link 0644 0:0, "
+              "syncfs; unsynced 0: link 0644 0:0"},
              {"3 replacing takes the file over", KeepsWhatItReplaces,
-              "group member: 0 1234:4321 0664 same file; root, ACL: 0 1234:4321 0660 acl kept; "
-              "root, set-id: 0 1234:4321 0775; owner outside the group: 0 1234:4321 0664 same "
-              "file"},
+              "group member: 0 65534:4321 0664; root, ACL: 0 1234:4321 0660 acl kept; "
+              "root, set-id: 0 1234:4321 0775; owner outside the group: 0 1234:1234 0644"},
              {"4 readable before complete", PrivateUntilNamed,
               "unnamed 0: fdatasync, link 0600 65534:65534, rename 0600 65534:65534, fsync "
               "folder; named 0: create 0600, fdatasync, rename 0600 65534:65534, fsync folder"},
              {"5 append-only folder", AppendOnlyFolder,
-              "new 0, old 0, without unnamed files 3 same file; new old"},
+              "new 0, old 3, without unnamed files 3 same file; new old"},
              {"6 descriptor links", DescriptorLinks,
               "memfd 0 written, 0 written; deleted file 0 written; pipe 3 empty; reference"},
              {"7 guessable names", UnguessableNames, "first 0, then 0, named 0; planted untouched"},
              {"8 /I opens devices", InputDevicesStayClosed, "null 1, fifo 1, text 0, opened: text"},
              {"9 file-size limit", FileSizeLimit, "new 3, replace 3, old kept; old"},
+             {"10 another's file in a sticky folder", StickyFolder, "3 kept; theirs"},
+             {"11 reasons", Reasons,
+              "long name: the name is too long; loop: too many symbolic links, or a loop of "
+              "them; /proc/version: its folder takes no new files; open files: too many open "
+              "files; read-only: the file system is read-only"},
          }) {
         SCOPED_TRACE(row.fault);
         TempDir dir;
@@ -889,9 +977,10 @@ TEST(WriterFaults, EachBehavesSoundly) {
 // Devices, FIFOs and pipes are written only with `streams`; a reader that leaves gives "broken
 // pipe" and no SIGPIPE (which would end the child).
 TEST(WriterFaults, StreamsAreWrittenOnlyWhenAskedFor) {
-    static const char* const kFailures[] = {"none",        "no space",   "permission",
-                                            "no folder",   "not a file", "too large",
-                                            "broken pipe", "no memory",  "other"};
+    static const char* const kFailures[] = {
+        "none",     "no space",   "permission",  "read-only",   "no folder", "folder blocked",
+        "no new",   "not a file", "too large",   "broken pipe", "no memory", "too many files",
+        "too long", "link loop",  "interrupted", "other"};
     TempDir dir;
     const std::string fifo = dir.File("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
@@ -952,6 +1041,55 @@ TEST(WriterFaults, StreamsAreWrittenOnlyWhenAskedFor) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(InChild(c.run), c.expected);
     }
+}
+
+// A batch whose allocations fail one after another still counts each line once, as written or
+// failed, and the files it leaves are those it counts as written. It runs as a user who may start
+// no thread, so that every line is encoded and written on this thread, where allocations fail.
+TEST(BatchFaults, EachLineIsCountedOnceWhenMemoryRunsOut) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to become a user who may start no thread";
+    constexpr int kMaxBatchAllocations = 4000;
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_TRUE(WriteFile(dir.File("lines"), ToBytes("alpha\nbeta\n")));
+    std::string report;
+    for (int nth = 1; nth <= kMaxBatchAllocations && report.rfind("none failed", 0) != 0; ++nth) {
+        SCOPED_TRACE("allocation " + std::to_string(nth));
+        const std::string out = dir.File("run" + std::to_string(nth));
+        const std::string printed = out + ".err";
+        report = InChild([&]() -> std::string {
+            cli::CommandLine line;
+            line.batch = true;
+            line.batchPath = dir.File("lines");
+            line.hasOutput = true;
+            line.outputPath = out + "/{n}.svg";
+            const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            const rlimit oneProcess = {1, 1};
+            if (sink < 0 || dup2(sink, 2) < 0 || !BecomeUser(kNobody, {}) ||
+                setrlimit(RLIMIT_NPROC, &oneProcess) != 0) {
+                return "cannot prepare";
+            }
+            FailAllocation(nth);
+            try {
+                cli::RunBatch(line);
+            } catch (const std::bad_alloc&) {
+            }
+            const bool failed = FailedSoFar().happened;
+            FailAllocation(0);
+            return failed ? "" : "none failed";
+        });
+        Bytes text;
+        ReadFile(printed, &text);
+        const std::string err(text.begin(), text.end());
+        std::smatch counts;
+        if (!std::regex_search(err, counts, std::regex("([0-9]+) written, ([0-9]+) failed"))) {
+            continue;  // stopped before its summary: out of memory at the start
+        }
+        const std::size_t written = std::stoul(counts[1]), failed = std::stoul(counts[2]);
+        EXPECT_EQ(written + failed, 2u) << err;
+        EXPECT_EQ(Entries(out).size(), written) << err;
+    }
+    EXPECT_EQ(report, "none failed");
 }
 
 }  // namespace

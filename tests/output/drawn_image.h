@@ -1,6 +1,7 @@
-// Styled output read back as pixels: PNG files through libpng, and SVG, EPS and PDF documents drawn
+// Styled output read back as pixels: PNG files through libpng, SVG, EPS and PDF documents drawn
 // by programs independent of this library (rsvg-convert, Ghostscript, pdftoppm) at one pixel per
-// point; beside them the picture every styled writer should draw.
+// point, XPM and PBM images read by netpbm; beside them the picture every styled writer should
+// draw, and random cells to draw.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -80,6 +83,57 @@ inline bool DrawDocument(ImageFormat format, const std::string& document, int* w
     return WriteFile(dir.File("in"), ToBytes(document)) && std::system(command.c_str()) == 0 &&
            ReadFile(dir.File("out.png"), &png) &&
            ReadPngPixels(std::string(png.begin(), png.end()), width, pixels);
+}
+
+// The XPM or PBM image `image` (format `name`) read by netpbm and made 8-bit RGB by its ppmtoppm,
+// as opaque pixels; false when netpbm fails.
+inline bool ReadWithNetpbm(const std::string& name, const std::string& image, int* width,
+                           RgbaPixels* pixels) {
+    TempDir dir;
+    // ppmtoppm reads PBM itself.
+    const std::string reader = name == "xpm" ? TESSERA_NETPBM "/xpmtoppm | " : "";
+    const std::string command = "< '" + dir.File("in") + "' " + reader +
+                                TESSERA_NETPBM "/ppmtoppm > '" + dir.File("out") + "'";
+    Bytes ppm;
+    if (!WriteFile(dir.File("in"), ToBytes(image)) || std::system(command.c_str()) != 0 ||
+        !ReadFile(dir.File("out"), &ppm)) {
+        return false;
+    }
+    // "P6", the width, the height and the largest value 255, each after white space, one white
+    // space character, then three bytes a pixel.
+    std::istringstream header(std::string(ppm.begin(), ppm.end()));
+    std::string magic;
+    int height = 0, largest = 0;
+    header >> magic >> *width >> height >> largest;
+    header.get();
+    const std::size_t at = static_cast<std::size_t>(header.tellg());
+    const std::size_t count = static_cast<std::size_t>(*width) * height;
+    if (magic != "P6" || largest != 255 || ppm.size() != at + 3 * count) return false;
+    pixels->clear();
+    for (std::size_t i = at; i < ppm.size(); i += 3) {
+        pixels->push_back(Rgba{ppm[i]} << 24 | Rgba{ppm[i + 1]} << 16 | Rgba{ppm[i + 2]} << 8 |
+                          kOpaqueAlpha);
+    }
+    return true;
+}
+
+// A matrix of cells on the heap (it is large).
+struct Cells {
+    ModuleMatrix modules;
+};
+
+// `size` x `size` cells, each dark with a chance of `percent` in 100 drawn from `random` (column by
+// column), or a checkerboard, where every corner is touched by two dark modules.
+inline std::unique_ptr<Cells> RandomCells(std::mt19937& random, int size, int percent,
+                                          bool checkerboard = false) {
+    auto cells = std::make_unique<Cells>();
+    for (int x = 0; x < size; ++x) {
+        for (int y = 0; y < size; ++y) {
+            const bool dark = static_cast<int>(random() % 100) < percent;
+            cells->modules[x][y] = checkerboard ? (x + y) % 2 : dark;
+        }
+    }
+    return cells;
 }
 
 // The pixels laid over white, as gray, with a white border of `border` pixels, for the reader.

@@ -1,5 +1,5 @@
-// The table of formats: names in any case, extensions of the last path component, and the
-// extensions of image formats that are written by no one here.
+// The table of formats: names in any case, extensions of the last path component, the extensions
+// of image formats that are written by no one here, and the lists made from the rows.
 #include "output/image_format.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +42,11 @@ TEST(ImageFormat, NamesAndExtensionsInAnyCase) {
              {"-", -1, -1, false},
              {"", -1, -1, false},
              {"pngx", -1, -1, false},
+             {"XPM", 8, -1, false},
+             {"a.xpm", -1, 8, false},
+             {"pbm", 9, -1, false},
+             {"Pbm-Plain", 10, -1, false},
+             {"a.PBM", -1, 9, false},  // the raw bitmap, the first row with the extension
          }) {
         SCOPED_TRACE(c.text);
         ImageFormat format = ImageFormat::kAnsi;
@@ -52,15 +57,27 @@ TEST(ImageFormat, NamesAndExtensionsInAnyCase) {
     }
 }
 
-TEST(ImageFormat, EveryRowDescribesItsOwnFormatAndNamesAreListed) {
-    for (int i = 0; i < kImageFormatCount; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(static_cast<int>(IMAGE_FORMATS[i].format), i);
+TEST(ImageFormat, EveryRowIsFoundByItsNameAndItsExtensionAndNamesAreListed) {
+    for (int i = 0; i < FormatCount(); ++i) {
+        const ImageFormatInfo& row = FormatInfo(static_cast<ImageFormat>(i));
+        SCOPED_TRACE(row.name);
         ImageFormat found;
-        ASSERT_TRUE(FormatFromName(IMAGE_FORMATS[i].name, &found));
-        EXPECT_EQ(found, IMAGE_FORMATS[i].format);
+        ASSERT_TRUE(FormatFromName(row.name, &found));
+        EXPECT_EQ(static_cast<int>(found), i);
+        if (row.extension != nullptr) {
+            ASSERT_TRUE(FormatFromExtension((std::string("a.") + row.extension).c_str(), &found));
+            EXPECT_STREQ(FormatInfo(found).extension, row.extension);
+            EXPECT_LE(static_cast<int>(found), i);
+        }
+        EXPECT_TRUE(row.colours || !row.alpha);
+        EXPECT_GE(row.defaultScale, kMinScale);
+        EXPECT_LE(row.defaultScale, kMaxScale);
+        EXPECT_NE(row.writer, nullptr);
     }
-    EXPECT_EQ(FormatNameList(), "bmp, png, svg, txt, utf8, ansi, eps or pdf");
+    EXPECT_EQ(FormatNameList(), "bmp, png, svg, txt, utf8, ansi, eps, pdf, xpm, pbm or pbm-plain");
+    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::dpi), "bmp and png");
+    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::colours), "bmp, png, svg, eps, pdf and xpm");
+    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::binary), "bmp, png, pdf and pbm");
 }
 
 }  // namespace

@@ -32,6 +32,10 @@ std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection d
 // from the character set that the symbol's ECI designator names.
 std::optional<std::string> ReadTextWithZxing(const GrayImage& image, std::string* error);
 
+// Decodes the QR Code symbol in `image` with zxing-cpp (pure image) and returns its symbology
+// identifier ("]Q3" for GS1 data, whose separators are the byte 0x1D) before its data bytes.
+std::optional<Bytes> ReadIdentifiedWithZxing(const GrayImage& image, std::string* error);
+
 // A symbol of a structured-append set as zxing-cpp reads it: its bytes, its index from 0, the
 // number of symbols (-1 when it is no part of a set) and the set's id, which for QR Code is the
 // parity as a decimal number.

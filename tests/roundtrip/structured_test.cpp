@@ -153,7 +153,7 @@ TEST(StructuredAppend, RefusalsSayWhy) {
               "the data cannot be split into 4 symbols: it has only 3 characters to share out"},
              {"abc", 17, 0, LEVEL_M, false, TESSERA_ERROR_BAD_ARGUMENT,
               "structured append takes 2 to 16 symbols, not '17'"},
-             {"abc", 0, 0, LEVEL_M, false, TESSERA_ERROR_CANNOT_ENCODE,
+             {"abc", 0, 0, LEVEL_M, false, TESSERA_ERROR_BAD_ARGUMENT,
               "filling symbols of one version needs that version"},
              {std::string(2000, 'z'), 0, 1, LEVEL_H, false, TESSERA_ERROR_CANNOT_ENCODE,
               "the data needs more than 16 symbols of version 1 at level H"},

@@ -53,6 +53,16 @@ std::optional<Bytes> ReadMicroWithZxing(const GrayImage& image, ZxingDetection d
     return ReadFormat(image, ZXing::BarcodeFormat::MicroQRCode, detection, error);
 }
 
+std::optional<Bytes> ReadIdentifiedWithZxing(const GrayImage& image, std::string* error) {
+    const auto result = Read(image, ZXing::BarcodeFormat::QRCode, ZxingDetection::kPure, error);
+    if (!result) return std::nullopt;
+    const std::string identifier = result->symbologyIdentifier();
+    Bytes bytes(identifier.begin(), identifier.end());
+    const Bytes data = BytesOf(*result);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
 std::optional<SequencePart> ReadPartWithZxing(const GrayImage& image, std::string* error) {
     const auto result = Read(image, ZXing::BarcodeFormat::QRCode, ZxingDetection::kPure, error);
     if (!result) return std::nullopt;

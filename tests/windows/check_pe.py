@@ -36,7 +36,7 @@ def StringTable(pe):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("dll")
-    parser.add_argument("--version", required=True, help="expected version, e.g. 1.0.0.1")
+    parser.add_argument("--version", required=True, help="expected version, MAJOR.MINOR.PATCH")
     parser.add_argument("--stripped", action="store_true")
     parser.add_argument("--header", help="the C header whose TESSERA_API_FUNCTION functions are "
                         "the exports (default: the one function tessera)")
@@ -83,7 +83,7 @@ def main():
         Fail("delay-load imports: " + ", ".join(entry.dll.decode() for entry in delayed))
 
     fixed = pe.VS_FIXEDFILEINFO[0]
-    parts = [int(p) for p in args.version.split(".")]
+    parts = [int(p) for p in args.version.split(".")] + [0]  # the fourth number is 0
     numbers = (parts[0] << 16 | parts[1], parts[2] << 16 | parts[3])
     for field in ("File", "Product"):
         got = (getattr(fixed, field + "VersionMS"), getattr(fixed, field + "VersionLS"))

@@ -229,10 +229,13 @@ TEST_F(DllClient, VersionResourceNamesTheModule) {
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);  // .0.1
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    // MAJOR.MINOR.PATCH of the release as the four 16-bit numbers MAJOR, MINOR, PATCH, 0.
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(TESSERA_VERSION_TEXT, "%u.%u.%u", &major, &minor, &patch), 3);
+    EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
+    EXPECT_EQ(fixed->dwFileVersionLS, patch << 16);
+    EXPECT_EQ(fixed->dwProductVersionMS, major << 16 | minor);
+    EXPECT_EQ(fixed->dwProductVersionLS, patch << 16);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
     struct Translation {
@@ -250,7 +253,7 @@ TEST_F(DllClient, VersionResourceNamesTheModule) {
         const char* expected;
     };
     for (const Case& c :
-         {Case{"FileVersion", "1.0.0.1"}, Case{"ProductVersion", "1.0.0.1"},
+         {Case{"FileVersion", TESSERA_VERSION_TEXT}, Case{"ProductVersion", TESSERA_VERSION_TEXT},
           Case{"InternalName", "tessera.dll"}, Case{"OriginalFilename", "tessera.dll"}}) {
         SCOPED_TRACE(c.key);
         char* value = nullptr;

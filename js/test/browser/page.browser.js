@@ -1,7 +1,8 @@
 // The generator page (web/index.html from file://) in headless Chromium, driven by puppeteer-core:
 // typed text comes back from a screenshot of the preview through zxing-cpp, the shown level
-// follows the control, data that does not fit gets a message, the PNG download reads back, and
-// the page asks for nothing beyond its own files. Run by .ci/stages/50-js.sh.
+// follows the control, data that does not fit gets a message, the downloads (a button for each of
+// the library's formats that makes files) read back, and the page asks for nothing beyond its own
+// files. Run by .ci/stages/50-js.sh.
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
@@ -122,17 +123,42 @@ test("data that does not fit gets a message, and fitting data clears it", async 
   assert.equal(await page.$eval("#message", (e) => e.hidden), true);
 });
 
-test("the PNG download is the symbol", async () => {
+test("the PNG, XPM and PBM downloads are the symbol", async () => {
+  const buttons = await page.$$eval("#downloads button", (all) => all.map((b) => b.id));
+  assert.ok(buttons.includes("download-pbm-plain") && !buttons.includes("download-utf8"));
   const downloads = path.join(folder, "downloads");
   fs.mkdirSync(downloads);
   const session = await page.createCDPSession();
   await session.send("Page.setDownloadBehavior", { behavior: "allow", downloadPath: downloads });
-  await page.click("#download-png");
-  const file = path.join(downloads, "qr-code.png");
-  for (let waited = 0; !fs.existsSync(file) && waited < 10000; waited += 100) {
-    await new Promise((resolve) => setTimeout(resolve, 100));
+  for (const name of ["png", "xpm", "pbm"]) {
+    await page.click(`#download-${name}`);
+    const file = path.join(downloads, `qr-code.${name}`);
+    for (let waited = 0; !fs.existsSync(file) && waited < 10000; waited += 100) {
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    assert.deepEqual(read(file), [TYPED], name);
   }
-  assert.deepEqual(read(file), [TYPED]);
+});
+
+test("a format that refuses the colours says so, and the other downloads stay", async () => {
+  const setDark = (value) =>
+    page.$eval(
+      "#dark",
+      (input, colour) => {
+        input.value = colour;
+        input.dispatchEvent(new Event("input"));
+      },
+      value,
+    );
+  await setDark("#123456");
+  await page.click("#download-pbm");
+  assert.match(
+    await page.$eval("#message", (e) => (e.hidden ? "" : e.textContent)),
+    /^toBytes: pbm output has no colours of its own, so not '123456FF'\.$/,
+  );
+  assert.equal(await page.$eval("#download-png", (e) => e.disabled), false);
+  await setDark("#000000");
+  assert.equal(await page.$eval("#message", (e) => e.hidden), true);
 });
 
 test("the page asked for nothing beyond its own files", () => {

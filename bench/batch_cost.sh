@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The time of a batch, two builds of the command side by side in one run:
+#   bench/batch_cost.sh COMMAND_A COMMAND_B [FOLDER...]     (default folders: /dev/shm /var/tmp)
+# In each FOLDER, 10,000 lines of 45-byte URLs (version 3, level M, PNG) are written as new files
+# (into a fresh folder) and then again over the same files (replacing them), by A and B in turns,
+# RUNS times each (default 7), the order alternating. Prints the median wall time of each and B's
+# time over A's, with the load average (1 minute) before and after.
+set -euo pipefail
+a="$(realpath "${1:?usage: batch_cost.sh COMMAND_A COMMAND_B [FOLDER...]}")"
+b="$(realpath "${2:?usage: batch_cost.sh COMMAND_A COMMAND_B [FOLDER...]}")"
+shift 2
+folders=("$@")
+[ ${#folders[@]} -gt 0 ] || folders=(/dev/shm /var/tmp)
+runs="${RUNS:-7}"
+lines=10000
+list="$(mktemp)"
+trap 'rm -f "$list"' EXIT
+seq -f 'https://example.org/products/item?id=%05g' "$lines" >"$list"
+
+# seconds COMMAND FOLDER: runs the batch and prints its wall time.
+seconds() {
+  local start end
+  start=$(date +%s%N)
+  "$1" --batch "$list" -o "$2/{n}.png" 2>/dev/null
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.4f\n", ns / 1e9 }'
+}
+median() {
+  sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-10s %-8s %10s %10s %8s\n' folder files "A (s)" "B (s)" "B / A"
+for folder in "${folders[@]}"; do
+  work="$(mktemp -d "$folder/tessera-batch-cost.XXXXXX")"
+  declare -A times=([A new]="" [B new]="" [A replace]="" [B replace]="")
+  for ((run = 0; run < runs; run++)); do
+    order=(A B)
+    ((run % 2 == 0)) || order=(B A)
+    for side in "${order[@]}"; do
+      command=$a
+      [ "$side" = A ] || command=$b
+      rm -rf "$work/out"
+      times[$side new]+="$(seconds "$command" "$work/out") "
+      times[$side replace]+="$(seconds "$command" "$work/out") "
+    done
+  done
+  for files in new replace; do
+    ta=$(tr ' ' '\n' <<<"${times[A $files]}" | grep . | median)
+    tb=$(tr ' ' '\n' <<<"${times[B $files]}" | grep . | median)
+    awk -v f="$folder" -v k="$files" -v a="$ta" -v b="$tb" \
+      'BEGIN { printf "%-10s %-8s %10.3f %10.3f %7.2fx\n", f, k, a, b, b / a }'
+  done
+  rm -rf "$work"
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

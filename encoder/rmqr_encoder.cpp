@@ -1,0 +1,437 @@
+// The rMQR encoder: the size search over the segmentation that QR Code symbols use, with each
+// size's stream layout (or the GS1 plan); the stream with its terminator and pad codewords; the
+// blocks, their error correction and interleaving; the matrix with its finder, sub-finder, corner
+// and alignment patterns, timing lines and two copies of the format information; and the one
+// fixed mask. The steps are plain loops over cells, except that Encode builds the matrix a column
+// at a time from bit masks of its rows (at most 17), beside the cell-by-cell rule it equals.
+#include "encoder/rmqr_encoder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "encoder/bit_stream.h"
+#include "encoder/blocks.h"
+#include "encoder/cell_words.h"
+#include "encoder/masking.h"
+#include "encoder/qr_encoder.h"
+#include "encoder/segmentation.h"
+
+namespace qr {
+
+namespace {
+
+constexpr int kFinderSize = 7;
+constexpr int kSeparatorLine = 7;  // the column beside the finder, and the row below it
+constexpr int kSubFinderSize = 5;
+constexpr int kFirstLeftTimingRow = 8;    // the left edge's timing starts below the separator
+constexpr int kFirstRightTimingRow = 2;   // the right edge's timing starts below the corner
+constexpr int kMinHeightWithCorner = 11;  // the bottom-left corner's second row needs room
+constexpr int kFormatRows = 5;            // each copy's 15 bits run in columns of 5
+constexpr int kFormatColumnBits = 15;     // the bits of each copy laid in those columns
+constexpr int kFinderFormatColumn = 8;
+constexpr int kFinderFormatLastColumn = 11;  // bits 15-17 of the finder's copy, rows 1-3
+constexpr int kSubFinderFormatOffset = 8;  // the sub-finder's copy starts 8 columns from the right
+
+// The cells of a column that the steps after the function patterns work on, in whole words: the
+// rows of the highest symbol and the rest of their last word.
+constexpr int kColumnWords = (kRmqrMaxHeight + 7) / 8;
+constexpr int kColumnBytes = 8 * kColumnWords;
+
+unsigned char FunctionCell(bool dark) {
+    return dark ? MODULE_DARK_FUNCTION : MODULE_LIGHT_FUNCTION;
+}
+
+// The versions by area, the smallest first; of equal areas, the lower version first.
+struct VersionOrder {
+    int versions[kRmqrVersionCount];
+};
+
+constexpr VersionOrder MakeAreaOrder() {
+    VersionOrder order{};
+    for (int v = 1; v <= kRmqrVersionCount; ++v) {
+        const int area = RmqrSize(v).height * RmqrSize(v).width;
+        int at = v - 1;
+        while (at > 0) {
+            const RmqrSizeInfo& before = RmqrSize(order.versions[at - 1]);
+            if (before.height * before.width <= area) break;
+            order.versions[at] = order.versions[at - 1];
+            --at;
+        }
+        order.versions[at] = v;
+    }
+    return order;
+}
+
+constexpr VersionOrder BY_AREA = MakeAreaOrder();
+
+// A layout without indicators and counts: SegmentBits gives the bits of the characters alone.
+constexpr StreamLayout DATA_BITS_ONLY = {0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+
+bool ValidLevel(int level) {
+    return level == LEVEL_M || level == LEVEL_H;
+}
+
+bool ValidHeight(int height) {
+    return height == 0 || (height >= kRmqrMinHeight && height <= kRmqrMaxHeight && height % 2 == 1);
+}
+
+}  // namespace
+
+int RmqrDataCodewords(int version, int level) {
+    if (version < 1 || version > kRmqrVersionCount || !ValidLevel(level)) return 0;
+    return RmqrDataCodewordsAt(RmqrSize(version), RmqrSlotOf(level));
+}
+
+int RmqrVersionNamed(const char* name) {
+    char known[kRmqrNameSize];
+    for (int v = 1; v <= kRmqrVersionCount; ++v) {
+        RmqrName(v, known);
+        int i = 0;
+        while (known[i] != 0 && std::tolower(static_cast<unsigned char>(name[i])) ==
+                                    std::tolower(static_cast<unsigned char>(known[i]))) {
+            ++i;
+        }
+        if (known[i] == 0 && name[i] == 0) return v;
+    }
+    return 0;
+}
+
+void RmqrName(int version, char* name) {
+    std::snprintf(name, kRmqrNameSize, "R%dx%d", RmqrSize(version).height, RmqrSize(version).width);
+}
+
+int CRmqrEncoder::SegmentFor(int version, const unsigned char* data, int length) {
+    const StreamLayout& layout = RmqrSize(version).layout;
+    SegmentList list{segmentModes, segmentLengths, 0};
+    int bits = 0;
+    if (gs1) {
+        bits = kRmqrIndicatorBits + PlanGs1Segments(data, length, layout, runLengths, list);
+    } else {
+        std::memcpy(segmentModes, runModes, runCount * sizeof runModes[0]);
+        std::memcpy(segmentLengths, runLengths, runCount * sizeof runLengths[0]);
+        list.count = runCount;
+        MergeNumericAlphanumeric(layout, list);
+        MergeIntoBytes(layout, list);
+        for (int k = 0; k < list.count; ++k)
+            bits += SegmentBits(layout, list.modes[k], list.lengths[k]);
+    }
+    segmentCount = list.count;
+    return bits;
+}
+
+int CRmqrEncoder::StreamBits(const unsigned char* data, int length, int version) {
+    if (version < 1 || version > kRmqrVersionCount || length > kMaxRmqrInputBytes) return -1;
+    if (length <= 0) return 0;
+    if (!gs1) {
+        SegmentList runs{runModes, runLengths, 0};
+        ClassifyRuns(data, length, true, runs);
+        runCount = runs.count;
+    }
+    return SegmentFor(version, data, length);
+}
+
+// One pass over the sizes by area: a height asked for, a size asked for and its wider ones, or
+// that size alone, are the sizes allowed; the first allowed that holds the stream is taken, so
+// the smallest area of a height is its narrowest size.
+int CRmqrEncoder::Encode(int level, int requestedVersion, int allowLargerVersion,
+                         int requestedHeight, const unsigned char* data, int length) {
+    if (length < 1 || length > kMaxRmqrInputBytes || !ValidLevel(level) || requestedVersion < 0 ||
+        requestedVersion > kRmqrVersionCount || !ValidHeight(requestedHeight)) {
+        return 0;
+    }
+    if (requestedVersion != 0 && requestedHeight != 0 &&
+        RmqrSize(requestedVersion).height != requestedHeight) {
+        return 0;
+    }
+    if (!gs1) {
+        SegmentList runs{runModes, runLengths, 0};
+        ClassifyRuns(data, length, true, runs);
+        runCount = runs.count;
+    }
+    // No segmentation takes fewer bits than the runs' characters in their own modes: merging
+    // only ever writes characters in a costlier mode. GS1 data is planned at every size.
+    int leastBits = 0;
+    for (int k = 0; k < runCount && !gs1; ++k) {
+        leastBits += SegmentBits(DATA_BITS_ONLY, runModes[k], runLengths[k]);
+    }
+    const int slot = RmqrSlotOf(level);
+    const int height = requestedVersion != 0 ? RmqrSize(requestedVersion).height : requestedHeight;
+    const int leastWidth = requestedVersion != 0 ? RmqrSize(requestedVersion).width : 0;
+    int found = 0;
+    for (int k = 0; k < kRmqrVersionCount && found == 0; ++k) {
+        const int v = BY_AREA.versions[k];
+        const RmqrSizeInfo& row = RmqrSize(v);
+        if ((height != 0 && row.height != height) || row.width < leastWidth ||
+            (requestedVersion != 0 && !allowLargerVersion && v != requestedVersion)) {
+            continue;
+        }
+        const int capacity = 8 * RmqrDataCodewordsAt(row, slot);
+        if (capacity >= leastBits && SegmentFor(v, data, length) <= capacity) found = v;
+    }
+    if (found == 0) return 0;
+
+    version = found;
+    this->level = level;
+    width = RmqrSize(version).width;
+    this->height = RmqrSize(version).height;
+    WriteCodewords(data);
+    PlaceFunctionPatterns();
+    BuildColumnsByBands();
+    return 1;
+}
+
+// The terminator is cut short where fewer bits remain; after the zero bits up to the next
+// codeword boundary, pad codewords fill the data codewords.
+void CRmqrEncoder::WriteCodewords(const unsigned char* data) {
+    const RmqrSizeInfo& row = RmqrSize(version);
+    const int slot = RmqrSlotOf(level);
+    const int dataCount = RmqrDataCodewordsAt(row, slot);
+    const StreamField fnc1 = {RMQR_FNC1_FIRST_INDICATOR, kRmqrIndicatorBits};
+    streamBitCount = WriteStream(dataCodewords, dataCount, &fnc1, gs1 ? 1 : 0, row.layout, data,
+                                 SegmentList{segmentModes, segmentLengths, segmentCount}, gs1);
+    const int remaining = 8 * dataCount - streamBitCount;
+    const int end =
+        streamBitCount + (remaining < kRmqrTerminatorBits ? remaining : kRmqrTerminatorBits);
+    for (int i = (end + 7) / 8, pad = 0; i < dataCount; ++i, pad ^= 1) {
+        dataCodewords[i] = PAD_CODEWORDS[pad];
+    }
+    const RsBlockSpec& shorter = row.group1Blocks[slot];
+    rsDivider.TableGenerator(shorter.blockCodewords - shorter.blockDataCodewords);
+    InterleaveBlocks(dataCodewords, shorter, row.group2Blocks[slot], rsDivider, rsWork, codewords);
+    std::memset(codewords + RmqrTotalCodewords(row), 0, kCodewordsBeyond);
+}
+
+// Timing first, so that every pattern after it wins where they meet.
+void CRmqrEncoder::PlaceFunctionPatterns() {
+    const int w = width;
+    const int h = height;
+    for (int x = 0; x < w; ++x) {
+        std::memset(modules[x], 0, kColumnBytes);
+        functionRows[x] = darkFunctionRows[x] = 0;
+    }
+    auto set = [this](int x, int y, bool dark) {
+        modules[x][y] = FunctionCell(dark);
+        const std::uint32_t row = 1u << y;
+        functionRows[x] |= row;
+        darkFunctionRows[x] = (darkFunctionRows[x] & ~row) | (dark ? row : 0);
+    };
+
+    // Timing along the top from the separator on, the whole bottom, the left edge below the
+    // separator and the right edge between the corner and the sub-finder.
+    for (int x = kSeparatorLine; x < w; ++x) set(x, 0, x % 2 == 0);
+    for (int x = 0; x < w; ++x) set(x, h - 1, x % 2 == 0);
+    for (int y = kFirstLeftTimingRow; y < h; ++y) set(0, y, y % 2 == 0);
+    for (int y = kFirstRightTimingRow; y <= h - 1 - kSubFinderSize; ++y) set(w - 1, y, y % 2 == 0);
+
+    // The finder and its separator: the column beside it, and the row below it where there is one.
+    for (int y = 0; y < kFinderSize; ++y) {
+        for (int x = 0; x < kFinderSize; ++x) {
+            set(x, y, (FINDER_PATTERN_ROWS[y] >> (kFinderSize - 1 - x)) & 1);
+        }
+    }
+    for (int y = 0; y <= kSeparatorLine && y < h; ++y) set(kSeparatorLine, y, false);
+    if (h > kSeparatorLine + 1) {
+        for (int x = 0; x < kSeparatorLine; ++x) set(x, kSeparatorLine, false);
+    }
+
+    // The corner patterns: top right, and bottom left where the finder leaves room.
+    set(w - 2, 0, true);
+    set(w - 2, 1, false);
+    set(w - 1, 1, true);
+    set(1, h - 1, true);
+    if (h >= kMinHeightWithCorner) {
+        set(0, h - 2, true);
+        set(1, h - 2, false);
+    }
+
+    // The sub-finder in the bottom-right corner.
+    for (int dy = 0; dy < kSubFinderSize; ++dy) {
+        for (int dx = 0; dx < kSubFinderSize; ++dx) {
+            set(w - kSubFinderSize + dx, h - kSubFinderSize + dy,
+                (ALIGNMENT_PATTERN_ROWS[dy] >> (kSubFinderSize - 1 - dx)) & 1);
+        }
+    }
+
+    // Alignment patterns on the top and bottom edges, joined by a timing column.
+    const RmqrAlignmentColumns& alignment = RmqrAlignmentOf(w);
+    for (int i = 0; i < alignment.count; ++i) {
+        const int cx = alignment.columns[i];
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                const bool dark = dx != 0 || dy != 0;
+                set(cx + dx, 1 + dy, dark);
+                set(cx + dx, h - 2 + dy, dark);
+            }
+        }
+        for (int y = 3; y <= h - 4; ++y) set(cx, y, y % 2 == 0);
+    }
+
+    // The format information: 15 bits in columns of 5 beside each finder, and 3 more.
+    const int data = RMQR_LEVEL_BITS[RmqrSlotOf(level)] << kRmqrSizeNumberBits | (version - 1);
+    const int word = VersionInfoWord(data);
+    const int finderCopy = word ^ RMQR_FINDER_FORMAT_MASK;
+    const int subFinderCopy = word ^ RMQR_SUB_FINDER_FORMAT_MASK;
+    const int subFinderColumn = w - kSubFinderFormatOffset;
+    const int subFinderRow = h - 1 - kSubFinderSize;
+    for (int bit = 0; bit < kFormatColumnBits; ++bit) {
+        set(kFinderFormatColumn + bit / kFormatRows, 1 + bit % kFormatRows,
+            (finderCopy >> bit) & 1);
+        set(subFinderColumn + bit / kFormatRows, subFinderRow + bit % kFormatRows,
+            (subFinderCopy >> bit) & 1);
+    }
+    for (int bit = kFormatColumnBits; bit < kRmqrFormatBits; ++bit) {
+        set(kFinderFormatLastColumn, 1 + bit - kFormatColumnBits, (finderCopy >> bit) & 1);
+        set(subFinderColumn + kFormatColumnBits / kFormatRows + bit - kFormatColumnBits,
+            subFinderRow, (subFinderCopy >> bit) & 1);
+    }
+}
+
+// The rule cell by cell: column pairs from one in from the right edge leftwards, right cell
+// before left cell, upwards and downwards in turn; the function cells of the timing columns are
+// passed over one by one. Each cell takes its bit masked at once: the symbol has one mask, and
+// nothing is scored. Encode builds the same cells with BuildColumnsByBands.
+void CRmqrEncoder::PlaceCodewords() {
+    const int bits = 8 * RmqrTotalCodewords(RmqrSize(version));
+    int bit = 0;
+    bool upwards = true;
+    for (int right = width - 2; right >= 1; right -= 2, upwards = !upwards) {
+        for (int i = 0; i < height; ++i) {
+            const int y = upwards ? height - 1 - i : i;
+            for (int x = right; x >= right - 1; --x) {
+                unsigned char& cell = modules[x][y];
+                if (cell & MODULE_FUNCTION) continue;
+                const bool one = bit < bits && ((codewords[bit / 8] >> (7 - bit % 8)) & 1);
+                cell = one != MaskCondition(RMQR_MASK_CONDITION, x, y) ? MODULE_DARK : 0;
+                ++bit;
+            }
+        }
+    }
+}
+
+namespace {
+
+// Bits 0, 2, 4, ... of `t` as bits 0, 1, 2, ...
+std::uint32_t EvenBits(std::uint32_t t) {
+    t &= 0x55555555u;
+    t = (t | t >> 1) & 0x33333333u;
+    t = (t | t >> 2) & 0x0F0F0F0Fu;
+    t = (t | t >> 4) & 0x00FF00FFu;
+    return (t | t >> 8) & 0x0000FFFFu;
+}
+
+// Each byte value with its bits in reverse order.
+struct ReversedBytes {
+    unsigned char of[256];
+};
+
+constexpr ReversedBytes MakeReversedBytes() {
+    ReversedBytes t{};
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 8; ++i) {
+            if ((b >> i) & 1) t.of[b] = static_cast<unsigned char>(t.of[b] | 0x80 >> i);
+        }
+    }
+    return t;
+}
+
+constexpr ReversedBytes REVERSED_BYTES = MakeReversedBytes();
+
+// The low `n` (1..16) bits of `t` in reverse order.
+std::uint32_t ReverseBits(std::uint32_t t, int n) {
+    const std::uint32_t reversed = static_cast<std::uint32_t>(REVERSED_BYTES.of[t & 0xFF]) << 8 |
+                                   REVERSED_BYTES.of[(t >> 8) & 0xFF];
+    return reversed >> (16 - n);
+}
+
+// The rows (bit y for row y) whose cells the mask inverts in a column whose third (column / 3)
+// is even (index 0) or odd (index 1): those whose half (row / 2) is the same.
+constexpr std::uint32_t MASKED_ROWS[2] = {0x33333333u, 0xCCCCCCCCu};
+
+// The first row of the run of rows `rows` (bit y for row y; not 0), and the row after its last.
+int RunStart(std::uint32_t rows) {
+    return __builtin_ctz(rows);
+}
+int RunEnd(std::uint32_t rows) {
+    return 32 - __builtin_clz(rows);
+}
+
+}  // namespace
+
+// The free rows of every column are one run or none, so a pair splits into at most three bands
+// of rows, in each of which both columns or one of them have free cells. A band takes its bits
+// from one window of the stream: where both columns are free, the right one the even bits and
+// the left one the odd bits, in the order of the walk. Each column's bits, masked, join its dark
+// function cells, and the column is written whole, a word of cells at a time.
+void CRmqrEncoder::BuildColumnsByBands() {
+    using cells::Word;
+    const std::uint32_t rows = (1u << height) - 1;
+    // Column x finished from the data bits (of its free rows) in `bits`.
+    auto writeColumn = [this, rows](int x, std::uint32_t bits) {
+        const std::uint32_t dark =
+            darkFunctionRows[x] | ((bits ^ MASKED_ROWS[(x / 3) % 2]) & ~functionRows[x] & rows);
+        for (int k = 0; k < kColumnWords; ++k)
+            cells::StoreEight(modules[x] + 8 * k, cells::SpreadBits((dark >> (8 * k)) & 0xFF));
+    };
+    int bit = 0;
+    bool upwards = true;
+    for (int right = width - 2; right >= 1; right -= 2, upwards = !upwards) {
+        const int left = right - 1;
+        const std::uint32_t fr = ~functionRows[right] & rows;
+        const std::uint32_t fl = ~functionRows[left] & rows;
+        // The edges of the bands, ascending.
+        int edges[4];
+        int count = 0;
+        for (const std::uint32_t run : {fr, fl}) {
+            if (run == 0) continue;
+            edges[count++] = RunStart(run);
+            edges[count++] = RunEnd(run);
+        }
+        if (count == 4 && fr == fl) {
+            count = 2;  // one band of both columns
+        } else if (count == 4) {
+            std::sort(edges, edges + count);
+            count = static_cast<int>(std::unique(edges, edges + count) - edges);
+        }
+        std::uint32_t bitsRight = 0;
+        std::uint32_t bitsLeft = 0;
+        for (int b = 0; b + 1 < count; ++b) {
+            const int lower = upwards ? count - 2 - b : b;
+            const int first = edges[lower];
+            const int n = edges[lower + 1] - first;
+            const bool inRight = (fr >> first) & 1;
+            const bool inLeft = (fl >> first) & 1;
+            const int taken = (inRight ? n : 0) + (inLeft ? n : 0);
+            if (taken == 0) continue;
+            // The next `taken` bits of the stream, the first laid the highest; the bytes beyond
+            // the last codeword are 0. Laid upwards, the first bit goes to the band's bottom row.
+            const Word window = __builtin_bswap64(cells::LoadEight(codewords + (bit >> 3)));
+            const std::uint32_t next =
+                static_cast<std::uint32_t>((window << (bit & 7)) >> (64 - taken));
+            auto inRows = [&](std::uint32_t laid) {
+                return (upwards ? laid : ReverseBits(laid, n)) << first;
+            };
+            if (inRight && inLeft) {
+                bitsRight |= inRows(EvenBits(next >> 1));
+                bitsLeft |= inRows(EvenBits(next));
+            } else {
+                (inRight ? bitsRight : bitsLeft) |= inRows(next);
+            }
+            bit += taken;
+        }
+        writeColumn(right, bitsRight);
+        writeColumn(left, bitsLeft);
+    }
+    writeColumn(width - 1, 0);
+}
+
+void CRmqrEncoder::FinishSymbol() {
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < kColumnBytes; ++y)
+            modules[x][y] = modules[x][y] & MODULE_ANY_DARK ? 1 : 0;
+    }
+}
+
+}  // namespace qr
