@@ -20,8 +20,8 @@ namespace {
 constexpr int kFullTurn = 360;
 constexpr double kPointsPerInch = 72;
 constexpr double kMillimetresPerInch = 25.4;
-constexpr int kHexDigitsOpaque = 6;  // RRGGBB
-constexpr int kHexDigitsAlpha = 8;   // RRGGBBAA
+constexpr int kHexDigitsOpaque = 6;         // RRGGBB
+constexpr int kHexDigitsAlpha = 8;          // RRGGBBAA
 constexpr std::size_t kMaxWholeDigits = 4;  // enough for 0100 or 0359, too few to overflow
 
 // What a format can draw of a style. A format without a row takes none.
