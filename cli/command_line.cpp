@@ -7,9 +7,6 @@ namespace {
 
 constexpr int kMaxMask = kMaskCount - 1;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
-constexpr char kColourPrefix = '#';
-constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
-constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
 
 enum class FlagId {
     kInput,
@@ -92,13 +89,6 @@ bool ParseWholeNumber(const std::string& text, int low, int high, int* value) {
     if (number < low || number > high) return false;
     *value = number;
     return true;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool HasPlaceholder(const std::string& pattern) {
@@ -348,17 +338,7 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
 }
 
 bool ParseColour(const std::string& text, Rgba* colour) {
-    const std::size_t first = !text.empty() && text[0] == kColourPrefix ? 1 : 0;
-    const std::size_t digits = text.size() - first;
-    if (digits != kOpaqueColourDigits && digits != kColourDigits) return false;
-    Rgba value = 0;
-    for (std::size_t i = first; i < text.size(); ++i) {
-        const int digit = HexDigit(text[i]);
-        if (digit < 0) return false;
-        value = value << 4 | static_cast<Rgba>(digit);
-    }
-    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
-    return true;
+    return ParseRgba(text, colour);
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {

@@ -60,8 +60,9 @@ bool ToStandardOutput(const CommandLine& line);
 // leaving its format; the pipeline checks that the format takes them.
 void SetRenderFlags(const CommandLine& line, OutputSettings* output);
 
-// Reads `text` as a colour: RRGGBB or RRGGBBAA in hex digits of either case, with or without a
-// leading '#'; RRGGBB is opaque. Returns false, leaving `colour`, for anything else.
+// Reads `text` as a colour as the library reads every colour (ParseRgba, output/style_options.h):
+// RRGGBB or RRGGBBAA in hex digits of either case, with or without a leading '#'; RRGGBB is
+// opaque. Returns false, leaving `colour`, for anything else.
 bool ParseColour(const std::string& text, Rgba* colour);
 
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
