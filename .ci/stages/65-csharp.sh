@@ -137,10 +137,8 @@ for example in Hello Labels; do
 done
 "$build/tessera" "Hello from .NET" -l Q -s 8 -o "$work/command-hello.png"
 cmp "$work/sdk/hello-net.png" "$work/command-hello.png"
-for label in 1 2 3; do
-  "$build/tessera" "LABEL $label" -l H -s 4 -o "$work/command-label.png"
-  cmp "$work/sdk/label-$label.png" "$work/command-label.png"
-done
+"$build/tessera" "LABEL 3" -l H -s 4 -o "$work/command-label.png"
+cmp "$work/sdk/label-3.png" "$work/command-label.png"
 "$build/tessera" "LABEL 1" -l H -t pbm-plain -o "$work/command-label.pbm"
 cmp "$work/sdk/label-1.pbm" "$work/command-label.pbm"
 failure="the file cannot be written: no-such-folder/label.png: the folder does not exist"
