@@ -69,10 +69,4 @@ bool FormatFromExtension(const char* path, ImageFormat* format);
 // tif, webp and their spellings), so that writing BMP bytes under it would mislead.
 bool IsForeignImageExtension(const char* path);
 
-// The names of all formats, "bmp, png, ... or pdf", for messages and help.
-std::string FormatNameList();
-
-// The names of the formats whose row has `property` set, "bmp and png", for messages and help.
-std::string FormatNamesWith(bool ImageFormatInfo::*property);
-
 }  // namespace qr
