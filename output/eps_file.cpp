@@ -12,28 +12,33 @@ namespace qr {
 namespace {
 
 void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = TraceOutlines(symbolSize, modules);
+    const Outlines outlines = WalkOutlines(symbolSize, modules);
+    // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
+    WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
+    char word[2 * 11 + 8];
     Corner previous = {0, 0};
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
         const Corner start = outlines.corners[begin];
-        if (begin == 0) {
-            AppendWord(eps, std::to_string(start.x + margin) + " " +
-                                std::to_string(start.y + margin) + " moveto");
-        } else {
-            AppendWord(eps, std::to_string(start.x - previous.x) + " " +
-                                std::to_string(start.y - previous.y) + " m");
-        }
+        const bool firstOutline = begin == 0;
+        char* at = PutNumber(word, firstOutline ? start.x + margin : start.x - previous.x);
+        *at++ = ' ';
+        at = PutNumber(at, firstOutline ? start.y + margin : start.y - previous.y);
+        for (const char* c = firstOutline ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
+        lines.Append(word, static_cast<std::size_t>(at - word));
         previous = start;
         for (std::size_t i = begin + 1; i < end; ++i) {
             const Corner from = outlines.corners[i - 1];
             const Corner to = outlines.corners[i];
-            AppendWord(eps, from.y == to.y ? std::to_string(to.x - from.x) + " h"
-                                           : std::to_string(to.y - from.y) + " v");
+            at = PutNumber(word, from.y == to.y ? to.x - from.x : to.y - from.y);
+            *at++ = ' ';
+            *at++ = from.y == to.y ? 'h' : 'v';
+            lines.Append(word, static_cast<std::size_t>(at - word));
         }
-        AppendWord(eps, "z");
+        lines.Append("z", 1);
         begin = end;
     }
+    lines.Finish();
     if (!outlines.ends.empty()) *eps += '\n';
 }
 

@@ -1,11 +1,12 @@
-// PDF: a header, four objects (catalogue, page tree, page, content stream), the cross-reference
-// table of their offsets and the trailer.
+// PDF: a header, four objects (catalogue, page tree, page, content stream compressed by
+// DeflateData), the cross-reference table of their offsets and the trailer.
 #include "output/pdf_file.h"
 
 #include <new>
 #include <string>
 #include <vector>
 
+#include "output/deflate.h"
 #include "output/vector_shared.h"
 
 namespace qr {
@@ -19,10 +20,6 @@ constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 conte
 constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
 constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
 
-std::string Point(Corner corner, int margin) {
-    return std::to_string(corner.x + margin) + " " + std::to_string(corner.y + margin);
-}
-
 std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options) {
     const int side = symbolSize + 2 * options.margin;
     const std::string scale = std::to_string(options.scale);
@@ -31,17 +28,28 @@ std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOpt
     content += RgbFractions(options.light) + " rg\n";
     content += "0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
-    const Outlines outlines = TraceOutlines(symbolSize, modules);
+    const Outlines outlines = WalkOutlines(symbolSize, modules);
+    // A word takes at most 2 * 3 + 4 characters and its separator ("177 177 l").
+    WordLines lines(&content, 11 * (outlines.corners.size() + outlines.ends.size() + 1));
+    char word[2 * 11 + 3];
+    // "x y m" at an outline's first corner, "x y l" at each other, then "h".
+    auto point = [&](Corner corner, char op) {
+        char* at = PutNumber(word, corner.x + options.margin);
+        *at++ = ' ';
+        at = PutNumber(at, corner.y + options.margin);
+        *at++ = ' ';
+        *at++ = op;
+        lines.Append(word, static_cast<std::size_t>(at - word));
+    };
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
-        AppendWord(&content, Point(outlines.corners[begin], options.margin) + " m");
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            AppendWord(&content, Point(outlines.corners[i], options.margin) + " l");
-        }
-        AppendWord(&content, "h");
+        point(outlines.corners[begin], 'm');
+        for (std::size_t i = begin + 1; i < end; ++i) point(outlines.corners[i], 'l');
+        lines.Append("h", 1);
         begin = end;
     }
-    AppendWord(&content, "f");
+    lines.Append("f", 1);
+    lines.Finish();
     return content;
 }
 
@@ -56,13 +64,16 @@ std::string Padded(std::size_t value, int digits) {
 bool ComposePdf(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
     const std::string points = std::to_string((symbolSize + 2 * options.margin) * options.scale);
-    const std::string content = Content(symbolSize, modules, options);
+    std::string content;
+    const std::string plain = Content(symbolSize, modules, options);
+    DeflateData(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &content);
     const std::string objects[kObjectCount] = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points + " " + points +
             "] /Resources << >> /Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Length " + std::to_string(content.size()) + " /Filter /FlateDecode >>\nstream\n" +
+            content + "\nendstream",
     };
     std::string pdf = PDF_HEADER;
     std::vector<std::size_t> offsets;

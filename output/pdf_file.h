@@ -1,7 +1,8 @@
 // The symbol as a one-page PDF: the page is exactly the symbol and its quiet zone of `margin`
 // modules on every side, one module `scale` points wide; a square of the light colour fills it and
-// one path of the dark modules is filled in the dark colour. The content stream is not compressed,
-// and the bytes depend on nothing but the symbol and the options (no date, no name, no ID).
+// one path of the dark modules is filled in the dark colour. The content stream is compressed
+// (FlateDecode), and the bytes depend on nothing but the symbol and the options (no date, no
+// name, no ID).
 #pragma once
 
 #include <string>

@@ -1,8 +1,11 @@
-// The pixel rows of the bitmap writers (PNG through libpng or the Windows Imaging Component, PBM,
-// XPM): one bit per pixel, the leftmost pixel in the most significant bit, 1 light and 0 dark.
+// The one-bit pixel rows that the bitmap writers (BMP, PNG, PBM, XPM) store: the leftmost pixel in the most
+// significant bit, 1 light and 0 dark, a light quiet zone of `margin` modules on every side, each
+// module `scale` pixels wide. A band is the `scale` identical pixel rows of one module row; band 0
+// is the top module row of the quiet zone, band `margin` the symbol's first row.
 #pragma once
 
-#include <cstring>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "encoder/module_matrix.h"
@@ -10,49 +13,56 @@
 
 namespace qr {
 
-// Pixels per side of the image of a symbol of `symbolSize` modules: the quiet zone on both sides,
-// `scale` pixels a module.
+// Pixels per side of the image, quiet zone included.
 inline int ImageSide(int symbolSize, const RenderOptions& options) {
     return options.scale * (symbolSize + 2 * options.margin);
 }
 
-// Bytes per pixel row of an image `side` pixels wide.
+// Bytes that hold one pixel row of an image `side` pixels wide.
 inline int PixelRowBytes(int side) {
     return (side + 7) / 8;
 }
 
-// Writes into `row` (PixelRowBytes() bytes) the pixels of band `band` of the image: band 0 is the
-// top module row of the quiet zone, band `margin` the first row of the symbol's `symbolSize` x
-// `symbolSize` cells of `modules` (non-zero is dark). Padding bits after the last pixel are 0.
-inline void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
-                        int band, unsigned char* row) {
-    const int scale = options.scale;
-    const int margin = options.margin;
-    const int side = ImageSide(symbolSize, options);
-    const int v = band - margin;
-    std::memset(row, 0, static_cast<std::size_t>(PixelRowBytes(side)));
-    for (int x = 0; x < side; ++x) {
-        const int u = x / scale - margin;
-        const bool dark =
-            v >= 0 && v < symbolSize && u >= 0 && u < symbolSize && modules[u][v] != 0;
-        if (!dark) row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
-    }
-}
+// Writes the pixel row of band `band` into `row` (PixelRowBytes() bytes), pixel by pixel; padding
+// bits after the last pixel are 0. The plain rule that BandPixels follows.
+void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                 int band, unsigned char* row);
 
-// Whether pixel `x` of a row that ComposeBand() wrote is light.
+// The same rows as ComposeBand, a group of modules at a time: the pixels of every group of module
+// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) are made once per
+// image and shifted into a register, which is written 32 pixels at a time.
+class BandPixels {
+public:
+    BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options);
+
+    // Writes the pixel row of band `band` into `row`, then zero bytes up to `rowBytes`
+    // (PixelRowBytes(side) or more).
+    void Compose(int band, unsigned char* row, int rowBytes) const;
+
+private:
+    int symbolSize_;
+    const ModuleMatrix& modules_;
+    int scale_;
+    int margin_;
+    int group_;                       // modules per group
+    std::uint32_t pixels_[256] = {};  // of each group's colours, the first module in the top bit
+};
+
+// Whether pixel `x` of a row that ComposeBand() or BandPixels wrote is light.
 inline bool LightPixel(const unsigned char* row, int x) {
     return (row[x >> 3] & (0x80u >> (x & 7))) != 0;
 }
 
-// Calls `use` with each band of the image from the top, as ComposeBand() writes it (each band is
-// the first of `scale` equal pixel rows). Throws std::bad_alloc when no memory can be had.
+// Calls `use` with each band of the image from the top, as BandPixels writes it (each band is the
+// first of `scale` equal pixel rows). Throws std::bad_alloc when no memory can be had.
 template <typename Use>
 void ForEachBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
                  Use use) {
-    std::vector<unsigned char> row(
-        static_cast<std::size_t>(PixelRowBytes(ImageSide(symbolSize, options))));
+    const int rowBytes = PixelRowBytes(ImageSide(symbolSize, options));
+    std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes));
+    const BandPixels pixels(symbolSize, modules, options);
     for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
-        ComposeBand(symbolSize, modules, options, band, row.data());
+        pixels.Compose(band, row.data(), rowBytes);
         use(row.data());
     }
 }

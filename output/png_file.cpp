@@ -1,112 +1,397 @@
-// PNG through libpng's write API into memory. Each module row is packed once and written `scale`
-// times; the rows need no filter.
+// PNG written here, chunk by chunk. The image data is made of bands of `scale` identical pixel
+// rows, so it is compressed from what is known of it rather than searched: each band's first row
+// is coded against its own earlier bytes (runs) and the rows of the bands before it, and the rest
+// of the band is one copy of the row above. Every row has filter type 0: a repeated row costs the
+// same as a copy, and the one-bit pixels gain nothing from differences.
 #include "output/png_file.h"
 
-#include <png.h>
-
-#include <memory>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <new>
+#include <vector>
 
+#include "output/deflate.h"
 #include "output/pixel_rows.h"
 
 namespace qr {
 
 namespace {
 
+constexpr unsigned char PNG_SIGNATURE[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kBitDepth = 1;
+constexpr int kColourGray = 0;
+constexpr int kColourPalette = 3;
 constexpr int kPaletteSize = 2;  // the dark colour, then the light one
-// zlib's default: level 9 makes these small images no smaller (a version 10 sample: 820 bytes
-// at level 6, 821 at level 9) and takes a quarter longer.
-constexpr int kCompressionLevel = 6;
+constexpr int kUnitMetre = 1;    // of pHYs
+constexpr unsigned char kFilterNone = 0;
+// Earlier distinct rows a new row is matched against, the nearest first.
+constexpr int kRecentRows = 1;
 
-// libpng reports errors by jumping back to the setjmp in WriteRows; warnings are not wanted.
-[[noreturn]] void OnError(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-void OnWarning(png_structp, png_const_charp) {}
-
-void Append(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-    bool appended = true;
-    try {
-        out->append(reinterpret_cast<const char*>(data), length);
-    } catch (const std::bad_alloc&) {
-        appended = false;
-    }
-    if (!appended) png_error(png, "out of memory");
+void Put32(std::string* out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((value >> shift) & 0xFF);
 }
 
-void Flush(png_structp) {}
+// Appends a chunk: length, type, data and the CRC-32 of type and data.
+void AppendChunk(std::string* out, const char* type, const std::string& data) {
+    Put32(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t typeAt = out->size();
+    *out += type;
+    *out += data;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(out->data()) + typeAt;
+    Put32(out, Crc32(0, bytes, 4 + data.size()));
+}
 
-// The colour type and the chunks that say how pixels look: 1-bit gray (0 black, 1 white) for the
-// default colours, else a palette of the dark (0) and the light (1) colour, with tRNS up to the
-// last colour whose alpha is below FF; pHYs when a resolution is given.
-void DescribeColours(png_structp png, png_infop info, int side, const RenderOptions& options) {
-    if (options.DefaultColours()) {
-        png_set_IHDR(png, info, side, side, kBitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    } else {
-        png_set_IHDR(png, info, side, side, kBitDepth, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+std::string Header(int side, bool palette) {
+    std::string ihdr;
+    Put32(&ihdr, static_cast<std::uint32_t>(side));
+    Put32(&ihdr, static_cast<std::uint32_t>(side));
+    ihdr += static_cast<char>(kBitDepth);
+    ihdr += static_cast<char>(palette ? kColourPalette : kColourGray);
+    ihdr += std::string(3, '\0');  // deflate, filters of type 0-4, no interlace
+    return ihdr;
+}
+
+// The chunks between IHDR and IDAT that say how pixels look: a palette of the dark (0) and the
+// light (1) colour unless they are the default, with tRNS up to the last colour whose alpha is
+// below FF; pHYs when a resolution is given.
+void AppendColourChunks(std::string* png, const RenderOptions& options) {
+    if (!options.DefaultColours()) {
         const Rgba colours[kPaletteSize] = {options.dark, options.light};
-        png_color palette[kPaletteSize];
-        png_byte alpha[kPaletteSize];
+        std::string palette;
+        std::string alpha;
         int transparent = 0;  // entries up to the last one below FF
         for (int i = 0; i < kPaletteSize; ++i) {
-            palette[i].red = static_cast<png_byte>(RedOf(colours[i]));
-            palette[i].green = static_cast<png_byte>(GreenOf(colours[i]));
-            palette[i].blue = static_cast<png_byte>(BlueOf(colours[i]));
-            alpha[i] = static_cast<png_byte>(AlphaOf(colours[i]));
+            palette += static_cast<char>(RedOf(colours[i]));
+            palette += static_cast<char>(GreenOf(colours[i]));
+            palette += static_cast<char>(BlueOf(colours[i]));
+            alpha += static_cast<char>(AlphaOf(colours[i]));
             if (!Opaque(colours[i])) transparent = i + 1;
         }
-        png_set_PLTE(png, info, palette, kPaletteSize);
-        if (transparent > 0) png_set_tRNS(png, info, alpha, transparent, nullptr);
+        AppendChunk(png, "PLTE", palette);
+        if (transparent > 0) AppendChunk(png, "tRNS", alpha.substr(0, transparent));
     }
     if (options.dpi != 0) {
-        const png_uint_32 pixelsPerMetre = PixelsPerMetre(options.dpi);
-        png_set_pHYs(png, info, pixelsPerMetre, pixelsPerMetre, PNG_RESOLUTION_METER);
+        std::string phys;
+        Put32(&phys, PixelsPerMetre(options.dpi));
+        Put32(&phys, PixelsPerMetre(options.dpi));
+        phys += static_cast<char>(kUnitMetre);
+        AppendChunk(png, "pHYs", phys);
     }
 }
 
-// Writes the header, the rows and the end of the file. Holds no object with a destructor, since
-// libpng's errors leave it by longjmp. Returns false when libpng reported an error.
-bool WriteRows(png_structp png, png_infop info, int symbolSize, const ModuleMatrix& modules,
-               const RenderOptions& options, unsigned char* row) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    const int side = options.scale * (symbolSize + 2 * options.margin);
-    DescribeColours(png, info, side, options);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, kCompressionLevel);
-    png_write_info(png, info);
-    for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
-        ComposeBand(symbolSize, modules, options, band, row);
-        for (int t = 0; t < options.scale; ++t) png_write_row(png, row);
+// What each symbol costs, in bits; a symbol without a code costs kUnknownBits.
+struct Costs {
+    std::uint8_t literal[256];
+    std::uint8_t length[286];  // 257..285
+    std::uint8_t distance[30];
+};
+constexpr int kUnknownBits = 15;
+// The parse guesses a length and a distance symbol at these; literals cost what a code made for
+// the bytes of the distinct rows gives them.
+constexpr int kGuessedLengthBits = 7;
+constexpr int kGuessedDistanceBits = 5;
+// Repeats anywhere are found by a hash of this many bytes, into a table of 2^8 to 2^12 places
+// as the distinct lines need.
+constexpr std::size_t kHashedBytes = 4;
+constexpr int kMinHashBits = 8;
+constexpr int kMaxHashBits = 12;
+constexpr int kHashTries = 8;  // earlier places of the same hash tried, the nearest first
+// A repeat this long found at one place is taken, less its first byte, for the next place.
+constexpr std::size_t kNiceLength = 16;
+// Scales whose repeats are searched by hash: those whose modules do not fill whole bytes, or
+// bytes whole modules (1, 2, 4, 8 and 16), where a row repeats mostly at the same places or in
+// runs.
+constexpr char HASHED_SCALES[kMaxScale + 1] = {0, 0, 0, 1, 0, 1, 1, 1, 0, 1, 1,
+                                               1, 1, 1, 1, 1, 0, 1, 1, 1, 1};
+
+// The hash of the four bytes at `at`, `bits` bits.
+std::uint32_t Hash(const unsigned char* at, int bits) {
+    const std::uint32_t four = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 |
+                               std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
+    return (four * 2654435761u) >> (32 - bits);
+}
+
+int Bits(std::uint8_t bits) {
+    return bits != 0 ? bits : kUnknownBits;
+}
+
+// The costs of copies under `costs`: the bits of each length (3..258) with its extra bits, and of
+// a distance with its extra bits.
+class CopyCosts {
+public:
+    explicit CopyCosts(const Costs& costs) : costs_(costs) {
+        for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length) {
+            const int symbol = LengthSymbol(length);
+            lengthBits_[length] = Bits(costs.length[symbol]) + LengthExtraBits(symbol);
+        }
     }
-    png_write_end(png, nullptr);
-    return true;
+
+    int Distance(int distance) const {
+        const CodedCopy c = CopySymbols(kMinCopyLength, distance);
+        return Bits(costs_.distance[c.distanceSymbol]) + c.distanceExtraBits;
+    }
+
+    // A copy of `length` bytes whose distance costs `distanceBits`, in the pieces that
+    // DeflateStream::Copy makes.
+    int Copy(std::size_t length, int distanceBits) const {
+        int bits = 0;
+        while (length > kMaxCopyLength) {
+            const std::size_t piece =
+                length - kMaxCopyLength < kMinCopyLength ? length - kMinCopyLength : kMaxCopyLength;
+            bits += lengthBits_[piece] + distanceBits;
+            length -= piece;
+        }
+        return bits + lengthBits_[length] + distanceBits;
+    }
+
+private:
+    const Costs& costs_;
+    int lengthBits_[kMaxCopyLength + 1] = {};
+};
+
+// The image data as its distinct scanlines (filter byte and pixel row) in order, each with the
+// number of bands that repeat it one after the other.
+struct Scanlines {
+    std::size_t lineBytes;
+    std::vector<unsigned char> lines;
+    std::vector<int> bands;
+};
+
+Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
+                            const RenderOptions& options) {
+    Scanlines s;
+    s.lineBytes = static_cast<std::size_t>(PixelRowBytes(ImageSide(symbolSize, options))) + 1;
+    BandPixels pixels(symbolSize, modules, options);
+    std::vector<unsigned char> line(s.lineBytes);
+    for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
+        const bool quiet = band < options.margin || band >= options.margin + symbolSize;
+        if (quiet && band > 0 && band != options.margin + symbolSize) {
+            ++s.bands.back();  // the quiet row once more
+            continue;
+        }
+        line[0] = kFilterNone;
+        pixels.Compose(band, line.data() + 1, static_cast<int>(s.lineBytes - 1));
+        if (!s.bands.empty() && std::equal(line.begin(), line.end(), s.lines.end() - s.lineBytes)) {
+            ++s.bands.back();
+        } else {
+            s.lines.insert(s.lines.end(), line.begin(), line.end());
+            s.bands.push_back(1);
+        }
+    }
+    return s;
+}
+
+// Adds the image data to `stream`, every band of each scanline after it as copies of the row
+// above. Each distinct scanline is parsed into literals and copies of the byte before it or of
+// the rows of the kRecentRows distinct scanlines before it, whichever sum of `costs` is least
+// (at each place the longest copy of each kind is weighed).
+// Where each line's last copy begins in the image data.
+std::vector<std::size_t> LastCopies(const Scanlines& s, int scale) {
+    std::vector<std::size_t> lastCopy(s.bands.size());
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        const std::size_t rows = static_cast<std::size_t>(s.bands[i]) * scale;
+        lastCopy[i] = written + (rows - 1) * s.lineBytes;
+        written += rows * s.lineBytes;
+    }
+    return lastCopy;
+}
+
+// Repeats found by a hash of four bytes, for every place of every distinct line: the longest of
+// the kHashTries nearest earlier places with the same hash, within the window and the lines.
+struct Repeats {
+    std::vector<std::uint16_t> length;  // 0 where none was found; empty when none was searched
+    std::vector<std::uint16_t> distance;
+};
+
+Repeats FindRepeats(const Scanlines& s, int scale) {
+    const std::size_t n = s.lineBytes;
+    const std::size_t total = s.lines.size();
+    Repeats r;
+    if (HASHED_SCALES[scale] == 0) return r;
+    r.length.assign(total, 0);
+    r.distance.assign(total, 0);
+    const std::vector<std::size_t> lastCopy = LastCopies(s, scale);
+    int hashBits = kMinHashBits;
+    while (hashBits < kMaxHashBits && (std::size_t{1} << hashBits) < total) ++hashBits;
+    std::vector<std::int32_t> lastSeen(std::size_t{1} << hashBits, -1);
+    std::vector<std::int32_t> earlierSeen(total);  // the place before with the same hash
+    std::size_t written = 0;                       // where the line's first copy begins
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        const unsigned char* line = &s.lines[i * n];
+        std::size_t previous = 0;  // the repeat found one place before
+        for (std::size_t at = 0; at + kHashedBytes <= n; ++at) {
+            const std::size_t here = i * n + at;
+            const std::uint32_t h = Hash(line + at, hashBits);
+            std::int32_t seen = lastSeen[h];
+            lastSeen[h] = static_cast<std::int32_t>(here);
+            earlierSeen[here] = seen;
+            std::size_t longest = 0;
+            if (previous > kNiceLength) {
+                // The rest of a long repeat found one place before.
+                longest = previous - 1;
+                r.distance[here] = r.distance[here - 1];
+                seen = -1;
+            }
+            for (int tries = 0; seen >= 0 && tries < kHashTries;
+                 ++tries, seen = earlierSeen[static_cast<std::size_t>(seen)]) {
+                const std::size_t seenLine = static_cast<std::size_t>(seen) / n;
+                const std::size_t seenAt = static_cast<std::size_t>(seen) % n;
+                const std::size_t from =
+                    seenLine == i ? written + seenAt : lastCopy[seenLine] + seenAt;
+                const std::size_t back = written + at - from;
+                if (back > kMaxCopyDistance) break;
+                const unsigned char* source = &s.lines[static_cast<std::size_t>(seen)];
+                const std::size_t most =
+                    std::min<std::size_t>({n - at, n - seenAt, kMaxCopyLength});
+                std::size_t length = 0;
+                while (length < most && source[length] == line[at + length]) ++length;
+                if (length > longest) {
+                    longest = length;
+                    r.distance[here] = static_cast<std::uint16_t>(back - 1);
+                }
+            }
+            r.length[here] = static_cast<std::uint16_t>(longest);
+            previous = longest;
+        }
+        written = lastCopy[i] + n;
+    }
+    return r;
+}
+
+void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const Costs& costs,
+                  DeflateStream* stream) {
+    const std::size_t n = s.lineBytes;
+    const CopyCosts copies(costs);
+    const std::vector<std::size_t> lastCopy = LastCopies(s, scale);
+    std::vector<int> best(n + 1);
+    std::vector<std::size_t> copyLength(n);
+    std::vector<int> copyDistance(n);
+    std::size_t written = 0;  // bytes of scanlines so far
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        const unsigned char* line = &s.lines[i * n];
+        // The earlier scanlines within reach, the bits of their distance, and the length of the
+        // repeat of each (and of the byte before) at the place being weighed.
+        const unsigned char* sources[kRecentRows];
+        int distances[kRecentRows + 1];
+        int distanceBits[kRecentRows + 1];
+        std::size_t runs[kRecentRows + 1] = {};
+        int sourceCount = 0;
+        for (std::size_t k = 1; k <= kRecentRows && k <= i; ++k) {
+            const std::size_t back = written - lastCopy[i - k];
+            if (back > kMaxCopyDistance) break;
+            sources[sourceCount] = &s.lines[(i - k) * n];
+            distances[sourceCount] = static_cast<int>(back);
+            distanceBits[sourceCount++] = copies.Distance(static_cast<int>(back));
+        }
+        distances[sourceCount] = 1;  // the byte before
+        distanceBits[sourceCount] = copies.Distance(1);
+        const bool hashed = !repeats.length.empty();
+        const std::uint16_t* hashLength = hashed ? &repeats.length[i * n] : nullptr;
+        const std::uint16_t* hashDistance = hashed ? &repeats.distance[i * n] : nullptr;
+        best[n] = 0;
+        for (std::size_t at = n; at-- > 0;) {
+            int cheapest = costs.literal[line[at]] + best[at + 1];
+            std::size_t length = 0;
+            int distance = 0;
+            for (int c = 0; c <= sourceCount; ++c) {
+                const bool same = c < sourceCount ? line[at] == sources[c][at]
+                                                  : at > 0 && line[at] == line[at - 1];
+                runs[c] = same ? runs[c] + 1 : 0;
+                if (runs[c] < kMinCopyLength) continue;
+                const int cost = copies.Copy(runs[c], distanceBits[c]) + best[at + runs[c]];
+                if (cost < cheapest) {
+                    cheapest = cost;
+                    length = runs[c];
+                    distance = distances[c];
+                }
+            }
+            if (hashed && hashLength[at] >= kMinCopyLength) {
+                const int back = hashDistance[at] + 1;
+                const int cost =
+                    copies.Copy(hashLength[at], copies.Distance(back)) + best[at + hashLength[at]];
+                if (cost < cheapest) {
+                    cheapest = cost;
+                    length = hashLength[at];
+                    distance = back;
+                }
+            }
+            best[at] = cheapest;
+            copyLength[at] = length;
+            copyDistance[at] = distance;
+        }
+        for (std::size_t at = 0; at < n;) {
+            if (copyLength[at] != 0) {
+                stream->Copy(copyLength[at], copyDistance[at]);
+                at += copyLength[at];
+            } else {
+                stream->Literal(line[at++]);
+            }
+        }
+        const std::size_t repeated = static_cast<std::size_t>(s.bands[i]) * scale - 1;
+        if (repeated > 0) stream->Copy(repeated * n, static_cast<int>(n));
+        written += (repeated + 1) * n;
+    }
+}
+
+// The zlib stream of the image data.
+std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
+                              const RenderOptions& options) {
+    const Scanlines s = DistinctScanlines(symbolSize, modules, options);
+    Costs costs;
+    std::uint32_t counts[256] = {};
+    for (const unsigned char byte : s.lines) ++counts[byte];
+    ByteCodeBits(counts, costs.literal);
+    for (int b = 0; b < 256; ++b)
+        costs.literal[b] = static_cast<std::uint8_t>(Bits(costs.literal[b]));
+    std::fill(std::begin(costs.length), std::end(costs.length), kGuessedLengthBits);
+    std::fill(std::begin(costs.distance), std::end(costs.distance), kGuessedDistanceBits);
+    const Repeats repeats = FindRepeats(s, options.scale);
+    DeflateStream stream;
+    stream.Reserve(s.lines.size() + s.bands.size());
+    AddScanlines(s, options.scale, repeats, costs, &stream);
+    Adler32 adler;
+    for (std::size_t i = 0; i < s.bands.size(); ++i) {
+        adler.AppendRepeated(&s.lines[i * s.lineBytes], s.lineBytes,
+                             static_cast<std::size_t>(s.bands[i]) * options.scale);
+    }
+    std::string data;
+    stream.FinishZlib(adler.Value(), &data);
+    return data;
 }
 
 }  // namespace
 
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
-                std::string* png) {
-    png->clear();
-    const int side = options.scale * (symbolSize + 2 * options.margin);
-    std::unique_ptr<unsigned char[]> row(new (std::nothrow) unsigned char[PixelRowBytes(side)]);
-    if (!row) return false;
-
-    png_structp writer =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
-    if (writer == nullptr) return false;
-    png_infop info = png_create_info_struct(writer);
-    bool written = false;
-    if (info != nullptr) {
-        png_set_write_fn(writer, png, Append, Flush);
-        written = WriteRows(writer, info, symbolSize, modules, options, row.get());
+std::string PlainScanlines(int symbolSize, const ModuleMatrix& modules,
+                           const RenderOptions& options) {
+    const int side = ImageSide(symbolSize, options);
+    const int rowBytes = PixelRowBytes(side);
+    std::string scanlines;
+    std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes));
+    for (int y = 0; y < side; ++y) {
+        ComposeBand(symbolSize, modules, options, y / options.scale, row.data());
+        scanlines += static_cast<char>(kFilterNone);
+        scanlines.append(row.begin(), row.end());
     }
-    png_destroy_write_struct(&writer, info != nullptr ? &info : nullptr);
-    if (!written) png->clear();
-    return written;
+    return scanlines;
+}
+
+bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+                std::string* out) try {
+    const int side = ImageSide(symbolSize, options);
+    const std::string data = CompressScanlines(symbolSize, modules, options);
+
+    std::string png(reinterpret_cast<const char*>(PNG_SIGNATURE), sizeof PNG_SIGNATURE);
+    AppendChunk(&png, "IHDR", Header(side, !options.DefaultColours()));
+    AppendColourChunks(&png, options);
+    AppendChunk(&png, "IDAT", data);
+    AppendChunk(&png, "IEND", "");
+    out->swap(png);
+    return true;
+} catch (const std::bad_alloc&) {
+    out->clear();
+    return false;
 }
 
 }  // namespace qr

@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -102,8 +103,9 @@ bool Encode(IWICImagingFactory* factory, IStream* stream, int symbolSize,
         return false;
     }
     // One band of `scale` identical rows per module row.
+    BandPixels pixels(symbolSize, modules, options);
     for (int r = 0; r < symbolSize + 2 * options.margin; ++r) {
-        ComposeBand(symbolSize, modules, options, r, band.get());
+        pixels.Compose(r, band.get(), static_cast<int>(rowBytes));
         for (int t = 1; t < options.scale; ++t) {
             std::memcpy(band.get() + t * rowBytes, band.get(), rowBytes);
         }

@@ -1,5 +1,6 @@
 // SVG text: the outlines of the dark modules as one path, runs of edges in one direction written
 // as one "h" or "v". Outlines of a few dozen commands replace hundreds of one-module rectangles.
+// Each command is written in place, without a string of its own.
 #include "output/svg_file.h"
 
 #include <new>
@@ -11,32 +12,39 @@ namespace qr {
 
 namespace {
 
-void AppendLine(std::string* d, Corner from, Corner to) {
-    *d += from.y == to.y ? 'h' : 'v';
-    *d += std::to_string(from.y == to.y ? to.x - from.x : to.y - from.y);
-}
-
 // The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
 std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = TraceOutlines(symbolSize, modules);
-    std::string d;
+    const Outlines outlines = WalkOutlines(symbolSize, modules);
+    // A move takes at most 1 + 2 * 4 + 1 characters, a line 1 + 4 (no number of an outline is
+    // longer than "-177"), a close 1.
+    std::string d(outlines.corners.size() * 5 + outlines.ends.size() * 11, '\0');
+    char* at = &d[0];
     Corner previous = {0, 0};
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
         const Corner start = outlines.corners[begin];
         if (begin == 0) {
-            d += "M" + std::to_string(start.x + margin) + " " + std::to_string(start.y + margin);
+            *at++ = 'M';
+            at = PutNumber(at, start.x + margin);
+            *at++ = ' ';
+            at = PutNumber(at, start.y + margin);
         } else {
-            d += "m" + std::to_string(start.x - previous.x) + " " +
-                 std::to_string(start.y - previous.y);
+            *at++ = 'm';
+            at = PutNumber(at, start.x - previous.x);
+            *at++ = ' ';
+            at = PutNumber(at, start.y - previous.y);
         }
         previous = start;
         for (std::size_t i = begin + 1; i < end; ++i) {
-            AppendLine(&d, outlines.corners[i - 1], outlines.corners[i]);
+            const Corner from = outlines.corners[i - 1];
+            const Corner to = outlines.corners[i];
+            *at++ = from.y == to.y ? 'h' : 'v';
+            at = PutNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
         }
-        d += 'z';
+        *at++ = 'z';
         begin = end;
     }
+    d.resize(static_cast<std::size_t>(at - d.data()));
     return d;
 }
 
@@ -75,15 +83,20 @@ bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions
            pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
            "\" shape-rendering=\"crispEdges\">\n";
     const std::string outlines = OutlinePath(symbolSize, modules, options.margin);
+    svg.reserve(svg.size() + 2 * outlines.size() + 200);
     if (Opaque(options.dark)) {
         svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" " +
                Fill(options.light) + "/>\n";
     } else {
         // The light colour would show through the dark one: the square gets the outlines as holes.
         svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + modulesText +
-               "v" + modulesText + "h-" + modulesText + "z" + outlines + "\"/>\n";
+               "v" + modulesText + "h-" + modulesText + "z";
+        svg += outlines;
+        svg += "\"/>\n";
     }
-    svg += "<path " + Fill(options.dark) + " d=\"" + outlines + "\"/>\n</svg>\n";
+    svg += "<path " + Fill(options.dark) + " d=\"";
+    svg += outlines;
+    svg += "\"/>\n</svg>\n";
     out->swap(svg);
     return true;
 } catch (const std::bad_alloc&) {

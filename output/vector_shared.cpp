@@ -4,6 +4,9 @@
 // corners where a walk turns are kept.
 #include "output/vector_shared.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace qr {
 
 namespace {
@@ -100,6 +103,97 @@ Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules) {
     return outlines;
 }
 
+namespace {
+
+// The direction to the right of each direction, the first of each set of directions in the order
+// right, down, left, up, and the steps along a row and a column of corners.
+constexpr unsigned char RIGHT_OF[UP + 1] = {0, DOWN, LEFT, 0, UP, 0, 0, 0, RIGHT};
+constexpr unsigned char FIRST_OF[16] = {0,  RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT,
+                                        UP, RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT};
+constexpr int STEP_X[UP + 1] = {0, 1, 0, 0, -1, 0, 0, 0, 0};
+constexpr int STEP_Y[UP + 1] = {0, 0, 1, 0, 0, 0, 0, 0, -1};
+
+std::uint64_t Load8(const unsigned char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// ORs `bits` into the eight bytes at `at`.
+void Or8(unsigned char* at, std::uint64_t bits) {
+    const std::uint64_t word = Load8(at) | bits;
+    std::memcpy(at, &word, sizeof word);
+}
+
+}  // namespace
+
+Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules) {
+    // The cells row by row, 1 dark, with a light border on every side and eight light bytes after
+    // each row, so that eight cells and their neighbours are read at once.
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    const int stride = symbolSize + 9;
+    std::vector<unsigned char> dark(static_cast<std::size_t>(symbolSize + 2) * stride + 8, 0);
+    for (int u = 0; u < symbolSize; ++u) {
+        unsigned char* column = &dark[static_cast<std::size_t>(stride) + 1 + u];
+        for (int v = 0; v < symbolSize; ++v)
+            column[static_cast<std::size_t>(v) * stride] = modules[u][v] != 0;
+    }
+    // Each corner's edges leaving it, as the plain grid has them, eight modules at a time: a
+    // module's edge is there where its neighbour on that side is light. The bytes written past a
+    // row's last corner are zero, since they come from light cells.
+    const int corners = symbolSize + 1;
+    std::vector<unsigned char> out(static_cast<std::size_t>(corners) * corners + 16, 0);
+    for (int v = 0; v < symbolSize; ++v) {
+        const unsigned char* cell = &dark[static_cast<std::size_t>(v + 1) * stride + 1];
+        unsigned char* top = &out[static_cast<std::size_t>(v) * corners];
+        unsigned char* bottom = top + corners;
+        for (int u = 0; u < symbolSize; u += 8) {
+            const std::uint64_t d = Load8(cell + u);
+            if (d == 0) continue;
+            Or8(top + u, (d & ~Load8(cell + u - stride) & kOnes) * RIGHT);
+            Or8(top + u + 1, (d & ~Load8(cell + u + 1) & kOnes) * DOWN);
+            Or8(bottom + u + 1, (d & ~Load8(cell + u + stride) & kOnes) * LEFT);
+            Or8(bottom + u, (d & ~Load8(cell + u - 1) & kOnes) * UP);
+        }
+    }
+    // The walk of TraceOutlines: straight on as long as there is an edge, then right, else the
+    // first edge in the order right, down, left, up.
+    Outlines outlines;
+    std::size_t turning = 0;  // corners with edges: each is an outline's corner at most twice
+    for (const unsigned char edges : out) turning += edges != 0;
+    outlines.corners.reserve(2 * turning);
+    const std::size_t total = static_cast<std::size_t>(corners) * corners;
+    const std::ptrdiff_t step[UP + 1] = {0, 1, corners, 0, -1, 0, 0, 0, -corners};
+    for (std::size_t start = 0; start < total;) {
+        if (out[start] == 0) {
+            ++start;
+            continue;
+        }
+        Corner at = {static_cast<int>(start % corners), static_cast<int>(start / corners)};
+        outlines.corners.push_back(at);
+        unsigned char* here = &out[start];
+        const unsigned char* first = here;
+        unsigned heading = (*here & RIGHT)  ? unsigned{RIGHT}
+                           : (*here & DOWN) ? unsigned{DOWN}
+                                            : unsigned{FIRST_OF[*here]};
+        for (;;) {
+            int steps = 0;
+            do {
+                *here = static_cast<unsigned char>(*here & ~heading);
+                here += step[heading];
+                ++steps;
+            } while (here != first && (*here & heading));
+            at.x += steps * STEP_X[heading];
+            at.y += steps * STEP_Y[heading];
+            if (here == first) break;
+            outlines.corners.push_back(at);
+            heading = (*here & RIGHT_OF[heading]) ? RIGHT_OF[heading] : FIRST_OF[*here];
+        }
+        outlines.ends.push_back(outlines.corners.size());
+    }
+    return outlines;
+}
+
 std::string FractionOf255(unsigned component) {
     const unsigned thousandths =
         (component * kFractionPlaces + kFullComponent - 1) / kFullComponent;  // rounded up
@@ -118,14 +212,25 @@ std::string RgbFractions(Rgba colour) {
            FractionOf255(BlueOf(colour));
 }
 
-void AppendWord(std::string* text, const std::string& word) {
+WordLines::WordLines(std::string* text, std::size_t room) : text_(text), used_(text->size()) {
     const std::size_t lineFeed = text->rfind('\n');
-    const std::size_t lineStart = lineFeed == std::string::npos ? 0 : lineFeed + 1;
-    if (text->size() > lineStart) {
-        const bool fits = text->size() - lineStart + 1 + word.size() <= kMaxLineLength;
-        *text += fits ? ' ' : '\n';
+    lineStart_ = lineFeed == std::string::npos ? 0 : lineFeed + 1;
+    text->resize(used_ + room);
+}
+
+void WordLines::Append(const char* word, std::size_t size) {
+    char* text = &(*text_)[0];
+    if (used_ > lineStart_) {
+        const bool fits = used_ - lineStart_ + 1 + size <= kMaxLineLength;
+        text[used_++] = fits ? ' ' : '\n';
+        if (!fits) lineStart_ = used_;
     }
-    *text += word;
+    std::memcpy(text + used_, word, size);
+    used_ += size;
+}
+
+void WordLines::Finish() {
+    text_->resize(used_);
 }
 
 }  // namespace qr

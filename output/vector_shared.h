@@ -31,9 +31,15 @@ struct Outlines {
     std::vector<std::size_t> ends;
 };
 
-// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark). Throws
-// std::bad_alloc when no memory can be had; the writers catch it.
+// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark), the plain
+// way: edges from each module and its four neighbours, walked one by one. Throws std::bad_alloc
+// when no memory can be had.
 Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules);
+
+// The same outlines, from the edges of whole rows of a bordered copy of the cells, walked in one
+// pass: the writers use these. Contract: WalkOutlines(s, m) == TraceOutlines(s, m). Throws
+// std::bad_alloc when no memory can be had; the writers catch it.
+Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules);
 
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
@@ -43,10 +49,46 @@ std::string RgbFractions(Rgba colour);
 // 0.255), so a reader that rounds and one that truncates both get `component` back.
 std::string FractionOf255(unsigned component);
 
-// Appends `word` to `text`: directly when `text` is empty or ends a line, else after a space, or
-// after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and PDF
-// lines stay short.
+// Appends words to a text: each directly when the text is empty or ends a line, else after a space,
+// or after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and
+// PDF lines stay short. Where the last line begins is remembered, and room made at once.
 constexpr std::size_t kMaxLineLength = 79;
-void AppendWord(std::string* text, const std::string& word);
+class WordLines {
+public:
+    // Continues `text`, with room for `room` more characters (the words and a separator before
+    // each). Throws std::bad_alloc when no memory can be had.
+    WordLines(std::string* text, std::size_t room);
+    // Appends `word`; its separator and it must fit the room left.
+    void Append(const char* word, std::size_t size);
+    // Cuts `text` to what was written.
+    void Finish();
+
+private:
+    std::string* text_;
+    std::size_t used_;
+    std::size_t lineStart_;
+};
+
+// Writes the decimal digits of `value` (a '-' first when it is negative) at `at`, and returns the
+// place after them. Room for 11 characters is needed.
+inline char* PutNumber(char* at, int value) {
+    unsigned magnitude = static_cast<unsigned>(value);
+    if (value < 0) {
+        *at++ = '-';
+        magnitude = 0u - magnitude;
+    }
+    if (magnitude < 10) {  // most numbers of an outline
+        *at++ = static_cast<char>('0' + magnitude);
+        return at;
+    }
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (count > 0) *at++ = digits[--count];
+    return at;
+}
 
 }  // namespace qr

@@ -3,6 +3,9 @@
 // package's). Each sample times a batch of about 2 ms; the two encoders take turns, 31 samples
 // each, so that both see the same machine. Prints the median per encode (the lowest in brackets),
 // the ratio of qrcode's median to tessera's, the load average and the module's size.
+// Then the renders of W1-W3: tessera's toSVG() and toPNG() of a made symbol beside its make(),
+// and beside them qrcode's and the `fast_qr` package's matrix, SVG and PNG (where it has one) of
+// the same text, all taking turns in the same way.
 //
 //   cd js && npm ci --ignore-scripts && node bench/bench.js
 "use strict";
@@ -13,6 +16,15 @@ const zlib = require("node:zlib");
 const QRCode = require("qrcode");
 const tessera = require("..");
 const { sideBySideWorkloads } = require("./workloads.js");
+
+// fast_qr is an ES module with its WebAssembly beside it, in a package that Node takes for
+// CommonJS: its source is imported as it stands and given its module's bytes.
+async function loadFastQr() {
+  const source = fs.readFileSync(require.resolve("fast_qr/fast_qr.js"), "utf8");
+  const fastQr = await import("data:text/javascript," + encodeURIComponent(source));
+  fastQr.initSync(fs.readFileSync(require.resolve("fast_qr/fast_qr_bg.wasm")));
+  return fastQr;
+}
 
 const SAMPLES = 31;
 const SAMPLE_NS = 2e6;
@@ -35,17 +47,75 @@ function qrcodeCall(workload) {
   return () => QRCode.create([{ data: text, mode: "kanji" }], kanjiOptions);
 }
 
-function timeBatch(call, count) {
+async function timeBatch(call, count, awaited = false) {
   const start = process.hrtime.bigint();
-  for (let i = 0; i < count; i++) call();
+  if (awaited) for (let i = 0; i < count; i++) await call();
+  else for (let i = 0; i < count; i++) call();
   return Number(process.hrtime.bigint() - start) / count;
 }
 
 // Calls per sample so that one takes about SAMPLE_NS.
-function batchSize(call) {
+async function batchSize(call, awaited = false) {
   let count = 1;
-  while (timeBatch(call, count) * count < SAMPLE_NS / 4) count *= 2;
-  return Math.max(1, Math.round((count * SAMPLE_NS) / (timeBatch(call, count) * count)));
+  while ((await timeBatch(call, count, awaited)) * count < SAMPLE_NS / 4) count *= 2;
+  const each = await timeBatch(call, count, awaited);
+  return Math.max(1, Math.round(SAMPLE_NS / each));
+}
+
+// Every entry's median and lowest per call, the entries taking turns, SAMPLES samples each.
+async function sampleInTurns(entries) {
+  for (const e of entries) {
+    e.count = await batchSize(e.call, e.awaited);
+    e.times = [];
+  }
+  for (let s = 0; s < SAMPLES; s++) {
+    for (let k = 0; k < entries.length; k++) {
+      const e = entries[(k + s) % entries.length];
+      e.times.push(await timeBatch(e.call, e.count, e.awaited));
+    }
+  }
+  for (const e of entries) {
+    e.median = median(e.times);
+    e.low = Math.min(...e.times);
+  }
+}
+
+// The renders of one text workload, with the size of each result.
+async function renderRows(workload, fastQr) {
+  const { data, level } = workload;
+  const symbol = tessera.make(data, { level });
+  const entries = [
+    { name: "tessera make().modules", call: () => tessera.make(data, { level }).modules },
+    { name: "tessera toSVG()", call: () => symbol.toSVG() },
+    { name: "tessera toPNG()", call: () => symbol.toPNG() },
+    { name: "qrcode create()", call: () => QRCode.create(data, { errorCorrectionLevel: level }) },
+    {
+      name: "qrcode toString(svg)",
+      call: () => {
+        let svg = null;
+        QRCode.toString(data, { type: "svg", errorCorrectionLevel: level }, (e, text) => {
+          svg = text;
+        });
+        return svg;
+      },
+    },
+    {
+      name: "qrcode toBuffer(png)",
+      awaited: true,
+      call: () => QRCode.toBuffer(data, { type: "png", errorCorrectionLevel: level }),
+    },
+    { name: "fast_qr qr()", call: () => fastQr.qr(data) },
+    // qr_svg() takes its options object over: each call gets a new one.
+    { name: "fast_qr qr_svg()", call: () => fastQr.qr_svg(data, new fastQr.SvgOptions()) },
+  ];
+  for (const e of entries) {
+    const result = await e.call();
+    e.size = result && result.length !== undefined ? result.length : "-";
+  }
+  // A call that makes nothing of the workload (fast_qr gives up on 7089 digits) is not timed.
+  const made = entries.filter((e) => e.size !== 0);
+  await sampleInTurns(made);
+  return made;
 }
 
 function median(values) {
@@ -79,12 +149,12 @@ async function main() {
     ];
     const versions = encoders.map((e) => e.call().version);
     for (const e of encoders) {
-      e.count = batchSize(e.call);
+      e.count = await batchSize(e.call);
       e.times = [];
     }
     for (let s = 0; s < SAMPLES; s++) {
       const order = s % 2 ? [...encoders].reverse() : encoders;
-      for (const e of order) e.times.push(timeBatch(e.call, e.count));
+      for (const e of order) e.times.push(await timeBatch(e.call, e.count));
     }
     rows.push({ workload, versions, encoders });
   }
@@ -108,6 +178,27 @@ async function main() {
         `${(q.median / t.median).toFixed(1)}x |`,
     );
   }
+  const fastQr = await loadFastQr();
+  console.log("");
+  console.log("| workload | call | median | ratio to tessera make() | length |");
+  console.log("|---|---|---|---|---|");
+  for (const workload of sideBySideWorkloads()
+    .filter((w) => w.kind === "text")
+    .slice(0, 3)) {
+    const entries = await renderRows(workload, fastQr);
+    for (const e of entries) {
+      console.log(
+        `| ${workload.name} | ${e.name} | ${microseconds(e.median)} µs (${microseconds(e.low)}) | ` +
+          `${(e.median / entries[0].median).toFixed(1)}x | ${e.size} |`,
+      );
+    }
+  }
+  console.log(
+    `load average after the renders: ${os
+      .loadavg()
+      .map((l) => l.toFixed(2))
+      .join(" ")}`,
+  );
   const size = moduleSize();
   console.log("");
   console.log(

@@ -1,12 +1,14 @@
 // Styled output read back as pixels: PNG files through libpng, SVG, EPS and PDF documents drawn
 // by programs independent of this library (rsvg-convert, Ghostscript, pdftoppm) at one pixel per
-// point, and XPM and PBM images read by netpbm; beside them the picture every styled writer should
-// draw.
+// point, XPM and PBM images read by netpbm; beside them the picture every styled writer should
+// draw, and random cells to draw.
 #pragma once
 
 #include <png.h>
 
 #include <cstdlib>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,6 +100,25 @@ inline bool ReadWithNetpbm(const std::string& name, const std::string& image, in
                           kOpaqueAlpha);
     }
     return true;
+}
+
+// A matrix of cells on the heap (it is large).
+struct Cells {
+    ModuleMatrix modules;
+};
+
+// `size` x `size` cells, each dark with a chance of `percent` in 100 drawn from `random` (column by
+// column), or a checkerboard, where every corner is touched by two dark modules.
+inline std::unique_ptr<Cells> RandomCells(std::mt19937& random, int size, int percent,
+                                          bool checkerboard = false) {
+    auto cells = std::make_unique<Cells>();
+    for (int x = 0; x < size; ++x) {
+        for (int y = 0; y < size; ++y) {
+            const bool dark = static_cast<int>(random() % 100) < percent;
+            cells->modules[x][y] = checkerboard ? (x + y) % 2 : dark;
+        }
+    }
+    return cells;
 }
 
 // The pixels laid over white, as gray, with a white border of `border` pixels, for the reader.

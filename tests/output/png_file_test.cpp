@@ -1,14 +1,17 @@
 // The PNG writer: its chunks, its pixels in their colours read back through libpng, decoded by
-// zxing-cpp; the default file as it always was. Beside it the other bitmaps, XPM and PBM, read by
-// netpbm: the PNG's pixels wherever the format takes the options.
+// zxing-cpp; its image data inflated by zlib against the plain scanlines; the default file pinned.
+// Beside it the other bitmaps, XPM and PBM, read by netpbm: the PNG's pixels wherever the format
+// takes the options.
 #if defined(TESSERA_HAVE_PNG) && defined(TESSERA_HAVE_ZXING)
 
 #include "output/png_file.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +31,10 @@ struct Header {
 
 unsigned Big32(const unsigned char* at) {
     return unsigned{at[0]} << 24 | unsigned{at[1]} << 16 | unsigned{at[2]} << 8 | at[3];
+}
+
+const unsigned char* ToUnsigned(const std::string& bytes, std::size_t at) {
+    return reinterpret_cast<const unsigned char*>(bytes.data()) + at;
 }
 
 Header ReadHeader(const std::vector<unsigned char>& png) {
@@ -137,10 +144,60 @@ TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
 }
 
 TEST(PngFile, DefaultOptionsKeepTheEarlierBytes) {
-    // Made before colours, margins and resolutions could be chosen.
+    // Made when the writer began compressing the rows itself (libpng's file had the same pixels).
     const auto encoder = EncodeBytes(ToBytes("tessera: a version 10 sample"), LEVEL_M, 10);
     EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kPng, 3)),
-              "fb63d4afb9b6a0e9541f7b0c32c4b041e28696466897139d9fd6c51d1f1f1d5f");
+              "fde055d3cb2e3363017b0920c066ea0b349a96b8c0e42f727da2295753ef287c");
+}
+
+// The image data of `png`: its IDAT chunks inflated by zlib.
+std::string InflatedData(const std::string& png) {
+    std::string stream;
+    for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + Big32(ToUnsigned(png, at))) {
+        if (png.compare(at + 4, 4, "IDAT") == 0)
+            stream += png.substr(at + 8, Big32(ToUnsigned(png, at)));
+    }
+    z_stream z{};
+    std::string data;
+    char buffer[1 << 16];
+    if (inflateInit(&z) != Z_OK) return "<no zlib>";
+    z.next_in = reinterpret_cast<Bytef*>(&stream[0]);
+    z.avail_in = static_cast<uInt>(stream.size());
+    int status = Z_OK;
+    while (status == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        status = inflate(&z, Z_NO_FLUSH);
+        data.append(buffer, sizeof buffer - z.avail_out);
+    }
+    inflateEnd(&z);
+    return status == Z_STREAM_END ? data : "<not a zlib stream>";
+}
+
+TEST(PngFile, CompressedRowsAreThePlainScanlinesOfEverySymbol) {
+    const unsigned seed = 0x9A7E5;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int version = 1; version <= 40; ++version) {
+        Bytes data(static_cast<std::size_t>(random() % 40 + version * 20));
+        for (unsigned char& byte : data) byte = static_cast<unsigned char>(random());
+        const auto encoder = EncodeBytes(data, LEVEL_L, version);
+        RenderOptions options;
+        options.scale = 1 + static_cast<int>(random() % 20);
+        options.margin = static_cast<int>(random() % 9);
+        if (version % 3 == 0) options.dark = 0x204060FF;
+        SCOPED_TRACE("version " + std::to_string(version) + " scale " +
+                     std::to_string(options.scale) + " margin " + std::to_string(options.margin));
+        std::string png;
+        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, options, &png));
+        EXPECT_TRUE(InflatedData(png) ==
+                    PlainScanlines(encoder->symbolSize, encoder->modules, options));
+        if (options.scale * (encoder->symbolSize + 2 * options.margin) > 800) continue;
+        int width = 0;
+        RgbaPixels pixels;
+        ASSERT_TRUE(ReadPngPixels(png, &width, &pixels));
+        EXPECT_TRUE(pixels == ExpectedColours(*encoder, options));
+    }
 }
 
 TEST(PngFile, ReplacesEarlierContent) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/cli/qr_reader.h"
+#include "tests/output/drawn_image.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
@@ -155,26 +156,13 @@ TEST(SvgFile, OutlinesOfRandomMatricesFillExactlyTheDarkCells) {
     const unsigned seed = 0x5EED;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    struct Cells {
-        ModuleMatrix modules;
-    };
-    const auto cells = std::make_unique<Cells>();
-    ModuleMatrix* matrix = &cells->modules;
     for (int round = 0; round < 60; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const int size = 1 + round % 25;
         const int percent = 10 + round % 9 * 10;  // 10% to 90% dark
-        for (int x = 0; x < size; ++x) {
-            for (int y = 0; y < size; ++y) {
-                (*matrix)[x][y] = static_cast<int>(random() % 100) < percent ? 1 : 0;
-            }
-        }
+        const auto cells = RandomCells(random, size, percent, round == 1);
+        ModuleMatrix* matrix = &cells->modules;
         if (round == 0) (*matrix)[0][0] = 1;
-        if (round == 1) {  // a checkerboard: every corner is touched by two dark modules
-            for (int x = 0; x < size; ++x) {
-                for (int y = 0; y < size; ++y) (*matrix)[x][y] = (x + y) % 2;
-            }
-        }
         const int side = size + 8;
         RenderOptions options;
         options.scale = 2;

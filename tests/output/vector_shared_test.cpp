@@ -1,6 +1,6 @@
 // The vector writers (SVG, EPS, PDF) through the outline walk they share: each document drawn by an
 // independent program is the symbol in its colours and quiet zone, one module `scale` points, and
-// decodes.
+// decodes; the one-pass walk gives the outlines of the plain trace.
 #if defined(TESSERA_HAVE_ZXING)
 
 #include "output/vector_shared.h"
@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,32 @@ TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
         ASSERT_TRUE(DecodeQr(OnWhite(drawn, width, 4 * c.options.scale), &decoded));
         EXPECT_EQ(decoded, c.data);
     }
+}
+
+TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
+    const unsigned seed = 0x0071E;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int round = 0; round < 80; ++round) {
+        const int size = round < 40 ? 1 + round : kMaxSymbolSize - round % 7;
+        const int percent = round % 11 * 10;  // 0% to 100% dark
+        const auto cells = RandomCells(random, size, percent, round % 13 == 5);
+        SCOPED_TRACE("round " + std::to_string(round));
+        const Outlines walked = WalkOutlines(size, cells->modules);
+        const Outlines traced = TraceOutlines(size, cells->modules);
+        EXPECT_TRUE(walked.corners == traced.corners);
+        EXPECT_EQ(walked.ends, traced.ends);
+    }
+}
+
+TEST(VectorShared, SampleDocumentsArePinned) {
+    const auto encoder = EncodeBytes(ToBytes("tessera: a version 10 sample"), LEVEL_M, 10);
+    // EPS as it was before its outlines were walked in one pass; PDF since its content is
+    // compressed.
+    EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kEps, 3)),
+              "ef47150dbe09a95e3244d1d09aee374860755577ca8410ba18b2cd88239b1aa6");
+    EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kPdf, 3)),
+              "728b4508c324c19499a557a6095cfb07e8f00b5551d5c18949bcac917f621bb8");
 }
 
 }  // namespace

@@ -1,0 +1,494 @@
+// Deflate of our own: tokens are counted as they are added; finishing builds the two Huffman codes
+// from the counts (longest codes shortened by halving the counts until they fit), writes the
+// block's header with its run-length coded code lengths, then every token.
+#include "output/deflate.h"
+
+#include <algorithm>
+#include <array>
+
+namespace qr {
+
+namespace {
+
+constexpr std::uint32_t kAdlerModulus = 65521;
+// Bytes that may be summed before the sums must be reduced: 255 * n(n+1)/2 + (n+1)(M-1) < 2^32.
+constexpr std::size_t kAdlerBlock = 5552;
+
+constexpr int kLiteralCodes = 286;  // 256 literals, end of block, 29 lengths
+constexpr int kDistanceCodes = 30;
+constexpr int kCodeLengthCodes = 19;
+constexpr int kEndOfBlock = 256;
+constexpr int kMaxCodeBits = 15;
+constexpr int kMaxCodeLengthBits = 7;
+// The order in which the block header gives the code lengths of the code-length alphabet.
+constexpr int CODE_LENGTH_ORDER[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                     11, 4,  12, 3, 13, 2, 14, 1, 15};
+// Code-length symbols: 16 repeats the last length 3-6 times, 17 zero 3-10 times, 18 zero 11-138.
+constexpr int kRepeatLast = 16;
+constexpr int kRepeatZero = 17;
+constexpr int kRepeatZeroLong = 18;
+
+constexpr std::array<std::uint32_t, 256> CrcTable() {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<std::uint32_t, 256> CRC_TABLE = CrcTable();
+
+// x > 0; every compiler that builds this (GCC, Clang, emscripten's) has the builtin.
+int FloorLog2(unsigned x) {
+    return 31 - __builtin_clz(x);
+}
+
+// The symbol of a copy's length (3..258), its extra bits and their value.
+struct Coded {
+    int symbol;
+    int extraBits;
+    unsigned extra;
+};
+
+Coded LengthCode(int length) {
+    const unsigned x = static_cast<unsigned>(length - kMinCopyLength);
+    if (length == kMaxCopyLength) return {285, 0, 0};
+    if (x < 8) return {257 + static_cast<int>(x), 0, 0};
+    const int bits = FloorLog2(x) - 2;  // extra bits
+    const unsigned group = (x >> bits) & 3;
+    return {257 + 4 * (bits + 1) + static_cast<int>(group), bits, x - ((4 + group) << bits)};
+}
+
+Coded DistanceCode(int distance) {
+    const unsigned x = static_cast<unsigned>(distance - 1);
+    if (x < 4) return {static_cast<int>(x), 0, 0};
+    const int bits = FloorLog2(x) - 1;
+    const unsigned half = (x >> bits) & 1;
+    return {2 * (bits + 1) + static_cast<int>(half), bits, x - ((2 + half) << bits)};
+}
+
+}  // namespace
+
+// Bits written from the least significant end of each byte, as deflate packs them.
+class DeflateBits {
+public:
+    // Bytes go to `out` onwards; the caller makes room for all of them.
+    explicit DeflateBits(unsigned char* out) : out_(out) {}
+
+    void Put(std::uint32_t value, int count) {
+        pending_ |= std::uint64_t{value} << pendingBits_;
+        pendingBits_ += count;
+        if (pendingBits_ >= 32) {
+            for (int i = 0; i < 4; ++i) *out_++ = static_cast<unsigned char>(pending_ >> (8 * i));
+            pending_ >>= 32;
+            pendingBits_ -= 32;
+        }
+    }
+
+    // Writes the bits still held, the last byte padded with zero bits; returns the end.
+    unsigned char* Flush() {
+        for (; pendingBits_ > 0; pendingBits_ -= 8) {
+            *out_++ = static_cast<unsigned char>(pending_);
+            pending_ >>= 8;
+        }
+        pendingBits_ = 0;
+        return out_;
+    }
+
+private:
+    unsigned char* out_;
+    std::uint64_t pending_ = 0;
+    int pendingBits_ = 0;
+};
+
+// A Huffman code: each symbol's length in bits (0 for unused ones) and its bits in the order they
+// are written (the canonical code reversed).
+struct DeflateCode {
+    std::vector<std::uint8_t> lengths;
+    std::vector<std::uint16_t> codes;
+};
+
+namespace {
+
+// Code lengths of at most `limit` bits for the symbols counted in `counts`, a Huffman code when the
+// counts allow it. At least two symbols get a code, so that each code is complete.
+std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, int limit) {
+    constexpr int kMostSymbols = 288;
+    std::uint32_t weights[kMostSymbols];
+    std::copy(counts, counts + symbols, weights);
+    int used = 0;
+    for (int s = 0; s < symbols && used < 2; ++s) used += weights[s] != 0;
+    for (int s = 0; s < symbols && used < 2; ++s) {
+        if (weights[s] == 0) {
+            weights[s] = 1;
+            ++used;
+        }
+    }
+    std::vector<std::uint8_t> lengths(static_cast<std::size_t>(symbols), 0);
+    // Leaves sorted by weight (ties by symbol), then the two lightest of the leaves and the merged
+    // nodes joined until one is left: merged nodes come in order of weight, so two queues suffice.
+    int order[kMostSymbols];
+    std::uint64_t weight[2 * kMostSymbols];
+    int parent[2 * kMostSymbols];
+    int depth[2 * kMostSymbols];
+    for (;;) {
+        int leaves = 0;
+        for (int s = 0; s < symbols; ++s) {
+            if (weights[s] != 0) order[leaves++] = s;
+        }
+        std::sort(order, order + leaves, [&](int a, int b) {
+            return weights[a] != weights[b] ? weights[a] < weights[b] : a < b;
+        });
+        for (int i = 0; i < leaves; ++i) weight[i] = weights[order[i]];
+        int nodes = leaves;
+        int nextLeaf = 0;
+        int nextMerged = leaves;
+        auto lightest = [&]() {
+            const bool leaf = nextLeaf < leaves &&
+                              (nextMerged >= nodes || weight[nextLeaf] <= weight[nextMerged]);
+            return leaf ? nextLeaf++ : nextMerged++;
+        };
+        for (int joined = 0; joined < leaves - 1; ++joined) {
+            const int a = lightest();
+            const int b = lightest();
+            weight[nodes] = weight[a] + weight[b];
+            parent[a] = parent[b] = nodes++;
+        }
+        // Depths from the root down: a node's parent comes after it.
+        depth[nodes - 1] = 0;
+        int deepest = 0;
+        for (int n = nodes - 2; n >= 0; --n) {
+            depth[n] = depth[parent[n]] + 1;
+            if (n < leaves) deepest = std::max(deepest, depth[n]);
+        }
+        if (deepest <= limit) {
+            for (int i = 0; i < leaves; ++i)
+                lengths[order[i]] = static_cast<std::uint8_t>(depth[i]);
+            return lengths;
+        }
+        for (int s = 0; s < symbols; ++s) {
+            if (weights[s] != 0) weights[s] = (weights[s] >> 1) | 1;
+        }
+    }
+}
+
+// The canonical code of `lengths` (RFC 1951, 3.2.2), each code's bits reversed for writing.
+DeflateCode Canonical(std::vector<std::uint8_t> lengths) {
+    int count[kMaxCodeBits + 1] = {};
+    for (const std::uint8_t l : lengths) ++count[l];
+    count[0] = 0;
+    unsigned next[kMaxCodeBits + 2] = {};
+    for (int bits = 1; bits <= kMaxCodeBits; ++bits)
+        next[bits] = (next[bits - 1] + count[bits - 1]) << 1;
+    DeflateCode code;
+    code.codes.assign(lengths.size(), 0);
+    for (std::size_t s = 0; s < lengths.size(); ++s) {
+        const int bits = lengths[s];
+        if (bits == 0) continue;
+        unsigned value = next[bits]++;
+        unsigned reversed = 0;
+        for (int i = 0; i < bits; ++i, value >>= 1) reversed = reversed << 1 | (value & 1);
+        code.codes[s] = static_cast<std::uint16_t>(reversed);
+    }
+    code.lengths = std::move(lengths);
+    return code;
+}
+
+// The fixed codes: literals 0-143 in 8 bits, 144-255 in 9, symbols 256-279 in 7, 280-287 in 8;
+// distances in 5.
+const DeflateCode& FixedLiteralCode() {
+    static const DeflateCode code = [] {
+        std::vector<std::uint8_t> lengths(288, 8);
+        std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
+        std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
+        return Canonical(lengths);
+    }();
+    return code;
+}
+
+const DeflateCode& FixedDistanceCode() {
+    static const DeflateCode code = Canonical(std::vector<std::uint8_t>(kDistanceCodes, 5));
+    return code;
+}
+
+// The literal/length and distance code lengths, one sequence, as code-length symbols: a symbol
+// below 16 is a length; 16, 17 and 18 carry their repeat count in `extra`.
+struct CodeLengthSymbol {
+    int symbol;
+    int extra;
+};
+
+std::vector<CodeLengthSymbol> RunLengths(const std::vector<std::uint8_t>& lengths) {
+    std::vector<CodeLengthSymbol> symbols;
+    for (std::size_t i = 0; i < lengths.size();) {
+        const int value = lengths[i];
+        std::size_t run = 1;
+        while (i + run < lengths.size() && lengths[i + run] == value) ++run;
+        std::size_t left = run;
+        if (value == 0) {
+            while (left >= 11) {
+                const std::size_t n = std::min<std::size_t>(left, 138);
+                symbols.push_back({kRepeatZeroLong, static_cast<int>(n)});
+                left -= n;
+            }
+            if (left >= 3) {
+                symbols.push_back({kRepeatZero, static_cast<int>(left)});
+                left = 0;
+            }
+        } else {
+            symbols.push_back({value, 0});
+            --left;
+            while (left >= 3) {
+                const std::size_t n = std::min<std::size_t>(left, 6);
+                symbols.push_back({kRepeatLast, static_cast<int>(n)});
+                left -= n;
+            }
+        }
+        for (; left > 0; --left) symbols.push_back({value, 0});
+        i += run;
+    }
+    return symbols;
+}
+
+}  // namespace
+
+void Adler32::Append(const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const std::size_t n = std::min(size, kAdlerBlock);
+        std::uint32_t a = a_;
+        std::uint32_t b = b_;
+        for (std::size_t i = 0; i < n; ++i) {
+            a += data[i];
+            b += a;
+        }
+        a_ = a % kAdlerModulus;
+        b_ = b % kAdlerModulus;
+        data += n;
+        size -= n;
+    }
+}
+
+void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times) {
+    // Appending bytes x_0..x_{n-1} adds their sum S to a, and n * a + sum of (n - i) x_i to b.
+    std::uint64_t sum = 0;
+    std::uint64_t weighted = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        sum += data[i];
+        weighted += static_cast<std::uint64_t>(size - i) * data[i];
+    }
+    // `times` appends: a grows by times * S, b by times * (n * a + W) + n * S * times(times - 1)/2.
+    const std::uint64_t m = kAdlerModulus;
+    sum %= m;
+    weighted %= m;
+    const std::uint64_t n = size % m;
+    const std::uint64_t t = times % m;
+    const std::uint64_t pairs = times % 2 == 0 ? (times / 2 % m) * ((times - 1) % m) % m
+                                               : (times % m) * ((times - 1) / 2 % m) % m;
+    b_ = static_cast<std::uint32_t>((b_ + t * ((n * a_ + weighted) % m) + n * sum % m * pairs) % m);
+    a_ = static_cast<std::uint32_t>((a_ + t * sum) % m);
+}
+
+std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t size) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) crc = CRC_TABLE[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void DeflateStream::Literal(unsigned char byte) {
+    tokens_.push_back(byte);
+    ++literalCounts_[byte];
+}
+
+void DeflateStream::Copy(std::size_t length, int distance) {
+    // Pieces of the longest length, the last two shortened so that neither is below the minimum.
+    while (length > 0) {
+        std::size_t piece = std::min<std::size_t>(length, kMaxCopyLength);
+        if (length > kMaxCopyLength && length - piece < kMinCopyLength)
+            piece = length - kMinCopyLength;
+        AddCopy(static_cast<int>(piece), distance);
+        length -= piece;
+    }
+}
+
+void DeflateStream::AddCopy(int length, int distance) {
+    tokens_.push_back(static_cast<std::uint32_t>(length) << 16 |
+                      static_cast<std::uint32_t>(distance));
+    const int lengthSymbol = LengthSymbol(length);
+    const Coded d = DistanceCode(distance);
+    ++literalCounts_[lengthSymbol];
+    ++distanceCounts_[d.symbol];
+    extraBits_ += static_cast<std::uint64_t>(LengthExtraBits(lengthSymbol) + d.extraBits);
+}
+
+void ByteCodeBits(const std::uint32_t counts[256], std::uint8_t bits[256]) {
+    const std::vector<std::uint8_t> lengths = CodeLengths(counts, 256, kMaxCodeBits);
+    for (int b = 0; b < 256; ++b) bits[b] = counts[b] != 0 ? lengths[b] : 0;
+}
+
+CodedCopy CopySymbols(int length, int distance) {
+    const Coded l = LengthCode(length);
+    const Coded d = DistanceCode(distance);
+    return {l.symbol, l.extraBits, d.symbol, d.extraBits};
+}
+
+int LengthSymbol(int length) {
+    static const std::array<std::uint16_t, kMaxCopyLength + 1> symbols = [] {
+        std::array<std::uint16_t, kMaxCopyLength + 1> table{};
+        for (int l = kMinCopyLength; l <= kMaxCopyLength; ++l) {
+            table[l] = static_cast<std::uint16_t>(LengthCode(l).symbol);
+        }
+        return table;
+    }();
+    return symbols[length];
+}
+
+int LengthExtraBits(int symbol) {
+    return symbol < 265 || symbol == 285 ? 0 : (symbol - 261) / 4;
+}
+
+void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
+    // CMF: deflate with a 32 KB window; FLG: no dictionary, check bits making CMF.FLG a multiple
+    // of 31.
+    *out += '\x78';
+    *out += '\x5E';
+    std::uint32_t literalCounts[kLiteralCodes];
+    std::copy(literalCounts_, literalCounts_ + kLiteralCodes, literalCounts);
+    literalCounts[kEndOfBlock] = 1;
+    const DeflateCode literals = Canonical(CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits));
+    const DeflateCode distances =
+        Canonical(CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits));
+
+    // The header of codes of the block's own: counts of codes given, the code-length code, then
+    // both codes' lengths.
+    int literalsGiven = kLiteralCodes;
+    while (literalsGiven > 257 && literals.lengths[literalsGiven - 1] == 0) --literalsGiven;
+    int distancesGiven = kDistanceCodes;
+    while (distancesGiven > 1 && distances.lengths[distancesGiven - 1] == 0) --distancesGiven;
+    std::vector<std::uint8_t> allLengths(literals.lengths.begin(),
+                                         literals.lengths.begin() + literalsGiven);
+    allLengths.insert(allLengths.end(), distances.lengths.begin(),
+                      distances.lengths.begin() + distancesGiven);
+    const std::vector<CodeLengthSymbol> lengthSymbols = RunLengths(allLengths);
+    std::uint32_t lengthCounts[kCodeLengthCodes] = {};
+    for (const CodeLengthSymbol& l : lengthSymbols) ++lengthCounts[l.symbol];
+    const DeflateCode lengthCode =
+        Canonical(CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits));
+    int lengthsGiven = kCodeLengthCodes;
+    while (lengthsGiven > 4 && lengthCode.lengths[CODE_LENGTH_ORDER[lengthsGiven - 1]] == 0) {
+        --lengthsGiven;
+    }
+
+    // The block's size with those codes and with the fixed ones (RFC 1951, 3.2.6), less the extra
+    // bits that both have.
+    std::uint64_t ownBits = 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(lengthsGiven);
+    for (const CodeLengthSymbol& l : lengthSymbols) {
+        ownBits += lengthCode.lengths[l.symbol] + (l.symbol == kRepeatLast       ? 2
+                                                   : l.symbol == kRepeatZero     ? 3
+                                                   : l.symbol == kRepeatZeroLong ? 7
+                                                                                 : 0);
+    }
+    std::uint64_t fixedBits = 0;
+    const DeflateCode& fixedLiterals = FixedLiteralCode();
+    const DeflateCode& fixedDistances = FixedDistanceCode();
+    for (int s = 0; s < kLiteralCodes; ++s) {
+        ownBits += std::uint64_t{literalCounts[s]} * literals.lengths[s];
+        fixedBits += std::uint64_t{literalCounts[s]} * fixedLiterals.lengths[s];
+    }
+    for (int s = 0; s < kDistanceCodes; ++s) {
+        ownBits += std::uint64_t{distanceCounts_[s]} * distances.lengths[s];
+        fixedBits += std::uint64_t{distanceCounts_[s]} * fixedDistances.lengths[s];
+    }
+
+    // Room for the block, its extra bits and its first three bits, then eight bytes spare for the
+    // bit writer.
+    const std::size_t start = out->size();
+    out->resize(start + (3 + std::min(ownBits, fixedBits) + extraBits_) / 8 + 1 + 8);
+    DeflateBits bits(reinterpret_cast<unsigned char*>(&(*out)[start]));
+    bits.Put(1, 1);  // the final block
+    if (fixedBits <= ownBits) {
+        bits.Put(1, 2);
+        PutTokens(&bits, fixedLiterals, fixedDistances);
+    } else {
+        bits.Put(2, 2);
+        bits.Put(static_cast<std::uint32_t>(literalsGiven - 257), 5);
+        bits.Put(static_cast<std::uint32_t>(distancesGiven - 1), 5);
+        bits.Put(static_cast<std::uint32_t>(lengthsGiven - 4), 4);
+        for (int i = 0; i < lengthsGiven; ++i)
+            bits.Put(lengthCode.lengths[CODE_LENGTH_ORDER[i]], 3);
+        for (const CodeLengthSymbol& l : lengthSymbols) {
+            bits.Put(lengthCode.codes[l.symbol], lengthCode.lengths[l.symbol]);
+            if (l.symbol == kRepeatLast) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 2);
+            if (l.symbol == kRepeatZero) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 3);
+            if (l.symbol == kRepeatZeroLong) bits.Put(static_cast<std::uint32_t>(l.extra - 11), 7);
+        }
+        PutTokens(&bits, literals, distances);
+    }
+    const unsigned char* end = bits.Flush();
+    out->resize(
+        static_cast<std::size_t>(end - reinterpret_cast<const unsigned char*>(out->data())));
+    for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((adler >> shift) & 0xFF);
+}
+
+void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
+                              const DeflateCode& distances) const {
+    for (const std::uint32_t token : tokens_) {
+        if (token < 256) {
+            bits->Put(literals.codes[token], literals.lengths[token]);
+            continue;
+        }
+        const Coded length = LengthCode(static_cast<int>(token >> 16));
+        bits->Put(literals.codes[length.symbol], literals.lengths[length.symbol]);
+        bits->Put(length.extra, length.extraBits);
+        const Coded distance = DistanceCode(static_cast<int>(token & 0xFFFF));
+        bits->Put(distances.codes[distance.symbol], distances.lengths[distance.symbol]);
+        bits->Put(distance.extra, distance.extraBits);
+    }
+    bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
+}
+
+void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
+    constexpr int kHashBits = 14;
+    constexpr std::size_t kRememberedCopy = 16;
+    std::vector<std::int32_t> last(std::size_t{1} << kHashBits, -1);
+    auto hash = [&](std::size_t at) {
+        const std::uint32_t three = std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
+                                    std::uint32_t{data[at + 2]} << 16;
+        return (three * 2654435761u) >> (32 - kHashBits);
+    };
+    DeflateStream stream;
+    stream.Reserve(size / 2);
+    std::size_t at = 0;
+    while (at < size) {
+        std::size_t length = 0;
+        std::size_t from = 0;
+        if (at + kMinCopyLength <= size) {
+            const std::uint32_t h = hash(at);
+            const std::int32_t candidate = last[h];
+            last[h] = static_cast<std::int32_t>(at);
+            if (candidate >= 0 && at - static_cast<std::size_t>(candidate) <= kMaxCopyDistance) {
+                from = static_cast<std::size_t>(candidate);
+                while (at + length < size && data[from + length] == data[at + length]) ++length;
+            }
+        }
+        if (length < kMinCopyLength) {
+            stream.Literal(data[at++]);
+            continue;
+        }
+        stream.Copy(length, static_cast<int>(at - from));
+        // The places inside a short copy are remembered too, so that later repeats find them;
+        // a long one is passed over.
+        if (length <= kRememberedCopy) {
+            for (std::size_t end = at + length, p = at + 1; p < end && p + kMinCopyLength <= size;
+                 ++p) {
+                last[hash(p)] = static_cast<std::int32_t>(p);
+            }
+        }
+        at += length;
+    }
+    Adler32 adler;
+    adler.Append(data, size);
+    stream.FinishZlib(adler.Value(), out);
+}
+
+}  // namespace qr
