@@ -36,7 +36,7 @@ struct ImageFormatInfo {
 
 // The formats of the library that links this, `count` rows in the order of their numbers. Each
 // library links one table: the API's library and the command every format
-// (output/writers_all.cpp), the library's door BMP alone (output/writers_bmp.cpp), so that the door
+// (output/writers_all.cpp), the one-export library BMP alone (output/writers_bmp.cpp), so that it
 // needs no image library.
 struct FormatTable {
     const ImageFormatInfo* rows;
