@@ -174,6 +174,7 @@ def _declare_api(library):
         "tessera_format_name": (C, [I]),
         "tessera_format_extension": (C, [I]),
         "tessera_format_available": (I, [I]),
+        "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_status_message": (C, [I]),
         "tessera_library_version": (C, []),
     }
