@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/command_line.h"
+#include "module/messages.h"
 
 namespace qr::cli {
 
@@ -33,18 +34,6 @@ constexpr OwnFlagInfo OWN_FLAGS[] = {
      "check what was drawn: each module's centre against the symbol, per block, the contrast, "
      "the quiet zone and the printed module size; one line per problem and exit status 5"},
 };
-
-// The help line of a flag: "      --NAME VALUE" padded to the description's column.
-std::string HelpLine(const std::string& name, const char* value, const std::string& help) {
-    std::string flag = "      --" + name + (value != nullptr ? std::string(" ") + value : "");
-    if (flag.size() + 2 > kHelpColumn) {  // two spaces at least before the description
-        flag += "\n";
-        flag += std::string(kHelpColumn, ' ');
-    } else {
-        flag += std::string(kHelpColumn - flag.size(), ' ');
-    }
-    return flag + HelpColumn(help);
-}
 
 }  // namespace
 
@@ -114,11 +103,10 @@ std::string FinishStylingFlags(CommandLine* line) {
         return "styling flags and --verify draw one symbol: leave out --batch and --split";
     }
     if (!flags.logoPath.empty()) {
-        platform::ReadFailure failure = platform::ReadFailure::kNone;
-        if (ReadInput(flags.logoPath.c_str(), kMaxLogoBytes + 1, &flags.logo, &failure) !=
+        std::string reason;
+        if (ReadInput(flags.logoPath.c_str(), kMaxLogoBytes + 1, &flags.logo, &reason) !=
             TESSERA_OK) {
-            return "the logo " + PrintableName(flags.logoPath) +
-                   " cannot be read: " + ReadFailureText(failure);
+            return "the logo " + PrintableName(flags.logoPath) + " cannot be read: " + reason;
         }
         if (flags.logo.empty() || flags.logo.size() > kMaxLogoBytes) {
             return "the logo " + PrintableName(flags.logoPath) + " is empty or larger than " +
@@ -133,15 +121,20 @@ std::string FinishStylingFlags(CommandLine* line) {
     return std::string();
 }
 
-std::string StylingUsage() {
-    std::string usage;
+std::vector<HelpRow> StylingHelpRows() {
+    std::vector<HelpRow> rows;
+    // The flag and its value's form: "--shape NAME", "--verify".
+    const auto flags = [](const std::string& name, const char* value) {
+        return "--" + name + (value != nullptr ? std::string(" ") + value : "");
+    };
     const StyleSettingTable table = StyleSettings();
     for (int k = 0; k < table.count; ++k) {
         const StyleSettingInfo& info = table.rows[k];
-        usage += HelpLine(info.name, info.value, StyleSettingHelp(info));
+        rows.push_back({flags(info.name, info.value), StyleSettingHelp(info)});
     }
-    for (const OwnFlagInfo& info : OWN_FLAGS) usage += HelpLine(info.name, info.value, info.help);
-    return usage;
+    for (const OwnFlagInfo& info : OWN_FLAGS)
+        rows.push_back({flags(info.name, info.value), info.help});
+    return rows;
 }
 
 int WriteStyled(const StylingFlags& flags, const Symbol& symbol, const OutputSettings& output,

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "cli/usage.h"
 #include "module/styling.h"
 
 namespace qr::cli {
@@ -32,8 +34,8 @@ int ParseStylingFlag(int argc, const char* const* argv, int i, StylingFlags* fla
 // string, or one line that says what is wrong.
 std::string FinishStylingFlags(CommandLine* line);
 
-// The lines of --help for the styling flags.
-std::string StylingUsage();
+// The rows of --help for the styling flags.
+std::vector<HelpRow> StylingHelpRows();
 
 // Renders and writes `symbol` as RenderWrite() does, with the style of the flags, and with
 // --verify prints each problem found. Returns the exit status, with its message printed.

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "module/api_internal.h"
+#include "module/api_calls.h"
+#include "module/deliver.h"
+#include "module/encode.h"
 #include "module/styling.h"
 #include "module/tessera_api.h"
 #include "output/module_shapes.h"

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "encoder/symbol_map.h"
+#include "module/messages.h"
 #include "output/module_shapes.h"
 #include "output/styled.h"
 
@@ -46,9 +47,10 @@ std::unique_ptr<SymbolMap> MapOf(const Symbol& symbol) {
 // CheckRendering() with the map made already.
 std::string CheckWithMap(const Symbol& symbol, const SymbolMap& map, const OutputSettings& settings,
                          const StyleOptions& style) {
-    std::string why = CheckOutputSettings(settings);
-    if (why.empty() && !style.Plain()) {
-        why = CheckStyled(settings.format, map, ResolveRenderOptions(symbol, settings), style);
+    std::string why;
+    if (CheckOutputSettings(settings, &why) == TESSERA_OK && !style.Plain()) {
+        why = CheckStyled(static_cast<ImageFormat>(settings.format), map,
+                          ResolveRenderOptions(symbol, settings), style);
     }
     return why;
 }
@@ -148,7 +150,11 @@ std::string SetStyleSetting(const std::string& name, const std::string& value,
 
 std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
                            const StyleOptions& style) {
-    if (style.Plain()) return CheckOutputSettings(settings);
+    if (style.Plain()) {
+        std::string why;
+        CheckOutputSettings(settings, &why);
+        return why;
+    }
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     return map ? CheckWithMap(symbol, *map, settings, style) : "out of memory";
 }
@@ -159,8 +165,9 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
     if (!CheckWithMap(symbol, *map, settings, style).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
-    if (FormatInfo(settings.format).writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
-    return ComposeStyled(settings.format, symbol.size, symbol.modules, *map,
+    const auto format = static_cast<ImageFormat>(settings.format);
+    if (FormatInfo(format).writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
+    return ComposeStyled(format, symbol.size, symbol.modules, *map,
                          ResolveRenderOptions(symbol, settings), style, bytes)
                ? TESSERA_OK
                : TESSERA_ERROR_NO_MEMORY;
@@ -173,8 +180,8 @@ Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const 
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
     if (!CheckWithMap(symbol, *map, settings, style).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
-    *result = VerifyRendering(settings.format, symbol.size, symbol.modules, *map,
-                              ResolveRenderOptions(symbol, settings), style);
+    *result = VerifyRendering(static_cast<ImageFormat>(settings.format), symbol.size,
+                              symbol.modules, *map, ResolveRenderOptions(symbol, settings), style);
     return TESSERA_OK;
 } catch (const std::bad_alloc&) {
     return TESSERA_ERROR_NO_MEMORY;
@@ -199,11 +206,10 @@ Status RenderStyledWrite(const Symbol& symbol, const OutputSettings& output,
     std::string bytes;
     const Status status = RenderStyled(symbol, output, style, &bytes);
     if (status != TESSERA_OK) {
+        const char* name = FormatInfo(static_cast<ImageFormat>(output.format)).name;
         *message = status == TESSERA_ERROR_FORMAT_NOT_AVAILABLE
-                       ? std::string(FormatInfo(output.format).name) +
-                             " output is not available in this build"
-                       : std::string("the ") + FormatInfo(output.format).name +
-                             " output cannot be made: out of memory";
+                       ? std::string(name) + " output is not available in this build"
+                       : std::string("the ") + name + " output cannot be made: out of memory";
         return status;
     }
     return WriteBytes(bytes, destination, message);

@@ -6,11 +6,17 @@
 
 #include <string>
 
-#include "module/pipeline.h"
+#include "module/deliver.h"
+#include "module/settings.h"
+#include "module/symbol.h"
 #include "output/style_options.h"
 #include "output/verify.h"
 
 namespace qr {
+
+// The writer's options for `symbol` drawn with `settings`: the defaults of the table filled in, as
+// Render() (module/deliver.h) draws it.
+RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& settings);
 
 // The parts of a style that text gives by name, as the command's flags (--NAME VALUE), the API's
 // tessera_style_set() and the bindings take them: "shape", "finder", each region of REGION_NAMES
@@ -57,7 +63,7 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
 Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
                     VerifyResult* result);
 
-// RenderWrite() (module/pipeline.h) with a style: renders `symbol` and writes it to
+// RenderWrite() (module/deliver.h) with a style: renders `symbol` and writes it to
 // `destination`, then, with `verify`, verifies the rendering into `result`. Returns the status of
 // the step that failed with one line in `message`, as RenderWrite() says it, or TESSERA_OK.
 Status RenderStyledWrite(const Symbol& symbol, const OutputSettings& output,

@@ -36,7 +36,7 @@ struct ImageFormatInfo {
 
 // The formats of the library that links this, `count` rows in the order of their numbers. Each
 // library links one table: the API's library and the command every format
-// (output/writers_all.cpp), the library's door BMP alone (output/writers_bmp.cpp), so that the door
+// (output/writers_all.cpp), the one-export library BMP alone (output/writers_bmp.cpp), so that it
 // needs no image library.
 struct FormatTable {
     const ImageFormatInfo* rows;
@@ -72,11 +72,5 @@ bool IsForeignImageExtension(const char* path);
 // The media type of `format` (which IsFormat()): "image/png", "image/svg+xml", ...;
 // "application/octet-stream" for the terminal styles.
 const char* MediaTypeOf(ImageFormat format);
-
-// The names of all formats, "bmp, png, ... or pdf", for messages and help.
-std::string FormatNameList();
-
-// The names of the formats whose row has `property` set, "bmp and png", for messages and help.
-std::string FormatNamesWith(bool ImageFormatInfo::*property);
 
 }  // namespace qr

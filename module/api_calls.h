@@ -1,15 +1,26 @@
-// What the C API's sources share: reading a caller's structures as far as their `size` reaches,
-// the symbol a caller holds, and texts written into a caller's buffer. Not part of the API.
+// What the C API's functions share (module/api_*.cpp): the symbol handed to a caller, and the
+// reading of a caller's structures and arguments into the pipeline's settings. Each reads a
+// caller's structure only as far as its `size` reaches.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <string>
 
-#include "module/pipeline.h"
+#include "module/settings.h"
+#include "module/symbol.h"
 #include "module/tessera_api.h"
 
+// A symbol handed to the caller, in one block of the size it needs: its facts, then its cells (0 or
+// 1) column by column, size x size of them.
+struct tessera_symbol {
+    qr::SymbolFacts symbol;
+};
+
 namespace qr {
+
+// The format argument that takes the format from a path's extension.
+constexpr int kFormatFromPath = -1;
 
 // The most bytes a caller's structure may say it has: far more than any version of this library
 // will know, and a bound on what is read when `size` is not what the caller's header set.
@@ -37,9 +48,19 @@ bool SizeReadable(const Structure* in, std::size_t first, std::size_t field = si
     return TailIsZero(in, size, sizeof(Structure));
 }
 
-// Reads the caller's options for `format` (checked later, with the options) into `out`; null
-// leaves the defaults. Returns false when their `size` is not readable.
+// Reads the caller's `in` (null: the defaults) into `out`. Returns false for a `size` field this
+// library cannot read (tessera_check_settings says which).
+bool ReadSettings(const tessera_settings* in, EncodeSettings* out);
+
+// Reads the caller's options `in` (null: the defaults) for `format` into `out`; they are checked
+// later, with the format. Returns false for a `size` field this library cannot read.
 bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* out);
+
+// A new tessera_symbol holding `symbol`, or null when no memory can be had.
+tessera_symbol* Handed(const Symbol& symbol);
+
+// `symbol`'s facts and cells copied into `record`, the form the writers read; returns `*record`.
+const Symbol& Unpacked(const tessera_symbol* symbol, Symbol* record);
 
 // Writes `message` into the caller's `text` of `capacity` bytes, cut to fit, NUL-terminated.
 // Returns whether it fitted whole.
@@ -55,8 +76,5 @@ inline Status HandOver(const std::string& bytes, void* buffer, std::size_t capac
     std::memcpy(buffer, bytes.data(), bytes.size());
     return TESSERA_OK;
 }
-
-// `symbol`'s facts and cells copied into `record`, the form the writers read; returns `*record`.
-const Symbol& Unpacked(const tessera_symbol* symbol, Symbol* record);
 
 }  // namespace qr
