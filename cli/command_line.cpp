@@ -36,6 +36,11 @@ enum class FlagId {
     kBoost,
     kSplit,
     kSplitVersion,
+    kRmqr,
+    kRmqrHeight,
+    kGs1,
+    kFit,
+    kVerbose,
 };
 
 struct Flag {
@@ -68,6 +73,11 @@ constexpr Flag FLAGS[] = {
     {'\0', "boost", false, FlagId::kBoost},
     {'\0', "split", true, FlagId::kSplit},
     {'\0', "split-version", true, FlagId::kSplitVersion},
+    {'\0', "rmqr", false, FlagId::kRmqr},
+    {'\0', "rmqr-height", true, FlagId::kRmqrHeight},
+    {'\0', "gs1", false, FlagId::kGs1},
+    {'\0', "fit", true, FlagId::kFit},
+    {'\0', "verbose", false, FlagId::kVerbose},
 };
 
 const Flag* FindShort(char name) {
@@ -135,16 +145,23 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             return spelled + " takes L, M, Q or H, not " + quoted;
         }
         case FlagId::kVersion:
-            // "M1" to "M4" name a Micro QR version and ask for Micro QR.
+            // "M1" to "M4" name a Micro QR version and ask for Micro QR, "R7x43" to "R17x139" an
+            // rMQR size.
+            line->microVersion = line->rmqrVersion = false;
             if ((value[0] == 'M' || value[0] == 'm') &&
                 ParseWholeNumber(value.substr(1), 1, kMicroVersionCount, &line->version)) {
                 line->microVersion = true;
-            } else if (ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
-                line->microVersion = false;
-            } else {
+            } else if (RmqrVersionNamed(value.c_str()) != 0) {
+                line->version = RmqrVersionNamed(value.c_str());
+                line->rmqrVersion = true;
+            } else if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+                char first[kRmqrNameSize], last[kRmqrNameSize];
+                RmqrName(1, first);
+                RmqrName(kRmqrVersionCount, last);
                 return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
-                       std::to_string(kMaxVersion) + " or M1 to M" +
-                       std::to_string(kMicroVersionCount) + ", not " + quoted;
+                       std::to_string(kMaxVersion) + ", M1 to M" +
+                       std::to_string(kMicroVersionCount) + " or an rMQR size " + first + " to " +
+                       last + ", not " + quoted;
             }
             break;
         case FlagId::kMask:
@@ -208,6 +225,31 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             break;
         case FlagId::kBoost:
             line->boost = true;
+            break;
+        case FlagId::kRmqr:
+            line->rmqrFlag = true;
+            break;
+        case FlagId::kRmqrHeight:
+            if (!ParseWholeNumber(value, kRmqrMinHeight, kRmqrMaxHeight, &line->rmqrHeight) ||
+                line->rmqrHeight % 2 == 0) {
+                return spelled + " takes 7, 9, 11, 13, 15 or 17, not " + quoted;
+            }
+            break;
+        case FlagId::kGs1:
+            line->gs1 = true;
+            break;
+        case FlagId::kFit: {
+            const std::string::size_type x = value.find_first_of("xX");
+            if (x == std::string::npos ||
+                !ParseWholeNumber(value.substr(0, x), 1, kMaxFitModules, &line->fitWidth) ||
+                !ParseWholeNumber(value.substr(x + 1), 1, kMaxFitModules, &line->fitHeight)) {
+                return spelled + " takes WIDTHxHEIGHT in modules, each 1 to " +
+                       std::to_string(kMaxFitModules) + ", not " + quoted;
+            }
+            break;
+        }
+        case FlagId::kVerbose:
+            line->verbose = true;
             break;
         case FlagId::kSplit:
             if (!ParseWholeNumber(value, kMinStructuredSymbols, kMaxStructuredSymbols,
@@ -291,6 +333,9 @@ std::string CheckCombination(const CommandLine& line) {
     }
     const std::string micro = MicroRefusalText(line);
     if (!micro.empty()) return micro;
+    // rMQR, GS1 and the box to fit, in the library's words.
+    const std::string refused = CheckEncodeSettings(EncodeSettingsOf(line), line.Structured());
+    if (!refused.empty()) return refused;
     if (line.Structured()) {
         if (line.split != 0 && line.splitVersion != 0) {
             return "give --split N or --split-version V, not both";
@@ -323,6 +368,11 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.utf8WhenText = !line.utf8 && !line.bytes;
     settings.micro = line.micro;
     settings.boost = line.boost;
+    settings.rmqr = line.rmqr;
+    settings.rmqrHeight = line.rmqrHeight;
+    settings.gs1 = line.gs1;
+    settings.fitWidth = line.fitWidth;
+    settings.fitHeight = line.fitHeight;
     if (line.splitVersion != 0) settings.version = line.splitVersion;
     return settings;
 }
@@ -423,6 +473,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     }
     // -v N after --micro is MN as much as before it.
     line->micro = line->microFlag || line->microVersion;
+    line->rmqr = line->rmqrFlag || line->rmqrVersion || line->rmqrHeight != 0;
     if (line->help || line->showVersion) return std::string();
     return CheckCombination(*line);
 }
@@ -442,8 +493,8 @@ std::string UsageText() {
            HelpColumn(FormatNameList() +
                       " (default: from the extension, BMP when unknown, utf8 on a terminal)") +
            "  -l, --level L|M|Q|H      error correction level (default M)\n"
-           "  -v, --symbol-version N   version 1-40 or M1-M4 (default: the smallest that holds\n"
-           "                           the data)\n"
+           "  -v, --symbol-version N   version 1-40, M1-M4 or R7x43-R17x139 (default: the\n"
+           "                           smallest that holds the data)\n"
            "      --strict-version     fail rather than take a larger version than -v\n"
            "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
            "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
@@ -469,6 +520,18 @@ std::string UsageText() {
            "                           means MN): no level in M1, -l L or M in M2 and M3, L, M\n"
            "                           or Q in M4 (default: the smallest, M1 included), -m 0-3,\n"
            "                           margin 2\n"
+           "      --rmqr               an rMQR symbol (rectangular, R7x43-R17x139; -v R11x59\n"
+           "                           implies it, and -v N means the Nth size): -l M or H,\n"
+           "                           no mask, no ECI, margin 2\n"
+           "      --rmqr-height H      rMQR of height 7, 9, 11, 13, 15 or 17: the narrowest that\n"
+           "                           holds the data\n"
+           "      --gs1                the data is a GS1 element string, "
+           "[01]09501101530003[10]AB:\n"
+           "                           checked, and written with FNC1 first (QR Code and rMQR)\n"
+           "      --fit WxH            the symbol of smallest area among QR Code, Micro QR and\n"
+           "                           rMQR that fits W x H modules with its quiet zone, at -l\n"
+           "                           (default M)\n"
+           "      --verbose            say on standard error what symbol was made\n"
            "      --boost              the highest level the chosen version holds\n"
            "      --split N            structured append: N symbols (2-16) of equal parts,\n"
            "                           written to -o with {n} (the symbol's number)\n"

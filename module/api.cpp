@@ -70,9 +70,9 @@ static_assert(NamedFormatsAreTheirRows(),
 constexpr std::size_t kMaxStructureBytes = 4096;
 
 // Every field after `size` is four bytes wide, with no gap between them.
-static_assert(offsetof(tessera_settings, boost) - offsetof(tessera_settings, level) ==
-                  6 * sizeof(int),
-              "the settings are seven ints");
+static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings, level) ==
+                  11 * sizeof(int),
+              "the settings are twelve ints");
 static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_options, scale) ==
                   4 * sizeof(int),
               "the render options are five fields of four bytes");
@@ -112,6 +112,11 @@ bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (holds(offsetof(tessera_settings, utf8))) out->utf8 = in->utf8 != 0;
     if (holds(offsetof(tessera_settings, micro))) out->micro = in->micro != 0;
     if (holds(offsetof(tessera_settings, boost))) out->boost = in->boost != 0;
+    if (holds(offsetof(tessera_settings, rmqr))) out->rmqr = in->rmqr != 0;
+    if (holds(offsetof(tessera_settings, rmqr_height))) out->rmqrHeight = in->rmqr_height;
+    if (holds(offsetof(tessera_settings, gs1))) out->gs1 = in->gs1 != 0;
+    if (holds(offsetof(tessera_settings, fit_width))) out->fitWidth = in->fit_width;
+    if (holds(offsetof(tessera_settings, fit_height))) out->fitHeight = in->fit_height;
     return true;
 }
 
@@ -149,12 +154,15 @@ const unsigned char* CellsOf(const tessera_symbol* symbol) {
 
 // A new tessera_symbol holding `symbol`, or null when no memory can be had.
 tessera_symbol* Handed(const Symbol& symbol) {
-    const auto size = static_cast<std::size_t>(symbol.size);
-    void* block = ::operator new(sizeof(tessera_symbol) + size * size, std::nothrow);
+    const auto width = static_cast<std::size_t>(symbol.size);
+    const auto height = static_cast<std::size_t>(symbol.height);
+    void* block = ::operator new(sizeof(tessera_symbol) + width * height, std::nothrow);
     if (block == nullptr) return nullptr;
     tessera_symbol* handed = new (block) tessera_symbol{symbol};
     auto* cells = reinterpret_cast<unsigned char*>(handed + 1);
-    for (std::size_t x = 0; x < size; ++x) std::memcpy(cells + x * size, symbol.modules[x], size);
+    for (std::size_t x = 0; x < width; ++x) {
+        std::memcpy(cells + x * height, symbol.modules[x], height);
+    }
     return handed;
 }
 
@@ -184,9 +192,10 @@ bool SaveFormat(const char* path, int format, int* saved) {
 // `symbol`'s facts and cells copied into `record`, the form the writers read; returns `*record`.
 const Symbol& Unpacked(const tessera_symbol* symbol, Symbol* record) {
     static_cast<SymbolFacts&>(*record) = symbol->symbol;
-    const auto size = static_cast<std::size_t>(symbol->symbol.size);
-    for (std::size_t x = 0; x < size; ++x) {
-        std::memcpy(record->modules[x], CellsOf(symbol) + x * size, size);
+    const auto width = static_cast<std::size_t>(symbol->symbol.size);
+    const auto height = static_cast<std::size_t>(symbol->symbol.height);
+    for (std::size_t x = 0; x < width; ++x) {
+        std::memcpy(record->modules[x], CellsOf(symbol) + x * height, height);
     }
     return *record;
 }
@@ -322,6 +331,22 @@ int tessera_symbol_is_micro(const tessera_symbol* symbol) {
     return symbol != nullptr && symbol->symbol.micro ? 1 : 0;
 }
 
+int tessera_symbol_height(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.height : 0;
+}
+
+int tessera_symbol_is_rmqr(const tessera_symbol* symbol) {
+    return symbol != nullptr && symbol->symbol.rmqr ? 1 : 0;
+}
+
+int tessera_symbol_is_gs1(const tessera_symbol* symbol) {
+    return symbol != nullptr && symbol->symbol.gs1 ? 1 : 0;
+}
+
+int tessera_rmqr_version(const char* name) {
+    return name != nullptr ? qr::RmqrVersionNamed(name) : 0;
+}
+
 int tessera_symbol_data_bits(const tessera_symbol* symbol) {
     return symbol != nullptr ? symbol->symbol.dataBits : 0;
 }
@@ -381,11 +406,12 @@ tessera_status tessera_explain_structured_failure(const void* data, size_t lengt
 tessera_status tessera_symbol_modules(const tessera_symbol* symbol, unsigned char* cells,
                                       size_t capacity) {
     if (symbol == nullptr || cells == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
-    const auto size = static_cast<size_t>(symbol->symbol.size);
-    if (capacity < size * size) return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    const auto width = static_cast<size_t>(symbol->symbol.size);
+    const auto height = static_cast<size_t>(symbol->symbol.height);
+    if (capacity < width * height) return TESSERA_ERROR_BUFFER_TOO_SMALL;
     const unsigned char* columns = qr::CellsOf(symbol);
-    for (size_t y = 0; y < size; ++y) {
-        for (size_t x = 0; x < size; ++x) *cells++ = columns[x * size + y];
+    for (size_t y = 0; y < height; ++y) {
+        for (size_t x = 0; x < width; ++x) *cells++ = columns[x * height + y];
     }
     return TESSERA_OK;
 }

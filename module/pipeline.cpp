@@ -11,6 +11,7 @@
 
 #include "encoder/qr_encoder.h"
 #include "encoder/tables.h"
+#include "module/symbol_fit.h"
 
 namespace qr {
 
@@ -57,7 +58,9 @@ std::size_t KeptForOneSymbol(std::size_t length, bool* cut) {
 EncodeSettings ForData(const EncodeSettings& settings, const unsigned char* data,
                        std::size_t length, bool cut) {
     EncodeSettings resolved = settings;
-    if (settings.utf8WhenText && !settings.micro && IsUtf8Text(data, length, cut)) {
+    // Micro QR and rMQR have no ECI, and GS1 data is ASCII.
+    if (settings.utf8WhenText && !settings.micro && !settings.rmqr && !settings.gs1 &&
+        !settings.Fit() && IsUtf8Text(data, length, cut)) {
         resolved.utf8 = true;
     }
     return resolved;
@@ -68,8 +71,47 @@ std::string NotUtf8(std::size_t offset) {
            std::to_string(offset + 1);
 }
 
+std::string Quoted(int value) {
+    return "'" + std::to_string(value) + "'";
+}
+
 std::string MicroName(int version) {
     return "M" + std::to_string(version);
+}
+
+std::string RmqrNameOf(int version) {
+    char name[kRmqrNameSize];
+    RmqrName(version, name);
+    return name;
+}
+
+bool RmqrHeight(int height) {
+    return InRange(height, kRmqrMinHeight, kRmqrMaxHeight) && height % 2 == 1;
+}
+
+// The first rMQR rule that `s` (for rMQR) breaks, or an empty string.
+std::string CheckRmqrSettings(const EncodeSettings& s, bool structured) {
+    if (s.micro) return "a symbol is Micro QR or rMQR, not both";
+    if (structured) return "rMQR has no structured append";
+    if (s.utf8) return "rMQR has no ECI for UTF-8 text";
+    if (s.level != kDefaultSetting && s.level != LEVEL_M && s.level != LEVEL_H) {
+        return std::string("rMQR has no level ") + LevelLetter(s.level) + ": take M or H";
+    }
+    if (!InRange(s.version, 0, kRmqrVersionCount)) {
+        return "the rMQR size must be 1 to " + std::to_string(kRmqrVersionCount) + " (" +
+               RmqrNameOf(1) + " to " + RmqrNameOf(kRmqrVersionCount) +
+               ", 0 for the smallest), not " + Quoted(s.version);
+    }
+    if (s.rmqrHeight != 0 && !RmqrHeight(s.rmqrHeight)) {
+        return "the rMQR height must be 7, 9, 11, 13, 15 or 17 modules, not " +
+               Quoted(s.rmqrHeight);
+    }
+    if (s.rmqrHeight != 0 && s.version != 0 && RmqrSize(s.version).height != s.rmqrHeight) {
+        return RmqrNameOf(s.version) + " is " + std::to_string(RmqrSize(s.version).height) +
+               " modules high, not " + std::to_string(s.rmqrHeight);
+    }
+    if (s.mask != kDefaultSetting) return "rMQR has one fixed mask: leave the mask out";
+    return std::string();
 }
 
 // Whether Micro QR `version` (0: some version) offers `level`.
@@ -114,10 +156,6 @@ template <class Record>
 KeptRecords<Record>& Kept() {
     static KeptRecords<Record> kept;
     return kept;
-}
-
-std::string Quoted(int value) {
-    return "'" + std::to_string(value) + "'";
 }
 
 // A colour as RRGGBBAA in quotes.
@@ -174,6 +212,19 @@ char LevelLetter(int level) {
     return "LMQH"[level];
 }
 
+std::string DescribeSymbol(const SymbolFacts& symbol) {
+    const std::string level =
+        symbol.level == kDefaultSetting ? "" : std::string("-") + LevelLetter(symbol.level);
+    std::string words = symbol.rmqr ? "rMQR " + RmqrNameOf(symbol.version) + level
+                        : symbol.micro
+                            ? "Micro QR " + MicroName(symbol.version) + level
+                            : "QR Code version " + std::to_string(symbol.version) + level;
+    if (!symbol.rmqr) words += ", mask " + std::to_string(symbol.mask);
+    words += ", " + std::to_string(symbol.size) + "x" + std::to_string(symbol.height) + " modules";
+    if (symbol.gs1) words += ", GS1";
+    return words;
+}
+
 int SmallestMicroVersionWith(int level) {
     for (int version = 1; version <= kMicroVersionCount; ++version) {
         if (MicroDataBits(version, level) > 0) return version;
@@ -212,6 +263,25 @@ std::string CheckEncodeSettings(const EncodeSettings& s, bool structured) {
     if (s.level != kDefaultSetting && !InRange(s.level, LEVEL_L, LEVEL_H)) {
         return "the level must be L, M, Q or H (0 to 3), not " + Quoted(s.level);
     }
+    if (s.Fit()) {
+        if (!InRange(s.fitWidth, 1, kMaxFitModules) || !InRange(s.fitHeight, 1, kMaxFitModules)) {
+            return "the box to fit must be 1 to " + std::to_string(kMaxFitModules) +
+                   " modules each way, not " + std::to_string(s.fitWidth) + "x" +
+                   std::to_string(s.fitHeight);
+        }
+        if (s.version != 0 || s.micro || s.rmqr || s.rmqrHeight != 0 || s.strictVersion) {
+            return "a box to fit chooses the symbol: no version, Micro QR or rMQR with it";
+        }
+        if (s.mask != kDefaultSetting) return "a box to fit chooses the symbol: no mask with it";
+        if (structured) return "a box to fit is for one symbol, not structured append";
+    }
+    if (s.gs1) {
+        if (s.micro) return "GS1 data is for QR Code and rMQR, not Micro QR";
+        if (s.utf8) return "GS1 data is GS1's own characters, not marked UTF-8 text";
+        if (structured) return "GS1 data is one symbol's, not structured append";
+    }
+    if (s.rmqrHeight != 0 && !s.rmqr) return "a height is for rMQR";
+    if (s.rmqr) return CheckRmqrSettings(s, structured);
     if (!s.micro && !InRange(s.version, 0, kMaxVersion)) {
         return "the version must be 1 to " + std::to_string(kMaxVersion) +
                " (0 for the smallest), not " + Quoted(s.version);
@@ -262,11 +332,132 @@ Encoder::Encoder() : qr_(Kept<CQrEncoder>().Take()) {}
 Encoder::~Encoder() {
     Kept<CQrEncoder>().Give(std::move(qr_));
     Kept<CMicroEncoder>().Give(std::move(micro_));
+    Kept<CRmqrEncoder>().Give(std::move(rmqr_));
 }
 
 bool Encoder::MicroReady() {
     if (!micro_) micro_ = Kept<CMicroEncoder>().Take();
     return micro_ != nullptr;
+}
+
+bool Encoder::RmqrReady() {
+    if (!rmqr_) rmqr_ = Kept<CRmqrEncoder>().Take();
+    return rmqr_ != nullptr;
+}
+
+Status Encoder::EncodeRmqr(const unsigned char* data, std::size_t length,
+                           const EncodeSettings& settings, Symbol* symbol) {
+    if (!RmqrReady()) return TESSERA_ERROR_NO_MEMORY;
+    // Beyond the most any rMQR symbol holds nothing fits.
+    const int kept = static_cast<int>(
+        std::min<std::size_t>(length, static_cast<std::size_t>(kMaxRmqrInputBytes) + 1));
+    const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
+    rmqr_->gs1 = settings.gs1;
+    if (!rmqr_->Encode(level, settings.version, settings.strictVersion ? 0 : 1, settings.rmqrHeight,
+                       data, kept)) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.boost && rmqr_->level == LEVEL_M &&
+        RmqrDataCodewords(rmqr_->version, LEVEL_H) * 8 >= rmqr_->streamBitCount) {
+        rmqr_->Encode(LEVEL_H, rmqr_->version, 0, 0, data, kept);
+    }
+    symbol->size = rmqr_->width;
+    symbol->height = rmqr_->height;
+    symbol->version = rmqr_->version;
+    symbol->level = rmqr_->level;
+    symbol->mask = 0;
+    symbol->micro = false;
+    symbol->rmqr = true;
+    symbol->gs1 = settings.gs1;
+    symbol->partIndex = symbol->partCount = 0;
+    symbol->parity = 0;
+    symbol->dataBits = rmqr_->streamBitCount;
+    symbol->capacityBits = RmqrDataCodewords(rmqr_->version, rmqr_->level) * 8;
+    for (int x = 0; x < rmqr_->width; ++x) {
+        std::memcpy(symbol->modules[x], rmqr_->modules[x], static_cast<std::size_t>(rmqr_->height));
+    }
+    return TESSERA_OK;
+}
+
+std::string Encoder::ExplainRmqrFailure(const unsigned char* data, std::size_t length,
+                                        const EncodeSettings& settings, bool cut) {
+    if (!RmqrReady()) return "the data cannot be encoded: out of memory";
+    if (length > static_cast<std::size_t>(kMaxRmqrInputBytes)) {
+        return "the data cannot be encoded: it is " + std::string(cut ? "over " : "") +
+               std::to_string(length) + " bytes, and no rMQR symbol holds more than " +
+               std::to_string(kMaxRmqrInputBytes);
+    }
+    const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
+    // The size asked for when it is strict, else the largest of the height asked (or of all).
+    int version = kRmqrVersionCount;
+    if (settings.version != 0 && settings.strictVersion) {
+        version = settings.version;
+    } else {
+        const int height =
+            settings.version != 0 ? RmqrSize(settings.version).height : settings.rmqrHeight;
+        for (int v = 1; v <= kRmqrVersionCount && height != 0; ++v) {
+            if (RmqrSize(v).height == height) version = v;
+        }
+    }
+    rmqr_->gs1 = settings.gs1;
+    const int need = rmqr_->StreamBits(data, static_cast<int>(length), version);
+    const bool largest = !(settings.version != 0 && settings.strictVersion);
+    return "the data cannot be encoded: it needs " + std::to_string(need) + " bits and " +
+           RmqrNameOf(version) + " at level " + LevelLetter(level) + " holds " +
+           (largest ? "at most " : "") + std::to_string(RmqrDataCodewords(version, level) * 8) +
+           (largest ? "" : " (a larger size is not allowed)");
+}
+
+bool Encoder::ReadGs1(const unsigned char** data, std::size_t* length,
+                      const EncodeSettings& settings, Gs1Report* report) {
+    if (!settings.gs1) return true;
+    gs1_.resize(*length);
+    const int parsed = ParseGs1(*data, static_cast<int>(*length), gs1_.data(), report);
+    if (parsed < 0) return false;
+    *data = gs1_.data();
+    *length = static_cast<std::size_t>(parsed);
+    return true;
+}
+
+Status Encoder::EncodeFit(const unsigned char* data, std::size_t length,
+                          const EncodeSettings& settings, Symbol* symbol, bool cut) {
+    for (const FitCandidate& candidate : FitCandidates(settings.fitWidth, settings.fitHeight)) {
+        EncodeSettings one = settings;
+        one.fitWidth = one.fitHeight = 0;
+        one.version = candidate.shape.version;
+        one.strictVersion = true;
+        one.micro = candidate.family == FAMILY_MICRO_QR;
+        one.rmqr = candidate.family == FAMILY_RMQR;
+        if (one.level == kDefaultSetting) one.level = kDefaultLevel;
+        if (!CheckEncodeSettings(one).empty()) continue;  // a kind that cannot take the data's
+        const EncodeSettings resolved = ForData(one, data, length, cut);
+        if (resolved.utf8 && FindNonUtf8(data, length, cut) != length) continue;
+        const Status status = EncodeOne(data, length, resolved, symbol);
+        if (status != TESSERA_ERROR_CANNOT_ENCODE) return status;
+    }
+    return TESSERA_ERROR_CANNOT_ENCODE;
+}
+
+Status Encoder::EncodeOne(const unsigned char* data, std::size_t length,
+                          const EncodeSettings& settings, Symbol* symbol) {
+    if (settings.micro) return EncodeMicro(data, length, settings, symbol);
+    if (settings.rmqr) return EncodeRmqr(data, length, settings, symbol);
+    const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
+    qr_->gs1 = settings.gs1;
+    if (!EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
+                  settings.utf8, 0, 0, 0)) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.boost) {
+        // The same stream at a higher level of the version found: it fits by its length.
+        const int boosted = BoostedLevel(level);
+        if (boosted != level) {
+            EncodeQr(data, length, boosted, qr_->version, true, settings.mask, settings.utf8, 0, 0,
+                     0);
+        }
+    }
+    TakeSymbol(symbol, 0, 0, 0);
+    return TESSERA_OK;
 }
 
 Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
@@ -289,11 +480,12 @@ Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
             }
         }
     }
-    symbol->size = micro_->symbolSize;
+    symbol->size = symbol->height = micro_->symbolSize;
     symbol->version = micro_->version;
     symbol->level = micro_->level;
     symbol->mask = micro_->maskNumber;
     symbol->micro = true;
+    symbol->rmqr = symbol->gs1 = false;
     symbol->partIndex = symbol->partCount = 0;
     symbol->parity = 0;
     symbol->dataBits = micro_->streamBitCount;
@@ -357,11 +549,12 @@ int Encoder::BoostedLevel(int level) const {
 }
 
 void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned parity) const {
-    symbol->size = qr_->symbolSize;
+    symbol->size = symbol->height = qr_->symbolSize;
     symbol->version = qr_->version;
     symbol->level = qr_->level;
     symbol->mask = qr_->maskNumber;
-    symbol->micro = false;
+    symbol->micro = symbol->rmqr = false;
+    symbol->gs1 = qr_->gs1;
     symbol->partIndex = partIndex;
     symbol->partCount = partCount;
     symbol->parity = parity;
@@ -377,28 +570,16 @@ Status Encoder::Encode(const unsigned char* data, std::size_t whole, const Encod
     if (!CheckEncodeSettings(asked).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
     if (whole == 0) return TESSERA_ERROR_CANNOT_ENCODE;
-    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    std::size_t length = KeptForOneSymbol(whole, &cut);
+    Gs1Report report;
+    if (!ReadGs1(&data, &length, asked, &report)) return TESSERA_ERROR_CANNOT_ENCODE;
+    if (asked.Fit()) return EncodeFit(data, length, asked, symbol, cut);
     const EncodeSettings settings = ForData(asked, data, length, cut);
     // Data marked as UTF-8 text must be UTF-8, or readers would show other text.
     if (settings.utf8 && FindNonUtf8(data, length, cut) != length) {
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
-    if (settings.micro) return EncodeMicro(data, length, settings, symbol);
-    const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
-    if (!EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
-                  settings.utf8, 0, 0, 0)) {
-        return TESSERA_ERROR_CANNOT_ENCODE;
-    }
-    if (settings.boost) {
-        // The same stream at a higher level of the version found: it fits by its length.
-        const int boosted = BoostedLevel(level);
-        if (boosted != level) {
-            EncodeQr(data, length, boosted, qr_->version, true, settings.mask, settings.utf8, 0, 0,
-                     0);
-        }
-    }
-    TakeSymbol(symbol, 0, 0, 0);
-    return TESSERA_OK;
+    return EncodeOne(data, length, settings, symbol);
 }
 
 std::vector<std::size_t> SplitPoints(const unsigned char* data, std::size_t length, bool utf8) {
@@ -511,6 +692,7 @@ Status Encoder::EncodeStructured(const unsigned char* data, std::size_t length,
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
     if (!Ready()) return TESSERA_ERROR_NO_MEMORY;
+    qr_->gs1 = false;  // a record kept from an earlier call may have been GS1's
     if (length == 0) {
         *why = "the data cannot be encoded: it is empty";
         return TESSERA_ERROR_CANNOT_ENCODE;
@@ -596,17 +778,32 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t whole
     if (!checked.empty()) return checked;
     if (whole == 0) return "the data cannot be encoded: it is empty";
     if (!Ready()) return "the data cannot be encoded: out of memory";
-    const std::size_t length = KeptForOneSymbol(whole, &cut);
+    std::size_t length = KeptForOneSymbol(whole, &cut);
+    Gs1Report report;
+    if (!ReadGs1(&data, &length, asked, &report)) {
+        char line[160];
+        DescribeGs1Report(report, line, sizeof line);
+        return std::string("the data cannot be encoded: ") + line;
+    }
+    if (asked.Fit()) {
+        const std::string level(
+            1, LevelLetter(asked.level == kDefaultSetting ? kDefaultLevel : asked.level));
+        return "the data cannot be encoded: no symbol " + std::to_string(asked.fitWidth) + "x" +
+               std::to_string(asked.fitHeight) + " modules with its quiet zone holds it at level " +
+               level;
+    }
     const EncodeSettings settings = ForData(asked, data, length, cut);
     if (settings.utf8) {
         const std::size_t bad = FindNonUtf8(data, length, cut);
         if (bad != length) return NotUtf8(bad);
     }
     if (settings.micro) return ExplainMicroFailure(data, length, settings, cut);
+    if (settings.rmqr) return ExplainRmqrFailure(data, length, settings, cut);
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     const char letter = LevelLetter(level);
     // A record kept from an earlier call may still hold another call's header.
     qr_->utf8Eci = settings.utf8;
+    qr_->gs1 = settings.gs1;
     qr_->structuredAppend = {};
     const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kMaxVersion, level);
@@ -665,6 +862,7 @@ RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& s
     options.scale = settings.scale != 0 ? settings.scale : FormatInfo(settings.format).defaultScale;
     options.margin = settings.margin != kDefaultSetting ? settings.margin
                      : symbol.micro                     ? kMicroQuietZoneModules
+                     : symbol.rmqr                      ? kRmqrQuietZoneModules
                                                         : kQuietZoneModules;
     options.dark = settings.dark;
     options.light = settings.light;
@@ -677,8 +875,9 @@ Status Render(const Symbol& symbol, const OutputSettings& settings, std::string*
     const ImageWriter writer = FormatInfo(settings.format).writer;
     if (writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
     const RenderOptions options = ResolveRenderOptions(symbol, settings);
-    return writer(symbol.size, symbol.modules, options, bytes) ? TESSERA_OK
-                                                               : TESSERA_ERROR_NO_MEMORY;
+    return writer(symbol.size, symbol.height, symbol.modules, options, bytes)
+               ? TESSERA_OK
+               : TESSERA_ERROR_NO_MEMORY;
 }
 
 Status SaveBytes(const char* path, const std::string& bytes, const platform::WriteOptions& options,

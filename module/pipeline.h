@@ -14,6 +14,7 @@
 
 #include "encoder/micro_encoder.h"
 #include "encoder/module_matrix.h"
+#include "encoder/rmqr_encoder.h"
 #include "module/tessera_api.h"
 #include "output/image_format.h"
 #include "output/render_options.h"
@@ -46,7 +47,24 @@ struct EncodeSettings {
     bool utf8WhenText = false;
     bool micro = false;  // a Micro QR symbol
     bool boost = false;  // the highest level the chosen version holds
+    // An rMQR symbol: `version` 1..32 (R7x43..R17x139, RmqrVersionNamed) or 0, and `rmqrHeight`
+    // 7, 9, ..., 17 for the narrowest size of that height, or 0.
+    bool rmqr = false;
+    int rmqrHeight = 0;
+    // GS1 data: the input is an element string, `[01]09501101530003[17]261231`, written with FNC1
+    // in first position (QR Code and rMQR).
+    bool gs1 = false;
+    // A box of `fitWidth` x `fitHeight` modules (1..kMaxFitModules each; 0 x 0 for none): the
+    // symbol of smallest area, quiet zone included, among QR Code, Micro QR and rMQR that fits it
+    // and holds the data at the level (M when none is asked).
+    int fitWidth = 0;
+    int fitHeight = 0;
+
+    bool Fit() const { return fitWidth != 0 || fitHeight != 0; }
 };
+
+// The largest side of a box to fit, in modules.
+constexpr int kMaxFitModules = 10000;
 
 // The first rule of Micro QR that settings break.
 enum class MicroRefusal {
@@ -71,9 +89,11 @@ std::string MicroLevelNames(int version);
 // The smallest Micro QR version that offers `level` (an EcLevel), or 0 when none does.
 int SmallestMicroVersionWith(int level);
 
-// An empty string when every setting is in its range and Micro QR's rules are kept (for a
-// structured-append set when `structured`), else one line that names the first setting that is
-// not (without a "tessera:" prefix).
+// An empty string when every setting is in its range and Micro QR's and rMQR's rules are kept
+// (for a structured-append set when `structured`), else one line that names the first setting
+// that is not (without a "tessera:" prefix). rMQR: levels M and H, sizes 1..32, heights 7..17
+// odd (the size's own with a size), one fixed mask, no ECI, no structured append. GS1: QR Code
+// and rMQR, no UTF-8 mark, one symbol. A box to fit: no version, kind, height or mask with it.
 std::string CheckEncodeSettings(const EncodeSettings& settings, bool structured = false);
 
 // Whether `length` bytes at `data` are text that readers show right only as UTF-8: well-formed
@@ -85,11 +105,14 @@ constexpr int kMinStructuredSymbols = 2;
 
 // What a finished symbol is, besides its cells.
 struct SymbolFacts {
-    int size = 0;
-    int version = 0;  // 1..40; Micro QR 1..4
+    int size = 0;     // modules across (its width)
+    int height = 0;   // modules down: `size` but for rMQR
+    int version = 0;  // 1..40; Micro QR 1..4; rMQR 1..32
     int level = 0;    // EcLevel; kDefaultSetting for M1, which has none
-    int mask = 0;
+    int mask = 0;     // 0 for rMQR, which has one fixed mask
     bool micro = false;
+    bool rmqr = false;
+    bool gs1 = false;
     // Of structured append: this symbol's index from 0 among `partCount` symbols, and the parity
     // of the whole data; `partCount` 0 for a symbol of its own.
     int partIndex = 0;
@@ -101,13 +124,13 @@ struct SymbolFacts {
     int capacityBits = 0;
 };
 
-// A finished symbol: cells 0 light and 1 dark in the square of `size`.
+// A finished symbol: cells 0 light and 1 dark in `size` columns of `height` rows.
 struct Symbol : SymbolFacts {
     ModuleMatrix modules;
 };
 
-// How many records of each kind (CQrEncoder, CMicroEncoder, Symbol) are kept for later calls: as
-// many calls as may run at the same time without making one.
+// How many records of each kind (CQrEncoder, CMicroEncoder, CRmqrEncoder, Symbol) are kept for
+// later calls: as many calls as may run at the same time without making one.
 constexpr int kKeptRecords = 8;
 
 // A Symbol for the length of one call: one that an earlier call gave back, else a new one; given
@@ -188,6 +211,23 @@ private:
                        const EncodeSettings& settings, Symbol* symbol);
     std::string ExplainMicroFailure(const unsigned char* data, std::size_t length,
                                     const EncodeSettings& settings, bool cut);
+    // rMQR with its own record, made the first time it is needed.
+    bool RmqrReady();
+    Status EncodeRmqr(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                      Symbol* symbol);
+    std::string ExplainRmqrFailure(const unsigned char* data, std::size_t length,
+                                   const EncodeSettings& settings, bool cut);
+    // The symbol that fits the box of `settings` (Fit()): each shape of FitCandidates() in turn
+    // until one holds the data.
+    Status EncodeFit(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                     Symbol* symbol, bool cut);
+    // One symbol of the kind `settings` name, of data checked and made ready.
+    Status EncodeOne(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                     Symbol* symbol);
+    // With `settings.gs1`, the element string of `length` bytes at `data` turned into GS1 data in
+    // `gs1_` (`*data` and `*length` then name it), or false with `report` set.
+    bool ReadGs1(const unsigned char** data, std::size_t* length, const EncodeSettings& settings,
+                 Gs1Report* report);
     // The highest level whose capacity at the record's version holds the record's stream, never
     // below `level`.
     int BoostedLevel(int level) const;
@@ -198,6 +238,8 @@ private:
 
     std::unique_ptr<CQrEncoder> qr_;
     std::unique_ptr<CMicroEncoder> micro_;
+    std::unique_ptr<CRmqrEncoder> rmqr_;
+    std::vector<unsigned char> gs1_;
 };
 
 // How to draw a symbol, as asked: 0 and kDefaultSetting leave the scale and the margin to the
@@ -337,5 +379,9 @@ const char* ReadFailureText(platform::ReadFailure failure);
 
 // The letter of an EcLevel (0..3): 'L', 'M', 'Q', 'H'.
 char LevelLetter(int level);
+
+// What `symbol` is, in words for --verbose: "QR Code version 3-M, mask 5, 29x29 modules",
+// "Micro QR M1, mask 2, 11x11 modules", "rMQR R7x43-H, 43x7 modules", with ", GS1" after GS1 data.
+std::string DescribeSymbol(const SymbolFacts& symbol);
 
 }  // namespace qr

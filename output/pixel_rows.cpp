@@ -7,23 +7,24 @@
 
 namespace qr {
 
-void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+void ComposeBand(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                  int band, unsigned char* row) {
     const int scale = options.scale;
     const int margin = options.margin;
-    const int side = ImageSide(symbolSize, options);
+    const int side = ImageSide(width, options);
     const int v = band - margin;
     std::memset(row, 0, static_cast<std::size_t>(PixelRowBytes(side)));
     for (int x = 0; x < side; ++x) {
         const int u = x / scale - margin;
-        const bool dark =
-            v >= 0 && v < symbolSize && u >= 0 && u < symbolSize && modules[u][v] != 0;
+        const bool dark = v >= 0 && v < height && u >= 0 && u < width && modules[u][v] != 0;
         if (!dark) row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
     }
 }
 
-BandPixels::BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options)
-    : symbolSize_(symbolSize),
+BandPixels::BandPixels(int width, int height, const ModuleMatrix& modules,
+                       const RenderOptions& options)
+    : width_(width),
+      height_(height),
       modules_(modules),
       scale_(options.scale),
       margin_(options.margin),
@@ -38,12 +39,12 @@ void BandPixels::Compose(int band, unsigned char* row, int rowBytes) const {
     // The row's module colours, 1 light: quiet zone, modules, quiet zone, then dark to a whole
     // number of groups.
     const int v = band - margin_;
-    const int width = symbolSize_ + 2 * margin_;
+    const int width = width_ + 2 * margin_;
     unsigned char light[kMaxSymbolSize + 2 * kMaxMargin + 8];
     std::memset(light, 1, static_cast<std::size_t>(width));
     std::memset(light + width, 0, 8);
-    if (v >= 0 && v < symbolSize_) {
-        for (int u = 0; u < symbolSize_; ++u) light[margin_ + u] = modules_[u][v] == 0;
+    if (v >= 0 && v < height_) {
+        for (int u = 0; u < width_; ++u) light[margin_ + u] = modules_[u][v] == 0;
     }
     // Written whole words at a time into room for the padding group, then copied.
     unsigned char pixels[(kMaxSymbolSize + 2 * kMaxMargin + 8) * kMaxScale / 8 + 8];
