@@ -392,10 +392,7 @@ class MakeTest(unittest.TestCase):
         gs1 = tessera.make("[01]09501101530003[17]261231[10]ABC", gs1=True, version=2,
                            strict=True)
         self.assertEqual((gs1.gs1, gs1.size, gs1.height, gs1.name), (True, 25, 25, "2"))
-        for box, data, name in [((50, 12), "1234567890", "R7x43"), ((21, 21), "12345", "M2"),
-                                ((29, 29), "ABCDEFGHIJKLMNOPQRST", "1")]:
-            with self.subTest(box=box):
-                self.assertEqual(tessera.make(data, fit=box).name, name)
+        self.assertEqual(tessera.make("1234567890", fit=(50, 12)).name, "R7x43")
         for kwargs in [{"rmqr": True, "level": "L"}, {"version": "R7x44"}, {"rmqr_height": 8},
                        {"gs1": True, "micro": True}, {"fit": (20, 20), "version": 3},
                        {"rmqr": True, "mask": 1}]:
