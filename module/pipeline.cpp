@@ -79,6 +79,20 @@ std::string MicroName(int version) {
     return "M" + std::to_string(version);
 }
 
+// The cells of `width` x `height` of `modules` copied into `symbol`.
+void CopyCells(const ModuleMatrix& modules, int width, int height, Symbol* symbol) {
+    for (int x = 0; x < width; ++x) {
+        std::memcpy(symbol->modules[x], modules[x], static_cast<std::size_t>(height));
+    }
+}
+
+// Why `length` bytes (over that, when `cut`) fit no symbol of `kind`, which holds at most `most`.
+std::string TooLong(std::size_t length, bool cut, const char* kind, int most) {
+    return "the data cannot be encoded: it is " + std::string(cut ? "over " : "") +
+           std::to_string(length) + " bytes, and no " + kind + " symbol holds more than " +
+           std::to_string(most);
+}
+
 std::string RmqrNameOf(int version) {
     char name[kRmqrNameSize];
     RmqrName(version, name);
@@ -373,9 +387,7 @@ Status Encoder::EncodeRmqr(const unsigned char* data, std::size_t length,
     symbol->parity = 0;
     symbol->dataBits = rmqr_->streamBitCount;
     symbol->capacityBits = RmqrDataCodewords(rmqr_->version, rmqr_->level) * 8;
-    for (int x = 0; x < rmqr_->width; ++x) {
-        std::memcpy(symbol->modules[x], rmqr_->modules[x], static_cast<std::size_t>(rmqr_->height));
-    }
+    CopyCells(rmqr_->modules, rmqr_->width, rmqr_->height, symbol);
     return TESSERA_OK;
 }
 
@@ -383,9 +395,7 @@ std::string Encoder::ExplainRmqrFailure(const unsigned char* data, std::size_t l
                                         const EncodeSettings& settings, bool cut) {
     if (!RmqrReady()) return "the data cannot be encoded: out of memory";
     if (length > static_cast<std::size_t>(kMaxRmqrInputBytes)) {
-        return "the data cannot be encoded: it is " + std::string(cut ? "over " : "") +
-               std::to_string(length) + " bytes, and no rMQR symbol holds more than " +
-               std::to_string(kMaxRmqrInputBytes);
+        return TooLong(length, cut, "rMQR", kMaxRmqrInputBytes);
     }
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     // The size asked for when it is strict, else the largest of the height asked (or of all).
@@ -490,10 +500,7 @@ Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
     symbol->parity = 0;
     symbol->dataBits = micro_->streamBitCount;
     symbol->capacityBits = MicroDataBits(micro_->version, micro_->level);
-    for (int x = 0; x < micro_->symbolSize; ++x) {
-        std::memcpy(symbol->modules[x], micro_->modules[x],
-                    static_cast<std::size_t>(micro_->symbolSize));
-    }
+    CopyCells(micro_->modules, micro_->symbolSize, micro_->symbolSize, symbol);
     return TESSERA_OK;
 }
 
@@ -501,9 +508,7 @@ std::string Encoder::ExplainMicroFailure(const unsigned char* data, std::size_t 
                                          const EncodeSettings& settings, bool cut) {
     if (!MicroReady()) return "the data cannot be encoded: out of memory";
     if (length > static_cast<std::size_t>(kMaxMicroInputBytes)) {
-        return "the data cannot be encoded: it is " + std::string(cut ? "over " : "") +
-               std::to_string(length) + " bytes, and no Micro QR symbol holds more than " +
-               std::to_string(kMaxMicroInputBytes);
+        return TooLong(length, cut, "Micro QR", kMaxMicroInputBytes);
     }
     const int level = settings.level == kDefaultSetting ? kMicroNoLevel : settings.level;
     const int letter = level == kMicroNoLevel ? LEVEL_L : level;  // above M1, the default is L
@@ -560,9 +565,7 @@ void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned 
     symbol->parity = parity;
     symbol->dataBits = qr_->streamBitCount;
     symbol->capacityBits = DataBits(qr_->version, qr_->level);
-    for (int x = 0; x < qr_->symbolSize; ++x) {
-        std::memcpy(symbol->modules[x], qr_->modules[x], static_cast<std::size_t>(qr_->symbolSize));
-    }
+    CopyCells(qr_->modules, qr_->symbolSize, qr_->symbolSize, symbol);
 }
 
 Status Encoder::Encode(const unsigned char* data, std::size_t whole, const EncodeSettings& asked,
