@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "encoder/rmqr_encoder.h"
-#include "module/pipeline.h"
+#include "module/encode.h"
+#include "module/messages.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
 #include "tests/support/test_support.h"

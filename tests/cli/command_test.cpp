@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "module/messages.h"
 #include "module/tessera.h"
 #include "output/bmp_file.h"
 #include "output/png_file.h"
@@ -290,7 +291,7 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               "",
               2,
               "tessera: the data cannot be encoded: it needs 51 bits and R7x43 at level M holds 48 "
-              "(a larger size is not allowed)\n"},
+              "(a larger version is not allowed)\n"},
              {{"12345", "--fit", "14x100", "-o", dir.File("a.png")},
               "",
               2,

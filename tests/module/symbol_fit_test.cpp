@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "module/pipeline.h"
+#include "module/limits.h"
 
 namespace qr {
 namespace {
@@ -48,7 +48,7 @@ TEST(SymbolFit, ShapesThatFitTheBoxSmallestOuterAreaFirst) {
         EXPECT_EQ(Names(c.width, c.height), c.names);
     }
     // Every one of the 76 shapes fits the largest box; the last is QR Code version 40.
-    const std::vector<FitCandidate> all = FitCandidates(kMaxFitModules, kMaxFitModules);
+    const std::vector<FitCandidate> all = FitCandidates(kLimits.fitSide.high, kLimits.fitSide.high);
     ASSERT_EQ(all.size(), 40u + 4u + 32u);
     EXPECT_EQ(all.back().family, FAMILY_QR_CODE);
     EXPECT_EQ(all.back().shape.version, 40);
