@@ -44,7 +44,10 @@ public:
     void Reserve(std::size_t tokens) { tokens_.reserve(tokens); }
 
     // One byte of data as it stands.
-    void Literal(unsigned char byte);
+    void Literal(unsigned char byte) {
+        tokens_.push_back(byte);
+        ++literalCounts_[byte];
+    }
 
     // `length` (kMinCopyLength or more, any size) bytes that repeat the data `distance`
     // (1..kMaxCopyDistance) bytes back; a copy may overlap the bytes it makes, so distance 1
