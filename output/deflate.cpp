@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace qr {
 
@@ -67,12 +68,29 @@ constexpr Coded LengthCode(int length) {
     return {257 + 4 * (bits + 1) + static_cast<int>(group), bits, x - ((4 + group) << bits)};
 }
 
+// The distance symbol of x = distance - 1: DISTANCE_SYMBOLS[x] for x below 256, else
+// DISTANCE_SYMBOLS[256 + (x >> 7)] (such symbols have seven extra bits or more).
+constexpr std::array<std::uint8_t, 512> DistanceSymbols() {
+    std::array<std::uint8_t, 512> table{};
+    for (unsigned i = 0; i < 512; ++i) {
+        const unsigned x = i < 256 ? i : (i - 256) << 7;
+        if (x < 4) {
+            table[i] = static_cast<std::uint8_t>(x);
+            continue;
+        }
+        const int bits = FloorLog2(x) - 1;
+        table[i] = static_cast<std::uint8_t>(2 * (bits + 1) + static_cast<int>((x >> bits) & 1));
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 512> DISTANCE_SYMBOLS = DistanceSymbols();
+
 Coded DistanceCode(int distance) {
     const unsigned x = static_cast<unsigned>(distance - 1);
-    if (x < 4) return {static_cast<int>(x), 0, 0};
-    const int bits = FloorLog2(x) - 1;
-    const unsigned half = (x >> bits) & 1;
-    return {2 * (bits + 1) + static_cast<int>(half), bits, x - ((2 + half) << bits)};
+    const int symbol = DISTANCE_SYMBOLS[x < 256 ? x : 256 + (x >> 7)];
+    if (symbol < 4) return {symbol, 0, 0};
+    const int bits = symbol / 2 - 1;
+    return {symbol, bits, x - ((2u + (static_cast<unsigned>(symbol) & 1)) << bits)};
 }
 
 // LengthCode of every length, 0..2 unused.
@@ -295,7 +313,12 @@ void Adler32::Append(const unsigned char* data, std::size_t size) {
         const std::size_t n = std::min(size, kAdlerBlock);
         std::uint32_t a = a_;
         std::uint32_t b = b_;
-        for (std::size_t i = 0; i < n; ++i) {
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {  // b grows by four times a and 4, 3, 2 and 1 of each byte
+            b += 4 * a + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
+            a += std::uint32_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
+        }
+        for (; i < n; ++i) {
             a += data[i];
             b += a;
         }
@@ -346,7 +369,7 @@ std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t si
     return ~crc;
 }
 
-void DeflateStream::Copy(std::size_t length, int distance) {
+void DeflateStream::CopyPieces(std::size_t length, int distance) {
     // Pieces of the longest length, the last two shortened so that neither is below the minimum.
     while (length > 0) {
         std::size_t piece = std::min<std::size_t>(length, kMaxCopyLength);
@@ -500,10 +523,37 @@ void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
     bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
 }
 
-void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
-    constexpr int kHashBits = 14;
+namespace {
+
+// The number of bytes from `a` and `b` on that are equal, at most `most`; eight compared at a
+// time.
+std::size_t MatchLength(const unsigned char* a, const unsigned char* b, std::size_t most) {
+    std::size_t length = 0;
+    while (length + 8 <= most) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a + length, sizeof x);
+        std::memcpy(&y, b + length, sizeof y);
+        const std::uint64_t differ = x ^ y;
+        if (differ != 0) {
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
+#else
+            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
+#endif
+        }
+        length += 8;
+    }
+    while (length < most && a[length] == b[length]) ++length;
+    return length;
+}
+
+// DeflateData with a hash table of 2^kHashBits places of type Place, each the last place of its
+// hash plus one (0: none).
+template <typename Place, int kHashBits>
+void DeflateWith(const unsigned char* data, std::size_t size, std::string* out) {
     constexpr std::size_t kRememberedCopy = 16;
-    std::vector<std::int32_t> last(std::size_t{1} << kHashBits, -1);
+    Place last[std::size_t{1} << kHashBits] = {};
     auto hash = [&](std::size_t at) {
         const std::uint32_t three = std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
                                     std::uint32_t{data[at + 2]} << 16;
@@ -512,36 +562,42 @@ void DeflateData(const unsigned char* data, std::size_t size, std::string* out) 
     DeflateStream stream;
     stream.Reserve(size / 2);
     std::size_t at = 0;
-    while (at < size) {
+    while (at + kMinCopyLength <= size) {
+        const std::uint32_t h = hash(at);
+        const std::size_t candidate = last[h];
+        last[h] = static_cast<Place>(at + 1);
         std::size_t length = 0;
-        std::size_t from = 0;
-        if (at + kMinCopyLength <= size) {
-            const std::uint32_t h = hash(at);
-            const std::int32_t candidate = last[h];
-            last[h] = static_cast<std::int32_t>(at);
-            if (candidate >= 0 && at - static_cast<std::size_t>(candidate) <= kMaxCopyDistance) {
-                from = static_cast<std::size_t>(candidate);
-                while (at + length < size && data[from + length] == data[at + length]) ++length;
-            }
-        }
+        if (candidate != 0 && at + 1 - candidate <= kMaxCopyDistance)
+            length = MatchLength(data + candidate - 1, data + at, size - at);
         if (length < kMinCopyLength) {
             stream.Literal(data[at++]);
             continue;
         }
-        stream.Copy(length, static_cast<int>(at - from));
+        stream.Copy(length, static_cast<int>(at + 1 - candidate));
         // The places inside a short copy are remembered too, so that later repeats find them;
         // a long one is passed over.
         if (length <= kRememberedCopy) {
-            for (std::size_t end = at + length, p = at + 1; p < end && p + kMinCopyLength <= size;
-                 ++p) {
-                last[hash(p)] = static_cast<std::int32_t>(p);
-            }
+            const std::size_t end = std::min(at + length, size - (kMinCopyLength - 1));
+            for (std::size_t p = at + 1; p < end; ++p) last[hash(p)] = static_cast<Place>(p + 1);
         }
         at += length;
     }
+    while (at < size) stream.Literal(data[at++]);
     Adler32 adler;
     adler.Append(data, size);
     stream.FinishZlib(adler.Value(), out);
+}
+
+}  // namespace
+
+void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
+    // Short texts take a table small enough to clear at once; places below 2^16 fit two bytes.
+    constexpr std::size_t kShortText = 0xFFFF;
+    if (size < kShortText) {
+        DeflateWith<std::uint16_t, 10>(data, size, out);
+    } else {
+        DeflateWith<std::uint32_t, 14>(data, size, out);
+    }
 }
 
 }  // namespace qr
