@@ -235,8 +235,8 @@ DeflateCode Canonical(const std::uint8_t* lengths, int symbols) {
         const int bits = lengths[s];
         if (bits == 0) continue;
         const unsigned value = next[bits]++;
-        const unsigned reversed = unsigned{REVERSED_BYTES[value & 0xFF]} << 8 |
-                                  REVERSED_BYTES[(value >> 8) & 0xFF];
+        const unsigned reversed =
+            unsigned{REVERSED_BYTES[value & 0xFF]} << 8 | REVERSED_BYTES[(value >> 8) & 0xFF];
         code.codes[s] = static_cast<std::uint16_t>(reversed >> (16 - bits));
     }
     return code;

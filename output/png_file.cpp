@@ -311,8 +311,8 @@ void ParseLine(const LineSources& l, const Costs& costs, const CopyCosts& copies
         }
         if (kHashed && l.hashLength[at] >= kMinCopyLength) {
             const int back = l.hashDistance[at] + 1;
-            const int cost = copies.Copy(l.hashLength[at], copies.Distance(back)) +
-                             best[at + l.hashLength[at]];
+            const int cost =
+                copies.Copy(l.hashLength[at], copies.Distance(back)) + best[at + l.hashLength[at]];
             if (cost < cheapest) {
                 cheapest = cost;
                 taken = static_cast<std::uint32_t>(l.hashLength[at]) << 16 |
@@ -352,10 +352,10 @@ void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const C
         }
         if (l.up != nullptr) {
             (hashed ? ParseLine<true, true> : ParseLine<true, false>)(l, costs, copies, best.data(),
-                                                                     choice.data());
+                                                                      choice.data());
         } else {
-            (hashed ? ParseLine<false, true> : ParseLine<false, false>)(
-                l, costs, copies, best.data(), choice.data());
+            (hashed ? ParseLine<false, true> : ParseLine<false, false>)(l, costs, copies,
+                                                                        best.data(), choice.data());
         }
         for (std::size_t at = 0; at < n;) {
             const std::uint32_t taken = choice[at];
