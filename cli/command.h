@@ -1,7 +1,7 @@
 // The tessera command: the library's slash options, or conventional flags.
 #pragma once
 
-#include "module/pipeline.h"
+#include "module/settings.h"
 
 namespace qr::cli {
 

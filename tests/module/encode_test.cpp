@@ -1,6 +1,5 @@
-// The pipeline's own rules: which bytes are UTF-8, what Micro QR offers, the names and columns
-// of its messages, and the records it keeps between calls.
-#include "module/pipeline.h"
+// One symbol from data and settings: which bytes are UTF-8, and the records kept between calls.
+#include "module/encode.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "encoder/tables.h"
+#include "module/structured.h"
+#include "module/symbol.h"
 
 namespace qr {
 namespace {
 
-TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
+TEST(Encode, Utf8IsWellFormedOrNamesTheFirstBadByte) {
     struct Case {
         const char* what;
         std::string bytes;
@@ -44,31 +44,7 @@ TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
     }
 }
 
-TEST(Road, MicroQrOffersTheseLevels) {
-    // Each version (0: the smallest that holds the data) at L, M, Q and H: '.' offered, 'x' not.
-    const std::string expected = R"(
-any . . . x
-M1  x x x x
-M2  . . x x
-M3  . . x x
-M4  . . . x
-)";
-    std::string levels = "\n";
-    for (int version = 0; version <= kMicroVersionCount; ++version) {
-        levels += version == 0 ? "any" : "M" + std::to_string(version) + " ";
-        for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
-            EncodeSettings s;
-            s.micro = true;
-            s.version = version;
-            s.level = level;
-            levels += CheckMicroSettings(s) == MicroRefusal::kNone ? " ." : " x";
-        }
-        levels += "\n";
-    }
-    EXPECT_EQ(levels, expected);
-}
-
-TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
+TEST(Encode, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
     struct Case {
         std::string bytes;
         bool cut;
@@ -88,45 +64,30 @@ TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
     }
 }
 
-TEST(Road, EachWriteFailureHasAnErrorNumberThatMeansIt) {
-    using platform::WriteFailure;
-    for (const WriteFailure failure :
-         {WriteFailure::kNoSpace, WriteFailure::kPermission, WriteFailure::kMissingFolder,
-          WriteFailure::kNotAFile, WriteFailure::kTooLarge, WriteFailure::kBrokenPipe,
-          WriteFailure::kNoMemory, WriteFailure::kOther}) {
-        SCOPED_TRACE(WriteFailureText(failure));
-        EXPECT_EQ(platform::WriteFailureOfErrno(ErrorNumberOf(failure)), failure);
-    }
-    EXPECT_EQ(ErrorNumberOf(WriteFailure::kNone), 0);
-}
-
-TEST(Road, NamesInMessagesCannotDriveTheTerminal) {
-    EXPECT_EQ(PrintableName("a b/c.png"), "'a b/c.png'");
-    EXPECT_EQ(PrintableName("x\x1b[2Jy\n\x7f"), "'x\\x1b[2Jy\\x0a\\x7f'");
-    EXPECT_EQ(PrintableName("caf\xc3\xa9"), "'caf\xc3\xa9'");
-}
-
 // Encoders keep their records for later ones: the structured-append header that the last part
 // of a set left in a record counts in no later explanation.
-TEST(Road, ARecordKeptFromASetExplainsAsANewOneWould) {
+TEST(Encode, ARecordKeptFromASetExplainsAsANewOneWould) {
     const std::string set = "0123456789ABCDEFGHIJ, one text in three symbols";
     {
         Encoder encoder;
-        std::vector<std::unique_ptr<Symbol>> parts;
+        SymbolSet parts;
         std::string why;
-        ASSERT_EQ(encoder.EncodeStructured(reinterpret_cast<const unsigned char*>(set.data()),
-                                           set.size(), EncodeSettings(), 3, &parts, &why),
+        ASSERT_EQ(EncodeStructured(&encoder, reinterpret_cast<const unsigned char*>(set.data()),
+                                   set.size(), EncodeSettings(), 3, &parts, &why),
                   TESSERA_OK);
     }
     Encoder encoder;  // the record the set was made with
+    SymbolRecord symbol;
     const std::string big(1274, 'a');
     EncodeSettings high;
-    high.level = LEVEL_H;
-    EXPECT_EQ(
-        encoder.ExplainFailure(reinterpret_cast<const unsigned char*>(big.data()), big.size(),
-                               high),
-        "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at most "
-        "10208");
+    high.level = TESSERA_LEVEL_H;
+    std::string why;
+    EXPECT_EQ(encoder.Encode(reinterpret_cast<const unsigned char*>(big.data()), big.size(), high,
+                             symbol.get(), false, &why),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(why,
+              "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at "
+              "most 10208");
 }
 
 }  // namespace
