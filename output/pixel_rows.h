@@ -1,7 +1,7 @@
-// The one-bit pixel rows that the bitmap writers (BMP, PNG, PBM, XPM) store: the leftmost pixel in the most
-// significant bit, 1 light and 0 dark, a light quiet zone of `margin` modules on every side, each
-// module `scale` pixels wide. A band is the `scale` identical pixel rows of one module row; band 0
-// is the top module row of the quiet zone, band `margin` the symbol's first row.
+// The one-bit pixel rows that the bitmap writers (BMP, PNG, PBM, XPM) store: the leftmost pixel in
+// the most significant bit, 1 light and 0 dark, a light quiet zone of `margin` modules on every
+// side, each module `scale` pixels wide. A band is the `scale` identical pixel rows of one module
+// row; band 0 is the top module row of the quiet zone, band `margin` the symbol's first row.
 #pragma once
 
 #include <cstddef>
@@ -29,8 +29,8 @@ void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOption
                  int band, unsigned char* row);
 
 // The same rows as ComposeBand, a group of modules at a time: the pixels of every group of module
-// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) are made once per
-// image and shifted into a register, which is written 32 pixels at a time.
+// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) come from a table made
+// once per scale and are shifted into a register, which is written 32 pixels at a time.
 class BandPixels {
 public:
     BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options);
@@ -44,8 +44,8 @@ private:
     const ModuleMatrix& modules_;
     int scale_;
     int margin_;
-    int group_;                       // modules per group
-    std::uint32_t pixels_[256] = {};  // of each group's colours, the first module in the top bit
+    int group_;                    // modules per group
+    const std::uint32_t* pixels_;  // of each group's colours, the first module in the top bit
 };
 
 // Whether pixel `x` of a row that ComposeBand() or BandPixels wrote is light.
