@@ -23,6 +23,10 @@ constexpr unsigned char kSentinel = 0xA5;
 // asks for it (header byte 11, bit 7); others are only queried and made once, so that runs stay
 // fast.
 constexpr std::size_t kFullyCheckedBytes = 1 << 20;
+// A scale in range is lowered until the image (quiet zone included) is at most this many modules
+// or pixels a side: every scale still meets the small symbols and a version 40 symbol goes up to
+// scale 5, but no render runs to megabytes.
+constexpr int kMostSidePixels = 1024;
 
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "api fuzzer: %s\n", what.c_str());
@@ -38,6 +42,14 @@ int Around(unsigned char byte, int low, int high) {
     const int span = high - low + 3;
     if (byte >= 250) return byte == 255 ? -1000000 : 1000000;
     return low - 1 + byte % span;
+}
+
+// `scale` lowered, when it is in range, so that a symbol of `size` with a quiet zone of `margin`
+// (TESSERA_DEFAULT: 4, which no Micro QR symbol exceeds) is at most kMostSidePixels a side.
+int CappedScale(int scale, int size, int margin) {
+    if (scale < 1 || scale > 20 || margin < TESSERA_DEFAULT || margin > 64) return scale;
+    const int side = size + 2 * (margin == TESSERA_DEFAULT ? 4 : margin);
+    return std::max(1, std::min(scale, kMostSidePixels / side));
 }
 
 // The number of formats: the library names them from 0 without gaps.
@@ -203,6 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
     const int box[] = {settings.fit_width, settings.fit_height};
     CheckSymbol(symbol, settings.micro != 0, settings.rmqr != 0,
                 settings.fit_width != 0 ? box : nullptr);
+    options.scale = CappedScale(options.scale, tessera_symbol_size(symbol), options.margin);
     const bool thorough = (h[11] & 0x80) != 0;
     CheckRender(symbol, format, options, thorough);
     if (h[11] & 1) {

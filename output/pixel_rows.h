@@ -30,8 +30,8 @@ void ComposeBand(int width, int height, const ModuleMatrix& modules, const Rende
                  int band, unsigned char* row);
 
 // The same rows as ComposeBand, a group of modules at a time: the pixels of every group of module
-// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) are made once per
-// image and shifted into a register, which is written 32 pixels at a time.
+// colours (eight modules, fewer at scales above 4, so that they fit 32 bits) come from a table made
+// once per scale and are shifted into a register, which is written 32 pixels at a time.
 class BandPixels {
 public:
     BandPixels(int width, int height, const ModuleMatrix& modules, const RenderOptions& options);
@@ -46,8 +46,8 @@ private:
     const ModuleMatrix& modules_;
     int scale_;
     int margin_;
-    int group_;                       // modules per group
-    std::uint32_t pixels_[256] = {};  // of each group's colours, the first module in the top bit
+    int group_;                    // modules per group
+    const std::uint32_t* pixels_;  // of each group's colours, the first module in the top bit
 };
 
 // Whether pixel `x` of a row that ComposeBand() or BandPixels wrote is light.

@@ -30,6 +30,7 @@ import itertools
 import os
 import re
 import sys
+import threading
 
 __all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
            "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
@@ -53,6 +54,16 @@ _OPTION_SLOTS = 4
 # Bytes that stand for themselves in a "/T" value; every other byte is sent as %XX.
 _PLAIN = frozenset(b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.:/+*$")
 _MESSAGE_ROOM = 512
+# Renders go into a buffer kept per thread, which grows to the largest render up to this size
+# (a larger one gets a buffer of its own), so that a render is made once, not measured first.
+_FIRST_RENDER_ROOM = 1 << 14
+_KEPT_RENDER_ROOM = 1 << 20
+_render_room = threading.local()
+# Format numbers by name, and checked render options by their arguments, as the library gave
+# them; a few hundred kinds of call at most are kept.
+_format_numbers = {}
+_checked_options = {}
+_KEPT_OPTIONS = 256
 # The range of a C int, which every number of the libraries' settings and options is.
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 _INT_MAX = 2 ** (_INT_BITS - 1) - 1
@@ -479,6 +490,9 @@ class Symbol:
 
     @staticmethod
     def _format(kind):
+        number = _format_numbers.get(kind) if isinstance(kind, str) else None
+        if number is not None:
+            return number
         if not isinstance(kind, str):
             raise ValueError(f"kind must be a format name such as 'png', not {kind!r}")
         number = -1
@@ -486,7 +500,21 @@ class Symbol:
             number = _api().tessera_format_from_name(kind.encode("ascii"))
         if number < 0:
             raise ValueError(f"no format is named {kind!r}")
+        if len(_format_numbers) < _KEPT_OPTIONS:
+            _format_numbers[kind] = number
         return number
+
+    def _render_options(self, number, scale, margin, dark, light, dpi):
+        """_options(), kept for arguments that are plain values seen before."""
+        key = (number, scale, margin, dark, light, dpi)
+        if not all(value is None or type(value) in (int, str) for value in key):
+            return self._options(number, scale, margin, dark, light, dpi)
+        options = _checked_options.get(key)
+        if options is None:
+            options = self._options(number, scale, margin, dark, light, dpi)
+            if len(_checked_options) < _KEPT_OPTIONS:
+                _checked_options[key] = options
+        return options
 
     def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
         """The symbol as `kind` (a name of formats(): "bmp", "png", "svg", "txt", ...), at
@@ -494,21 +522,26 @@ class Symbol:
         modules (None: 4), `dark` and `light` colours ("#RRGGBB" or "RRGGBBAA") and a resolution
         of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8)."""
         number = self._format(kind)
-        options = self._options(number, scale, margin, dark, light, dpi)
+        options = ctypes.byref(self._render_options(number, scale, margin, dark, light, dpi))
         api = _api()
         size = ctypes.c_size_t(0)
-        status = api.tessera_render(self._handle, number, ctypes.byref(options), None, 0,
+        buffer = getattr(_render_room, "buffer", None)
+        if buffer is None:
+            buffer = ctypes.create_string_buffer(_FIRST_RENDER_ROOM)
+            _render_room.buffer = buffer
+        status = api.tessera_render(self._handle, number, options, buffer, len(buffer),
                                     ctypes.byref(size))
+        if status == _BUFFER_TOO_SMALL:
+            buffer = ctypes.create_string_buffer(size.value)
+            if size.value <= _KEPT_RENDER_ROOM:
+                _render_room.buffer = buffer
+            status = api.tessera_render(self._handle, number, options, buffer, size.value,
+                                        ctypes.byref(size))
         if status == _FORMAT_NOT_AVAILABLE:
             raise TesseraError(f"{kind} output is not available in this build of the library")
-        if status != _BUFFER_TOO_SMALL:
-            _raise(status)
-        buffer = ctypes.create_string_buffer(size.value)
-        status = api.tessera_render(self._handle, number, ctypes.byref(options), buffer,
-                                    size.value, ctypes.byref(size))
         if status != WRITTEN:
             _raise(status)
-        return buffer.raw[:size.value]
+        return ctypes.string_at(buffer, size.value)
 
     def _path_format(self, path, kind):
         """The format number for saving at `path` (bytes): `kind`'s, or its extension's."""

@@ -270,6 +270,21 @@ class MakeTest(unittest.TestCase):
         with open(self.path("named.data"), "rb") as file:
             self.assertEqual(file.read(), symbol.to_bytes("txt"))
 
+    def test_renders_in_turn_are_whole_at_every_size(self):
+        # Renders share a buffer that grows: each one, small after large and large after small
+        # (and one larger than the buffer kept), is the file that save() writes; a refused option
+        # is refused each time it is asked for.
+        small, large = tessera.make("in turn"), tessera.make("7" * 7089, level="L")
+        for symbol, kind, scale in [(small, "png", 1), (large, "bmp", 20), (small, "svg", 2),
+                                    (large, "png", 4), (large, "bmp", 3), (small, "bmp", 20)]:
+            with self.subTest(size=symbol.size, kind=kind, scale=scale):
+                symbol.save(self.path("turn." + kind), kind, scale)
+                with open(self.path("turn." + kind), "rb") as file:
+                    self.assertEqual(symbol.to_bytes(kind, scale), file.read())
+        for _ in range(2):
+            with self.assertRaises(ValueError):
+                small.to_bytes("bmp", scale=21)
+
     def test_errors(self):
         symbol = tessera.make("errors")
         with self.assertRaises(tessera.EncodeError) as caught:
