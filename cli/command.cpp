@@ -207,6 +207,14 @@ int RunConventional(int argc, char** argv) {
     // A signal that ended a wait (a FIFO with no reader yet) is the signal's status, not a failure.
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    if (line.verbose) {
+        std::string said = DescribeSymbol(*symbol.get());
+        if (line.fitWidth != 0) {
+            said += ": the smallest that fits " + std::to_string(line.fitWidth) + "x" +
+                    std::to_string(line.fitHeight) + " with its quiet zone";
+        }
+        std::fprintf(stderr, "tessera: %s\n", said.c_str());
+    }
     return kWritten;
 }
 

@@ -36,6 +36,11 @@ enum class FlagId {
     kBoost,
     kSplit,
     kSplitVersion,
+    kRmqr,
+    kRmqrHeight,
+    kGs1,
+    kFit,
+    kVerbose,
 };
 
 struct Flag {
@@ -68,6 +73,11 @@ constexpr Flag FLAGS[] = {
     {'\0', "boost", false, FlagId::kBoost},
     {'\0', "split", true, FlagId::kSplit},
     {'\0', "split-version", true, FlagId::kSplitVersion},
+    {'\0', "rmqr", false, FlagId::kRmqr},
+    {'\0', "rmqr-height", true, FlagId::kRmqrHeight},
+    {'\0', "gs1", false, FlagId::kGs1},
+    {'\0', "fit", true, FlagId::kFit},
+    {'\0', "verbose", false, FlagId::kVerbose},
 };
 
 const Flag* FindShort(char name) {
@@ -149,13 +159,19 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             return spelled + " takes L, M, Q or H, not " + quoted;
         }
         case FlagId::kVersion:
-            // "M1" to "M4" name a Micro QR version and ask for Micro QR.
+            // "M1" to "M4" name a Micro QR version and ask for Micro QR, "R7x43" and the like an
+            // rMQR size, as the library names them.
+            line->microVersion = line->rmqrVersion = false;
             if ((value[0] == 'M' || value[0] == 'm') &&
                 ParseInRange(value.substr(1), "micro.version", &line->version)) {
                 line->microVersion = true;
-            } else if (ParseInRange(value, "version", &line->version)) {
-                line->microVersion = false;
-            } else {
+            } else if (value[0] == 'R' || value[0] == 'r') {
+                line->version = tessera_rmqr_version(value.c_str());
+                if (line->version == 0) {
+                    return spelled + " takes an rMQR size such as R11x59, not " + quoted;
+                }
+                line->rmqrVersion = true;
+            } else if (!ParseInRange(value, "version", &line->version)) {
                 return spelled + " takes a version " + FromTo("version") + " or M" +
                        std::to_string(Limit("micro.version.low")) + " to M" +
                        std::to_string(Limit("micro.version.high")) + ", not " + quoted;
@@ -218,6 +234,32 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             break;
         case FlagId::kBoost:
             line->boost = true;
+            break;
+        case FlagId::kRmqr:
+            line->rmqrFlag = true;
+            break;
+        case FlagId::kRmqrHeight:
+            if (!ParseInRange(value, "rmqr.height", &line->rmqrHeight) ||
+                line->rmqrHeight % 2 == 0) {
+                return spelled + " takes an odd height " + FromTo("rmqr.height") + ", not " +
+                       quoted;
+            }
+            break;
+        case FlagId::kGs1:
+            line->gs1 = true;
+            break;
+        case FlagId::kFit: {
+            const std::string::size_type x = value.find_first_of("xX");
+            if (x == std::string::npos ||
+                !ParseInRange(value.substr(0, x), "fit", &line->fitWidth) ||
+                !ParseInRange(value.substr(x + 1), "fit", &line->fitHeight)) {
+                return spelled + " takes WIDTHxHEIGHT in modules, each " + FromTo("fit") +
+                       ", not " + quoted;
+            }
+            break;
+        }
+        case FlagId::kVerbose:
+            line->verbose = true;
             break;
         case FlagId::kSplit:
             if (!ParseInRange(value, "structured", &line->split)) {
@@ -286,6 +328,11 @@ std::string CheckCombination(const CommandLine& line) {
     }
     const std::string micro = MicroRefusalText(line);
     if (!micro.empty()) return micro;
+    // rMQR, GS1 and the box to fit, in the library's words.
+    std::string refused;
+    if (CheckEncodeSettings(EncodeSettingsOf(line), line.Structured(), &refused) != TESSERA_OK) {
+        return refused;
+    }
     if (line.Structured()) {
         if (line.split != 0 && line.splitVersion != 0) {
             return "give --split N or --split-version V, not both";
@@ -318,6 +365,11 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.utf8WhenText = !line.utf8 && !line.bytes;
     settings.micro = line.micro;
     settings.boost = line.boost;
+    settings.rmqr = line.rmqr;
+    settings.rmqrHeight = line.rmqrHeight;
+    settings.gs1 = line.gs1;
+    settings.fitWidth = line.fitWidth;
+    settings.fitHeight = line.fitHeight;
     if (line.splitVersion != 0) settings.version = line.splitVersion;
     return settings;
 }
@@ -419,6 +471,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     }
     // -v N after --micro is MN as much as before it.
     line->micro = line->microFlag || line->microVersion;
+    line->rmqr = line->rmqrFlag || line->rmqrVersion || line->rmqrHeight != 0;
     if (line->help || line->showVersion) return std::string();
     return CheckCombination(*line);
 }

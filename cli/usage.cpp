@@ -94,8 +94,9 @@ std::vector<HelpRow> Rows() {
          FormatNameList() + " (default: from the extension, BMP when unknown, utf8 on a terminal)"},
         {"-l, --level L|M|Q|H", std::string("error correction level (default ") +
                                     LevelLetter(IntLimit("level.default")) + ")"},
-        {"-v, --symbol-version N", "version " + RangeText("version") + " or " + MicroVersions() +
-                                       " (default: the smallest that holds the data)"},
+        {"-v, --symbol-version N", "version " + RangeText("version") + ", " + MicroVersions() +
+                                       " or an rMQR size R7x43-R17x139 (default: the smallest "
+                                       "that holds the data)"},
         {"--strict-version", "fail rather than take a larger version than -v"},
         {"-m, --mask N", "mask pattern " + RangeText("mask") + " (default: the lowest penalty)"},
         {"-s, --scale N", "pixels per module " + RangeText("scale") +
@@ -122,6 +123,20 @@ std::vector<HelpRow> Rows() {
                         " implies it, and -v N means MN): " + MicroLevels() +
                         " (default: the smallest, M1 included), -m " + RangeText("micro.mask") +
                         ", margin " + Number("margin.micro")},
+        {"--rmqr",
+         "an rMQR symbol (rectangular, R7x43-R17x139; -v R11x59 implies it, and -v N "
+         "means size N of " +
+             RangeText("rmqr.version") + "): -l M or H, no mask, no ECI, margin " +
+             Number("margin.rmqr")},
+        {"--rmqr-height H", "rMQR of an odd height H, " + RangeText("rmqr.height") +
+                                ": the narrowest that holds the data"},
+        {"--gs1",
+         "the data is a GS1 element string, [01]09501101530003[10]AB: checked, and written with "
+         "FNC1 first (QR Code and rMQR)"},
+        {"--fit WxH",
+         "the symbol of smallest area among QR Code, Micro QR and rMQR that fits W x "
+         "H modules with its quiet zone, at -l (default M)"},
+        {"--verbose", "say on standard error what symbol was made"},
         {"--boost", "the highest level the chosen version holds"},
         {"--split N", "structured append: N symbols (" + RangeText("structured") +
                           ") of equal parts, written to -o with {n} (the symbol's number)"},

@@ -1,9 +1,10 @@
 // The public C API with fuzzed data, settings and render options. Input: 12 bytes of settings and
-// options (the format among them), then the data. Every call must end in a status of its contract,
-// a symbol must hold only 0/1 cells with its finder corners dark, a size query must be answered
-// exactly, a buffer of exactly the size must be filled, and the check functions must agree with
-// what rendering does; for renders up to 1 MB, when the input asks, a buffer one byte short must
-// also be refused untouched and the same call twice must give the same bytes.
+// options (the format among them; byte 2 also asks for rMQR, GS1 data or a box to fit, whose
+// sides then come from bytes 1 and 3), then the data. Every call must end in a status of its
+// contract, a symbol must hold only 0/1 cells with its finder corners dark, a size query must be
+// answered exactly, a buffer of exactly the size must be filled, and the check functions must agree
+// with what rendering does; for renders up to 1 MB, when the input asks, a buffer one byte short
+// must also be refused untouched and the same call twice must give the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -58,13 +59,30 @@ int FormatCount() {
     return count;
 }
 
-void CheckSymbol(const tessera_symbol* symbol, bool micro) {
+// Checks the symbol's facts and cells; `micro` and `rmqr` say the kind asked for, or with `fit`
+// the box it must fit with its quiet zone, the kind left to the library.
+void CheckSymbol(const tessera_symbol* symbol, bool micro, bool rmqr, const int* fit) {
     const int size = tessera_symbol_size(symbol);
+    const int height = tessera_symbol_height(symbol);
     const int version = tessera_symbol_version(symbol);
+    if (fit != nullptr) {
+        micro = tessera_symbol_is_micro(symbol) == 1;
+        rmqr = tessera_symbol_is_rmqr(symbol) == 1;
+        const int quiet = micro || rmqr ? 2 : 4;
+        Expect(size + 2 * quiet <= fit[0] && height + 2 * quiet <= fit[1], "it does not fit");
+    }
     Expect(tessera_symbol_is_micro(symbol) == (micro ? 1 : 0), "Micro QR or not as asked");
+    Expect(tessera_symbol_is_rmqr(symbol) == (rmqr ? 1 : 0), "rMQR or not as asked");
     const int mask = tessera_symbol_mask(symbol);
     const int level = tessera_symbol_level(symbol);
-    if (micro) {
+    Expect(rmqr || height == size, "a square symbol of another height");
+    if (rmqr) {
+        Expect(version >= 1 && version <= 32 && size >= 27 && size <= 139 && height >= 7 &&
+                   height <= 17 && height % 2 == 1,
+               "rMQR size and version");
+        Expect(mask == 0, "an rMQR mask");
+        Expect(level == TESSERA_LEVEL_M || level == TESSERA_LEVEL_H, "rMQR level out of range");
+    } else if (micro) {
         Expect(version >= 1 && version <= 4 && size == 2 * version + 9, "Micro size and version");
         Expect(mask >= 0 && mask <= 3, "Micro mask out of range");
         Expect((version == 1) == (level == TESSERA_DEFAULT) && level <= TESSERA_LEVEL_Q,
@@ -77,7 +95,7 @@ void CheckSymbol(const tessera_symbol* symbol, bool micro) {
     }
     Expect(tessera_symbol_data_bits(symbol) <= tessera_symbol_capacity_bits(symbol),
            "more data bits than the symbol holds");
-    std::vector<unsigned char> cells(static_cast<std::size_t>(size) * size);
+    std::vector<unsigned char> cells(static_cast<std::size_t>(size) * height);
     Expect(tessera_symbol_modules(symbol, cells.data(), cells.size() - 1) ==
                TESSERA_ERROR_BUFFER_TOO_SMALL,
            "a short cell buffer was taken");
@@ -85,8 +103,9 @@ void CheckSymbol(const tessera_symbol* symbol, bool micro) {
            "the cells cannot be read");
     for (unsigned char cell : cells) Expect(cell <= 1, "a cell is neither 0 nor 1");
     // The finder's corner, and the far ends of the top row and left column, which are dark in
-    // both kinds (a finder's corner, or the last dark cell of a timing pattern of odd length).
-    Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(size - 1) * size] == 1,
+    // every kind (a finder's corner, the last dark cell of a timing pattern of odd length, or an
+    // rMQR corner pattern).
+    Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(height - 1) * size] == 1,
            "a corner is light");
 }
 
@@ -144,12 +163,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
     tessera_settings settings;
     tessera_settings_init(&settings);
     settings.level = h[0] & 0x80 ? TESSERA_DEFAULT : Around(h[0], 0, 3);
-    settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, 40);
     settings.strict_version = h[2] & 1;
     settings.utf8 = (h[2] >> 1) & 1;
     settings.micro = (h[2] >> 2) & 1;
     settings.boost = (h[2] >> 3) & 1;
+    settings.rmqr = (h[2] >> 4) & 1;
+    settings.gs1 = (h[2] >> 5) & 1;
+    settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, settings.rmqr ? 32 : 40);
     settings.mask = h[3] & 0x80 ? TESSERA_DEFAULT : Around(h[3], 0, 7);
+    if (h[2] & 0x40) {  // a box, of sides from bytes 1 and 3
+        settings.fit_width = Around(h[1], 11, 190);
+        settings.fit_height = Around(h[3], 11, 190);
+        settings.version = 0;
+        settings.mask = TESSERA_DEFAULT;
+    } else if (h[2] & 0x80) {
+        settings.rmqr_height = Around(h[3], 7, 17);
+        settings.mask = TESSERA_DEFAULT;
+    }
 
     tessera_render_options options;
     tessera_render_options_init(&options);
@@ -182,7 +212,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
         return 0;
     }
     Expect(status == TESSERA_OK, "encoding gave another status");
-    CheckSymbol(symbol, settings.micro != 0);
+    const int box[] = {settings.fit_width, settings.fit_height};
+    CheckSymbol(symbol, settings.micro != 0, settings.rmqr != 0,
+                settings.fit_width != 0 ? box : nullptr);
     options.scale = CappedScale(options.scale, tessera_symbol_size(symbol), options.margin);
     const bool thorough = (h[11] & 0x80) != 0;
     CheckRender(symbol, format, options, thorough);

@@ -26,10 +26,19 @@
     utf8: 20,
     micro: 24,
     boost: 28,
+    rmqr: 32,
+    rmqrHeight: 36,
+    gs1: 40,
+    fitWidth: 44,
+    fitHeight: 48,
   };
+  // The options make() takes: the fields, but the box's two as `fit: [width, height]`.
+  const MAKE_OPTIONS = { ...SETTINGS_FIELDS, fit: 0 };
+  delete MAKE_OPTIONS.fitWidth;
+  delete MAKE_OPTIONS.fitHeight;
   const RENDER_FIELDS = { scale: 4, margin: 8, dark: 12, light: 16, dpi: 20 };
   // The settings that are switches (non-zero: on); the others are integers.
-  const SWITCHES = new Set(["strict", "utf8", "micro", "boost"]);
+  const SWITCHES = new Set(["strict", "utf8", "micro", "boost", "rmqr", "gs1"]);
   const COLOURS = new Set(["dark", "light"]);
   const LEVEL_PREFIX = "TESSERA_LEVEL_";
 
@@ -127,7 +136,8 @@
     check(checked, "make");
     const symbol = withEncoded(bytes, values, (pointer) => {
       const size = wasm._tessera_symbol_size(pointer);
-      const cells = size * size;
+      const height = wasm._tessera_symbol_height(pointer);
+      const cells = size * height;
       const modules = new Uint8Array(cells);
       withBuffer(cells, (buffer) => {
         check(wasm._tessera_symbol_modules(pointer, buffer, cells), "modules");
@@ -140,6 +150,9 @@
           level: levelNames[wasm._tessera_symbol_level(pointer)] ?? null,
           mask: wasm._tessera_symbol_mask(pointer),
           micro: wasm._tessera_symbol_is_micro(pointer) !== 0,
+          height,
+          rmqr: wasm._tessera_symbol_is_rmqr(pointer) !== 0,
+          gs1: wasm._tessera_symbol_is_gs1(pointer) !== 0,
           modules,
         },
         bytes,
@@ -332,12 +345,39 @@
   // defaults.
   function settingValues(options) {
     const values = {};
-    for (const [name, value] of entriesOf(options, SETTINGS_FIELDS, "make")) {
+    for (const [name, value] of entriesOf(options, MAKE_OPTIONS, "make")) {
       if (SWITCHES.has(name)) values[name] = switchValue(value, name);
       else if (name === "level") values.level = levelNumber(value);
+      else if (name === "version" && typeof value === "string") values.version = rmqrSize(value);
+      else if (name === "fit") [values.fitWidth, values.fitHeight] = box(value);
       else values[name] = integer(value, name);
     }
+    // A size named "R11x59" or a height asks for rMQR.
+    if (typeof options?.version === "string" || values.rmqrHeight) values.rmqr = 1;
     return values;
+  }
+
+  // The rMQR version of a size's name ("R11x59"), as the library knows the names.
+  function rmqrSize(name) {
+    const bytes = utf8Encoder.encode(name + "\0");
+    let number = 0;
+    if (bytes.length <= MESSAGE_BYTES && !name.includes("\0")) {
+      wasm.HEAPU8.set(bytes, scratch + SCRATCH.message);
+      number = wasm._tessera_rmqr_version(scratch + SCRATCH.message);
+    }
+    if (number === 0) {
+      throw new TypeError(
+        `version must be a number or an rMQR size such as "R11x59", not ${JSON.stringify(name)}`,
+      );
+    }
+    return number;
+  }
+
+  // The box to fit, [width, height] in modules.
+  function box(value) {
+    if (!Array.isArray(value) || value.length !== 2)
+      throw new TypeError(`fit must be [width, height] in modules, not ${JSON.stringify(value)}`);
+    return [integer(value[0], "fit width"), integer(value[1], "fit height")];
   }
 
   // A level letter in either case; the library has a constant for each.

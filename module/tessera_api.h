@@ -62,13 +62,24 @@ typedef enum tessera_format {
  * header keep working. */
 typedef struct tessera_settings {
     size_t size;        /* sizeof(tessera_settings), set by tessera_settings_init */
-    int level;          /* TESSERA_LEVEL_L..H, or TESSERA_DEFAULT: M (Micro QR: L) */
-    int version;        /* 1-40 (Micro QR: 1-4 for M1-M4), or 0: the smallest that holds the data */
+    int level;          /* TESSERA_LEVEL_L..H, or TESSERA_DEFAULT: M (Micro QR: L; rMQR: M or H) */
+    int version;        /* 1-40 (Micro QR: 1-4 for M1-M4; rMQR: 1-32 for R7x43-R17x139, as
+                           tessera_rmqr_version() names them), or 0: the smallest that holds the
+                           data */
     int strict_version; /* non-zero: fail rather than take a larger version than `version` */
     int mask;           /* 0-7 (Micro QR: 0-3), or TESSERA_DEFAULT: the best */
     int utf8;           /* non-zero: the data is UTF-8 text, marked as such (ECI 26), no Kanji */
     int micro;          /* non-zero: a Micro QR symbol */
     int boost;          /* non-zero: the highest level the chosen version holds, never lower */
+    int rmqr;           /* non-zero: an rMQR symbol (rectangular; levels M and H, no mask, no
+                           ECI, no structured append) */
+    int rmqr_height;    /* rMQR: 7, 9, 11, 13, 15 or 17, the narrowest size of that height, or 0 */
+    int gs1;            /* non-zero: the data is a GS1 element string, "[01]09501101530003[10]AB",
+                           checked and written with FNC1 in first position (QR Code and rMQR) */
+    int fit_width;      /* with fit_height, a box in modules (1-10000 each, or both 0: none): the */
+    int fit_height;     /* symbol of smallest area, quiet zone included, among QR Code, Micro QR
+                           and rMQR that fits it at the level (M when none is asked); no version,
+                           mask, micro or rmqr with it */
 } tessera_settings;
 
 /* How to draw a symbol. Initialise with tessera_render_options_init(). */
@@ -76,7 +87,7 @@ typedef struct tessera_render_options {
     size_t size;    /* sizeof(tessera_render_options), set by tessera_render_options_init */
     int scale;      /* pixels (points for EPS and PDF, characters for text) per module, 1-20, or
                        0: 4 for images, 1 for text */
-    int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR: 2) */
+    int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR, rMQR: 2) */
     uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; a format may take only the defaults, or */
     uint32_t light; /* no alpha below FF (tessera_check_render_options); default 0xFFFFFFFF */
     int dpi;        /* resolution stated in PNG and BMP files, 1-100000, or 0: none stated */
@@ -159,14 +170,25 @@ TESSERA_API_FUNCTION tessera_status tessera_explain_structured_failure(
 /* Releases a symbol; null is allowed. */
 TESSERA_API_FUNCTION void tessera_symbol_free(tessera_symbol* symbol);
 
-/* The symbol's modules per side (21-177; Micro QR 11-17), version (1-40; Micro QR 1-4), level
- * (TESSERA_LEVEL_*, or TESSERA_DEFAULT for M1, which has none), mask (0-7; Micro QR 0-3), and
- * whether it is a Micro QR symbol (1) or not (0). Each returns 0 for a null symbol. */
+/* The symbol's modules per side (21-177; Micro QR 11-17; rMQR: its width, 27-139), version (1-40;
+ * Micro QR 1-4; rMQR 1-32), level (TESSERA_LEVEL_*, or TESSERA_DEFAULT for M1, which has none),
+ * mask (0-7; Micro QR 0-3; rMQR 0, its one fixed mask), and whether it is a Micro QR symbol (1)
+ * or not (0). Each returns 0 for a null symbol. */
 TESSERA_API_FUNCTION int tessera_symbol_size(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_version(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_level(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_mask(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_is_micro(const tessera_symbol* symbol);
+
+/* The symbol's modules down (its size, but 7-17 for rMQR), whether it is an rMQR symbol (1) or
+ * not (0), and whether it holds GS1 data (1) or not (0). Each returns 0 for a null symbol. */
+TESSERA_API_FUNCTION int tessera_symbol_height(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_is_rmqr(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_is_gs1(const tessera_symbol* symbol);
+
+/* The rMQR version (1-32) of the size named `name`, "R<height>x<width>" in either case, such as
+ * "R11x59"; 0 when no size has that name (or `name` is null). */
+TESSERA_API_FUNCTION int tessera_rmqr_version(const char* name);
 
 /* How full the symbol is: the bits its data takes (the stream before its terminator and padding)
  * and the data bits its version holds at its level. Each returns 0 for a null symbol. */
@@ -180,7 +202,7 @@ TESSERA_API_FUNCTION int tessera_symbol_structured(const tessera_symbol* symbol,
                                                    int* count, int* parity);
 
 /* Copies the symbol's modules into `cells`, row by row from the top, each row from the left, one
- * byte per module: 1 dark, 0 light, no quiet zone; size x size bytes in all. Returns TESSERA_OK;
+ * byte per module: 1 dark, 0 light, no quiet zone; size x height bytes in all. Returns TESSERA_OK;
  * TESSERA_ERROR_BUFFER_TOO_SMALL when `capacity` is smaller (nothing is written);
  * TESSERA_ERROR_BAD_ARGUMENT for a null symbol or cells. */
 TESSERA_API_FUNCTION tessera_status tessera_symbol_modules(const tessera_symbol* symbol,

@@ -6,17 +6,16 @@
 
 namespace qr {
 
-void ComposeBand(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+void ComposeBand(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                  int band, unsigned char* row) {
     const int scale = options.scale;
     const int margin = options.margin;
-    const int side = ImageSide(symbolSize, options);
+    const int side = ImageSide(width, options);
     const int v = band - margin;
     std::memset(row, 0, static_cast<std::size_t>(PixelRowBytes(side)));
     for (int x = 0; x < side; ++x) {
         const int u = x / scale - margin;
-        const bool dark =
-            v >= 0 && v < symbolSize && u >= 0 && u < symbolSize && modules[u][v] != 0;
+        const bool dark = v >= 0 && v < height && u >= 0 && u < width && modules[u][v] != 0;
         if (!dark) row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
     }
 }
@@ -60,8 +59,10 @@ constexpr GroupTables GROUP_TABLES = MakeGroupTables();
 
 }  // namespace
 
-BandPixels::BandPixels(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options)
-    : symbolSize_(symbolSize),
+BandPixels::BandPixels(int width, int height, const ModuleMatrix& modules,
+                       const RenderOptions& options)
+    : width_(width),
+      height_(height),
       modules_(modules),
       scale_(options.scale),
       margin_(options.margin),
@@ -70,12 +71,12 @@ BandPixels::BandPixels(int symbolSize, const ModuleMatrix& modules, const Render
 
 void BandPixels::Compose(int band, unsigned char* row, int rowBytes) const {
     const int v = band - margin_;
-    const int width = symbolSize_ + 2 * margin_;
+    const int width = width_ + 2 * margin_;
     const int side = scale_ * width;
     const int bytes = (side + 7) / 8;
     const unsigned char lastMask = static_cast<unsigned char>(0xFF00u >> (side % 8));
     std::memset(row + bytes, 0, static_cast<std::size_t>(rowBytes - bytes));
-    if (v < 0 || v >= symbolSize_) {  // a row of the quiet zone: every pixel light
+    if (v < 0 || v >= height_) {  // a row of the quiet zone: every pixel light
         std::memset(row, 0xFF, static_cast<std::size_t>(bytes));
         if (side % 8 != 0) row[bytes - 1] = lastMask;
         return;
@@ -84,8 +85,8 @@ void BandPixels::Compose(int band, unsigned char* row, int rowBytes) const {
     // number of groups.
     unsigned char light[kMaxSymbolSize + 2 * kMaxMargin + 8];
     std::memset(light, 1, static_cast<std::size_t>(margin_));
-    for (int u = 0; u < symbolSize_; ++u) light[margin_ + u] = modules_[u][v] == 0;
-    std::memset(light + margin_ + symbolSize_, 1, static_cast<std::size_t>(margin_));
+    for (int u = 0; u < width_; ++u) light[margin_ + u] = modules_[u][v] == 0;
+    std::memset(light + margin_ + width_, 1, static_cast<std::size_t>(margin_));
     std::memset(light + width, 0, 8);
     // Each group's colours gathered by one multiplication of its eight bytes (byte i of eight
     // 0/1 bytes lands in bit 7 - i of the top byte), its pixels shifted into a register that is

@@ -41,10 +41,10 @@ void AppendChunk(std::string* out, const char* type, const std::string& data) {
     Put32(out, Crc32(0, bytes, 4 + data.size()));
 }
 
-std::string Header(int side, bool palette) {
+std::string Header(int across, int down, bool palette) {
     std::string ihdr;
-    Put32(&ihdr, static_cast<std::uint32_t>(side));
-    Put32(&ihdr, static_cast<std::uint32_t>(side));
+    Put32(&ihdr, static_cast<std::uint32_t>(across));
+    Put32(&ihdr, static_cast<std::uint32_t>(down));
     ihdr += static_cast<char>(kBitDepth);
     ihdr += static_cast<char>(palette ? kColourPalette : kColourGray);
     ihdr += std::string(3, '\0');  // deflate, filters of type 0-4, no interlace
@@ -164,17 +164,17 @@ struct Scanlines {
     std::vector<int> bands;
 };
 
-Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
+Scanlines DistinctScanlines(int width, int height, const ModuleMatrix& modules,
                             const RenderOptions& options) {
     Scanlines s;
-    s.lineBytes = static_cast<std::size_t>(PixelRowBytes(ImageSide(symbolSize, options))) + 1;
-    BandPixels pixels(symbolSize, modules, options);
-    s.lines.reserve(static_cast<std::size_t>(symbolSize + 2) * s.lineBytes);
-    s.bands.reserve(static_cast<std::size_t>(symbolSize + 2));
+    s.lineBytes = static_cast<std::size_t>(PixelRowBytes(ImageSide(width, options))) + 1;
+    BandPixels pixels(width, height, modules, options);
+    s.lines.reserve(static_cast<std::size_t>(height + 2) * s.lineBytes);
+    s.bands.reserve(static_cast<std::size_t>(height + 2));
     std::vector<unsigned char> line(s.lineBytes);
-    for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
-        const bool quiet = band < options.margin || band >= options.margin + symbolSize;
-        if (quiet && band > 0 && band != options.margin + symbolSize) {
+    for (int band = 0; band < height + 2 * options.margin; ++band) {
+        const bool quiet = band < options.margin || band >= options.margin + height;
+        if (quiet && band > 0 && band != options.margin + height) {
             ++s.bands.back();  // the quiet row once more
             continue;
         }
@@ -373,9 +373,9 @@ void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const C
 }
 
 // The zlib stream of the image data.
-std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
+std::string CompressScanlines(int width, int height, const ModuleMatrix& modules,
                               const RenderOptions& options) {
-    const Scanlines s = DistinctScanlines(symbolSize, modules, options);
+    const Scanlines s = DistinctScanlines(width, height, modules, options);
     Costs costs;
     std::uint32_t counts[256] = {};
     for (const unsigned char byte : s.lines) ++counts[byte];
@@ -399,27 +399,27 @@ std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
 
 }  // namespace
 
-std::string PlainScanlines(int symbolSize, const ModuleMatrix& modules,
+std::string PlainScanlines(int width, int height, const ModuleMatrix& modules,
                            const RenderOptions& options) {
-    const int side = ImageSide(symbolSize, options);
-    const int rowBytes = PixelRowBytes(side);
+    const int rowBytes = PixelRowBytes(ImageSide(width, options));
     std::string scanlines;
     std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes));
-    for (int y = 0; y < side; ++y) {
-        ComposeBand(symbolSize, modules, options, y / options.scale, row.data());
+    for (int y = 0; y < ImageSide(height, options); ++y) {
+        ComposeBand(width, height, modules, options, y / options.scale, row.data());
         scanlines += static_cast<char>(kFilterNone);
         scanlines.append(row.begin(), row.end());
     }
     return scanlines;
 }
 
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePng(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const int side = ImageSide(symbolSize, options);
-    const std::string data = CompressScanlines(symbolSize, modules, options);
+    const std::string data = CompressScanlines(width, height, modules, options);
 
     std::string png(reinterpret_cast<const char*>(PNG_SIGNATURE), sizeof PNG_SIGNATURE);
-    AppendChunk(&png, "IHDR", Header(side, !options.DefaultColours()));
+    AppendChunk(
+        &png, "IHDR",
+        Header(ImageSide(width, options), ImageSide(height, options), !options.DefaultColours()));
     AppendColourChunks(&png, options);
     AppendChunk(&png, "IDAT", data);
     AppendChunk(&png, "IEND", "");

@@ -88,7 +88,9 @@ class EncodeError(ValueError):
 class _Settings(ctypes.Structure):
     _fields_ = [("size", ctypes.c_size_t), ("level", ctypes.c_int), ("version", ctypes.c_int),
                 ("strict_version", ctypes.c_int), ("mask", ctypes.c_int), ("utf8", ctypes.c_int),
-                ("micro", ctypes.c_int), ("boost", ctypes.c_int)]
+                ("micro", ctypes.c_int), ("boost", ctypes.c_int), ("rmqr", ctypes.c_int),
+                ("rmqr_height", ctypes.c_int), ("gs1", ctypes.c_int), ("fit_width", ctypes.c_int),
+                ("fit_height", ctypes.c_int)]
 
 
 class _RenderOptions(ctypes.Structure):
@@ -166,6 +168,10 @@ def _declare_api(library):
         "tessera_symbol_level": (I, [P]),
         "tessera_symbol_mask": (I, [P]),
         "tessera_symbol_is_micro": (I, [P]),
+        "tessera_symbol_height": (I, [P]),
+        "tessera_symbol_is_rmqr": (I, [P]),
+        "tessera_symbol_is_gs1": (I, [P]),
+        "tessera_rmqr_version": (I, [C]),
         "tessera_symbol_data_bits": (I, [P]),
         "tessera_symbol_capacity_bits": (I, [P]),
         "tessera_symbol_structured": (I, [P, ctypes.POINTER(I), ctypes.POINTER(I),
@@ -280,7 +286,8 @@ def _raise(status, path=None):
     raise TesseraError(message)
 
 
-def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
+def _settings(level, version, strict, mask, utf8, micro=False, boost=False, rmqr=False,
+              rmqr_height=None, gs1=False, fit=None):
     settings = _Settings()
     api = _api()
     api.tessera_settings_init(ctypes.byref(settings))
@@ -291,6 +298,14 @@ def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
     settings.utf8 = _switch("utf8", utf8)
     settings.micro = _switch("micro", micro)
     settings.boost = _switch("boost", boost)
+    settings.rmqr = _switch("rmqr", rmqr)
+    settings.rmqr_height = _whole("rmqr_height", rmqr_height, 0)
+    settings.gs1 = _switch("gs1", gs1)
+    if fit is not None:
+        if not isinstance(fit, (tuple, list)) or len(fit) != 2:
+            raise TypeError(f"fit must be (width, height) in modules, not {fit!r}")
+        settings.fit_width = _whole("fit width", fit[0], 0)
+        settings.fit_height = _whole("fit height", fit[1], 0)
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(api.tessera_check_settings(ctypes.byref(settings), text, _MESSAGE_ROOM), text)
     return settings
@@ -309,18 +324,25 @@ def _colour(name, value, default):
     raise ValueError(f"{name} must be RRGGBB or RRGGBBAA, not {value!r}")
 
 
-def _version_settings(version, micro):
-    """The version number and Micro QR switch of `version`: None, a number, or "M" and a number
-    from 1 ("M1"); the library checks the range."""
+def _version_settings(version, micro, rmqr):
+    """The version number and the Micro QR and rMQR switches of `version`: None, a number, "M"
+    and a number from 1 ("M1"), or the name of an rMQR size ("R11x59"); the library checks the
+    range and knows the names."""
     if isinstance(version, str):
-        if not re.fullmatch("[Mm][1-9][0-9]*", version):
-            raise ValueError(f"version must be a number, or M1 to M4 for Micro QR, not {version!r}")
-        return int(version[1:]), True
-    return version, micro
+        if re.fullmatch("[Mm][1-9][0-9]*", version):
+            return int(version[1:]), True, rmqr
+        number = 0
+        if version.isascii() and "\0" not in version:
+            number = _api().tessera_rmqr_version(version.encode("ascii"))
+        if number == 0:
+            raise ValueError(f"version must be a number, M1 to M4 for Micro QR or an rMQR size "
+                             f"R7x43 to R17x139, not {version!r}")
+        return number, micro, True
+    return version, micro, rmqr
 
 
 def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
-         boost=False):
+         boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
 
     level: "L", "M", "Q" or "H", or None for the default (M; for Micro QR L, M1 included);
@@ -328,14 +350,21 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     strict: with a version, fail rather than take a larger one; mask: 0-7 (Micro QR 0-3), or
     None for the best; utf8: mark the data as UTF-8 text (ECI 26) and form no Kanji pairs, so that
     readers show the same text; micro: a Micro QR symbol; boost: the highest level the chosen
-    version holds, never below `level`.
+    version holds, never below `level`; rmqr: an rMQR symbol (rectangular, levels M and H, no
+    mask; a version "R7x43" to "R17x139" implies it); rmqr_height: 7, 9, ..., 17, the narrowest
+    rMQR of that height; gs1: `data` is a GS1 element string, "[01]09501101530003[10]AB", checked
+    and written with FNC1 first (QR Code and rMQR); fit: (width, height) in modules, the symbol of
+    smallest area among QR Code, Micro QR and rMQR that fits the box with its quiet zone.
 
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
     data = _bytes_of(data)
-    version, micro = _version_settings(version, _switch("micro", micro))
-    settings = _settings(level, version, strict, mask, utf8, micro, boost)
+    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
+                                             _switch("rmqr", rmqr))
+    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
+    settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
+                         fit)
     api = _api()
     handle = ctypes.c_void_p()
     status = api.tessera_encode(data, len(data), ctypes.byref(settings), ctypes.byref(handle))
@@ -399,8 +428,9 @@ def formats():
 class Symbol:
     """A finished symbol: its facts, its modules, and its bytes in any format.
 
-    .version (1-40, or 1-4 with .micro), .level ("L" "M" "Q" "H", None for M1), .mask, .size,
-    .modules, .micro, .part ((index, count) of a structured-append set, else None), .parity,
+    .version (1-40, 1-4 with .micro, 1-32 with .rmqr), .level ("L" "M" "Q" "H", None for M1),
+    .mask, .size (modules across), .height (modules down), .name ("R11x59", "M2", "5"),
+    .modules (a bytes row per module row), .micro, .rmqr, .gs1, .part ((index, count) of a structured-append set, else None), .parity,
     .data_bits and .capacity_bits (how full it is)."""
 
     def __init__(self, handle):
@@ -410,6 +440,9 @@ class Symbol:
         self.version = api.tessera_symbol_version(handle)
         self.mask = api.tessera_symbol_mask(handle)
         self.micro = api.tessera_symbol_is_micro(handle) == 1
+        self.rmqr = api.tessera_symbol_is_rmqr(handle) == 1
+        self.gs1 = api.tessera_symbol_is_gs1(handle) == 1
+        self.height = api.tessera_symbol_height(handle)
         level = api.tessera_symbol_level(handle)
         self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
         self.data_bits = api.tessera_symbol_data_bits(handle)
@@ -419,12 +452,12 @@ class Symbol:
                                                    ctypes.byref(parity))
         self.part = (index.value, count.value) if structured else None
         self.parity = parity.value if structured else None
-        cells = ctypes.create_string_buffer(self.size * self.size)
-        if api.tessera_symbol_modules(handle, cells, self.size * self.size) != WRITTEN:
+        cells = ctypes.create_string_buffer(self.size * self.height)
+        if api.tessera_symbol_modules(handle, cells, self.size * self.height) != WRITTEN:
             raise TesseraError("the symbol's modules cannot be read")
         raw = cells.raw
         self.modules = tuple(raw[row * self.size:(row + 1) * self.size]
-                             for row in range(self.size))
+                             for row in range(self.height))
 
     def __del__(self):
         handle, self._handle = getattr(self, "_handle", None), None
@@ -432,8 +465,14 @@ class Symbol:
             _libraries["tessera_api"].tessera_symbol_free(handle)
 
     def __repr__(self):
-        kind = f"M{self.version}" if self.micro else str(self.version)
-        return f"<tessera.Symbol version {kind}, level {self.level}, mask {self.mask}>"
+        return f"<tessera.Symbol version {self.name}, level {self.level}, mask {self.mask}>"
+
+    @property
+    def name(self):
+        """The version as the command's -v names it: "5", "M2" or "R11x59"."""
+        if self.rmqr:
+            return f"R{self.height}x{self.size}"
+        return f"M{self.version}" if self.micro else str(self.version)
 
     def _options(self, format_number, scale, margin, dark, light, dpi):
         options = _RenderOptions()

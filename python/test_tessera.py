@@ -394,6 +394,31 @@ class MakeTest(unittest.TestCase):
         with self.assertRaises(tessera.EncodeError):
             tessera.make("7" * 36, micro=True)
 
+    def test_rmqr_gs1_and_fit(self):
+        r = tessera.make("12345", version="R7x43", level="H")
+        self.assertEqual((r.rmqr, r.micro, r.version, r.level, r.size, r.height, r.name),
+                         (True, False, 1, "H", 43, 7, "R7x43"))
+        self.assertEqual([len(row) for row in r.modules], [43] * 7)
+        self.assertEqual(repr(r)[:35], "<tessera.Symbol version R7x43, leve")
+        # A quiet zone of 2 unless asked: 11 lines of 47 modules, two characters each.
+        lines = r.to_bytes("txt").split(b"\n")
+        self.assertEqual((len(lines) - 1, len(lines[0])), (11, 94))
+        self.assertEqual(tessera.make("12345", rmqr_height=13).name, "R13x27")
+        gs1 = tessera.make("[01]09501101530003[17]261231[10]ABC", gs1=True, version=2,
+                           strict=True)
+        self.assertEqual((gs1.gs1, gs1.size, gs1.height, gs1.name), (True, 25, 25, "2"))
+        self.assertEqual(tessera.make("1234567890", fit=(50, 12)).name, "R7x43")
+        for kwargs in [{"rmqr": True, "level": "L"}, {"version": "R7x44"}, {"rmqr_height": 8},
+                       {"gs1": True, "micro": True}, {"fit": (20, 20), "version": 3},
+                       {"rmqr": True, "mask": 1}]:
+            with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError):
+                    tessera.make("1", **kwargs)
+        with self.assertRaises(TypeError):
+            tessera.make("1", fit=20)
+        with self.assertRaisesRegex(tessera.EncodeError, r"GS1 \(01\): the check digit is 3"):
+            tessera.make("[01]09501101530004", gs1=True)
+
     def test_file_objects_take_every_byte(self):
         symbol = tessera.make("short writes")
 

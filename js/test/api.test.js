@@ -77,3 +77,25 @@ test("dataBits: the stream's bits against the version's data bits", async () => 
   });
   assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
 });
+
+test("rMQR by name, height or box, and GS1: the library's facts and cells", async () => {
+  await tessera.ready();
+  const { make } = tessera;
+  const r = make("12345", { version: "r7X43" });
+  assert.deepEqual(
+    [r.rmqr, r.micro, r.version, r.level, r.size, r.height],
+    [true, false, 1, "M", 43, 7],
+  );
+  // Row by row: the top row is the finder's, timing, an alignment pattern and the corner.
+  const top = [...r.modules.subarray(0, 43)].map((c) => (c ? "#" : ".")).join("");
+  assert.equal(top, "#######.#.#.#.#.#.#.###.#.#.#.#.#.#.#.#.###");
+  // A quiet zone of 2: 47 x 11 modules of text, two characters a module.
+  const text = new TextDecoder().decode(r.toBytes("txt")).split("\n");
+  assert.deepEqual([text[0].length, text.length - 1], [94, 11]);
+  const tall = make("12345", { rmqrHeight: 17, level: "H" });
+  assert.deepEqual([tall.rmqr, tall.size, tall.height, tall.level], [true, 43, 17, "H"]);
+  const gs1 = make("[01]09501101530003[17]261231[10]ABC", { gs1: true, version: 2, strict: true });
+  assert.deepEqual([gs1.gs1, gs1.rmqr, gs1.size, gs1.height], [true, false, 25, 25]);
+  const fitted = make("1234567890", { fit: [50, 12] });
+  assert.deepEqual([fitted.rmqr, fitted.size, fitted.height], [true, 43, 7]);
+});

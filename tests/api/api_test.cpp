@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/rmqr_encoder.h"
 #include "module/encode.h"
 #include "module/messages.h"
 #include "module/tessera.h"
@@ -494,6 +496,138 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
     m1.micro = 1;
     EXPECT_EQ(tessera_check_settings(&m1, why, sizeof why), TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_STREQ(why, "M1 has no error-correction level: leave the level out, or take M2 or above");
+}
+
+// The width and height in pixels that an image states, as "W H": in its header (BMP, PNG), its
+// view box or page (SVG, EPS, PDF), its values line (XPM, PBM) or its lines of two characters a
+// pixel (TXT).
+std::string StatedSize(int format, const std::string& bytes) {
+    auto between = [&](const std::string& before, const char* after) {
+        const std::size_t start = bytes.find(before) + before.size();
+        return bytes.substr(start, bytes.find_first_of(after, start) - start);
+    };
+    auto number = [&](std::size_t at, bool bigEndian) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            v |= std::uint32_t{static_cast<unsigned char>(bytes[at + i])}
+                 << (bigEndian ? 24 - 8 * i : 8 * i);
+        }
+        return std::to_string(v);
+    };
+    const std::string name = tessera_format_name(format);
+    if (name == "bmp") return number(18, false) + " " + number(22, false);
+    if (name == "png") return number(16, true) + " " + number(20, true);
+    if (name == "svg") return between("viewBox=\"0 0 ", "\"");
+    if (name == "eps") return between("%%BoundingBox: 0 0 ", "\n");
+    if (name == "pdf") return between("/MediaBox [0 0 ", "]");
+    if (name == "xpm") return between("{\n\"", "\"").substr(0, 5);
+    if (name == "txt") {
+        return std::to_string(bytes.find('\n') / 2) + " " +
+               std::to_string(std::count(bytes.begin(), bytes.end(), '\n'));
+    }
+    return between("\n", "\n");  // PBM
+}
+
+TEST(Api, RmqrGs1AndBoxesToFitAndTheirRanges) {
+    struct Case {
+        const char* what;
+        std::string data;
+        int level, version, rmqr, height, gs1, fitWidth, fitHeight;
+        tessera_status status;
+        int width, rows, expectedVersion, isRmqr, isMicro;  // when made
+    };
+    // FNC1, 26 digits and 3 letters: 3 + (3 + 6 + 87) + (3 + 5 + 17) = 124 bits in R11x43, the
+    // smallest area of 16 data codewords or more at M (19).
+    const std::string gs1 = "[01]09501101530003[17]261231[10]ABC";
+    for (const Case& c : std::vector<Case>{
+             {"the smallest area", "12345", TESSERA_DEFAULT, 0, 1, 0, 0, 0, 0, TESSERA_OK, 27, 11,
+              11, 1, 0},
+             {"a size by number", "12345", TESSERA_LEVEL_H, 1, 1, 0, 0, 0, 0, TESSERA_OK, 43, 7, 1,
+              1, 0},
+             {"a height", "12345", TESSERA_DEFAULT, 0, 1, 15, 0, 0, 0, TESSERA_OK, 43, 15, 23, 1,
+              0},
+             {"GS1 in rMQR", gs1, TESSERA_LEVEL_M, 0, 1, 0, 1, 0, 0, TESSERA_OK, 43, 11, 12, 1, 0},
+             {"GS1 in QR Code", gs1, TESSERA_LEVEL_M, 0, 0, 0, 1, 0, 0, TESSERA_OK, 25, 25, 2, 0,
+              0},
+             {"a wide box", "1234567890", TESSERA_DEFAULT, 0, 0, 0, 0, 50, 12, TESSERA_OK, 43, 7, 1,
+              1, 0},
+             {"a square box", "12345", TESSERA_DEFAULT, 0, 0, 0, 0, 21, 21, TESSERA_OK, 13, 13, 2,
+              0, 1},
+             {"a box for version 1", "ABCDEFGHIJKLMNOPQRST", TESSERA_DEFAULT, 0, 0, 0, 0, 29, 29,
+              TESSERA_OK, 21, 21, 1, 0, 0},
+             {"H leaves out Micro QR", "12345", TESSERA_LEVEL_H, 0, 0, 0, 0, 30, 30, TESSERA_OK, 21,
+              21, 1, 0, 0},
+             {"GS1 leaves out Micro QR", "[10]1", TESSERA_DEFAULT, 0, 0, 0, 1, 29, 29, TESSERA_OK,
+              21, 21, 1, 0, 0},
+             {"too small a box", "12345", TESSERA_DEFAULT, 0, 0, 0, 0, 14, 100,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0, 0, 0},
+             {"a bad check digit", "[01]09501101530004", TESSERA_DEFAULT, 0, 0, 0, 1, 0, 0,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0, 0, 0},
+             {"too long for R7x43", "1234567890123", TESSERA_DEFAULT, 1, 1, 0, 0, 0, 0, TESSERA_OK,
+              59, 7, 2, 1, 0},
+             {"no level Q", "1", TESSERA_LEVEL_Q, 0, 1, 0, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0,
+              0, 0, 0, 0},
+             {"size 33", "1", TESSERA_DEFAULT, 33, 1, 0, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0, 0,
+              0, 0, 0},
+             {"height 8", "1", TESSERA_DEFAULT, 0, 1, 8, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0, 0,
+              0, 0, 0},
+             {"a height without rMQR", "1", TESSERA_DEFAULT, 0, 0, 7, 0, 0, 0,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0, 0, 0},
+             {"a box and a version", "1", TESSERA_DEFAULT, 3, 0, 0, 0, 40, 40,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0, 0, 0},
+             {"half a box", "1", TESSERA_DEFAULT, 0, 0, 0, 0, 40, 0, TESSERA_ERROR_BAD_ARGUMENT, 0,
+              0, 0, 0, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        tessera_settings settings = Settings(c.level, c.version);
+        settings.rmqr = c.rmqr;
+        settings.rmqr_height = c.height;
+        settings.gs1 = c.gs1;
+        settings.fit_width = c.fitWidth;
+        settings.fit_height = c.fitHeight;
+        tessera_symbol* made = nullptr;
+        ASSERT_EQ(tessera_encode(c.data.data(), c.data.size(), &settings, &made), c.status);
+        const SymbolPtr symbol(made);
+        if (c.status != TESSERA_OK) continue;
+        EXPECT_EQ(tessera_symbol_size(made), c.width);
+        EXPECT_EQ(tessera_symbol_height(made), c.rows);
+        EXPECT_EQ(tessera_symbol_version(made), c.expectedVersion);
+        EXPECT_EQ(tessera_symbol_is_rmqr(made), c.isRmqr);
+        EXPECT_EQ(tessera_symbol_is_micro(made), c.isMicro);
+        EXPECT_EQ(tessera_symbol_is_gs1(made), c.gs1);
+        EXPECT_EQ(tessera_symbol_mask(made) == 0 || !c.isRmqr, true);
+    }
+    // The R7x43-M symbol of "12345", its cells as the encoder's, and every format's image of it
+    // with the quiet zone of rMQR, 2 modules: 47 x 11 at scale 1.
+    tessera_settings settings = Settings(TESSERA_LEVEL_M, tessera_rmqr_version("R7X43"));
+    settings.rmqr = 1;
+    const SymbolPtr symbol = Make("12345", &settings);
+    ASSERT_TRUE(symbol);
+    std::vector<unsigned char> cells(43 * 7);
+    EXPECT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size() - 1),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    ASSERT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size()), TESSERA_OK);
+    // Row by row from the top, as the encoder's columns hold them.
+    CRmqrEncoder encoder;
+    ASSERT_EQ(encoder.Encode(LEVEL_M, 1, 0, 0, ToBytes("12345").data(), 5), 1);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        ASSERT_EQ(cells[i], encoder.modules[i % 43][i / 43]) << i;
+    }
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.scale = 1;
+    for (int format = 0; tessera_format_name(format) != nullptr; ++format) {
+        SCOPED_TRACE(tessera_format_name(format));
+        const std::string bytes = RenderBytes(symbol.get(), format, &options);
+        if (format == TESSERA_FORMAT_UTF8 || format == TESSERA_FORMAT_ANSI) continue;
+        EXPECT_EQ(StatedSize(format, bytes), "47 11");
+    }
+    EXPECT_EQ(tessera_rmqr_version("R17x139"), 32);
+    EXPECT_EQ(tessera_rmqr_version("R17x138"), 0);
+    EXPECT_EQ(tessera_rmqr_version(nullptr), 0);
+    for (auto fact : {tessera_symbol_height, tessera_symbol_is_rmqr, tessera_symbol_is_gs1}) {
+        EXPECT_EQ(fact(nullptr), 0);
+    }
 }
 
 TEST(Api, StructuredSetsAndHowFullASymbolIs) {
