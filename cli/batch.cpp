@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/payload_command.h"
 #include "module/pipeline.h"
 
 namespace qr::cli {
@@ -241,11 +242,11 @@ private:
     bool closed_ = false;
 };
 
-// Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted.
-// Each line is counted once: as failed here, or as its group's commit tells. Never throws: a
-// worker thread has no one to throw to.
-void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode,
-            const OutputSettings& output, Tally* tally) noexcept {
+// Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted;
+// with a `payload` kind, the line holds its fields. Each line is counted once: as failed here, or
+// as its group's commit tells. Never throws: a worker thread has no one to throw to.
+void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
+            const EncodeSettings& encode, const OutputSettings& output, Tally* tally) noexcept {
     if (InterruptSignal() != 0) {
         tally->NotStarted();
         return;
@@ -253,9 +254,20 @@ void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode
     std::string message;
     Status status = TESSERA_ERROR_NO_MEMORY;
     try {
-        status = EncodeExplained(&records->encoder, &records->symbol,
-                                 reinterpret_cast<const unsigned char*>(job.text.data()),
-                                 job.text.size(), job.cut, encode, &message);
+        std::string text;
+        EncodeSettings settings = encode;
+        status = TESSERA_OK;
+        if (!payload.empty()) {
+            status = job.cut ? TESSERA_ERROR_BAD_ARGUMENT
+                             : PayloadOfLine(payload, job.text, &text, &settings, &message);
+            if (job.cut) message = "the line is too long for the fields of a payload";
+        }
+        const std::string& data = payload.empty() ? job.text : text;
+        if (status == TESSERA_OK) {
+            status = EncodeExplained(&records->encoder, &records->symbol,
+                                     reinterpret_cast<const unsigned char*>(data.data()),
+                                     data.size(), job.cut, settings, &message);
+        }
         if (status == TESSERA_OK) {
             status = records->writer.Add(records->symbol, output, job.path,
                                          static_cast<std::size_t>(job.number), &message);
@@ -412,14 +424,16 @@ int RunBatch(const CommandLine& line) {
             if (!own || !own->Ready()) break;
             WorkerRecords* mine = own.get();
             try {
-                workers.emplace_back([&queue, mine, &encode, &output, &tally] {
+                workers.emplace_back([&queue, mine, &line, &encode, &output, &tally] {
                     std::uint64_t idleSeen = 0;
                     for (JobGroup group;;) {
                         const JobQueue::Taken taken = queue.Take(&group, &idleSeen);
                         if (taken == JobQueue::Taken::kClosed) break;
                         if (taken == JobQueue::Taken::kIdle) mine->writer.Commit();
                         if (taken != JobQueue::Taken::kGroup) continue;
-                        for (const Job& job : group) RunJob(job, mine, encode, output, &tally);
+                        for (const Job& job : group) {
+                            RunJob(job, mine, line.payload, encode, output, &tally);
+                        }
                     }
                     mine->writer.Commit();
                 });
@@ -466,7 +480,7 @@ int RunBatch(const CommandLine& line) {
             return;
         }
         if (workers.empty()) {
-            RunJob(job, inline_.get(), encode, output, &tally);
+            RunJob(job, inline_.get(), line.payload, encode, output, &tally);
             return;
         }
         group.push_back(std::move(job));

@@ -1,6 +1,10 @@
 // Strict reading of the conventional flags.
 #include "cli/command_line.h"
 
+#include <vector>
+
+#include "payload/payload.h"
+
 namespace qr::cli {
 
 namespace {
@@ -36,6 +40,7 @@ enum class FlagId {
     kBoost,
     kSplit,
     kSplitVersion,
+    kPayload,
 };
 
 struct Flag {
@@ -68,6 +73,7 @@ constexpr Flag FLAGS[] = {
     {'\0', "boost", false, FlagId::kBoost},
     {'\0', "split", true, FlagId::kSplit},
     {'\0', "split-version", true, FlagId::kSplitVersion},
+    {'\0', "payload", true, FlagId::kPayload},
 };
 
 const Flag* FindShort(char name) {
@@ -225,12 +231,18 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
                        (micro ? ": Micro QR has no structured append" : "");
             }
             break;
+        case FlagId::kPayload:
+            if (payload::FieldsOf(value).empty()) {
+                return spelled + " takes " + PayloadKindList() + ", not " + quoted;
+            }
+            line->payload = value;
+            break;
     }
     return std::string();
 }
 
-// `text` as the description column of --help: lines of at most kHelpWidth columns, broken at
-// spaces, each after the first indented to the column, the last ended by a newline.
+}  // namespace
+
 std::string HelpColumn(const std::string& text) {
     std::string lines;
     std::size_t start = 0;
@@ -242,6 +254,8 @@ std::string HelpColumn(const std::string& text) {
     }
     return lines + text.substr(start) + "\n";
 }
+
+namespace {
 
 // What Micro QR does not offer, in the library's words with the flags to change, or in the
 // words of the flags; empty when the flags ask for none of it. The rules are the library's.
@@ -299,6 +313,10 @@ std::string CheckCombination(const CommandLine& line) {
         if (!line.hasOutput || line.outputPath.find("{n}") == std::string::npos) {
             return "--split writes several symbols: give -o with {n} in the file name";
         }
+    }
+    if (!line.payload.empty() && !line.batch) {
+        return "--payload is for --batch; one code is made by tessera " + line.payload +
+               " and its fields";
     }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
@@ -364,6 +382,25 @@ bool ParseColour(const std::string& text, Rgba* colour) {
     }
     *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
     return true;
+}
+
+std::string PayloadKindList() {
+    std::string list;
+    const std::vector<payload::KindInfo> kinds = payload::Kinds();
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        list += std::string(i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + kinds[i].name;
+    }
+    return list;
+}
+
+bool TakesNextArgument(const std::string& arg) {
+    const Flag* flag = nullptr;
+    if (arg.compare(0, 2, "--") == 0 && arg.find('=') == std::string::npos) {
+        flag = FindLong(arg.substr(2));
+    } else if (arg.size() == 2 && arg[0] == '-') {
+        flag = FindShort(arg[1]);
+    }
+    return flag != nullptr && flag->takesValue;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
@@ -432,6 +469,8 @@ std::string UsageText() {
         "usage: tessera [options] [TEXT]\n"
         "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
         "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
+        "       tessera KIND [--FIELD VALUE ...] [options]   (tessera KIND --help)\n"
+        "       tessera --batch FILE --payload KIND -o 'dir/{n}.png' [options]\n"
         "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
         "\n"
         "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
@@ -476,8 +515,16 @@ std::string UsageText() {
            "      --batch FILE         one code per line of FILE (- for standard input), written\n"
            "                           to -o with {n} (line number) or {line} (the line, made\n"
            "                           safe for a file name) in the name, on all cores\n"
+           "      --payload KIND       " +
+           HelpColumn("with --batch: each line is a JSON object of the fields of KIND, " +
+                      PayloadKindList()) +
            "  -h, --help               this text\n"
            "      --version            the program's version\n"
+           "\n"
+           "Payloads (KIND): " +
+           PayloadKindList() +
+           ".\n"
+           "tessera KIND --help lists the fields of each.\n"
            "\n"
            "Slash options are passed to the library unchanged, with its lenient rules; -t TYPE\n"
            "among them writes that type instead of BMP.\n"

@@ -39,6 +39,7 @@ struct CommandLine {
     int splitVersion = 0;  // --split-version V: symbols of version V filled in order; 0 for none
     bool batch = false;
     std::string batchPath;  // "-" is standard input
+    std::string payload;    // --payload KIND: each line of a batch is a JSON object of its fields
 
     bool Structured() const { return split != 0 || splitVersion != 0; }
 };
@@ -68,5 +69,16 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
 
 // The text of --help.
 std::string UsageText();
+
+// Whether `arg` is a flag written without its value that takes the next argument as its value
+// ("-o", "--output").
+bool TakesNextArgument(const std::string& arg);
+
+// The payload kinds as words: "wifi, vcard, ... or otp".
+std::string PayloadKindList();
+
+// `text` as the description column of help: lines of at most 88 columns, broken at spaces, each
+// after the first indented to column 27, the last ended by a newline.
+std::string HelpColumn(const std::string& text);
 
 }  // namespace qr::cli

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "module/api_shared.h"
 #include "module/pipeline.h"
 #include "module/tessera_api.h"
 #include "output/writers.h"
@@ -99,6 +100,8 @@ bool SizeReadable(const Structure* in, std::size_t first) {
     return TailIsZero(in, size, sizeof(Structure));
 }
 
+}  // namespace
+
 bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (in == nullptr) return true;
     if (!SizeReadable(in, offsetof(tessera_settings, level))) return false;
@@ -114,6 +117,8 @@ bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (holds(offsetof(tessera_settings, boost))) out->boost = in->boost != 0;
     return true;
 }
+
+namespace {
 
 // Reads the caller's options for `format` (checked later, with the options) into `out`.
 bool ReadOptions(const tessera_render_options* in, int format, OutputSettings* out) {
@@ -147,6 +152,8 @@ const unsigned char* CellsOf(const tessera_symbol* symbol) {
     return reinterpret_cast<const unsigned char*>(symbol + 1);
 }
 
+}  // namespace
+
 // A new tessera_symbol holding `symbol`, or null when no memory can be had.
 tessera_symbol* Handed(const Symbol& symbol) {
     const auto size = static_cast<std::size_t>(symbol.size);
@@ -167,6 +174,8 @@ bool CopyText(const std::string& message, char* text, std::size_t capacity) {
     text[n] = '\0';
     return n == message.size();
 }
+
+namespace {
 
 // The format of a file saved at `path`: `format`, or with kFormatFromPath the one that the
 // path's extension names. Returns false when it names none.

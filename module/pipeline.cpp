@@ -220,6 +220,14 @@ std::string CheckEncodeSettings(const EncodeSettings& s, bool structured) {
         return "the mask must be 0 to " + std::to_string(kMaskCount - 1) + ", not " +
                Quoted(s.mask);
     }
+    if (s.maxVersion != 0) {
+        if (s.micro || structured) return "a largest version is for one QR Code symbol only";
+        if (!InRange(s.maxVersion, kMinVersion, kMaxVersion) || s.version > s.maxVersion) {
+            return "the largest version must be " + std::to_string(std::max(s.version, 1)) +
+                   " to " + std::to_string(kMaxVersion) + " (0 for any), not " +
+                   Quoted(s.maxVersion);
+        }
+    }
     switch (CheckMicroSettings(s, structured)) {
         case MicroRefusal::kNone:
             break;
@@ -387,6 +395,9 @@ Status Encoder::Encode(const unsigned char* data, std::size_t whole, const Encod
     const int level = settings.level == kDefaultSetting ? kDefaultLevel : settings.level;
     if (!EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
                   settings.utf8, 0, 0, 0)) {
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.maxVersion != 0 && qr_->version > settings.maxVersion) {
         return TESSERA_ERROR_CANNOT_ENCODE;
     }
     if (settings.boost) {
@@ -611,14 +622,15 @@ std::string Encoder::ExplainFailure(const unsigned char* data, std::size_t whole
     const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kMaxVersion, level);
     const std::string needs = cut ? "at least " : "";
-    if (settings.strictVersion && settings.version >= kMinVersion && need <= most) {
-        // It fits a larger version than the one that was asked for.
-        const long needThere =
-            BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version));
+    const int ceiling = settings.strictVersion && settings.version >= kMinVersion
+                            ? settings.version
+                            : settings.maxVersion;
+    if (ceiling != 0 && need <= most) {
+        // It fits a larger version than the one that was asked for, or allowed.
+        const long needThere = BitsNeeded(qr_.get(), data, length, VersionGroupOf(ceiling));
         return "the data cannot be encoded: it needs " + std::to_string(needThere) +
-               " bits and version " + std::to_string(settings.version) + " at level " + letter +
-               " holds " + std::to_string(DataBits(settings.version, level)) +
-               " (a larger version is not allowed)";
+               " bits and version " + std::to_string(ceiling) + " at level " + letter + " holds " +
+               std::to_string(DataBits(ceiling, level)) + " (a larger version is not allowed)";
     }
     return "the data cannot be encoded: it needs " + needs + std::to_string(need) +
            " bits and version " + std::to_string(kMaxVersion) + " at level " + letter +

@@ -46,6 +46,7 @@ struct EncodeSettings {
     bool utf8WhenText = false;
     bool micro = false;  // a Micro QR symbol
     bool boost = false;  // the highest level the chosen version holds
+    int maxVersion = 0;  // the largest version the symbol may take (QR Code only), or 0: any
 };
 
 // The first rule of Micro QR that settings break.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "encoder/tables.h"
+#include "module/payload_limits.h"
 
 namespace qr {
 namespace {
@@ -127,6 +128,95 @@ TEST(Road, ARecordKeptFromASetExplainsAsANewOneWould) {
                                high),
         "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at most "
         "10208");
+}
+
+// Version 13 at level M holds 331 bytes: one more needs version 14.
+TEST(Road, ALargestVersionRefusesLargerSymbols) {
+    const std::string fits(331, 'a'), over(332, 'a');
+    const auto* bytes = reinterpret_cast<const unsigned char*>(over.data());
+    EncodeSettings capped;
+    capped.maxVersion = 13;
+    Encoder encoder;
+    const auto symbol = std::make_unique<Symbol>();
+    ASSERT_EQ(encoder.Encode(bytes, fits.size(), capped, symbol.get()), TESSERA_OK);
+    EXPECT_EQ(symbol->version, 13);
+    EXPECT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get()),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(encoder.ExplainFailure(bytes, over.size(), capped),
+              "the data cannot be encoded: it needs 2676 bits and version 13 at level M holds "
+              "2672 (a larger version is not allowed)");
+    capped.maxVersion = 14;
+    ASSERT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get()), TESSERA_OK);
+    EXPECT_EQ(symbol->version, 14);
+
+    struct Case {
+        int version, maxVersion;
+        bool micro, structured;
+        const char* refusal;
+    };
+    for (const Case& c : {
+             Case{0, 41, false, false, "the largest version must be 1 to 40 (0 for any), not '41'"},
+             Case{14, 13, false, false,
+                  "the largest version must be 14 to 40 (0 for any), not '13'"},
+             Case{0, -1, false, false, "the largest version must be 1 to 40 (0 for any), not '-1'"},
+             Case{2, 3, true, false, "a largest version is for one QR Code symbol only"},
+             Case{0, 13, false, true, "a largest version is for one QR Code symbol only"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EncodeSettings settings;
+        settings.version = c.version;
+        settings.maxVersion = c.maxVersion;
+        settings.micro = c.micro;
+        EXPECT_EQ(CheckEncodeSettings(settings, c.structured), c.refusal);
+    }
+}
+
+// A payload that sets limits (a payment) takes its level, no ECI, no boost and its largest
+// version; one that sets none leaves the settings as they are.
+TEST(Road, APayloadsLimitsSetTheSettingsOrRefuseThem) {
+    const payload::SymbolLimits payment{'M', 13};
+    struct Case {
+        int level;
+        bool boost, utf8, micro;
+        int version;
+        const char* refusal;
+    };
+    for (const Case& c : {
+             Case{kDefaultSetting, false, false, false, 0, ""},
+             Case{LEVEL_M, false, false, false, 13, ""},
+             Case{LEVEL_H, false, false, false, 0, "the payload's symbol is level M, not H"},
+             Case{kDefaultSetting, true, false, false, 0,
+                  "the payload's symbol is level M: it is not boosted"},
+             Case{kDefaultSetting, false, true, false, 0,
+                  "the payload's symbol is level M with its text as bytes: no UTF-8 mark (ECI)"},
+             Case{kDefaultSetting, false, false, true, 0,
+                  "the payload's symbol is level M: Micro QR is not read for it"},
+             Case{kDefaultSetting, false, false, false, 14,
+                  "the payload's symbol is level M of version 13 at most, not 14"},
+             Case{9, false, false, false, 0, "the level must be L, M, Q or H (0 to 3), not '9'"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EncodeSettings settings;
+        settings.level = c.level;
+        settings.boost = c.boost;
+        settings.utf8 = c.utf8;
+        settings.micro = c.micro;
+        settings.version = c.version;
+        settings.utf8WhenText = true;
+        EXPECT_EQ(ApplyLimits(payment, &settings), c.refusal);
+        if (*c.refusal != '\0') continue;
+        EXPECT_EQ(settings.level, LEVEL_M);
+        EXPECT_EQ(settings.maxVersion, 13);
+        EXPECT_FALSE(settings.utf8WhenText);
+    }
+    EncodeSettings free;
+    free.level = LEVEL_H;
+    free.boost = true;
+    free.utf8WhenText = true;
+    EXPECT_EQ(ApplyLimits(payload::SymbolLimits(), &free), "");
+    EXPECT_EQ(free.level, LEVEL_H);
+    EXPECT_TRUE(free.boost && free.utf8WhenText);
+    EXPECT_EQ(free.maxVersion, 0);
 }
 
 }  // namespace
