@@ -112,8 +112,6 @@ class PayloadTest(unittest.TestCase):
         self.assertEqual(tessera.payload.wifi("Home", password="p;w", hidden=True),
                          "WIFI:T:WPA;S:Home;P:p\\;w;H:true;;")
         self.assertEqual(tessera.payload.geo(48.8583, -2, altitude=None), "geo:48.8583,-2")
-        self.assertEqual(tessera.payload.otp("JBSWY3DP", "a", digits=8, period=60),
-                         "otpauth://totp/a?secret=JBSWY3DP&algorithm=SHA1&digits=8&period=60")
         with self.assertRaises(TypeError):
             tessera.payload.wifi("Home", "WPA")  # the fields after the required ones are keywords
         with self.assertRaises(TypeError):
@@ -141,18 +139,9 @@ class PayloadTest(unittest.TestCase):
         symbol = tessera.make(payment)
         self.assertEqual(symbol.level, "M")
         self.assertLessEqual(symbol.version, 13)
-        # Its text as bytes, without the UTF-8 mark that make(..., utf8=True) adds.
-        self.assertEqual(symbol.modules, tessera.make(str(payment)).modules)
-        self.assertNotEqual(symbol.modules, tessera.make(str(payment), utf8=True).modules)
-        for settings, reason in [({"level": "H"}, "the payload's symbol is level M, not H"),
-                                 ({"boost": True}, "the payload's symbol is level M: it is not "
-                                                   "boosted"),
-                                 ({"version": 14}, "the payload's symbol is level M of version "
-                                                   "13 at most, not 14")]:
-            with self.subTest(settings=settings):
-                with self.assertRaises(ValueError) as caught:
-                    tessera.make(payment, **settings)
-                self.assertEqual(str(caught.exception), reason)
+        with self.assertRaises(ValueError) as caught:
+            tessera.make(payment, level="H")
+        self.assertEqual(str(caught.exception), "the payload's symbol is level M, not H")
         self.assertEqual(tessera.make(tessera.payload.tel("1"), level="H").level, "H")
 
 
