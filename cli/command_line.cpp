@@ -516,7 +516,7 @@ std::string UsageText() {
            "                           to -o with {n} (line number) or {line} (the line, made\n"
            "                           safe for a file name) in the name, on all cores\n"
            "      --payload KIND       " +
-           HelpColumn("with --batch: each line is a JSON object of the fields of KIND, " +
+           HelpColumn("with --batch: each line is a JSON object of the fields of KIND: " +
                       PayloadKindList()) +
            "  -h, --help               this text\n"
            "      --version            the program's version\n"
