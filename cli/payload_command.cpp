@@ -1,5 +1,6 @@
 #include "cli/payload_command.h"
 
+#include <cctype>
 #include <vector>
 
 #include "cli/command.h"
@@ -58,9 +59,10 @@ std::string PayloadUsage(const std::string& kind) {
     const std::vector<payload::FieldInfo> fields = payload::FieldsOf(kind);
     std::string required;
     for (const payload::FieldInfo& field : fields) {
-        for (const char* c = field.name; field.required && *c != '\0'; ++c) {
-            required += c == field.name ? " " : "";
-            required += static_cast<char>(*c - 'a' + 'A');
+        if (!field.required) continue;
+        required += ' ';
+        for (const char* c = field.name; *c != '\0'; ++c) {
+            required += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         }
     }
     std::string help;

@@ -4,7 +4,7 @@ namespace qr {
 
 std::string ApplyLimits(const payload::SymbolLimits& limits, EncodeSettings* settings) {
     if (limits.level == 0 && limits.maxVersion == 0) return "";
-    std::string checked = CheckEncodeSettings(*settings);
+    const std::string checked = CheckEncodeSettings(*settings);
     if (!checked.empty()) return checked;
     const int asked = settings->level == kDefaultSetting ? kDefaultLevel : settings->level;
     const int level =
