@@ -24,9 +24,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/console.h"
 #include "cli/payload_command.h"
-#include "module/pipeline.h"
+#include "module/console.h"
+#include "module/deliver.h"
+#include "module/encode.h"
+#include "module/messages.h"
 
 namespace qr::cli {
 
@@ -41,10 +43,6 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // slowly are not held back.
 constexpr std::size_t kGroupLines = 64;
 constexpr std::size_t kQueuedGroupsPerWorker = 2;
-
-bool IsBlankByte(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
 
 struct Job {
     int number;
@@ -153,8 +151,9 @@ private:
 
 // One worker's records, each large, and its group of files, whose outcomes go to the tally.
 struct WorkerRecords {
+    // The folders of a line are made when its file is named.
     WorkerRecords(std::size_t files, Tally* tally)
-        : writer(files, WriteOptions(), true,
+        : writer(files, true, true,
                  [tally](std::size_t line, Status status, const std::string& message) {
                      if (status == TESSERA_OK) {
                          tally->Written();
@@ -163,17 +162,10 @@ struct WorkerRecords {
                      }
                  }) {}
 
-    bool Ready() const { return encoder.Ready() && writer.Ready(); }
-
-    // Synced and named as a group; the folders of a line are made when its file is named.
-    static platform::WriteOptions WriteOptions() {
-        platform::WriteOptions options;
-        options.makeFolders = true;
-        return options;
-    }
+    bool Ready() const { return encoder.Ready() && symbol.get() != nullptr && writer.Ready(); }
 
     Encoder encoder;
-    Symbol symbol;
+    SymbolRecord symbol;
     GroupWriter writer;
 };
 
@@ -264,12 +256,12 @@ void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
         }
         const std::string& data = payload.empty() ? job.text : text;
         if (status == TESSERA_OK) {
-            status = EncodeExplained(&records->encoder, &records->symbol,
-                                     reinterpret_cast<const unsigned char*>(data.data()),
-                                     data.size(), job.cut, settings, &message);
+            status = records->encoder.Encode(reinterpret_cast<const unsigned char*>(data.data()),
+                                             data.size(), settings, records->symbol.get(), job.cut,
+                                             &message);
         }
         if (status == TESSERA_OK) {
-            status = records->writer.Add(records->symbol, output, job.path,
+            status = records->writer.Add(*records->symbol.get(), output, job.path,
                                          static_cast<std::size_t>(job.number), &message);
         }
     } catch (...) {
@@ -324,32 +316,6 @@ private:
 
 }  // namespace
 
-void LineSplitter::Add(char c) {
-    started_ = true;
-    if (pendingReturn_) {
-        pendingReturn_ = false;
-        Keep('\r');  // not before "\n": part of the line
-    }
-    if (c == '\r') {
-        pendingReturn_ = true;
-    } else {
-        Keep(c);
-    }
-}
-
-void LineSplitter::Keep(char c) {
-    if (line_.text.size() < keep_) {
-        line_.text += c;
-    } else {
-        line_.cut = true;
-    }
-}
-
-void LineSplitter::Close() {
-    line_.number = ++lines_;
-    line_.blank = !line_.cut && std::all_of(line_.text.begin(), line_.text.end(), IsBlankByte);
-}
-
 std::string SummaryLine(const BatchCounts& counts, double seconds, int signal) {
     char text[96];
     std::string line = "tessera: " + std::to_string(counts.written) + " written, " +
@@ -368,40 +334,13 @@ std::string SummaryLine(const BatchCounts& counts, double seconds, int signal) {
     return line + text;
 }
 
-std::string SafeFileName(const std::string& line) {
-    std::string name = line.substr(0, kMaxSafeNameBytes);
-    for (char& c : name) {
-        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        if (!safe) c = '_';
-    }
-    if (!name.empty() && name[0] == '.') name[0] = '_';
-    return name;
-}
-
-std::string ExpandPattern(const std::string& pattern, int number, const std::string& line) {
-    std::string name;
-    for (std::size_t i = 0; i < pattern.size();) {
-        if (pattern.compare(i, 3, "{n}") == 0) {
-            name += std::to_string(number);
-            i += 3;
-        } else if (pattern.compare(i, 6, "{line}") == 0) {
-            name += SafeFileName(line);
-            i += 6;
-        } else {
-            name += pattern[i++];
-        }
-    }
-    return name;
-}
-
 int RunBatch(const CommandLine& line) {
     const bool fromStandardInput = line.batchPath == kStandardStream;
-    platform::InputStream input;
-    platform::ReadFailure failure = platform::ReadFailure::kNone;
-    if (!input.Open(fromStandardInput ? nullptr : line.batchPath.c_str(), &failure)) {
+    InputReader input;
+    std::string reason;
+    if (!input.Open(fromStandardInput ? nullptr : line.batchPath.c_str(), &reason)) {
         std::fprintf(stderr, "tessera: nothing to do: %s cannot be read: %s\n",
-                     PrintableName(line.batchPath).c_str(), ReadFailureText(failure));
+                     PrintableName(line.batchPath).c_str(), reason.c_str());
         return kNothingToDo;
     }
     const EncodeSettings encode = EncodeSettingsOf(line);
@@ -412,7 +351,7 @@ int RunBatch(const CommandLine& line) {
     // As many workers as cores and as the system grants; with none, this thread does the work.
     // Their groups of files together stay within the limit of open files.
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t files = platform::FilesPerGroup(cores);
+    const std::size_t files = FilesPerWriter(cores);
     std::vector<std::unique_ptr<WorkerRecords>> records;
     std::vector<std::thread> workers;
     JobQueue queue(cores * kQueuedGroupsPerWorker);
@@ -491,7 +430,7 @@ int RunBatch(const CommandLine& line) {
     bool readFailed = false;
     while (InterruptSignal() == 0) {
         const long long n = input.Read(chunk.data(), chunk.size());
-        if (n == platform::InputStream::kInterrupted) continue;
+        if (n == InputReader::kInterrupted) continue;
         if (n < 0) readFailed = true;
         if (n <= 0) break;
         splitter.Push(chunk.data(), static_cast<std::size_t>(n), take);

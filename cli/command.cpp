@@ -5,17 +5,20 @@
 
 #include <cstdio>
 #include <exception>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/batch.h"
 #include "cli/command_line.h"
-#include "cli/console.h"
+#include "cli/limits.h"
 #include "cli/payload_command.h"
-#include "module/job_options.h"
+#include "cli/usage.h"
+#include "module/console.h"
+#include "module/deliver.h"
+#include "module/encode.h"
+#include "module/messages.h"
 #include "module/pipeline.h"
+#include "module/structured.h"
 #include "module/tessera_api.h"
 
 namespace qr::cli {
@@ -69,13 +72,14 @@ bool TakeTypeFlag(int argc, char** argv, int* i, std::string* value, bool* missi
 
 int RunSlash(int argc, char** argv) {
     std::vector<const char*> options;
-    ImageFormat format = ImageFormat::kBmp;
+    int format = TESSERA_FORMAT_BMP;
     for (int i = 1; i < argc; ++i) {
         std::string value;
         bool missing = false;
         if (TakeTypeFlag(argc, argv, &i, &value, &missing)) {
             if (missing) return Fail(kExitUsage, "-t needs a value");
-            if (!FormatFromName(value.c_str(), &format)) {
+            format = tessera_format_from_name(value.c_str());
+            if (format < 0) {
                 return Fail(kExitUsage,
                             "-t takes " + FormatNameList() + ", not " + PrintableName(value));
             }
@@ -89,10 +93,10 @@ int RunSlash(int argc, char** argv) {
         }
     }
     if (options.size() > static_cast<std::size_t>(kMaxSlashOptions)) {
-        std::fputs(
-            "usage: tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20]\n"
-            "       (at most four options; see tessera --help)\n",
-            stderr);
+        std::fprintf(stderr,
+                     "usage: tessera %s\n"
+                     "       (at most four options; see tessera --help)\n",
+                     SlashSynopsis().c_str());
         return kExitUsage;
     }
     return Report(RunSlashOptions(options.data(), static_cast<int>(options.size()), format));
@@ -101,10 +105,9 @@ int RunSlash(int argc, char** argv) {
 }  // namespace
 
 int Print(const std::string& text) {
-    platform::WriteFailure failure = platform::WriteFailure::kOther;
-    if (WriteToStandardOutput(text, &failure) == TESSERA_OK) return kWritten;
-    return Fail(kCannotWrite,
-                std::string("standard output cannot be written: ") + WriteFailureText(failure));
+    std::string message;
+    if (WriteToStandardOutput(text, &message) == TESSERA_OK) return kWritten;
+    return Fail(kCannotWrite, message);
 }
 
 namespace {
@@ -124,14 +127,14 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
                     "a terminal); see tessera --help");
     }
     const bool fromFile = !line.inputPath.empty();
-    platform::ReadFailure failure = platform::ReadFailure::kNone;
-    if (ReadInput(fromFile ? line.inputPath.c_str() : nullptr, limit, data, &failure) !=
+    std::string reason;
+    if (ReadInput(fromFile ? line.inputPath.c_str() : nullptr, limit, data, &reason) !=
         TESSERA_OK) {
         if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
         return Fail(kNothingToDo, "nothing to do: " +
                                       (fromFile ? "the input file " + PrintableName(line.inputPath)
                                                 : std::string("standard input")) +
-                                      " cannot be read: " + ReadFailureText(failure));
+                                      " cannot be read: " + reason);
     }
     *cut = data->size() == limit;  // there may be more
     return kWritten;
@@ -143,26 +146,24 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
 // exit status, with its message printed.
 int WriteStructured(const CommandLine& line, const std::string& data, const EncodeSettings& encode,
                     const OutputSettings& output, Encoder* encoder) {
-    if (!encoder->Ready()) return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
-    std::vector<std::unique_ptr<Symbol>> symbols;
+    if (!encoder->Ready()) return Fail(kCannotEncode, CannotEncode("out of memory"));
+    SymbolSet symbols;
     std::string message;
     const Status status =
-        encoder->EncodeStructured(reinterpret_cast<const unsigned char*>(data.data()), data.size(),
-                                  encode, line.split, &symbols, &message);
+        EncodeStructured(encoder, reinterpret_cast<const unsigned char*>(data.data()), data.size(),
+                         encode, line.split, &symbols, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
-    platform::WriteOptions options;
-    options.makeFolders = true;
     int failed = kWritten;
-    GroupWriter writer(symbols.size(), options, false,
+    GroupWriter writer(symbols.Size(), true, false,
                        [&failed](std::size_t, Status named, const std::string& why) {
                            if (named == TESSERA_OK) return;
                            failed = Fail(ExitStatusOf(named), why);
                        });
-    for (std::size_t i = 0; i < symbols.size(); ++i) {
+    for (std::size_t i = 0; i < symbols.Size(); ++i) {
         if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
         const std::string path =
             ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
-        const Status staged = writer.Add(*symbols[i], output, path, i, &message);
+        const Status staged = writer.Add(symbols[i], output, path, i, &message);
         if (staged != TESSERA_OK) return Fail(ExitStatusOf(staged), message);
     }
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
@@ -186,14 +187,15 @@ int WriteCode(const CommandLine& line, const EncodeSettings& encode) {
     const bool toStandardOutput = ToStandardOutput(line);
     const bool toTerminal = toStandardOutput && IsTerminal(1);
     const OutputSettings output = OutputSettingsOf(line, toTerminal);
-    if (toTerminal && FormatInfo(output.format).binary) {
-        return Fail(kExitUsage, std::string(FormatInfo(output.format).name) +
+    if (toTerminal && tessera_format_fact(output.format, "binary") == 1) {
+        return Fail(kExitUsage, std::string(tessera_format_name(output.format)) +
                                     " is binary and standard output is a terminal: give -o "
                                     "FILE, or send standard output to a file or a program");
     }
     std::string data;
     bool cut = false;
-    const std::size_t limit = InputBytesKept(line.Structured() ? kMaxStructuredSymbols : 1);
+    const std::size_t limit =
+        InputBytesKept(line.Structured() ? static_cast<int>(Limit("structured.high")) : 1);
     const int read = ReadData(line, limit, &data, &cut);
     if (read != kWritten) return read;
     if (data.empty()) return Fail(kNothingToDo, "nothing to do: the input is empty");
@@ -202,14 +204,14 @@ int WriteCode(const CommandLine& line, const EncodeSettings& encode) {
     Destination destination;
     destination.standardOutput = toStandardOutput;
     destination.path = line.outputPath;
-    destination.options.streams = true;  // -o /dev/stdout, a FIFO, >(command)
+    destination.streams = true;  // -o /dev/stdout, a FIFO, >(command)
     if (toTerminal) destination.maxColumns = TerminalColumns(1);
 
     Encoder encoder;
     if (line.Structured()) return WriteStructured(line, data, encode, output, &encoder);
-    std::unique_ptr<Symbol> symbol(new (std::nothrow) Symbol);
-    if (!encoder.Ready() || !symbol) {
-        return Fail(kCannotEncode, "the data cannot be encoded: out of memory");
+    SymbolRecord symbol;
+    if (!encoder.Ready() || symbol.get() == nullptr) {
+        return Fail(kCannotEncode, CannotEncode("out of memory"));
     }
     std::string message;
     const Status status = EncodeRenderWrite(
@@ -243,6 +245,8 @@ int ExitStatusOf(Status status) {
 int RunCommand(int argc, char** argv) {
     try {
         CatchInterrupts();
+        // The first argument chooses the road: the one-export library's slash options, or the
+        // flags. The kinds of payload (tessera wifi ..., payload/payload.h) join here as words.
         if (argc >= 2 && argv[1][0] == '/') return RunSlash(argc, argv);
         if (argc >= 2 && IsPayloadKind(argv[1])) return RunPayload(argc, argv);
         return RunConventional(argc, argv);

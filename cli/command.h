@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "module/pipeline.h"
+#include "module/settings.h"
 
 namespace qr::cli {
 

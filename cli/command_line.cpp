@@ -1,22 +1,19 @@
 // Strict reading of the conventional flags.
 #include "cli/command_line.h"
 
-#include <vector>
-
-#include "payload/payload.h"
+#include "cli/limits.h"
+#include "cli/usage.h"
+#include "module/messages.h"
 
 namespace qr::cli {
 
 namespace {
 
-constexpr int kMaxMask = kMaskCount - 1;
 constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
 constexpr char kColourPrefix = '#';
 constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
 constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
-// The lines of --help: flags in the first 27 columns, their descriptions up to column 88.
-constexpr std::size_t kHelpColumn = 27;
-constexpr std::size_t kHelpWidth = 88;
+constexpr std::uint32_t kOpaqueAlpha = 0xFF;
 
 enum class FlagId {
     kInput,
@@ -103,6 +100,20 @@ bool ParseWholeNumber(const std::string& text, int low, int high, int* value) {
     return true;
 }
 
+// A value of decimal digits only, within the library's rows `prefix`.low and `prefix`.high.
+bool ParseInRange(const std::string& text, const char* prefix, int* value) {
+    const std::string row = prefix;
+    return ParseWholeNumber(text, IntLimit((row + ".low").c_str()),
+                            IntLimit((row + ".high").c_str()), value);
+}
+
+// "from LOW to HIGH" of the library's rows `prefix`.low and `prefix`.high.
+std::string FromTo(const char* prefix) {
+    const std::string row = prefix;
+    return "from " + std::to_string(Limit((row + ".low").c_str())) + " to " +
+           std::to_string(Limit((row + ".high").c_str()));
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -131,7 +142,7 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             line->outputPath = value;
             break;
         case FlagId::kLevel: {
-            for (int level = TESSERA_LEVEL_L; level <= TESSERA_LEVEL_H; ++level) {
+            for (int level = IntLimit("level.low"); level <= IntLimit("level.high"); ++level) {
                 const char letter = LevelLetter(level);
                 if (value.size() == 1 && (value[0] == letter || value[0] == letter + ('a' - 'A'))) {
                     line->level = level;
@@ -143,32 +154,29 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
         case FlagId::kVersion:
             // "M1" to "M4" name a Micro QR version and ask for Micro QR.
             if ((value[0] == 'M' || value[0] == 'm') &&
-                ParseWholeNumber(value.substr(1), 1, kMicroVersionCount, &line->version)) {
+                ParseInRange(value.substr(1), "micro.version", &line->version)) {
                 line->microVersion = true;
-            } else if (ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->version)) {
+            } else if (ParseInRange(value, "version", &line->version)) {
                 line->microVersion = false;
             } else {
-                return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
-                       std::to_string(kMaxVersion) + " or M1 to M" +
-                       std::to_string(kMicroVersionCount) + ", not " + quoted;
+                return spelled + " takes a version " + FromTo("version") + " or M" +
+                       std::to_string(Limit("micro.version.low")) + " to M" +
+                       std::to_string(Limit("micro.version.high")) + ", not " + quoted;
             }
             break;
         case FlagId::kMask:
-            if (!ParseWholeNumber(value, 0, kMaxMask, &line->mask)) {
-                return spelled + " takes a mask from 0 to " + std::to_string(kMaxMask) + ", not " +
-                       quoted;
+            if (!ParseInRange(value, "mask", &line->mask)) {
+                return spelled + " takes a mask " + FromTo("mask") + ", not " + quoted;
             }
             break;
         case FlagId::kScale:
-            if (!ParseWholeNumber(value, kMinScale, kMaxScale, &line->scale)) {
-                return spelled + " takes pixels per module from " + std::to_string(kMinScale) +
-                       " to " + std::to_string(kMaxScale) + ", not " + quoted;
+            if (!ParseInRange(value, "scale", &line->scale)) {
+                return spelled + " takes pixels per module " + FromTo("scale") + ", not " + quoted;
             }
             break;
         case FlagId::kType:
-            if (!FormatFromName(value.c_str(), &line->type)) {
-                return spelled + " takes " + FormatNameList() + ", not " + quoted;
-            }
+            line->type = tessera_format_from_name(value.c_str());
+            if (line->type < 0) return spelled + " takes " + FormatNameList() + ", not " + quoted;
             line->hasType = true;
             break;
         case FlagId::kStrictVersion:
@@ -192,9 +200,9 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             line->bytes = true;
             break;
         case FlagId::kMargin:
-            if (!ParseWholeNumber(value, kMinMargin, kMaxMargin, &line->margin)) {
-                return spelled + " takes a quiet zone from " + std::to_string(kMinMargin) + " to " +
-                       std::to_string(kMaxMargin) + " modules, not " + quoted;
+            if (!ParseInRange(value, "margin", &line->margin)) {
+                return spelled + " takes a quiet zone " + FromTo("margin") + " modules, not " +
+                       quoted;
             }
             break;
         case FlagId::kDark:
@@ -204,9 +212,8 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             }
             break;
         case FlagId::kDpi:
-            if (!ParseWholeNumber(value, kMinDpi, kMaxDpi, &line->dpi)) {
-                return spelled + " takes dots per inch from " + std::to_string(kMinDpi) + " to " +
-                       std::to_string(kMaxDpi) + ", not " + quoted;
+            if (!ParseInRange(value, "dpi", &line->dpi)) {
+                return spelled + " takes dots per inch " + FromTo("dpi") + ", not " + quoted;
             }
             break;
         case FlagId::kMicro:
@@ -216,23 +223,20 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             line->boost = true;
             break;
         case FlagId::kSplit:
-            if (!ParseWholeNumber(value, kMinStructuredSymbols, kMaxStructuredSymbols,
-                                  &line->split)) {
-                return spelled + " takes a number of symbols from " +
-                       std::to_string(kMinStructuredSymbols) + " to " +
-                       std::to_string(kMaxStructuredSymbols) + ", not " + quoted;
+            if (!ParseInRange(value, "structured", &line->split)) {
+                return spelled + " takes a number of symbols " + FromTo("structured") + ", not " +
+                       quoted;
             }
             break;
         case FlagId::kSplitVersion:
-            if (!ParseWholeNumber(value, kMinVersion, kMaxVersion, &line->splitVersion)) {
+            if (!ParseInRange(value, "version", &line->splitVersion)) {
                 const bool micro = !value.empty() && (value[0] == 'M' || value[0] == 'm');
-                return spelled + " takes a version from " + std::to_string(kMinVersion) + " to " +
-                       std::to_string(kMaxVersion) + ", not " + quoted +
+                return spelled + " takes a version " + FromTo("version") + ", not " + quoted +
                        (micro ? ": Micro QR has no structured append" : "");
             }
             break;
         case FlagId::kPayload:
-            if (payload::FieldsOf(value).empty()) {
+            if (tessera_payload_kind_help(value.c_str()) == nullptr) {
                 return spelled + " takes " + PayloadKindList() + ", not " + quoted;
             }
             line->payload = value;
@@ -241,27 +245,12 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
     return std::string();
 }
 
-}  // namespace
-
-std::string HelpColumn(const std::string& text) {
-    std::string lines;
-    std::size_t start = 0;
-    while (text.size() - start > kHelpWidth - kHelpColumn) {
-        const std::size_t end = text.rfind(' ', start + kHelpWidth - kHelpColumn);
-        if (end == std::string::npos || end <= start) break;  // a word wider than the column
-        lines += text.substr(start, end - start) + "\n" + std::string(kHelpColumn, ' ');
-        start = end + 1;
-    }
-    return lines + text.substr(start) + "\n";
-}
-
-namespace {
-
 // What Micro QR does not offer, in the library's words with the flags to change, or in the
 // words of the flags; empty when the flags ask for none of it. The rules are the library's.
 std::string MicroRefusalText(const CommandLine& line) {
     const EncodeSettings settings = EncodeSettingsOf(line);
-    const std::string said = CheckEncodeSettings(settings, line.Structured());
+    std::string said;
+    CheckEncodeSettings(settings, line.Structured(), &said);
     switch (CheckMicroSettings(settings, line.Structured())) {
         case MicroRefusal::kNone:
             break;
@@ -270,8 +259,9 @@ std::string MicroRefusalText(const CommandLine& line) {
         case MicroRefusal::kUtf8:
             return said + ": leave out --utf8 or --micro";
         case MicroRefusal::kVersion:
-            return "-v " + std::to_string(line.version) + " is out of range for Micro QR: M1 to M" +
-                   std::to_string(kMicroVersionCount);
+            return "-v " + std::to_string(line.version) + " is out of range for Micro QR: M" +
+                   std::to_string(Limit("micro.version.low")) + " to M" +
+                   std::to_string(Limit("micro.version.high"));
         case MicroRefusal::kLevel: {
             const std::string name = "M" + std::to_string(line.version);
             if (line.version == 0) return said;
@@ -284,8 +274,8 @@ std::string MicroRefusalText(const CommandLine& line) {
                    std::to_string(SmallestMicroVersionWith(line.level));
         }
         case MicroRefusal::kMask:
-            return "Micro QR has masks 0 to " + std::to_string(kMicroMaskCount - 1) + ", not '" +
-                   std::to_string(line.mask) + "'";
+            return "Micro QR has masks " + std::to_string(Limit("micro.mask.low")) + " to " +
+                   std::to_string(Limit("micro.mask.high")) + ", not " + Quoted(line.mask);
     }
     return std::string();
 }
@@ -298,7 +288,7 @@ std::string CheckCombination(const CommandLine& line) {
     if (line.utf8 && line.bytes) return "give --utf8 or --no-utf8 (--kanji), not both";
     if (line.strictVersion && line.version == 0) return "--strict-version needs -v N";
     // An image format we do not write would get BMP bytes under its name.
-    if (line.hasOutput && !line.hasType && IsForeignImageExtension(line.outputPath.c_str())) {
+    if (line.hasOutput && !line.hasType && NamesForeignImage(line.outputPath)) {
         return PrintableName(line.outputPath) +
                " names an image format that tessera does not write; it writes " + FormatNameList() +
                " (give -t TYPE to write one of them under this name)";
@@ -350,9 +340,10 @@ OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal) {
     if (line.hasType) {
         settings.format = line.type;
     } else if (ToStandardOutput(line)) {
-        settings.format = toTerminal ? ImageFormat::kUtf8 : ImageFormat::kBmp;
-    } else if (!FormatFromExtension(line.outputPath.c_str(), &settings.format)) {
-        settings.format = ImageFormat::kBmp;
+        settings.format = toTerminal ? TESSERA_FORMAT_UTF8 : TESSERA_FORMAT_BMP;
+    } else {
+        settings.format = tessera_format_from_path(line.outputPath.c_str());
+        if (settings.format < 0) settings.format = TESSERA_FORMAT_BMP;
     }
     SetRenderFlags(line, &settings);
     return settings;
@@ -370,27 +361,18 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
     output->dpi = line.dpi;
 }
 
-bool ParseColour(const std::string& text, Rgba* colour) {
+bool ParseColour(const std::string& text, std::uint32_t* colour) {
     const std::size_t first = !text.empty() && text[0] == kColourPrefix ? 1 : 0;
     const std::size_t digits = text.size() - first;
     if (digits != kOpaqueColourDigits && digits != kColourDigits) return false;
-    Rgba value = 0;
+    std::uint32_t value = 0;
     for (std::size_t i = first; i < text.size(); ++i) {
         const int digit = HexDigit(text[i]);
         if (digit < 0) return false;
-        value = value << 4 | static_cast<Rgba>(digit);
+        value = value << 4 | static_cast<std::uint32_t>(digit);
     }
     *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
     return true;
-}
-
-std::string PayloadKindList() {
-    std::string list;
-    const std::vector<payload::KindInfo> kinds = payload::Kinds();
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
-        list += std::string(i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + kinds[i].name;
-    }
-    return list;
 }
 
 bool TakesNextArgument(const std::string& arg) {
@@ -462,75 +444,6 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     line->micro = line->microFlag || line->microVersion;
     if (line->help || line->showVersion) return std::string();
     return CheckCombination(*line);
-}
-
-std::string UsageText() {
-    const std::string head =
-        "usage: tessera [options] [TEXT]\n"
-        "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
-        "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
-        "       tessera KIND [--FIELD VALUE ...] [options]   (tessera KIND --help)\n"
-        "       tessera --batch FILE --payload KIND -o 'dir/{n}.png' [options]\n"
-        "       tessera /Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20] [-t TYPE]\n"
-        "\n"
-        "Encodes TEXT (or standard input, or -i FILE) as one QR Code symbol.\n"
-        "\n"
-        "  -i, --input FILE         the data is the whole file\n"
-        "  -o, --output FILE        the file to write; - or none: standard output\n";
-    return head + "  -t, --type TYPE          " +
-           HelpColumn(FormatNameList() +
-                      " (default: from the extension, BMP when unknown, utf8 on a terminal)") +
-           "  -l, --level L|M|Q|H      error correction level (default M)\n"
-           "  -v, --symbol-version N   version 1-40 or M1-M4 (default: the smallest that holds\n"
-           "                           the data)\n"
-           "      --strict-version     fail rather than take a larger version than -v\n"
-           "  -m, --mask N             mask pattern 0-7 (default: the lowest penalty)\n"
-           "  -s, --scale N            pixels per module 1-20, points for EPS and PDF (default 4;\n"
-           "                           1 for text)\n"
-           "      --margin N           quiet zone in modules 0-64 (default 4)\n"
-           "      --dark COLOUR        " +
-           HelpColumn(
-               "colour of the dark modules, RRGGBB or RRGGBBAA in hex, '#' optional "
-               "(default 000000); for " +
-               FormatNamesWith(&ImageFormatInfo::colours)) +
-           "      --light COLOUR       " +
-           HelpColumn("colour of the light ones (default ffffff); alpha below FF only for " +
-                      FormatNamesWith(&ImageFormatInfo::alpha)) +
-           "      --dpi N              " +
-           HelpColumn("resolution stated in " + FormatNamesWith(&ImageFormatInfo::dpi) +
-                      " files, 1-100000 dots per inch (default: none; BMP says 96)") +
-           "      --utf8               the data is UTF-8 text: marked as such (ECI 26), so\n"
-           "                           readers show it as Unicode; no Kanji mode. The default\n"
-           "                           for data that is UTF-8 and not plain ASCII\n"
-           "      --no-utf8, --kanji   the data as bytes, UTF-8 or not: Shift JIS pairs in Kanji\n"
-           "                           mode, no ECI (what slash options and Micro QR do)\n"
-           "      --micro              a Micro QR symbol (M1-M4; -v M1..M4 implies it, and -v N\n"
-           "                           means MN): no level in M1, -l L or M in M2 and M3, L, M\n"
-           "                           or Q in M4 (default: the smallest, M1 included), -m 0-3,\n"
-           "                           margin 2\n"
-           "      --boost              the highest level the chosen version holds\n"
-           "      --split N            structured append: N symbols (2-16) of equal parts,\n"
-           "                           written to -o with {n} (the symbol's number)\n"
-           "      --split-version V    structured append in symbols of version V, filled in order\n"
-           "      --batch FILE         one code per line of FILE (- for standard input), written\n"
-           "                           to -o with {n} (line number) or {line} (the line, made\n"
-           "                           safe for a file name) in the name, on all cores\n"
-           "      --payload KIND       " +
-           HelpColumn("with --batch: each line is a JSON object of the fields of KIND: " +
-                      PayloadKindList()) +
-           "  -h, --help               this text\n"
-           "      --version            the program's version\n"
-           "\n"
-           "Payloads (KIND): " +
-           PayloadKindList() +
-           ".\n"
-           "tessera KIND --help lists the fields of each.\n"
-           "\n"
-           "Slash options are passed to the library unchanged, with its lenient rules; -t TYPE\n"
-           "among them writes that type instead of BMP.\n"
-           "\n"
-           "Exit status: 0 written, 1 nothing to do, 2 the data cannot be encoded, 3 the output\n"
-           "cannot be written, 64 usage error.\n";
 }
 
 }  // namespace qr::cli

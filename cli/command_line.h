@@ -2,10 +2,11 @@
 // known is an error, never a silent default.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cli/command.h"
-#include "module/pipeline.h"
+#include "module/settings.h"
 
 namespace qr::cli {
 
@@ -18,17 +19,17 @@ struct CommandLine {
     std::string inputPath;        // -i; empty when not given
     bool hasOutput = false;       // -o; without it, standard output
     std::string outputPath;       // "-" is standard output
-    int level = kDefaultSetting;  // EcLevel, or the default
+    int level = kDefaultSetting;  // TESSERA_LEVEL_*, or the default
     int version = 0;              // 1..40 (Micro QR 1..4), 0 for the smallest that holds the data
     bool strictVersion = false;
     int mask = kDefaultSetting;    // 0..7, or the lowest penalty
-    int scale = 0;                 // kMinScale..kMaxScale, 0 for the format's default
-    int margin = kDefaultSetting;  // kMinMargin..kMaxMargin, or the symbol's default
-    Rgba dark = kDefaultDark;
-    Rgba light = kDefaultLight;
-    int dpi = 0;  // kMinDpi..kMaxDpi, 0 for none stated
+    int scale = 0;                 // in the library's range, 0 for the format's default
+    int margin = kDefaultSetting;  // in the library's range, or the symbol's default
+    std::uint32_t dark = OutputSettings().dark;  // 0xRRGGBBAA
+    std::uint32_t light = OutputSettings().light;
+    int dpi = 0;  // in the library's range, 0 for none stated
     bool hasType = false;
-    ImageFormat type = ImageFormat::kBmp;
+    int type = TESSERA_FORMAT_BMP;  // a format's number
     bool utf8 = false;          // --utf8: the data is UTF-8 text, marked as such, no Kanji pairs
     bool bytes = false;         // --no-utf8 or --kanji: the data as bytes, UTF-8 text or not
     bool micro = false;         // a Micro QR symbol: --micro, or the last -v M1..M4
@@ -61,24 +62,14 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output);
 
 // Reads `text` as a colour: RRGGBB or RRGGBBAA in hex digits of either case, with or without a
 // leading '#'; RRGGBB is opaque. Returns false, leaving `colour`, for anything else.
-bool ParseColour(const std::string& text, Rgba* colour);
-
-// Reads the arguments after the program name into `line`. Returns an empty string when they are
-// valid, else one line that says what is wrong (without a "tessera:" prefix).
-std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line);
-
-// The text of --help.
-std::string UsageText();
+bool ParseColour(const std::string& text, std::uint32_t* colour);
 
 // Whether `arg` is a flag written without its value that takes the next argument as its value
 // ("-o", "--output").
 bool TakesNextArgument(const std::string& arg);
 
-// The payload kinds as words: "wifi, vcard, ... or otp".
-std::string PayloadKindList();
-
-// `text` as the description column of help: lines of at most 88 columns, broken at spaces, each
-// after the first indented to column 27, the last ended by a newline.
-std::string HelpColumn(const std::string& text);
+// Reads the arguments after the program name into `line`. Returns an empty string when they are
+// valid, else one line that says what is wrong (without a "tessera:" prefix).
+std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line);
 
 }  // namespace qr::cli

@@ -1,19 +1,82 @@
+// The command's payloads over the library's table of kinds and fields and its builder, both read
+// through the C API, as the bindings read them.
 #include "cli/payload_command.h"
 
 #include <cctype>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/command_line.h"
 #include "cli/json_object.h"
-#include "module/payload_limits.h"
-#include "payload/payload.h"
+#include "cli/usage.h"
+#include "module/messages.h"
+#include "module/tessera_api.h"
 
 namespace qr::cli {
 namespace {
 
 constexpr const char* kPrintPayload = "--print-payload";
 constexpr std::size_t kFlagColumn = 25;  // the flags' column of help, before HelpColumn()'s
+constexpr std::size_t kReasonBytes = 512;
+
+// One field of a kind, as the library's table says it.
+struct Field {
+    std::string name, help, takes, defaultValue, choices;  // choices: "WPA|WEP|nopass"
+    bool required = false, flag = false;
+    int most = 0;  // characters, or 0: any
+};
+
+std::vector<Field> FieldsOf(const std::string& kind) {
+    std::vector<Field> fields;
+    const char* k = kind.c_str();
+    for (int i = 0; tessera_payload_field_text(k, i, TESSERA_FIELD_NAME) != nullptr; ++i) {
+        Field field;
+        field.name = tessera_payload_field_text(k, i, TESSERA_FIELD_NAME);
+        field.help = tessera_payload_field_text(k, i, TESSERA_FIELD_HELP);
+        const char* takes = tessera_payload_field_text(k, i, TESSERA_FIELD_TAKES);
+        field.takes = takes == nullptr ? "" : takes;
+        field.defaultValue = tessera_payload_field_text(k, i, TESSERA_FIELD_DEFAULT);
+        for (int c = 0; tessera_payload_field_choice(k, i, c) != nullptr; ++c) {
+            field.choices +=
+                (c == 0 ? "" : "|") + std::string(tessera_payload_field_choice(k, i, c));
+        }
+        field.required = tessera_payload_field_number(k, i, TESSERA_FIELD_REQUIRED) == 1;
+        field.flag =
+            tessera_payload_field_number(k, i, TESSERA_FIELD_KIND_OF_VALUE) == TESSERA_FIELD_FLAG;
+        field.most = tessera_payload_field_number(k, i, TESSERA_FIELD_MAX_CHARACTERS);
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+// The text of `kind` made from `fields` by the library, with its symbol's limits. Returns
+// TESSERA_OK, or the status with the library's reason in `why`.
+Status BuildText(const std::string& kind, const JsonMembers& fields, std::string* text, int* level,
+                 int* most, std::string* why) {
+    std::vector<const char*> names, values;
+    for (const auto& [name, value] : fields) {
+        names.push_back(name.c_str());
+        values.push_back(value.c_str());
+    }
+    char reason[kReasonBytes];
+    std::size_t size = 0;
+    Status status = tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(),
+                                          nullptr, 0, &size, level, most, reason, sizeof reason);
+    if (status == TESSERA_ERROR_BUFFER_TOO_SMALL) {
+        std::string made(size, '\0');
+        status =
+            tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(), &made[0],
+                                  size, &size, nullptr, nullptr, reason, sizeof reason);
+        made.resize(size - 1);  // the NUL
+        *text = made;
+    }
+    *why = status == TESSERA_OK                   ? ""
+           : status == TESSERA_ERROR_BAD_ARGUMENT ? std::string(reason)
+                                                  : tessera_status_message(status);
+    return status;
+}
 
 // A word that is a value rather than a flag: no leading dash, or a negative number.
 bool IsPositional(const std::string& arg) {
@@ -22,23 +85,13 @@ bool IsPositional(const std::string& arg) {
 }
 
 // The field of `fields` that the long flag `arg` ("--ssid", "--ssid=x") names, or null.
-const payload::FieldInfo* FieldFlag(const std::vector<payload::FieldInfo>& fields,
-                                    const std::string& arg) {
+const Field* FieldFlag(const std::vector<Field>& fields, const std::string& arg) {
     if (arg.compare(0, 2, "--") != 0) return nullptr;
     const std::string name = arg.substr(2, arg.find('=') - 2);
-    for (const payload::FieldInfo& field : fields) {
+    for (const Field& field : fields) {
         if (name == field.name) return &field;
     }
     return nullptr;
-}
-
-// "WPA|WEP|nopass": the choices of a field, for help.
-std::string Choices(const payload::FieldInfo& field) {
-    std::string choices;
-    for (const char* const* choice = field.choices; *choice != nullptr; ++choice) {
-        choices += (choices.empty() ? "" : "|") + std::string(*choice);
-    }
-    return choices;
 }
 
 // "  --FLAG VALUE" padded to the help column, or on a line of its own when it is wider.
@@ -52,39 +105,34 @@ std::string HelpFlag(const std::string& flag) {
 }  // namespace
 
 bool IsPayloadKind(const std::string& word) {
-    return !payload::FieldsOf(word).empty();
+    return tessera_payload_kind_help(word.c_str()) != nullptr;
 }
 
 std::string PayloadUsage(const std::string& kind) {
-    const std::vector<payload::FieldInfo> fields = payload::FieldsOf(kind);
+    const std::vector<Field> fields = FieldsOf(kind);
     std::string required;
-    for (const payload::FieldInfo& field : fields) {
+    for (const Field& field : fields) {
         if (!field.required) continue;
         required += ' ';
-        for (const char* c = field.name; *c != '\0'; ++c) {
-            required += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+        for (const char c : field.name) {
+            required += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
-    }
-    std::string help;
-    for (const payload::KindInfo& info : payload::Kinds()) {
-        if (kind == info.name) help = info.help;
     }
     std::string text = "usage: tessera " + kind + required + " [--FIELD VALUE ...] [options]\n" +
                        "       tessera " + kind + " [fields] " + kPrintPayload + "\n\n" +
-                       "Encodes " + help + ". Words without a dash are the fields marked\n" +
+                       "Encodes " + tessera_payload_kind_help(kind.c_str()) +
+                       ". Words without a dash are the fields marked\n" +
                        "required, in their order; the options are tessera --help's.\n\n";
-    for (const payload::FieldInfo& field : fields) {
-        std::string flag = std::string("--") + field.name;
-        if (field.type == payload::FieldType::kText) flag += std::string(" ") + field.takes;
-        if (field.type == payload::FieldType::kChoice) flag += " " + Choices(field);
+    for (const Field& field : fields) {
+        std::string flag = "--" + field.name;
+        if (!field.takes.empty()) flag += " " + field.takes;
+        if (!field.flag && !field.choices.empty()) flag += " " + field.choices;
         std::string line = field.help;
         if (field.required) line += " (required)";
-        if (field.type != payload::FieldType::kFlag && *field.defaultValue != '\0') {
-            line += std::string(" (default ") + field.defaultValue + ")";
+        if (!field.flag && !field.defaultValue.empty()) {
+            line += " (default " + field.defaultValue + ")";
         }
-        if (field.maxCharacters != 0) {
-            line += "; at most " + std::to_string(field.maxCharacters) + " characters";
-        }
+        if (field.most != 0) line += "; at most " + std::to_string(field.most) + " characters";
         text += HelpFlag(flag) + HelpColumn(line);
     }
     return text + HelpFlag(kPrintPayload) +
@@ -94,14 +142,14 @@ std::string PayloadUsage(const std::string& kind) {
 
 int RunPayload(int argc, char** argv) {
     const std::string kind = argv[1];
-    const std::vector<payload::FieldInfo> fields = payload::FieldsOf(kind);
-    payload::FieldValues values;
+    const std::vector<Field> fields = FieldsOf(kind);
+    JsonMembers values;
     std::vector<std::string> words;
     std::vector<const char*> options;
     bool print = false, help = false, flagsEnded = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
-        const payload::FieldInfo* field = flagsEnded ? nullptr : FieldFlag(fields, arg);
+        const Field* field = flagsEnded ? nullptr : FieldFlag(fields, arg);
         if (flagsEnded || IsPositional(arg)) {
             words.push_back(arg);
         } else if (arg == "--") {
@@ -112,7 +160,7 @@ int RunPayload(int argc, char** argv) {
             help = true;
         } else if (field != nullptr && arg.find('=') != std::string::npos) {
             values.emplace_back(field->name, arg.substr(arg.find('=') + 1));
-        } else if (field != nullptr && field->type == payload::FieldType::kFlag) {
+        } else if (field != nullptr && field->flag) {
             values.emplace_back(field->name, "true");
         } else if (field != nullptr) {
             if (i + 1 >= argc) return Fail(kExitUsage, arg + " needs a value");
@@ -128,7 +176,7 @@ int RunPayload(int argc, char** argv) {
         ParseCommandLine(static_cast<int>(options.size()), options.data(), &line);
     if (!error.empty()) return Fail(kExitUsage, error);
     std::size_t word = 0;
-    for (const payload::FieldInfo& field : fields) {
+    for (const Field& field : fields) {
         if (field.required && word < words.size()) values.emplace_back(field.name, words[word++]);
     }
     if (word < words.size()) {
@@ -142,14 +190,15 @@ int RunPayload(int argc, char** argv) {
                                     "not taken (a batch: --batch FILE --payload " +
                                     kind + ")");
     }
-    const payload::Result result = payload::Build(kind, values);
-    if (!result.ok) return Fail(kExitUsage, result.reason);
-    if (print) return Print(result.text);
+    std::string text, why;
+    int level = TESSERA_DEFAULT, most = 0;
+    const Status built = BuildText(kind, values, &text, &level, &most, &why);
+    if (built != TESSERA_OK) return Fail(ExitStatusOf(built), why);
+    if (print) return Print(text);
     EncodeSettings encode = EncodeSettingsOf(line);
-    const std::string refused = ApplyLimits(result.limits, &encode);
-    if (!refused.empty()) return Fail(kExitUsage, refused);
+    if (ApplyPayloadLimits(level, most, &encode, &why) != TESSERA_OK) return Fail(kExitUsage, why);
     line.hasText = true;
-    line.text = result.text;
+    line.text = text;
     return WriteCode(line, encode);
 }
 
@@ -161,11 +210,9 @@ Status PayloadOfLine(const std::string& kind, const std::string& line, std::stri
         *message = "not a JSON object: " + unread;
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
-    const payload::Result result = payload::Build(kind, members);
-    *message = result.ok ? ApplyLimits(result.limits, encode) : result.reason;
-    if (!message->empty()) return TESSERA_ERROR_BAD_ARGUMENT;
-    *text = result.text;
-    return TESSERA_OK;
+    int level = TESSERA_DEFAULT, most = 0;
+    const Status built = BuildText(kind, members, text, &level, &most, message);
+    return built != TESSERA_OK ? built : ApplyPayloadLimits(level, most, encode, message);
 }
 
 }  // namespace qr::cli

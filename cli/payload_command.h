@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "module/pipeline.h"
+#include "module/settings.h"
 
 namespace qr::cli {
 

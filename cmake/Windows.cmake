@@ -1,8 +1,8 @@
-# tessera.dll and tessera_api.dll: no "lib" prefix, an export table of exactly the door's
-# function or the API header's functions (module/*.def), a version resource (module/tessera.rc,
-# named per DLL, numbered from VERSION), and only system DLLs imported (-static, set for every
-# program by the toolchain file and repeated here for builds without it). Release builds are
-# stripped.
+# tessera.dll and tessera_api.dll: no "lib" prefix, an export table of exactly the one-export
+# library's function or the API header's functions (module/*.def), a version resource
+# (module/tessera.rc, named per DLL, numbered from VERSION), and only system DLLs imported
+# (-static, set for every program by the toolchain file and repeated here for builds without
+# it). Release builds are stripped.
 enable_language(RC)
 target_sources(tessera PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/../module/tessera.def

@@ -57,10 +57,20 @@ namespace Tessera
                                                 ref RenderOptions options, byte[] buffer,
                                                 UIntPtr capacity, out UIntPtr size);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
-        internal delegate Status SaveFunction(IntPtr symbol, string path, Format format,
-                                              ref RenderOptions options);
+        internal delegate Status SaveExplainedFunction(IntPtr symbol, string path, Format format,
+                                                       ref RenderOptions options,
+                                                       out int errorNumber, byte[] text,
+                                                       UIntPtr capacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
+        internal delegate Status SaveAllFunction(IntPtr[] symbols, string[] paths, UIntPtr count,
+                                                 Format format, ref RenderOptions options,
+                                                 int[] results);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
         internal delegate int FormatFromPathFunction(string path);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl, CharSet = CharSet.Ansi)]
+        internal delegate int FormatFromNameFunction(string name);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr FormatTextFunction(Format format);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         internal delegate IntPtr StatusMessageFunction(Status status);
 
@@ -75,8 +85,11 @@ namespace Tessera
             SymbolIsMicro;
         internal readonly SymbolModulesFunction SymbolModules;
         internal readonly RenderFunction Render;
-        internal readonly SaveFunction Save;
+        internal readonly SaveExplainedFunction SaveExplained;
+        internal readonly SaveAllFunction SaveAll;
         internal readonly FormatFromPathFunction FormatFromPath;
+        internal readonly FormatFromNameFunction FormatFromName;
+        internal readonly FormatTextFunction FormatName, FormatExtension;
         internal readonly StatusMessageFunction StatusMessage;
 
         static readonly Lazy<Native> loaded = new Lazy<Native>(() => new Native(Library.Open()));
@@ -106,8 +119,12 @@ namespace Tessera
             SymbolIsMicro = Bind<SymbolFactFunction>(library, "tessera_symbol_is_micro");
             SymbolModules = Bind<SymbolModulesFunction>(library, "tessera_symbol_modules");
             Render = Bind<RenderFunction>(library, "tessera_render");
-            Save = Bind<SaveFunction>(library, "tessera_save");
+            SaveExplained = Bind<SaveExplainedFunction>(library, "tessera_save_explained");
+            SaveAll = Bind<SaveAllFunction>(library, "tessera_save_all");
             FormatFromPath = Bind<FormatFromPathFunction>(library, "tessera_format_from_path");
+            FormatFromName = Bind<FormatFromNameFunction>(library, "tessera_format_from_name");
+            FormatName = Bind<FormatTextFunction>(library, "tessera_format_name");
+            FormatExtension = Bind<FormatTextFunction>(library, "tessera_format_extension");
             StatusMessage = Bind<StatusMessageFunction>(library, "tessera_status_message");
         }
 

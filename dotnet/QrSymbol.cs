@@ -1,5 +1,7 @@
 using System;
+using System.Collections.Generic;
 using System.IO;
+using System.Linq;
 using System.Runtime.InteropServices;
 using System.Text;
 
@@ -11,6 +13,8 @@ namespace Tessera
     /// only read once made, so one symbol may be used from several threads.</summary>
     public sealed class QrSymbol : IDisposable
     {
+        // The format argument of a save that takes each path's format from its extension.
+        const Format FromPath = (Format)Library.Default;
         // Room for the library's one-line reasons.
         const int MessageRoom = 512;
         // The library's colours: black on opaque white, 0xRRGGBBAA.
@@ -158,36 +162,87 @@ namespace Tessera
         }
 
         /// <summary>Creates or replaces the file at <paramref name="path"/> with the symbol in the
-        /// format its extension names (a format's name, in any case: .png), drawn as
-        /// <see cref="ToBytes"/> draws it. The file is written whole beside its name and renamed
-        /// into place, so it is never partial; on failure a file that was there keeps its bytes.
-        /// Throws IOException with the library's sentence and the path when the file cannot be
-        /// written, ArgumentException for an extension that names no format, and as ToBytes.
-        /// </summary>
+        /// format its extension names (.png, in any case; see Formats.Extension), drawn as
+        /// <see cref="ToBytes"/> draws it. The file is written whole beside its name, synced and
+        /// renamed into place, so it is never partial; on failure a file that was there keeps its
+        /// bytes. Throws IOException when the file cannot be written, with the library's reason
+        /// ("the file cannot be written: PATH: the folder does not exist") and the C library's
+        /// error number for it (ENOENT, EACCES, ENOSPC...) as its HResult; ArgumentException for
+        /// an extension that names no format; and as ToBytes.</summary>
         public void Save(string path, int scale = 0, int margin = Library.Default,
                          uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
         {
-            if (path == null) throw new ArgumentNullException("path");
-            if (path.IndexOf('\0') >= 0)
-            {
-                throw new ArgumentException("the path holds a NUL character", "path");
-            }
             Native api = Native.Api;
-            int named = api.FormatFromPath(path);
-            if (named < 0)
-            {
-                throw new ArgumentException("the extension of '" + path + "' names no format: " +
-                                            "give one of ." + string.Join(", .", Extensions()),
-                                            "path");
-            }
-            var format = (Format)named;
+            Format format = PathFormat(api, path);
             RenderOptions options = Options(api, format, scale, margin, dark, light, dpi);
-            Status status = Use(symbol => api.Save(symbol, path, format, ref options));
+            int errorNumber = 0;
+            byte[] reason = new byte[MessageRoom];
+            Status status = Use(symbol => api.SaveExplained(symbol, path, format, ref options,
+                                                            out errorNumber, reason,
+                                                            (UIntPtr)reason.Length));
             if (status == Status.CannotWrite)
             {
-                throw new IOException(api.Message(status) + ": " + path);
+                throw new IOException(api.Message(status) + ": " + path + ": " + Text(reason),
+                                      errorNumber);
             }
             if (status != Status.Ok) throw Failure(api, status);
+        }
+
+        /// <summary>Saves each symbol of <paramref name="files"/> to its path (path to symbol, as
+        /// in a Dictionary), each as <see cref="Save"/> would with the same options, but made
+        /// durable together, so that many files cost about one sync: every file is written whole
+        /// beside its name, their data synced, then each takes its name; a crash leaves each file
+        /// old or new, whole. Every path and option is checked before anything is written (the
+        /// exceptions of Save). A file that cannot be written does not stop the others; then
+        /// IOException names the first such path (without the reason, which only Save tells).
+        /// </summary>
+        public static void SaveAll(IEnumerable<KeyValuePair<string, QrSymbol>> files,
+                                   int scale = 0, int margin = Library.Default,
+                                   uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+        {
+            if (files == null) throw new ArgumentNullException("files");
+            KeyValuePair<string, QrSymbol>[] pairs = files.ToArray();
+            if (pairs.Length == 0) return;
+            Native api = Native.Api;
+            var paths = new string[pairs.Length];
+            RenderOptions options = DefaultOptions(api);
+            for (int i = 0; i < pairs.Length; i++)
+            {
+                if (pairs[i].Value == null)
+                {
+                    throw new ArgumentNullException("files", "a path is given a null symbol");
+                }
+                paths[i] = pairs[i].Key;
+                options = Options(api, PathFormat(api, paths[i]), scale, margin, dark, light, dpi);
+            }
+            var symbols = new IntPtr[pairs.Length];
+            var results = new int[pairs.Length];
+            var held = new List<SymbolHandle>();
+            Status status;
+            try
+            {
+                for (int i = 0; i < pairs.Length; i++)
+                {
+                    SymbolHandle handle = pairs[i].Value.handle;
+                    bool added = false;
+                    handle.DangerousAddRef(ref added);  // ObjectDisposedException after Dispose
+                    if (added) held.Add(handle);
+                    symbols[i] = handle.DangerousGetHandle();
+                }
+                status = api.SaveAll(symbols, paths, (UIntPtr)pairs.Length, FromPath, ref options,
+                                     results);
+            }
+            finally
+            {
+                foreach (SymbolHandle handle in held) handle.DangerousRelease();
+            }
+            if (status == Status.Ok) return;
+            int first = Array.FindIndex(results, result => result != (int)Status.Ok);
+            if (first >= 0 && results[first] == (int)Status.CannotWrite)
+            {
+                throw new IOException(api.Message(Status.CannotWrite) + ": " + paths[first]);
+            }
+            throw Failure(api, first >= 0 ? (Status)results[first] : status);
         }
 
         /// <summary>Releases the library's symbol; the facts stay readable, rendering and saving
@@ -213,17 +268,23 @@ namespace Tessera
             }
         }
 
-        // The formats that a file's extension can name: those whose names the library takes as
-        // extensions.
-        static string[] Extensions()
+        // The format that the extension of `path` names; throws ArgumentNullException, or
+        // ArgumentException for a NUL in the path or an extension that names no format.
+        static Format PathFormat(Native api, string path)
         {
-            var names = new System.Collections.Generic.List<string>();
-            foreach (Format format in Enum.GetValues(typeof(Format)))
+            if (path == null) throw new ArgumentNullException("path");
+            if (path.IndexOf('\0') >= 0)
             {
-                string name = format.ToString().ToLowerInvariant();
-                if (Native.Api.FormatFromPath("file." + name) == (int)format) names.Add(name);
+                throw new ArgumentException("the path holds a NUL character", "path");
             }
-            return names.ToArray();
+            int format = api.FormatFromPath(path);
+            if (format < 0)
+            {
+                throw new ArgumentException("the extension of '" + path + "' names no format: " +
+                                            "give one of ." +
+                                            string.Join(", .", Formats.Extensions()), "path");
+            }
+            return (Format)format;
         }
 
         static Settings DefaultSettings(Native api)

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/api_shared.h"
-#include "module/payload_limits.h"
+#include "module/api_calls.h"
+#include "module/encode.h"
 #include "module/tessera_api.h"
 #include "payload/payload.h"
 
@@ -39,6 +39,12 @@ payload::Result Built(const char* kind, const char* const* names, const char* co
         fields.emplace_back(names[i], values[i]);
     }
     return payload::Build(kind, fields);
+}
+
+// The level a payload's symbol must have, as the header numbers levels, or TESSERA_DEFAULT: any.
+int LevelOf(const payload::SymbolLimits& limits) {
+    return limits.level == 0 ? TESSERA_DEFAULT
+                             : static_cast<int>(std::string("LMQH").find(limits.level));
 }
 
 // The status of a refusal with its reason copied for the caller.
@@ -131,11 +137,7 @@ tessera_status tessera_payload_build(const char* kind, const char* const* names,
     if (size == nullptr) return qr::Refuse("a null size", reason, reason_capacity);
     const qr::payload::Result result = qr::Built(kind, names, values, count);
     if (!result.ok) return qr::Refuse(result.reason, reason, reason_capacity);
-    if (level != nullptr) {
-        *level = result.limits.level == 0
-                     ? TESSERA_DEFAULT
-                     : static_cast<int>(std::string("LMQH").find(result.limits.level));
-    }
+    if (level != nullptr) *level = qr::LevelOf(result.limits);
     if (max_version != nullptr) *max_version = result.limits.maxVersion;
     *size = result.text.size() + 1;
     if (text == nullptr || capacity < *size) return TESSERA_ERROR_BUFFER_TOO_SMALL;
@@ -159,15 +161,18 @@ tessera_status tessera_payload_encode(const char* kind, const char* const* names
     }
     const qr::payload::Result result = qr::Built(kind, names, values, count);
     if (!result.ok) return qr::Refuse(result.reason, reason, reason_capacity);
-    const std::string refused = qr::ApplyLimits(result.limits, &read);
-    if (!refused.empty()) return qr::Refuse(refused, reason, reason_capacity);
+    std::string refused;
+    if (qr::ApplyPayloadLimits(qr::LevelOf(result.limits), result.limits.maxVersion, &read,
+                               &refused) != TESSERA_OK) {
+        return qr::Refuse(refused, reason, reason_capacity);
+    }
     qr::Encoder encoder;
     qr::SymbolRecord record;
     if (!encoder.Ready() || record.get() == nullptr) return TESSERA_ERROR_NO_MEMORY;
     std::string why;
     const auto* bytes = reinterpret_cast<const unsigned char*>(result.text.data());
     const tessera_status status =
-        qr::EncodeExplained(&encoder, record.get(), bytes, result.text.size(), false, read, &why);
+        encoder.Encode(bytes, result.text.size(), read, record.get(), false, &why);
     qr::CopyText(why, reason, reason_capacity);
     if (status != TESSERA_OK) return status;
     *symbol = qr::Handed(*record.get());

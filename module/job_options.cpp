@@ -6,22 +6,22 @@
 #include <new>
 #include <string>
 
-#include "encoder/qr_encoder.h"
+#include "module/deliver.h"
+#include "module/encode.h"
 #include "module/pipeline.h"
+#include "module/symbol.h"
 #include "platform/file_io.h"
 
 namespace qr {
 
 namespace {
 
-constexpr int kMaxMask = kMaskCount - 1;
-
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-int InRangeOr(std::int32_t value, int low, int high, int fallback) {
-    return value >= low && value <= high ? value : fallback;
+int InRangeOr(std::int32_t value, Range range, int fallback) {
+    return range.Holds(value) ? value : fallback;
 }
 
 // Value of a hexadecimal digit; any other character is 0.
@@ -61,11 +61,11 @@ void JobOptions::ParseOption(const char* text) {
             break;
         case 'L':
         case 'l':
-            level = InRangeOr(ParseNumber(value), LEVEL_L, LEVEL_H, kDefaultLevel);
+            level = InRangeOr(ParseNumber(value), kLimits.level, kLimits.defaultLevel);
             break;
         case 'M':
         case 'm':
-            maskNumber = InRangeOr(ParseNumber(value), 0, kMaxMask, -1);
+            maskNumber = InRangeOr(ParseNumber(value), kLimits.mask, kDefaultSetting);
             break;
         case 'O':
         case 'o': {
@@ -81,9 +81,9 @@ void JobOptions::ParseOption(const char* text) {
         }
         case 'S':
         case 's':
-            scale = InRangeOr(ParseNumber(value), kMinScale, kMaxScale, 0);
+            scale = InRangeOr(ParseNumber(value), kLimits.scale, 0);
             scaleGiven = scale != 0;
-            if (!scaleGiven) scale = kDefaultImageScale;
+            if (!scaleGiven) scale = kLimits.imageScale;
             break;
         case 'T':
         case 't':
@@ -91,7 +91,7 @@ void JobOptions::ParseOption(const char* text) {
             break;
         case 'V':
         case 'v':
-            requestedVersion = InRangeOr(ParseNumber(value), kMinVersion, kMaxVersion, 0);
+            requestedVersion = InRangeOr(ParseNumber(value), kLimits.version, 0);
             break;
         default:  // an unknown letter, a high-bit character, or "/" alone
             break;
@@ -154,7 +154,7 @@ void JobOptions::ReleaseInput() {
     inputLength = 0;
 }
 
-int JobOptions::RenderAndWrite(ImageFormat format) const {
+int JobOptions::RenderAndWrite(int format) const {
     Encoder encoder;
     if (!encoder.Ready()) return TESSERA_ERROR_CANNOT_ENCODE;
     SymbolRecord symbol;
@@ -179,7 +179,7 @@ int JobOptions::RenderAndWrite(ImageFormat format) const {
     return SaveBytes(outputPath, bytes) == TESSERA_OK ? TESSERA_OK : TESSERA_ERROR_CANNOT_WRITE;
 }
 
-int RunSlashOptions(const char* const* options, int count, ImageFormat format) {
+int RunSlashOptions(const char* const* options, int count, int format) {
     // The options live for this call only, so calls on different threads do not meet.
     JobOptions job;
     for (int i = 0; i < count; ++i) job.ParseOption(options[i]);

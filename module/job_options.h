@@ -1,10 +1,13 @@
-// The options of one call of tessera(): their defaults, the parsing of the four option strings,
-// the input data they load, and the encoding and writing that they drive.
+// The options of one call of the one-export library's tessera(): their defaults (the table's),
+// the parsing of the four option strings, the input data they load, and the encoding and writing
+// that they drive (RunSlashOptions, module/pipeline.h). Out-of-range values fall back to the
+// defaults rather than being refused.
 #pragma once
 
 #include <cstdint>
 
-#include "output/image_format.h"
+#include "module/limits.h"
+#include "module/settings.h"
 
 namespace qr {
 
@@ -12,11 +15,11 @@ namespace qr {
 constexpr int kMaxOutputPath = 258;
 
 struct JobOptions {
-    int level = 1;             // EcLevel: 0 = L, 1 = M, 2 = Q, 3 = H
-    int requestedVersion = 0;  // 1..40, or 0 for the smallest that holds the data
+    int level = kLimits.defaultLevel;  // TESSERA_LEVEL_L..H
+    int requestedVersion = 0;          // in the table's range, or 0 for the smallest that holds it
     int allowLargerVersion = 1;
-    int maskNumber = -1;      // 0..7, or -1 for the lowest penalty
-    int scale = 4;            // pixels per module, 1..20
+    int maskNumber = kDefaultSetting;  // in the table's range, or the lowest penalty
+    int scale = kLimits.imageScale;    // pixels per module, in the table's range
     bool scaleGiven = false;  // the last "/S" held a scale in range; else the format's default
     char outputPath[kMaxOutputPath + 2] = {};
     bool outputPathTooLong = false;      // the last "/O" named more than kMaxOutputPath characters
@@ -41,9 +44,10 @@ struct JobOptions {
 
     bool HasOutputPath() const { return outputPath[0] != '\0' || outputPathTooLong; }
 
-    // Encodes the input and writes it as `format` (the library's BMP unless the command asks for
-    // another). Returns 0 written, 2 cannot be encoded, or 3 the file cannot be created.
-    int RenderAndWrite(ImageFormat format = ImageFormat::kBmp) const;
+    // Encodes the input and writes it as `format` (a format's number: the library's BMP unless the
+    // command asks for another). Returns 0 written, 2 cannot be encoded, or 3 the file cannot be
+    // created.
+    int RenderAndWrite(int format = TESSERA_FORMAT_BMP) const;
 
     void ReleaseInput();
 
@@ -52,11 +56,6 @@ private:
     // earlier one. Returns false, with the input unchanged, when no memory can be had.
     bool TakeInputBlock(std::int64_t length);
 };
-
-// The road of one call of the library's options: `count` option strings parsed in order, then
-// data and an output path required, then the symbol encoded, rendered as `format` and written.
-// Returns a tessera_result code. tessera() is this with its four options and BMP.
-int RunSlashOptions(const char* const* options, int count, ImageFormat format);
 
 // Reads a number as strtol does in base 10 (white space, one sign, digits up to the first
 // non-digit), saturated at the 32-bit signed limits; no digits read as 0.

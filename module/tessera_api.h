@@ -252,6 +252,41 @@ TESSERA_API_FUNCTION const char* tessera_format_extension(int format);
 /* 1 when this build can render `format`, else 0. */
 TESSERA_API_FUNCTION int tessera_format_available(int format);
 
+/* A fact of `format`: "binary" (1: not text, refused on a terminal), "colours" (1: takes other
+ * colours than black on white), "alpha" (1: takes colours with an alpha below FF), "dpi" (1:
+ * states a resolution), "scale" (its scale when the options leave it at 0), "columns" (characters
+ * a pixel takes on a terminal; 0 for images) or "available" (as tessera_format_available()).
+ * -1 for an unknown format or fact. */
+TESSERA_API_FUNCTION int tessera_format_fact(int format, const char* fact);
+
+/* The library's table of limits, one number a row: stores the name of row `index` (0, 1, ...)
+ * at *name and its value at *value, and returns 1; returns 0 past the last row or for a null
+ * pointer. The rows (a program looks them up by name, so that later rows may be added):
+ *   level.low, level.high, level.default      TESSERA_LEVEL_L, _H; M when left to the library
+ *   version.low, version.high                 1, 40 (0: the smallest that holds the data)
+ *   mask.low, mask.high                       0, 7
+ *   micro.version.low, micro.version.high     1, 4 (M1 to M4)
+ *   micro.mask.low, micro.mask.high           0, 3
+ *   micro.level.default                       L, above M1 (which has no level)
+ *   micro.levels.1 .. micro.levels.4          the levels M1..M4 offer: bit (1 << level) each
+ *   structured.low, structured.high           2, 16 symbols of structured append
+ *   scale.low, scale.high                     1, 20 (0: scale.image, or scale.text for text)
+ *   scale.image, scale.text                   4, 1
+ *   margin.low, margin.high                   0, 64 (TESSERA_DEFAULT: margin.default or
+ *   margin.default, margin.micro              4, 2    margin.micro for Micro QR)
+ *   dpi.low, dpi.high                         1, 100000 (0: none stated)
+ *   dark.default, light.default               0x000000FF, 0xFFFFFFFF
+ *   input.symbol.high                         7089: the most bytes one symbol holds
+ *   input.read                                7090: what tessera_encode() reads at most
+ *   input.structured.high                     113424: the most that 16 symbols hold */
+TESSERA_API_FUNCTION int tessera_limit(int index, const char** name, long long* value);
+
+/* The numbered constants of this header (TESSERA_OK, TESSERA_LEVEL_Q, TESSERA_FORMAT_PDF,
+ * TESSERA_DEFAULT, ...): stores the name of constant `index` (0, 1, ...) at *name and its value
+ * at *value, and returns 1; returns 0 past the last one or for a null pointer. Bindings take
+ * their statuses, levels and formats from here rather than copying them. */
+TESSERA_API_FUNCTION int tessera_constant(int index, const char** name, int* value);
+
 /* A sentence that says what `status` means, never null. */
 TESSERA_API_FUNCTION const char* tessera_status_message(int status);
 

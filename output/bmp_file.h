@@ -34,7 +34,7 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
                 std::string* file);
 
 // BMP's row of the table of formats (output/writers.h). It stands here, beside its writer, because
-// the library's door links a table of this row alone.
+// the one-export library links a table of this row alone.
 constexpr ImageFormatInfo kBmpFormat = {
     // name, extension, binary, default scale, colours, alpha, dpi, columns per pixel, writer
     "bmp", "bmp", true, kDefaultImageScale, true, false, true, 0, ComposeBmp};

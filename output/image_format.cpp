@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <vector>
 
 namespace qr {
 
@@ -33,22 +32,6 @@ const char* ExtensionOf(const char* path) {
     }
     const char* dot = std::strrchr(name, '.');
     return dot == nullptr || dot == name ? nullptr : dot + 1;
-}
-
-// The names of the rows that have `property` set (null: of all rows), "a, b" and `last` before
-// the last one.
-std::string NamesJoined(bool ImageFormatInfo::*property, const char* last) {
-    std::vector<const char*> names;
-    for (int i = 0; i < FormatCount(); ++i) {
-        const ImageFormatInfo& row = LINKED_FORMATS.rows[i];
-        if (property == nullptr || row.*property) names.push_back(row.name);
-    }
-    std::string list;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (i > 0) list += i + 1 == names.size() ? last : ", ";
-        list += names[i];
-    }
-    return list;
 }
 
 }  // namespace
@@ -83,14 +66,6 @@ bool IsForeignImageExtension(const char* path) {
         if (SameLetters(extension, foreign)) return true;
     }
     return false;
-}
-
-std::string FormatNameList() {
-    return NamesJoined(nullptr, " or ");
-}
-
-std::string FormatNamesWith(bool ImageFormatInfo::*property) {
-    return NamesJoined(property, " and ");
 }
 
 }  // namespace qr

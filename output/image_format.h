@@ -36,7 +36,7 @@ struct ImageFormatInfo {
 
 // The formats of the library that links this, `count` rows in the order of their numbers. Each
 // library links one table: the API's library and the command every format
-// (output/writers_all.cpp), the library's door BMP alone (output/writers_bmp.cpp), so that the door
+// (output/writers_all.cpp), the one-export library BMP alone (output/writers_bmp.cpp), so that it
 // needs no image library.
 struct FormatTable {
     const ImageFormatInfo* rows;
@@ -68,11 +68,5 @@ bool FormatFromExtension(const char* path, ImageFormat* format);
 // Whether the extension of `path` names an image format this library does not write (jpg, gif,
 // tif, webp and their spellings), so that writing BMP bytes under it would mislead.
 bool IsForeignImageExtension(const char* path);
-
-// The names of all formats, "bmp, png, ... or pdf", for messages and help.
-std::string FormatNameList();
-
-// The names of the formats whose row has `property` set, "bmp and png", for messages and help.
-std::string FormatNamesWith(bool ImageFormatInfo::*property);
 
 }  // namespace qr

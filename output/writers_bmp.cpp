@@ -1,4 +1,4 @@
-// The door's table of formats: BMP alone.
+// The one-export library's table of formats: BMP alone.
 #include <iterator>
 
 #include "output/bmp_file.h"
@@ -7,10 +7,10 @@ namespace qr {
 
 namespace {
 
-constexpr ImageFormatInfo DOOR_ROWS[] = {kBmpFormat};
+constexpr ImageFormatInfo ONE_EXPORT_ROWS[] = {kBmpFormat};
 
 }  // namespace
 
-const FormatTable LINKED_FORMATS = {DOOR_ROWS, static_cast<int>(std::size(DOOR_ROWS))};
+const FormatTable LINKED_FORMATS = {ONE_EXPORT_ROWS, static_cast<int>(std::size(ONE_EXPORT_ROWS))};
 
 }  // namespace qr

@@ -67,8 +67,8 @@ _INT_MAX = 2 ** (_INT_BITS - 1) - 1
 # their calls do.
 _SONAME_VERSION = 1
 # What the library's call takes without /L and /S: level M, 4 pixels per module.
-_DOOR_LEVEL = 1
-_DOOR_SCALE = 4
+_ONE_EXPORT_LEVEL = 1
+_ONE_EXPORT_SCALE = 4
 
 _libraries = {}
 
@@ -142,7 +142,7 @@ def _open(variable, stem, declare):
     return _libraries[stem]
 
 
-def _declare_door(library):
+def _declare_one_export(library):
     library.tessera.argtypes = [ctypes.c_char_p] * _OPTION_SLOTS
     library.tessera.restype = ctypes.c_int
 
@@ -181,6 +181,7 @@ def _declare_api(library):
         "tessera_format_name": (C, [I]),
         "tessera_format_extension": (C, [I]),
         "tessera_format_available": (I, [I]),
+        "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_status_message": (C, [I]),
         "tessera_library_version": (C, []),
         "tessera_payload_kind": (C, [I]),
@@ -200,8 +201,8 @@ def _declare_api(library):
 
 
 def _load():
-    """The door library, libtessera.so."""
-    return _open("TESSERA_LIBRARY", "tessera", _declare_door)
+    """The one-export library, libtessera.so."""
+    return _open("TESSERA_LIBRARY", "tessera", _declare_one_export)
 
 
 def _api():
@@ -228,7 +229,7 @@ def _bytes_of(data):
     raise TypeError("data must be bytes or str")
 
 
-def _check_door_scale(scale):
+def _check_one_export_scale(scale):
     """Refuses a scale that the library's BMP does not take, with the library's reason."""
     if _whole("scale", scale, 0) == 0:  # the API's "default"; the call has no such value
         raise ValueError("scale must be a positive number of pixels per module, not 0")
@@ -752,13 +753,13 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
     settings = _settings(level, version, strict, mask, False)
     if not _is_int(scale):
         raise ValueError(f"scale must be a whole number, not {scale!r}")
-    _check_door_scale(scale)
+    _check_one_export_scale(scale)
 
     path = os.fsencode(path)
     if b"\0" in path:
         raise ValueError("path must not contain a zero byte")
     options = [b"/T" + _escape(data), b"/O" + path]
-    if settings.level not in (_DEFAULT, _DOOR_LEVEL):
+    if settings.level not in (_DEFAULT, _ONE_EXPORT_LEVEL):
         options.append(b"/L%d" % settings.level)
     if version:
         options.append(b"/V%d" % version)
@@ -766,7 +767,7 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
         options.append(b"/EN")
     if mask is not None:
         options.append(b"/M%d" % mask)
-    if scale != _DOOR_SCALE:
+    if scale != _ONE_EXPORT_SCALE:
         options.append(b"/S%d" % scale)
     if len(options) > _OPTION_SLOTS:
         raise ValueError("at most two of level, version, strict, mask and scale may differ from "

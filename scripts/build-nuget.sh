@@ -4,7 +4,8 @@
 # reference assemblies, with its XML documentation), the native library for linux-x64 (from the
 # test build, $TESSERA_BUILD_DIR or build/) and for win-x64 (cross-built with MinGW-w64 in
 # $TESSERA_WINDOWS_BUILD_DIR or build-windows/, as .ci/stages/30-windows.sh builds it), LICENSE,
-# and docs/dotnet.md as its README. Builds what is missing, installing missing packages.
+# and docs/dotnet.md as its README. The enum Format is made from the Linux library's list of formats.
+# Builds what is missing, installing missing packages.
 #
 # The same commit gives the same bytes: sorted entries, every time stamp SOURCE_DATE_EPOCH (or the
 # time of the last commit), and an assembly whose module id is made from its content.
@@ -32,7 +33,7 @@ cmake --build "$build" -j2 --target tessera_api >/dev/null
        -DCMAKE_BUILD_TYPE=Release -DTESSERA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$windows_build" -j2 --target tessera_api >/dev/null
 
-python3 dotnet/constants.py module/tessera_api.h "$work/Constants.cs"
+python3 dotnet/constants.py module/tessera_api.h "$build/libtessera_api.so" "$work/Constants.cs"
 cat >"$work/AssemblyInfo.cs" <<INFO
 using System.Reflection;
 [assembly: AssemblyTitle("Tessera.Net")]

@@ -4,9 +4,9 @@
 # under mono with no environment variable, with the native library where the .NET SDK puts it
 # (runtimes/linux-x64/native below the program) and beside the assembly: PNG, SVG and BMP files
 # equal to the command's for the settings of the conformance vectors and more, and every refusal.
-# Then the example of docs/dotnet.md is built against the package, and every ```csharp example of
-# docs/windows.md against the Linux libraries of the test build; what each writes is compared with
-# what the command writes.
+# Then the examples of docs/dotnet.md are built against the package (and its list of formats
+# checked against the library's), and every ```csharp example of docs/windows.md against the Linux
+# libraries of the test build; what each writes is compared with what the command writes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh csharp
@@ -113,14 +113,36 @@ for block in re.findall(r"```csharp\n(.*?)```", text, re.S):
 PY
 }
 
-# The example of docs/dotnet.md, built against the package like a program of its user.
+# The formats that docs/dotnet.md lists are the library's.
+python3 - "$build/libtessera_api.so" <<'PY'
+import re, sys
+sys.path.insert(0, "dotnet")
+from constants import library_formats, pascal
+row = next(line for line in open("docs/dotnet.md", encoding="utf-8")
+           if line.startswith("| `Format` |"))
+listed = re.findall(r"`(\w+)`", row.split("|")[2])
+formats = [pascal(name) for name, _ in library_formats(sys.argv[1])]
+if listed != formats:
+    sys.exit(f"docs/dotnet.md lists the formats {listed}; the library has {formats}")
+PY
+
+# The examples of docs/dotnet.md, built against the package like programs of its user.
 extract docs/dotnet.md "$work/dotnet-examples"
-mcs -nologo -warnaserror -r:"$work/sdk/Tessera.Net.dll" "$work/dotnet-examples/Hello.cs" \
-  -out:"$work/sdk/Hello.exe"
-echo "--- Hello.cs of docs/dotnet.md"
-(cd "$work/sdk" && env -u LD_LIBRARY_PATH -u MONO_PATH mono Hello.exe)
+for example in Hello Labels; do
+  mcs -nologo -warnaserror -r:"$work/sdk/Tessera.Net.dll" "$work/dotnet-examples/$example.cs" \
+    -out:"$work/sdk/$example.exe"
+  echo "--- $example.cs of docs/dotnet.md"
+  (cd "$work/sdk" && env -u LD_LIBRARY_PATH -u MONO_PATH mono "$example.exe") \
+    | tee "$work/$example.out"
+done
 "$build/tessera" "Hello from .NET" -l Q -s 8 -o "$work/command-hello.png"
 cmp "$work/sdk/hello-net.png" "$work/command-hello.png"
+"$build/tessera" "LABEL 3" -l H -s 4 -o "$work/command-label.png"
+cmp "$work/sdk/label-3.png" "$work/command-label.png"
+"$build/tessera" "LABEL 1" -l H -t pbm-plain -o "$work/command-label.pbm"
+cmp "$work/sdk/label-1.pbm" "$work/command-label.pbm"
+failure="the file cannot be written: no-such-folder/label.png: the folder does not exist"
+grep -qxF "$failure (error 2)" "$work/Labels.out"
 
 # The P/Invoke examples of docs/windows.md, against the test build's libraries.
 extract docs/windows.md "$work/examples"
@@ -141,5 +163,5 @@ cmp hello-csharp.bmp command-door.bmp
 cmp api-csharp.svg command-api.svg
 "$build/tessera" "Hello from C#, through the API" -l H -o command-api.png
 cmp api-csharp.png command-api.png
-echo "csharp: the package restored and tested in two layouts, its example and" \
+echo "csharp: the package restored and tested in two layouts, its 2 examples and" \
   "${#examples[@]} P/Invoke examples compiled, run and checked"

@@ -1,7 +1,8 @@
 // The Tessera package used as a program that installed it uses it: for every row of ROWS the
 // symbol's PNG, SVG and BMP files equal the command's (in COMMAND_FOLDER, named ID.png ...), the
 // BMP also the conformance vector's digest; the symbol's facts and modules; the Format enum against
-// the library's formats; and every refusal as its exception with the library's reason.
+// the library's formats; every refusal and failed save as its exception with the library's
+// reason; and SaveAll.
 //
 //   mono PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER
 //
@@ -10,6 +11,7 @@
 // to write (space-separated), the command's status (0, or 2 when the data does not fit) and the
 // BMP's SHA-256 ("-" for none). Ends with "N passed, M failed".
 using System;
+using System.Collections.Generic;
 using System.Globalization;
 using System.IO;
 using System.Linq;
@@ -150,27 +152,31 @@ static class PackageTest
                   .SequenceEqual(QrSymbol.Make(utf8).ToBytes(Format.Svg)),
               "text is encoded as its UTF-8 bytes");
 
-        // Every member of Format is the library's format of that name (its file extension
-        // chooses the same bytes where it has one), and the library has no format beyond them.
+        // Format is the loaded library's list of formats, member for member, and each format
+        // with a file extension is the one that extension saves when it names no other first.
         QrSymbol formats = QrSymbol.Make("formats");
+        Format[] members = (Format[])Enum.GetValues(typeof(Format));
+        Check(members.SequenceEqual(Formats.All), "Format's members are the library's formats");
         int saved = 0;
-        Array members = Enum.GetValues(typeof(Format));
         foreach (Format format in members)
         {
-            string path = Path.Combine(outFolder, "format." + format.ToString().ToLowerInvariant());
-            try
-            {
-                formats.Save(path);
-            }
-            catch (ArgumentException)
-            {
-                continue;  // utf8 and ansi are no file extensions
-            }
+            string name = Formats.Name(format), extension = Formats.Extension(format);
+            Check(name.Replace("-", "") == format.ToString().ToLowerInvariant() &&
+                  Formats.FromName(name.ToUpperInvariant()) == format, format + " is " + name);
+            if (extension != name) continue;  // a terminal style, or the plain PBM
+            string path = Path.Combine(outFolder, "format." + extension);
+            formats.Save(path);
             Check(File.ReadAllBytes(path).SequenceEqual(formats.ToBytes(format)),
                   format + ": the extension's format");
             saved++;
         }
-        Check(saved >= 6, saved + " formats saved by their extension");
+        Check(saved >= 8 && Formats.Extension(Format.PbmPlain) == "pbm" &&
+              Formats.Extension(Format.Ansi) == null, saved + " formats saved by their extension");
+        Throws<ArgumentException>("a format's unknown name", () => Formats.FromName("jpg"),
+                                  e => e.ParamName == "name" && e.Message.Contains("pbm-plain"));
+        Throws<ArgumentOutOfRangeException>("a number past the formats",
+                                            () => Formats.Name((Format)members.Length),
+                                            e => e.ParamName == "format");
         Refused("format", "the format must be one of",
                 () => formats.ToBytes((Format)members.Length));
         formats.Dispose();
@@ -209,14 +215,66 @@ static class PackageTest
         Throws<ArgumentException>("a .jpg", () => symbol.Save(Path.Combine(outFolder, "x.jpg")),
                                   e => e.ParamName == "path");
 
-        string missing = Path.Combine(outFolder, "missing", "x.png");
-        Throws<IOException>("a missing folder", () => symbol.Save(missing),
-                            e => e.Message == "the file cannot be written: " + missing);
+        // A failed save: the library's reason, and its error number as HResult.
+        string file = Path.Combine(outFolder, "file");
+        File.WriteAllText(file, "a file");
         string folder = Path.Combine(outFolder, "folder.png");
         Directory.CreateDirectory(folder);
-        Throws<IOException>("a folder at the path", () => symbol.Save(folder),
-                            e => e.Message == "the file cannot be written: " + folder);
-        Check(Directory.Exists(folder) && !File.Exists(missing), "nothing is written");
+        string missing = Path.Combine(outFolder, "missing", "x.png");
+        var failures = new[] {
+            Tuple.Create(missing, 2, "the folder does not exist"),                      // ENOENT
+            Tuple.Create(Path.Combine(file, "x.png"), 20,
+                         "a file stands where a folder would be"),                      // ENOTDIR
+            Tuple.Create(folder, 21, "it is not a file that can be replaced"),          // EISDIR
+        };
+        foreach (var failure in failures)
+        {
+            Throws<IOException>(failure.Item1, () => symbol.Save(failure.Item1),
+                                e => e.HResult == failure.Item2 &&
+                                     e.Message == "the file cannot be written: " + failure.Item1 +
+                                                  ": " + failure.Item3);
+        }
+        Check(Directory.Exists(folder) && !File.Exists(missing) &&
+              File.ReadAllText(file) == "a file", "nothing is written");
+    }
+
+    // QrSymbol.SaveAll: the files Save writes, every argument checked before any file, and a
+    // file that cannot be written not stopping the others.
+    static void SaveAll(string outFolder)
+    {
+        string folder = Path.Combine(outFolder, "all");
+        Directory.CreateDirectory(folder);
+        Func<string, string> at = name => Path.Combine(folder, name);
+        QrSymbol first = QrSymbol.Make("first"), second = QrSymbol.Make("second", micro: true);
+        var files = new Dictionary<string, QrSymbol> {
+            { at("a.png"), first }, { at("b.svg"), second }, { at("c.PBM"), first },
+            { at("d.xpm"), second } };
+        QrSymbol.SaveAll(files, scale: 2, margin: 1);
+        foreach (KeyValuePair<string, QrSymbol> pair in files)
+        {
+            string path = pair.Key, alone = at("alone" + Path.GetExtension(path));
+            pair.Value.Save(alone, scale: 2, margin: 1);
+            Check(File.ReadAllBytes(path).SequenceEqual(File.ReadAllBytes(alone)),
+                  path + " is what Save writes");
+        }
+
+        string missing = at("missing/x.png");
+        Throws<IOException>("a group with a missing folder", () => QrSymbol.SaveAll(
+            new Dictionary<string, QrSymbol> { { missing, first }, { at("e.png"), second } }),
+            e => e.Message == "the file cannot be written: " + missing);
+        Check(File.Exists(at("e.png")), "the other file of the group is written");
+        Throws<ArgumentException>("a group with a .jpg", () => QrSymbol.SaveAll(
+            new Dictionary<string, QrSymbol> { { at("f.png"), first }, { at("f.jpg"), first } }),
+            e => e.ParamName == "path");
+        Refused("light", "txt output has no colours", () => QrSymbol.SaveAll(
+            new Dictionary<string, QrSymbol> { { at("g.png"), first }, { at("g.txt"), first } },
+            light: 0xFFEEDDFF));
+        second.Dispose();
+        Throws<ObjectDisposedException>("a disposed symbol in a group", () => QrSymbol.SaveAll(
+            new Dictionary<string, QrSymbol> { { at("h.png"), first }, { at("i.png"), second } }),
+            e => true);
+        Check(!File.Exists(at("f.png")) && !File.Exists(at("g.png")) && !File.Exists(at("h.png")),
+              "nothing of a refused group is written");
     }
 
     static int Main(string[] args)
@@ -229,6 +287,7 @@ static class PackageTest
         Rows(args[0], args[1], args[2]);
         Facts(args[2]);
         Refusals(args[2]);
+        SaveAll(args[2]);
         Console.WriteLine(passed + " passed, " + failed + " failed");
         return failed == 0 && passed > 0 ? 0 : 1;
     }

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "module/pipeline.h"
+#include "module/encode.h"
+#include "module/messages.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
 #include "tests/payload/payload_rows.h"

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "module/messages.h"
+#include "output/render_options.h"
+
 namespace qr::cli {
 namespace {
 

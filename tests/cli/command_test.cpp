@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "module/messages.h"
 #include "module/tessera.h"
 #include "output/bmp_file.h"
 #include "output/png_file.h"

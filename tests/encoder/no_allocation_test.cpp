@@ -13,7 +13,7 @@
 
 #include "encoder/micro_encoder.h"
 #include "encoder/rmqr_encoder.h"
-#include "module/pipeline.h"
+#include "module/symbol.h"
 #include "module/tessera_api.h"
 #include "tests/support/test_support.h"
 

@@ -31,7 +31,8 @@
 #include <vector>
 
 #include "cli/batch.h"
-#include "module/pipeline.h"
+#include "module/failures.h"
+#include "module/symbol.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
 #include "platform/file_io.h"

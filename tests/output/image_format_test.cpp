@@ -57,7 +57,7 @@ TEST(ImageFormat, NamesAndExtensionsInAnyCase) {
     }
 }
 
-TEST(ImageFormat, EveryRowIsFoundByItsNameAndItsExtensionAndNamesAreListed) {
+TEST(ImageFormat, EveryRowIsFoundByItsNameAndItsExtension) {
     for (int i = 0; i < FormatCount(); ++i) {
         const ImageFormatInfo& row = FormatInfo(static_cast<ImageFormat>(i));
         SCOPED_TRACE(row.name);
@@ -74,10 +74,6 @@ TEST(ImageFormat, EveryRowIsFoundByItsNameAndItsExtensionAndNamesAreListed) {
         EXPECT_LE(row.defaultScale, kMaxScale);
         EXPECT_NE(row.writer, nullptr);
     }
-    EXPECT_EQ(FormatNameList(), "bmp, png, svg, txt, utf8, ansi, eps, pdf, xpm, pbm or pbm-plain");
-    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::dpi), "bmp and png");
-    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::colours), "bmp, png, svg, eps, pdf and xpm");
-    EXPECT_EQ(FormatNamesWith(&ImageFormatInfo::binary), "bmp, png, pdf and pbm");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "module/pipeline.h"
+#include "module/tessera_api.h"
 #include "output/writers.h"
 #include "tests/output/drawn_image.h"
 
@@ -114,9 +114,17 @@ TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
             SCOPED_TRACE(name);
             ImageFormat format;
             ASSERT_TRUE(FormatFromName(name.c_str(), &format));
-            const OutputSettings asked = {format,         c.options.scale, c.options.margin,
-                                          c.options.dark, c.options.light, c.options.dpi};
-            if (!CheckOutputSettings(asked).empty()) continue;  // not for this format
+            tessera_render_options asked;
+            tessera_render_options_init(&asked);
+            asked.scale = c.options.scale;
+            asked.margin = c.options.margin;
+            asked.dark = c.options.dark;
+            asked.light = c.options.light;
+            asked.dpi = c.options.dpi;
+            if (tessera_check_render_options(static_cast<int>(format), &asked, nullptr, 0) !=
+                TESSERA_OK) {
+                continue;  // not for this format
+            }
             std::string image;
             ASSERT_TRUE(
                 WriterFor(format)(encoder->symbolSize, encoder->modules, c.options, &image));

@@ -1,5 +1,7 @@
 // Structured append and the level boost: the header's bits in the stream, and sets of symbols
 // read back by zxing-cpp with their index, size and parity, their bytes joining to the data.
+#include "module/structured.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,7 +9,7 @@
 #include <vector>
 
 #include "encoder/qr_encoder.h"
-#include "module/pipeline.h"
+#include "module/symbol.h"
 #include "output/writers.h"
 #include "tests/roundtrip/bmp_image.h"
 #include "tests/roundtrip/qr_readers.h"
@@ -83,23 +85,24 @@ TEST(StructuredAppend, SetsReadBackInOrderAndJoinToTheData) {
         settings.version = c.version;
         settings.utf8 = c.utf8;
         settings.boost = c.boost;
-        std::vector<std::unique_ptr<Symbol>> symbols;
+        SymbolSet symbols;
         std::string why;
         const auto* data = reinterpret_cast<const unsigned char*>(c.data.data());
-        ASSERT_EQ(encoder.EncodeStructured(data, c.data.size(), settings, c.count, &symbols, &why),
-                  TESSERA_OK)
+        ASSERT_EQ(
+            EncodeStructured(&encoder, data, c.data.size(), settings, c.count, &symbols, &why),
+            TESSERA_OK)
             << why;
         unsigned parity = 0;
         for (unsigned char b : c.data) parity ^= b;
         if (c.count > 0) {
-            EXPECT_EQ(symbols.size(), static_cast<std::size_t>(c.count));
+            EXPECT_EQ(symbols.Size(), static_cast<std::size_t>(c.count));
         }
         Bytes joined;
         std::size_t shortest = c.data.size(), longest = 0;
-        for (std::size_t i = 0; i < symbols.size(); ++i) {
-            const Symbol& s = *symbols[i];
-            EXPECT_EQ(s.version, symbols[0]->version);
-            EXPECT_EQ(s.level, symbols[0]->level);
+        for (std::size_t i = 0; i < symbols.Size(); ++i) {
+            const Symbol& s = symbols[i];
+            EXPECT_EQ(s.version, symbols[0].version);
+            EXPECT_EQ(s.level, symbols[0].level);
             if (c.count == 0) {
                 EXPECT_EQ(s.version, c.version);
             }
@@ -115,7 +118,7 @@ TEST(StructuredAppend, SetsReadBackInOrderAndJoinToTheData) {
             const auto part = ReadPartWithZxing(image, &error);
             ASSERT_TRUE(part) << "symbol " << i << ": " << error;
             EXPECT_EQ(part->index, static_cast<int>(i));
-            EXPECT_EQ(part->size, static_cast<int>(symbols.size()));
+            EXPECT_EQ(part->size, static_cast<int>(symbols.Size()));
             EXPECT_EQ(part->id, std::to_string(parity));
             joined.insert(joined.end(), part->bytes.begin(), part->bytes.end());
             shortest = std::min(shortest, part->bytes.size());
@@ -129,12 +132,12 @@ TEST(StructuredAppend, SetsReadBackInOrderAndJoinToTheData) {
         if (c.boost) {
             EncodeSettings plain = settings;
             plain.boost = false;
-            std::vector<std::unique_ptr<Symbol>> unboosted;
+            SymbolSet unboosted;
             ASSERT_EQ(
-                encoder.EncodeStructured(data, c.data.size(), plain, c.count, &unboosted, &why),
+                EncodeStructured(&encoder, data, c.data.size(), plain, c.count, &unboosted, &why),
                 TESSERA_OK);
-            EXPECT_EQ(symbols[0]->version, unboosted[0]->version);
-            EXPECT_GT(symbols[0]->level, unboosted[0]->level);
+            EXPECT_EQ(symbols[0].version, unboosted[0].version);
+            EXPECT_GT(symbols[0].level, unboosted[0].level);
         }
     }
 }
@@ -165,13 +168,13 @@ TEST(StructuredAppend, RefusalsSayWhy) {
         settings.level = r.level;
         settings.version = r.version;
         settings.micro = r.micro;
-        std::vector<std::unique_ptr<Symbol>> symbols;
+        SymbolSet symbols;
         std::string why;
-        EXPECT_EQ(encoder.EncodeStructured(reinterpret_cast<const unsigned char*>(r.data.data()),
-                                           r.data.size(), settings, r.count, &symbols, &why),
+        EXPECT_EQ(EncodeStructured(&encoder, reinterpret_cast<const unsigned char*>(r.data.data()),
+                                   r.data.size(), settings, r.count, &symbols, &why),
                   r.status);
         EXPECT_EQ(why, r.why);
-        EXPECT_TRUE(symbols.empty());
+        EXPECT_EQ(symbols.Size(), 0u);
     }
 }
 

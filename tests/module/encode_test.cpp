@@ -1,6 +1,5 @@
-// The pipeline's own rules: which bytes are UTF-8, what Micro QR offers, the names and columns
-// of its messages, and the records it keeps between calls.
-#include "module/pipeline.h"
+// One symbol from data and settings: which bytes are UTF-8, and the records kept between calls.
+#include "module/encode.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "encoder/tables.h"
-#include "module/payload_limits.h"
+#include "module/structured.h"
+#include "module/symbol.h"
 
 namespace qr {
 namespace {
 
-TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
+TEST(Encode, Utf8IsWellFormedOrNamesTheFirstBadByte) {
     struct Case {
         const char* what;
         std::string bytes;
@@ -45,31 +44,7 @@ TEST(Road, Utf8IsWellFormedOrNamesTheFirstBadByte) {
     }
 }
 
-TEST(Road, MicroQrOffersTheseLevels) {
-    // Each version (0: the smallest that holds the data) at L, M, Q and H: '.' offered, 'x' not.
-    const std::string expected = R"(
-any . . . x
-M1  x x x x
-M2  . . x x
-M3  . . x x
-M4  . . . x
-)";
-    std::string levels = "\n";
-    for (int version = 0; version <= kMicroVersionCount; ++version) {
-        levels += version == 0 ? "any" : "M" + std::to_string(version) + " ";
-        for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
-            EncodeSettings s;
-            s.micro = true;
-            s.version = version;
-            s.level = level;
-            levels += CheckMicroSettings(s) == MicroRefusal::kNone ? " ." : " x";
-        }
-        levels += "\n";
-    }
-    EXPECT_EQ(levels, expected);
-}
-
-TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
+TEST(Encode, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
     struct Case {
         std::string bytes;
         bool cut;
@@ -89,65 +64,51 @@ TEST(Road, DataIsUtf8TextWhenItIsUtf8AndNotPlainAscii) {
     }
 }
 
-TEST(Road, EachWriteFailureHasAnErrorNumberThatMeansIt) {
-    using platform::WriteFailure;
-    for (const WriteFailure failure :
-         {WriteFailure::kNoSpace, WriteFailure::kPermission, WriteFailure::kMissingFolder,
-          WriteFailure::kNotAFile, WriteFailure::kTooLarge, WriteFailure::kBrokenPipe,
-          WriteFailure::kNoMemory, WriteFailure::kOther}) {
-        SCOPED_TRACE(WriteFailureText(failure));
-        EXPECT_EQ(platform::WriteFailureOfErrno(ErrorNumberOf(failure)), failure);
-    }
-    EXPECT_EQ(ErrorNumberOf(WriteFailure::kNone), 0);
-}
-
-TEST(Road, NamesInMessagesCannotDriveTheTerminal) {
-    EXPECT_EQ(PrintableName("a b/c.png"), "'a b/c.png'");
-    EXPECT_EQ(PrintableName("x\x1b[2Jy\n\x7f"), "'x\\x1b[2Jy\\x0a\\x7f'");
-    EXPECT_EQ(PrintableName("caf\xc3\xa9"), "'caf\xc3\xa9'");
-}
-
 // Encoders keep their records for later ones: the structured-append header that the last part
 // of a set left in a record counts in no later explanation.
-TEST(Road, ARecordKeptFromASetExplainsAsANewOneWould) {
+TEST(Encode, ARecordKeptFromASetExplainsAsANewOneWould) {
     const std::string set = "0123456789ABCDEFGHIJ, one text in three symbols";
     {
         Encoder encoder;
-        std::vector<std::unique_ptr<Symbol>> parts;
+        SymbolSet parts;
         std::string why;
-        ASSERT_EQ(encoder.EncodeStructured(reinterpret_cast<const unsigned char*>(set.data()),
-                                           set.size(), EncodeSettings(), 3, &parts, &why),
+        ASSERT_EQ(EncodeStructured(&encoder, reinterpret_cast<const unsigned char*>(set.data()),
+                                   set.size(), EncodeSettings(), 3, &parts, &why),
                   TESSERA_OK);
     }
     Encoder encoder;  // the record the set was made with
+    SymbolRecord symbol;
     const std::string big(1274, 'a');
     EncodeSettings high;
-    high.level = LEVEL_H;
-    EXPECT_EQ(
-        encoder.ExplainFailure(reinterpret_cast<const unsigned char*>(big.data()), big.size(),
-                               high),
-        "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at most "
-        "10208");
+    high.level = TESSERA_LEVEL_H;
+    std::string why;
+    EXPECT_EQ(encoder.Encode(reinterpret_cast<const unsigned char*>(big.data()), big.size(), high,
+                             symbol.get(), false, &why),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(why,
+              "the data cannot be encoded: it needs 10212 bits and version 40 at level H holds at "
+              "most 10208");
 }
 
 // Version 13 at level M holds 331 bytes: one more needs version 14.
-TEST(Road, ALargestVersionRefusesLargerSymbols) {
+TEST(Encode, ALargestVersionRefusesLargerSymbols) {
     const std::string fits(331, 'a'), over(332, 'a');
     const auto* bytes = reinterpret_cast<const unsigned char*>(over.data());
     EncodeSettings capped;
     capped.maxVersion = 13;
     Encoder encoder;
-    const auto symbol = std::make_unique<Symbol>();
+    SymbolRecord symbol;
     ASSERT_EQ(encoder.Encode(bytes, fits.size(), capped, symbol.get()), TESSERA_OK);
-    EXPECT_EQ(symbol->version, 13);
-    EXPECT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get()),
+    EXPECT_EQ(symbol.get()->version, 13);
+    std::string why;
+    EXPECT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get(), false, &why),
               TESSERA_ERROR_CANNOT_ENCODE);
-    EXPECT_EQ(encoder.ExplainFailure(bytes, over.size(), capped),
+    EXPECT_EQ(why,
               "the data cannot be encoded: it needs 2676 bits and version 13 at level M holds "
               "2672 (a larger version is not allowed)");
     capped.maxVersion = 14;
     ASSERT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get()), TESSERA_OK);
-    EXPECT_EQ(symbol->version, 14);
+    EXPECT_EQ(symbol.get()->version, 14);
 
     struct Case {
         int version, maxVersion;
@@ -167,14 +128,14 @@ TEST(Road, ALargestVersionRefusesLargerSymbols) {
         settings.version = c.version;
         settings.maxVersion = c.maxVersion;
         settings.micro = c.micro;
-        EXPECT_EQ(CheckEncodeSettings(settings, c.structured), c.refusal);
+        EXPECT_EQ(CheckEncodeSettings(settings, c.structured, &why), TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(why, c.refusal);
     }
 }
 
 // A payload that sets limits (a payment) takes its level, no ECI, no boost and its largest
 // version; one that sets none leaves the settings as they are.
-TEST(Road, APayloadsLimitsSetTheSettingsOrRefuseThem) {
-    const payload::SymbolLimits payment{'M', 13};
+TEST(Encode, APayloadsLimitsSetTheSettingsOrRefuseThem) {
     struct Case {
         int level;
         bool boost, utf8, micro;
@@ -183,8 +144,9 @@ TEST(Road, APayloadsLimitsSetTheSettingsOrRefuseThem) {
     };
     for (const Case& c : {
              Case{kDefaultSetting, false, false, false, 0, ""},
-             Case{LEVEL_M, false, false, false, 13, ""},
-             Case{LEVEL_H, false, false, false, 0, "the payload's symbol is level M, not H"},
+             Case{TESSERA_LEVEL_M, false, false, false, 13, ""},
+             Case{TESSERA_LEVEL_H, false, false, false, 0,
+                  "the payload's symbol is level M, not H"},
              Case{kDefaultSetting, true, false, false, 0,
                   "the payload's symbol is level M: it is not boosted"},
              Case{kDefaultSetting, false, true, false, 0,
@@ -203,18 +165,21 @@ TEST(Road, APayloadsLimitsSetTheSettingsOrRefuseThem) {
         settings.micro = c.micro;
         settings.version = c.version;
         settings.utf8WhenText = true;
-        EXPECT_EQ(ApplyLimits(payment, &settings), c.refusal);
+        std::string why;
+        EXPECT_EQ(ApplyPayloadLimits(TESSERA_LEVEL_M, 13, &settings, &why),
+                  *c.refusal == '\0' ? TESSERA_OK : TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(why, c.refusal);
         if (*c.refusal != '\0') continue;
-        EXPECT_EQ(settings.level, LEVEL_M);
+        EXPECT_EQ(settings.level, TESSERA_LEVEL_M);
         EXPECT_EQ(settings.maxVersion, 13);
         EXPECT_FALSE(settings.utf8WhenText);
     }
     EncodeSettings free;
-    free.level = LEVEL_H;
+    free.level = TESSERA_LEVEL_H;
     free.boost = true;
     free.utf8WhenText = true;
-    EXPECT_EQ(ApplyLimits(payload::SymbolLimits(), &free), "");
-    EXPECT_EQ(free.level, LEVEL_H);
+    EXPECT_EQ(ApplyPayloadLimits(kDefaultSetting, 0, &free, nullptr), TESSERA_OK);
+    EXPECT_EQ(free.level, TESSERA_LEVEL_H);
     EXPECT_TRUE(free.boost && free.utf8WhenText);
     EXPECT_EQ(free.maxVersion, 0);
 }

@@ -1,5 +1,5 @@
 // Terminals and signals on POSIX and Windows.
-#include "cli/console.h"
+#include "platform/console.h"
 
 #include <csignal>
 #include <initializer_list>
@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-namespace qr::cli {
+namespace qr::platform {
 
 namespace {
 
@@ -70,8 +70,8 @@ int InterruptSignal() {
 }
 
 #ifdef _WIN32
-InterruptsHeld::InterruptsHeld() {}
-InterruptsHeld::~InterruptsHeld() {}
+void HoldInterrupts() {}
+void ReleaseInterrupts() {}
 #else
 namespace {
 sigset_t InterruptSet() {
@@ -82,12 +82,12 @@ sigset_t InterruptSet() {
 }
 }  // namespace
 
-InterruptsHeld::InterruptsHeld() {
+void HoldInterrupts() {
     const sigset_t set = InterruptSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-InterruptsHeld::~InterruptsHeld() {
+void ReleaseInterrupts() {
     const sigset_t set = InterruptSet();
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
@@ -108,4 +108,4 @@ const char* SignalName(int signal) {
     }
 }
 
-}  // namespace qr::cli
+}  // namespace qr::platform
