@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 
 #include "cli/limits.h"
+#include "cli/usage.h"
 #include "module/messages.h"
 
 namespace qr::cli {
@@ -41,6 +42,7 @@ enum class FlagId {
     kGs1,
     kFit,
     kVerbose,
+    kPayload,
 };
 
 struct Flag {
@@ -78,6 +80,7 @@ constexpr Flag FLAGS[] = {
     {'\0', "gs1", false, FlagId::kGs1},
     {'\0', "fit", true, FlagId::kFit},
     {'\0', "verbose", false, FlagId::kVerbose},
+    {'\0', "payload", true, FlagId::kPayload},
 };
 
 const Flag* FindShort(char name) {
@@ -274,6 +277,12 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
                        (micro ? ": Micro QR has no structured append" : "");
             }
             break;
+        case FlagId::kPayload:
+            if (tessera_payload_kind_help(value.c_str()) == nullptr) {
+                return spelled + " takes " + PayloadKindList() + ", not " + quoted;
+            }
+            line->payload = value;
+            break;
     }
     return std::string();
 }
@@ -341,6 +350,10 @@ std::string CheckCombination(const CommandLine& line) {
         if (!line.hasOutput || line.outputPath.find("{n}") == std::string::npos) {
             return "--split writes several symbols: give -o with {n} in the file name";
         }
+    }
+    if (!line.payload.empty() && !line.batch) {
+        return "--payload is for --batch; one code is made by tessera " + line.payload +
+               " and its fields";
     }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
@@ -412,6 +425,16 @@ bool ParseColour(const std::string& text, std::uint32_t* colour) {
     }
     *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
     return true;
+}
+
+bool TakesNextArgument(const std::string& arg) {
+    const Flag* flag = nullptr;
+    if (arg.compare(0, 2, "--") == 0 && arg.find('=') == std::string::npos) {
+        flag = FindLong(arg.substr(2));
+    } else if (arg.size() == 2 && arg[0] == '-') {
+        flag = FindShort(arg[1]);
+    }
+    return flag != nullptr && flag->takesValue;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {

@@ -48,6 +48,7 @@ struct CommandLine {
     bool verbose = false;  // --verbose: one line on standard error saying what was made
     bool batch = false;
     std::string batchPath;  // "-" is standard input
+    std::string payload;    // --payload KIND: each line of a batch is a JSON object of its fields
 
     bool Structured() const { return split != 0 || splitVersion != 0; }
 };
@@ -70,6 +71,10 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output);
 // Reads `text` as a colour: RRGGBB or RRGGBBAA in hex digits of either case, with or without a
 // leading '#'; RRGGBB is opaque. Returns false, leaving `colour`, for anything else.
 bool ParseColour(const std::string& text, std::uint32_t* colour);
+
+// Whether `arg` is a flag written without its value that takes the next argument as its value
+// ("-o", "--output").
+bool TakesNextArgument(const std::string& arg);
 
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
 // valid, else one line that says what is wrong (without a "tessera:" prefix).

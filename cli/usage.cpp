@@ -22,8 +22,8 @@ struct HelpRow {
     std::string text;
 };
 
-// `text` as the description column of --help: lines of at most kHelpWidth columns, broken at
-// spaces, each after the first indented to the column, the last ended by a newline.
+}  // namespace
+
 std::string HelpColumn(const std::string& text) {
     std::string lines;
     std::size_t start = 0;
@@ -35,6 +35,17 @@ std::string HelpColumn(const std::string& text) {
     }
     return lines + text.substr(start) + "\n";
 }
+
+std::string PayloadKindList() {
+    std::string list;
+    for (int i = 0; tessera_payload_kind(i) != nullptr; ++i) {
+        const bool last = tessera_payload_kind(i + 1) == nullptr;
+        list += std::string(i == 0 ? "" : last ? " or " : ", ") + tessera_payload_kind(i);
+    }
+    return list;
+}
+
+namespace {
 
 std::string Number(const char* row) {
     return std::to_string(Limit(row));
@@ -145,6 +156,8 @@ std::vector<HelpRow> Rows() {
          "one code per line of FILE (- for standard input), written to -o with "
          "{n} (line number) or {line} (the line, made safe for a file name) in "
          "the name, on all cores"},
+        {"--payload KIND",
+         "with --batch: each line is a JSON object of the fields of KIND: " + PayloadKindList()},
         {"-h, --help", "this text"},
         {"--version", "the program's version"},
     };
@@ -162,6 +175,8 @@ std::string UsageText() {
         "usage: tessera [options] [TEXT]\n"
         "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
         "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
+        "       tessera KIND [--FIELD VALUE ...] [options]   (tessera KIND --help)\n"
+        "       tessera --batch FILE --payload KIND -o 'dir/{n}.png' [options]\n"
         "       tessera " +
         SlashSynopsis() +
         " [-t TYPE]\n"
@@ -174,6 +189,11 @@ std::string UsageText() {
         text += flags + std::string(kHelpColumn - flags.size(), ' ') + HelpColumn(row.text);
     }
     return text +
+           "\n"
+           "Payloads (KIND): " +
+           PayloadKindList() +
+           ".\n"
+           "tessera KIND --help lists the fields of each.\n"
            "\n"
            "Slash options are passed to the library unchanged, with its lenient rules; -t TYPE\n"
            "among them writes that type instead of BMP.\n"

@@ -4,7 +4,8 @@
 // contract, a symbol must hold only 0/1 cells with its finder corners dark, a size query must be
 // answered exactly, a buffer of exactly the size must be filled, and the check functions must agree
 // with what rendering does; for renders up to 1 MB, when the input asks, a buffer one byte short
-// must also be refused untouched and the same call twice must give the same bytes.
+// must also be refused untouched and the same call twice must give the same bytes. With header
+// byte 11's bit 6 the data is also the fields of a payload (CheckPayload).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -155,6 +156,60 @@ void CheckRender(const tessera_symbol* symbol, int format, const tessera_render_
     }
 }
 
+// With header byte 11's bit 6: the payload kind h[0] (modulo the kinds) made from the data read
+// as names and values between NUL bytes, then encoded with `settings`. A size query is answered
+// exactly, a reason comes only with a refusal, fields refused are refused by both calls, and a
+// symbol comes only with success, with the payload's level and within its largest version.
+void CheckPayload(std::uint8_t selector, const unsigned char* data, std::size_t size,
+                  const tessera_settings& settings) {
+    static const int kinds = [] {
+        int count = 0;
+        while (tessera_payload_kind(count) != nullptr) ++count;
+        return count;
+    }();
+    const char* kind = tessera_payload_kind(selector % kinds);
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            parts.emplace_back();
+        } else {
+            parts.back() += static_cast<char>(data[i]);
+        }
+    }
+    std::vector<const char*> names, values;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        names.push_back(parts[i].c_str());
+        values.push_back(parts[i + 1].c_str());
+    }
+    char reason[256];
+    std::size_t need = 0;
+    int level = 0, most = 0;
+    const tessera_status asked =
+        tessera_payload_build(kind, names.data(), values.data(), names.size(), nullptr, 0, &need,
+                              &level, &most, reason, sizeof reason);
+    Expect(asked == TESSERA_ERROR_BUFFER_TOO_SMALL || asked == TESSERA_ERROR_BAD_ARGUMENT,
+           "a payload's size query gave another status");
+    Expect((asked == TESSERA_ERROR_BAD_ARGUMENT) == (reason[0] != '\0'),
+           "a payload's reason without a refusal, or a refusal without one");
+    tessera_symbol* symbol = nullptr;
+    const tessera_status encoded = tessera_payload_encode(
+        kind, names.data(), values.data(), names.size(), &settings, &symbol, reason, sizeof reason);
+    Expect((symbol != nullptr) == (encoded == TESSERA_OK), "a payload's symbol without success");
+    if (asked == TESSERA_ERROR_BAD_ARGUMENT) {
+        Expect(encoded == TESSERA_ERROR_BAD_ARGUMENT, "a payload encoded from fields refused");
+        return;
+    }
+    std::string text(need, static_cast<char>(kSentinel));
+    Expect(tessera_payload_build(kind, names.data(), values.data(), names.size(), &text[0], need,
+                                 &need, nullptr, nullptr, nullptr, 0) == TESSERA_OK &&
+               need == text.size() && std::strlen(text.c_str()) + 1 == need,
+           "a payload's text does not fill the size it said");
+    if (symbol == nullptr) return;
+    Expect(level == TESSERA_DEFAULT || tessera_symbol_level(symbol) == level, "a payload's level");
+    Expect(most == 0 || tessera_symbol_version(symbol) <= most, "a payload's largest version");
+    tessera_symbol_free(symbol);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t length) {
@@ -197,6 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
 
     const unsigned char* data = input + kHeaderBytes;
     const std::size_t size = length - kHeaderBytes;
+    if (h[11] & 0x40) CheckPayload(h[0], data, size, settings);
     char why[256];
     const tessera_status checked = tessera_check_settings(&settings, why, sizeof why);
     tessera_symbol* symbol = nullptr;

@@ -108,8 +108,30 @@ export declare function formats(): Format[];
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
 
+/** A payload's fields: strings, numbers and booleans, each taken as its text. */
+export type PayloadFields = Record<string, string | number | boolean | undefined | null>;
+
+/**
+ * The payload builders, one per kind of the library's table (wifi, vcard, mecard, epc, geo,
+ * email, tel, sms, event, otp), after ready(): each returns the text, or throws RangeError with
+ * the library's reason, which names the field.
+ */
+export declare const payload: Record<string, (fields: PayloadFields) => string>;
+
+/**
+ * The payload `kind` made from `fields` and encoded with `options` within its limits (a payment:
+ * level M, its text as bytes, at most version 13); a Promise of the symbol before ready().
+ */
+export declare function makePayload(
+  kind: string,
+  fields: PayloadFields,
+  options?: MakeOptions,
+): QrSymbol | Promise<QrSymbol>;
+
 declare const tessera: {
   make: typeof make;
+  makePayload: typeof makePayload;
+  payload: typeof payload;
   ready: typeof ready;
   formats: typeof formats;
   heapBytes: typeof heapBytes;

@@ -334,7 +334,8 @@ Status Encoder::EncodeQrSymbol(const unsigned char* data, std::size_t length,
                                std::string* why) {
     const int level = settings.level == kDefaultSetting ? kLimits.defaultLevel : settings.level;
     if (EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
-                 settings.utf8, 0, 0, 0)) {
+                 settings.utf8, 0, 0, 0) &&
+        (settings.maxVersion == 0 || qr_->version <= settings.maxVersion)) {
         if (settings.boost) {
             // The same stream at a higher level of the version found: it fits by its length.
             const int boosted = BoostedLevel(level);
@@ -351,11 +352,13 @@ Status Encoder::EncodeQrSymbol(const unsigned char* data, std::size_t length,
     qr_->structuredAppend = {};
     const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kLimits.version.high, level);
-    if (settings.strictVersion && settings.version != 0 && need <= most) {
-        // It fits a larger version than the one that was asked for.
-        const long there = BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version));
-        *why = NeedsMoreBits(there, false, VersionAt(settings.version, level),
-                             DataBits(settings.version, level), false, true);
+    const int ceiling =
+        settings.strictVersion && settings.version != 0 ? settings.version : settings.maxVersion;
+    if (ceiling != 0 && need <= most) {
+        // It fits a larger version than the one that was asked for, or allowed.
+        const long there = BitsNeeded(qr_.get(), data, length, VersionGroupOf(ceiling));
+        *why = NeedsMoreBits(there, false, VersionAt(ceiling, level), DataBits(ceiling, level),
+                             false, true);
     } else {
         *why = NeedsMoreBits(need, cut, VersionAt(kLimits.version.high, level), most, true, false);
     }

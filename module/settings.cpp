@@ -281,8 +281,41 @@ Status CheckEncodeSettings(const EncodeSettings& s, bool structured, std::string
         return Refused(why,
                        OutOfRange("the mask", kLimits.mask.low, kLimits.mask.high, "", s.mask));
     }
+    if (s.maxVersion != 0) {
+        if (s.micro || structured) {
+            return Refused(why, "a largest version is for one QR Code symbol only");
+        }
+        const int lowest = s.version > kLimits.version.low ? s.version : kLimits.version.low;
+        if (s.maxVersion < lowest || !kLimits.version.Holds(s.maxVersion)) {
+            return Refused(why, OutOfRange("the largest version", lowest, kLimits.version.high,
+                                           " (0 for any)", s.maxVersion));
+        }
+    }
     const MicroRefusal micro = CheckMicroSettings(s, structured);
     if (micro != MicroRefusal::kNone) return Refused(why, MicroRefusalText(micro, s));
+    return TESSERA_OK;
+}
+
+Status ApplyPayloadLimits(int level, int maxVersion, EncodeSettings* settings, std::string* why) {
+    if (level == kDefaultSetting && maxVersion == 0) return TESSERA_OK;
+    if (CheckEncodeSettings(*settings, false, why) != TESSERA_OK) return TESSERA_ERROR_BAD_ARGUMENT;
+    const int asked = settings->level == kDefaultSetting ? kLimits.defaultLevel : settings->level;
+    const int kept = level == kDefaultSetting ? asked : level;
+    const std::string payload = std::string("the payload's symbol is level ") + LevelLetter(kept);
+    if (settings->level != kDefaultSetting && settings->level != kept) {
+        return Refused(why, payload + ", not " + LevelLetter(settings->level));
+    }
+    if (settings->boost) return Refused(why, payload + ": it is not boosted");
+    if (settings->utf8)
+        return Refused(why, payload + " with its text as bytes: no UTF-8 mark (ECI)");
+    if (settings->micro) return Refused(why, payload + ": Micro QR is not read for it");
+    if (maxVersion != 0 && settings->version > maxVersion) {
+        return Refused(why, payload + " of version " + std::to_string(maxVersion) +
+                                " at most, not " + std::to_string(settings->version));
+    }
+    settings->level = kept;
+    settings->utf8WhenText = false;
+    settings->maxVersion = maxVersion;
     return TESSERA_OK;
 }
 

@@ -41,6 +41,7 @@ struct EncodeSettings {
     int fitHeight = 0;
 
     bool Fit() const { return fitWidth != 0 || fitHeight != 0; }
+    int maxVersion = 0;  // the largest version the symbol may take (QR Code only), or 0: any
 };
 
 // How to draw a symbol, as asked: scale 0 and margin kDefaultSetting leave them to the format and
@@ -71,6 +72,16 @@ enum class MicroRefusal {
 // and Q in M4), masks 0 to 3, no ECI, no structured append. kNone when they ask for none of that,
 // or not for Micro QR. Levels, masks and versions out of every range are CheckEncodeSettings'.
 MicroRefusal CheckMicroSettings(const EncodeSettings& settings, bool structured = false);
+
+// Applies a payload's limits to `settings`: `level` (TESSERA_LEVEL_*, or kDefaultSetting: any)
+// and `maxVersion` (or 0: any), as tessera_payload_build() gives them. A payload that sets a level
+// is read by the apps of its own format (a payment by banking apps), so its symbol is exactly as
+// they expect: that level, its text as bytes (no ECI, UTF-8 or not), no boost, and no larger
+// version than its largest. Returns TESSERA_OK with `settings` changed so, or
+// TESSERA_ERROR_BAD_ARGUMENT with one line in `why` naming the first setting that asks otherwise
+// (another level, boost, UTF-8, Micro QR, a larger version) or is out of its range; a payload
+// without limits leaves every setting as it is.
+Status ApplyPayloadLimits(int level, int maxVersion, EncodeSettings* settings, std::string* why);
 
 // Whether Micro QR `version` (1..4; 0: some version) offers `level` (TESSERA_LEVEL_L..H).
 bool MicroOffers(int version, int level);

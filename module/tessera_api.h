@@ -315,6 +315,87 @@ TESSERA_API_FUNCTION const char* tessera_status_message(int status);
 /* The release's version, MAJOR.MINOR.PATCH (such as "1.1.0"), as its VERSION file says. */
 TESSERA_API_FUNCTION const char* tessera_library_version(void);
 
+/* Payloads: the texts that phones read as a WiFi network to join, a contact, a payment, a place,
+ * a message, an event or one-time passwords, made from fields and checked. Each kind ("wifi",
+ * "vcard", "mecard", "epc", "geo", "email", "tel", "sms", "event", "otp") has a table of fields,
+ * read with the queries below; every field's value is text as a person types it (UTF-8), an
+ * empty or absent one taking its default. */
+
+/* How a field's value is given. */
+typedef enum tessera_field_type {
+    TESSERA_FIELD_TEXT = 0,   /* free text; TESSERA_FIELD_TAKES says what it is */
+    TESSERA_FIELD_CHOICE = 1, /* one of its choices, in any case */
+    TESSERA_FIELD_FLAG = 2    /* "true" or "false" */
+} tessera_field_type;
+
+/* What tessera_payload_field_text() and tessera_payload_field_number() tell of a field. */
+typedef enum tessera_field_fact {
+    TESSERA_FIELD_NAME = 0,          /* text: "ssid", as every surface spells it */
+    TESSERA_FIELD_HELP = 1,          /* text: one line */
+    TESSERA_FIELD_TAKES = 2,         /* text: what a text field takes ("TEXT", "YYYY-MM-DD") */
+    TESSERA_FIELD_DEFAULT = 3,       /* text: taken when the field is empty; "" for none */
+    TESSERA_FIELD_REQUIRED = 4,      /* number: 1 when the kind cannot be made without it */
+    TESSERA_FIELD_KIND_OF_VALUE = 5, /* number: a tessera_field_type */
+    TESSERA_FIELD_MULTILINE = 6,     /* number: 1 when line breaks are taken */
+    TESSERA_FIELD_MAX_CHARACTERS = 7 /* number: the most characters taken, or 0: any */
+} tessera_field_fact;
+
+/* The name of payload kind `index` ("wifi"), numbered from 0 without gaps, or null past the last:
+ * calling it with 0, 1, 2, ... until it gives null lists them all. */
+TESSERA_API_FUNCTION const char* tessera_payload_kind(int index);
+
+/* One line of help for the kind named `kind` (as tessera_payload_kind() names it), or null for
+ * an unknown kind. */
+TESSERA_API_FUNCTION const char* tessera_payload_kind_help(const char* kind);
+
+/* The text `fact` (NAME, HELP, TAKES or DEFAULT) of field `index` (from 0, without gaps) of the
+ * kind named `kind`; null past its last field, for an unknown kind or a fact that is a number,
+ * and TAKES is null for a field that is not text. */
+TESSERA_API_FUNCTION const char* tessera_payload_field_text(const char* kind, int index, int fact);
+
+/* The number `fact` (REQUIRED, KIND_OF_VALUE, MULTILINE or MAX_CHARACTERS) of field `index` of the
+ * kind named `kind`; -1 past its last field, for an unknown kind or a fact that is text. */
+TESSERA_API_FUNCTION int tessera_payload_field_number(const char* kind, int index, int fact);
+
+/* Choice `choice` (from 0) of field `index` of the kind named `kind` ("WPA"; "false", "true" for
+ * a flag), or null past the last choice and for a text field. */
+TESSERA_API_FUNCTION const char* tessera_payload_field_choice(const char* kind, int index,
+                                                              int choice);
+
+/* Makes the text of the kind named `kind` (in any case) from `count` fields: names[i] (a field of
+ * the kind, each at most once) with values[i]. Writes it NUL-terminated into `text` and stores at
+ * *size the bytes it takes with the NUL; with a null `text` or a `capacity` too small nothing is
+ * written, *size is the bytes needed and the result is TESSERA_ERROR_BUFFER_TOO_SMALL: call once
+ * to learn the size, then again. Stores the limits the payload sets its symbol where the pointers
+ * are not null: *level a TESSERA_LEVEL_* or TESSERA_DEFAULT (any), *max_version the largest
+ * version or 0 (any). Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT for an unknown kind, a field
+ * the kind does not have, a value it refuses, or a null `kind`, `size`, name or value, with one
+ * line written into `reason` (at most `reason_capacity` bytes with the NUL; it may be null) that
+ * starts with the field's name and a colon ("iban: ..."); TESSERA_ERROR_NO_MEMORY. `reason` is
+ * empty unless the result is TESSERA_ERROR_BAD_ARGUMENT. */
+TESSERA_API_FUNCTION tessera_status tessera_payload_build(const char* kind,
+                                                          const char* const* names,
+                                                          const char* const* values, size_t count,
+                                                          char* text, size_t capacity, size_t* size,
+                                                          int* level, int* max_version,
+                                                          char* reason, size_t reason_capacity);
+
+/* Makes the text as tessera_payload_build() does and encodes it as one QR Code symbol with
+ * `settings` (null: the defaults) within the payload's limits: a payload that sets them (a
+ * payment: level M, at most version 13) takes exactly its level, its text as bytes (no ECI, as
+ * the apps that read it expect) and no larger version than its largest, and settings that ask
+ * otherwise (another level, boost, UTF-8, Micro QR, a larger version) are refused. Stores a new
+ * symbol at *symbol, to be released with tessera_symbol_free(). Returns TESSERA_OK;
+ * TESSERA_ERROR_BAD_ARGUMENT for the fields or settings refused; TESSERA_ERROR_CANNOT_ENCODE when
+ * the text does not fit; TESSERA_ERROR_NO_MEMORY; with one line in `reason` as for
+ * tessera_payload_build(). *symbol is null whenever the result is not TESSERA_OK. */
+TESSERA_API_FUNCTION tessera_status tessera_payload_encode(const char* kind,
+                                                           const char* const* names,
+                                                           const char* const* values, size_t count,
+                                                           const tessera_settings* settings,
+                                                           tessera_symbol** symbol, char* reason,
+                                                           size_t reason_capacity);
+
 #ifdef __cplusplus
 }
 #endif

@@ -10,6 +10,10 @@
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
+    text = tessera.payload.wifi("My Net", password="p;w")      # WIFI:T:WPA;S:My Net;P:p\\;w;;
+    tessera.make(tessera.payload.epc(name="Red Cross", iban="DE89 3704 0044 0532 0130 00",
+                                     amount="12.50", text="Donation"))  # level M, version <= 13
+
 make() and Symbol use the API library (libtessera_api.so.1, tessera_api.dll); encode() calls the
 library's only export in libtessera.so.1 (tessera.dll). Each is looked for, in this order:
   1. the path in TESSERA_API_LIBRARY (TESSERA_LIBRARY for encode()), when it is set, and then
@@ -26,13 +30,16 @@ When none loads, TesseraError names every path tried and why it failed.
 import ctypes
 import errno
 import glob
+import inspect
 import itertools
 import os
 import re
 import sys
 import threading
+import types
 
 __all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
+           "payload", "Payload",
            "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
@@ -194,6 +201,16 @@ def _declare_api(library):
         "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_status_message": (C, [I]),
         "tessera_library_version": (C, []),
+        "tessera_payload_kind": (C, [I]),
+        "tessera_payload_kind_help": (C, [C]),
+        "tessera_payload_field_text": (C, [C, I, I]),
+        "tessera_payload_field_number": (I, [C, I, I]),
+        "tessera_payload_field_choice": (C, [C, I, I]),
+        "tessera_payload_build": (I, [C, ctypes.POINTER(C), ctypes.POINTER(C), S, C, S,
+                                      ctypes.POINTER(S), ctypes.POINTER(I), ctypes.POINTER(I),
+                                      C, S]),
+        "tessera_payload_encode": (I, [C, ctypes.POINTER(C), ctypes.POINTER(C), S,
+                                       ctypes.POINTER(_Settings), ctypes.POINTER(P), C, S]),
     }
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)
@@ -211,9 +228,13 @@ def _api():
 
 
 def __getattr__(name):
-    """tessera.__version__: the release of the API library in use, such as "1.1.0"."""
+    """tessera.__version__: the release of the API library in use, such as "1.1.0"; and
+    tessera.payload, the payload builders, made from the library's table on first use."""
     if name == "__version__":
         return _api().tessera_library_version().decode("ascii")
+    if name == "payload":
+        globals()["payload"] = _payload_builders()
+        return globals()["payload"]
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -356,15 +377,21 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     and written with FNC1 first (QR Code and rMQR); fit: (width, height) in modules, the symbol of
     smallest area among QR Code, Micro QR and rMQR that fits the box with its quiet zone.
 
+    A Payload (from tessera.payload) is encoded within its limits: one that sets a level (a
+    payment: M, at most version 13) takes exactly that level, its text as bytes and no larger
+    version, and settings that ask otherwise raise ValueError.
+
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
-    data = _bytes_of(data)
     version, micro, rmqr = _version_settings(version, _switch("micro", micro),
                                              _switch("rmqr", rmqr))
     rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
     settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
                          fit)
+    if isinstance(data, Payload):
+        return _make_payload(data, settings)
+    data = _bytes_of(data)
     api = _api()
     handle = ctypes.c_void_p()
     status = api.tessera_encode(data, len(data), ctypes.byref(settings), ctypes.byref(handle))
@@ -376,6 +403,130 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     if status != WRITTEN:
         _raise(status)
     return Symbol(handle)
+
+
+class Payload(str):
+    """The text of a payload made by tessera.payload: a str, and what it asks of its symbol.
+
+    .kind ("epc"), .fields (the fields given, as the library took them), .level ("M", or None:
+    any) and .max_version (13, or None: any). make() encodes it within those limits."""
+
+    def __new__(cls, text, kind, fields, level, max_version):
+        made = super().__new__(cls, text)
+        made.kind, made.fields = kind, dict(fields)
+        made.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
+        made.max_version = max_version or None
+        return made
+
+
+def _c_strings(values):
+    return (ctypes.c_char_p * max(len(values), 1))(*[v.encode("utf-8") for v in values])
+
+
+def _payload_text(kind, fields):
+    """The Payload of `kind` made from `fields` (name: str) by the library; ValueError with its
+    reason, which names the field, when it refuses them."""
+    api = _api()
+    names, values = _c_strings(list(fields)), _c_strings(list(fields.values()))
+    size, level, most = ctypes.c_size_t(0), ctypes.c_int(), ctypes.c_int()
+    reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    args = (kind.encode("ascii"), names, values, len(fields))
+    status = api.tessera_payload_build(*args, None, 0, ctypes.byref(size), None, None, reason,
+                                       _MESSAGE_ROOM)
+    if status == _BUFFER_TOO_SMALL:
+        text = ctypes.create_string_buffer(size.value)
+        status = api.tessera_payload_build(*args, text, size.value, ctypes.byref(size),
+                                           ctypes.byref(level), ctypes.byref(most), reason,
+                                           _MESSAGE_ROOM)
+    if status == _BAD_ARGUMENT:
+        raise ValueError(reason.value.decode("utf-8", "replace"))
+    if status != WRITTEN:
+        _raise(status)
+    return Payload(text.value.decode("utf-8"), kind, fields, level.value, most.value)
+
+
+def _make_payload(text, settings):
+    api = _api()
+    fields = text.fields
+    handle = ctypes.c_void_p()
+    reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    status = api.tessera_payload_encode(text.kind.encode("ascii"), _c_strings(list(fields)),
+                                        _c_strings(list(fields.values())), len(fields),
+                                        ctypes.byref(settings), ctypes.byref(handle), reason,
+                                        _MESSAGE_ROOM)
+    message = reason.value.decode("utf-8", "replace")
+    if status == CANNOT_ENCODE:
+        raise EncodeError(message)
+    if status == _BAD_ARGUMENT:
+        raise ValueError(message)
+    if status != WRITTEN:
+        _raise(status)
+    return Symbol(handle)
+
+
+# The library's facts of a field (tessera_field_fact) and kinds of value (tessera_field_type).
+_FIELD_NAME, _FIELD_HELP, _FIELD_DEFAULT, _FIELD_REQUIRED, _FIELD_KIND_OF_VALUE = 0, 1, 3, 4, 5
+_FIELD_FLAG = 2
+
+
+def _field_value(name, value):
+    """A field's value as the library takes it: text, a bool as "true"/"false", a number."""
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, (str, int, float)) or type(value).__name__ == "Decimal":
+        return str(value)
+    raise TypeError(f"{name} must be text, a number or a bool, not {type(value).__name__}")
+
+
+def _payload_builder(kind):
+    """The function tessera.payload.<kind>: the kind's fields as arguments, the required ones
+    first and positional, the others by keyword, with the table's defaults and help."""
+    api = _api()
+    fields, parameters, lines = [], [], []
+    for index in itertools.count():
+        name = api.tessera_payload_field_text(kind, index, _FIELD_NAME)
+        if name is None:
+            break
+        name = name.decode("ascii")
+        required = api.tessera_payload_field_number(kind, index, _FIELD_REQUIRED) == 1
+        flag = api.tessera_payload_field_number(kind, index, _FIELD_KIND_OF_VALUE) == _FIELD_FLAG
+        default = api.tessera_payload_field_text(kind, index, _FIELD_DEFAULT).decode("utf-8")
+        fields.append(name)
+        parameters.append(inspect.Parameter(
+            name, inspect.Parameter.POSITIONAL_OR_KEYWORD if required
+            else inspect.Parameter.KEYWORD_ONLY,
+            default=inspect.Parameter.empty if required
+            else default == "true" if flag else default or None))
+        help_line = api.tessera_payload_field_text(kind, index, _FIELD_HELP).decode("utf-8")
+        lines.append(f"{name}: {help_line}")
+    parameters.sort(key=lambda p: p.kind)  # the required fields first, in their order
+    signature = inspect.Signature(parameters)
+    kind_name = kind.decode("ascii")
+
+    def build(*args, **kwargs):
+        bound = signature.bind(*args, **kwargs)
+        given = {name: _field_value(name, value) for name, value in bound.arguments.items()
+                 if value is not None}
+        return _payload_text(kind_name, given)
+
+    build.__name__ = build.__qualname__ = kind_name
+    build.__signature__ = signature
+    help_text = api.tessera_payload_kind_help(kind).decode("utf-8")
+    build.__doc__ = (f"The text of {help_text}, a Payload (str); ValueError names a field "
+                     "refused.\n\n" + "\n".join(lines))
+    return build
+
+
+def _payload_builders():
+    """tessera.payload: a function per kind of the library's table (wifi, vcard, epc, ...)."""
+    api = _api()
+    builders = {}
+    for index in itertools.count():
+        kind = api.tessera_payload_kind(index)
+        if kind is None:
+            break
+        builders[kind.decode("ascii")] = _payload_builder(kind)
+    return types.SimpleNamespace(**builders)
 
 
 def make_structured(data, count=None, *, level=None, version=None, strict=False, mask=None,

@@ -6,7 +6,9 @@ Run: python3 python/test_tessera.py        (after scripts/test.sh has built buil
 
 import errno
 import hashlib
+import inspect
 import io
+import json
 import os
 import subprocess
 import sys
@@ -77,6 +79,70 @@ def as_encode_arguments(options):
     if data is None or "O" not in letters or (kwargs.get("strict") and "version" not in kwargs):
         return None
     return data, kwargs
+
+
+class PayloadTest(unittest.TestCase):
+    """tessera.payload: the texts of tests/payload/texts.jsonl from the same fields, refusals
+    naming the field, and symbols within the payload's limits."""
+
+    ROWS = os.path.join(DATA, "..", "payload", "texts.jsonl")
+    IBAN = "DE89370400440532013000"
+
+    def test_every_row_gives_its_text_and_limits(self):
+        with open(self.ROWS, encoding="utf-8") as file:
+            rows = [json.loads(line) for line in file]
+        self.assertEqual(len(rows), 24)
+        for row in rows:
+            kind, text = row.pop("kind"), row.pop("payload")
+            with self.subTest(text=text):
+                made = getattr(tessera.payload, kind)(**row)
+                self.assertEqual(made, text)
+                self.assertIsInstance(made, tessera.Payload)
+                self.assertEqual((made.kind, made.fields), (kind, row))
+                payment = kind == "epc"
+                self.assertEqual((made.level, made.max_version),
+                                 ("M", 13) if payment else (None, None))
+
+    def test_arguments_come_from_the_librarys_table(self):
+        self.assertEqual(str(inspect.signature(tessera.payload.wifi)),
+                         "(ssid, *, security='WPA', password=None, hidden=False)")
+        self.assertEqual(str(inspect.signature(tessera.payload.geo)),
+                         "(latitude, longitude, *, altitude=None)")
+        self.assertIn("iban: the beneficiary's account", tessera.payload.epc.__doc__)
+        self.assertEqual(tessera.payload.wifi("Home", password="p;w", hidden=True),
+                         "WIFI:T:WPA;S:Home;P:p\\;w;H:true;;")
+        self.assertEqual(tessera.payload.geo(48.8583, -2, altitude=None), "geo:48.8583,-2")
+        with self.assertRaises(TypeError):
+            tessera.payload.wifi("Home", "WPA")  # the fields after the required ones are keywords
+        with self.assertRaises(TypeError):
+            tessera.payload.tel(number=["1"])
+
+    def test_bad_fields_are_refused_naming_the_field(self):
+        for call, reason in [
+                (lambda: tessera.payload.epc("A", "DE89370400440532013001"),
+                 "iban: 'DE89370400440532013001' has a wrong check digit"),
+                (lambda: tessera.payload.epc("A", self.IBAN, amount=0),
+                 "amount: '0' is out of range: 0.01 to 999999999.99"),
+                (lambda: tessera.payload.epc("n" * 71, self.IBAN),
+                 "name: 71 characters; at most 70 are taken"),
+                (lambda: tessera.payload.wifi("H", security="WEP", password="abcdefg"),
+                 "password: a WEP key is 5 or 13 ASCII characters or 10 or 26 hex digits, not 7 characters"),
+                (lambda: tessera.payload.geo(91, 0), "latitude: '91' is out of range: -90 to 90"),
+        ]:
+            with self.subTest(reason=reason):
+                with self.assertRaises(ValueError) as caught:
+                    call()
+                self.assertEqual(str(caught.exception), reason)
+
+    def test_make_keeps_a_payments_limits(self):
+        payment = tessera.payload.epc("F\u00f6rderverein", self.IBAN, amount="5")
+        symbol = tessera.make(payment)
+        self.assertEqual(symbol.level, "M")
+        self.assertLessEqual(symbol.version, 13)
+        with self.assertRaises(ValueError) as caught:
+            tessera.make(payment, level="H")
+        self.assertEqual(str(caught.exception), "the payload's symbol is level M, not H")
+        self.assertEqual(tessera.make(tessera.payload.tel("1"), level="H").level, "H")
 
 
 class EncodeTest(unittest.TestCase):
@@ -489,6 +555,8 @@ class MakeTest(unittest.TestCase):
             "TESSERA_ERROR_NO_MEMORY": tessera._NO_MEMORY,
             "TESSERA_DEFAULT": tessera._DEFAULT,
             **{f"TESSERA_LEVEL_{letter}": tessera._LEVELS.index(letter) for letter in "LMQH"},
+            **{f"TESSERA_FIELD_{name}": getattr(tessera, f"_FIELD_{name}")
+               for name in ("NAME", "HELP", "DEFAULT", "REQUIRED", "KIND_OF_VALUE", "FLAG")},
         }.items() - constants.items(), set())
 
 

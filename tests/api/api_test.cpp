@@ -18,6 +18,7 @@
 #include "module/messages.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
+#include "tests/payload/payload_rows.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
@@ -733,6 +734,197 @@ TEST(Api, NamesMessagesAndExplanations) {
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_EQ(text, "the format must be one of " + FormatNameList() + ", not '" +
                         std::to_string(FormatCount()) + "'");
+}
+
+// The text of `kind` made from `fields` by tessera_payload_build(), its size asked first, with
+// its limits at *level and *most; or "status N: REASON".
+std::string PayloadText(const std::string& kind, const cli::JsonMembers& fields, int* level,
+                        int* most) {
+    std::vector<const char*> names, values;
+    for (const auto& [name, value] : fields) {
+        names.push_back(name.c_str());
+        values.push_back(value.c_str());
+    }
+    char reason[200] = "unchanged";
+    size_t size = 0;
+    tessera_status status =
+        tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(), nullptr, 0,
+                              &size, level, most, reason, sizeof reason);
+    if (status == TESSERA_ERROR_BUFFER_TOO_SMALL) {
+        std::string text(size, '*');
+        EXPECT_EQ(tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(),
+                                        &text[0], size - 1, &size, nullptr, nullptr, nullptr, 0),
+                  TESSERA_ERROR_BUFFER_TOO_SMALL);
+        EXPECT_EQ(text, std::string(size, '*'));  // nothing written when it does not fit
+        status =
+            tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(), &text[0],
+                                  size, &size, nullptr, nullptr, reason, sizeof reason);
+        EXPECT_STREQ(reason, "");
+        if (status == TESSERA_OK && text.back() == '\0') return text.substr(0, size - 1);
+    }
+    return "status " + std::to_string(status) + ": " + reason;
+}
+
+TEST(Api, PayloadsGiveTheTextsAndLimitsOfTheirStandards) {
+    for (const PayloadRow& row : PayloadRows()) {
+        SCOPED_TRACE(row.text);
+        int level = 9, most = 99;
+        EXPECT_EQ(PayloadText(row.kind, row.fields, &level, &most), row.text);
+        EXPECT_EQ(level, row.kind == "epc" ? TESSERA_LEVEL_M : TESSERA_DEFAULT);
+        EXPECT_EQ(most, row.kind == "epc" ? 13 : 0);
+    }
+    struct Case {
+        const char* kind;
+        cli::JsonMembers fields;
+        const char* refusal;
+    };
+    const std::string iban = "DE89370400440532013000";
+    for (const Case& c : std::vector<Case>{
+             {"epc",
+              {{"name", "A"}, {"iban", "DE89370400440532013001"}},
+              "iban: 'DE89370400440532013001' has a wrong check digit"},
+             {"epc",
+              {{"name", "A"}, {"iban", iban}, {"amount", "0"}},
+              "amount: '0' is out of range: 0.01 to 999999999.99"},
+             {"epc",
+              {{"name", std::string(71, 'n')}, {"iban", iban}},
+              "name: 71 characters; at most 70 are taken"},
+             {"wifi",
+              {{"ssid", "H"}, {"security", "WEP"}, {"password", "abcdefg"}},
+              "password: a WEP key is 5 or 13 ASCII characters or 10 or 26 hex digits, not 7 "
+              "characters"},
+             {"geo",
+              {{"latitude", "91"}, {"longitude", "0"}},
+              "latitude: '91' is out of range: -90 to 90"},
+             {"WiFi", {{"ssid", "Home"}, {"colour", "red"}}, "'colour': no such field"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EXPECT_EQ(PayloadText(c.kind, c.fields, nullptr, nullptr),
+                  std::string("status 4: ") + c.refusal);
+    }
+    const char* name = nullptr;
+    const char* value = "x";
+    size_t size = 0;
+    char reason[100];
+    EXPECT_EQ(tessera_payload_build("tel", &name, &value, 1, nullptr, 0, &size, nullptr, nullptr,
+                                    reason, sizeof reason),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(reason, "field 0: a null name or value");
+    EXPECT_EQ(tessera_payload_build(nullptr, nullptr, nullptr, 0, nullptr, 0, &size, nullptr,
+                                    nullptr, nullptr, 0),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_payload_build("tel", nullptr, nullptr, 0, nullptr, 0, nullptr, nullptr,
+                                    nullptr, nullptr, 0),
+              TESSERA_ERROR_BAD_ARGUMENT);
+}
+
+// The table of fields, seen through the queries' plain values.
+TEST(Api, PayloadKindsAndFieldsAreQueries) {
+    std::string kinds;
+    for (int i = 0; tessera_payload_kind(i) != nullptr; ++i)
+        kinds += tessera_payload_kind(i) + std::string(" ");
+    EXPECT_EQ(kinds, "wifi vcard mecard epc geo email tel sms event otp ");
+    EXPECT_EQ(tessera_payload_kind(-1), nullptr);
+    EXPECT_STREQ(tessera_payload_kind_help("wifi"), "a WiFi network to join");
+    EXPECT_EQ(tessera_payload_kind_help("WIFI"), nullptr);
+
+    struct Field {
+        const char* name;
+        const char* takes;
+        const char* defaultValue;
+        int required, type, multiline, most;
+        std::string choices;
+    };
+    auto field = [](const char* kind, int index) {
+        Field f{tessera_payload_field_text(kind, index, TESSERA_FIELD_NAME),
+                tessera_payload_field_text(kind, index, TESSERA_FIELD_TAKES),
+                tessera_payload_field_text(kind, index, TESSERA_FIELD_DEFAULT),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_REQUIRED),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_KIND_OF_VALUE),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_MULTILINE),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_MAX_CHARACTERS),
+                ""};
+        for (int k = 0; tessera_payload_field_choice(kind, index, k) != nullptr; ++k) {
+            f.choices += tessera_payload_field_choice(kind, index, k) + std::string("|");
+        }
+        return f;
+    };
+    const auto text = [](const char* value) { return value == nullptr ? "(null)" : value; };
+    struct Case {
+        const char* kind;
+        int index;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"wifi", 0, "ssid TEXT '' 1 0 0 0 "},
+             {"wifi", 1, "security (null) 'WPA' 0 1 0 0 WPA|WEP|nopass|"},
+             {"wifi", 3, "hidden (null) 'false' 0 2 0 0 false|true|"},
+             {"epc", 0, "name TEXT '' 1 0 0 70 "},
+             {"vcard", 15, "note TEXT '' 0 0 1 0 "},
+             {"wifi", 4, "(null) (null) '(null)' -1 -1 -1 -1 "},
+         }) {
+        SCOPED_TRACE(c.expected);
+        const Field f = field(c.kind, c.index);
+        EXPECT_EQ(std::string(text(f.name)) + " " + text(f.takes) + " '" + text(f.defaultValue) +
+                      "' " + std::to_string(f.required) + " " + std::to_string(f.type) + " " +
+                      std::to_string(f.multiline) + " " + std::to_string(f.most) + " " + f.choices,
+                  c.expected);
+    }
+    EXPECT_STREQ(tessera_payload_field_text("wifi", 0, TESSERA_FIELD_HELP), "the network's name");
+    EXPECT_EQ(tessera_payload_field_text("wifi", 0, TESSERA_FIELD_REQUIRED), nullptr);
+    EXPECT_EQ(tessera_payload_field_number("wifi", 0, TESSERA_FIELD_NAME), -1);
+    EXPECT_EQ(tessera_payload_field_choice("wifi", 1, -1), nullptr);
+}
+
+// A payment's symbol is level M with its text as bytes (no ECI), however UTF-8 its name; the
+// settings that ask otherwise are refused with the reason, as bad fields are.
+TEST(Api, PayloadSymbolsKeepTheirLimits) {
+    const std::vector<const char*> names = {"name", "iban", "amount"};
+    const std::vector<const char*> values = {"F\xC3\xB6rderverein", "DE89370400440532013000", "5"};
+    auto encode = [&](const tessera_settings* settings, std::string* why) {
+        int sentinel = 0;
+        tessera_symbol* symbol = reinterpret_cast<tessera_symbol*>(&sentinel);  // must be reset
+        char reason[200];
+        const tessera_status status =
+            tessera_payload_encode("epc", names.data(), values.data(), names.size(), settings,
+                                   &symbol, reason, sizeof reason);
+        *why = reason;
+        EXPECT_EQ(symbol == nullptr, status != TESSERA_OK);
+        return SymbolPtr(symbol);
+    };
+    std::string why;
+    const SymbolPtr payment = encode(nullptr, &why);
+    ASSERT_TRUE(payment) << why;
+    EXPECT_EQ(tessera_symbol_level(payment.get()), TESSERA_LEVEL_M);
+    size_t size = 0;
+    std::string text(200, '\0');
+    ASSERT_EQ(tessera_payload_build("epc", names.data(), values.data(), names.size(), &text[0],
+                                    text.size(), &size, nullptr, nullptr, nullptr, 0),
+              TESSERA_OK);
+    text.resize(size - 1);
+    tessera_settings bytes = Settings(TESSERA_LEVEL_M), marked = bytes;
+    marked.utf8 = 1;
+    const SymbolPtr plain = Make(text, &bytes), eci = Make(text, &marked);
+    EXPECT_EQ(tessera_symbol_data_bits(payment.get()), tessera_symbol_data_bits(plain.get()));
+    EXPECT_EQ(tessera_symbol_data_bits(eci.get()), tessera_symbol_data_bits(plain.get()) + 12);
+    EXPECT_EQ(RenderBytes(payment.get(), TESSERA_FORMAT_TXT),
+              RenderBytes(plain.get(), TESSERA_FORMAT_TXT));
+
+    // Settings that ask otherwise are refused with the reason (every rule: Road tests).
+    const tessera_settings high = Settings(TESSERA_LEVEL_H);
+    EXPECT_FALSE(encode(&high, &why));
+    EXPECT_EQ(why, "the payload's symbol is level M, not H");
+    // A payload without limits takes any level.
+    const char* wifi[] = {"ssid", "security", "password"};
+    const char* wep[] = {"H", "WEP", "abcde"};
+    tessera_symbol* symbol = nullptr;
+    char reason[200];
+    ASSERT_EQ(tessera_payload_encode("wifi", wifi, wep, 3, &high, &symbol, reason, sizeof reason),
+              TESSERA_OK);
+    EXPECT_EQ(tessera_symbol_level(symbol), TESSERA_LEVEL_H);
+    tessera_symbol_free(symbol);
+    EXPECT_EQ(tessera_payload_encode("wifi", wifi, wep, 3, nullptr, nullptr, reason, sizeof reason),
+              TESSERA_ERROR_BAD_ARGUMENT);
 }
 
 }  // namespace

@@ -176,18 +176,6 @@ TEST(Command, Utf8MarksTheTextAndOtherwiseKeepsTheLibrarysBytes) {
     EXPECT_NE(BmpOf(*marked, 4), BmpOf(*plain, 4));
 }
 
-// The pixels of the command's ASCII text (-t txt): "##" a dark pixel, two spaces a light one.
-GrayImage FromAsciiText(const std::string& text) {
-    GrayImage image;
-    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-        image.width = static_cast<int>(end - at) / 2;
-        for (std::size_t x = at; x < end; x += 2)
-            image.pixels.push_back(text[x] == '#' ? kBlack : kWhite);
-        ++image.height;
-    }
-    return image;
-}
-
 TEST(Command, TextAsTypedReadsBackAsTyped) {
     std::string cyrillic, umlauts;
     for (int i = 0; i < 30; ++i) {
