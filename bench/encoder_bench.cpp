@@ -179,14 +179,16 @@ void BM_ExportCall(benchmark::State& state, ExportCase c) {
             break;
         }
     }
-    state.SetLabel(std::to_string(BmpGeometry::Of(4 * c.version + 17, c.scale).fileSize) +
-                   " bytes");
+    state.SetLabel(
+        std::to_string(BmpGeometry::Of(4 * c.version + 17, 4 * c.version + 17, c.scale).fileSize) +
+        " bytes");
 }
 
 // The floor of the exported call: create a file in the same folder, write the same number of
 // bytes in one write(), close it.
 void BM_Floor(benchmark::State& state, ExportCase c) {
-    const std::size_t size = BmpGeometry::Of(4 * c.version + 17, c.scale).fileSize;
+    const std::size_t size =
+        BmpGeometry::Of(4 * c.version + 17, 4 * c.version + 17, c.scale).fileSize;
     const std::vector<unsigned char> bytes(size, 0x5A);
     const std::string path = BenchFolder() + "/floor-" + std::to_string(c.version) + "-" +
                              std::to_string(c.scale) + ".bmp";
@@ -210,7 +212,7 @@ void BM_ComposeVersion40(benchmark::State& state) {
     options.scale = scale;
     for (auto _ : state) {
         std::string file;
-        ComposeBmp(encoder.symbolSize, encoder.modules, options, &file);
+        ComposeBmp(encoder.symbolSize, encoder.symbolSize, encoder.modules, options, &file);
         benchmark::DoNotOptimize(file.data());
     }
 }

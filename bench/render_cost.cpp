@@ -4,7 +4,8 @@
 // to Encode's median and the size of the bytes. Uses only the encoder and the writers' table, so
 // bench/render_side_by_side.sh builds it against an earlier checkout as well.
 //   render_cost                      the table
-//   render_cost --one WORKLOAD STEP  one warm call, collected alone by Callgrind (STEP: encode, bmp,
+//   render_cost --one WORKLOAD STEP  one warm call, collected alone by Callgrind (STEP: encode,
+//   bmp,
 //                                    png, svg, eps or pdf)
 #include <valgrind/callgrind.h>
 
@@ -55,7 +56,7 @@ std::function<void()> Call(const Step& step, const Workload& w, CQrEncoder* enco
     const ImageWriter writer = WriterFor(step.format);
     return [writer, encoder, bytes] {
         RenderOptions options;  // scale 4, quiet zone 4, black on white
-        writer(encoder->symbolSize, encoder->modules, options, bytes);
+        writer(encoder->symbolSize, encoder->symbolSize, encoder->modules, options, bytes);
     };
 }
 

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/payload_command.h"
 #include "module/console.h"
 #include "module/deliver.h"
 #include "module/encode.h"
@@ -233,11 +234,11 @@ private:
     bool closed_ = false;
 };
 
-// Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted.
-// Each line is counted once: as failed here, or as its group's commit tells. Never throws: a
-// worker thread has no one to throw to.
-void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode,
-            const OutputSettings& output, Tally* tally) noexcept {
+// Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted;
+// with a `payload` kind, the line holds its fields. Each line is counted once: as failed here, or
+// as its group's commit tells. Never throws: a worker thread has no one to throw to.
+void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
+            const EncodeSettings& encode, const OutputSettings& output, Tally* tally) noexcept {
     if (InterruptSignal() != 0) {
         tally->NotStarted();
         return;
@@ -245,9 +246,20 @@ void RunJob(const Job& job, WorkerRecords* records, const EncodeSettings& encode
     std::string message;
     Status status = TESSERA_ERROR_NO_MEMORY;
     try {
-        status = records->encoder.Encode(reinterpret_cast<const unsigned char*>(job.text.data()),
-                                         job.text.size(), encode, records->symbol.get(), job.cut,
-                                         &message);
+        std::string text;
+        EncodeSettings settings = encode;
+        status = TESSERA_OK;
+        if (!payload.empty()) {
+            status = job.cut ? TESSERA_ERROR_BAD_ARGUMENT
+                             : PayloadOfLine(payload, job.text, &text, &settings, &message);
+            if (job.cut) message = "the line is too long for the fields of a payload";
+        }
+        const std::string& data = payload.empty() ? job.text : text;
+        if (status == TESSERA_OK) {
+            status = records->encoder.Encode(reinterpret_cast<const unsigned char*>(data.data()),
+                                             data.size(), settings, records->symbol.get(), job.cut,
+                                             &message);
+        }
         if (status == TESSERA_OK) {
             status = records->writer.Add(*records->symbol.get(), output, job.path,
                                          static_cast<std::size_t>(job.number), &message);
@@ -351,14 +363,16 @@ int RunBatch(const CommandLine& line) {
             if (!own || !own->Ready()) break;
             WorkerRecords* mine = own.get();
             try {
-                workers.emplace_back([&queue, mine, &encode, &output, &tally] {
+                workers.emplace_back([&queue, mine, &line, &encode, &output, &tally] {
                     std::uint64_t idleSeen = 0;
                     for (JobGroup group;;) {
                         const JobQueue::Taken taken = queue.Take(&group, &idleSeen);
                         if (taken == JobQueue::Taken::kClosed) break;
                         if (taken == JobQueue::Taken::kIdle) mine->writer.Commit();
                         if (taken != JobQueue::Taken::kGroup) continue;
-                        for (const Job& job : group) RunJob(job, mine, encode, output, &tally);
+                        for (const Job& job : group) {
+                            RunJob(job, mine, line.payload, encode, output, &tally);
+                        }
                     }
                     mine->writer.Commit();
                 });
@@ -405,7 +419,7 @@ int RunBatch(const CommandLine& line) {
             return;
         }
         if (workers.empty()) {
-            RunJob(job, inline_.get(), encode, output, &tally);
+            RunJob(job, inline_.get(), line.payload, encode, output, &tally);
             return;
         }
         group.push_back(std::move(job));

@@ -11,6 +11,7 @@
 #include "cli/batch.h"
 #include "cli/command_line.h"
 #include "cli/limits.h"
+#include "cli/payload_command.h"
 #include "cli/usage.h"
 #include "module/console.h"
 #include "module/deliver.h"
@@ -40,10 +41,14 @@ int Report(int status) {
     return status;
 }
 
+}  // namespace
+
 int Fail(int status, const std::string& message) {
     std::fprintf(stderr, "tessera: %s\n", message.c_str());
     return status;
 }
+
+namespace {
 
 // "-t TYPE", "-tTYPE", "--type TYPE" or "--type=TYPE" at argv[*i]; advances *i past its value.
 // Returns false when argv[*i] is not one of them.
@@ -97,12 +102,15 @@ int RunSlash(int argc, char** argv) {
     return Report(RunSlashOptions(options.data(), static_cast<int>(options.size()), format));
 }
 
-// Writes `text` to standard output. Returns 0, or 3 with a message when that fails.
+}  // namespace
+
 int Print(const std::string& text) {
     std::string message;
     if (WriteToStandardOutput(text, &message) == TESSERA_OK) return kWritten;
     return Fail(kCannotWrite, message);
 }
+
+namespace {
 
 // The data of a single code: the text, or at most `limit` bytes of -i FILE or standard input.
 // Returns 0, or the exit status with its message printed.
@@ -136,14 +144,14 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
 // 1, all or none: every file is written before any takes its name, and a failure or a signal
 // before then leaves every path as it was. Missing folders are made as in a batch. Returns the
 // exit status, with its message printed.
-int WriteStructured(const CommandLine& line, const std::string& data, const OutputSettings& output,
-                    Encoder* encoder) {
+int WriteStructured(const CommandLine& line, const std::string& data, const EncodeSettings& encode,
+                    const OutputSettings& output, Encoder* encoder) {
     if (!encoder->Ready()) return Fail(kCannotEncode, CannotEncode("out of memory"));
     SymbolSet symbols;
     std::string message;
     const Status status =
         EncodeStructured(encoder, reinterpret_cast<const unsigned char*>(data.data()), data.size(),
-                         EncodeSettingsOf(line), line.split, &symbols, &message);
+                         encode, line.split, &symbols, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     int failed = kWritten;
     GroupWriter writer(symbols.Size(), true, false,
@@ -170,7 +178,12 @@ int RunConventional(int argc, char** argv) {
     if (line.help) return Print(UsageText());
     if (line.showVersion) return Print(std::string("tessera ") + tessera_library_version() + "\n");
     if (line.batch) return RunBatch(line);
+    return WriteCode(line, EncodeSettingsOf(line));
+}
 
+}  // namespace
+
+int WriteCode(const CommandLine& line, const EncodeSettings& encode) {
     const bool toStandardOutput = ToStandardOutput(line);
     const bool toTerminal = toStandardOutput && IsTerminal(1);
     const OutputSettings output = OutputSettingsOf(line, toTerminal);
@@ -195,7 +208,7 @@ int RunConventional(int argc, char** argv) {
     if (toTerminal) destination.maxColumns = TerminalColumns(1);
 
     Encoder encoder;
-    if (line.Structured()) return WriteStructured(line, data, output, &encoder);
+    if (line.Structured()) return WriteStructured(line, data, encode, output, &encoder);
     SymbolRecord symbol;
     if (!encoder.Ready() || symbol.get() == nullptr) {
         return Fail(kCannotEncode, CannotEncode("out of memory"));
@@ -204,19 +217,27 @@ int RunConventional(int argc, char** argv) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
     if (line.styling.styled || line.styling.verify) {
         const Status encoded =
-            encoder.Encode(bytes, data.size(), EncodeSettingsOf(line), symbol.get(), cut, &message);
+            encoder.Encode(bytes, data.size(), encode, symbol.get(), cut, &message);
         if (encoded != TESSERA_OK) return Fail(ExitStatusOf(encoded), message);
-        return WriteStyled(line.styling, *symbol.get(), output, destination);
+        const int written = WriteStyled(line.styling, *symbol.get(), output, destination);
+        if (written != kWritten) return written;
+    } else {
+        const Status status = EncodeRenderWrite(&encoder, symbol.get(), bytes, data.size(), cut,
+                                                encode, output, destination, &message);
+        // A signal that ended a wait (a FIFO with no reader yet) is the signal's status.
+        if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+        if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     }
-    const Status status = EncodeRenderWrite(&encoder, symbol.get(), bytes, data.size(), cut,
-                                            EncodeSettingsOf(line), output, destination, &message);
-    // A signal that ended a wait (a FIFO with no reader yet) is the signal's status, not a failure.
-    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
-    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    if (line.verbose) {
+        std::string said = DescribeSymbol(*symbol.get());
+        if (line.fitWidth != 0) {
+            said += ": the smallest that fits " + std::to_string(line.fitWidth) + "x" +
+                    std::to_string(line.fitHeight) + " with its quiet zone";
+        }
+        std::fprintf(stderr, "tessera: %s\n", said.c_str());
+    }
     return kWritten;
 }
-
-}  // namespace
 
 int ExitStatusOf(Status status) {
     switch (status) {
@@ -243,6 +264,7 @@ int RunCommand(int argc, char** argv) {
         // The first argument chooses the road: the one-export library's slash options, or the
         // flags. The kinds of payload (tessera wifi ..., payload/payload.h) join here as words.
         if (argc >= 2 && argv[1][0] == '/') return RunSlash(argc, argv);
+        if (argc >= 2 && IsPayloadKind(argv[1])) return RunPayload(argc, argv);
         return RunConventional(argc, argv);
     } catch (const std::bad_alloc&) {
         return Fail(kCannotWrite, "out of memory");

@@ -1,6 +1,8 @@
 // The tessera command: the library's slash options, or conventional flags.
 #pragma once
 
+#include <string>
+
 #include "module/settings.h"
 
 namespace qr::cli {
@@ -24,7 +26,21 @@ constexpr const char* kStandardStream = "-";
 // make or write the output (no memory, a format this build lacks) is 3.
 int ExitStatusOf(Status status);
 
-// Runs the command on the arguments of main() and returns its exit status: 0 written, 1 nothing
+struct CommandLine;
+
+// Prints "tessera: `message`" as a line on standard error; returns `status`.
+int Fail(int status, const std::string& message);
+
+// Writes `text` to standard output. Returns 0, or 3 with a message when that fails.
+int Print(const std::string& text);
+
+// Writes the one code (or the structured-append set) that `line` asks for, its data the text,
+// -i FILE or standard input, encoded with `encode` (EncodeSettingsOf(line), or the settings a
+// payload's limits leave), to -o FILE or standard output. Returns the exit status, with its
+// message printed.
+int WriteCode(const CommandLine& line, const EncodeSettings& encode);
+
+// Runs the command of main() and returns its exit status: 0 written, 1 nothing
 // to do, 2 the data cannot be encoded, 3 the output cannot be written, 64 usage. Arguments whose
 // first one begins with '/' are the library's options, run down the library's own road (written
 // as another format with -t TYPE).

@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 
 #include "cli/limits.h"
+#include "cli/usage.h"
 #include "module/messages.h"
 
 namespace qr::cli {
@@ -32,6 +33,12 @@ enum class FlagId {
     kBoost,
     kSplit,
     kSplitVersion,
+    kRmqr,
+    kRmqrHeight,
+    kGs1,
+    kFit,
+    kVerbose,
+    kPayload,
 };
 
 struct Flag {
@@ -64,6 +71,12 @@ constexpr Flag FLAGS[] = {
     {'\0', "boost", false, FlagId::kBoost},
     {'\0', "split", true, FlagId::kSplit},
     {'\0', "split-version", true, FlagId::kSplitVersion},
+    {'\0', "rmqr", false, FlagId::kRmqr},
+    {'\0', "rmqr-height", true, FlagId::kRmqrHeight},
+    {'\0', "gs1", false, FlagId::kGs1},
+    {'\0', "fit", true, FlagId::kFit},
+    {'\0', "verbose", false, FlagId::kVerbose},
+    {'\0', "payload", true, FlagId::kPayload},
 };
 
 const Flag* FindShort(char name) {
@@ -138,13 +151,19 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             return spelled + " takes L, M, Q or H, not " + quoted;
         }
         case FlagId::kVersion:
-            // "M1" to "M4" name a Micro QR version and ask for Micro QR.
+            // "M1" to "M4" name a Micro QR version and ask for Micro QR, "R7x43" and the like an
+            // rMQR size, as the library names them.
+            line->microVersion = line->rmqrVersion = false;
             if ((value[0] == 'M' || value[0] == 'm') &&
                 ParseInRange(value.substr(1), "micro.version", &line->version)) {
                 line->microVersion = true;
-            } else if (ParseInRange(value, "version", &line->version)) {
-                line->microVersion = false;
-            } else {
+            } else if (value[0] == 'R' || value[0] == 'r') {
+                line->version = tessera_rmqr_version(value.c_str());
+                if (line->version == 0) {
+                    return spelled + " takes an rMQR size such as R11x59, not " + quoted;
+                }
+                line->rmqrVersion = true;
+            } else if (!ParseInRange(value, "version", &line->version)) {
                 return spelled + " takes a version " + FromTo("version") + " or M" +
                        std::to_string(Limit("micro.version.low")) + " to M" +
                        std::to_string(Limit("micro.version.high")) + ", not " + quoted;
@@ -208,6 +227,32 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
         case FlagId::kBoost:
             line->boost = true;
             break;
+        case FlagId::kRmqr:
+            line->rmqrFlag = true;
+            break;
+        case FlagId::kRmqrHeight:
+            if (!ParseInRange(value, "rmqr.height", &line->rmqrHeight) ||
+                line->rmqrHeight % 2 == 0) {
+                return spelled + " takes an odd height " + FromTo("rmqr.height") + ", not " +
+                       quoted;
+            }
+            break;
+        case FlagId::kGs1:
+            line->gs1 = true;
+            break;
+        case FlagId::kFit: {
+            const std::string::size_type x = value.find_first_of("xX");
+            if (x == std::string::npos ||
+                !ParseInRange(value.substr(0, x), "fit", &line->fitWidth) ||
+                !ParseInRange(value.substr(x + 1), "fit", &line->fitHeight)) {
+                return spelled + " takes WIDTHxHEIGHT in modules, each " + FromTo("fit") +
+                       ", not " + quoted;
+            }
+            break;
+        }
+        case FlagId::kVerbose:
+            line->verbose = true;
+            break;
         case FlagId::kSplit:
             if (!ParseInRange(value, "structured", &line->split)) {
                 return spelled + " takes a number of symbols " + FromTo("structured") + ", not " +
@@ -220,6 +265,12 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
                 return spelled + " takes a version " + FromTo("version") + ", not " + quoted +
                        (micro ? ": Micro QR has no structured append" : "");
             }
+            break;
+        case FlagId::kPayload:
+            if (tessera_payload_kind_help(value.c_str()) == nullptr) {
+                return spelled + " takes " + PayloadKindList() + ", not " + quoted;
+            }
+            line->payload = value;
             break;
     }
     return std::string();
@@ -275,6 +326,11 @@ std::string CheckCombination(const CommandLine& line) {
     }
     const std::string micro = MicroRefusalText(line);
     if (!micro.empty()) return micro;
+    // rMQR, GS1 and the box to fit, in the library's words.
+    std::string refused;
+    if (CheckEncodeSettings(EncodeSettingsOf(line), line.Structured(), &refused) != TESSERA_OK) {
+        return refused;
+    }
     if (line.Structured()) {
         if (line.split != 0 && line.splitVersion != 0) {
             return "give --split N or --split-version V, not both";
@@ -283,6 +339,10 @@ std::string CheckCombination(const CommandLine& line) {
         if (!line.hasOutput || line.outputPath.find("{n}") == std::string::npos) {
             return "--split writes several symbols: give -o with {n} in the file name";
         }
+    }
+    if (!line.payload.empty() && !line.batch) {
+        return "--payload is for --batch; one code is made by tessera " + line.payload +
+               " and its fields";
     }
     if (line.batch) {
         if (line.hasText || line.standardInput || !line.inputPath.empty()) {
@@ -307,6 +367,11 @@ EncodeSettings EncodeSettingsOf(const CommandLine& line) {
     settings.utf8WhenText = !line.utf8 && !line.bytes;
     settings.micro = line.micro;
     settings.boost = line.boost;
+    settings.rmqr = line.rmqr;
+    settings.rmqrHeight = line.rmqrHeight;
+    settings.gs1 = line.gs1;
+    settings.fitWidth = line.fitWidth;
+    settings.fitHeight = line.fitHeight;
     if (line.splitVersion != 0) settings.version = line.splitVersion;
     return settings;
 }
@@ -339,6 +404,16 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
 
 bool ParseColour(const std::string& text, std::uint32_t* colour) {
     return ParseRgba(text, colour);
+}
+
+bool TakesNextArgument(const std::string& arg) {
+    const Flag* flag = nullptr;
+    if (arg.compare(0, 2, "--") == 0 && arg.find('=') == std::string::npos) {
+        flag = FindLong(arg.substr(2));
+    } else if (arg.size() == 2 && arg[0] == '-') {
+        flag = FindShort(arg[1]);
+    }
+    return flag != nullptr && flag->takesValue;
 }
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* line) {
@@ -404,6 +479,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     }
     // -v N after --micro is MN as much as before it.
     line->micro = line->microFlag || line->microVersion;
+    line->rmqr = line->rmqrFlag || line->rmqrVersion || line->rmqrHeight != 0;
     if (line->help || line->showVersion) return std::string();
     const std::string error = CheckCombination(*line);
     return error.empty() ? FinishStylingFlags(line) : error;

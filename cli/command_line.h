@@ -21,7 +21,7 @@ struct CommandLine {
     bool hasOutput = false;       // -o; without it, standard output
     std::string outputPath;       // "-" is standard output
     int level = kDefaultSetting;  // TESSERA_LEVEL_*, or the default
-    int version = 0;              // 1..40 (Micro QR 1..4), 0 for the smallest that holds the data
+    int version = 0;  // 1..40 (Micro QR 1..4, rMQR 1..32), 0 for the smallest that holds the data
     bool strictVersion = false;
     int mask = kDefaultSetting;    // 0..7, or the lowest penalty
     int scale = 0;                 // in the library's range, 0 for the format's default
@@ -38,10 +38,19 @@ struct CommandLine {
     bool microVersion = false;  // the last -v named M1..M4
     bool boost = false;         // the highest level the version holds
     int split = 0;              // --split N: structured append in N symbols (2..16); 0 for none
-    int splitVersion = 0;  // --split-version V: symbols of version V filled in order; 0 for none
+    int splitVersion = 0;   // --split-version V: symbols of version V filled in order; 0 for none
+    bool rmqr = false;      // an rMQR symbol: --rmqr, --rmqr-height, or the last -v R<h>x<w>
+    bool rmqrFlag = false;  // --rmqr
+    bool rmqrVersion = false;  // the last -v named an rMQR size
+    int rmqrHeight = 0;        // --rmqr-height H: 7..17, odd; 0 for none
+    bool gs1 = false;          // --gs1: the data is a GS1 element string
+    int fitWidth = 0;          // --fit WxH, in modules; 0 x 0 for none
+    int fitHeight = 0;
+    bool verbose = false;  // --verbose: one line on standard error saying what was made
     bool batch = false;
     std::string batchPath;  // "-" is standard input
     StylingFlags styling;   // cli/styling.h
+    std::string payload;    // --payload KIND: each line of a batch is a JSON object of its fields
 
     bool Structured() const { return split != 0 || splitVersion != 0; }
 };
@@ -65,6 +74,10 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output);
 // RRGGBB or RRGGBBAA in hex digits of either case, with or without a leading '#'; RRGGBB is
 // opaque. Returns false, leaving `colour`, for anything else.
 bool ParseColour(const std::string& text, std::uint32_t* colour);
+
+// Whether `arg` is a flag written without its value that takes the next argument as its value
+// ("-o", "--output").
+bool TakesNextArgument(const std::string& arg);
 
 // Reads the arguments after the program name into `line`. Returns an empty string when they are
 // valid, else one line that says what is wrong (without a "tessera:" prefix).

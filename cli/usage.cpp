@@ -18,8 +18,8 @@ namespace {
 constexpr std::size_t kHelpColumn = 27;
 constexpr std::size_t kHelpWidth = 88;
 
-// `text` as the description column of --help: lines of at most kHelpWidth columns, broken at
-// spaces, each after the first indented to the column, the last ended by a newline.
+}  // namespace
+
 std::string HelpColumn(const std::string& text) {
     std::string lines;
     std::size_t start = 0;
@@ -31,6 +31,17 @@ std::string HelpColumn(const std::string& text) {
     }
     return lines + text.substr(start) + "\n";
 }
+
+std::string PayloadKindList() {
+    std::string list;
+    for (int i = 0; tessera_payload_kind(i) != nullptr; ++i) {
+        const bool last = tessera_payload_kind(i + 1) == nullptr;
+        list += std::string(i == 0 ? "" : last ? " or " : ", ") + tessera_payload_kind(i);
+    }
+    return list;
+}
+
+namespace {
 
 std::string Number(const char* row) {
     return std::to_string(Limit(row));
@@ -90,8 +101,9 @@ std::vector<HelpRow> Rows() {
          FormatNameList() + " (default: from the extension, BMP when unknown, utf8 on a terminal)"},
         {"-l, --level L|M|Q|H", std::string("error correction level (default ") +
                                     LevelLetter(IntLimit("level.default")) + ")"},
-        {"-v, --symbol-version N", "version " + RangeText("version") + " or " + MicroVersions() +
-                                       " (default: the smallest that holds the data)"},
+        {"-v, --symbol-version N", "version " + RangeText("version") + ", " + MicroVersions() +
+                                       " or an rMQR size R7x43-R17x139 (default: the smallest "
+                                       "that holds the data)"},
         {"--strict-version", "fail rather than take a larger version than -v"},
         {"-m, --mask N", "mask pattern " + RangeText("mask") + " (default: the lowest penalty)"},
         {"-s, --scale N", "pixels per module " + RangeText("scale") +
@@ -118,6 +130,20 @@ std::vector<HelpRow> Rows() {
                         " implies it, and -v N means MN): " + MicroLevels() +
                         " (default: the smallest, M1 included), -m " + RangeText("micro.mask") +
                         ", margin " + Number("margin.micro")},
+        {"--rmqr",
+         "an rMQR symbol (rectangular, R7x43-R17x139; -v R11x59 implies it, and -v N "
+         "means size N of " +
+             RangeText("rmqr.version") + "): -l M or H, no mask, no ECI, margin " +
+             Number("margin.rmqr")},
+        {"--rmqr-height H", "rMQR of an odd height H, " + RangeText("rmqr.height") +
+                                ": the narrowest that holds the data"},
+        {"--gs1",
+         "the data is a GS1 element string, [01]09501101530003[10]AB: checked, and written with "
+         "FNC1 first (QR Code and rMQR)"},
+        {"--fit WxH",
+         "the symbol of smallest area among QR Code, Micro QR and rMQR that fits W x "
+         "H modules with its quiet zone, at -l (default M)"},
+        {"--verbose", "say on standard error what symbol was made"},
         {"--boost", "the highest level the chosen version holds"},
         {"--split N", "structured append: N symbols (" + RangeText("structured") +
                           ") of equal parts, written to -o with {n} (the symbol's number)"},
@@ -126,6 +152,8 @@ std::vector<HelpRow> Rows() {
          "one code per line of FILE (- for standard input), written to -o with "
          "{n} (line number) or {line} (the line, made safe for a file name) in "
          "the name, on all cores"},
+        {"--payload KIND",
+         "with --batch: each line is a JSON object of the fields of KIND: " + PayloadKindList()},
     };
     for (HelpRow& row : StylingHelpRows()) rows.push_back(std::move(row));
     rows.push_back({"-h, --help", "this text"});
@@ -145,6 +173,8 @@ std::string UsageText() {
         "usage: tessera [options] [TEXT]\n"
         "       tessera --batch FILE -o 'dir/{n}.png' [options]\n"
         "       tessera TEXT --split N -o 'part-{n}.png' [options]\n"
+        "       tessera KIND [--FIELD VALUE ...] [options]   (tessera KIND --help)\n"
+        "       tessera --batch FILE --payload KIND -o 'dir/{n}.png' [options]\n"
         "       tessera " +
         SlashSynopsis() +
         " [-t TYPE]\n"
@@ -161,6 +191,11 @@ std::string UsageText() {
         text += HelpColumn(row.text);
     }
     return text +
+           "\n"
+           "Payloads (KIND): " +
+           PayloadKindList() +
+           ".\n"
+           "tessera KIND --help lists the fields of each.\n"
            "\n"
            "Slash options are passed to the library unchanged, with its lenient rules; -t TYPE\n"
            "among them writes that type instead of BMP.\n"

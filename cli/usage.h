@@ -17,6 +17,13 @@ struct HelpRow {
 // The text of --help.
 std::string UsageText();
 
+// `text` as the description column of help: lines of at most 88 columns, broken at spaces, each
+// after the first indented to column 27, the last ended by a newline.
+std::string HelpColumn(const std::string& text);
+
+// The payload kinds as the library lists them: "wifi, vcard, ... or otp".
+std::string PayloadKindList();
+
 // "/Ttext|/Ifile /Opath [/L0-3] [/V1-40] [/EN] [/M0-7] [/S1-20]": the one-export library's options.
 std::string SlashSynopsis();
 

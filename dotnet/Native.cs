@@ -5,12 +5,14 @@ using System.Runtime.InteropServices;
 
 namespace Tessera
 {
-    // tessera_settings; filled by tessera_settings_init.
+    // tessera_settings, every field of it: tessera_settings_init fills the whole record the
+    // library knows.
     [StructLayout(LayoutKind.Sequential)]
     internal struct Settings
     {
         public UIntPtr Size;
         public int Level, Version, StrictVersion, Mask, Utf8, Micro, Boost;
+        public int Rmqr, RmqrHeight, Gs1, FitWidth, FitHeight;
     }
 
     // tessera_render_options; filled by tessera_render_options_init.

@@ -1,9 +1,11 @@
 // The public C API with fuzzed data, settings and render options. Input: 12 bytes of settings and
-// options (the format among them), then the data. Every call must end in a status of its contract,
-// a symbol must hold only 0/1 cells with its finder corners dark, a size query must be answered
-// exactly, a buffer of exactly the size must be filled, and the check functions must agree with
-// what rendering does; for renders up to 1 MB, when the input asks, a buffer one byte short must
-// also be refused untouched and the same call twice must give the same bytes.
+// options (the format among them; byte 2 also asks for rMQR, GS1 data or a box to fit, whose
+// sides then come from bytes 1 and 3), then the data. Every call must end in a status of its
+// contract, a symbol must hold only 0/1 cells with its finder corners dark, a size query must be
+// answered exactly, a buffer of exactly the size must be filled, and the check functions must agree
+// with what rendering does; for renders up to 1 MB, when the input asks, a buffer one byte short
+// must also be refused untouched and the same call twice must give the same bytes. With header
+// byte 11's bit 6 the data is also the fields of a payload (CheckPayload).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +24,10 @@ constexpr unsigned char kSentinel = 0xA5;
 // asks for it (header byte 11, bit 7); others are only queried and made once, so that runs stay
 // fast.
 constexpr std::size_t kFullyCheckedBytes = 1 << 20;
+// A scale in range is lowered until the image (quiet zone included) is at most this many modules
+// or pixels a side: every scale still meets the small symbols and a version 40 symbol goes up to
+// scale 5, but no render runs to megabytes.
+constexpr int kMostSidePixels = 1024;
 
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "api fuzzer: %s\n", what.c_str());
@@ -39,6 +45,14 @@ int Around(unsigned char byte, int low, int high) {
     return low - 1 + byte % span;
 }
 
+// `scale` lowered, when it is in range, so that a symbol of `size` with a quiet zone of `margin`
+// (TESSERA_DEFAULT: 4, which no Micro QR symbol exceeds) is at most kMostSidePixels a side.
+int CappedScale(int scale, int size, int margin) {
+    if (scale < 1 || scale > 20 || margin < TESSERA_DEFAULT || margin > 64) return scale;
+    const int side = size + 2 * (margin == TESSERA_DEFAULT ? 4 : margin);
+    return std::max(1, std::min(scale, kMostSidePixels / side));
+}
+
 // The number of formats: the library names them from 0 without gaps.
 int FormatCount() {
     int count = 0;
@@ -46,13 +60,30 @@ int FormatCount() {
     return count;
 }
 
-void CheckSymbol(const tessera_symbol* symbol, bool micro) {
+// Checks the symbol's facts and cells; `micro` and `rmqr` say the kind asked for, or with `fit`
+// the box it must fit with its quiet zone, the kind left to the library.
+void CheckSymbol(const tessera_symbol* symbol, bool micro, bool rmqr, const int* fit) {
     const int size = tessera_symbol_size(symbol);
+    const int height = tessera_symbol_height(symbol);
     const int version = tessera_symbol_version(symbol);
+    if (fit != nullptr) {
+        micro = tessera_symbol_is_micro(symbol) == 1;
+        rmqr = tessera_symbol_is_rmqr(symbol) == 1;
+        const int quiet = micro || rmqr ? 2 : 4;
+        Expect(size + 2 * quiet <= fit[0] && height + 2 * quiet <= fit[1], "it does not fit");
+    }
     Expect(tessera_symbol_is_micro(symbol) == (micro ? 1 : 0), "Micro QR or not as asked");
+    Expect(tessera_symbol_is_rmqr(symbol) == (rmqr ? 1 : 0), "rMQR or not as asked");
     const int mask = tessera_symbol_mask(symbol);
     const int level = tessera_symbol_level(symbol);
-    if (micro) {
+    Expect(rmqr || height == size, "a square symbol of another height");
+    if (rmqr) {
+        Expect(version >= 1 && version <= 32 && size >= 27 && size <= 139 && height >= 7 &&
+                   height <= 17 && height % 2 == 1,
+               "rMQR size and version");
+        Expect(mask == 0, "an rMQR mask");
+        Expect(level == TESSERA_LEVEL_M || level == TESSERA_LEVEL_H, "rMQR level out of range");
+    } else if (micro) {
         Expect(version >= 1 && version <= 4 && size == 2 * version + 9, "Micro size and version");
         Expect(mask >= 0 && mask <= 3, "Micro mask out of range");
         Expect((version == 1) == (level == TESSERA_DEFAULT) && level <= TESSERA_LEVEL_Q,
@@ -65,7 +96,7 @@ void CheckSymbol(const tessera_symbol* symbol, bool micro) {
     }
     Expect(tessera_symbol_data_bits(symbol) <= tessera_symbol_capacity_bits(symbol),
            "more data bits than the symbol holds");
-    std::vector<unsigned char> cells(static_cast<std::size_t>(size) * size);
+    std::vector<unsigned char> cells(static_cast<std::size_t>(size) * height);
     Expect(tessera_symbol_modules(symbol, cells.data(), cells.size() - 1) ==
                TESSERA_ERROR_BUFFER_TOO_SMALL,
            "a short cell buffer was taken");
@@ -73,8 +104,9 @@ void CheckSymbol(const tessera_symbol* symbol, bool micro) {
            "the cells cannot be read");
     for (unsigned char cell : cells) Expect(cell <= 1, "a cell is neither 0 nor 1");
     // The finder's corner, and the far ends of the top row and left column, which are dark in
-    // both kinds (a finder's corner, or the last dark cell of a timing pattern of odd length).
-    Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(size - 1) * size] == 1,
+    // every kind (a finder's corner, the last dark cell of a timing pattern of odd length, or an
+    // rMQR corner pattern).
+    Expect(cells[0] == 1 && cells[size - 1] == 1 && cells[(height - 1) * size] == 1,
            "a corner is light");
 }
 
@@ -124,6 +156,60 @@ void CheckRender(const tessera_symbol* symbol, int format, const tessera_render_
     }
 }
 
+// With header byte 11's bit 6: the payload kind h[0] (modulo the kinds) made from the data read
+// as names and values between NUL bytes, then encoded with `settings`. A size query is answered
+// exactly, a reason comes only with a refusal, fields refused are refused by both calls, and a
+// symbol comes only with success, with the payload's level and within its largest version.
+void CheckPayload(std::uint8_t selector, const unsigned char* data, std::size_t size,
+                  const tessera_settings& settings) {
+    static const int kinds = [] {
+        int count = 0;
+        while (tessera_payload_kind(count) != nullptr) ++count;
+        return count;
+    }();
+    const char* kind = tessera_payload_kind(selector % kinds);
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            parts.emplace_back();
+        } else {
+            parts.back() += static_cast<char>(data[i]);
+        }
+    }
+    std::vector<const char*> names, values;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        names.push_back(parts[i].c_str());
+        values.push_back(parts[i + 1].c_str());
+    }
+    char reason[256];
+    std::size_t need = 0;
+    int level = 0, most = 0;
+    const tessera_status asked =
+        tessera_payload_build(kind, names.data(), values.data(), names.size(), nullptr, 0, &need,
+                              &level, &most, reason, sizeof reason);
+    Expect(asked == TESSERA_ERROR_BUFFER_TOO_SMALL || asked == TESSERA_ERROR_BAD_ARGUMENT,
+           "a payload's size query gave another status");
+    Expect((asked == TESSERA_ERROR_BAD_ARGUMENT) == (reason[0] != '\0'),
+           "a payload's reason without a refusal, or a refusal without one");
+    tessera_symbol* symbol = nullptr;
+    const tessera_status encoded = tessera_payload_encode(
+        kind, names.data(), values.data(), names.size(), &settings, &symbol, reason, sizeof reason);
+    Expect((symbol != nullptr) == (encoded == TESSERA_OK), "a payload's symbol without success");
+    if (asked == TESSERA_ERROR_BAD_ARGUMENT) {
+        Expect(encoded == TESSERA_ERROR_BAD_ARGUMENT, "a payload encoded from fields refused");
+        return;
+    }
+    std::string text(need, static_cast<char>(kSentinel));
+    Expect(tessera_payload_build(kind, names.data(), values.data(), names.size(), &text[0], need,
+                                 &need, nullptr, nullptr, nullptr, 0) == TESSERA_OK &&
+               need == text.size() && std::strlen(text.c_str()) + 1 == need,
+           "a payload's text does not fill the size it said");
+    if (symbol == nullptr) return;
+    Expect(level == TESSERA_DEFAULT || tessera_symbol_level(symbol) == level, "a payload's level");
+    Expect(most == 0 || tessera_symbol_version(symbol) <= most, "a payload's largest version");
+    tessera_symbol_free(symbol);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t length) {
@@ -132,12 +218,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
     tessera_settings settings;
     tessera_settings_init(&settings);
     settings.level = h[0] & 0x80 ? TESSERA_DEFAULT : Around(h[0], 0, 3);
-    settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, 40);
     settings.strict_version = h[2] & 1;
     settings.utf8 = (h[2] >> 1) & 1;
     settings.micro = (h[2] >> 2) & 1;
     settings.boost = (h[2] >> 3) & 1;
+    settings.rmqr = (h[2] >> 4) & 1;
+    settings.gs1 = (h[2] >> 5) & 1;
+    settings.version = h[1] & 0x80 ? 0 : Around(h[1], 1, settings.rmqr ? 32 : 40);
     settings.mask = h[3] & 0x80 ? TESSERA_DEFAULT : Around(h[3], 0, 7);
+    if (h[2] & 0x40) {  // a box, of sides from bytes 1 and 3
+        settings.fit_width = Around(h[1], 11, 190);
+        settings.fit_height = Around(h[3], 11, 190);
+        settings.version = 0;
+        settings.mask = TESSERA_DEFAULT;
+    } else if (h[2] & 0x80) {
+        settings.rmqr_height = Around(h[3], 7, 17);
+        settings.mask = TESSERA_DEFAULT;
+    }
 
     tessera_render_options options;
     tessera_render_options_init(&options);
@@ -155,6 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
 
     const unsigned char* data = input + kHeaderBytes;
     const std::size_t size = length - kHeaderBytes;
+    if (h[11] & 0x40) CheckPayload(h[0], data, size, settings);
     char why[256];
     const tessera_status checked = tessera_check_settings(&settings, why, sizeof why);
     tessera_symbol* symbol = nullptr;
@@ -170,7 +268,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t len
         return 0;
     }
     Expect(status == TESSERA_OK, "encoding gave another status");
-    CheckSymbol(symbol, settings.micro != 0);
+    const int box[] = {settings.fit_width, settings.fit_height};
+    CheckSymbol(symbol, settings.micro != 0, settings.rmqr != 0,
+                settings.fit_width != 0 ? box : nullptr);
+    options.scale = CappedScale(options.scale, tessera_symbol_size(symbol), options.margin);
     const bool thorough = (h[11] & 0x80) != 0;
     CheckRender(symbol, format, options, thorough);
     if (h[11] & 1) {

@@ -6,8 +6,9 @@ export type Level = "L" | "M" | "Q" | "H" | "l" | "m" | "q" | "h";
 export interface MakeOptions {
   /** Error-correction level; default M (Micro QR: L). */
   level?: Level;
-  /** 1-40 (Micro QR: 1-4), or 0 / absent for the smallest that holds the data. */
-  version?: number;
+  /** 1-40 (Micro QR: 1-4; rMQR: 1-32, or a size's name "R7x43" to "R17x139", which asks for
+   * rMQR), or 0 / absent for the smallest that holds the data. */
+  version?: number | string;
   /** Fail rather than take a larger version than `version`. Switches take true or false (or 1, 0). */
   strict?: boolean;
   /** 0-7 (Micro QR: 0-3), or absent for the lowest penalty. */
@@ -18,6 +19,15 @@ export interface MakeOptions {
   micro?: boolean;
   /** The highest level the chosen version holds, never lower than `level`. */
   boost?: boolean;
+  /** An rMQR symbol: rectangular, levels M and H, no mask, no ECI. */
+  rmqr?: boolean;
+  /** rMQR of height 7, 9, 11, 13, 15 or 17: the narrowest that holds the data. */
+  rmqrHeight?: number;
+  /** The data is a GS1 element string, "[01]09501101530003[10]AB", written with FNC1 first. */
+  gs1?: boolean;
+  /** [width, height] in modules: the symbol of smallest area among QR Code, Micro QR and rMQR
+   * that fits the box with its quiet zone, at `level` (default M). */
+  fit?: [number, number];
 }
 
 /** A colour: "#RRGGBB" or "#RRGGBBAA" (the "#" may be left out), or 0xRRGGBBAA. */
@@ -44,14 +54,19 @@ export interface ImageOptions extends RenderOptions {
 
 export declare class QrSymbol {
   private constructor();
-  /** Modules per side. */
+  /** Modules across. */
   readonly size: number;
+  /** Modules down: `size`, but for rMQR. */
+  readonly height: number;
+  readonly rmqr: boolean;
+  /** Whether the data is GS1 data. */
+  readonly gs1: boolean;
   readonly version: number;
   /** "L", "M", "Q" or "H"; null for Micro QR M1, which has no level. */
   readonly level: "L" | "M" | "Q" | "H" | null;
   readonly mask: number;
   readonly micro: boolean;
-  /** size * size cells, row by row from the top, 1 = dark, 0 = light, no quiet zone. */
+  /** size * height cells, row by row from the top, 1 = dark, 0 = light, no quiet zone. */
   readonly modules: Uint8Array;
   toSVG(options?: RenderOptions): string;
   toPNG(options?: ImageOptions): Uint8Array;
@@ -102,8 +117,30 @@ export declare function styles(): { shapes: string[]; finders: string[]; regions
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
 
+/** A payload's fields: strings, numbers and booleans, each taken as its text. */
+export type PayloadFields = Record<string, string | number | boolean | undefined | null>;
+
+/**
+ * The payload builders, one per kind of the library's table (wifi, vcard, mecard, epc, geo,
+ * email, tel, sms, event, otp), after ready(): each returns the text, or throws RangeError with
+ * the library's reason, which names the field.
+ */
+export declare const payload: Record<string, (fields: PayloadFields) => string>;
+
+/**
+ * The payload `kind` made from `fields` and encoded with `options` within its limits (a payment:
+ * level M, its text as bytes, at most version 13); a Promise of the symbol before ready().
+ */
+export declare function makePayload(
+  kind: string,
+  fields: PayloadFields,
+  options?: MakeOptions,
+): QrSymbol | Promise<QrSymbol>;
+
 declare const tessera: {
   make: typeof make;
+  makePayload: typeof makePayload;
+  payload: typeof payload;
   ready: typeof ready;
   formats: typeof formats;
   styles: typeof styles;

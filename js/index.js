@@ -26,10 +26,19 @@
     utf8: 20,
     micro: 24,
     boost: 28,
+    rmqr: 32,
+    rmqrHeight: 36,
+    gs1: 40,
+    fitWidth: 44,
+    fitHeight: 48,
   };
+  // The options make() takes: the fields, but the box's two as `fit: [width, height]`.
+  const MAKE_OPTIONS = { ...SETTINGS_FIELDS, fit: 0 };
+  delete MAKE_OPTIONS.fitWidth;
+  delete MAKE_OPTIONS.fitHeight;
   const RENDER_FIELDS = { scale: 4, margin: 8, dark: 12, light: 16, dpi: 20 };
   // The settings that are switches (non-zero: on); the others are integers.
-  const SWITCHES = new Set(["strict", "utf8", "micro", "boost"]);
+  const SWITCHES = new Set(["strict", "utf8", "micro", "boost", "rmqr", "gs1"]);
   const COLOURS = new Set(["dark", "light"]);
   const LEVEL_PREFIX = "TESSERA_LEVEL_";
 
@@ -79,6 +88,10 @@
     }
   }
 
+  // Payload builders, one per kind of the library's table (payload.wifi({ ssid, ... })), added
+  // when the module loads.
+  const payload = {};
+
   let wasm = null; // the loaded module
   let loading = null; // its Promise while it loads
   let scratch = 0;
@@ -115,6 +128,10 @@
     scratch = base;
     C = constants;
     wasm = module;
+    for (let index = 0; wasm._tessera_payload_kind(index) !== 0; index++) {
+      const kind = cString(wasm._tessera_payload_kind(index));
+      payload[kind] = (fields) => buildPayload(kind, fields).text;
+    }
   }
 
   function checkLayout(size, fields, what) {
@@ -143,7 +160,8 @@
     check(checked, "make");
     const symbol = withEncoded(bytes, values, (pointer) => {
       const size = wasm._tessera_symbol_size(pointer);
-      const cells = size * size;
+      const height = wasm._tessera_symbol_height(pointer);
+      const cells = size * height;
       const modules = new Uint8Array(cells);
       withBuffer(cells, (buffer) => {
         check(wasm._tessera_symbol_modules(pointer, buffer, cells), "modules");
@@ -156,6 +174,9 @@
           level: levelNames[wasm._tessera_symbol_level(pointer)] ?? null,
           mask: wasm._tessera_symbol_mask(pointer),
           micro: wasm._tessera_symbol_is_micro(pointer) !== 0,
+          height,
+          rmqr: wasm._tessera_symbol_is_rmqr(pointer) !== 0,
+          gs1: wasm._tessera_symbol_is_gs1(pointer) !== 0,
           modules,
         },
         bytes,
@@ -167,6 +188,99 @@
       );
     });
     return symbol;
+  }
+
+  // The (name, text) pairs of a payload's fields: strings as they are, numbers and booleans as
+  // their text; undefined and null leave a field out.
+  function fieldEntries(fields, caller) {
+    if (typeof fields !== "object" || fields === null)
+      throw new TypeError(`${caller}: the fields must be an object`);
+    const entries = [];
+    for (const [name, value] of Object.entries(fields)) {
+      if (value === undefined || value === null) continue;
+      if (!["string", "number", "boolean"].includes(typeof value))
+        throw new TypeError(`${name} must be a string, a number or a boolean`);
+      entries.push([name, String(value)]);
+    }
+    return entries;
+  }
+
+  // Calls `use(kind, names, values, count)` with the kind and the fields as C strings and arrays of
+  // pointers to them in WebAssembly memory, freed when it returns or throws.
+  function withFields(kind, fields, caller, use) {
+    const strings = [kind, ...fieldEntries(fields, caller).flat()].map((text) => {
+      const bytes = bytesOf(text);
+      if (bytes.includes(0)) throw new RangeError(`${caller}: a field holds a NUL character`);
+      return bytes;
+    });
+    const count = (strings.length - 1) / 2;
+    const total = strings.reduce((sum, bytes) => sum + bytes.length + 1, 0);
+    return withBuffer(total + 8 * count, (block) => {
+      const pointers = [];
+      let at = block + 8 * count;
+      for (const bytes of strings) {
+        wasm.HEAPU8.set(bytes, at);
+        wasm.HEAPU8[at + bytes.length] = 0;
+        pointers.push(at);
+        at += bytes.length + 1;
+      }
+      for (let i = 0; i < count; i++) {
+        wasm.HEAPU32[(block >> 2) + i] = pointers[1 + 2 * i];
+        wasm.HEAPU32[(block >> 2) + count + i] = pointers[2 + 2 * i];
+      }
+      return use(pointers[0], block, block + 4 * count, count);
+    });
+  }
+
+  // The text of the payload `kind` made from `fields` by the library, with the level (a letter or
+  // null: any) and the largest version (or 0: any) of its symbol. Throws RangeError with the
+  // library's reason, which names the field, when it refuses them.
+  function buildPayload(kind, fields) {
+    const caller = `payload.${kind}`;
+    return withFields(kind, fields, caller, (kindAt, names, values, count) => {
+      const sizeAt = scratch + SCRATCH.size;
+      const levelAt = scratch + SCRATCH.used;
+      const mostAt = scratch + SCRATCH.capacity;
+      const at = scratch + SCRATCH.message;
+      const query = (buffer, length) =>
+        wasm._tessera_payload_build(kindAt, names, values, count, buffer, length, sizeAt,
+          levelAt, mostAt, at, MESSAGE_BYTES);
+      const status = query(0, 0);
+      if (status === C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
+      if (status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, caller);
+      const length = wasm.HEAPU32[sizeAt >> 2];
+      const text = withBuffer(length, (buffer) => {
+        check(query(buffer, length), caller);
+        return cString(buffer);
+      });
+      return {
+        text,
+        level: levelNames[wasm.HEAP32[levelAt >> 2]] ?? null,
+        maxVersion: wasm.HEAP32[mostAt >> 2],
+      };
+    });
+  }
+
+  // Encodes the payload `kind` made from `fields` with `options` (make()'s) within its limits:
+  // a payload that sets a level (a payment: M, at most version 13) takes exactly that level, its
+  // text as bytes and no larger version, and options that ask otherwise are refused. Returns the
+  // symbol as make() does. Throws RangeError for fields or options refused (the library's reason),
+  // EncodeError when the text does not fit.
+  function makePayload(kind, fields, options) {
+    if (!wasm) return ready().then(() => makePayload(kind, fields, options));
+    const built = buildPayload(kind, fields);
+    writeSettings(settingValues(options));
+    withFields(kind, fields, "makePayload", (kindAt, names, values, count) => {
+      const at = scratch + SCRATCH.message;
+      const pointerAt = scratch + SCRATCH.pointer;
+      const status = wasm._tessera_payload_encode(kindAt, names, values, count,
+        scratch + SCRATCH.settings, pointerAt, at, MESSAGE_BYTES);
+      if (status === C.TESSERA_OK) wasm._tessera_symbol_free(wasm.HEAPU32[pointerAt >> 2]);
+      else if (status === C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
+      else if (status === C.TESSERA_ERROR_CANNOT_ENCODE) throw new EncodeError(cString(at), status);
+      else check(status, "makePayload");
+    });
+    return encode(built.text, built.level ? { ...options, level: built.level } : options);
   }
 
   class QrSymbol {
@@ -226,6 +340,8 @@
         return withBuffer(4 * MESSAGE_BYTES, (text) => {
           const status = wasm._tessera_verify(pointer, number, optionsAt, styleAt, verdictAt, text,
                                               4 * MESSAGE_BYTES);
+          if (status === C.TESSERA_ERROR_BAD_ARGUMENT)
+            throw new RangeError(`verify: ${cString(text)}`);
           if (status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, "verify");
           const lines = cString(text).split("\n").filter((line) => line !== "");
           return { verdict: VERDICTS[wasm.HEAP32[verdictAt >> 2]], problems: lines };
@@ -416,12 +532,39 @@
   // defaults.
   function settingValues(options) {
     const values = {};
-    for (const [name, value] of entriesOf(options, SETTINGS_FIELDS, "make")) {
+    for (const [name, value] of entriesOf(options, MAKE_OPTIONS, "make")) {
       if (SWITCHES.has(name)) values[name] = switchValue(value, name);
       else if (name === "level") values.level = levelNumber(value);
+      else if (name === "version" && typeof value === "string") values.version = rmqrSize(value);
+      else if (name === "fit") [values.fitWidth, values.fitHeight] = box(value);
       else values[name] = integer(value, name);
     }
+    // A size named "R11x59" or a height asks for rMQR.
+    if (typeof options?.version === "string" || values.rmqrHeight) values.rmqr = 1;
     return values;
+  }
+
+  // The rMQR version of a size's name ("R11x59"), as the library knows the names.
+  function rmqrSize(name) {
+    const bytes = utf8Encoder.encode(name + "\0");
+    let number = 0;
+    if (bytes.length <= MESSAGE_BYTES && !name.includes("\0")) {
+      wasm.HEAPU8.set(bytes, scratch + SCRATCH.message);
+      number = wasm._tessera_rmqr_version(scratch + SCRATCH.message);
+    }
+    if (number === 0) {
+      throw new TypeError(
+        `version must be a number or an rMQR size such as "R11x59", not ${JSON.stringify(name)}`,
+      );
+    }
+    return number;
+  }
+
+  // The box to fit, [width, height] in modules.
+  function box(value) {
+    if (!Array.isArray(value) || value.length !== 2)
+      throw new TypeError(`fit must be [width, height] in modules, not ${JSON.stringify(value)}`);
+    return [integer(value[0], "fit width"), integer(value[1], "fit height")];
   }
 
   // A level letter in either case; the library has a constant for each.
@@ -543,5 +686,5 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, ready, formats, styles, heapBytes, EncodeError, QrSymbol };
+  return { make, makePayload, payload, ready, formats, styles, heapBytes, EncodeError, QrSymbol };
 });

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/rmqr_encoder.h"
 #include "module/api_calls.h"
 #include "module/encode.h"
 #include "module/structured.h"
@@ -34,20 +35,24 @@ Status EncodeSet(const void* data, std::size_t length, const tessera_settings* s
 }  // namespace
 
 tessera_symbol* Handed(const Symbol& symbol) {
-    const auto size = static_cast<std::size_t>(symbol.size);
-    void* block = ::operator new(sizeof(tessera_symbol) + size * size, std::nothrow);
+    const auto width = static_cast<std::size_t>(symbol.size);
+    const auto height = static_cast<std::size_t>(symbol.height);
+    void* block = ::operator new(sizeof(tessera_symbol) + width * height, std::nothrow);
     if (block == nullptr) return nullptr;
     tessera_symbol* handed = new (block) tessera_symbol{symbol};
     auto* cells = reinterpret_cast<unsigned char*>(handed + 1);
-    for (std::size_t x = 0; x < size; ++x) std::memcpy(cells + x * size, symbol.modules[x], size);
+    for (std::size_t x = 0; x < width; ++x) {
+        std::memcpy(cells + x * height, symbol.modules[x], height);
+    }
     return handed;
 }
 
 const Symbol& Unpacked(const tessera_symbol* symbol, Symbol* record) {
     static_cast<SymbolFacts&>(*record) = symbol->symbol;
-    const auto size = static_cast<std::size_t>(symbol->symbol.size);
-    for (std::size_t x = 0; x < size; ++x) {
-        std::memcpy(record->modules[x], CellsOf(symbol) + x * size, size);
+    const auto width = static_cast<std::size_t>(symbol->symbol.size);
+    const auto height = static_cast<std::size_t>(symbol->symbol.height);
+    for (std::size_t x = 0; x < width; ++x) {
+        std::memcpy(record->modules[x], CellsOf(symbol) + x * height, height);
     }
     return *record;
 }
@@ -130,6 +135,22 @@ int tessera_symbol_is_micro(const tessera_symbol* symbol) {
     return symbol != nullptr && symbol->symbol.micro ? 1 : 0;
 }
 
+int tessera_symbol_height(const tessera_symbol* symbol) {
+    return symbol != nullptr ? symbol->symbol.height : 0;
+}
+
+int tessera_symbol_is_rmqr(const tessera_symbol* symbol) {
+    return symbol != nullptr && symbol->symbol.rmqr ? 1 : 0;
+}
+
+int tessera_symbol_is_gs1(const tessera_symbol* symbol) {
+    return symbol != nullptr && symbol->symbol.gs1 ? 1 : 0;
+}
+
+int tessera_rmqr_version(const char* name) {
+    return name != nullptr ? qr::RmqrVersionNamed(name) : 0;
+}
+
 int tessera_symbol_data_bits(const tessera_symbol* symbol) {
     return symbol != nullptr ? symbol->symbol.dataBits : 0;
 }
@@ -188,11 +209,12 @@ tessera_status tessera_explain_structured_failure(const void* data, size_t lengt
 tessera_status tessera_symbol_modules(const tessera_symbol* symbol, unsigned char* cells,
                                       size_t capacity) {
     if (symbol == nullptr || cells == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
-    const auto size = static_cast<size_t>(symbol->symbol.size);
-    if (capacity < size * size) return TESSERA_ERROR_BUFFER_TOO_SMALL;
+    const auto width = static_cast<size_t>(symbol->symbol.size);
+    const auto height = static_cast<size_t>(symbol->symbol.height);
+    if (capacity < width * height) return TESSERA_ERROR_BUFFER_TOO_SMALL;
     const unsigned char* columns = qr::CellsOf(symbol);
-    for (size_t y = 0; y < size; ++y) {
-        for (size_t x = 0; x < size; ++x) *cells++ = columns[x * size + y];
+    for (size_t y = 0; y < height; ++y) {
+        for (size_t x = 0; x < width; ++x) *cells++ = columns[x * height + y];
     }
     return TESSERA_OK;
 }

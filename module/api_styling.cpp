@@ -198,8 +198,12 @@ tessera_status tessera_verify(const tessera_symbol* symbol, int format,
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
     qr::VerifyResult result;
-    const qr::Status status = qr::VerifyStyled(*record.get(), settings, read, &result);
-    if (status != TESSERA_OK) return status;
+    std::string why;
+    const qr::Status status = qr::VerifyStyled(*record.get(), settings, read, &result, &why);
+    if (status != TESSERA_OK) {
+        qr::CopyText(why, text, capacity);
+        return status;
+    }
     *verdict = static_cast<int>(result.status);
     return qr::CopyText(result.problems, text, capacity) ? TESSERA_OK
                                                          : TESSERA_ERROR_BUFFER_TOO_SMALL;

@@ -58,9 +58,9 @@ constexpr Constant CONSTANTS[] = {
 #endif
 
 // Every field after `size` is four bytes wide, with no gap between them.
-static_assert(offsetof(tessera_settings, boost) - offsetof(tessera_settings, level) ==
-                  6 * sizeof(int),
-              "the settings are seven ints");
+static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings, level) ==
+                  11 * sizeof(int),
+              "the settings are twelve ints");
 static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_options, scale) ==
                   4 * sizeof(int),
               "the render options are five fields of four bytes");
@@ -80,6 +80,11 @@ bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
     if (holds(offsetof(tessera_settings, utf8))) out->utf8 = in->utf8 != 0;
     if (holds(offsetof(tessera_settings, micro))) out->micro = in->micro != 0;
     if (holds(offsetof(tessera_settings, boost))) out->boost = in->boost != 0;
+    if (holds(offsetof(tessera_settings, rmqr))) out->rmqr = in->rmqr != 0;
+    if (holds(offsetof(tessera_settings, rmqr_height))) out->rmqrHeight = in->rmqr_height;
+    if (holds(offsetof(tessera_settings, gs1))) out->gs1 = in->gs1 != 0;
+    if (holds(offsetof(tessera_settings, fit_width))) out->fitWidth = in->fit_width;
+    if (holds(offsetof(tessera_settings, fit_height))) out->fitHeight = in->fit_height;
     return true;
 }
 

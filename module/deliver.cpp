@@ -48,6 +48,7 @@ RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& s
                         : FormatInfo(static_cast<ImageFormat>(settings.format)).defaultScale;
     options.margin = settings.margin != kDefaultSetting ? settings.margin
                      : symbol.micro                     ? kLimits.microQuietZone
+                     : symbol.rmqr                      ? kLimits.rmqrQuietZone
                                                         : kLimits.quietZone;
     options.dark = settings.dark;
     options.light = settings.light;
@@ -64,7 +65,8 @@ Status Render(const Symbol& symbol, const OutputSettings& settings, std::string*
         return Failed(TESSERA_ERROR_FORMAT_NOT_AVAILABLE, why,
                       std::string(format.name) + " output is not available in this build");
     }
-    if (format.writer(symbol.size, symbol.modules, ResolveRenderOptions(symbol, settings), bytes)) {
+    if (format.writer(symbol.size, symbol.height, symbol.modules,
+                      ResolveRenderOptions(symbol, settings), bytes)) {
         return TESSERA_OK;
     }
     return Failed(TESSERA_ERROR_NO_MEMORY, why,

@@ -6,12 +6,15 @@
 #include <mutex>
 #include <new>
 
+#include "encoder/gs1.h"
 #include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "encoder/tables.h"
 #include "module/limits.h"
 #include "module/messages.h"
 #include "module/symbol.h"
+#include "module/symbol_fit.h"
 
 namespace qr {
 
@@ -49,9 +52,29 @@ std::string MicroAt(int version, int level) {
                                    : std::string(" at level ") + LevelLetter(level));
 }
 
+std::string RmqrAt(int version, int level) {
+    char name[kRmqrNameSize];
+    RmqrName(version, name);
+    return name + std::string(" at level ") + LevelLetter(level);
+}
+
 Status Failed(Status status, std::string* why, const std::string& sentence) {
     if (why != nullptr) *why = sentence;
     return status;
+}
+
+// The cells of `width` x `height` of `modules` copied into `symbol`.
+void CopyCells(const ModuleMatrix& modules, int width, int height, Symbol* symbol) {
+    for (int x = 0; x < width; ++x) {
+        std::memcpy(symbol->modules[x], modules[x], static_cast<std::size_t>(height));
+    }
+}
+
+// Why `length` bytes (over that, when `cut`) fit no symbol of `kind`, which holds at most `most`.
+std::string TooLong(std::size_t length, bool cut, const char* kind, int most) {
+    return CannotEncode("it is " + std::string(cut ? "over " : "") + std::to_string(length) +
+                        " bytes, and no " + kind + " symbol holds more than " +
+                        std::to_string(most));
 }
 
 // Records of one kind kept between calls. Take() hands out one kept before, or a new one (null
@@ -131,6 +154,23 @@ bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut) {
            FindNonUtf8(data, length, cut) == length;
 }
 
+std::string DescribeSymbol(const Symbol& symbol) {
+    const std::string level =
+        symbol.level == kDefaultSetting ? "" : std::string("-") + LevelLetter(symbol.level);
+    std::string words;
+    if (symbol.rmqr) {
+        char name[kRmqrNameSize];
+        RmqrName(symbol.version, name);
+        words = "rMQR " + std::string(name) + level;
+    } else {
+        words = (symbol.micro ? "Micro QR M" : "QR Code version ") +
+                std::to_string(symbol.version) + level + ", mask " + std::to_string(symbol.mask);
+    }
+    words += ", " + std::to_string(symbol.size) + "x" + std::to_string(symbol.height) + " modules";
+    if (symbol.gs1) words += ", GS1";
+    return words;
+}
+
 std::size_t InputBytesKept(int symbols) {
     return static_cast<std::size_t>(symbols) * static_cast<std::size_t>(kLimits.symbolBytes) + 1;
 }
@@ -146,6 +186,7 @@ Encoder::Encoder() : qr_(Kept<CQrEncoder>().Take()) {}
 Encoder::~Encoder() {
     Kept<CQrEncoder>().Give(std::move(qr_));
     Kept<CMicroEncoder>().Give(std::move(micro_));
+    Kept<CRmqrEncoder>().Give(std::move(rmqr_));
 }
 
 Status Encoder::Encode(const unsigned char* data, std::size_t whole, const EncodeSettings& asked,
@@ -155,10 +196,35 @@ Status Encoder::Encode(const unsigned char* data, std::size_t whole, const Encod
     if (!Ready()) return Failed(TESSERA_ERROR_NO_MEMORY, why, CannotEncode("out of memory"));
     if (whole == 0) return Failed(TESSERA_ERROR_CANNOT_ENCODE, why, CannotEncode("it is empty"));
     // More than one symbol holds is never read.
-    const std::size_t length = std::min(whole, InputBytesKept());
+    std::size_t length = std::min(whole, InputBytesKept());
     if (length < whole) cut = true;
+    if (asked.gs1) {
+        // The element string becomes the GS1 data that the symbol holds, or is refused.
+        try {
+            gs1_.resize(length);
+        } catch (const std::bad_alloc&) {
+            return Failed(TESSERA_ERROR_NO_MEMORY, why, CannotEncode("out of memory"));
+        }
+        Gs1Report report;
+        const int parsed = ParseGs1(data, static_cast<int>(length), gs1_.data(), &report);
+        if (parsed < 0) {
+            char line[160];
+            DescribeGs1Report(report, line, sizeof line);
+            return Failed(TESSERA_ERROR_CANNOT_ENCODE, why, CannotEncode(line));
+        }
+        data = gs1_.data();
+        length = static_cast<std::size_t>(parsed);
+    }
+    if (asked.Fit()) return EncodeFit(data, length, asked, symbol, cut, why);
+    return EncodeOne(data, length, asked, symbol, cut, why);
+}
+
+Status Encoder::EncodeOne(const unsigned char* data, std::size_t length,
+                          const EncodeSettings& asked, Symbol* symbol, bool cut, std::string* why) {
     EncodeSettings settings = asked;
-    if (settings.utf8WhenText && !settings.micro && IsUtf8Text(data, length, cut)) {
+    // Micro QR and rMQR have no ECI, and GS1 data is ASCII.
+    if (settings.utf8WhenText && !settings.micro && !settings.rmqr && !settings.gs1 &&
+        IsUtf8Text(data, length, cut)) {
         settings.utf8 = true;
     }
     // Data marked as UTF-8 text must be UTF-8, or readers would show other text.
@@ -166,9 +232,88 @@ Status Encoder::Encode(const unsigned char* data, std::size_t whole, const Encod
     if (bad != length) {
         return Failed(TESSERA_ERROR_CANNOT_ENCODE, why, NotUtf8(bad));
     }
-    // The symbol families: rMQR and GS1 data join here, each with an Encode* of its own.
+    // The symbol families, each with an Encode* of its own.
     if (settings.micro) return EncodeMicro(data, length, settings, symbol, cut, why);
+    if (settings.rmqr) return EncodeRmqr(data, length, settings, symbol, cut, why);
+    qr_->gs1 = settings.gs1;
     return EncodeQrSymbol(data, length, settings, symbol, cut, why);
+}
+
+Status Encoder::EncodeFit(const unsigned char* data, std::size_t length,
+                          const EncodeSettings& settings, Symbol* symbol, bool cut,
+                          std::string* why) {
+    const int level = settings.level == kDefaultSetting ? kLimits.defaultLevel : settings.level;
+    for (const FitCandidate& candidate : FitCandidates(settings.fitWidth, settings.fitHeight)) {
+        EncodeSettings one = settings;
+        one.fitWidth = one.fitHeight = 0;
+        one.version = candidate.shape.version;
+        one.strictVersion = true;
+        one.micro = candidate.family == FAMILY_MICRO_QR;
+        one.rmqr = candidate.family == FAMILY_RMQR;
+        one.level = level;
+        // A kind that cannot take the data's settings (a level, UTF-8 text, GS1) is passed over.
+        if (CheckEncodeSettings(one, false, nullptr) != TESSERA_OK) continue;
+        const Status status = EncodeOne(data, length, one, symbol, cut, nullptr);
+        if (status != TESSERA_ERROR_CANNOT_ENCODE) return status;
+    }
+    return Failed(
+        TESSERA_ERROR_CANNOT_ENCODE, why,
+        CannotEncode("no symbol " + std::to_string(settings.fitWidth) + "x" +
+                     std::to_string(settings.fitHeight) +
+                     " modules with its quiet zone holds it at level " + LevelLetter(level)));
+}
+
+bool Encoder::RmqrReady() {
+    if (!rmqr_) rmqr_ = Kept<CRmqrEncoder>().Take();
+    return rmqr_ != nullptr;
+}
+
+Status Encoder::EncodeRmqr(const unsigned char* data, std::size_t length,
+                           const EncodeSettings& settings, Symbol* symbol, bool cut,
+                           std::string* why) {
+    if (!RmqrReady()) return Failed(TESSERA_ERROR_NO_MEMORY, why, CannotEncode("out of memory"));
+    // Beyond the most any rMQR symbol holds nothing fits.
+    const int kept = static_cast<int>(
+        std::min<std::size_t>(length, static_cast<std::size_t>(kMaxRmqrInputBytes) + 1));
+    const int level = settings.level == kDefaultSetting ? kLimits.defaultLevel : settings.level;
+    rmqr_->gs1 = settings.gs1;
+    if (!rmqr_->Encode(level, settings.version, settings.strictVersion ? 0 : 1, settings.rmqrHeight,
+                       data, kept)) {
+        if (why == nullptr) return TESSERA_ERROR_CANNOT_ENCODE;
+        if (length > static_cast<std::size_t>(kMaxRmqrInputBytes)) {
+            *why = TooLong(length, cut, "rMQR", kMaxRmqrInputBytes);
+            return TESSERA_ERROR_CANNOT_ENCODE;
+        }
+        // The size asked for when it is strict, else the largest of the height asked (or of all).
+        const bool strict = settings.version != 0 && settings.strictVersion;
+        int version = strict ? settings.version : kLimits.rmqrVersion.high;
+        const int height =
+            settings.version != 0 ? RmqrSize(settings.version).height : settings.rmqrHeight;
+        for (int v = 1; v <= kLimits.rmqrVersion.high && !strict && height != 0; ++v) {
+            if (RmqrSize(v).height == height) version = v;
+        }
+        *why = NeedsMoreBits(rmqr_->StreamBits(data, kept, version), false, RmqrAt(version, level),
+                             RmqrDataCodewords(version, level) * 8, !strict, strict);
+        return TESSERA_ERROR_CANNOT_ENCODE;
+    }
+    if (settings.boost && rmqr_->level == LEVEL_M &&
+        RmqrDataCodewords(rmqr_->version, LEVEL_H) * 8 >= rmqr_->streamBitCount) {
+        rmqr_->Encode(LEVEL_H, rmqr_->version, 0, 0, data, kept);
+    }
+    symbol->size = rmqr_->width;
+    symbol->height = rmqr_->height;
+    symbol->version = rmqr_->version;
+    symbol->level = rmqr_->level;
+    symbol->mask = 0;
+    symbol->micro = false;
+    symbol->rmqr = true;
+    symbol->gs1 = settings.gs1;
+    symbol->partIndex = symbol->partCount = 0;
+    symbol->parity = 0;
+    symbol->dataBits = rmqr_->streamBitCount;
+    symbol->capacityBits = RmqrDataCodewords(rmqr_->version, rmqr_->level) * 8;
+    CopyCells(rmqr_->modules, rmqr_->width, rmqr_->height, symbol);
+    return TESSERA_OK;
 }
 
 bool Encoder::EncodeQr(const unsigned char* data, std::size_t length, int level, int version,
@@ -189,7 +334,8 @@ Status Encoder::EncodeQrSymbol(const unsigned char* data, std::size_t length,
                                std::string* why) {
     const int level = settings.level == kDefaultSetting ? kLimits.defaultLevel : settings.level;
     if (EncodeQr(data, length, level, settings.version, settings.strictVersion, settings.mask,
-                 settings.utf8, 0, 0, 0)) {
+                 settings.utf8, 0, 0, 0) &&
+        (settings.maxVersion == 0 || qr_->version <= settings.maxVersion)) {
         if (settings.boost) {
             // The same stream at a higher level of the version found: it fits by its length.
             const int boosted = BoostedLevel(level);
@@ -206,11 +352,13 @@ Status Encoder::EncodeQrSymbol(const unsigned char* data, std::size_t length,
     qr_->structuredAppend = {};
     const long need = BitsNeeded(qr_.get(), data, length, kLargestGroup);
     const int most = DataBits(kLimits.version.high, level);
-    if (settings.strictVersion && settings.version != 0 && need <= most) {
-        // It fits a larger version than the one that was asked for.
-        const long there = BitsNeeded(qr_.get(), data, length, VersionGroupOf(settings.version));
-        *why = NeedsMoreBits(there, false, VersionAt(settings.version, level),
-                             DataBits(settings.version, level), false, true);
+    const int ceiling =
+        settings.strictVersion && settings.version != 0 ? settings.version : settings.maxVersion;
+    if (ceiling != 0 && need <= most) {
+        // It fits a larger version than the one that was asked for, or allowed.
+        const long there = BitsNeeded(qr_.get(), data, length, VersionGroupOf(ceiling));
+        *why = NeedsMoreBits(there, false, VersionAt(ceiling, level), DataBits(ceiling, level),
+                             false, true);
     } else {
         *why = NeedsMoreBits(need, cut, VersionAt(kLimits.version.high, level), most, true, false);
     }
@@ -235,10 +383,7 @@ Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
         if (why == nullptr) return TESSERA_ERROR_CANNOT_ENCODE;
         const int largest = kLimits.microVersion.high;
         if (length > static_cast<std::size_t>(kMaxMicroInputBytes)) {
-            *why =
-                CannotEncode("it is " + std::string(cut ? "over " : "") + std::to_string(length) +
-                             " bytes, and no Micro QR symbol holds more than " +
-                             std::to_string(kMaxMicroInputBytes));
+            *why = TooLong(length, cut, "Micro QR", kMaxMicroInputBytes);
             return TESSERA_ERROR_CANNOT_ENCODE;
         }
         // Above M1, which has none, a level left to the library is L.
@@ -272,19 +417,17 @@ Status Encoder::EncodeMicro(const unsigned char* data, std::size_t length,
             }
         }
     }
-    symbol->size = micro_->symbolSize;
+    symbol->size = symbol->height = micro_->symbolSize;
     symbol->version = micro_->version;
     symbol->level = micro_->level;
     symbol->mask = micro_->maskNumber;
     symbol->micro = true;
+    symbol->rmqr = symbol->gs1 = false;
     symbol->partIndex = symbol->partCount = 0;
     symbol->parity = 0;
     symbol->dataBits = micro_->streamBitCount;
     symbol->capacityBits = MicroDataBits(micro_->version, micro_->level);
-    for (int x = 0; x < micro_->symbolSize; ++x) {
-        std::memcpy(symbol->modules[x], micro_->modules[x],
-                    static_cast<std::size_t>(micro_->symbolSize));
-    }
+    CopyCells(micro_->modules, micro_->symbolSize, micro_->symbolSize, symbol);
     return TESSERA_OK;
 }
 
@@ -296,19 +439,18 @@ int Encoder::BoostedLevel(int level) const {
 }
 
 void Encoder::TakeSymbol(Symbol* symbol, int partIndex, int partCount, unsigned parity) const {
-    symbol->size = qr_->symbolSize;
+    symbol->size = symbol->height = qr_->symbolSize;
     symbol->version = qr_->version;
     symbol->level = qr_->level;
     symbol->mask = qr_->maskNumber;
-    symbol->micro = false;
+    symbol->micro = symbol->rmqr = false;
+    symbol->gs1 = qr_->gs1;
     symbol->partIndex = partIndex;
     symbol->partCount = partCount;
     symbol->parity = parity;
     symbol->dataBits = qr_->streamBitCount;
     symbol->capacityBits = DataBits(qr_->version, qr_->level);
-    for (int x = 0; x < qr_->symbolSize; ++x) {
-        std::memcpy(symbol->modules[x], qr_->modules[x], static_cast<std::size_t>(qr_->symbolSize));
-    }
+    CopyCells(qr_->modules, qr_->symbolSize, qr_->symbolSize, symbol);
 }
 
 }  // namespace qr

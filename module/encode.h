@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "module/settings.h"
 
@@ -16,6 +17,7 @@ namespace qr {
 
 class CQrEncoder;
 class CMicroEncoder;
+class CRmqrEncoder;
 struct Symbol;  // module/symbol.h
 class SymbolSet;
 
@@ -32,6 +34,10 @@ std::size_t FindNonUtf8(const unsigned char* data, std::size_t length, bool cut)
 // Whether `length` bytes at `data` are text that readers show right only as UTF-8: well-formed
 // UTF-8 (FindNonUtf8, with `cut` as it takes it) with a byte above 0x7F. Plain ASCII is not.
 bool IsUtf8Text(const unsigned char* data, std::size_t length, bool cut);
+
+// What `symbol` is, in words for --verbose: "QR Code version 3-M, mask 5, 29x29 modules",
+// "Micro QR M1, mask 2, 11x11 modules", "rMQR R7x43-H, 43x7 modules", with ", GS1" after GS1 data.
+std::string DescribeSymbol(const Symbol& symbol);
 
 // A Symbol for the length of one call: one that an earlier call gave back, else a new one; given
 // back when it goes (released when enough are kept already), so that calls in a loop make none.
@@ -90,6 +96,17 @@ private:
     bool MicroReady();
     Status EncodeMicro(const unsigned char* data, std::size_t length,
                        const EncodeSettings& settings, Symbol* symbol, bool cut, std::string* why);
+    // rMQR with its own record, made the first time it is needed.
+    bool RmqrReady();
+    Status EncodeRmqr(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                      Symbol* symbol, bool cut, std::string* why);
+    // The symbol that fits the box of `settings` (Fit()): each shape of FitCandidates() in turn
+    // until one holds the data.
+    Status EncodeFit(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                     Symbol* symbol, bool cut, std::string* why);
+    // One symbol of the kind `settings` name, of data checked and made ready.
+    Status EncodeOne(const unsigned char* data, std::size_t length, const EncodeSettings& settings,
+                     Symbol* symbol, bool cut, std::string* why);
     // The highest level whose capacity at the record's version holds the record's stream, never
     // below `level`.
     int BoostedLevel(int level) const;
@@ -97,6 +114,8 @@ private:
 
     std::unique_ptr<CQrEncoder> qr_;
     std::unique_ptr<CMicroEncoder> micro_;
+    std::unique_ptr<CRmqrEncoder> rmqr_;
+    std::vector<unsigned char> gs1_;  // GS1 data as ParseGs1 writes it
 };
 
 }  // namespace qr

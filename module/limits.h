@@ -28,6 +28,9 @@ struct Limits {
     Range microVersion;
     Range microMask;
     int microDefaultLevel;  // above M1, which has none: L
+    Range rmqrVersion;      // R7x43..R17x139; 0 leaves it to the library
+    Range rmqrHeight;       // odd heights only; 0 leaves it to the library
+    Range fitSide;          // a side of a box to fit, in modules
     Range structuredCount;  // 0 fills symbols of one version in order instead
     Range scale;            // 0 leaves it to the format:
     int imageScale;         // images
@@ -35,6 +38,7 @@ struct Limits {
     Range margin;           // kDefaultSetting leaves it to the symbol: its quiet zone
     int quietZone;
     int microQuietZone;
+    int rmqrQuietZone;
     Range dpi;  // 0: none stated
     std::uint32_t dark;
     std::uint32_t light;

@@ -6,6 +6,7 @@
 
 #include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "module/limits.h"
 #include "module/messages.h"
 #include "output/image_format.h"
@@ -24,6 +25,9 @@ constexpr Limits kLimits = {
     {kMinVersion, kMicroVersionCount},
     {0, kMicroMaskCount - 1},
     LEVEL_L,
+    {1, kRmqrVersionCount},
+    {kRmqrMinHeight, kRmqrMaxHeight},
+    {1, 10000},
     {2, kMaxStructuredSymbols},
     {kMinScale, kMaxScale},
     kDefaultImageScale,
@@ -31,6 +35,7 @@ constexpr Limits kLimits = {
     {kMinMargin, kMaxMargin},
     kQuietZoneModules,
     kMicroQuietZoneModules,
+    kRmqrQuietZoneModules,
     {kMinDpi, kMaxDpi},
     kDefaultDark,
     kDefaultLight,
@@ -56,6 +61,12 @@ constexpr LimitRow ROWS[] = {
     {"micro.mask.low", kLimits.microMask.low},
     {"micro.mask.high", kLimits.microMask.high},
     {"micro.level.default", kLimits.microDefaultLevel},
+    {"rmqr.version.low", kLimits.rmqrVersion.low},
+    {"rmqr.version.high", kLimits.rmqrVersion.high},
+    {"rmqr.height.low", kLimits.rmqrHeight.low},
+    {"rmqr.height.high", kLimits.rmqrHeight.high},
+    {"fit.low", kLimits.fitSide.low},
+    {"fit.high", kLimits.fitSide.high},
     {"structured.low", kLimits.structuredCount.low},
     {"structured.high", kLimits.structuredCount.high},
     {"scale.low", kLimits.scale.low},
@@ -66,6 +77,7 @@ constexpr LimitRow ROWS[] = {
     {"margin.high", kLimits.margin.high},
     {"margin.default", kLimits.quietZone},
     {"margin.micro", kLimits.microQuietZone},
+    {"margin.rmqr", kLimits.rmqrQuietZone},
     {"dpi.low", kLimits.dpi.low},
     {"dpi.high", kLimits.dpi.high},
     {"dark.default", kLimits.dark},
@@ -140,6 +152,61 @@ std::string MicroRefusalText(MicroRefusal refusal, const EncodeSettings& s) {
     return std::string();
 }
 
+std::string RmqrNameOf(int version) {
+    char name[kRmqrNameSize];
+    RmqrName(version, name);
+    return name;
+}
+
+// The first rMQR rule that `s` (for rMQR) breaks, or an empty string.
+std::string RmqrRefusalText(const EncodeSettings& s, bool structured) {
+    if (s.micro) return "a symbol is Micro QR or rMQR, not both";
+    if (structured) return "rMQR has no structured append";
+    if (s.utf8) return "rMQR has no ECI for UTF-8 text";
+    if (s.level != kDefaultSetting && s.level != LEVEL_M && s.level != LEVEL_H) {
+        return std::string("rMQR has no level ") + LevelLetter(s.level) + ": take M or H";
+    }
+    if (s.version != 0 && !kLimits.rmqrVersion.Holds(s.version)) {
+        return OutOfRange("the rMQR size", kLimits.rmqrVersion.low, kLimits.rmqrVersion.high,
+                          " (" + RmqrNameOf(kLimits.rmqrVersion.low) + " to " +
+                              RmqrNameOf(kLimits.rmqrVersion.high) + ", 0 for the smallest)",
+                          s.version);
+    }
+    if (s.rmqrHeight != 0 && (!kLimits.rmqrHeight.Holds(s.rmqrHeight) || s.rmqrHeight % 2 == 0)) {
+        return "the rMQR height must be 7, 9, 11, 13, 15 or 17 modules, not " +
+               Quoted(s.rmqrHeight);
+    }
+    if (s.rmqrHeight != 0 && s.version != 0 && RmqrSize(s.version).height != s.rmqrHeight) {
+        return RmqrNameOf(s.version) + " is " + std::to_string(RmqrSize(s.version).height) +
+               " modules high, not " + std::to_string(s.rmqrHeight);
+    }
+    if (s.mask != kDefaultSetting) return "rMQR has one fixed mask: leave the mask out";
+    return std::string();
+}
+
+// The first rule of a box to fit or of GS1 data that `s` breaks, or an empty string.
+std::string FitAndGs1RefusalText(const EncodeSettings& s, bool structured) {
+    if (s.Fit()) {
+        if (!kLimits.fitSide.Holds(s.fitWidth) || !kLimits.fitSide.Holds(s.fitHeight)) {
+            return "the box to fit must be " + std::to_string(kLimits.fitSide.low) + " to " +
+                   std::to_string(kLimits.fitSide.high) + " modules each way, not " +
+                   std::to_string(s.fitWidth) + "x" + std::to_string(s.fitHeight);
+        }
+        if (s.version != 0 || s.micro || s.rmqr || s.rmqrHeight != 0 || s.strictVersion) {
+            return "a box to fit chooses the symbol: no version, Micro QR or rMQR with it";
+        }
+        if (s.mask != kDefaultSetting) return "a box to fit chooses the symbol: no mask with it";
+        if (structured) return "a box to fit is for one symbol, not structured append";
+    }
+    if (s.gs1) {
+        if (s.micro) return "GS1 data is for QR Code and rMQR, not Micro QR";
+        if (s.utf8) return "GS1 data is GS1's own characters, not marked UTF-8 text";
+        if (structured) return "GS1 data is one symbol's, not structured append";
+    }
+    if (s.rmqrHeight != 0 && !s.rmqr) return "a height is for rMQR";
+    return std::string();
+}
+
 }  // namespace
 
 OutputSettings::OutputSettings() : dark(kLimits.dark), light(kLimits.light) {}
@@ -202,6 +269,10 @@ Status CheckEncodeSettings(const EncodeSettings& s, bool structured, std::string
                                 " to " + std::to_string(kLimits.level.high) + "), not " +
                                 Quoted(s.level));
     }
+    std::string rule = FitAndGs1RefusalText(s, structured);
+    if (rule.empty() && s.rmqr) rule = RmqrRefusalText(s, structured);
+    if (!rule.empty()) return Refused(why, rule);
+    if (s.rmqr) return TESSERA_OK;
     if (!s.micro && s.version != 0 && !kLimits.version.Holds(s.version)) {
         return Refused(why, OutOfRange("the version", kLimits.version.low, kLimits.version.high,
                                        " (0 for the smallest)", s.version));
@@ -210,8 +281,41 @@ Status CheckEncodeSettings(const EncodeSettings& s, bool structured, std::string
         return Refused(why,
                        OutOfRange("the mask", kLimits.mask.low, kLimits.mask.high, "", s.mask));
     }
+    if (s.maxVersion != 0) {
+        if (s.micro || structured) {
+            return Refused(why, "a largest version is for one QR Code symbol only");
+        }
+        const int lowest = s.version > kLimits.version.low ? s.version : kLimits.version.low;
+        if (s.maxVersion < lowest || !kLimits.version.Holds(s.maxVersion)) {
+            return Refused(why, OutOfRange("the largest version", lowest, kLimits.version.high,
+                                           " (0 for any)", s.maxVersion));
+        }
+    }
     const MicroRefusal micro = CheckMicroSettings(s, structured);
     if (micro != MicroRefusal::kNone) return Refused(why, MicroRefusalText(micro, s));
+    return TESSERA_OK;
+}
+
+Status ApplyPayloadLimits(int level, int maxVersion, EncodeSettings* settings, std::string* why) {
+    if (level == kDefaultSetting && maxVersion == 0) return TESSERA_OK;
+    if (CheckEncodeSettings(*settings, false, why) != TESSERA_OK) return TESSERA_ERROR_BAD_ARGUMENT;
+    const int asked = settings->level == kDefaultSetting ? kLimits.defaultLevel : settings->level;
+    const int kept = level == kDefaultSetting ? asked : level;
+    const std::string payload = std::string("the payload's symbol is level ") + LevelLetter(kept);
+    if (settings->level != kDefaultSetting && settings->level != kept) {
+        return Refused(why, payload + ", not " + LevelLetter(settings->level));
+    }
+    if (settings->boost) return Refused(why, payload + ": it is not boosted");
+    if (settings->utf8)
+        return Refused(why, payload + " with its text as bytes: no UTF-8 mark (ECI)");
+    if (settings->micro) return Refused(why, payload + ": Micro QR is not read for it");
+    if (maxVersion != 0 && settings->version > maxVersion) {
+        return Refused(why, payload + " of version " + std::to_string(maxVersion) +
+                                " at most, not " + std::to_string(settings->version));
+    }
+    settings->level = kept;
+    settings->utf8WhenText = false;
+    settings->maxVersion = maxVersion;
     return TESSERA_OK;
 }
 

@@ -27,6 +27,21 @@ struct EncodeSettings {
     bool utf8WhenText = false;
     bool micro = false;  // a Micro QR symbol
     bool boost = false;  // the highest level the chosen version holds
+    // An rMQR symbol: `version` 1..32 (R7x43..R17x139, RmqrVersionNamed) or 0, and `rmqrHeight`
+    // 7, 9, ..., 17 for the narrowest size of that height, or 0.
+    bool rmqr = false;
+    int rmqrHeight = 0;
+    // GS1 data: the input is an element string, `[01]09501101530003[17]261231`, written with FNC1
+    // in first position (QR Code and rMQR).
+    bool gs1 = false;
+    // A box of `fitWidth` x `fitHeight` modules (each in the table's range; 0 x 0 for none): the
+    // symbol of smallest area, quiet zone included, among QR Code, Micro QR and rMQR that fits it
+    // and holds the data at the level (M when none is asked).
+    int fitWidth = 0;
+    int fitHeight = 0;
+
+    bool Fit() const { return fitWidth != 0 || fitHeight != 0; }
+    int maxVersion = 0;  // the largest version the symbol may take (QR Code only), or 0: any
 };
 
 // How to draw a symbol, as asked: scale 0 and margin kDefaultSetting leave them to the format and
@@ -58,14 +73,27 @@ enum class MicroRefusal {
 // or not for Micro QR. Levels, masks and versions out of every range are CheckEncodeSettings'.
 MicroRefusal CheckMicroSettings(const EncodeSettings& settings, bool structured = false);
 
+// Applies a payload's limits to `settings`: `level` (TESSERA_LEVEL_*, or kDefaultSetting: any)
+// and `maxVersion` (or 0: any), as tessera_payload_build() gives them. A payload that sets a level
+// is read by the apps of its own format (a payment by banking apps), so its symbol is exactly as
+// they expect: that level, its text as bytes (no ECI, UTF-8 or not), no boost, and no larger
+// version than its largest. Returns TESSERA_OK with `settings` changed so, or
+// TESSERA_ERROR_BAD_ARGUMENT with one line in `why` naming the first setting that asks otherwise
+// (another level, boost, UTF-8, Micro QR, a larger version) or is out of its range; a payload
+// without limits leaves every setting as it is.
+Status ApplyPayloadLimits(int level, int maxVersion, EncodeSettings* settings, std::string* why);
+
 // Whether Micro QR `version` (1..4; 0: some version) offers `level` (TESSERA_LEVEL_L..H).
 bool MicroOffers(int version, int level);
 
 // The smallest Micro QR version that offers `level`, or 0 when none does.
 int SmallestMicroVersionWith(int level);
 
-// Returns TESSERA_OK when every setting is in its range and Micro QR's rules are kept (for a
-// structured-append set when `structured`); else TESSERA_ERROR_BAD_ARGUMENT with one line in
+// Returns TESSERA_OK when every setting is in its range and Micro QR's and rMQR's rules are kept
+// (for a structured-append set when `structured`): rMQR has levels M and H, sizes 1..32, heights
+// 7..17 odd (the size's own with a size), one fixed mask, no ECI, no structured append; GS1 data
+// is for QR Code and rMQR, unmarked, in one symbol; a box to fit takes no version, kind, height or
+// mask. Else TESSERA_ERROR_BAD_ARGUMENT with one line in
 // `*why` (when it is not null, without a "tessera:" prefix) that names the first setting that is
 // not.
 Status CheckEncodeSettings(const EncodeSettings& settings, bool structured, std::string* why);

@@ -152,6 +152,7 @@ Status EncodeStructured(Encoder* encoder, const unsigned char* data, std::size_t
     if (status != TESSERA_OK) return status;
     const std::string noMemory = CannotEncode("out of memory");
     if (!encoder->Ready()) return Failed(TESSERA_ERROR_NO_MEMORY, why, noMemory);
+    encoder->qr_->gs1 = false;  // a record kept from an earlier call may have been GS1's
     if (length == 0) return Failed(TESSERA_ERROR_CANNOT_ENCODE, why, CannotEncode("it is empty"));
     // Beyond what the most symbols hold nothing fits, and nothing of it is read.
     const int most = kLimits.structuredCount.high;

@@ -44,6 +44,12 @@ std::unique_ptr<SymbolMap> MapOf(const Symbol& symbol) {
     return map;
 }
 
+// The refusal of styles and verification for an rMQR symbol: the map (encoder/symbol_map.h), the
+// styled writers and the verifier know square symbols only.
+constexpr const char* kRmqrNotStyled =
+    "an rMQR symbol takes no styles and no verification: they map square symbols only (QR Code "
+    "and Micro QR)";
+
 // CheckRendering() with the map made already.
 std::string CheckWithMap(const Symbol& symbol, const SymbolMap& map, const OutputSettings& settings,
                          const StyleOptions& style) {
@@ -155,6 +161,7 @@ std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
         CheckOutputSettings(settings, &why);
         return why;
     }
+    if (symbol.rmqr) return kRmqrNotStyled;
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     return map ? CheckWithMap(symbol, *map, settings, style) : "out of memory";
 }
@@ -162,6 +169,7 @@ std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
 Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
                     std::string* bytes) try {
     if (style.Plain()) return Render(symbol, settings, bytes);
+    if (symbol.rmqr) return TESSERA_ERROR_BAD_ARGUMENT;
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
     if (!CheckWithMap(symbol, *map, settings, style).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
@@ -176,10 +184,18 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
 }
 
 Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
-                    VerifyResult* result) try {
+                    VerifyResult* result, std::string* why) try {
+    if (symbol.rmqr) {
+        if (why != nullptr) *why = kRmqrNotStyled;
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
-    if (!CheckWithMap(symbol, *map, settings, style).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
+    const std::string refused = CheckWithMap(symbol, *map, settings, style);
+    if (!refused.empty()) {
+        if (why != nullptr) *why = refused;
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
     *result = VerifyRendering(static_cast<ImageFormat>(settings.format), symbol.size,
                               symbol.modules, *map, ResolveRenderOptions(symbol, settings), style);
     return TESSERA_OK;
@@ -196,11 +212,11 @@ Status RenderStyledWrite(const Symbol& symbol, const OutputSettings& output,
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
     if (verify) {
-        const Status verified = VerifyStyled(symbol, output, style, result);
-        if (verified != TESSERA_OK) {
+        const Status verified = VerifyStyled(symbol, output, style, result, message);
+        if (verified == TESSERA_ERROR_NO_MEMORY) {
             *message = "the rendering cannot be verified: out of memory";
-            return verified;
         }
+        if (verified != TESSERA_OK) return verified;
     }
     if (style.Plain()) return RenderWrite(symbol, output, destination, message);
     std::string bytes;

@@ -47,7 +47,7 @@ std::string SetStyleSetting(const std::string& name, const std::string& value, S
 // An empty string when `symbol` can be drawn with `settings` and `style`, else one line that
 // names the first setting or part of the style that is refused: CheckOutputSettings(), then
 // CheckStyled() (output/styled.h), which also caps a logo's size by the symbol's error
-// correction.
+// correction. A style on an rMQR symbol is refused: its map is not made.
 std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
                            const StyleOptions& style);
 
@@ -59,9 +59,10 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
 
 // Verifies what RenderStyled() draws (VerifyRendering, output/verify.h) into `result`. Returns
 // TESSERA_OK with the verdict in `result`; TESSERA_ERROR_BAD_ARGUMENT when CheckRendering()
-// refuses the settings; TESSERA_ERROR_NO_MEMORY. Never throws.
+// refuses the settings or the symbol is rMQR (which the verifier cannot map), with the one line
+// that says so in `*why` when it is not null; TESSERA_ERROR_NO_MEMORY. Never throws.
 Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
-                    VerifyResult* result);
+                    VerifyResult* result, std::string* why = nullptr);
 
 // RenderWrite() (module/deliver.h) with a style: renders `symbol` and writes it to
 // `destination`, then, with `verify`, verifies the rendering into `result`. Returns the status of

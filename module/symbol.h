@@ -9,11 +9,14 @@ namespace qr {
 
 // What a finished symbol is, besides its cells.
 struct SymbolFacts {
-    int size = 0;
-    int version = 0;  // 1..40; Micro QR 1..4
+    int size = 0;     // modules across (its width)
+    int height = 0;   // modules down: `size` but for rMQR
+    int version = 0;  // 1..40; Micro QR 1..4; rMQR 1..32
     int level = 0;    // TESSERA_LEVEL_*; kDefaultSetting for M1, which has none
-    int mask = 0;
+    int mask = 0;     // 0 for rMQR, which has one fixed mask
     bool micro = false;
+    bool rmqr = false;
+    bool gs1 = false;
     // Of structured append: this symbol's index from 0 among `partCount` symbols, and the parity
     // of the whole data; `partCount` 0 for a symbol of its own.
     int partIndex = 0;
@@ -25,13 +28,13 @@ struct SymbolFacts {
     int capacityBits = 0;
 };
 
-// A finished symbol: cells 0 light and 1 dark in the square of `size`.
+// A finished symbol: cells 0 light and 1 dark in `size` columns of `height` rows.
 struct Symbol : SymbolFacts {
     ModuleMatrix modules;
 };
 
-// How many records of each kind (CQrEncoder, CMicroEncoder, Symbol) are kept for later calls: as
-// many calls as may run at the same time without making one.
+// How many records of each kind (CQrEncoder, CMicroEncoder, CRmqrEncoder, Symbol) are kept for
+// later calls: as many calls as may run at the same time without making one.
 constexpr int kKeptRecords = 8;
 
 }  // namespace qr

@@ -62,13 +62,24 @@ typedef enum tessera_format {
  * header keep working. */
 typedef struct tessera_settings {
     size_t size;        /* sizeof(tessera_settings), set by tessera_settings_init */
-    int level;          /* TESSERA_LEVEL_L..H, or TESSERA_DEFAULT: M (Micro QR: L) */
-    int version;        /* 1-40 (Micro QR: 1-4 for M1-M4), or 0: the smallest that holds the data */
+    int level;          /* TESSERA_LEVEL_L..H, or TESSERA_DEFAULT: M (Micro QR: L; rMQR: M or H) */
+    int version;        /* 1-40 (Micro QR: 1-4 for M1-M4; rMQR: 1-32 for R7x43-R17x139, as
+                           tessera_rmqr_version() names them), or 0: the smallest that holds the
+                           data */
     int strict_version; /* non-zero: fail rather than take a larger version than `version` */
     int mask;           /* 0-7 (Micro QR: 0-3), or TESSERA_DEFAULT: the best */
     int utf8;           /* non-zero: the data is UTF-8 text, marked as such (ECI 26), no Kanji */
     int micro;          /* non-zero: a Micro QR symbol */
     int boost;          /* non-zero: the highest level the chosen version holds, never lower */
+    int rmqr;           /* non-zero: an rMQR symbol (rectangular; levels M and H, no mask, no
+                           ECI, no structured append) */
+    int rmqr_height;    /* rMQR: 7, 9, 11, 13, 15 or 17, the narrowest size of that height, or 0 */
+    int gs1;            /* non-zero: the data is a GS1 element string, "[01]09501101530003[10]AB",
+                           checked and written with FNC1 in first position (QR Code and rMQR) */
+    int fit_width;      /* with fit_height, a box in modules (1-10000 each, or both 0: none): the */
+    int fit_height;     /* symbol of smallest area, quiet zone included, among QR Code, Micro QR
+                           and rMQR that fits it at the level (M when none is asked); no version,
+                           mask, micro or rmqr with it */
 } tessera_settings;
 
 /* How to draw a symbol. Initialise with tessera_render_options_init(). */
@@ -76,7 +87,7 @@ typedef struct tessera_render_options {
     size_t size;    /* sizeof(tessera_render_options), set by tessera_render_options_init */
     int scale;      /* pixels (points for EPS and PDF, characters for text) per module, 1-20, or
                        0: 4 for images, 1 for text */
-    int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR: 2) */
+    int margin;     /* quiet zone in modules, 0-64, or TESSERA_DEFAULT: 4 (Micro QR, rMQR: 2) */
     uint32_t dark;  /* 0xRRGGBBAA, default 0x000000FF; a format may take only the defaults, or */
     uint32_t light; /* no alpha below FF (tessera_check_render_options); default 0xFFFFFFFF */
     int dpi;        /* resolution stated in PNG and BMP files, 1-100000, or 0: none stated */
@@ -159,14 +170,25 @@ TESSERA_API_FUNCTION tessera_status tessera_explain_structured_failure(
 /* Releases a symbol; null is allowed. */
 TESSERA_API_FUNCTION void tessera_symbol_free(tessera_symbol* symbol);
 
-/* The symbol's modules per side (21-177; Micro QR 11-17), version (1-40; Micro QR 1-4), level
- * (TESSERA_LEVEL_*, or TESSERA_DEFAULT for M1, which has none), mask (0-7; Micro QR 0-3), and
- * whether it is a Micro QR symbol (1) or not (0). Each returns 0 for a null symbol. */
+/* The symbol's modules per side (21-177; Micro QR 11-17; rMQR: its width, 27-139), version (1-40;
+ * Micro QR 1-4; rMQR 1-32), level (TESSERA_LEVEL_*, or TESSERA_DEFAULT for M1, which has none),
+ * mask (0-7; Micro QR 0-3; rMQR 0, its one fixed mask), and whether it is a Micro QR symbol (1)
+ * or not (0). Each returns 0 for a null symbol. */
 TESSERA_API_FUNCTION int tessera_symbol_size(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_version(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_level(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_mask(const tessera_symbol* symbol);
 TESSERA_API_FUNCTION int tessera_symbol_is_micro(const tessera_symbol* symbol);
+
+/* The symbol's modules down (its size, but 7-17 for rMQR), whether it is an rMQR symbol (1) or
+ * not (0), and whether it holds GS1 data (1) or not (0). Each returns 0 for a null symbol. */
+TESSERA_API_FUNCTION int tessera_symbol_height(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_is_rmqr(const tessera_symbol* symbol);
+TESSERA_API_FUNCTION int tessera_symbol_is_gs1(const tessera_symbol* symbol);
+
+/* The rMQR version (1-32) of the size named `name`, "R<height>x<width>" in either case, such as
+ * "R11x59"; 0 when no size has that name (or `name` is null). */
+TESSERA_API_FUNCTION int tessera_rmqr_version(const char* name);
 
 /* How full the symbol is: the bits its data takes (the stream before its terminator and padding)
  * and the data bits its version holds at its level. Each returns 0 for a null symbol. */
@@ -180,7 +202,7 @@ TESSERA_API_FUNCTION int tessera_symbol_structured(const tessera_symbol* symbol,
                                                    int* count, int* parity);
 
 /* Copies the symbol's modules into `cells`, row by row from the top, each row from the left, one
- * byte per module: 1 dark, 0 light, no quiet zone; size x size bytes in all. Returns TESSERA_OK;
+ * byte per module: 1 dark, 0 light, no quiet zone; size x height bytes in all. Returns TESSERA_OK;
  * TESSERA_ERROR_BUFFER_TOO_SMALL when `capacity` is smaller (nothing is written);
  * TESSERA_ERROR_BAD_ARGUMENT for a null symbol or cells. */
 TESSERA_API_FUNCTION tessera_status tessera_symbol_modules(const tessera_symbol* symbol,
@@ -297,6 +319,87 @@ TESSERA_API_FUNCTION const char* tessera_status_message(int status);
 /* The release's version, MAJOR.MINOR.PATCH (such as "1.1.0"), as its VERSION file says. */
 TESSERA_API_FUNCTION const char* tessera_library_version(void);
 
+/* Payloads: the texts that phones read as a WiFi network to join, a contact, a payment, a place,
+ * a message, an event or one-time passwords, made from fields and checked. Each kind ("wifi",
+ * "vcard", "mecard", "epc", "geo", "email", "tel", "sms", "event", "otp") has a table of fields,
+ * read with the queries below; every field's value is text as a person types it (UTF-8), an
+ * empty or absent one taking its default. */
+
+/* How a field's value is given. */
+typedef enum tessera_field_type {
+    TESSERA_FIELD_TEXT = 0,   /* free text; TESSERA_FIELD_TAKES says what it is */
+    TESSERA_FIELD_CHOICE = 1, /* one of its choices, in any case */
+    TESSERA_FIELD_FLAG = 2    /* "true" or "false" */
+} tessera_field_type;
+
+/* What tessera_payload_field_text() and tessera_payload_field_number() tell of a field. */
+typedef enum tessera_field_fact {
+    TESSERA_FIELD_NAME = 0,          /* text: "ssid", as every surface spells it */
+    TESSERA_FIELD_HELP = 1,          /* text: one line */
+    TESSERA_FIELD_TAKES = 2,         /* text: what a text field takes ("TEXT", "YYYY-MM-DD") */
+    TESSERA_FIELD_DEFAULT = 3,       /* text: taken when the field is empty; "" for none */
+    TESSERA_FIELD_REQUIRED = 4,      /* number: 1 when the kind cannot be made without it */
+    TESSERA_FIELD_KIND_OF_VALUE = 5, /* number: a tessera_field_type */
+    TESSERA_FIELD_MULTILINE = 6,     /* number: 1 when line breaks are taken */
+    TESSERA_FIELD_MAX_CHARACTERS = 7 /* number: the most characters taken, or 0: any */
+} tessera_field_fact;
+
+/* The name of payload kind `index` ("wifi"), numbered from 0 without gaps, or null past the last:
+ * calling it with 0, 1, 2, ... until it gives null lists them all. */
+TESSERA_API_FUNCTION const char* tessera_payload_kind(int index);
+
+/* One line of help for the kind named `kind` (as tessera_payload_kind() names it), or null for
+ * an unknown kind. */
+TESSERA_API_FUNCTION const char* tessera_payload_kind_help(const char* kind);
+
+/* The text `fact` (NAME, HELP, TAKES or DEFAULT) of field `index` (from 0, without gaps) of the
+ * kind named `kind`; null past its last field, for an unknown kind or a fact that is a number,
+ * and TAKES is null for a field that is not text. */
+TESSERA_API_FUNCTION const char* tessera_payload_field_text(const char* kind, int index, int fact);
+
+/* The number `fact` (REQUIRED, KIND_OF_VALUE, MULTILINE or MAX_CHARACTERS) of field `index` of the
+ * kind named `kind`; -1 past its last field, for an unknown kind or a fact that is text. */
+TESSERA_API_FUNCTION int tessera_payload_field_number(const char* kind, int index, int fact);
+
+/* Choice `choice` (from 0) of field `index` of the kind named `kind` ("WPA"; "false", "true" for
+ * a flag), or null past the last choice and for a text field. */
+TESSERA_API_FUNCTION const char* tessera_payload_field_choice(const char* kind, int index,
+                                                              int choice);
+
+/* Makes the text of the kind named `kind` (in any case) from `count` fields: names[i] (a field of
+ * the kind, each at most once) with values[i]. Writes it NUL-terminated into `text` and stores at
+ * *size the bytes it takes with the NUL; with a null `text` or a `capacity` too small nothing is
+ * written, *size is the bytes needed and the result is TESSERA_ERROR_BUFFER_TOO_SMALL: call once
+ * to learn the size, then again. Stores the limits the payload sets its symbol where the pointers
+ * are not null: *level a TESSERA_LEVEL_* or TESSERA_DEFAULT (any), *max_version the largest
+ * version or 0 (any). Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT for an unknown kind, a field
+ * the kind does not have, a value it refuses, or a null `kind`, `size`, name or value, with one
+ * line written into `reason` (at most `reason_capacity` bytes with the NUL; it may be null) that
+ * starts with the field's name and a colon ("iban: ..."); TESSERA_ERROR_NO_MEMORY. `reason` is
+ * empty unless the result is TESSERA_ERROR_BAD_ARGUMENT. */
+TESSERA_API_FUNCTION tessera_status tessera_payload_build(const char* kind,
+                                                          const char* const* names,
+                                                          const char* const* values, size_t count,
+                                                          char* text, size_t capacity, size_t* size,
+                                                          int* level, int* max_version,
+                                                          char* reason, size_t reason_capacity);
+
+/* Makes the text as tessera_payload_build() does and encodes it as one QR Code symbol with
+ * `settings` (null: the defaults) within the payload's limits: a payload that sets them (a
+ * payment: level M, at most version 13) takes exactly its level, its text as bytes (no ECI, as
+ * the apps that read it expect) and no larger version than its largest, and settings that ask
+ * otherwise (another level, boost, UTF-8, Micro QR, a larger version) are refused. Stores a new
+ * symbol at *symbol, to be released with tessera_symbol_free(). Returns TESSERA_OK;
+ * TESSERA_ERROR_BAD_ARGUMENT for the fields or settings refused; TESSERA_ERROR_CANNOT_ENCODE when
+ * the text does not fit; TESSERA_ERROR_NO_MEMORY; with one line in `reason` as for
+ * tessera_payload_build(). *symbol is null whenever the result is not TESSERA_OK. */
+TESSERA_API_FUNCTION tessera_status tessera_payload_encode(const char* kind,
+                                                           const char* const* names,
+                                                           const char* const* values, size_t count,
+                                                           const tessera_settings* settings,
+                                                           tessera_symbol** symbol, char* reason,
+                                                           size_t reason_capacity);
+
 /* Styled symbols: the shape of the dark modules, finder styles, a colour for each region, a
  * gradient, a logo, an accessible title, a CMYK dark colour and a printed size, for the formats
  * that can draw them (SVG, EPS, PDF, PNG and BMP, each what it can: tessera_check_style() says
@@ -362,8 +465,8 @@ TESSERA_API_FUNCTION tessera_status tessera_style_set(tessera_style_options* sty
 /* Checks that `format` can draw `symbol` with `options` and `style` (null: the defaults): the
  * options as tessera_check_render_options() does, every part of the style in range and drawn by
  * the format, and a logo no larger than error correction absorbs (the largest size that fits is
- * named). Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with one line written into `text` as
- * for tessera_style_set(). */
+ * named); an rMQR symbol takes no style. Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with one
+ * line written into `text` as for tessera_style_set(). */
 TESSERA_API_FUNCTION tessera_status tessera_check_style(const tessera_symbol* symbol, int format,
                                                         const tessera_render_options* options,
                                                         const tessera_style_options* style,
@@ -392,7 +495,8 @@ TESSERA_API_FUNCTION tessera_status tessera_save_styled(const tessera_symbol* sy
  * TESSERA_VERIFY_* at *verdict and writes one line per problem into `text` (at most `capacity`
  * bytes with the NUL; may be null). Returns TESSERA_OK; TESSERA_ERROR_BUFFER_TOO_SMALL when the
  * lines were cut to fit (*verdict is set); TESSERA_ERROR_BAD_ARGUMENT for a null symbol or
- * verdict, or what tessera_check_style() refuses; TESSERA_ERROR_NO_MEMORY. */
+ * verdict, for an rMQR symbol (not verified) or what tessera_check_style() refuses, with the
+ * reason in `text`; TESSERA_ERROR_NO_MEMORY. */
 TESSERA_API_FUNCTION tessera_status tessera_verify(const tessera_symbol* symbol, int format,
                                                    const tessera_render_options* options,
                                                    const tessera_style_options* style, int* verdict,

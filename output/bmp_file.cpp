@@ -39,10 +39,10 @@ void WriteHeaders(unsigned char* file, const BmpGeometry& g, const RenderOptions
     Put32(file + 10, kBmpHeadersSize);
     unsigned char* info = file + kFileHeaderSize;
     Put32(info + 0, kInfoHeaderSize);
-    Put32(info + 4, g.imageSide);
-    Put32(info + 8, g.imageSide);  // positive: rows bottom-up
-    Put16(info + 12, 1);           // planes
-    Put16(info + 14, 1);           // bits per pixel
+    Put32(info + 4, g.imageWidth);
+    Put32(info + 8, g.imageHeight);  // positive: rows bottom-up
+    Put16(info + 12, 1);             // planes
+    Put16(info + 14, 1);             // bits per pixel
     Put32(info + 20, g.imageSize);
     const std::uint32_t pixelsPerMetre =
         options.dpi == 0 ? kDefaultPixelsPerMetre : PixelsPerMetre(options.dpi);
@@ -54,22 +54,23 @@ void WriteHeaders(unsigned char* file, const BmpGeometry& g, const RenderOptions
 
 }  // namespace
 
-BmpGeometry BmpGeometry::Of(int symbolSize, int scale, int margin) {
+BmpGeometry BmpGeometry::Of(int width, int height, int scale, int margin) {
     BmpGeometry g;
-    g.imageSide = scale * (symbolSize + 2 * margin);
-    g.rowSize = (g.imageSide + 31) / 32 * 4;
-    g.imageSize = g.rowSize * g.imageSide;
+    g.imageWidth = scale * (width + 2 * margin);
+    g.imageHeight = scale * (height + 2 * margin);
+    g.rowSize = (g.imageWidth + 31) / 32 * 4;
+    g.imageSize = g.rowSize * g.imageHeight;
     g.fileSize = g.imageSize + kBmpHeadersSize;
     return g;
 }
 
 // Each module row is composed once, as the first file row of its band of `scale` rows, and copied
 // to the others; the quiet rows are one composed row copied.
-bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeBmp(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* bytes) {
     const int scale = options.scale;
     const int margin = options.margin;
-    const BmpGeometry g = BmpGeometry::Of(symbolSize, scale, margin);
+    const BmpGeometry g = BmpGeometry::Of(width, height, scale, margin);
     try {
         bytes->resize(static_cast<std::size_t>(g.fileSize));
     } catch (const std::bad_alloc&) {
@@ -80,17 +81,17 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
     std::memset(file, 0, kBmpHeadersSize);
     WriteHeaders(file, g, options);
 
-    const int width = symbolSize + 2 * margin;
+    const int bands = height + 2 * margin;
     unsigned char* rows = file + kBmpHeadersSize;
     // Band r of the image (top first) holds file rows counted from the bottom.
     auto bandFirst = [&](int r) {
-        return rows + static_cast<std::size_t>(g.imageSide - 1 - r * scale) * g.rowSize;
+        return rows + static_cast<std::size_t>(g.imageHeight - 1 - r * scale) * g.rowSize;
     };
-    BandPixels pixels(symbolSize, modules, options);
-    for (int r = 0; r < width; ++r) {
+    BandPixels pixels(width, height, modules, options);
+    for (int r = 0; r < bands; ++r) {
         unsigned char* first = bandFirst(r);
         const int v = r - margin;
-        if (r > 0 && (v < 0 || v >= symbolSize)) {
+        if (r > 0 && (v < 0 || v >= height)) {
             std::memcpy(first, bandFirst(0), g.rowSize);  // a quiet row, as composed in band 0
         } else {
             pixels.Compose(r, first, g.rowSize);
@@ -104,7 +105,7 @@ bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions
 
 bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
                       std::string* bytes) {
-    const BmpGeometry g = BmpGeometry::Of(side, 1, 0);
+    const BmpGeometry g = BmpGeometry::Of(side, side, 1, 0);
     try {
         bytes->assign(static_cast<std::size_t>(g.fileSize), '\0');
     } catch (const std::bad_alloc&) {

@@ -16,21 +16,22 @@ namespace qr {
 
 constexpr int kBmpHeadersSize = 62;  // file header, information header, two-colour table
 
-// Sizes of the file of a symbol of `symbolSize` modules at `scale` pixels per module with a quiet
-// zone of `margin` modules.
+// Sizes of the file of a symbol of `width` x `height` modules at `scale` pixels per module with a
+// quiet zone of `margin` modules.
 struct BmpGeometry {
-    int imageSide;  // pixels per side, quiet zone included
-    int rowSize;    // bytes per row, padded to a multiple of 4
-    int imageSize;  // bytes of all rows
-    int fileSize;   // imageSize + 62
+    int imageWidth;   // pixels across, quiet zone included
+    int imageHeight;  // pixels down, quiet zone included
+    int rowSize;      // bytes per row, padded to a multiple of 4
+    int imageSize;    // bytes of all rows
+    int fileSize;     // imageSize + 62
 
-    static BmpGeometry Of(int symbolSize, int scale, int margin = kQuietZoneModules);
+    static BmpGeometry Of(int width, int height, int scale, int margin = kQuietZoneModules);
 };
 
-// Composes the whole file of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark)
-// into `file`, replacing its content. The colours' alpha is not stored; `dpi` 0 keeps 3780 pixels
-// per metre. Returns false, with `file` empty, when no memory can be had.
-bool ComposeBmp(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+// Composes the whole file of `width` x `height` cells of `modules` (non-zero is dark) into `file`,
+// replacing its content. The colours' alpha is not stored; `dpi` 0 keeps 3780 pixels per metre.
+// Returns false, with `file` empty, when no memory can be had.
+bool ComposeBmp(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* file);
 
 // Composes the file of a square image of `side` pixels given pixel by pixel: `dark` holds side x

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace qr {
 
@@ -28,19 +29,26 @@ constexpr int kRepeatLast = 16;
 constexpr int kRepeatZero = 17;
 constexpr int kRepeatZeroLong = 18;
 
-constexpr std::array<std::uint32_t, 256> CrcTable() {
-    std::array<std::uint32_t, 256> table{};
+// CRC_TABLES[0][b] is the CRC of byte b; CRC_TABLES[k][b] that of byte b followed by k zero bytes,
+// so that four bytes are taken at once.
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 4>;
+constexpr CrcTables MakeCrcTables() {
+    CrcTables tables{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
         for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
+        tables[0][n] = c;
     }
-    return table;
+    for (std::size_t k = 1; k < 4; ++k) {
+        for (std::size_t n = 0; n < 256; ++n)
+            tables[k][n] = tables[0][tables[k - 1][n] & 0xFF] ^ (tables[k - 1][n] >> 8);
+    }
+    return tables;
 }
-constexpr std::array<std::uint32_t, 256> CRC_TABLE = CrcTable();
+constexpr CrcTables CRC_TABLES = MakeCrcTables();
 
 // x > 0; every compiler that builds this (GCC, Clang, emscripten's) has the builtin.
-int FloorLog2(unsigned x) {
+constexpr int FloorLog2(unsigned x) {
     return 31 - __builtin_clz(x);
 }
 
@@ -51,7 +59,7 @@ struct Coded {
     unsigned extra;
 };
 
-Coded LengthCode(int length) {
+constexpr Coded LengthCode(int length) {
     const unsigned x = static_cast<unsigned>(length - kMinCopyLength);
     if (length == kMaxCopyLength) return {285, 0, 0};
     if (x < 8) return {257 + static_cast<int>(x), 0, 0};
@@ -60,13 +68,51 @@ Coded LengthCode(int length) {
     return {257 + 4 * (bits + 1) + static_cast<int>(group), bits, x - ((4 + group) << bits)};
 }
 
+// The distance symbol of x = distance - 1: DISTANCE_SYMBOLS[x] for x below 256, else
+// DISTANCE_SYMBOLS[256 + (x >> 7)] (such symbols have seven extra bits or more).
+constexpr std::array<std::uint8_t, 512> DistanceSymbols() {
+    std::array<std::uint8_t, 512> table{};
+    for (unsigned i = 0; i < 512; ++i) {
+        const unsigned x = i < 256 ? i : (i - 256) << 7;
+        if (x < 4) {
+            table[i] = static_cast<std::uint8_t>(x);
+            continue;
+        }
+        const int bits = FloorLog2(x) - 1;
+        table[i] = static_cast<std::uint8_t>(2 * (bits + 1) + static_cast<int>((x >> bits) & 1));
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 512> DISTANCE_SYMBOLS = DistanceSymbols();
+
 Coded DistanceCode(int distance) {
     const unsigned x = static_cast<unsigned>(distance - 1);
-    if (x < 4) return {static_cast<int>(x), 0, 0};
-    const int bits = FloorLog2(x) - 1;
-    const unsigned half = (x >> bits) & 1;
-    return {2 * (bits + 1) + static_cast<int>(half), bits, x - ((2 + half) << bits)};
+    const int symbol = DISTANCE_SYMBOLS[x < 256 ? x : 256 + (x >> 7)];
+    if (symbol < 4) return {symbol, 0, 0};
+    const int bits = symbol / 2 - 1;
+    return {symbol, bits, x - ((2u + (static_cast<unsigned>(symbol) & 1)) << bits)};
 }
+
+// LengthCode of every length, 0..2 unused.
+constexpr std::array<Coded, kMaxCopyLength + 1> LengthCodes() {
+    std::array<Coded, kMaxCopyLength + 1> table{};
+    for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length)
+        table[static_cast<std::size_t>(length)] = LengthCode(length);
+    return table;
+}
+constexpr std::array<Coded, kMaxCopyLength + 1> LENGTH_CODES = LengthCodes();
+
+// Each byte with its bits in the reverse order.
+constexpr std::array<std::uint8_t, 256> ReversedBytes() {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        unsigned r = 0;
+        for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
+        table[b] = static_cast<std::uint8_t>(r);
+    }
+    return table;
+}
+constexpr std::array<std::uint8_t, 256> REVERSED_BYTES = ReversedBytes();
 
 }  // namespace
 
@@ -102,20 +148,21 @@ private:
     int pendingBits_ = 0;
 };
 
-// A Huffman code: each symbol's length in bits (0 for unused ones) and its bits in the order they
-// are written (the canonical code reversed).
+// A Huffman code of up to kMostCodes symbols: each symbol's length in bits (0 for unused ones) and
+// its bits in the order they are written (the canonical code reversed).
+constexpr int kMostCodes = 288;
 struct DeflateCode {
-    std::vector<std::uint8_t> lengths;
-    std::vector<std::uint16_t> codes;
+    std::uint8_t lengths[kMostCodes];
+    std::uint16_t codes[kMostCodes];
 };
 
 namespace {
 
-// Code lengths of at most `limit` bits for the symbols counted in `counts`, a Huffman code when the
-// counts allow it. At least two symbols get a code, so that each code is complete.
-std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, int limit) {
-    constexpr int kMostSymbols = 288;
-    std::uint32_t weights[kMostSymbols];
+// Writes to `lengths` code lengths of at most `limit` bits for the `symbols` symbols counted in
+// `counts`, a Huffman code when the counts allow it. At least two symbols get a code, so that each
+// code is complete.
+void CodeLengths(const std::uint32_t* counts, int symbols, int limit, std::uint8_t* lengths) {
+    std::uint32_t weights[kMostCodes];
     std::copy(counts, counts + symbols, weights);
     int used = 0;
     for (int s = 0; s < symbols && used < 2; ++s) used += weights[s] != 0;
@@ -125,13 +172,13 @@ std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, 
             ++used;
         }
     }
-    std::vector<std::uint8_t> lengths(static_cast<std::size_t>(symbols), 0);
+    std::fill(lengths, lengths + symbols, 0);
     // Leaves sorted by weight (ties by symbol), then the two lightest of the leaves and the merged
     // nodes joined until one is left: merged nodes come in order of weight, so two queues suffice.
-    int order[kMostSymbols];
-    std::uint64_t weight[2 * kMostSymbols];
-    int parent[2 * kMostSymbols];
-    int depth[2 * kMostSymbols];
+    int order[kMostCodes];
+    std::uint64_t weight[2 * kMostCodes];
+    int parent[2 * kMostCodes];
+    int depth[2 * kMostCodes];
     for (;;) {
         int leaves = 0;
         for (int s = 0; s < symbols; ++s) {
@@ -165,7 +212,7 @@ std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, 
         if (deepest <= limit) {
             for (int i = 0; i < leaves; ++i)
                 lengths[order[i]] = static_cast<std::uint8_t>(depth[i]);
-            return lengths;
+            return;
         }
         for (int s = 0; s < symbols; ++s) {
             if (weights[s] != 0) weights[s] = (weights[s] >> 1) | 1;
@@ -173,25 +220,25 @@ std::vector<std::uint8_t> CodeLengths(const std::uint32_t* counts, int symbols, 
     }
 }
 
-// The canonical code of `lengths` (RFC 1951, 3.2.2), each code's bits reversed for writing.
-DeflateCode Canonical(std::vector<std::uint8_t> lengths) {
+// The canonical code of the `symbols` code lengths `lengths` (RFC 1951, 3.2.2), each code's bits
+// reversed for writing; symbols beyond them have no code.
+DeflateCode Canonical(const std::uint8_t* lengths, int symbols) {
+    DeflateCode code{};
+    std::copy(lengths, lengths + symbols, code.lengths);
     int count[kMaxCodeBits + 1] = {};
-    for (const std::uint8_t l : lengths) ++count[l];
+    for (int s = 0; s < symbols; ++s) ++count[lengths[s]];
     count[0] = 0;
     unsigned next[kMaxCodeBits + 2] = {};
     for (int bits = 1; bits <= kMaxCodeBits; ++bits)
         next[bits] = (next[bits - 1] + count[bits - 1]) << 1;
-    DeflateCode code;
-    code.codes.assign(lengths.size(), 0);
-    for (std::size_t s = 0; s < lengths.size(); ++s) {
+    for (int s = 0; s < symbols; ++s) {
         const int bits = lengths[s];
         if (bits == 0) continue;
-        unsigned value = next[bits]++;
-        unsigned reversed = 0;
-        for (int i = 0; i < bits; ++i, value >>= 1) reversed = reversed << 1 | (value & 1);
-        code.codes[s] = static_cast<std::uint16_t>(reversed);
+        const unsigned value = next[bits]++;
+        const unsigned reversed =
+            unsigned{REVERSED_BYTES[value & 0xFF]} << 8 | REVERSED_BYTES[(value >> 8) & 0xFF];
+        code.codes[s] = static_cast<std::uint16_t>(reversed >> (16 - bits));
     }
-    code.lengths = std::move(lengths);
     return code;
 }
 
@@ -199,16 +246,22 @@ DeflateCode Canonical(std::vector<std::uint8_t> lengths) {
 // distances in 5.
 const DeflateCode& FixedLiteralCode() {
     static const DeflateCode code = [] {
-        std::vector<std::uint8_t> lengths(288, 8);
-        std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
-        std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
-        return Canonical(lengths);
+        std::uint8_t lengths[kMostCodes];
+        std::fill(lengths, lengths + 144, 8);
+        std::fill(lengths + 144, lengths + 256, 9);
+        std::fill(lengths + 256, lengths + 280, 7);
+        std::fill(lengths + 280, lengths + kMostCodes, 8);
+        return Canonical(lengths, kMostCodes);
     }();
     return code;
 }
 
 const DeflateCode& FixedDistanceCode() {
-    static const DeflateCode code = Canonical(std::vector<std::uint8_t>(kDistanceCodes, 5));
+    static const DeflateCode code = [] {
+        std::uint8_t lengths[kDistanceCodes];
+        std::fill(lengths, lengths + kDistanceCodes, 5);
+        return Canonical(lengths, kDistanceCodes);
+    }();
     return code;
 }
 
@@ -219,36 +272,38 @@ struct CodeLengthSymbol {
     int extra;
 };
 
-std::vector<CodeLengthSymbol> RunLengths(const std::vector<std::uint8_t>& lengths) {
-    std::vector<CodeLengthSymbol> symbols;
-    for (std::size_t i = 0; i < lengths.size();) {
+// Writes the code-length symbols of the `size` lengths `lengths` to `symbols` (room for `size`);
+// returns their count.
+int RunLengths(const std::uint8_t* lengths, int size, CodeLengthSymbol* symbols) {
+    int count = 0;
+    for (int i = 0; i < size;) {
         const int value = lengths[i];
-        std::size_t run = 1;
-        while (i + run < lengths.size() && lengths[i + run] == value) ++run;
-        std::size_t left = run;
+        int run = 1;
+        while (i + run < size && lengths[i + run] == value) ++run;
+        int left = run;
         if (value == 0) {
             while (left >= 11) {
-                const std::size_t n = std::min<std::size_t>(left, 138);
-                symbols.push_back({kRepeatZeroLong, static_cast<int>(n)});
+                const int n = std::min(left, 138);
+                symbols[count++] = {kRepeatZeroLong, n};
                 left -= n;
             }
             if (left >= 3) {
-                symbols.push_back({kRepeatZero, static_cast<int>(left)});
+                symbols[count++] = {kRepeatZero, left};
                 left = 0;
             }
         } else {
-            symbols.push_back({value, 0});
+            symbols[count++] = {value, 0};
             --left;
             while (left >= 3) {
-                const std::size_t n = std::min<std::size_t>(left, 6);
-                symbols.push_back({kRepeatLast, static_cast<int>(n)});
+                const int n = std::min(left, 6);
+                symbols[count++] = {kRepeatLast, n};
                 left -= n;
             }
         }
-        for (; left > 0; --left) symbols.push_back({value, 0});
+        for (; left > 0; --left) symbols[count++] = {value, 0};
         i += run;
     }
-    return symbols;
+    return count;
 }
 
 }  // namespace
@@ -258,7 +313,12 @@ void Adler32::Append(const unsigned char* data, std::size_t size) {
         const std::size_t n = std::min(size, kAdlerBlock);
         std::uint32_t a = a_;
         std::uint32_t b = b_;
-        for (std::size_t i = 0; i < n; ++i) {
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {  // b grows by four times a and 4, 3, 2 and 1 of each byte
+            b += 4 * a + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
+            a += std::uint32_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
+        }
+        for (; i < n; ++i) {
             a += data[i];
             b += a;
         }
@@ -271,11 +331,18 @@ void Adler32::Append(const unsigned char* data, std::size_t size) {
 
 void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times) {
     // Appending bytes x_0..x_{n-1} adds their sum S to a, and n * a + sum of (n - i) x_i to b.
+    // Each x_i is in the running sum from step i on, so summing the running sums gives W; four
+    // bytes at a time, W grows by four running sums before them and 4, 3, 2 and 1 of each.
     std::uint64_t sum = 0;
     std::uint64_t weighted = 0;
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        weighted += 4 * sum + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
+        sum += std::uint64_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
+    }
+    for (; i < size; ++i) {
         sum += data[i];
-        weighted += static_cast<std::uint64_t>(size - i) * data[i];
+        weighted += sum;
     }
     // `times` appends: a grows by times * S, b by times * (n * a + W) + n * S * times(times - 1)/2.
     const std::uint64_t m = kAdlerModulus;
@@ -291,16 +358,18 @@ void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::s
 
 std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t size) {
     crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i) crc = CRC_TABLE[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        crc ^= std::uint32_t{data[i]} | std::uint32_t{data[i + 1]} << 8 |
+               std::uint32_t{data[i + 2]} << 16 | std::uint32_t{data[i + 3]} << 24;
+        crc = CRC_TABLES[3][crc & 0xFF] ^ CRC_TABLES[2][(crc >> 8) & 0xFF] ^
+              CRC_TABLES[1][(crc >> 16) & 0xFF] ^ CRC_TABLES[0][crc >> 24];
+    }
+    for (; i < size; ++i) crc = CRC_TABLES[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
-void DeflateStream::Literal(unsigned char byte) {
-    tokens_.push_back(byte);
-    ++literalCounts_[byte];
-}
-
-void DeflateStream::Copy(std::size_t length, int distance) {
+void DeflateStream::CopyPieces(std::size_t length, int distance) {
     // Pieces of the longest length, the last two shortened so that neither is below the minimum.
     while (length > 0) {
         std::size_t piece = std::min<std::size_t>(length, kMaxCopyLength);
@@ -314,15 +383,16 @@ void DeflateStream::Copy(std::size_t length, int distance) {
 void DeflateStream::AddCopy(int length, int distance) {
     tokens_.push_back(static_cast<std::uint32_t>(length) << 16 |
                       static_cast<std::uint32_t>(distance));
-    const int lengthSymbol = LengthSymbol(length);
+    const Coded& l = LENGTH_CODES[static_cast<std::size_t>(length)];
     const Coded d = DistanceCode(distance);
-    ++literalCounts_[lengthSymbol];
+    ++literalCounts_[l.symbol];
     ++distanceCounts_[d.symbol];
-    extraBits_ += static_cast<std::uint64_t>(LengthExtraBits(lengthSymbol) + d.extraBits);
+    extraBits_ += static_cast<std::uint64_t>(l.extraBits + d.extraBits);
 }
 
 void ByteCodeBits(const std::uint32_t counts[256], std::uint8_t bits[256]) {
-    const std::vector<std::uint8_t> lengths = CodeLengths(counts, 256, kMaxCodeBits);
+    std::uint8_t lengths[256];
+    CodeLengths(counts, 256, kMaxCodeBits, lengths);
     for (int b = 0; b < 256; ++b) bits[b] = counts[b] != 0 ? lengths[b] : 0;
 }
 
@@ -333,14 +403,7 @@ CodedCopy CopySymbols(int length, int distance) {
 }
 
 int LengthSymbol(int length) {
-    static const std::array<std::uint16_t, kMaxCopyLength + 1> symbols = [] {
-        std::array<std::uint16_t, kMaxCopyLength + 1> table{};
-        for (int l = kMinCopyLength; l <= kMaxCopyLength; ++l) {
-            table[l] = static_cast<std::uint16_t>(LengthCode(l).symbol);
-        }
-        return table;
-    }();
-    return symbols[length];
+    return LENGTH_CODES[static_cast<std::size_t>(length)].symbol;
 }
 
 int LengthExtraBits(int symbol) {
@@ -355,9 +418,12 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     std::uint32_t literalCounts[kLiteralCodes];
     std::copy(literalCounts_, literalCounts_ + kLiteralCodes, literalCounts);
     literalCounts[kEndOfBlock] = 1;
-    const DeflateCode literals = Canonical(CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits));
-    const DeflateCode distances =
-        Canonical(CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits));
+    std::uint8_t literalLengths[kLiteralCodes];
+    CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits, literalLengths);
+    const DeflateCode literals = Canonical(literalLengths, kLiteralCodes);
+    std::uint8_t distanceLengths[kDistanceCodes];
+    CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits, distanceLengths);
+    const DeflateCode distances = Canonical(distanceLengths, kDistanceCodes);
 
     // The header of codes of the block's own: counts of codes given, the code-length code, then
     // both codes' lengths.
@@ -365,15 +431,20 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     while (literalsGiven > 257 && literals.lengths[literalsGiven - 1] == 0) --literalsGiven;
     int distancesGiven = kDistanceCodes;
     while (distancesGiven > 1 && distances.lengths[distancesGiven - 1] == 0) --distancesGiven;
-    std::vector<std::uint8_t> allLengths(literals.lengths.begin(),
-                                         literals.lengths.begin() + literalsGiven);
-    allLengths.insert(allLengths.end(), distances.lengths.begin(),
-                      distances.lengths.begin() + distancesGiven);
-    const std::vector<CodeLengthSymbol> lengthSymbols = RunLengths(allLengths);
+    std::uint8_t allLengths[kLiteralCodes + kDistanceCodes];
+    std::copy(literals.lengths, literals.lengths + literalsGiven, allLengths);
+    std::copy(distances.lengths, distances.lengths + distancesGiven, allLengths + literalsGiven);
+    CodeLengthSymbol symbolsOfLengths[kLiteralCodes + kDistanceCodes];
+    const int lengthSymbolCount =
+        RunLengths(allLengths, literalsGiven + distancesGiven, symbolsOfLengths);
+    const CodeLengthSymbol* const lengthSymbols = symbolsOfLengths;
+    const CodeLengthSymbol* const lengthSymbolsEnd = symbolsOfLengths + lengthSymbolCount;
     std::uint32_t lengthCounts[kCodeLengthCodes] = {};
-    for (const CodeLengthSymbol& l : lengthSymbols) ++lengthCounts[l.symbol];
-    const DeflateCode lengthCode =
-        Canonical(CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits));
+    for (const CodeLengthSymbol* l = lengthSymbols; l != lengthSymbolsEnd; ++l)
+        ++lengthCounts[l->symbol];
+    std::uint8_t lengthLengths[kCodeLengthCodes];
+    CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits, lengthLengths);
+    const DeflateCode lengthCode = Canonical(lengthLengths, kCodeLengthCodes);
     int lengthsGiven = kCodeLengthCodes;
     while (lengthsGiven > 4 && lengthCode.lengths[CODE_LENGTH_ORDER[lengthsGiven - 1]] == 0) {
         --lengthsGiven;
@@ -382,11 +453,11 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     // The block's size with those codes and with the fixed ones (RFC 1951, 3.2.6), less the extra
     // bits that both have.
     std::uint64_t ownBits = 5 + 5 + 4 + 3 * static_cast<std::uint64_t>(lengthsGiven);
-    for (const CodeLengthSymbol& l : lengthSymbols) {
-        ownBits += lengthCode.lengths[l.symbol] + (l.symbol == kRepeatLast       ? 2
-                                                   : l.symbol == kRepeatZero     ? 3
-                                                   : l.symbol == kRepeatZeroLong ? 7
-                                                                                 : 0);
+    for (const CodeLengthSymbol* l = lengthSymbols; l != lengthSymbolsEnd; ++l) {
+        ownBits += lengthCode.lengths[l->symbol] + (l->symbol == kRepeatLast       ? 2
+                                                    : l->symbol == kRepeatZero     ? 3
+                                                    : l->symbol == kRepeatZeroLong ? 7
+                                                                                   : 0);
     }
     std::uint64_t fixedBits = 0;
     const DeflateCode& fixedLiterals = FixedLiteralCode();
@@ -416,11 +487,12 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
         bits.Put(static_cast<std::uint32_t>(lengthsGiven - 4), 4);
         for (int i = 0; i < lengthsGiven; ++i)
             bits.Put(lengthCode.lengths[CODE_LENGTH_ORDER[i]], 3);
-        for (const CodeLengthSymbol& l : lengthSymbols) {
-            bits.Put(lengthCode.codes[l.symbol], lengthCode.lengths[l.symbol]);
-            if (l.symbol == kRepeatLast) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 2);
-            if (l.symbol == kRepeatZero) bits.Put(static_cast<std::uint32_t>(l.extra - 3), 3);
-            if (l.symbol == kRepeatZeroLong) bits.Put(static_cast<std::uint32_t>(l.extra - 11), 7);
+        for (const CodeLengthSymbol* l = lengthSymbols; l != lengthSymbolsEnd; ++l) {
+            bits.Put(lengthCode.codes[l->symbol], lengthCode.lengths[l->symbol]);
+            if (l->symbol == kRepeatLast) bits.Put(static_cast<std::uint32_t>(l->extra - 3), 2);
+            if (l->symbol == kRepeatZero) bits.Put(static_cast<std::uint32_t>(l->extra - 3), 3);
+            if (l->symbol == kRepeatZeroLong)
+                bits.Put(static_cast<std::uint32_t>(l->extra - 11), 7);
         }
         PutTokens(&bits, literals, distances);
     }
@@ -432,25 +504,56 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
 
 void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
                               const DeflateCode& distances) const {
+    // A copy's length code and its extra bits go in one piece, its distance code and its extra
+    // bits in another.
     for (const std::uint32_t token : tokens_) {
         if (token < 256) {
             bits->Put(literals.codes[token], literals.lengths[token]);
             continue;
         }
-        const Coded length = LengthCode(static_cast<int>(token >> 16));
-        bits->Put(literals.codes[length.symbol], literals.lengths[length.symbol]);
-        bits->Put(length.extra, length.extraBits);
+        const Coded& length = LENGTH_CODES[token >> 16];
+        const int lengthBits = literals.lengths[length.symbol];
+        bits->Put(literals.codes[length.symbol] | length.extra << lengthBits,
+                  lengthBits + length.extraBits);
         const Coded distance = DistanceCode(static_cast<int>(token & 0xFFFF));
-        bits->Put(distances.codes[distance.symbol], distances.lengths[distance.symbol]);
-        bits->Put(distance.extra, distance.extraBits);
+        const int distanceBits = distances.lengths[distance.symbol];
+        bits->Put(distances.codes[distance.symbol] | distance.extra << distanceBits,
+                  distanceBits + distance.extraBits);
     }
     bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
 }
 
-void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
-    constexpr int kHashBits = 14;
+namespace {
+
+// The number of bytes from `a` and `b` on that are equal, at most `most`; eight compared at a
+// time.
+std::size_t MatchLength(const unsigned char* a, const unsigned char* b, std::size_t most) {
+    std::size_t length = 0;
+    while (length + 8 <= most) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a + length, sizeof x);
+        std::memcpy(&y, b + length, sizeof y);
+        const std::uint64_t differ = x ^ y;
+        if (differ != 0) {
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
+#else
+            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
+#endif
+        }
+        length += 8;
+    }
+    while (length < most && a[length] == b[length]) ++length;
+    return length;
+}
+
+// DeflateData with a hash table of 2^kHashBits places of type Place, each the last place of its
+// hash plus one (0: none).
+template <typename Place, int kHashBits>
+void DeflateWith(const unsigned char* data, std::size_t size, std::string* out) {
     constexpr std::size_t kRememberedCopy = 16;
-    std::vector<std::int32_t> last(std::size_t{1} << kHashBits, -1);
+    Place last[std::size_t{1} << kHashBits] = {};
     auto hash = [&](std::size_t at) {
         const std::uint32_t three = std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
                                     std::uint32_t{data[at + 2]} << 16;
@@ -459,36 +562,42 @@ void DeflateData(const unsigned char* data, std::size_t size, std::string* out) 
     DeflateStream stream;
     stream.Reserve(size / 2);
     std::size_t at = 0;
-    while (at < size) {
+    while (at + kMinCopyLength <= size) {
+        const std::uint32_t h = hash(at);
+        const std::size_t candidate = last[h];
+        last[h] = static_cast<Place>(at + 1);
         std::size_t length = 0;
-        std::size_t from = 0;
-        if (at + kMinCopyLength <= size) {
-            const std::uint32_t h = hash(at);
-            const std::int32_t candidate = last[h];
-            last[h] = static_cast<std::int32_t>(at);
-            if (candidate >= 0 && at - static_cast<std::size_t>(candidate) <= kMaxCopyDistance) {
-                from = static_cast<std::size_t>(candidate);
-                while (at + length < size && data[from + length] == data[at + length]) ++length;
-            }
-        }
+        if (candidate != 0 && at + 1 - candidate <= kMaxCopyDistance)
+            length = MatchLength(data + candidate - 1, data + at, size - at);
         if (length < kMinCopyLength) {
             stream.Literal(data[at++]);
             continue;
         }
-        stream.Copy(length, static_cast<int>(at - from));
+        stream.Copy(length, static_cast<int>(at + 1 - candidate));
         // The places inside a short copy are remembered too, so that later repeats find them;
         // a long one is passed over.
         if (length <= kRememberedCopy) {
-            for (std::size_t end = at + length, p = at + 1; p < end && p + kMinCopyLength <= size;
-                 ++p) {
-                last[hash(p)] = static_cast<std::int32_t>(p);
-            }
+            const std::size_t end = std::min(at + length, size - (kMinCopyLength - 1));
+            for (std::size_t p = at + 1; p < end; ++p) last[hash(p)] = static_cast<Place>(p + 1);
         }
         at += length;
     }
+    while (at < size) stream.Literal(data[at++]);
     Adler32 adler;
     adler.Append(data, size);
     stream.FinishZlib(adler.Value(), out);
+}
+
+}  // namespace
+
+void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
+    // Short texts take a table small enough to clear at once; places below 2^16 fit two bytes.
+    constexpr std::size_t kShortText = 0xFFFF;
+    if (size < kShortText) {
+        DeflateWith<std::uint16_t, 10>(data, size, out);
+    } else {
+        DeflateWith<std::uint32_t, 14>(data, size, out);
+    }
 }
 
 }  // namespace qr

@@ -44,12 +44,21 @@ public:
     void Reserve(std::size_t tokens) { tokens_.reserve(tokens); }
 
     // One byte of data as it stands.
-    void Literal(unsigned char byte);
+    void Literal(unsigned char byte) {
+        tokens_.push_back(byte);
+        ++literalCounts_[byte];
+    }
 
     // `length` (kMinCopyLength or more, any size) bytes that repeat the data `distance`
     // (1..kMaxCopyDistance) bytes back; a copy may overlap the bytes it makes, so distance 1
     // repeats the last byte.
-    void Copy(std::size_t length, int distance);
+    void Copy(std::size_t length, int distance) {
+        if (length <= kMaxCopyLength) {
+            AddCopy(static_cast<int>(length), distance);
+        } else {
+            CopyPieces(length, distance);
+        }
+    }
 
     // Appends to `out` the zlib stream of what was added, one block in Huffman codes made for its
     // symbols' counts or in the fixed codes, whichever is shorter, closed by `adler`, the Adler-32
@@ -58,6 +67,8 @@ public:
 
 private:
     void AddCopy(int length, int distance);
+    // Copy of a length above kMaxCopyLength, in pieces.
+    void CopyPieces(std::size_t length, int distance);
     // Writes every token and the end of the block in `literals` and `distances`.
     void PutTokens(DeflateBits* bits, const DeflateCode& literals,
                    const DeflateCode& distances) const;

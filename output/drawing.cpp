@@ -249,7 +249,7 @@ struct CellSet {
 
 // Adds the outlines of the cells of `set` to `path`, moved by `margin`.
 void AddOutlines(int symbolSize, const CellSet& set, double margin, Path* path) {
-    const Outlines outlines = TraceOutlines(symbolSize, set.cells);
+    const Outlines outlines = TraceOutlines(symbolSize, symbolSize, set.cells);
     std::size_t begin = 0;
     std::vector<Point> corners;
     for (const std::size_t end : outlines.ends) {

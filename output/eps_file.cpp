@@ -11,8 +11,8 @@ namespace qr {
 
 namespace {
 
-void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = WalkOutlines(symbolSize, modules);
+void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& modules, int margin) {
+    const Outlines outlines = WalkOutlines(width, height, modules);
     // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
     WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
     char word[2 * 11 + 8];
@@ -44,14 +44,15 @@ void AppendPath(std::string* eps, int symbolSize, const ModuleMatrix& modules, i
 
 }  // namespace
 
-bool ComposeEps(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeEps(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const std::string side = std::to_string(symbolSize + 2 * options.margin);
-    const std::string points = std::to_string((symbolSize + 2 * options.margin) * options.scale);
+    const int across = width + 2 * options.margin;
+    const int down = height + 2 * options.margin;
+    const std::string pointsDown = std::to_string(down * options.scale);
     const std::string scale = std::to_string(options.scale);
     std::string eps;
     eps += "%!PS-Adobe-3.0 EPSF-3.0\n";
-    eps += "%%BoundingBox: 0 0 " + points + " " + points + "\n";
+    eps += "%%BoundingBox: 0 0 " + std::to_string(across * options.scale) + " " + pointsDown + "\n";
     eps += "%%LanguageLevel: 2\n";
     eps += "%%EndComments\n";
     eps += "4 dict begin\n";
@@ -59,12 +60,12 @@ bool ComposeEps(int symbolSize, const ModuleMatrix& modules, const RenderOptions
     eps += "/h {0 rlineto} bind def\n";
     eps += "/v {0 exch rlineto} bind def\n";
     eps += "/z {closepath} bind def\n";
-    eps += "0 " + points + " translate " + scale + " " + scale + " neg scale\n";
+    eps += "0 " + pointsDown + " translate " + scale + " " + scale + " neg scale\n";
     eps += RgbFractions(options.light) + " setrgbcolor\n";
-    eps += "0 0 " + side + " " + side + " rectfill\n";
+    eps += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " rectfill\n";
     eps += RgbFractions(options.dark) + " setrgbcolor\n";
     eps += "newpath\n";
-    AppendPath(&eps, symbolSize, modules, options.margin);
+    AppendPath(&eps, width, height, modules, options.margin);
     eps += "fill\n";
     eps += "end\n";
     eps += "showpage\n";

@@ -10,10 +10,10 @@
 
 namespace qr {
 
-// Composes the whole file or text of `symbolSize` x `symbolSize` cells of `modules` (non-zero is
-// dark) with `options` (checked by the caller) into `bytes`, replacing its content. Returns false,
-// with `bytes` empty, when the bytes cannot be made (no memory, or the image library failed).
-using ImageWriter = bool (*)(int symbolSize, const ModuleMatrix& modules,
+// Composes the whole file or text of `width` x `height` cells of `modules` (non-zero is dark)
+// with `options` (checked by the caller) into `bytes`, replacing its content. Returns false, with
+// `bytes` empty, when the bytes cannot be made (no memory, or the image library failed).
+using ImageWriter = bool (*)(int width, int height, const ModuleMatrix& modules,
                              const RenderOptions& options, std::string* bytes);
 
 // A format's number: its row in the table. The formats named here are those whose numbers the C

@@ -16,12 +16,12 @@ constexpr int kPlainLineDigits = 70;
 // the row as ComposeBand() writes it and repeated `scale` times. Returns false, with `out` empty,
 // when no memory can be had.
 template <typename MakeRow>
-bool ComposeFile(const char* magic, int symbolSize, const ModuleMatrix& modules,
+bool ComposeFile(const char* magic, int width, int height, const ModuleMatrix& modules,
                  const RenderOptions& options, std::string* out, MakeRow makeRow) try {
-    const std::string side = std::to_string(ImageSide(symbolSize, options));
-    std::string pbm = std::string(magic) + "\n" + side + " " + side + "\n";
+    std::string pbm = std::string(magic) + "\n" + std::to_string(ImageSide(width, options)) + " " +
+                      std::to_string(ImageSide(height, options)) + "\n";
     std::string bytes;
-    ForEachBand(symbolSize, modules, options, [&](const unsigned char* row) {
+    ForEachBand(width, height, modules, options, [&](const unsigned char* row) {
         makeRow(row, &bytes);
         for (int t = 0; t < options.scale; ++t) pbm += bytes;
     });
@@ -34,14 +34,14 @@ bool ComposeFile(const char* magic, int symbolSize, const ModuleMatrix& modules,
 
 }  // namespace
 
-bool ComposePbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePbm(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* pbm) {
-    const int side = ImageSide(symbolSize, options);
+    const int side = ImageSide(width, options);
     const int rowBytes = PixelRowBytes(side);
     // The bits of the last byte that are pixels; the padding after them stays 0.
     const auto lastByteMask =
         static_cast<unsigned char>(side % 8 == 0 ? 0xFF : 0xFF << (8 - side % 8));
-    return ComposeFile("P4", symbolSize, modules, options, pbm,
+    return ComposeFile("P4", width, height, modules, options, pbm,
                        [&](const unsigned char* row, std::string* bytes) {
                            bytes->resize(static_cast<std::size_t>(rowBytes));
                            for (int i = 0; i < rowBytes; ++i)
@@ -50,10 +50,10 @@ bool ComposePbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions
                        });
 }
 
-bool ComposePlainPbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
-                     std::string* pbm) {
-    const int side = ImageSide(symbolSize, options);
-    return ComposeFile("P1", symbolSize, modules, options, pbm,
+bool ComposePlainPbm(int width, int height, const ModuleMatrix& modules,
+                     const RenderOptions& options, std::string* pbm) {
+    const int side = ImageSide(width, options);
+    return ComposeFile("P1", width, height, modules, options, pbm,
                        [&](const unsigned char* row, std::string* digits) {
                            digits->clear();
                            for (int x = 0; x < side; ++x) {

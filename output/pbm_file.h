@@ -14,12 +14,12 @@ namespace qr {
 // byte, the leftmost in the most significant bit, each row padded with 0 bits to a whole byte.
 // The colours are not stored (the caller refuses others than black on white). Returns false, with
 // `pbm` empty, when no memory can be had.
-bool ComposePbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePbm(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* pbm);
 
 // The plain bitmap (P1), text, into `pbm` as ComposePbm() does: a digit per pixel, each pixel row
 // on lines of at most 70 digits.
-bool ComposePlainPbm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
-                     std::string* pbm);
+bool ComposePlainPbm(int width, int height, const ModuleMatrix& modules,
+                     const RenderOptions& options, std::string* pbm);
 
 }  // namespace qr

@@ -20,15 +20,17 @@ constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 conte
 constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
 constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
 
-std::string Content(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options) {
-    const int side = symbolSize + 2 * options.margin;
+std::string Content(int width, int height, const ModuleMatrix& modules,
+                    const RenderOptions& options) {
+    const int across = width + 2 * options.margin;
+    const int down = height + 2 * options.margin;
     const std::string scale = std::to_string(options.scale);
     std::string content;
-    content += scale + " 0 0 -" + scale + " 0 " + std::to_string(side * options.scale) + " cm\n";
+    content += scale + " 0 0 -" + scale + " 0 " + std::to_string(down * options.scale) + " cm\n";
     content += RgbFractions(options.light) + " rg\n";
-    content += "0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
+    content += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
-    const Outlines outlines = WalkOutlines(symbolSize, modules);
+    const Outlines outlines = WalkOutlines(width, height, modules);
     // A word takes at most 2 * 3 + 4 characters and its separator ("177 177 l").
     WordLines lines(&content, 11 * (outlines.corners.size() + outlines.ends.size() + 1));
     char word[2 * 11 + 3];
@@ -61,16 +63,17 @@ std::string Padded(std::size_t value, int digits) {
 
 }  // namespace
 
-bool ComposePdf(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const std::string points = std::to_string((symbolSize + 2 * options.margin) * options.scale);
+    const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
+                               std::to_string((height + 2 * options.margin) * options.scale);
     std::string content;
-    const std::string plain = Content(symbolSize, modules, options);
+    const std::string plain = Content(width, height, modules, options);
     DeflateData(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &content);
     const std::string objects[kObjectCount] = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points + " " + points +
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
             "] /Resources << >> /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " /Filter /FlateDecode >>\nstream\n" +
             content + "\nendstream",

@@ -12,13 +12,13 @@
 
 namespace qr {
 
-// The whole PDF file of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) into
+// The whole PDF file of `width` x `height` cells of `modules` (non-zero is dark) into
 // `pdf`, replacing its content; false when no memory can be had. The colours' alpha is not stored
 // (the caller refuses alpha for PDF). The content stream maps module coordinates, y down from the
 // top-left corner of the quiet zone, onto the page and draws the outlines of TraceOutlines(): "x y
 // m" to each outline's first corner, "x y l" to each next one, "h" to close it, and one "f" (the
 // nonzero rule) for all.
-bool ComposePdf(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* pdf);
 
 }  // namespace qr

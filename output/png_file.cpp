@@ -6,6 +6,7 @@
 #include "output/png_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -24,13 +25,11 @@ constexpr int kColourGray = 0;
 constexpr int kColourPalette = 3;
 constexpr int kPaletteSize = 2;  // the dark colour, then the light one
 constexpr unsigned char kFilterNone = 0;
-// Earlier distinct rows a new row is matched against, the nearest first.
-constexpr int kRecentRows = 1;
 
-std::string Header(int side, bool palette) {
+std::string Header(int across, int down, bool palette) {
     std::string ihdr;
-    PutBig32(&ihdr, static_cast<std::uint32_t>(side));
-    PutBig32(&ihdr, static_cast<std::uint32_t>(side));
+    PutBig32(&ihdr, static_cast<std::uint32_t>(across));
+    PutBig32(&ihdr, static_cast<std::uint32_t>(down));
     ihdr += static_cast<char>(kBitDepth);
     ihdr += static_cast<char>(palette ? kColourPalette : kColourGray);
     ihdr += std::string(3, '\0');  // deflate, filters of type 0-4, no interlace
@@ -61,14 +60,14 @@ void AppendColourChunks(std::string* png, const RenderOptions& options) {
     }
 }
 
-// What each symbol costs, in bits; a symbol without a code costs kUnknownBits.
+// What each literal and distance symbol costs, in bits; a symbol without a code costs
+// kUnknownBits.
 struct Costs {
     std::uint8_t literal[256];
-    std::uint8_t length[286];  // 257..285
     std::uint8_t distance[30];
 };
 constexpr int kUnknownBits = 15;
-// The parse guesses a length and a distance symbol at these; literals cost what a code made for
+// The parse guesses every length and distance symbol at these; literals cost what a code made for
 // the bytes of the distinct rows gives them.
 constexpr int kGuessedLengthBits = 7;
 constexpr int kGuessedDistanceBits = 5;
@@ -97,16 +96,22 @@ int Bits(std::uint8_t bits) {
     return bits != 0 ? bits : kUnknownBits;
 }
 
+// The bits of a copy of each length (3..258): the guessed length symbol and its extra bits.
+const int* GuessedLengthBits() {
+    static const std::array<int, kMaxCopyLength + 1> bits = [] {
+        std::array<int, kMaxCopyLength + 1> table{};
+        for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length)
+            table[length] = kGuessedLengthBits + LengthExtraBits(LengthSymbol(length));
+        return table;
+    }();
+    return bits.data();
+}
+
 // The costs of copies under `costs`: the bits of each length (3..258) with its extra bits, and of
 // a distance with its extra bits.
 class CopyCosts {
 public:
-    explicit CopyCosts(const Costs& costs) : costs_(costs) {
-        for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length) {
-            const int symbol = LengthSymbol(length);
-            lengthBits_[length] = Bits(costs.length[symbol]) + LengthExtraBits(symbol);
-        }
-    }
+    explicit CopyCosts(const Costs& costs) : costs_(costs), lengthBits_(GuessedLengthBits()) {}
 
     int Distance(int distance) const {
         const CodedCopy c = CopySymbols(kMinCopyLength, distance);
@@ -116,6 +121,7 @@ public:
     // A copy of `length` bytes whose distance costs `distanceBits`, in the pieces that
     // DeflateStream::Copy makes.
     int Copy(std::size_t length, int distanceBits) const {
+        if (length <= kMaxCopyLength) return lengthBits_[length] + distanceBits;
         int bits = 0;
         while (length > kMaxCopyLength) {
             const std::size_t piece =
@@ -128,7 +134,7 @@ public:
 
 private:
     const Costs& costs_;
-    int lengthBits_[kMaxCopyLength + 1] = {};
+    const int* lengthBits_;
 };
 
 // The image data as its distinct scanlines (filter byte and pixel row) in order, each with the
@@ -139,15 +145,17 @@ struct Scanlines {
     std::vector<int> bands;
 };
 
-Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
+Scanlines DistinctScanlines(int width, int height, const ModuleMatrix& modules,
                             const RenderOptions& options) {
     Scanlines s;
-    s.lineBytes = static_cast<std::size_t>(PixelRowBytes(ImageSide(symbolSize, options))) + 1;
-    BandPixels pixels(symbolSize, modules, options);
+    s.lineBytes = static_cast<std::size_t>(PixelRowBytes(ImageSide(width, options))) + 1;
+    BandPixels pixels(width, height, modules, options);
+    s.lines.reserve(static_cast<std::size_t>(height + 2) * s.lineBytes);
+    s.bands.reserve(static_cast<std::size_t>(height + 2));
     std::vector<unsigned char> line(s.lineBytes);
-    for (int band = 0; band < symbolSize + 2 * options.margin; ++band) {
-        const bool quiet = band < options.margin || band >= options.margin + symbolSize;
-        if (quiet && band > 0 && band != options.margin + symbolSize) {
+    for (int band = 0; band < height + 2 * options.margin; ++band) {
+        const bool quiet = band < options.margin || band >= options.margin + height;
+        if (quiet && band > 0 && band != options.margin + height) {
             ++s.bands.back();  // the quiet row once more
             continue;
         }
@@ -163,10 +171,6 @@ Scanlines DistinctScanlines(int symbolSize, const ModuleMatrix& modules,
     return s;
 }
 
-// Adds the image data to `stream`, every band of each scanline after it as copies of the row
-// above. Each distinct scanline is parsed into literals and copies of the byte before it or of
-// the rows of the kRecentRows distinct scanlines before it, whichever sum of `costs` is least
-// (at each place the longest copy of each kind is weighed).
 // Where each line's last copy begins in the image data.
 std::vector<std::size_t> LastCopies(const Scanlines& s, int scale) {
     std::vector<std::size_t> lastCopy(s.bands.size());
@@ -241,73 +245,106 @@ Repeats FindRepeats(const Scanlines& s, int scale) {
     return r;
 }
 
+// What the parse of one distinct scanline weighs: the line, the distinct line before it when it is
+// within reach (with the distance of its copies and their bits), the bits of a copy of the byte
+// before, and the repeats found by hash at each place of the line.
+struct LineSources {
+    const unsigned char* line;
+    std::size_t size;
+    const unsigned char* up;
+    int upDistance;
+    int upBits;
+    int leftBits;
+    const std::uint16_t* hashLength;
+    const std::uint16_t* hashDistance;
+};
+
+// The cheapest parse of a line under `costs` into literals and the longest copies of each kind at
+// each place: writes to `choice[at]` the copy taken at `at` (length << 16 | distance), 0 for a
+// literal, and to `best[at]` the bits from `at` on. kUp and kHashed say which sources there are.
+template <bool kUp, bool kHashed>
+void ParseLine(const LineSources& l, const Costs& costs, const CopyCosts& copies, int* best,
+               std::uint32_t* choice) {
+    std::size_t upRun = 0;  // the length of the repeat of each source at the place weighed
+    std::size_t leftRun = 0;
+    best[l.size] = 0;
+    for (std::size_t at = l.size; at-- > 0;) {
+        const unsigned char byte = l.line[at];
+        int cheapest = costs.literal[byte] + best[at + 1];
+        std::uint32_t taken = 0;
+        if (kUp) {
+            upRun = byte == l.up[at] ? upRun + 1 : 0;
+            if (upRun >= kMinCopyLength) {
+                const int cost = copies.Copy(upRun, l.upBits) + best[at + upRun];
+                if (cost < cheapest) {
+                    cheapest = cost;
+                    taken = static_cast<std::uint32_t>(upRun << 16 | l.upDistance);
+                }
+            }
+        }
+        leftRun = at > 0 && byte == l.line[at - 1] ? leftRun + 1 : 0;
+        if (leftRun >= kMinCopyLength) {
+            const int cost = copies.Copy(leftRun, l.leftBits) + best[at + leftRun];
+            if (cost < cheapest) {
+                cheapest = cost;
+                taken = static_cast<std::uint32_t>(leftRun << 16 | 1);
+            }
+        }
+        if (kHashed && l.hashLength[at] >= kMinCopyLength) {
+            const int back = l.hashDistance[at] + 1;
+            const int cost =
+                copies.Copy(l.hashLength[at], copies.Distance(back)) + best[at + l.hashLength[at]];
+            if (cost < cheapest) {
+                cheapest = cost;
+                taken = static_cast<std::uint32_t>(l.hashLength[at]) << 16 |
+                        static_cast<std::uint32_t>(back);
+            }
+        }
+        best[at] = cheapest;
+        choice[at] = taken;
+    }
+}
+
+// Adds the image data to `stream`, every band of each scanline after it as copies of the row
+// above. Each distinct scanline is parsed into literals and copies of the byte before it, of the
+// distinct scanline before it or of the repeats found by hash, whichever sum of `costs` is least
+// (at each place the longest copy of each kind is weighed).
 void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const Costs& costs,
                   DeflateStream* stream) {
     const std::size_t n = s.lineBytes;
     const CopyCosts copies(costs);
     const std::vector<std::size_t> lastCopy = LastCopies(s, scale);
     std::vector<int> best(n + 1);
-    std::vector<std::size_t> copyLength(n);
-    std::vector<int> copyDistance(n);
+    std::vector<std::uint32_t> choice(n);
+    const bool hashed = !repeats.length.empty();
+    LineSources l = {nullptr, n, nullptr, 0, 0, copies.Distance(1), nullptr, nullptr};
     std::size_t written = 0;  // bytes of scanlines so far
     for (std::size_t i = 0; i < s.bands.size(); ++i) {
-        const unsigned char* line = &s.lines[i * n];
-        // The earlier scanlines within reach, the bits of their distance, and the length of the
-        // repeat of each (and of the byte before) at the place being weighed.
-        const unsigned char* sources[kRecentRows];
-        int distances[kRecentRows + 1];
-        int distanceBits[kRecentRows + 1];
-        std::size_t runs[kRecentRows + 1] = {};
-        int sourceCount = 0;
-        for (std::size_t k = 1; k <= kRecentRows && k <= i; ++k) {
-            const std::size_t back = written - lastCopy[i - k];
-            if (back > kMaxCopyDistance) break;
-            sources[sourceCount] = &s.lines[(i - k) * n];
-            distances[sourceCount] = static_cast<int>(back);
-            distanceBits[sourceCount++] = copies.Distance(static_cast<int>(back));
+        l.line = &s.lines[i * n];
+        l.up = nullptr;
+        if (i > 0 && written - lastCopy[i - 1] <= kMaxCopyDistance) {
+            l.up = &s.lines[(i - 1) * n];
+            l.upDistance = static_cast<int>(written - lastCopy[i - 1]);
+            l.upBits = copies.Distance(l.upDistance);
         }
-        distances[sourceCount] = 1;  // the byte before
-        distanceBits[sourceCount] = copies.Distance(1);
-        const bool hashed = !repeats.length.empty();
-        const std::uint16_t* hashLength = hashed ? &repeats.length[i * n] : nullptr;
-        const std::uint16_t* hashDistance = hashed ? &repeats.distance[i * n] : nullptr;
-        best[n] = 0;
-        for (std::size_t at = n; at-- > 0;) {
-            int cheapest = costs.literal[line[at]] + best[at + 1];
-            std::size_t length = 0;
-            int distance = 0;
-            for (int c = 0; c <= sourceCount; ++c) {
-                const bool same = c < sourceCount ? line[at] == sources[c][at]
-                                                  : at > 0 && line[at] == line[at - 1];
-                runs[c] = same ? runs[c] + 1 : 0;
-                if (runs[c] < kMinCopyLength) continue;
-                const int cost = copies.Copy(runs[c], distanceBits[c]) + best[at + runs[c]];
-                if (cost < cheapest) {
-                    cheapest = cost;
-                    length = runs[c];
-                    distance = distances[c];
-                }
-            }
-            if (hashed && hashLength[at] >= kMinCopyLength) {
-                const int back = hashDistance[at] + 1;
-                const int cost =
-                    copies.Copy(hashLength[at], copies.Distance(back)) + best[at + hashLength[at]];
-                if (cost < cheapest) {
-                    cheapest = cost;
-                    length = hashLength[at];
-                    distance = back;
-                }
-            }
-            best[at] = cheapest;
-            copyLength[at] = length;
-            copyDistance[at] = distance;
+        if (hashed) {
+            l.hashLength = &repeats.length[i * n];
+            l.hashDistance = &repeats.distance[i * n];
+        }
+        if (l.up != nullptr) {
+            (hashed ? ParseLine<true, true> : ParseLine<true, false>)(l, costs, copies, best.data(),
+                                                                      choice.data());
+        } else {
+            (hashed ? ParseLine<false, true> : ParseLine<false, false>)(l, costs, copies,
+                                                                        best.data(), choice.data());
         }
         for (std::size_t at = 0; at < n;) {
-            if (copyLength[at] != 0) {
-                stream->Copy(copyLength[at], copyDistance[at]);
-                at += copyLength[at];
+            const std::uint32_t taken = choice[at];
+            if (taken != 0) {
+                stream->Copy(taken >> 16, static_cast<int>(taken & 0xFFFF));
+                at += taken >> 16;
             } else {
-                stream->Literal(line[at++]);
+                stream->Literal(l.line[at++]);
             }
         }
         const std::size_t repeated = static_cast<std::size_t>(s.bands[i]) * scale - 1;
@@ -317,16 +354,15 @@ void AddScanlines(const Scanlines& s, int scale, const Repeats& repeats, const C
 }
 
 // The zlib stream of the image data.
-std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
+std::string CompressScanlines(int width, int height, const ModuleMatrix& modules,
                               const RenderOptions& options) {
-    const Scanlines s = DistinctScanlines(symbolSize, modules, options);
+    const Scanlines s = DistinctScanlines(width, height, modules, options);
     Costs costs;
     std::uint32_t counts[256] = {};
     for (const unsigned char byte : s.lines) ++counts[byte];
     ByteCodeBits(counts, costs.literal);
     for (int b = 0; b < 256; ++b)
         costs.literal[b] = static_cast<std::uint8_t>(Bits(costs.literal[b]));
-    std::fill(std::begin(costs.length), std::end(costs.length), kGuessedLengthBits);
     std::fill(std::begin(costs.distance), std::end(costs.distance), kGuessedDistanceBits);
     const Repeats repeats = FindRepeats(s, options.scale);
     DeflateStream stream;
@@ -344,27 +380,27 @@ std::string CompressScanlines(int symbolSize, const ModuleMatrix& modules,
 
 }  // namespace
 
-std::string PlainScanlines(int symbolSize, const ModuleMatrix& modules,
+std::string PlainScanlines(int width, int height, const ModuleMatrix& modules,
                            const RenderOptions& options) {
-    const int side = ImageSide(symbolSize, options);
-    const int rowBytes = PixelRowBytes(side);
+    const int rowBytes = PixelRowBytes(ImageSide(width, options));
     std::string scanlines;
     std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes));
-    for (int y = 0; y < side; ++y) {
-        ComposeBand(symbolSize, modules, options, y / options.scale, row.data());
+    for (int y = 0; y < ImageSide(height, options); ++y) {
+        ComposeBand(width, height, modules, options, y / options.scale, row.data());
         scanlines += static_cast<char>(kFilterNone);
         scanlines.append(row.begin(), row.end());
     }
     return scanlines;
 }
 
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePng(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const int side = ImageSide(symbolSize, options);
-    const std::string data = CompressScanlines(symbolSize, modules, options);
+    const std::string data = CompressScanlines(width, height, modules, options);
 
     std::string png(reinterpret_cast<const char*>(kPngSignature), sizeof kPngSignature);
-    AppendPngChunk(&png, "IHDR", Header(side, !options.DefaultColours()));
+    AppendPngChunk(
+        &png, "IHDR",
+        Header(ImageSide(width, options), ImageSide(height, options), !options.DefaultColours()));
     AppendColourChunks(&png, options);
     AppendPngChunk(&png, "IDAT", data);
     AppendPngChunk(&png, "IEND", "");

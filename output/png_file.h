@@ -13,15 +13,15 @@
 
 namespace qr {
 
-// Composes the whole PNG file of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark)
+// Composes the whole PNG file of `width` x `height` cells of `modules` (non-zero is dark)
 // into `png`, replacing its content. Returns false, with `png` empty, when the image library fails
 // or no memory can be had.
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePng(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* png);
 
 // The image data that ComposePng compresses, made the plain way: every pixel row by ComposeBand,
 // each after its filter byte 0. Throws std::bad_alloc when no memory can be had.
-std::string PlainScanlines(int symbolSize, const ModuleMatrix& modules,
+std::string PlainScanlines(int width, int height, const ModuleMatrix& modules,
                            const RenderOptions& options);
 
 }  // namespace qr

@@ -84,10 +84,9 @@ bool DescribeFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
 }
 
 // Encodes the image into `stream`. Returns false when any step fails.
-bool Encode(IWICImagingFactory* factory, IStream* stream, int symbolSize,
+bool Encode(IWICImagingFactory* factory, IStream* stream, int width, int height,
             const ModuleMatrix& modules, const RenderOptions& options) {
-    const int side = options.scale * (symbolSize + 2 * options.margin);
-    const UINT rowBytes = static_cast<UINT>(PixelRowBytes(side));
+    const UINT rowBytes = static_cast<UINT>(PixelRowBytes(ImageSide(width, options)));
     const UINT bandBytes = rowBytes * static_cast<UINT>(options.scale);
     std::unique_ptr<unsigned char[]> band(new (std::nothrow) unsigned char[bandBytes]);
     if (!band) return false;
@@ -98,13 +97,14 @@ bool Encode(IWICImagingFactory* factory, IStream* stream, int symbolSize,
         FAILED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) ||
         FAILED(encoder->CreateNewFrame(frame.out(), nullptr)) ||
         FAILED(frame->Initialize(nullptr)) ||
-        FAILED(frame->SetSize(static_cast<UINT>(side), static_cast<UINT>(side))) ||
+        FAILED(frame->SetSize(static_cast<UINT>(ImageSide(width, options)),
+                              static_cast<UINT>(ImageSide(height, options)))) ||
         !DescribeFrame(factory, frame.get(), options)) {
         return false;
     }
     // One band of `scale` identical rows per module row.
-    BandPixels pixels(symbolSize, modules, options);
-    for (int r = 0; r < symbolSize + 2 * options.margin; ++r) {
+    BandPixels pixels(width, height, modules, options);
+    for (int r = 0; r < height + 2 * options.margin; ++r) {
         pixels.Compose(r, band.get(), static_cast<int>(rowBytes));
         for (int t = 1; t < options.scale; ++t) {
             std::memcpy(band.get() + t * rowBytes, band.get(), rowBytes);
@@ -140,7 +140,7 @@ bool CopyStream(IStream* stream, std::string* png) {
 
 }  // namespace
 
-bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposePng(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* png) {
     png->clear();
     const ComScope com;
@@ -151,7 +151,7 @@ bool ComposePng(int symbolSize, const ModuleMatrix& modules, const RenderOptions
                                                     CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                                     reinterpret_cast<void**>(factory.out()))) &&
                          SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.out())) &&
-                         Encode(factory.get(), stream.get(), symbolSize, modules, options) &&
+                         Encode(factory.get(), stream.get(), width, height, modules, options) &&
                          CopyStream(stream.get(), png);
     if (!written) png->clear();
     return written;

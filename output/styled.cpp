@@ -109,7 +109,7 @@ bool ComposeWithStyle(ImageFormat format, int symbolSize, const ModuleMatrix& mo
         bytes->clear();
         return false;
     }
-    return writer(symbolSize, modules, options, bytes);
+    return writer(symbolSize, symbolSize, modules, options, bytes);
 }
 
 }  // namespace qr

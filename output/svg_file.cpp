@@ -13,8 +13,8 @@ namespace qr {
 namespace {
 
 // The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
-std::string OutlinePath(int symbolSize, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = WalkOutlines(symbolSize, modules);
+std::string OutlinePath(int width, int height, const ModuleMatrix& modules, int margin) {
+    const Outlines outlines = WalkOutlines(width, height, modules);
     // A move takes at most 1 + 2 * 4 + 1 characters, a line 1 + 4 (no number of an outline is
     // longer than "-177"), a close 1.
     std::string d(outlines.corners.size() * 5 + outlines.ends.size() * 11, '\0');
@@ -72,25 +72,27 @@ std::string Fill(Rgba colour) {
 
 }  // namespace
 
-bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const int side = symbolSize + 2 * options.margin;
-    const std::string modulesText = std::to_string(side);
-    const std::string pixelsText = std::to_string(side * options.scale);
+    const int across = width + 2 * options.margin;
+    const int down = height + 2 * options.margin;
+    const std::string acrossText = std::to_string(across);
+    const std::string downText = std::to_string(down);
     std::string svg;
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixelsText + "\" height=\"" +
-           pixelsText + "\" viewBox=\"0 0 " + modulesText + " " + modulesText +
-           "\" shape-rendering=\"crispEdges\">\n";
-    const std::string outlines = OutlinePath(symbolSize, modules, options.margin);
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+           std::to_string(across * options.scale) + "\" height=\"" +
+           std::to_string(down * options.scale) + "\" viewBox=\"0 0 " + acrossText + " " +
+           downText + "\" shape-rendering=\"crispEdges\">\n";
+    const std::string outlines = OutlinePath(width, height, modules, options.margin);
     svg.reserve(svg.size() + 2 * outlines.size() + 200);
     if (Opaque(options.dark)) {
-        svg += "<rect width=\"" + modulesText + "\" height=\"" + modulesText + "\" " +
+        svg += "<rect width=\"" + acrossText + "\" height=\"" + downText + "\" " +
                Fill(options.light) + "/>\n";
     } else {
         // The light colour would show through the dark one: the square gets the outlines as holes.
-        svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + modulesText +
-               "v" + modulesText + "h-" + modulesText + "z";
+        svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + acrossText +
+               "v" + downText + "h-" + acrossText + "z";
         svg += outlines;
         svg += "\"/>\n";
     }

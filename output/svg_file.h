@@ -13,12 +13,12 @@
 
 namespace qr {
 
-// The whole SVG document of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) into
+// The whole SVG document of `width` x `height` cells of `modules` (non-zero is dark) into
 // `svg`, replacing its content; false when no memory can be had. The path is the outlines of
 // TraceOutlines(): under the default nonzero fill rule exactly the dark modules are filled. Each
 // outline is "M x y" (the first) or "m dx dy" (from the start of the previous outline) to its
 // top-left corner, then "h" and "v" lines of whole modules, closed by "z".
-bool ComposeSvg(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* svg);
 
 }  // namespace qr

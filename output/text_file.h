@@ -29,17 +29,17 @@ constexpr const char* ANSI_DARK_BACKGROUND = "\x1b[40m";
 constexpr const char* ANSI_LIGHT_BACKGROUND = "\x1b[47m";
 constexpr const char* ANSI_RESET = "\x1b[0m";
 
-// The text of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark) in `style`, each
-// module `scale` pixels wide and high, into `text`, replacing its content; false when no memory
-// can be had.
-bool ComposeText(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+// The text of `width` x `height` cells of `modules` (non-zero is dark) in `style`, each module
+// `scale` pixels wide and high, into `text`, replacing its content; false when no memory can be
+// had.
+bool ComposeText(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                  TextStyle style, std::string* text);
 
 // ComposeText() in `style`, a writer for the table of formats.
 template <TextStyle style>
-bool ComposeTextIn(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeTextIn(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                    std::string* text) {
-    return ComposeText(symbolSize, modules, options, style, text);
+    return ComposeText(width, height, modules, options, style, text);
 }
 
 }  // namespace qr

@@ -24,13 +24,15 @@ constexpr int kPdfFreeGeneration = 65535;  // of the head of the free list, obje
 
 class EdgeGrid {
 public:
-    EdgeGrid(int symbolSize, const ModuleMatrix& modules)
-        : corners_(symbolSize + 1), out_(static_cast<std::size_t>(corners_) * corners_, 0) {
+    EdgeGrid(int width, int height, const ModuleMatrix& modules)
+        : corners_(width + 1),
+          rows_(height + 1),
+          out_(static_cast<std::size_t>(corners_) * rows_, 0) {
         auto dark = [&](int u, int v) {
-            return u >= 0 && v >= 0 && u < symbolSize && v < symbolSize && modules[u][v] != 0;
+            return u >= 0 && v >= 0 && u < width && v < height && modules[u][v] != 0;
         };
-        for (int v = 0; v < symbolSize; ++v) {
-            for (int u = 0; u < symbolSize; ++u) {
+        for (int v = 0; v < height; ++v) {
+            for (int u = 0; u < width; ++u) {
                 if (!dark(u, v)) continue;
                 if (!dark(u, v - 1)) Add(u, v, RIGHT);
                 if (!dark(u + 1, v)) Add(u + 1, v, DOWN);
@@ -43,7 +45,7 @@ public:
     // The first corner in row order from `from` on that has an edge left, as x + y * corners; -1
     // when none.
     int NextStart(int from) const {
-        for (int at = from; at < corners_ * corners_; ++at) {
+        for (int at = from; at < corners_ * rows_; ++at) {
             if (out_[at] != 0) return at;
         }
         return -1;
@@ -77,14 +79,15 @@ private:
         out_[x + y * corners_] = static_cast<unsigned char>(out_[x + y * corners_] | d);
     }
 
-    int corners_;
+    int corners_;  // corners per row
+    int rows_;     // rows of corners
     std::vector<unsigned char> out_;
 };
 
 }  // namespace
 
-Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules) {
-    EdgeGrid grid(symbolSize, modules);
+Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules) {
+    EdgeGrid grid(width, height, modules);
     const int corners = grid.Corners();
     Outlines outlines;
     for (int start = grid.NextStart(0); start != -1; start = grid.NextStart(start)) {
@@ -132,27 +135,27 @@ void Or8(unsigned char* at, std::uint64_t bits) {
 
 }  // namespace
 
-Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules) {
+Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
     // The cells row by row, 1 dark, with a light border on every side and eight light bytes after
     // each row, so that eight cells and their neighbours are read at once.
     constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    const int stride = symbolSize + 9;
-    std::vector<unsigned char> dark(static_cast<std::size_t>(symbolSize + 2) * stride + 8, 0);
-    for (int u = 0; u < symbolSize; ++u) {
+    const int stride = width + 9;
+    std::vector<unsigned char> dark(static_cast<std::size_t>(height + 2) * stride + 8, 0);
+    for (int u = 0; u < width; ++u) {
         unsigned char* column = &dark[static_cast<std::size_t>(stride) + 1 + u];
-        for (int v = 0; v < symbolSize; ++v)
+        for (int v = 0; v < height; ++v)
             column[static_cast<std::size_t>(v) * stride] = modules[u][v] != 0;
     }
     // Each corner's edges leaving it, as the plain grid has them, eight modules at a time: a
     // module's edge is there where its neighbour on that side is light. The bytes written past a
     // row's last corner are zero, since they come from light cells.
-    const int corners = symbolSize + 1;
-    std::vector<unsigned char> out(static_cast<std::size_t>(corners) * corners + 16, 0);
-    for (int v = 0; v < symbolSize; ++v) {
+    const int corners = width + 1;
+    std::vector<unsigned char> out(static_cast<std::size_t>(corners) * (height + 1) + 16, 0);
+    for (int v = 0; v < height; ++v) {
         const unsigned char* cell = &dark[static_cast<std::size_t>(v + 1) * stride + 1];
         unsigned char* top = &out[static_cast<std::size_t>(v) * corners];
         unsigned char* bottom = top + corners;
-        for (int u = 0; u < symbolSize; u += 8) {
+        for (int u = 0; u < width; u += 8) {
             const std::uint64_t d = Load8(cell + u);
             if (d == 0) continue;
             Or8(top + u, (d & ~Load8(cell + u - stride) & kOnes) * RIGHT);
@@ -167,7 +170,7 @@ Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules) {
     std::size_t turning = 0;  // corners with edges: each is an outline's corner at most twice
     for (const unsigned char edges : out) turning += edges != 0;
     outlines.corners.reserve(2 * turning);
-    const std::size_t total = static_cast<std::size_t>(corners) * corners;
+    const std::size_t total = static_cast<std::size_t>(corners) * (height + 1);
     const std::ptrdiff_t step[UP + 1] = {0, 1, corners, 0, -1, 0, 0, 0, -corners};
     for (std::size_t start = 0; start < total;) {
         if (out[start] == 0) {

@@ -31,15 +31,15 @@ struct Outlines {
     std::vector<std::size_t> ends;
 };
 
-// The outlines of `symbolSize` x `symbolSize` cells of `modules` (non-zero is dark), the plain
+// The outlines of `width` x `height` cells of `modules` (non-zero is dark), the plain
 // way: edges from each module and its four neighbours, walked one by one. Throws std::bad_alloc
 // when no memory can be had.
-Outlines TraceOutlines(int symbolSize, const ModuleMatrix& modules);
+Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 
 // The same outlines, from the edges of whole rows of a bordered copy of the cells, walked in one
-// pass: the writers use these. Contract: WalkOutlines(s, m) == TraceOutlines(s, m). Throws
+// pass: the writers use these. Contract: WalkOutlines(w, h, m) == TraceOutlines(w, h, m). Throws
 // std::bad_alloc when no memory can be had; the writers catch it.
-Outlines WalkOutlines(int symbolSize, const ModuleMatrix& modules);
+Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);

@@ -23,19 +23,19 @@ std::string ColourLine(char pixel, Rgba colour) {
 
 }  // namespace
 
-bool ComposeXpm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeXpm(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const int side = ImageSide(symbolSize, options);
-    const std::string sideText = std::to_string(side);
-    std::string xpm = "/* XPM */\nstatic char *qr_code[] = {\n\"" + sideText + " " + sideText +
-                      " 2 1\",\n" + ColourLine(kLightPixel, options.light) +
+    const int across = ImageSide(width, options);
+    const int down = ImageSide(height, options);
+    std::string xpm = "/* XPM */\nstatic char *qr_code[] = {\n\"" + std::to_string(across) + " " +
+                      std::to_string(down) + " 2 1\",\n" + ColourLine(kLightPixel, options.light) +
                       ColourLine(kDarkPixel, options.dark);
-    xpm.reserve(xpm.size() + static_cast<std::size_t>(side + 4) * side + 3);
+    xpm.reserve(xpm.size() + static_cast<std::size_t>(across + 4) * down + 3);
     std::string line;
-    int rowsLeft = side;
-    ForEachBand(symbolSize, modules, options, [&](const unsigned char* row) {
+    int rowsLeft = down;
+    ForEachBand(width, height, modules, options, [&](const unsigned char* row) {
         line.assign(1, '"');
-        for (int x = 0; x < side; ++x) line += LightPixel(row, x) ? kLightPixel : kDarkPixel;
+        for (int x = 0; x < across; ++x) line += LightPixel(row, x) ? kLightPixel : kDarkPixel;
         line += '"';
         for (int t = 0; t < options.scale; ++t) {
             xpm += line;

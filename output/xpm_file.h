@@ -14,7 +14,7 @@ namespace qr {
 // line (width, height, 2 colours, 1 character a pixel), the light and the dark colour as
 // "#RRGGBB", then the rows from the top. The colours' alpha is not stored (the caller refuses
 // alpha for XPM). Returns false, with `xpm` empty, when no memory can be had.
-bool ComposeXpm(int symbolSize, const ModuleMatrix& modules, const RenderOptions& options,
+bool ComposeXpm(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* xpm);
 
 }  // namespace qr

@@ -13,6 +13,10 @@
 
     tessera.encode("Hello", "hello.bmp", level="H", scale=8)   # the library's one call: 0 when written
 
+    text = tessera.payload.wifi("My Net", password="p;w")      # WIFI:T:WPA;S:My Net;P:p\\;w;;
+    tessera.make(tessera.payload.epc(name="Red Cross", iban="DE89 3704 0044 0532 0130 00",
+                                     amount="12.50", text="Donation"))  # level M, version <= 13
+
 make() and Symbol use the API library (libtessera_api.so.1, tessera_api.dll); encode() calls the
 library's only export in libtessera.so.1 (tessera.dll). Each is looked for, in this order:
   1. the path in TESSERA_API_LIBRARY (TESSERA_LIBRARY for encode()), when it is set, and then
@@ -30,12 +34,16 @@ import base64
 import ctypes
 import errno
 import glob
+import inspect
 import itertools
 import os
 import re
 import sys
+import threading
+import types
 
 __all__ = ["make", "make_structured", "formats", "Symbol", "save_all", "EncodeError", "encode",
+           "payload", "Payload",
            "TesseraError", "WRITTEN", "NOTHING_TO_DO", "CANNOT_ENCODE", "CANNOT_WRITE"]
 
 # The result codes of the library's call, which are also the API's first statuses.
@@ -57,6 +65,16 @@ _OPTION_SLOTS = 4
 # Bytes that stand for themselves in a "/T" value; every other byte is sent as %XX.
 _PLAIN = frozenset(b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -_.:/+*$")
 _MESSAGE_ROOM = 512
+# Renders go into a buffer kept per thread, which grows to the largest render up to this size
+# (a larger one gets a buffer of its own), so that a render is made once, not measured first.
+_FIRST_RENDER_ROOM = 1 << 14
+_KEPT_RENDER_ROOM = 1 << 20
+_render_room = threading.local()
+# Format numbers by name, and checked render options by their arguments, as the library gave
+# them; a few hundred kinds of call at most are kept.
+_format_numbers = {}
+_checked_options = {}
+_KEPT_OPTIONS = 256
 # The range of a C int, which every number of the libraries' settings and options is.
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 _INT_MAX = 2 ** (_INT_BITS - 1) - 1
@@ -81,7 +99,9 @@ class EncodeError(ValueError):
 class _Settings(ctypes.Structure):
     _fields_ = [("size", ctypes.c_size_t), ("level", ctypes.c_int), ("version", ctypes.c_int),
                 ("strict_version", ctypes.c_int), ("mask", ctypes.c_int), ("utf8", ctypes.c_int),
-                ("micro", ctypes.c_int), ("boost", ctypes.c_int)]
+                ("micro", ctypes.c_int), ("boost", ctypes.c_int), ("rmqr", ctypes.c_int),
+                ("rmqr_height", ctypes.c_int), ("gs1", ctypes.c_int), ("fit_width", ctypes.c_int),
+                ("fit_height", ctypes.c_int)]
 
 
 # The style record's regions: as many as the library names (tessera_style_name), which
@@ -175,6 +195,10 @@ def _declare_api(library):
         "tessera_symbol_level": (I, [P]),
         "tessera_symbol_mask": (I, [P]),
         "tessera_symbol_is_micro": (I, [P]),
+        "tessera_symbol_height": (I, [P]),
+        "tessera_symbol_is_rmqr": (I, [P]),
+        "tessera_symbol_is_gs1": (I, [P]),
+        "tessera_rmqr_version": (I, [C]),
         "tessera_symbol_data_bits": (I, [P]),
         "tessera_symbol_capacity_bits": (I, [P]),
         "tessera_symbol_structured": (I, [P, ctypes.POINTER(I), ctypes.POINTER(I),
@@ -209,6 +233,16 @@ def _declare_api(library):
         "tessera_verify": (I, [P, I, ctypes.POINTER(_RenderOptions),
                                ctypes.POINTER(_StyleOptions), ctypes.POINTER(I), C, S]),
         "tessera_library_version": (C, []),
+        "tessera_payload_kind": (C, [I]),
+        "tessera_payload_kind_help": (C, [C]),
+        "tessera_payload_field_text": (C, [C, I, I]),
+        "tessera_payload_field_number": (I, [C, I, I]),
+        "tessera_payload_field_choice": (C, [C, I, I]),
+        "tessera_payload_build": (I, [C, ctypes.POINTER(C), ctypes.POINTER(C), S, C, S,
+                                      ctypes.POINTER(S), ctypes.POINTER(I), ctypes.POINTER(I),
+                                      C, S]),
+        "tessera_payload_encode": (I, [C, ctypes.POINTER(C), ctypes.POINTER(C), S,
+                                       ctypes.POINTER(_Settings), ctypes.POINTER(P), C, S]),
     }
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)
@@ -226,9 +260,13 @@ def _api():
 
 
 def __getattr__(name):
-    """tessera.__version__: the release of the API library in use, such as "1.1.0"."""
+    """tessera.__version__: the release of the API library in use, such as "1.1.0"; and
+    tessera.payload, the payload builders, made from the library's table on first use."""
     if name == "__version__":
         return _api().tessera_library_version().decode("ascii")
+    if name == "payload":
+        globals()["payload"] = _payload_builders()
+        return globals()["payload"]
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -301,7 +339,8 @@ def _raise(status, path=None):
     raise TesseraError(message)
 
 
-def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
+def _settings(level, version, strict, mask, utf8, micro=False, boost=False, rmqr=False,
+              rmqr_height=None, gs1=False, fit=None):
     settings = _Settings()
     api = _api()
     api.tessera_settings_init(ctypes.byref(settings))
@@ -312,6 +351,14 @@ def _settings(level, version, strict, mask, utf8, micro=False, boost=False):
     settings.utf8 = _switch("utf8", utf8)
     settings.micro = _switch("micro", micro)
     settings.boost = _switch("boost", boost)
+    settings.rmqr = _switch("rmqr", rmqr)
+    settings.rmqr_height = _whole("rmqr_height", rmqr_height, 0)
+    settings.gs1 = _switch("gs1", gs1)
+    if fit is not None:
+        if not isinstance(fit, (tuple, list)) or len(fit) != 2:
+            raise TypeError(f"fit must be (width, height) in modules, not {fit!r}")
+        settings.fit_width = _whole("fit width", fit[0], 0)
+        settings.fit_height = _whole("fit height", fit[1], 0)
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(api.tessera_check_settings(ctypes.byref(settings), text, _MESSAGE_ROOM), text)
     return settings
@@ -330,18 +377,25 @@ def _colour(name, value, default):
     raise ValueError(f"{name} must be RRGGBB or RRGGBBAA, not {value!r}")
 
 
-def _version_settings(version, micro):
-    """The version number and Micro QR switch of `version`: None, a number, or "M" and a number
-    from 1 ("M1"); the library checks the range."""
+def _version_settings(version, micro, rmqr):
+    """The version number and the Micro QR and rMQR switches of `version`: None, a number, "M"
+    and a number from 1 ("M1"), or the name of an rMQR size ("R11x59"); the library checks the
+    range and knows the names."""
     if isinstance(version, str):
-        if not re.fullmatch("[Mm][1-9][0-9]*", version):
-            raise ValueError(f"version must be a number, or M1 to M4 for Micro QR, not {version!r}")
-        return int(version[1:]), True
-    return version, micro
+        if re.fullmatch("[Mm][1-9][0-9]*", version):
+            return int(version[1:]), True, rmqr
+        number = 0
+        if version.isascii() and "\0" not in version:
+            number = _api().tessera_rmqr_version(version.encode("ascii"))
+        if number == 0:
+            raise ValueError(f"version must be a number, M1 to M4 for Micro QR or an rMQR size "
+                             f"R7x43 to R17x139, not {version!r}")
+        return number, micro, True
+    return version, micro, rmqr
 
 
 def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
-         boost=False):
+         boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
 
     level: "L", "M", "Q" or "H", or None for the default (M; for Micro QR L, M1 included);
@@ -349,14 +403,27 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     strict: with a version, fail rather than take a larger one; mask: 0-7 (Micro QR 0-3), or
     None for the best; utf8: mark the data as UTF-8 text (ECI 26) and form no Kanji pairs, so that
     readers show the same text; micro: a Micro QR symbol; boost: the highest level the chosen
-    version holds, never below `level`.
+    version holds, never below `level`; rmqr: an rMQR symbol (rectangular, levels M and H, no
+    mask; a version "R7x43" to "R17x139" implies it); rmqr_height: 7, 9, ..., 17, the narrowest
+    rMQR of that height; gs1: `data` is a GS1 element string, "[01]09501101530003[10]AB", checked
+    and written with FNC1 first (QR Code and rMQR); fit: (width, height) in modules, the symbol of
+    smallest area among QR Code, Micro QR and rMQR that fits the box with its quiet zone.
+
+    A Payload (from tessera.payload) is encoded within its limits: one that sets a level (a
+    payment: M, at most version 13) takes exactly that level, its text as bytes and no larger
+    version, and settings that ask otherwise raise ValueError.
 
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
+    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
+                                             _switch("rmqr", rmqr))
+    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
+    settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
+                         fit)
+    if isinstance(data, Payload):
+        return _make_payload(data, settings)
     data = _bytes_of(data)
-    version, micro = _version_settings(version, _switch("micro", micro))
-    settings = _settings(level, version, strict, mask, utf8, micro, boost)
     api = _api()
     handle = ctypes.c_void_p()
     status = api.tessera_encode(data, len(data), ctypes.byref(settings), ctypes.byref(handle))
@@ -368,6 +435,130 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     if status != WRITTEN:
         _raise(status)
     return Symbol(handle)
+
+
+class Payload(str):
+    """The text of a payload made by tessera.payload: a str, and what it asks of its symbol.
+
+    .kind ("epc"), .fields (the fields given, as the library took them), .level ("M", or None:
+    any) and .max_version (13, or None: any). make() encodes it within those limits."""
+
+    def __new__(cls, text, kind, fields, level, max_version):
+        made = super().__new__(cls, text)
+        made.kind, made.fields = kind, dict(fields)
+        made.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
+        made.max_version = max_version or None
+        return made
+
+
+def _c_strings(values):
+    return (ctypes.c_char_p * max(len(values), 1))(*[v.encode("utf-8") for v in values])
+
+
+def _payload_text(kind, fields):
+    """The Payload of `kind` made from `fields` (name: str) by the library; ValueError with its
+    reason, which names the field, when it refuses them."""
+    api = _api()
+    names, values = _c_strings(list(fields)), _c_strings(list(fields.values()))
+    size, level, most = ctypes.c_size_t(0), ctypes.c_int(), ctypes.c_int()
+    reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    args = (kind.encode("ascii"), names, values, len(fields))
+    status = api.tessera_payload_build(*args, None, 0, ctypes.byref(size), None, None, reason,
+                                       _MESSAGE_ROOM)
+    if status == _BUFFER_TOO_SMALL:
+        text = ctypes.create_string_buffer(size.value)
+        status = api.tessera_payload_build(*args, text, size.value, ctypes.byref(size),
+                                           ctypes.byref(level), ctypes.byref(most), reason,
+                                           _MESSAGE_ROOM)
+    if status == _BAD_ARGUMENT:
+        raise ValueError(reason.value.decode("utf-8", "replace"))
+    if status != WRITTEN:
+        _raise(status)
+    return Payload(text.value.decode("utf-8"), kind, fields, level.value, most.value)
+
+
+def _make_payload(text, settings):
+    api = _api()
+    fields = text.fields
+    handle = ctypes.c_void_p()
+    reason = ctypes.create_string_buffer(_MESSAGE_ROOM)
+    status = api.tessera_payload_encode(text.kind.encode("ascii"), _c_strings(list(fields)),
+                                        _c_strings(list(fields.values())), len(fields),
+                                        ctypes.byref(settings), ctypes.byref(handle), reason,
+                                        _MESSAGE_ROOM)
+    message = reason.value.decode("utf-8", "replace")
+    if status == CANNOT_ENCODE:
+        raise EncodeError(message)
+    if status == _BAD_ARGUMENT:
+        raise ValueError(message)
+    if status != WRITTEN:
+        _raise(status)
+    return Symbol(handle)
+
+
+# The library's facts of a field (tessera_field_fact) and kinds of value (tessera_field_type).
+_FIELD_NAME, _FIELD_HELP, _FIELD_DEFAULT, _FIELD_REQUIRED, _FIELD_KIND_OF_VALUE = 0, 1, 3, 4, 5
+_FIELD_FLAG = 2
+
+
+def _field_value(name, value):
+    """A field's value as the library takes it: text, a bool as "true"/"false", a number."""
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    if isinstance(value, (str, int, float)) or type(value).__name__ == "Decimal":
+        return str(value)
+    raise TypeError(f"{name} must be text, a number or a bool, not {type(value).__name__}")
+
+
+def _payload_builder(kind):
+    """The function tessera.payload.<kind>: the kind's fields as arguments, the required ones
+    first and positional, the others by keyword, with the table's defaults and help."""
+    api = _api()
+    fields, parameters, lines = [], [], []
+    for index in itertools.count():
+        name = api.tessera_payload_field_text(kind, index, _FIELD_NAME)
+        if name is None:
+            break
+        name = name.decode("ascii")
+        required = api.tessera_payload_field_number(kind, index, _FIELD_REQUIRED) == 1
+        flag = api.tessera_payload_field_number(kind, index, _FIELD_KIND_OF_VALUE) == _FIELD_FLAG
+        default = api.tessera_payload_field_text(kind, index, _FIELD_DEFAULT).decode("utf-8")
+        fields.append(name)
+        parameters.append(inspect.Parameter(
+            name, inspect.Parameter.POSITIONAL_OR_KEYWORD if required
+            else inspect.Parameter.KEYWORD_ONLY,
+            default=inspect.Parameter.empty if required
+            else default == "true" if flag else default or None))
+        help_line = api.tessera_payload_field_text(kind, index, _FIELD_HELP).decode("utf-8")
+        lines.append(f"{name}: {help_line}")
+    parameters.sort(key=lambda p: p.kind)  # the required fields first, in their order
+    signature = inspect.Signature(parameters)
+    kind_name = kind.decode("ascii")
+
+    def build(*args, **kwargs):
+        bound = signature.bind(*args, **kwargs)
+        given = {name: _field_value(name, value) for name, value in bound.arguments.items()
+                 if value is not None}
+        return _payload_text(kind_name, given)
+
+    build.__name__ = build.__qualname__ = kind_name
+    build.__signature__ = signature
+    help_text = api.tessera_payload_kind_help(kind).decode("utf-8")
+    build.__doc__ = (f"The text of {help_text}, a Payload (str); ValueError names a field "
+                     "refused.\n\n" + "\n".join(lines))
+    return build
+
+
+def _payload_builders():
+    """tessera.payload: a function per kind of the library's table (wifi, vcard, epc, ...)."""
+    api = _api()
+    builders = {}
+    for index in itertools.count():
+        kind = api.tessera_payload_kind(index)
+        if kind is None:
+            break
+        builders[kind.decode("ascii")] = _payload_builder(kind)
+    return types.SimpleNamespace(**builders)
 
 
 def make_structured(data, count=None, *, level=None, version=None, strict=False, mask=None,
@@ -469,8 +660,9 @@ def _style(parts):
 class Symbol:
     """A finished symbol: its facts, its modules, and its bytes in any format.
 
-    .version (1-40, or 1-4 with .micro), .level ("L" "M" "Q" "H", None for M1), .mask, .size,
-    .modules, .micro, .part ((index, count) of a structured-append set, else None), .parity,
+    .version (1-40, 1-4 with .micro, 1-32 with .rmqr), .level ("L" "M" "Q" "H", None for M1),
+    .mask, .size (modules across), .height (modules down), .name ("R11x59", "M2", "5"),
+    .modules (a bytes row per module row), .micro, .rmqr, .gs1, .part ((index, count) of a structured-append set, else None), .parity,
     .data_bits and .capacity_bits (how full it is)."""
 
     def __init__(self, handle):
@@ -480,6 +672,9 @@ class Symbol:
         self.version = api.tessera_symbol_version(handle)
         self.mask = api.tessera_symbol_mask(handle)
         self.micro = api.tessera_symbol_is_micro(handle) == 1
+        self.rmqr = api.tessera_symbol_is_rmqr(handle) == 1
+        self.gs1 = api.tessera_symbol_is_gs1(handle) == 1
+        self.height = api.tessera_symbol_height(handle)
         level = api.tessera_symbol_level(handle)
         self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
         self.data_bits = api.tessera_symbol_data_bits(handle)
@@ -489,12 +684,12 @@ class Symbol:
                                                    ctypes.byref(parity))
         self.part = (index.value, count.value) if structured else None
         self.parity = parity.value if structured else None
-        cells = ctypes.create_string_buffer(self.size * self.size)
-        if api.tessera_symbol_modules(handle, cells, self.size * self.size) != WRITTEN:
+        cells = ctypes.create_string_buffer(self.size * self.height)
+        if api.tessera_symbol_modules(handle, cells, self.size * self.height) != WRITTEN:
             raise TesseraError("the symbol's modules cannot be read")
         raw = cells.raw
         self.modules = tuple(raw[row * self.size:(row + 1) * self.size]
-                             for row in range(self.size))
+                             for row in range(self.height))
 
     def __del__(self):
         handle, self._handle = getattr(self, "_handle", None), None
@@ -502,8 +697,14 @@ class Symbol:
             _libraries["tessera_api"].tessera_symbol_free(handle)
 
     def __repr__(self):
-        kind = f"M{self.version}" if self.micro else str(self.version)
-        return f"<tessera.Symbol version {kind}, level {self.level}, mask {self.mask}>"
+        return f"<tessera.Symbol version {self.name}, level {self.level}, mask {self.mask}>"
+
+    @property
+    def name(self):
+        """The version as the command's -v names it: "5", "M2" or "R11x59"."""
+        if self.rmqr:
+            return f"R{self.height}x{self.size}"
+        return f"M{self.version}" if self.micro else str(self.version)
 
     def _options(self, format_number, scale, margin, dark, light, dpi):
         options = _RenderOptions()
@@ -521,6 +722,9 @@ class Symbol:
 
     @staticmethod
     def _format(kind):
+        number = _format_numbers.get(kind) if isinstance(kind, str) else None
+        if number is not None:
+            return number
         if not isinstance(kind, str):
             raise ValueError(f"kind must be a format name such as 'png', not {kind!r}")
         number = -1
@@ -528,7 +732,21 @@ class Symbol:
             number = _api().tessera_format_from_name(kind.encode("ascii"))
         if number < 0:
             raise ValueError(f"no format is named {kind!r}")
+        if len(_format_numbers) < _KEPT_OPTIONS:
+            _format_numbers[kind] = number
         return number
+
+    def _render_options(self, number, scale, margin, dark, light, dpi):
+        """_options(), kept for arguments that are plain values seen before."""
+        key = (number, scale, margin, dark, light, dpi)
+        if not all(value is None or type(value) in (int, str) for value in key):
+            return self._options(number, scale, margin, dark, light, dpi)
+        options = _checked_options.get(key)
+        if options is None:
+            options = self._options(number, scale, margin, dark, light, dpi)
+            if len(_checked_options) < _KEPT_OPTIONS:
+                _checked_options[key] = options
+        return options
 
     def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None,
                  **style):
@@ -540,23 +758,29 @@ class Symbol:
         "linear:000000,0000FF,45", logo=b"..." or a path, logo_size=20, title=, desc=,
         cmyk=(0, 0, 0, 100), size="30mm" (the command's flags, "_" for "-")."""
         number = self._format(kind)
-        options = self._options(number, scale, margin, dark, light, dpi)
+        checked = self._render_options(number, scale, margin, dark, light, dpi)
         if style:
-            return self._styled(number, options, style)
+            return self._styled(number, checked, style)
+        options = ctypes.byref(checked)
         api = _api()
         size = ctypes.c_size_t(0)
-        status = api.tessera_render(self._handle, number, ctypes.byref(options), None, 0,
+        buffer = getattr(_render_room, "buffer", None)
+        if buffer is None:
+            buffer = ctypes.create_string_buffer(_FIRST_RENDER_ROOM)
+            _render_room.buffer = buffer
+        status = api.tessera_render(self._handle, number, options, buffer, len(buffer),
                                     ctypes.byref(size))
+        if status == _BUFFER_TOO_SMALL:
+            buffer = ctypes.create_string_buffer(size.value)
+            if size.value <= _KEPT_RENDER_ROOM:
+                _render_room.buffer = buffer
+            status = api.tessera_render(self._handle, number, options, buffer, size.value,
+                                        ctypes.byref(size))
         if status == _FORMAT_NOT_AVAILABLE:
             raise TesseraError(f"{kind} output is not available in this build of the library")
-        if status != _BUFFER_TOO_SMALL:
-            _raise(status)
-        buffer = ctypes.create_string_buffer(size.value)
-        status = api.tessera_render(self._handle, number, ctypes.byref(options), buffer,
-                                    size.value, ctypes.byref(size))
         if status != WRITTEN:
             _raise(status)
-        return buffer.raw[:size.value]
+        return ctypes.string_at(buffer, size.value)
 
     def _styled(self, number, options, style):
         """The styled bytes of format `number`."""
@@ -597,8 +821,6 @@ class Symbol:
                                     ctypes.byref(record), ctypes.byref(verdict), text,
                                     4 * _MESSAGE_ROOM)
         if status == _BAD_ARGUMENT:
-            api.tessera_check_style(self._handle, number, ctypes.byref(options),
-                                    ctypes.byref(record), text, _MESSAGE_ROOM)
             _checked(status, text)
         if status not in (WRITTEN, _BUFFER_TOO_SMALL):
             _raise(status)

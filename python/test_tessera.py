@@ -7,7 +7,9 @@ Run: python3 python/test_tessera.py        (after scripts/test.sh has built buil
 import base64
 import errno
 import hashlib
+import inspect
 import io
+import json
 import os
 import subprocess
 import sys
@@ -78,6 +80,70 @@ def as_encode_arguments(options):
     if data is None or "O" not in letters or (kwargs.get("strict") and "version" not in kwargs):
         return None
     return data, kwargs
+
+
+class PayloadTest(unittest.TestCase):
+    """tessera.payload: the texts of tests/payload/texts.jsonl from the same fields, refusals
+    naming the field, and symbols within the payload's limits."""
+
+    ROWS = os.path.join(DATA, "..", "payload", "texts.jsonl")
+    IBAN = "DE89370400440532013000"
+
+    def test_every_row_gives_its_text_and_limits(self):
+        with open(self.ROWS, encoding="utf-8") as file:
+            rows = [json.loads(line) for line in file]
+        self.assertEqual(len(rows), 24)
+        for row in rows:
+            kind, text = row.pop("kind"), row.pop("payload")
+            with self.subTest(text=text):
+                made = getattr(tessera.payload, kind)(**row)
+                self.assertEqual(made, text)
+                self.assertIsInstance(made, tessera.Payload)
+                self.assertEqual((made.kind, made.fields), (kind, row))
+                payment = kind == "epc"
+                self.assertEqual((made.level, made.max_version),
+                                 ("M", 13) if payment else (None, None))
+
+    def test_arguments_come_from_the_librarys_table(self):
+        self.assertEqual(str(inspect.signature(tessera.payload.wifi)),
+                         "(ssid, *, security='WPA', password=None, hidden=False)")
+        self.assertEqual(str(inspect.signature(tessera.payload.geo)),
+                         "(latitude, longitude, *, altitude=None)")
+        self.assertIn("iban: the beneficiary's account", tessera.payload.epc.__doc__)
+        self.assertEqual(tessera.payload.wifi("Home", password="p;w", hidden=True),
+                         "WIFI:T:WPA;S:Home;P:p\\;w;H:true;;")
+        self.assertEqual(tessera.payload.geo(48.8583, -2, altitude=None), "geo:48.8583,-2")
+        with self.assertRaises(TypeError):
+            tessera.payload.wifi("Home", "WPA")  # the fields after the required ones are keywords
+        with self.assertRaises(TypeError):
+            tessera.payload.tel(number=["1"])
+
+    def test_bad_fields_are_refused_naming_the_field(self):
+        for call, reason in [
+                (lambda: tessera.payload.epc("A", "DE89370400440532013001"),
+                 "iban: 'DE89370400440532013001' has a wrong check digit"),
+                (lambda: tessera.payload.epc("A", self.IBAN, amount=0),
+                 "amount: '0' is out of range: 0.01 to 999999999.99"),
+                (lambda: tessera.payload.epc("n" * 71, self.IBAN),
+                 "name: 71 characters; at most 70 are taken"),
+                (lambda: tessera.payload.wifi("H", security="WEP", password="abcdefg"),
+                 "password: a WEP key is 5 or 13 ASCII characters or 10 or 26 hex digits, not 7 characters"),
+                (lambda: tessera.payload.geo(91, 0), "latitude: '91' is out of range: -90 to 90"),
+        ]:
+            with self.subTest(reason=reason):
+                with self.assertRaises(ValueError) as caught:
+                    call()
+                self.assertEqual(str(caught.exception), reason)
+
+    def test_make_keeps_a_payments_limits(self):
+        payment = tessera.payload.epc("F\u00f6rderverein", self.IBAN, amount="5")
+        symbol = tessera.make(payment)
+        self.assertEqual(symbol.level, "M")
+        self.assertLessEqual(symbol.version, 13)
+        with self.assertRaises(ValueError) as caught:
+            tessera.make(payment, level="H")
+        self.assertEqual(str(caught.exception), "the payload's symbol is level M, not H")
+        self.assertEqual(tessera.make(tessera.payload.tel("1"), level="H").level, "H")
 
 
 class EncodeTest(unittest.TestCase):
@@ -271,6 +337,21 @@ class MakeTest(unittest.TestCase):
         with open(self.path("named.data"), "rb") as file:
             self.assertEqual(file.read(), symbol.to_bytes("txt"))
 
+    def test_renders_in_turn_are_whole_at_every_size(self):
+        # Renders share a buffer that grows: each one, small after large and large after small
+        # (and one larger than the buffer kept), is the file that save() writes; a refused option
+        # is refused each time it is asked for.
+        small, large = tessera.make("in turn"), tessera.make("7" * 7089, level="L")
+        for symbol, kind, scale in [(small, "png", 1), (large, "bmp", 20), (small, "svg", 2),
+                                    (large, "png", 4), (large, "bmp", 3), (small, "bmp", 20)]:
+            with self.subTest(size=symbol.size, kind=kind, scale=scale):
+                symbol.save(self.path("turn." + kind), kind, scale)
+                with open(self.path("turn." + kind), "rb") as file:
+                    self.assertEqual(symbol.to_bytes(kind, scale), file.read())
+        for _ in range(2):
+            with self.assertRaises(ValueError):
+                small.to_bytes("bmp", scale=21)
+
     def test_errors(self):
         symbol = tessera.make("errors")
         with self.assertRaises(tessera.EncodeError) as caught:
@@ -409,6 +490,35 @@ class MakeTest(unittest.TestCase):
             symbol.to_bytes("txt", shape="dot")
         with self.assertRaises(TypeError):
             symbol.to_bytes("png", colour="red")
+        rmqr = tessera.make("https://example.com/styled", rmqr=True)
+        for call in (lambda: rmqr.verify("png"), lambda: rmqr.to_bytes("svg", shape="dot")):
+            with self.assertRaisesRegex(ValueError, "^an rMQR symbol takes no styles"):
+                call()
+
+    def test_rmqr_gs1_and_fit(self):
+        r = tessera.make("12345", version="R7x43", level="H")
+        self.assertEqual((r.rmqr, r.micro, r.version, r.level, r.size, r.height, r.name),
+                         (True, False, 1, "H", 43, 7, "R7x43"))
+        self.assertEqual([len(row) for row in r.modules], [43] * 7)
+        self.assertEqual(repr(r)[:35], "<tessera.Symbol version R7x43, leve")
+        # A quiet zone of 2 unless asked: 11 lines of 47 modules, two characters each.
+        lines = r.to_bytes("txt").split(b"\n")
+        self.assertEqual((len(lines) - 1, len(lines[0])), (11, 94))
+        self.assertEqual(tessera.make("12345", rmqr_height=13).name, "R13x27")
+        gs1 = tessera.make("[01]09501101530003[17]261231[10]ABC", gs1=True, version=2,
+                           strict=True)
+        self.assertEqual((gs1.gs1, gs1.size, gs1.height, gs1.name), (True, 25, 25, "2"))
+        self.assertEqual(tessera.make("1234567890", fit=(50, 12)).name, "R7x43")
+        for kwargs in [{"rmqr": True, "level": "L"}, {"version": "R7x44"}, {"rmqr_height": 8},
+                       {"gs1": True, "micro": True}, {"fit": (20, 20), "version": 3},
+                       {"rmqr": True, "mask": 1}]:
+            with self.subTest(**{k: repr(v) for k, v in kwargs.items()}):
+                with self.assertRaises(ValueError):
+                    tessera.make("1", **kwargs)
+        with self.assertRaises(TypeError):
+            tessera.make("1", fit=20)
+        with self.assertRaisesRegex(tessera.EncodeError, r"GS1 \(01\): the check digit is 3"):
+            tessera.make("[01]09501101530004", gs1=True)
 
     def test_file_objects_take_every_byte(self):
         symbol = tessera.make("short writes")
@@ -480,6 +590,8 @@ class MakeTest(unittest.TestCase):
             "TESSERA_ERROR_NO_MEMORY": tessera._NO_MEMORY,
             "TESSERA_DEFAULT": tessera._DEFAULT,
             **{f"TESSERA_LEVEL_{letter}": tessera._LEVELS.index(letter) for letter in "LMQH"},
+            **{f"TESSERA_FIELD_{name}": getattr(tessera, f"_FIELD_{name}")
+               for name in ("NAME", "HELP", "DEFAULT", "REQUIRED", "KIND_OF_VALUE", "FLAG")},
         }.items() - constants.items(), set())
 
 

@@ -47,8 +47,9 @@ cc -o "$work/pkgconfig-api-consumer" tests/consumer/api_main.c \
 "$work/pkgconfig-api-consumer" "$work/pkgconfig-api.bmp"
 cmp "$work/pkgconfig-api.bmp" "$work/command.bmp"
 
-# The C example of docs/api.md, built against the installed API and run.
-sed -n '/^```c$/,/^```$/p' docs/api.md | sed '1d;$d' > "$work/example.c"
+# The C example of docs/api.md (its first C block, a whole program; the later ones are fragments),
+# built against the installed API and run.
+awk '/^```c$/ { inside = 1; next } inside && /^```$/ { exit } inside' docs/api.md > "$work/example.c"
 # shellcheck disable=SC2046
 cc -Wall -Werror -o "$work/example" "$work/example.c" $(pkg-config --cflags --libs tessera-api) \
   -Wl,-rpath,"$libdir"

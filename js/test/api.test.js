@@ -108,4 +108,29 @@ test("styles by the command's flag names, refused as the command refuses them, a
                 { name: "RangeError", message: /^toSVG: shape takes square, dot, .* not 'star'$/ });
   assert.throws(() => symbol.toBytes("txt", { style: { shape: "dot" } }),
                 { name: "RangeError", message: "toBytes: txt output takes no styles" });
+  const rmqr = tessera.make("https://example.com/styled", { rmqr: true });
+  for (const call of [() => rmqr.verify("png"), () => rmqr.toPNG({ style: { shape: "dot" } })])
+    assert.throws(call, { name: "RangeError", message: /: an rMQR symbol takes no styles/ });
+});
+
+test("rMQR by name, height or box, and GS1: the library's facts and cells", async () => {
+  await tessera.ready();
+  const { make } = tessera;
+  const r = make("12345", { version: "r7X43" });
+  assert.deepEqual(
+    [r.rmqr, r.micro, r.version, r.level, r.size, r.height],
+    [true, false, 1, "M", 43, 7],
+  );
+  // Row by row: the top row is the finder's, timing, an alignment pattern and the corner.
+  const top = [...r.modules.subarray(0, 43)].map((c) => (c ? "#" : ".")).join("");
+  assert.equal(top, "#######.#.#.#.#.#.#.###.#.#.#.#.#.#.#.#.###");
+  // A quiet zone of 2: 47 x 11 modules of text, two characters a module.
+  const text = new TextDecoder().decode(r.toBytes("txt")).split("\n");
+  assert.deepEqual([text[0].length, text.length - 1], [94, 11]);
+  const tall = make("12345", { rmqrHeight: 17, level: "H" });
+  assert.deepEqual([tall.rmqr, tall.size, tall.height, tall.level], [true, 43, 17, "H"]);
+  const gs1 = make("[01]09501101530003[17]261231[10]ABC", { gs1: true, version: 2, strict: true });
+  assert.deepEqual([gs1.gs1, gs1.rmqr, gs1.size, gs1.height], [true, false, 25, 25]);
+  const fitted = make("1234567890", { fit: [50, 12] });
+  assert.deepEqual([fitted.rmqr, fitted.size, fitted.height], [true, 43, 7]);
 });

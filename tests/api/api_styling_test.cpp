@@ -19,10 +19,11 @@ std::vector<std::string> List(int list) {
 
 struct Symbol {
     tessera_symbol* symbol = nullptr;
-    explicit Symbol(const std::string& data, int level = TESSERA_DEFAULT) {
+    explicit Symbol(const std::string& data, int level = TESSERA_DEFAULT, int rmqr = 0) {
         tessera_settings s;
         tessera_settings_init(&s);
         s.level = level;
+        s.rmqr = rmqr;
         EXPECT_EQ(tessera_encode(data.data(), data.size(), &s, &symbol), TESSERA_OK);
     }
     ~Symbol() { tessera_symbol_free(symbol); }
@@ -179,6 +180,30 @@ TEST(ApiStyling, APlainStyleDrawsTheRendersBytesAndAStyleIsCheckedAndVerified) {
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_EQ(tessera_verify(s.symbol, TESSERA_FORMAT_SVG, nullptr, &dots, nullptr, nullptr, 0),
               TESSERA_ERROR_BAD_ARGUMENT);
+
+    // rMQR: drawn plain as tessera_render() draws it; a style, and verification, refused.
+    const Symbol r("https://example.com/styled", TESSERA_DEFAULT, 1);
+    size = 0;
+    ASSERT_EQ(tessera_render(r.symbol, TESSERA_FORMAT_PNG, nullptr, nullptr, 0, &size),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    std::string expected(size, '\0');
+    ASSERT_EQ(tessera_render(r.symbol, TESSERA_FORMAT_PNG, nullptr, &expected[0], size, &size),
+              TESSERA_OK);
+    EXPECT_EQ(Rendered(r.symbol, TESSERA_FORMAT_PNG, &plain), expected);
+    EXPECT_EQ(Rendered(r.symbol, TESSERA_FORMAT_PNG, &dots), "");
+    const std::string refused =
+        "an rMQR symbol takes no styles and no verification: they map square symbols only (QR "
+        "Code and Micro QR)";
+    EXPECT_EQ(tessera_check_style(r.symbol, TESSERA_FORMAT_PNG, nullptr, &dots, text, sizeof text),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(text, refused);
+    for (const tessera_style_options* style : {&plain, &dots}) {
+        verdict = -1;
+        EXPECT_EQ(tessera_verify(r.symbol, TESSERA_FORMAT_PNG, nullptr, style, &verdict, text,
+                                 sizeof text),
+                  TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(text, refused);
+    }
 }
 
 TEST(ApiStyling, ALogoIsCappedByTheErrorCorrectionOfTheSymbol) {

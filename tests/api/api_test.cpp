@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -12,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "encoder/rmqr_encoder.h"
 #include "module/encode.h"
 #include "module/messages.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
+#include "tests/payload/payload_rows.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
@@ -496,6 +499,138 @@ TEST(Api, MicroQrSymbolsAndTheirRanges) {
     EXPECT_STREQ(why, "M1 has no error-correction level: leave the level out, or take M2 or above");
 }
 
+// The width and height in pixels that an image states, as "W H": in its header (BMP, PNG), its
+// view box or page (SVG, EPS, PDF), its values line (XPM, PBM) or its lines of two characters a
+// pixel (TXT).
+std::string StatedSize(int format, const std::string& bytes) {
+    auto between = [&](const std::string& before, const char* after) {
+        const std::size_t start = bytes.find(before) + before.size();
+        return bytes.substr(start, bytes.find_first_of(after, start) - start);
+    };
+    auto number = [&](std::size_t at, bool bigEndian) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            v |= std::uint32_t{static_cast<unsigned char>(bytes[at + i])}
+                 << (bigEndian ? 24 - 8 * i : 8 * i);
+        }
+        return std::to_string(v);
+    };
+    const std::string name = tessera_format_name(format);
+    if (name == "bmp") return number(18, false) + " " + number(22, false);
+    if (name == "png") return number(16, true) + " " + number(20, true);
+    if (name == "svg") return between("viewBox=\"0 0 ", "\"");
+    if (name == "eps") return between("%%BoundingBox: 0 0 ", "\n");
+    if (name == "pdf") return between("/MediaBox [0 0 ", "]");
+    if (name == "xpm") return between("{\n\"", "\"").substr(0, 5);
+    if (name == "txt") {
+        return std::to_string(bytes.find('\n') / 2) + " " +
+               std::to_string(std::count(bytes.begin(), bytes.end(), '\n'));
+    }
+    return between("\n", "\n");  // PBM
+}
+
+TEST(Api, RmqrGs1AndBoxesToFitAndTheirRanges) {
+    struct Case {
+        const char* what;
+        std::string data;
+        int level, version, rmqr, height, gs1, fitWidth, fitHeight;
+        tessera_status status;
+        int width, rows, expectedVersion, isRmqr, isMicro;  // when made
+    };
+    // FNC1, 26 digits and 3 letters: 3 + (3 + 6 + 87) + (3 + 5 + 17) = 124 bits in R11x43, the
+    // smallest area of 16 data codewords or more at M (19).
+    const std::string gs1 = "[01]09501101530003[17]261231[10]ABC";
+    for (const Case& c : std::vector<Case>{
+             {"the smallest area", "12345", TESSERA_DEFAULT, 0, 1, 0, 0, 0, 0, TESSERA_OK, 27, 11,
+              11, 1, 0},
+             {"a size by number", "12345", TESSERA_LEVEL_H, 1, 1, 0, 0, 0, 0, TESSERA_OK, 43, 7, 1,
+              1, 0},
+             {"a height", "12345", TESSERA_DEFAULT, 0, 1, 15, 0, 0, 0, TESSERA_OK, 43, 15, 23, 1,
+              0},
+             {"GS1 in rMQR", gs1, TESSERA_LEVEL_M, 0, 1, 0, 1, 0, 0, TESSERA_OK, 43, 11, 12, 1, 0},
+             {"GS1 in QR Code", gs1, TESSERA_LEVEL_M, 0, 0, 0, 1, 0, 0, TESSERA_OK, 25, 25, 2, 0,
+              0},
+             {"a wide box", "1234567890", TESSERA_DEFAULT, 0, 0, 0, 0, 50, 12, TESSERA_OK, 43, 7, 1,
+              1, 0},
+             {"a square box", "12345", TESSERA_DEFAULT, 0, 0, 0, 0, 21, 21, TESSERA_OK, 13, 13, 2,
+              0, 1},
+             {"a box for version 1", "ABCDEFGHIJKLMNOPQRST", TESSERA_DEFAULT, 0, 0, 0, 0, 29, 29,
+              TESSERA_OK, 21, 21, 1, 0, 0},
+             {"H leaves out Micro QR", "12345", TESSERA_LEVEL_H, 0, 0, 0, 0, 30, 30, TESSERA_OK, 21,
+              21, 1, 0, 0},
+             {"GS1 leaves out Micro QR", "[10]1", TESSERA_DEFAULT, 0, 0, 0, 1, 29, 29, TESSERA_OK,
+              21, 21, 1, 0, 0},
+             {"too small a box", "12345", TESSERA_DEFAULT, 0, 0, 0, 0, 14, 100,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0, 0, 0},
+             {"a bad check digit", "[01]09501101530004", TESSERA_DEFAULT, 0, 0, 0, 1, 0, 0,
+              TESSERA_ERROR_CANNOT_ENCODE, 0, 0, 0, 0, 0},
+             {"too long for R7x43", "1234567890123", TESSERA_DEFAULT, 1, 1, 0, 0, 0, 0, TESSERA_OK,
+              59, 7, 2, 1, 0},
+             {"no level Q", "1", TESSERA_LEVEL_Q, 0, 1, 0, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0,
+              0, 0, 0, 0},
+             {"size 33", "1", TESSERA_DEFAULT, 33, 1, 0, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0, 0,
+              0, 0, 0},
+             {"height 8", "1", TESSERA_DEFAULT, 0, 1, 8, 0, 0, 0, TESSERA_ERROR_BAD_ARGUMENT, 0, 0,
+              0, 0, 0},
+             {"a height without rMQR", "1", TESSERA_DEFAULT, 0, 0, 7, 0, 0, 0,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0, 0, 0},
+             {"a box and a version", "1", TESSERA_DEFAULT, 3, 0, 0, 0, 40, 40,
+              TESSERA_ERROR_BAD_ARGUMENT, 0, 0, 0, 0, 0},
+             {"half a box", "1", TESSERA_DEFAULT, 0, 0, 0, 0, 40, 0, TESSERA_ERROR_BAD_ARGUMENT, 0,
+              0, 0, 0, 0},
+         }) {
+        SCOPED_TRACE(c.what);
+        tessera_settings settings = Settings(c.level, c.version);
+        settings.rmqr = c.rmqr;
+        settings.rmqr_height = c.height;
+        settings.gs1 = c.gs1;
+        settings.fit_width = c.fitWidth;
+        settings.fit_height = c.fitHeight;
+        tessera_symbol* made = nullptr;
+        ASSERT_EQ(tessera_encode(c.data.data(), c.data.size(), &settings, &made), c.status);
+        const SymbolPtr symbol(made);
+        if (c.status != TESSERA_OK) continue;
+        EXPECT_EQ(tessera_symbol_size(made), c.width);
+        EXPECT_EQ(tessera_symbol_height(made), c.rows);
+        EXPECT_EQ(tessera_symbol_version(made), c.expectedVersion);
+        EXPECT_EQ(tessera_symbol_is_rmqr(made), c.isRmqr);
+        EXPECT_EQ(tessera_symbol_is_micro(made), c.isMicro);
+        EXPECT_EQ(tessera_symbol_is_gs1(made), c.gs1);
+        EXPECT_EQ(tessera_symbol_mask(made) == 0 || !c.isRmqr, true);
+    }
+    // The R7x43-M symbol of "12345", its cells as the encoder's, and every format's image of it
+    // with the quiet zone of rMQR, 2 modules: 47 x 11 at scale 1.
+    tessera_settings settings = Settings(TESSERA_LEVEL_M, tessera_rmqr_version("R7X43"));
+    settings.rmqr = 1;
+    const SymbolPtr symbol = Make("12345", &settings);
+    ASSERT_TRUE(symbol);
+    std::vector<unsigned char> cells(43 * 7);
+    EXPECT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size() - 1),
+              TESSERA_ERROR_BUFFER_TOO_SMALL);
+    ASSERT_EQ(tessera_symbol_modules(symbol.get(), cells.data(), cells.size()), TESSERA_OK);
+    // Row by row from the top, as the encoder's columns hold them.
+    CRmqrEncoder encoder;
+    ASSERT_EQ(encoder.Encode(LEVEL_M, 1, 0, 0, ToBytes("12345").data(), 5), 1);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        ASSERT_EQ(cells[i], encoder.modules[i % 43][i / 43]) << i;
+    }
+    tessera_render_options options;
+    tessera_render_options_init(&options);
+    options.scale = 1;
+    for (int format = 0; tessera_format_name(format) != nullptr; ++format) {
+        SCOPED_TRACE(tessera_format_name(format));
+        const std::string bytes = RenderBytes(symbol.get(), format, &options);
+        if (format == TESSERA_FORMAT_UTF8 || format == TESSERA_FORMAT_ANSI) continue;
+        EXPECT_EQ(StatedSize(format, bytes), "47 11");
+    }
+    EXPECT_EQ(tessera_rmqr_version("R17x139"), 32);
+    EXPECT_EQ(tessera_rmqr_version("R17x138"), 0);
+    EXPECT_EQ(tessera_rmqr_version(nullptr), 0);
+    for (auto fact : {tessera_symbol_height, tessera_symbol_is_rmqr, tessera_symbol_is_gs1}) {
+        EXPECT_EQ(fact(nullptr), 0);
+    }
+}
+
 TEST(Api, StructuredSetsAndHowFullASymbolIs) {
     const std::string data = "0123456789ABCDEFGHIJ, one text in three symbols";
     tessera_symbol* symbols[3] = {};
@@ -599,6 +734,197 @@ TEST(Api, NamesMessagesAndExplanations) {
               TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_EQ(text, "the format must be one of " + FormatNameList() + ", not '" +
                         std::to_string(FormatCount()) + "'");
+}
+
+// The text of `kind` made from `fields` by tessera_payload_build(), its size asked first, with
+// its limits at *level and *most; or "status N: REASON".
+std::string PayloadText(const std::string& kind, const cli::JsonMembers& fields, int* level,
+                        int* most) {
+    std::vector<const char*> names, values;
+    for (const auto& [name, value] : fields) {
+        names.push_back(name.c_str());
+        values.push_back(value.c_str());
+    }
+    char reason[200] = "unchanged";
+    size_t size = 0;
+    tessera_status status =
+        tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(), nullptr, 0,
+                              &size, level, most, reason, sizeof reason);
+    if (status == TESSERA_ERROR_BUFFER_TOO_SMALL) {
+        std::string text(size, '*');
+        EXPECT_EQ(tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(),
+                                        &text[0], size - 1, &size, nullptr, nullptr, nullptr, 0),
+                  TESSERA_ERROR_BUFFER_TOO_SMALL);
+        EXPECT_EQ(text, std::string(size, '*'));  // nothing written when it does not fit
+        status =
+            tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(), &text[0],
+                                  size, &size, nullptr, nullptr, reason, sizeof reason);
+        EXPECT_STREQ(reason, "");
+        if (status == TESSERA_OK && text.back() == '\0') return text.substr(0, size - 1);
+    }
+    return "status " + std::to_string(status) + ": " + reason;
+}
+
+TEST(Api, PayloadsGiveTheTextsAndLimitsOfTheirStandards) {
+    for (const PayloadRow& row : PayloadRows()) {
+        SCOPED_TRACE(row.text);
+        int level = 9, most = 99;
+        EXPECT_EQ(PayloadText(row.kind, row.fields, &level, &most), row.text);
+        EXPECT_EQ(level, row.kind == "epc" ? TESSERA_LEVEL_M : TESSERA_DEFAULT);
+        EXPECT_EQ(most, row.kind == "epc" ? 13 : 0);
+    }
+    struct Case {
+        const char* kind;
+        cli::JsonMembers fields;
+        const char* refusal;
+    };
+    const std::string iban = "DE89370400440532013000";
+    for (const Case& c : std::vector<Case>{
+             {"epc",
+              {{"name", "A"}, {"iban", "DE89370400440532013001"}},
+              "iban: 'DE89370400440532013001' has a wrong check digit"},
+             {"epc",
+              {{"name", "A"}, {"iban", iban}, {"amount", "0"}},
+              "amount: '0' is out of range: 0.01 to 999999999.99"},
+             {"epc",
+              {{"name", std::string(71, 'n')}, {"iban", iban}},
+              "name: 71 characters; at most 70 are taken"},
+             {"wifi",
+              {{"ssid", "H"}, {"security", "WEP"}, {"password", "abcdefg"}},
+              "password: a WEP key is 5 or 13 ASCII characters or 10 or 26 hex digits, not 7 "
+              "characters"},
+             {"geo",
+              {{"latitude", "91"}, {"longitude", "0"}},
+              "latitude: '91' is out of range: -90 to 90"},
+             {"WiFi", {{"ssid", "Home"}, {"colour", "red"}}, "'colour': no such field"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EXPECT_EQ(PayloadText(c.kind, c.fields, nullptr, nullptr),
+                  std::string("status 4: ") + c.refusal);
+    }
+    const char* name = nullptr;
+    const char* value = "x";
+    size_t size = 0;
+    char reason[100];
+    EXPECT_EQ(tessera_payload_build("tel", &name, &value, 1, nullptr, 0, &size, nullptr, nullptr,
+                                    reason, sizeof reason),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_STREQ(reason, "field 0: a null name or value");
+    EXPECT_EQ(tessera_payload_build(nullptr, nullptr, nullptr, 0, nullptr, 0, &size, nullptr,
+                                    nullptr, nullptr, 0),
+              TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(tessera_payload_build("tel", nullptr, nullptr, 0, nullptr, 0, nullptr, nullptr,
+                                    nullptr, nullptr, 0),
+              TESSERA_ERROR_BAD_ARGUMENT);
+}
+
+// The table of fields, seen through the queries' plain values.
+TEST(Api, PayloadKindsAndFieldsAreQueries) {
+    std::string kinds;
+    for (int i = 0; tessera_payload_kind(i) != nullptr; ++i)
+        kinds += tessera_payload_kind(i) + std::string(" ");
+    EXPECT_EQ(kinds, "wifi vcard mecard epc geo email tel sms event otp ");
+    EXPECT_EQ(tessera_payload_kind(-1), nullptr);
+    EXPECT_STREQ(tessera_payload_kind_help("wifi"), "a WiFi network to join");
+    EXPECT_EQ(tessera_payload_kind_help("WIFI"), nullptr);
+
+    struct Field {
+        const char* name;
+        const char* takes;
+        const char* defaultValue;
+        int required, type, multiline, most;
+        std::string choices;
+    };
+    auto field = [](const char* kind, int index) {
+        Field f{tessera_payload_field_text(kind, index, TESSERA_FIELD_NAME),
+                tessera_payload_field_text(kind, index, TESSERA_FIELD_TAKES),
+                tessera_payload_field_text(kind, index, TESSERA_FIELD_DEFAULT),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_REQUIRED),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_KIND_OF_VALUE),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_MULTILINE),
+                tessera_payload_field_number(kind, index, TESSERA_FIELD_MAX_CHARACTERS),
+                ""};
+        for (int k = 0; tessera_payload_field_choice(kind, index, k) != nullptr; ++k) {
+            f.choices += tessera_payload_field_choice(kind, index, k) + std::string("|");
+        }
+        return f;
+    };
+    const auto text = [](const char* value) { return value == nullptr ? "(null)" : value; };
+    struct Case {
+        const char* kind;
+        int index;
+        const char* expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"wifi", 0, "ssid TEXT '' 1 0 0 0 "},
+             {"wifi", 1, "security (null) 'WPA' 0 1 0 0 WPA|WEP|nopass|"},
+             {"wifi", 3, "hidden (null) 'false' 0 2 0 0 false|true|"},
+             {"epc", 0, "name TEXT '' 1 0 0 70 "},
+             {"vcard", 15, "note TEXT '' 0 0 1 0 "},
+             {"wifi", 4, "(null) (null) '(null)' -1 -1 -1 -1 "},
+         }) {
+        SCOPED_TRACE(c.expected);
+        const Field f = field(c.kind, c.index);
+        EXPECT_EQ(std::string(text(f.name)) + " " + text(f.takes) + " '" + text(f.defaultValue) +
+                      "' " + std::to_string(f.required) + " " + std::to_string(f.type) + " " +
+                      std::to_string(f.multiline) + " " + std::to_string(f.most) + " " + f.choices,
+                  c.expected);
+    }
+    EXPECT_STREQ(tessera_payload_field_text("wifi", 0, TESSERA_FIELD_HELP), "the network's name");
+    EXPECT_EQ(tessera_payload_field_text("wifi", 0, TESSERA_FIELD_REQUIRED), nullptr);
+    EXPECT_EQ(tessera_payload_field_number("wifi", 0, TESSERA_FIELD_NAME), -1);
+    EXPECT_EQ(tessera_payload_field_choice("wifi", 1, -1), nullptr);
+}
+
+// A payment's symbol is level M with its text as bytes (no ECI), however UTF-8 its name; the
+// settings that ask otherwise are refused with the reason, as bad fields are.
+TEST(Api, PayloadSymbolsKeepTheirLimits) {
+    const std::vector<const char*> names = {"name", "iban", "amount"};
+    const std::vector<const char*> values = {"F\xC3\xB6rderverein", "DE89370400440532013000", "5"};
+    auto encode = [&](const tessera_settings* settings, std::string* why) {
+        int sentinel = 0;
+        tessera_symbol* symbol = reinterpret_cast<tessera_symbol*>(&sentinel);  // must be reset
+        char reason[200];
+        const tessera_status status =
+            tessera_payload_encode("epc", names.data(), values.data(), names.size(), settings,
+                                   &symbol, reason, sizeof reason);
+        *why = reason;
+        EXPECT_EQ(symbol == nullptr, status != TESSERA_OK);
+        return SymbolPtr(symbol);
+    };
+    std::string why;
+    const SymbolPtr payment = encode(nullptr, &why);
+    ASSERT_TRUE(payment) << why;
+    EXPECT_EQ(tessera_symbol_level(payment.get()), TESSERA_LEVEL_M);
+    size_t size = 0;
+    std::string text(200, '\0');
+    ASSERT_EQ(tessera_payload_build("epc", names.data(), values.data(), names.size(), &text[0],
+                                    text.size(), &size, nullptr, nullptr, nullptr, 0),
+              TESSERA_OK);
+    text.resize(size - 1);
+    tessera_settings bytes = Settings(TESSERA_LEVEL_M), marked = bytes;
+    marked.utf8 = 1;
+    const SymbolPtr plain = Make(text, &bytes), eci = Make(text, &marked);
+    EXPECT_EQ(tessera_symbol_data_bits(payment.get()), tessera_symbol_data_bits(plain.get()));
+    EXPECT_EQ(tessera_symbol_data_bits(eci.get()), tessera_symbol_data_bits(plain.get()) + 12);
+    EXPECT_EQ(RenderBytes(payment.get(), TESSERA_FORMAT_TXT),
+              RenderBytes(plain.get(), TESSERA_FORMAT_TXT));
+
+    // Settings that ask otherwise are refused with the reason (every rule: Road tests).
+    const tessera_settings high = Settings(TESSERA_LEVEL_H);
+    EXPECT_FALSE(encode(&high, &why));
+    EXPECT_EQ(why, "the payload's symbol is level M, not H");
+    // A payload without limits takes any level.
+    const char* wifi[] = {"ssid", "security", "password"};
+    const char* wep[] = {"H", "WEP", "abcde"};
+    tessera_symbol* symbol = nullptr;
+    char reason[200];
+    ASSERT_EQ(tessera_payload_encode("wifi", wifi, wep, 3, &high, &symbol, reason, sizeof reason),
+              TESSERA_OK);
+    EXPECT_EQ(tessera_symbol_level(symbol), TESSERA_LEVEL_H);
+    tessera_symbol_free(symbol);
+    EXPECT_EQ(tessera_payload_encode("wifi", wifi, wep, 3, nullptr, nullptr, reason, sizeof reason),
+              TESSERA_ERROR_BAD_ARGUMENT);
 }
 
 }  // namespace

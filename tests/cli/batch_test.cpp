@@ -147,7 +147,8 @@ TEST(Batch, ManyLinesFromStandardInputNamedByTheirText) {
         styled.margin = 1;
         styled.dark = 0x336699FF;
         std::string svg;
-        ASSERT_TRUE(ComposeSvg(encoder->symbolSize, encoder->modules, styled, &svg));
+        ASSERT_TRUE(
+            ComposeSvg(encoder->symbolSize, encoder->symbolSize, encoder->modules, styled, &svg));
         EXPECT_EQ(FileText(dir.File("item_" + std::to_string(i))), svg);
     }
 }

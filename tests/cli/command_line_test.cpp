@@ -40,7 +40,13 @@ std::string Summary(const CommandLine& l) {
            " type=" + (l.hasType ? std::to_string(static_cast<int>(l.type)) : std::string("-")) +
            (l.batch ? " batch=" + l.batchPath : std::string()) + (l.help ? " help" : "") +
            (l.showVersion ? " version" : "") + Style(l) + (l.micro ? " micro" : "") +
-           (l.utf8 ? " utf8" : "") + (l.bytes ? " bytes" : "");
+           (l.utf8 ? " utf8" : "") + (l.bytes ? " bytes" : "") + (l.rmqr ? " rmqr" : "") +
+           (l.rmqrHeight != 0 ? " height=" + std::to_string(l.rmqrHeight) : std::string()) +
+           (l.gs1 ? " gs1" : "") +
+           (l.fitWidth != 0
+                ? " fit=" + std::to_string(l.fitWidth) + "x" + std::to_string(l.fitHeight)
+                : std::string()) +
+           (l.verbose ? " verbose" : "");
 }
 
 TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
@@ -98,6 +104,16 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
              {{"--utf8", "x"}, "text=x in= out=<none>" + defaults + " utf8"},
              {{"--no-utf8", "x"}, "text=x in= out=<none>" + defaults + " bytes"},
              {{"--kanji", "x"}, "text=x in= out=<none>" + defaults + " bytes"},
+             // -v R<h>x<w> names an rMQR size and asks for rMQR, as --rmqr-height does.
+             {{"-v", "r11X59", "-l", "H", "x"},
+              "text=x in= out=<none> level=3 v=13 mask=-1 scale=0 type=- rmqr"},
+             {{"--rmqr", "-v", "32", "x"},
+              "text=x in= out=<none> level=-1 v=32 mask=-1 scale=0 type=- rmqr"},
+             {{"--rmqr-height=17", "x"}, "text=x in= out=<none>" + defaults + " rmqr height=17"},
+             {{"-v", "R7x43", "-v", "5", "x"},
+              "text=x in= out=<none> level=-1 v=5 mask=-1 scale=0 type=-"},
+             {{"--gs1", "--fit", "50X12", "--verbose", "x"},
+              "text=x in= out=<none>" + defaults + " gs1 fit=50x12 verbose"},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";
@@ -173,6 +189,31 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"x", "--micro", "-v", "5"}, "-v 5 is out of range for Micro QR: M1 to M4"},
              {{"x", "-v", "5", "--micro"}, "-v 5 is out of range for Micro QR: M1 to M4"},
              {{"x", "-v", "M2", "-l", "Q"}, "M2 has no level Q: take -l L or M, or -v M4"},
+             {{"x", "--rmqr", "-l", "Q"}, "rMQR has no level Q: take M or H"},
+             {{"x", "--rmqr", "--utf8"}, "rMQR has no ECI for UTF-8 text"},
+             {{"x", "--rmqr", "-m", "1"}, "rMQR has one fixed mask: leave the mask out"},
+             {{"x", "--rmqr", "--split", "2", "-o", "{n}.png"}, "rMQR has no structured append"},
+             {{"x", "-v", "R9x43", "--rmqr-height", "11"}, "R9x43 is 9 modules high, not 11"},
+             {{"x", "--rmqr", "-v", "33"},
+              "the rMQR size must be 1 to 32 (R7x43 to R17x139, 0 for the smallest), not '33'"},
+             {{"x", "--rmqr", "-v", "M2"}, "a symbol is Micro QR or rMQR, not both"},
+             {{"x", "--rmqr-height", "8"},
+              "--rmqr-height takes an odd height from 7 to 17, not '8'"},
+             {{"x", "-v", "R7x44"}, "-v takes an rMQR size such as R11x59, not 'R7x44'"},
+             {{"x", "--gs1", "--micro"}, "GS1 data is for QR Code and rMQR, not Micro QR"},
+             {{"x", "--gs1", "--utf8"}, "GS1 data is GS1's own characters, not marked UTF-8 text"},
+             {{"x", "--gs1", "--split", "2", "-o", "{n}.png"},
+              "GS1 data is one symbol's, not structured append"},
+             {{"x", "--fit", "20"},
+              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, not '20'"},
+             {{"x", "--fit", "0x5"},
+              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, not '0x5'"},
+             {{"x", "--fit", "20x20", "-v", "2"},
+              "a box to fit chooses the symbol: no version, Micro QR or rMQR with it"},
+             {{"x", "--fit", "20x20", "--rmqr"},
+              "a box to fit chooses the symbol: no version, Micro QR or rMQR with it"},
+             {{"x", "--fit", "20x20", "-m", "2"},
+              "a box to fit chooses the symbol: no mask with it"},
              {{"x", "-o", "a.png", "-o", "b.png"}, "-o may be given only once"},
              {{"x", "--utf8", "--kanji"}, "give --utf8 or --no-utf8 (--kanji), not both"},
              {{"x", "-v", "M5"}, "-v takes a version from 1 to 40 or M1 to M4, not 'M5'"},

@@ -36,7 +36,8 @@ std::string PngOf(const CQrEncoder& encoder, int scale) {
 // The bytes of `format` drawn with `options`.
 std::string Styled(const CQrEncoder& encoder, ImageFormat format, const RenderOptions& options) {
     std::string bytes;
-    EXPECT_TRUE(WriterFor(format)(encoder.symbolSize, encoder.modules, options, &bytes));
+    EXPECT_TRUE(WriterFor(format)(encoder.symbolSize, encoder.symbolSize, encoder.modules, options,
+                                  &bytes));
     return bytes;
 }
 
@@ -175,18 +176,6 @@ TEST(Command, Utf8MarksTheTextAndOtherwiseKeepsTheLibrarysBytes) {
     EXPECT_NE(BmpOf(*marked, 4), BmpOf(*plain, 4));
 }
 
-// The pixels of the command's ASCII text (-t txt): "##" a dark pixel, two spaces a light one.
-GrayImage FromAsciiText(const std::string& text) {
-    GrayImage image;
-    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
-        image.width = static_cast<int>(end - at) / 2;
-        for (std::size_t x = at; x < end; x += 2)
-            image.pixels.push_back(text[x] == '#' ? kBlack : kWhite);
-        ++image.height;
-    }
-    return image;
-}
-
 TEST(Command, TextAsTypedReadsBackAsTyped) {
     std::string cyrillic, umlauts;
     for (int i = 0; i < 30; ++i) {
@@ -281,6 +270,21 @@ TEST(Command, ExitStatusesAndTheirMessages) {
               2,
               "tessera: the data cannot be encoded: it needs 169 bits and version 1 at level H "
               "holds 72 (a larger version is not allowed)\n"},
+             {{"--gs1", "[01]09501101530004", "-o", dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: GS1 (01): the check digit is 3, not 4\n"},
+             // 13 digits: 3 + 4 + 4 x 10 + 4 bits in R7x43, which holds 48 at M.
+             {{"1234567890123", "-v", "R7x43", "--strict-version", "-o", dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: it needs 51 bits and R7x43 at level M holds 48 "
+              "(a larger version is not allowed)\n"},
+             {{"12345", "--fit", "14x100", "-o", dir.File("a.png")},
+              "",
+              2,
+              "tessera: the data cannot be encoded: no symbol 14x100 modules with its quiet zone "
+              "holds it at level M\n"},
              {{"Hello", "-o", dir.File("file") + "/a.png"},
               "",
               3,

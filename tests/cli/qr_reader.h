@@ -47,6 +47,18 @@ inline GrayImage Enlarge(const GrayImage& image, int factor) {
     return large;
 }
 
+// The pixels of the command's ASCII text (-t txt): "##" a dark pixel, two spaces a light one.
+inline GrayImage FromAsciiText(const std::string& text) {
+    GrayImage image;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        image.width = static_cast<int>(end - at) / 2;
+        for (std::size_t x = at; x < end; x += 2)
+            image.pixels.push_back(text[x] == '#' ? kBlack : kWhite);
+        ++image.height;
+    }
+    return image;
+}
+
 // The bytes of the QR Code that zxing-cpp reads in `image`, and the text it shows for them
 // (UTF-8) where `text` is not null; false when it reads none.
 inline bool DecodeQr(const GrayImage& image, std::string* bytes, std::string* text = nullptr) {

@@ -71,6 +71,16 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
               64,
               "tessera: eps output takes no gradients\n",
               false},
+             {{"--rmqr", "--shape", "dot", "-o", png},
+              64,
+              "tessera: an rMQR symbol takes no styles and no verification: they map square "
+              "symbols only (QR Code and Micro QR)\n",
+              false},
+             {{"--rmqr", "--verify", "-o", png},
+              64,
+              "tessera: an rMQR symbol takes no styles and no verification: they map square "
+              "symbols only (QR Code and Micro QR)\n",
+              false},
              {{"--split", "2", "--shape", "dot", "-o", dir.File("{n}.png")},
               64,
               "tessera: styling flags and --verify draw one symbol: leave out --batch and "

@@ -90,5 +90,99 @@ TEST(Encode, ARecordKeptFromASetExplainsAsANewOneWould) {
               "most 10208");
 }
 
+// Version 13 at level M holds 331 bytes: one more needs version 14.
+TEST(Encode, ALargestVersionRefusesLargerSymbols) {
+    const std::string fits(331, 'a'), over(332, 'a');
+    const auto* bytes = reinterpret_cast<const unsigned char*>(over.data());
+    EncodeSettings capped;
+    capped.maxVersion = 13;
+    Encoder encoder;
+    SymbolRecord symbol;
+    ASSERT_EQ(encoder.Encode(bytes, fits.size(), capped, symbol.get()), TESSERA_OK);
+    EXPECT_EQ(symbol.get()->version, 13);
+    std::string why;
+    EXPECT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get(), false, &why),
+              TESSERA_ERROR_CANNOT_ENCODE);
+    EXPECT_EQ(why,
+              "the data cannot be encoded: it needs 2676 bits and version 13 at level M holds "
+              "2672 (a larger version is not allowed)");
+    capped.maxVersion = 14;
+    ASSERT_EQ(encoder.Encode(bytes, over.size(), capped, symbol.get()), TESSERA_OK);
+    EXPECT_EQ(symbol.get()->version, 14);
+
+    struct Case {
+        int version, maxVersion;
+        bool micro, structured;
+        const char* refusal;
+    };
+    for (const Case& c : {
+             Case{0, 41, false, false, "the largest version must be 1 to 40 (0 for any), not '41'"},
+             Case{14, 13, false, false,
+                  "the largest version must be 14 to 40 (0 for any), not '13'"},
+             Case{0, -1, false, false, "the largest version must be 1 to 40 (0 for any), not '-1'"},
+             Case{2, 3, true, false, "a largest version is for one QR Code symbol only"},
+             Case{0, 13, false, true, "a largest version is for one QR Code symbol only"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EncodeSettings settings;
+        settings.version = c.version;
+        settings.maxVersion = c.maxVersion;
+        settings.micro = c.micro;
+        EXPECT_EQ(CheckEncodeSettings(settings, c.structured, &why), TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(why, c.refusal);
+    }
+}
+
+// A payload that sets limits (a payment) takes its level, no ECI, no boost and its largest
+// version; one that sets none leaves the settings as they are.
+TEST(Encode, APayloadsLimitsSetTheSettingsOrRefuseThem) {
+    struct Case {
+        int level;
+        bool boost, utf8, micro;
+        int version;
+        const char* refusal;
+    };
+    for (const Case& c : {
+             Case{kDefaultSetting, false, false, false, 0, ""},
+             Case{TESSERA_LEVEL_M, false, false, false, 13, ""},
+             Case{TESSERA_LEVEL_H, false, false, false, 0,
+                  "the payload's symbol is level M, not H"},
+             Case{kDefaultSetting, true, false, false, 0,
+                  "the payload's symbol is level M: it is not boosted"},
+             Case{kDefaultSetting, false, true, false, 0,
+                  "the payload's symbol is level M with its text as bytes: no UTF-8 mark (ECI)"},
+             Case{kDefaultSetting, false, false, true, 0,
+                  "the payload's symbol is level M: Micro QR is not read for it"},
+             Case{kDefaultSetting, false, false, false, 14,
+                  "the payload's symbol is level M of version 13 at most, not 14"},
+             Case{9, false, false, false, 0, "the level must be L, M, Q or H (0 to 3), not '9'"},
+         }) {
+        SCOPED_TRACE(c.refusal);
+        EncodeSettings settings;
+        settings.level = c.level;
+        settings.boost = c.boost;
+        settings.utf8 = c.utf8;
+        settings.micro = c.micro;
+        settings.version = c.version;
+        settings.utf8WhenText = true;
+        std::string why;
+        EXPECT_EQ(ApplyPayloadLimits(TESSERA_LEVEL_M, 13, &settings, &why),
+                  *c.refusal == '\0' ? TESSERA_OK : TESSERA_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(why, c.refusal);
+        if (*c.refusal != '\0') continue;
+        EXPECT_EQ(settings.level, TESSERA_LEVEL_M);
+        EXPECT_EQ(settings.maxVersion, 13);
+        EXPECT_FALSE(settings.utf8WhenText);
+    }
+    EncodeSettings free;
+    free.level = TESSERA_LEVEL_H;
+    free.boost = true;
+    free.utf8WhenText = true;
+    EXPECT_EQ(ApplyPayloadLimits(kDefaultSetting, 0, &free, nullptr), TESSERA_OK);
+    EXPECT_EQ(free.level, TESSERA_LEVEL_H);
+    EXPECT_TRUE(free.boost && free.utf8WhenText);
+    EXPECT_EQ(free.maxVersion, 0);
+}
+
 }  // namespace
 }  // namespace qr

@@ -42,8 +42,9 @@ TEST(BmpFile, SizesOfTheWorkedSymbols) {
              {177, 20, 3700, 464, 1716862},
          }) {
         SCOPED_TRACE(std::to_string(c.symbolSize) + " at " + std::to_string(c.scale));
-        const BmpGeometry g = BmpGeometry::Of(c.symbolSize, c.scale);
-        EXPECT_EQ(g.imageSide, c.side);
+        const BmpGeometry g = BmpGeometry::Of(c.symbolSize, c.symbolSize, c.scale);
+        EXPECT_EQ(g.imageWidth, c.side);
+        EXPECT_EQ(g.imageHeight, c.side);
         EXPECT_EQ(g.rowSize, c.rowSize);
         EXPECT_EQ(g.fileSize, c.fileSize);
         EXPECT_EQ(g.imageSize + kBmpHeadersSize, c.fileSize);
@@ -73,7 +74,8 @@ TEST(BmpFile, HeadersColourTableAndResolution) {
         options.light = c.light;
         options.dpi = c.dpi;
         std::string bytes;
-        ASSERT_TRUE(ComposeBmp(encoder->symbolSize, encoder->modules, options, &bytes));
+        ASSERT_TRUE(ComposeBmp(encoder->symbolSize, encoder->symbolSize, encoder->modules, options,
+                               &bytes));
         const Bytes file(bytes.begin(), bytes.end());
         ASSERT_EQ(file.size(), 1918u);
         EXPECT_EQ(test::ToHex(file.data(), 62),

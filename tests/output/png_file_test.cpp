@@ -88,7 +88,8 @@ TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
         SCOPED_TRACE(c.data);
         const auto encoder = EncodeBytes(ToBytes(c.data), c.level, c.version);
         std::string bytes;
-        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, c.options, &bytes));
+        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->symbolSize, encoder->modules,
+                               c.options, &bytes));
         const std::vector<unsigned char> png(bytes.begin(), bytes.end());
 
         const unsigned side =
@@ -126,8 +127,8 @@ TEST(PngFile, ReadsBackAsTheSymbolInItsColoursAndDecodes) {
                 continue;  // not for this format
             }
             std::string image;
-            ASSERT_TRUE(
-                WriterFor(format)(encoder->symbolSize, encoder->modules, c.options, &image));
+            ASSERT_TRUE(WriterFor(format)(encoder->symbolSize, encoder->symbolSize,
+                                          encoder->modules, c.options, &image));
             if (name == "pbm-plain") {  // netpbm's rule for plain files: lines of 70 at most
                 std::istringstream lines(image);
                 for (std::string line; std::getline(lines, line);) ASSERT_LE(line.size(), 70u);
@@ -189,9 +190,10 @@ TEST(PngFile, CompressedRowsAreThePlainScanlinesOfEverySymbol) {
         SCOPED_TRACE("version " + std::to_string(version) + " scale " +
                      std::to_string(options.scale) + " margin " + std::to_string(options.margin));
         std::string png;
-        ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, options, &png));
-        EXPECT_TRUE(InflatedData(png) ==
-                    PlainScanlines(encoder->symbolSize, encoder->modules, options));
+        ASSERT_TRUE(
+            ComposePng(encoder->symbolSize, encoder->symbolSize, encoder->modules, options, &png));
+        EXPECT_TRUE(InflatedData(png) == PlainScanlines(encoder->symbolSize, encoder->symbolSize,
+                                                        encoder->modules, options));
         if (options.scale * (encoder->symbolSize + 2 * options.margin) > 800) continue;
         int width = 0;
         RgbaPixels pixels;
@@ -203,7 +205,8 @@ TEST(PngFile, CompressedRowsAreThePlainScanlinesOfEverySymbol) {
 TEST(PngFile, ReplacesEarlierContent) {
     const auto encoder = EncodeBytes(ToBytes("A"), LEVEL_M);
     std::string reused(5000, '\xAB');
-    ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->modules, RenderOptions(), &reused));
+    ASSERT_TRUE(ComposePng(encoder->symbolSize, encoder->symbolSize, encoder->modules,
+                           RenderOptions(), &reused));
     const std::string fresh = Rendered(*encoder, ImageFormat::kPng, 4);
     EXPECT_EQ(reused, fresh);
     const std::vector<unsigned char> png(fresh.begin(), fresh.end());

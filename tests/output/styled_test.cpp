@@ -84,8 +84,8 @@ TEST(StyleOptions, APlainStyleKeepsThePlainWritersBytes) {
         const auto format = static_cast<ImageFormat>(f);
         SCOPED_TRACE(FormatInfo(format).name);
         std::string plain;
-        ASSERT_TRUE(
-            WriterFor(format)(s.encoder->symbolSize, s.encoder->modules, RenderOptions(), &plain));
+        ASSERT_TRUE(WriterFor(format)(s.encoder->symbolSize, s.encoder->symbolSize,
+                                      s.encoder->modules, RenderOptions(), &plain));
         ASSERT_TRUE(ComposeWithStyle(format, s.encoder->symbolSize, s.encoder->modules, nullptr,
                                      RenderOptions(), StyleOptions(), &styled));
         EXPECT_EQ(styled, plain);

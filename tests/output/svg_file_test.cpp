@@ -167,7 +167,7 @@ TEST(SvgFile, OutlinesOfRandomMatricesFillExactlyTheDarkCells) {
         RenderOptions options;
         options.scale = 2;
         std::string svg;
-        ASSERT_TRUE(ComposeSvg(size, *matrix, options, &svg));
+        ASSERT_TRUE(ComposeSvg(size, size, *matrix, options, &svg));
         const std::string d = PathOf(svg, side, 2);
         std::vector<VerticalEdge> edges;
         std::string error;

@@ -133,7 +133,8 @@ TEST(TextFile, EachStyleReadsBackAsTheSymbolAndDecodes) {
         RenderOptions options;
         options.scale = c.scale;
         std::string text;
-        ASSERT_TRUE(ComposeText(encoder->symbolSize, encoder->modules, options, c.style, &text));
+        ASSERT_TRUE(ComposeText(encoder->symbolSize, encoder->symbolSize, encoder->modules, options,
+                                c.style, &text));
         GrayImage image;
         std::string error;
         ASSERT_TRUE(ReadText(text, c.style, &image, &error)) << error;

@@ -1,7 +1,9 @@
 // Payloads: each kind's text for fields with every character its format escapes, written by hand
-// from the standards; the refusals, each naming its field; every text read back by zxing-cpp from
-// a symbol made within the payload's limits; vCards read by python3-vobject and payments set
-// beside the EPC codes of segno (oracles.py), both independent of this library.
+// from the standards in texts.jsonl, which every surface's tests share (its vCard of a note of 69
+// letters and an accented one is folded there: "NOTE:" and 69 letters are 74 octets); the refusals,
+// each naming its field; every text read back by zxing-cpp from a symbol made within the payload's
+// limits; vCards read by python3-vobject and payments set beside the EPC codes of segno
+// (oracles.py), both independent of this library.
 #include "payload/payload.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/payload/payload_rows.h"
 #include "tests/roundtrip/bmp_image.h"
 #include "tests/roundtrip/qr_readers.h"
 #include "tests/support/test_support.h"
@@ -36,7 +39,7 @@ FieldValues Fields(const std::string& text) {
 struct Case {
     const char* kind;
     std::string fields;  // as Fields() reads them
-    std::string text;    // the payload, or the start of the reason it is refused for
+    std::string text;    // the start of the reason it is refused for
 };
 
 // A payment of `textLength` characters of text and every other field at its longest: 213 bytes
@@ -47,85 +50,13 @@ std::string LongestPayment(std::size_t textLength) {
            "|info=" + std::string(70, 'I');
 }
 
-const std::vector<Case>& TextCases() {
-    static const std::vector<Case> cases = {
-        {"wifi", "ssid=My Net|password=p;w,d:x\"y\\z",
-         "WIFI:T:WPA;S:My Net;P:p\\;w\\,d\\:x\\\"y\\\\z;;"},
-        {"wifi", "ssid=Caf\xC3\xA9:\"Free\"|security=nopass|hidden=true",
-         "WIFI:T:nopass;S:Caf\xC3\xA9\\:\\\"Free\\\";H:true;;"},
-        {"wifi", "ssid=a;b|security=wep|password=abcde|hidden=false",
-         "WIFI:T:WEP;S:a\\;b;P:abcde;;"},
-        {"wifi", "ssid=Home|security=WEP|password=0123456789abcdef0123456789",
-         "WIFI:T:WEP;S:Home;P:0123456789abcdef0123456789;;"},
-        {"vcard",
-         "first=Anna|last=M\xC3\xBCller|org=Acme; Inc.|title=CEO, CTO|phone=+49 30 1234"
-         "|email=anna@example.org|url=https://x.org/a,b|street=Hauptstr. 1|city=Berlin"
-         "|code=10115|country=DE|note=Line 1\r\nLine 2; more\\|birthday=1980-02-29",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:M\xC3\xBCller;Anna;;;\r\nFN:Anna M\xC3\xBCller\r\n"
-         "ORG:Acme\\; Inc.\r\nTITLE:CEO\\, CTO\r\nTEL;TYPE=VOICE:+49 30 1234\r\n"
-         "EMAIL;TYPE=INTERNET:anna@example.org\r\nURL:https://x.org/a\\,b\r\n"
-         "ADR:;;Hauptstr. 1;Berlin;;10115;DE\r\nNOTE:Line 1\\nLine 2\\; more\\\\\r\n"
-         "BDAY:1980-02-29\r\nEND:VCARD\r\n"},
-        {"vcard", "name=Dr. J. Smith|cell=555-0100|fax=555-0101|region=CA",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;;;;\r\nFN:Dr. J. Smith\r\nTEL;TYPE=CELL:555-0100\r\n"
-         "TEL;TYPE=FAX:555-0101\r\nADR:;;;;CA;;\r\nEND:VCARD\r\n"},
-        // "NOTE:" and 69 letters are 74 octets: the 2-octet letter after them goes to the next
-        // line.
-        {"vcard", "last=X|note=" + std::string(69, 'a') + "\xC3\xA9" + "b",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:X;;;;\r\nFN:X\r\nNOTE:" + std::string(69, 'a') +
-             "\r\n \xC3\xA9" + "b\r\nEND:VCARD\r\n"},
-        {"mecard",
-         "last=Doe|first=John|phone=+1 555 0100|email=j@x.org|url=https://x.org"
-         "|address=1 Main St, Town|note=a;b:c\\d",
-         "MECARD:N:Doe,John;TEL:+1 555 0100;EMAIL:j@x.org;URL:https\\://x.org;"
-         "ADR:1 Main St\\, Town;NOTE:a\\;b\\:c\\\\d;;"},
-        {"mecard", "first=Cher", "MECARD:N:Cher;;"},
-        {"epc", "name=Red Cross|iban=DE89 3704 0044 0532 0130 00|amount=12.50|text=Donation",
-         "BCD\n002\n1\nSCT\n\nRed Cross\nDE89370400440532013000\nEUR12.5\n\n\nDonation"},
-        {"epc",
-         "name=F\xC3\xB6rderverein|bic=bfswde33ber|iban=de33100205000001194700|amount=1000"
-         "|purpose=char|reference=RF18 5390 0754 7034|info=Thanks",
-         "BCD\n002\n1\nSCT\nBFSWDE33BER\nF\xC3\xB6rderverein\nDE33100205000001194700\nEUR1000\n"
-         "CHAR\nRF18539007547034\n\nThanks"},
-        {"epc", "name=A|iban=NL91ABNA0417164300|amount=0.01",
-         "BCD\n002\n1\nSCT\n\nA\nNL91ABNA0417164300\nEUR0.01"},
-        {"geo", "latitude=48.8583|longitude=2.2945", "geo:48.8583,2.2945"},
-        {"geo", "latitude=-90|longitude=180|altitude=-10.5", "geo:-90,180,-10.5"},
-        {"geo", "latitude=-33.856784|longitude=151.215297", "geo:-33.856784,151.215297"},
-        {"email", "to=a@x.org|subject=Hi & bye?|body=Line 1\nLine 2 = 100%",
-         "mailto:a@x.org?subject=Hi%20%26%20bye%3F&body=Line%201%0D%0ALine%202%20%3D%20100%25"},
-        {"email",
-         "to=a+b@x.org, c@y.org|cc=d@z.org|bcc=e@z.org|subject=Gr\xC3\xBC\xC3\x9F"
-         "e",
-         "mailto:a%2Bb@x.org,c@y.org?cc=d@z.org&bcc=e@z.org&subject=Gr%C3%BC%C3%9Fe"},
-        {"tel", "number=+49 30-123 456", "tel:+4930-123456"},
-        {"sms", "number=+1 555 0100|text=Meet at 5: ok?", "SMSTO:+15550100:Meet at 5: ok?"},
-        {"sms", "number=112", "SMSTO:112:"},
-        {"event",
-         "summary=Team meeting; planning, Q3|start=20250315T090000Z|end=20250315T103000Z"
-         "|location=Room 1\\2|description=Agenda:\n1. Budget",
-         "BEGIN:VEVENT\r\nSUMMARY:Team meeting\\; planning\\, Q3\r\nDTSTART:20250315T090000Z\r\n"
-         "DTEND:20250315T103000Z\r\nLOCATION:Room 1\\\\2\r\nDESCRIPTION:Agenda:\\n1. Budget\r\n"
-         "END:VEVENT\r\n"},
-        {"event", "summary=Holiday|start=20241231|end=20250101",
-         "BEGIN:VEVENT\r\nSUMMARY:Holiday\r\nDTSTART;VALUE=DATE:20241231\r\n"
-         "DTEND;VALUE=DATE:20250101\r\nEND:VEVENT\r\n"},
-        {"otp", "secret=jbsw y3dp ehpk 3pxp|account=alice@example.com|issuer=Example Co",
-         "otpauth://totp/Example%20Co:alice%40example.com?secret=JBSWY3DPEHPK3PXP"
-         "&issuer=Example%20Co&algorithm=SHA1&digits=6&period=30"},
-        {"otp", "secret=GEZDGNBVGY3TQOJQ|account=bob|algorithm=sha256|digits=8|period=060",
-         "otpauth://totp/bob?secret=GEZDGNBVGY3TQOJQ&algorithm=SHA256&digits=8&period=60"},
-    };
-    return cases;
-}
-
 TEST(Payload, EachKindWritesTheTextOfItsStandard) {
-    for (const Case& c : TextCases()) {
-        SCOPED_TRACE(c.text);
-        const payload::Result result = Build(c.kind, Fields(c.fields));
+    for (const PayloadRow& row : PayloadRows()) {
+        SCOPED_TRACE(row.text);
+        const payload::Result result = Build(row.kind, row.fields);
         ASSERT_TRUE(result.ok) << result.reason;
-        EXPECT_EQ(result.text, c.text);
-        const bool epc = std::string(c.kind) == "epc";
+        EXPECT_EQ(result.text, row.text);
+        const bool epc = row.kind == "epc";
         EXPECT_EQ(result.limits.level, epc ? 'M' : 0);
         EXPECT_EQ(result.limits.maxVersion, epc ? 13 : 0);
     }
@@ -282,7 +213,7 @@ std::string ReadBack(const std::string& bmp) {
 
 TEST(Payload, SymbolsWithinTheLimitsReadBackAsTheTexts) {
     std::vector<payload::Result> results;
-    for (const Case& c : TextCases()) results.push_back(Build(c.kind, Fields(c.fields)));
+    for (const PayloadRow& row : PayloadRows()) results.push_back(Build(row.kind, row.fields));
     results.push_back(Build("epc", Fields(LongestPayment(118))));
     ASSERT_EQ(results.back().text.size(), 331u);
     for (const payload::Result& result : results) {
@@ -328,10 +259,10 @@ std::string RunOracle(const char* what, const std::vector<FieldValues>& cases) {
 
 TEST(Payload, VcardsReadInVobjectAsTheirFields) {
     std::vector<FieldValues> cards;
-    for (const Case& c : TextCases()) {
-        if (std::string(c.kind) != "vcard") continue;
-        FieldValues fields = Fields(c.fields);
-        const std::string card = Build(c.kind, fields).text;
+    for (const PayloadRow& row : PayloadRows()) {
+        if (row.kind != "vcard") continue;
+        FieldValues fields = row.fields;
+        const std::string card = Build(row.kind, fields).text;
         fields.insert(fields.begin(), {"vcard", card});
         cards.push_back(fields);
     }
@@ -342,11 +273,11 @@ TEST(Payload, VcardsReadInVobjectAsTheirFields) {
 // text but the info, and takes only payments with an amount and a text or a reference.
 TEST(Payload, PaymentsEqualSegnosEpcCodes) {
     std::vector<FieldValues> payments;
-    for (const Case& c : TextCases()) {
-        if (std::string(c.kind) != "epc") continue;
-        FieldValues fields = Fields(c.fields);
+    for (const PayloadRow& row : PayloadRows()) {
+        if (row.kind != "epc") continue;
+        FieldValues fields = row.fields;
         if (fields.back().first == "info") fields.pop_back();
-        payments.push_back({{"epc", Build(c.kind, fields).text}});
+        payments.push_back({{"epc", Build(row.kind, fields).text}});
     }
     FieldValues longest = Fields(LongestPayment(118));
     longest.pop_back();

@@ -2,8 +2,9 @@
 // (zxing-cpp 2 compiled to WebAssembly), as a black box: rmqr_dump prints our matrices, each is
 // drawn with a quiet zone of 4 modules, and the reader must find one symbol of the same size (or
 // version) and level holding the same bytes; GS1 data with the symbology identifier ]Q3 and a
-// group separator (0x1D) after each variable-length field, plain data with ]Q1.
-import { execFileSync } from "node:child_process";
+// group separator (0x1D) after each variable-length field, plain data with ]Q1. The same through
+// the command, whose images (plain PBM at one pixel a module) carry their own quiet zone.
+import { execFileSync, spawnSync } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { test } from "node:test";
@@ -71,4 +72,85 @@ test("GS1 data in rMQR and QR Code reads back as GS1 with its separators", async
   assert.ok(gs1.some((s) => s.name.startsWith("R")) && gs1.some((s) => !s.name.startsWith("R")));
   assert.ok(gs1.some((s) => s.hex.includes("1d")));
   assert.deepEqual(await misreadings((s) => s.gs1), []);
+});
+
+// The command's image of `args` and `data` as plain PBM, one pixel a module, and what it said of
+// the symbol (--verbose): its rows ('1' dark) with the quiet zone and that line.
+function commandImage(args, data) {
+  const run = spawnSync(
+    process.env.TESSERA_COMMAND,
+    [...args, "-t", "pbm-plain", "-s", "1", "--verbose", "--", data],
+    { encoding: "latin1" },
+  );
+  assert.equal(run.status, 0, run.stderr);
+  const [magic, size, ...digits] = run.stdout.split(/\s+/).filter((w) => w !== "");
+  const [width, height] = size === undefined ? [] : [Number(size), Number(digits.shift())];
+  const all = digits.join("");
+  assert.equal(magic, "P1");
+  assert.equal(all.length, width * height);
+  const rows = [];
+  for (let y = 0; y < height; y++) rows.push(all.slice(y * width, (y + 1) * width));
+  return { rows, said: run.stderr.trim() };
+}
+
+// The rows inside a light border of `margin` modules, which must be light.
+function inside(rows, margin) {
+  const light = "0".repeat(rows[0].length);
+  for (let i = 0; i < margin; i++) {
+    assert.equal(rows[i], light);
+    assert.equal(rows[rows.length - 1 - i], light);
+  }
+  return rows.slice(margin, rows.length - margin).map((row) => {
+    assert.equal(row.slice(0, margin) + row.slice(row.length - margin), "0".repeat(2 * margin));
+    return row.slice(margin, row.length - margin);
+  });
+}
+
+async function readOne(rows, format) {
+  const found = await readBarcodes(imageOf(rows), { formats: [format], isPure: true });
+  return found.map((r) => {
+    const text = Buffer.from(r.bytes).toString("latin1");
+    return [r.version, r.ecLevel, r.symbologyIdentifier, text];
+  });
+}
+
+test("through the command, rMQR of every size at M and H reads back, quiet zone 2", async () => {
+  const wrong = [];
+  for (let version = 1; version <= 32; version++) {
+    for (const level of ["M", "H"]) {
+      const data = String(10000 + version * 997 + (level === "H" ? 1 : 0)).slice(-5);
+      const args = ["--rmqr", "-v", String(version), "--strict-version", "-l", level];
+      const { rows, said } = commandImage(args, data);
+      const name = /^tessera: rMQR (R\d+x\d+)-([MH]), (\d+)x(\d+) modules$/.exec(said);
+      assert.ok(name, said);
+      assert.deepEqual([rows[0].length, rows.length], [Number(name[3]) + 4, Number(name[4]) + 4]);
+      const got = await readOne(inside(rows, 2), "RMQRCode");
+      const expected = [[name[1], level, "]Q1", data]];
+      if (JSON.stringify(got) !== JSON.stringify(expected)) wrong.push({ version, level, got });
+    }
+  }
+  assert.deepEqual(wrong, []);
+});
+
+test("through the command, GS1 element strings read as GS1 in QR Code and rMQR", async () => {
+  const GS = "\x1d";
+  const table = [
+    ["[01]09501101530003[17]261231[10]ABC", "01095011015300031726123110ABC"],
+    ["[10]AB%C[21]12345", "10AB%C" + GS + "2112345"],
+    [
+      "[00]106141411234567897[8005]000100[3103]001234",
+      "00106141411234567897" + "8005000100" + GS + "3103001234",
+    ],
+    ["[02]09501101530003[37]24[400]PO-1/A", "0209501101530003" + "3724" + GS + "400PO-1/A"],
+  ];
+  for (const [text, read] of table) {
+    for (const kind of [[], ["--rmqr"]]) {
+      const { rows, said } = commandImage(["--gs1", ...kind, "-l", "M"], text);
+      assert.match(said, /, GS1$/);
+      const rmqr = kind.length > 0;
+      const got = await readOne(inside(rows, rmqr ? 2 : 4), rmqr ? "RMQRCode" : "QRCode");
+      assert.equal(got.length, 1, text);
+      assert.deepEqual(got[0].slice(2), ["]Q3", read], text);
+    }
+  }
 });

@@ -109,7 +109,7 @@ TEST(StructuredAppend, SetsReadBackInOrderAndJoinToTheData) {
             RenderOptions options;
             options.scale = 2;
             std::string bmp;
-            ASSERT_TRUE(WriterFor(ImageFormat::kBmp)(s.size, s.modules, options, &bmp));
+            ASSERT_TRUE(WriterFor(ImageFormat::kBmp)(s.size, s.size, s.modules, options, &bmp));
             GrayImage image;
             std::string error;
             ASSERT_TRUE(ParseBmp(reinterpret_cast<const unsigned char*>(bmp.data()), bmp.size(),

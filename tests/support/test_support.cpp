@@ -25,7 +25,8 @@ std::string Rendered(int symbolSize, const ModuleMatrix& modules, ImageFormat fo
     options.margin = margin;
     std::string bytes;
     const ImageWriter writer = WriterFor(format);
-    if (writer == nullptr || !writer(symbolSize, modules, options, &bytes)) bytes.clear();
+    if (writer == nullptr || !writer(symbolSize, symbolSize, modules, options, &bytes))
+        bytes.clear();
     return bytes;
 }
 
