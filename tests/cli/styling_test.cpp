@@ -109,6 +109,41 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
     }
 }
 
+TEST(Styling, VerifyChecksTheFormatsWithoutStylesAtTheirModules) {
+    TempDir dir;
+    struct Case {
+        const char* type;
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"txt", {}, 0, ""},
+             {"txt", {"--margin", "1"}, 5,
+              "tessera: verify: a quiet zone of 1 module: readers expect 4\n"},
+             {"utf8", {"--margin", "0"}, 5,
+              "tessera: verify: a quiet zone of 0 modules: readers expect 4\n"},
+             {"xpm", {"--dark", "BBBBBB"}, 5,
+              "tessera: verify: the finder colours have a contrast of 1.9:1, under 3:1\n"},
+             {"pbm", {}, 0, ""},
+         }) {
+        SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.args.size()));
+        const std::string out = dir.File(std::string("a.") + c.type);
+        std::vector<std::string> args = {kData, "--verify", "-t", c.type, "-o", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CommandRun run = RunCommand(args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        Bytes written;
+        ASSERT_TRUE(ReadFile(out, &written));  // written either way
+        if (std::string(c.type) != "txt") continue;
+        std::string bytes;
+        EXPECT_TRUE(DecodeQr(Enlarge(FromAsciiText(std::string(written.begin(), written.end())), 4),
+                             &bytes));
+        EXPECT_EQ(bytes, kData);
+    }
+}
+
 TEST(Styling, HelpNamesEveryStylingFlag) {
     const CommandRun run = RunCommand({"--help"});
     for (const char* flag :
