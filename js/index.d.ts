@@ -43,8 +43,9 @@ export interface RenderOptions {
   /** Light modules and the quiet zone; default white. */
   light?: Colour;
   /** Styles by the command's flag names: { shape: "dot", finder: "rounded", "data-dark": "1F2937",
-   *  gradient: "linear:000000,0000FF,45", "logo-size": 20, cmyk: [0, 0, 0, 100], size: "30mm" }. */
-  style?: Record<string, string | number | number[]>;
+   *  gradient: "linear:000000,0000FF,45", "logo-size": 20, cmyk: [0, 0, 0, 100], size: "30mm" },
+   *  and, handed over as they are, logo (PNG bytes, or SVG as text or bytes), title and desc (SVG). */
+  style?: Record<string, string | number | number[] | Uint8Array | ArrayBuffer>;
 }
 
 export interface ImageOptions extends RenderOptions {
