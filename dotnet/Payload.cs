@@ -147,8 +147,8 @@ namespace Tessera
                 {
                     string why = Native.Text(reason);
                     int colon = why.IndexOf(':');
-                    throw new ArgumentException(why, colon < 0 ? "fields"
-                                                               : why.Substring(0, colon).Trim('\''));
+                    string field = colon < 0 ? "fields" : why.Substring(0, colon).Trim('\'');
+                    throw new ArgumentException(why, field);
                 }
                 if (status != Status.Ok) throw QrSymbol.Failure(api, status);
                 return new Payload(kind, Native.Text(made), names, values, level, maxVersion);
@@ -197,10 +197,10 @@ namespace Tessera
             Multiline = api.PayloadFieldNumber(kind, index, FieldFact.Multiline) == 1;
             MaxCharacters = api.PayloadFieldNumber(kind, index, FieldFact.MaxCharacters);
             var choices = new List<string>();
-            for (string choice;
-                 (choice = Native.Utf8(api.PayloadFieldChoice(kind, index, choices.Count))) != null;)
+            for (IntPtr choice; (choice = api.PayloadFieldChoice(kind, index, choices.Count)) !=
+                                IntPtr.Zero;)
             {
-                choices.Add(choice);
+                choices.Add(Native.Utf8(choice));
             }
             Choices = choices.ToArray();
         }

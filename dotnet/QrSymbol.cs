@@ -8,9 +8,9 @@ using System.Text;
 namespace Tessera
 {
     /// <summary>A finished QR Code, Micro QR or rMQR symbol: its facts, its modules, and its bytes
-    /// in any format. Made by <c>QrSymbol.Make</c> through the tessera_api library, whose checks, messages
-    /// and bytes it passes on unchanged; it holds the library's symbol until disposed. A symbol is
-    /// only read once made, so one symbol may be used from several threads.</summary>
+    /// in any format. Made by <c>QrSymbol.Make</c> through the tessera_api library, whose checks,
+    /// messages and bytes it passes on unchanged; it holds the library's symbol until disposed. A
+    /// symbol is only read once made, so one symbol may be used from several threads.</summary>
     public sealed class QrSymbol : IDisposable
     {
         // The format argument of a save that takes each path's format from its extension.
@@ -234,8 +234,8 @@ namespace Tessera
                                                             (UIntPtr)reason.Length));
             if (status == Status.CannotWrite)
             {
-                throw new IOException(api.Message(status) + ": " + path + ": " + Native.Text(reason),
-                                      errorNumber);
+                throw new IOException(
+                    api.Message(status) + ": " + path + ": " + Native.Text(reason), errorNumber);
             }
             if (status != Status.Ok) throw Failure(api, status);
         }
@@ -409,7 +409,8 @@ namespace Tessera
             Field("utf8", (ref Settings to, Settings from) => to.Utf8 = from.Utf8),
             Field("micro", (ref Settings to, Settings from) => to.Micro = from.Micro),
             Field("boost", (ref Settings to, Settings from) => to.Boost = from.Boost),
-            Field("rmqrHeight", (ref Settings to, Settings from) => to.RmqrHeight = from.RmqrHeight),
+            Field("rmqrHeight",
+                  (ref Settings to, Settings from) => to.RmqrHeight = from.RmqrHeight),
             Field("gs1", (ref Settings to, Settings from) => to.Gs1 = from.Gs1),
             Field("fit", (ref Settings to, Settings from) =>
             {

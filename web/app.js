@@ -110,8 +110,8 @@
   function payloadFields() {
     const fields = {};
     for (const input of $("payload-fields").querySelectorAll("[data-field]")) {
-      const value = input.type === "checkbox" ? String(input.checked) : input.value;
-      if (value !== "" && value !== "false") fields[input.dataset.field] = value;
+      const value = input.type === "checkbox" ? (input.checked ? "true" : "") : input.value;
+      if (value !== "") fields[input.dataset.field] = value;
     }
     return fields;
   }
