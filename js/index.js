@@ -94,7 +94,7 @@
   }
 
   // Payload builders, one per kind of the library's table (payload.wifi({ ssid, ... })), added
-  // when the module loads.
+  // when the module loads, each with the kind's `help` and `fields` as the table describes them.
   const payload = {};
 
   let wasm = null; // the loaded module
@@ -135,8 +135,49 @@
     C = constants;
     wasm = module;
     for (let index = 0; wasm._tessera_payload_kind(index) !== 0; index++) {
-      const kind = cString(wasm._tessera_payload_kind(index));
-      payload[kind] = (fields) => buildPayload(kind, fields).text;
+      const kindAt = wasm._tessera_payload_kind(index); // the library's own string
+      const kind = cString(kindAt);
+      const build = (fields) => buildPayload(kind, fields).text;
+      build.help = cString(wasm._tessera_payload_kind_help(kindAt));
+      build.fields = Object.freeze(payloadFields(kindAt));
+      payload[kind] = build;
+    }
+  }
+
+  // The fields of the kind named by the library's string at `kindAt`, in its table's order:
+  // { name, help, takes (null but for text), default ("" for none), required, type ("text",
+  // "choice" or "flag"), choices, multiline, maxCharacters (0: any) }.
+  function payloadFields(kindAt) {
+    const types = {
+      [C.TESSERA_FIELD_TEXT]: "text",
+      [C.TESSERA_FIELD_CHOICE]: "choice",
+      [C.TESSERA_FIELD_FLAG]: "flag",
+    };
+    const fields = [];
+    for (let index = 0; ; index++) {
+      const text = (fact) => {
+        const at = wasm._tessera_payload_field_text(kindAt, index, fact);
+        return at === 0 ? null : cString(at);
+      };
+      const number = (fact) => wasm._tessera_payload_field_number(kindAt, index, fact);
+      const name = text(C.TESSERA_FIELD_NAME);
+      if (name === null) return fields;
+      const choices = [];
+      for (let at; (at = wasm._tessera_payload_field_choice(kindAt, index, choices.length)); )
+        choices.push(cString(at));
+      fields.push(
+        Object.freeze({
+          name,
+          help: text(C.TESSERA_FIELD_HELP),
+          takes: text(C.TESSERA_FIELD_TAKES),
+          default: text(C.TESSERA_FIELD_DEFAULT),
+          required: number(C.TESSERA_FIELD_REQUIRED) === 1,
+          type: types[number(C.TESSERA_FIELD_KIND_OF_VALUE)],
+          choices: Object.freeze(choices),
+          multiline: number(C.TESSERA_FIELD_MULTILINE) === 1,
+          maxCharacters: number(C.TESSERA_FIELD_MAX_CHARACTERS),
+        }),
+      );
     }
   }
 
