@@ -4,6 +4,8 @@
 // from; so must a logo at the largest size the symbol allows, at every level, in PNG and SVG.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +24,9 @@ namespace qr::test {
 namespace {
 
 constexpr int kScale = 8;
-constexpr int kRowsPerStyle = 2;
+// The ordinary run reads two vectors in each shape and finder style; with this variable set (the
+// soak run) the styles share out every vector that encodes, so each one is read in some style.
+constexpr const char* kEveryVectorVariable = "TESSERA_STYLED_EVERY_VECTOR";
 
 // A symbol of the conformance vectors: its data and the encoder's arguments.
 struct Vector {
@@ -30,9 +34,8 @@ struct Vector {
     int level, version, mask;
 };
 
-// Every `step`-th vector that encodes (at `level` alone, unless it is -1), from `first` on, `count`
-// of them.
-std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1) {
+// Every vector that encodes (at `level` alone, unless it is -1), in the table's order.
+std::vector<Vector> EncodingVectors(int level = -1) {
     const Table table = ReadTable(std::string(TESSERA_TEST_DATA) + "/encoder.tsv");
     std::vector<Vector> encoding;
     for (const auto& row : table.rows) {
@@ -45,10 +48,28 @@ std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1
                             std::stoi(row[table.Column("requestedVersion")]),
                             std::stoi(row[table.Column("maskNumber")])});
     }
+    return encoding;
+}
+
+// Every `step`-th vector that encodes (at `level` alone, unless it is -1), from `first` on, `count`
+// of them.
+std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1) {
+    const std::vector<Vector> encoding = EncodingVectors(level);
     std::vector<Vector> sample;
     for (int i = 0; i < count; ++i)
         sample.push_back(encoding[(first + i * step) % encoding.size()]);
     return sample;
+}
+
+// The vectors that the style numbered `style` of `styles` is read with: two, thirteen apart, in
+// the ordinary run; with kEveryVectorVariable set, its share of all of them, so that every vector
+// is read in some style.
+std::vector<Vector> VectorsOfStyle(int style, int styles) {
+    if (std::getenv(kEveryVectorVariable) == nullptr) return SampleVectors(style * 2, 13, 2);
+    const std::vector<Vector> all = EncodingVectors();
+    const std::size_t share = (all.size() + styles - 1) / styles;
+    const std::size_t first = std::min(all.size(), static_cast<std::size_t>(style) * share);
+    return {all.begin() + first, all.begin() + std::min(all.size(), first + share)};
 }
 
 // The picture `bytes` of `format` shows, on white, as grey pixels; false when it cannot be read.
@@ -106,7 +127,7 @@ TEST_P(ShapeRoundTrip, ReadsWithEveryFinderStyleInPngAndSvg) {
     const int shape = GetParam();
     for (int finder = 0; finder < kFinderStyleCount; ++finder) {
         const int style = shape * kFinderStyleCount + finder;
-        for (const Vector& v : SampleVectors(style * kRowsPerStyle, 13, kRowsPerStyle)) {
+        for (const Vector& v : VectorsOfStyle(style, kModuleShapeCount * kFinderStyleCount)) {
             SCOPED_TRACE(std::string(MODULE_SHAPES[shape].name) + " shape, " +
                          FINDER_STYLES[finder].name + " finders, version " +
                          std::to_string(v.version) + " level " + std::to_string(v.level) + ", " +
