@@ -163,8 +163,8 @@ def _declare_one_export(library):
 def _declare_api(library):
     P, C, I, S = ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int, ctypes.c_size_t
     signatures = {
-        "tessera_settings_init": (None, [ctypes.POINTER(_Settings)]),
-        "tessera_render_options_init": (None, [ctypes.POINTER(_RenderOptions)]),
+        "tessera_settings_init_sized": (I, [ctypes.POINTER(_Settings), S]),
+        "tessera_render_options_init_sized": (I, [ctypes.POINTER(_RenderOptions), S]),
         "tessera_encode": (I, [C, S, ctypes.POINTER(_Settings), ctypes.POINTER(P)]),
         "tessera_explain_encode_failure": (I, [C, S, ctypes.POINTER(_Settings), C, S]),
         "tessera_check_settings": (I, [ctypes.POINTER(_Settings), C, S]),
@@ -250,8 +250,7 @@ def _check_one_export_scale(scale):
     """Refuses a scale that the library's BMP does not take, with the library's reason."""
     if _whole("scale", scale, 0) == 0:  # the API's "default"; the call has no such value
         raise ValueError("scale must be a positive number of pixels per module, not 0")
-    options = _RenderOptions()
-    _api().tessera_render_options_init(ctypes.byref(options))
+    options = _defaults(_RenderOptions)
     options.scale = scale
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(_api().tessera_check_render_options(0, ctypes.byref(options), text, _MESSAGE_ROOM),
@@ -307,11 +306,22 @@ def _raise(status, path=None):
     raise TesseraError(message)
 
 
+def _defaults(record):
+    """A new `record` (_Settings or _RenderOptions) filled by the library at this module's size
+    of it, which the library reads no further than."""
+    made = record()
+    init = (_api().tessera_settings_init_sized if record is _Settings
+            else _api().tessera_render_options_init_sized)
+    status = init(ctypes.byref(made), ctypes.sizeof(record))
+    if status != WRITTEN:
+        _raise(status)
+    return made
+
+
 def _settings(level, version, strict, mask, utf8, micro=False, boost=False, rmqr=False,
               rmqr_height=None, gs1=False, fit=None):
-    settings = _Settings()
+    settings = _defaults(_Settings)
     api = _api()
-    api.tessera_settings_init(ctypes.byref(settings))
     settings.level = _level_number(level)
     settings.version = _whole("version", version, 0)
     settings.strict_version = _switch("strict", strict)
@@ -626,9 +636,8 @@ class Symbol:
         return f"M{self.version}" if self.micro else str(self.version)
 
     def _options(self, format_number, scale, margin, dark, light, dpi):
-        options = _RenderOptions()
+        options = _defaults(_RenderOptions)
         api = _api()
-        api.tessera_render_options_init(ctypes.byref(options))
         options.scale = _whole("scale", scale, 0)
         options.margin = _whole("margin", margin, _DEFAULT)
         options.dark = _colour("dark", dark, options.dark)
