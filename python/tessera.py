@@ -66,11 +66,13 @@ _MESSAGE_ROOM = 512
 _FIRST_RENDER_ROOM = 1 << 14
 _KEPT_RENDER_ROOM = 1 << 20
 _render_room = threading.local()
-# Format numbers by name, and checked render options by their arguments, as the library gave
-# them; a few hundred kinds of call at most are kept.
+# Format numbers by name, and checked settings and render options by their arguments, as the
+# library gave them; a few hundred kinds of call at most are kept.
 _format_numbers = {}
+_checked_settings = {}
 _checked_options = {}
 _KEPT_OPTIONS = 256
+_PLAIN_TYPES = (type(None), bool, int, str)
 # The range of a C int, which every number of the libraries' settings and options is.
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 _INT_MAX = 2 ** (_INT_BITS - 1) - 1
@@ -372,6 +374,30 @@ def _version_settings(version, micro, rmqr):
     return version, micro, rmqr
 
 
+def _make_settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit):
+    """The checked settings record of make()'s arguments."""
+    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
+                                             _switch("rmqr", rmqr))
+    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
+    return _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit)
+
+
+def _kept(store, key, build):
+    """What build() returns, kept in `store` for a `key` of plain values (None, bool, int, str;
+    their types are part of the key, so that True and 1 stay apart), up to _KEPT_OPTIONS keys.
+    What is kept is only read afterwards."""
+    types = tuple(type(value) for value in key)
+    if not all(kind in _PLAIN_TYPES for kind in types):
+        return build()
+    key += types
+    made = store.get(key)
+    if made is None:
+        made = build()
+        if len(store) < _KEPT_OPTIONS:
+            store[key] = made
+    return made
+
+
 def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
          boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
@@ -394,11 +420,8 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
-    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
-                                             _switch("rmqr", rmqr))
-    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
-    settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
-                         fit)
+    arguments = (level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit)
+    settings = _kept(_checked_settings, arguments, lambda: _make_settings(*arguments))
     if isinstance(data, Payload):
         return _make_payload(data, settings)
     data = _bytes_of(data)
@@ -606,19 +629,34 @@ class Symbol:
         self.height = api.tessera_symbol_height(handle)
         level = api.tessera_symbol_level(handle)
         self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
-        self.data_bits = api.tessera_symbol_data_bits(handle)
-        self.capacity_bits = api.tessera_symbol_capacity_bits(handle)
+        self._modules = None
+
+    # Facts that few callers read, asked of the library when read.
+    data_bits = property(lambda self: _api().tessera_symbol_data_bits(self._handle))
+    capacity_bits = property(lambda self: _api().tessera_symbol_capacity_bits(self._handle))
+    part = property(lambda self: self._structured()[0])
+    parity = property(lambda self: self._structured()[1])
+
+    def _structured(self):
+        """(index, count) and the parity of a structured-append part, or (None, None)."""
         index, count, parity = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
-        structured = api.tessera_symbol_structured(handle, ctypes.byref(index), ctypes.byref(count),
-                                                   ctypes.byref(parity))
-        self.part = (index.value, count.value) if structured else None
-        self.parity = parity.value if structured else None
-        cells = ctypes.create_string_buffer(self.size * self.height)
-        if api.tessera_symbol_modules(handle, cells, self.size * self.height) != WRITTEN:
-            raise TesseraError("the symbol's modules cannot be read")
-        raw = cells.raw
-        self.modules = tuple(raw[row * self.size:(row + 1) * self.size]
-                             for row in range(self.height))
+        if not _api().tessera_symbol_structured(self._handle, ctypes.byref(index),
+                                                ctypes.byref(count), ctypes.byref(parity)):
+            return None, None
+        return (index.value, count.value), parity.value
+
+    @property
+    def modules(self):
+        """A bytes row per module row (1 dark, 0 light), read from the library on first use."""
+        if self._modules is None:
+            cells = ctypes.create_string_buffer(self.size * self.height)
+            if _api().tessera_symbol_modules(self._handle, cells,
+                                             self.size * self.height) != WRITTEN:
+                raise TesseraError("the symbol's modules cannot be read")
+            raw = cells.raw
+            self._modules = tuple(raw[row * self.size:(row + 1) * self.size]
+                                  for row in range(self.height))
+        return self._modules
 
     def __del__(self):
         handle, self._handle = getattr(self, "_handle", None), None
@@ -666,15 +704,8 @@ class Symbol:
 
     def _render_options(self, number, scale, margin, dark, light, dpi):
         """_options(), kept for arguments that are plain values seen before."""
-        key = (number, scale, margin, dark, light, dpi)
-        if not all(value is None or type(value) in (int, str) for value in key):
-            return self._options(number, scale, margin, dark, light, dpi)
-        options = _checked_options.get(key)
-        if options is None:
-            options = self._options(number, scale, margin, dark, light, dpi)
-            if len(_checked_options) < _KEPT_OPTIONS:
-                _checked_options[key] = options
-        return options
+        return _kept(_checked_options, (number, scale, margin, dark, light, dpi),
+                     lambda: self._options(number, scale, margin, dark, light, dpi))
 
     def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
         """The symbol as `kind` (a name of formats(): "bmp", "png", "svg", "txt", ...), at

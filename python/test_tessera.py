@@ -360,7 +360,9 @@ class MakeTest(unittest.TestCase):
                          "bits and version 40 at level H holds at most 10208")
         with self.assertRaises(tessera.EncodeError):
             tessera.make(b"")
+        tessera.make("x", version=1), tessera.make("x", mask=1)  # kept; True is not 1 though
         for kwargs in [{"level": "X"}, {"level": 2}, {"version": 41}, {"version": -1},
+                       {"version": True}, {"mask": True},
                        {"mask": 8}, {"mask": 1.5}, {"version": 2 ** 32 + 1}, {"mask": 2 ** 32},
                        {"version": "M0"}, {"version": "M\u0663"}, {"version": "M1 "},
                        {"micro": "no"}, {"utf8": "yes"}, {"boost": 2}, {"strict": None}]:
