@@ -58,10 +58,6 @@ constexpr Constant CONSTANTS[] = {
 #error "the build defines TESSERA_VERSION"
 #endif
 
-// The most bytes a caller's structure may say it has: far more than any version of this library
-// will know, and a bound on what is read when `size` is not what the caller's header set.
-constexpr std::size_t kMaxStructureBytes = 4096;
-
 // Every field after `size` is four bytes wide, with no gap between them.
 static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings, level) ==
                   11 * sizeof(int),
@@ -69,33 +65,6 @@ static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings
 static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_options, scale) ==
                   4 * sizeof(int),
               "the render options are five fields of four bytes");
-
-// Bytes of a caller's structure beyond what this library knows must be zero: a setting the
-// library cannot honour is refused, not ignored.
-bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
-    const auto* bytes = static_cast<const unsigned char*>(structure);
-    for (std::size_t i = known; i < size; ++i) {
-        if (bytes[i] != 0) return false;
-    }
-    return true;
-}
-
-// Whether `size` is a size of a caller's `Structure`, whose first field after `size` starts at
-// `first`, that this library can take: at least that field, no more than kMaxStructureBytes, and
-// not ending inside a field this library knows (every one is four bytes wide).
-template <typename Structure>
-bool SizeTaken(std::size_t size, std::size_t first) {
-    if (size < first || size > kMaxStructureBytes) return false;
-    return size >= sizeof(Structure) || (size - first) % sizeof(int) == 0;
-}
-
-// Whether a caller's structure whose first field after `size` starts at `first` says a size
-// this library can take, with nothing unknown set beyond what it knows. Nothing beyond `size` is
-// read.
-template <typename Structure>
-bool SizeReadable(const Structure* in, std::size_t first) {
-    return SizeTaken<Structure>(in->size, first) && TailIsZero(in, in->size, sizeof(Structure));
-}
 
 // The records as the first header that had them laid them out; a program built against it knows
 // no more of them. Fields appended since (the settings' rmqr to fit_height) are not in them.
