@@ -7,8 +7,7 @@ using System.Text;
 
 namespace Tessera
 {
-    // tessera_settings, every field of it: tessera_settings_init fills the whole record the
-    // library knows.
+    // tessera_settings, every field of it; the library fills it at this size (SettingsInit).
     [StructLayout(LayoutKind.Sequential)]
     internal struct Settings
     {
@@ -17,7 +16,7 @@ namespace Tessera
         public int Rmqr, RmqrHeight, Gs1, FitWidth, FitHeight;
     }
 
-    // tessera_render_options; filled by tessera_render_options_init.
+    // tessera_render_options; the library fills it at this size (RenderOptionsInit).
     [StructLayout(LayoutKind.Sequential)]
     internal struct RenderOptions
     {
@@ -33,9 +32,10 @@ namespace Tessera
     internal sealed class Native
     {
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-        internal delegate void SettingsInitFunction(ref Settings settings);
+        internal delegate Status SettingsInitFunction(ref Settings settings, UIntPtr size);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-        internal delegate void RenderOptionsInitFunction(ref RenderOptions options);
+        internal delegate Status RenderOptionsInitFunction(ref RenderOptions options,
+                                                           UIntPtr size);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         internal delegate Status EncodeFunction(byte[] data, UIntPtr length, ref Settings settings,
                                                 out IntPtr symbol);
@@ -101,8 +101,8 @@ namespace Tessera
                                                        ref Settings settings, out IntPtr symbol,
                                                        byte[] reason, UIntPtr reasonCapacity);
 
-        internal readonly SettingsInitFunction SettingsInit;
-        internal readonly RenderOptionsInitFunction RenderOptionsInit;
+        readonly SettingsInitFunction settingsInit;
+        readonly RenderOptionsInitFunction renderOptionsInit;
         internal readonly EncodeFunction Encode;
         internal readonly ExplainFunction ExplainEncodeFailure;
         internal readonly CheckSettingsFunction CheckSettings;
@@ -139,9 +139,9 @@ namespace Tessera
 
         Native(IntPtr library)
         {
-            SettingsInit = Bind<SettingsInitFunction>(library, "tessera_settings_init");
-            RenderOptionsInit = Bind<RenderOptionsInitFunction>(library,
-                                                                "tessera_render_options_init");
+            settingsInit = Bind<SettingsInitFunction>(library, "tessera_settings_init_sized");
+            renderOptionsInit = Bind<RenderOptionsInitFunction>(
+                library, "tessera_render_options_init_sized");
             Encode = Bind<EncodeFunction>(library, "tessera_encode");
             ExplainEncodeFailure = Bind<ExplainFunction>(library, "tessera_explain_encode_failure");
             CheckSettings = Bind<CheckSettingsFunction>(library, "tessera_check_settings");
@@ -183,6 +183,27 @@ namespace Tessera
 
         // Room for the library's one-line reasons.
         internal const int MessageRoom = 512;
+
+        // Fills `settings` with the library's defaults, at this assembly's size of the record.
+        // Throws InvalidOperationException when the library refuses that size.
+        internal void SettingsInit(ref Settings settings)
+        {
+            Initialised(settingsInit(ref settings, (UIntPtr)Marshal.SizeOf(typeof(Settings))));
+        }
+
+        // Fills `options` with the library's defaults, as SettingsInit does.
+        internal void RenderOptionsInit(ref RenderOptions options)
+        {
+            Initialised(
+                renderOptionsInit(ref options, (UIntPtr)Marshal.SizeOf(typeof(RenderOptions))));
+        }
+
+        void Initialised(Status status)
+        {
+            if (status != Status.Ok)
+                throw new InvalidOperationException("the library refuses this assembly's " +
+                                                    "records: " + Message(status));
+        }
 
         // The library's sentence for `status`.
         internal string Message(Status status)

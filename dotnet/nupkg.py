@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Writes a NuGet package: the zip layout that `nuget pack` writes (the Open Packaging Conventions:
-[Content_Types].xml, _rels/.rels pointing at the .nuspec, then the files), made so that the same
+[Content_Types].xml, _rels/.rels pointing at the manifest, then the files), made so that the same
 inputs give the same bytes: entries sorted by name, every time stamp the given one, fixed modes.
 
-    python3 dotnet/nupkg.py OUT.nupkg NUSPEC VERSION EPOCH NAME=FILE...
+    python3 dotnet/nupkg.py OUT.nupkg MANIFEST VERSION EPOCH NAME=FILE...
 
-NUSPEC is a template whose $version$ becomes VERSION; NAME=FILE puts FILE into the package as NAME
+MANIFEST is the package's manifest (dotnet/package-manifest.xml), a template whose $version$
+becomes VERSION and whose <id> names the package; NAME=FILE puts FILE into the package as NAME
 (forward slashes). A file named LICENSE becomes the package's license. EPOCH is the time stamp, in
 seconds since 1970 (SOURCE_DATE_EPOCH), and must fall in 1980 or later as zip dates do."""
 
@@ -13,6 +14,7 @@ import os
 import sys
 import time
 import zipfile
+from xml.etree import ElementTree
 from xml.sax.saxutils import quoteattr
 
 MANIFEST = "http://schemas.microsoft.com/packaging/2010/07/manifest"
@@ -55,13 +57,23 @@ def manifest(template, version, licensed):
     return text
 
 
+def package_id(template):
+    """The text of the manifest's <metadata><id>, whatever namespace the manifest declares."""
+    root = ElementTree.parse(template).getroot()
+    namespace = root.tag[:root.tag.index("}") + 1] if root.tag.startswith("{") else ""
+    found = root.find(f"{namespace}metadata/{namespace}id")
+    if found is None or not (found.text or "").strip():
+        sys.exit(f"{template} has no <metadata><id>")
+    return found.text.strip()
+
+
 def main(out, template, version, epoch, pairs):
     files = dict(pair.split("=", 1) for pair in pairs)
-    package_id = os.path.splitext(os.path.basename(template))[0]
-    nuspec = package_id + ".nuspec"
+    # NuGet finds the manifest inside a package by this extension, so the entry keeps it.
+    manifest_entry = package_id(template) + ".nuspec"
     entries = {name: open(path, "rb").read() for name, path in files.items()}
-    entries[nuspec] = manifest(template, version, LICENSE in files).encode("utf-8")
-    entries["_rels/.rels"] = relationships(nuspec).encode("utf-8")
+    entries[manifest_entry] = manifest(template, version, LICENSE in files).encode("utf-8")
+    entries["_rels/.rels"] = relationships(manifest_entry).encode("utf-8")
     entries["[Content_Types].xml"] = content_types(entries).encode("utf-8")
     stamp = time.gmtime(int(epoch))[:6]
     if stamp[0] < 1980:

@@ -37,6 +37,11 @@
   delete MAKE_OPTIONS.fitWidth;
   delete MAKE_OPTIONS.fitHeight;
   const RENDER_FIELDS = { scale: 4, margin: 8, dark: 12, light: 16, dpi: 20 };
+  // The size of each record as this glue lays it out: up to the end of its last field, every
+  // field four bytes wide. The module fills that much and reads no more.
+  const recordBytes = (fields) => Math.max(...Object.values(fields)) + 4;
+  const SETTINGS_BYTES = recordBytes(SETTINGS_FIELDS);
+  const RENDER_BYTES = recordBytes(RENDER_FIELDS);
   // The settings that are switches (non-zero: on); the others are integers.
   const SWITCHES = new Set(["strict", "utf8", "micro", "boost", "rmqr", "gs1"]);
   const COLOURS = new Set(["dark", "light"]);
@@ -120,11 +125,17 @@
     const constants = module.constants;
     const base = module._malloc(SCRATCH.bytes);
     if (!base) throw new Error("tessera: no memory for the module's scratch block");
-    // The structures must be no larger than their space, and hold every field named above.
-    module._tessera_settings_init(base + SCRATCH.settings);
-    module._tessera_render_options_init(base + SCRATCH.options);
-    checkLayout(module.HEAPU32[(base + SCRATCH.settings) >> 2], SETTINGS_FIELDS, "settings");
-    checkLayout(module.HEAPU32[(base + SCRATCH.options) >> 2], RENDER_FIELDS, "render options");
+    // The module takes the glue's records at their size, or refuses them here once.
+    checkLayout(
+      module._tessera_settings_init_sized(base + SCRATCH.settings, SETTINGS_BYTES),
+      constants,
+      "settings",
+    );
+    checkLayout(
+      module._tessera_render_options_init_sized(base + SCRATCH.options, RENDER_BYTES),
+      constants,
+      "render options",
+    );
     checkStyleLayout(module);
     levelNames = [];
     for (const name of Object.keys(constants)) {
@@ -199,11 +210,9 @@
     }
   }
 
-  function checkLayout(size, fields, what) {
-    const end = Math.max(...Object.values(fields)) + 4;
-    if (size > STRUCTURE_BYTES || size < end) {
-      throw new Error(`tessera: the module's ${what} take ${size} bytes; this glue expects ${end}`);
-    }
+  function checkLayout(status, constants, what) {
+    if (status !== constants.TESSERA_OK)
+      throw new Error(`tessera: the module refuses this glue's ${what} (status ${status})`);
   }
 
   // Encodes `data` (a string, taken as UTF-8, or bytes) with `options` as one symbol. Returns the
@@ -677,14 +686,14 @@
 
   function writeSettings(values) {
     const at = scratch + SCRATCH.settings;
-    wasm._tessera_settings_init(at);
+    wasm._tessera_settings_init_sized(at, SETTINGS_BYTES);
     for (const name of Object.keys(values))
       wasm.HEAP32[(at + SETTINGS_FIELDS[name]) >> 2] = values[name];
   }
 
   function writeRenderOptions(options, caller) {
     const at = scratch + SCRATCH.options;
-    wasm._tessera_render_options_init(at);
+    wasm._tessera_render_options_init_sized(at, RENDER_BYTES);
     for (const [name, value] of entriesOf(options, RENDER_FIELDS, caller)) {
       if (COLOURS.has(name)) wasm.HEAPU32[(at + RENDER_FIELDS[name]) >> 2] = colour(value, name);
       else wasm.HEAP32[(at + RENDER_FIELDS[name]) >> 2] = integer(value, name);

@@ -36,16 +36,22 @@ inline bool TailIsZero(const void* structure, std::size_t size, std::size_t know
     return true;
 }
 
+// Whether `size` is a size of a caller's `Structure`, whose first field after `size` starts at
+// `first`, that this library can take: at least that field, no more than kMaxStructureBytes, and
+// not ending inside a field this library knows (every one is `field` bytes wide).
+template <typename Structure>
+bool SizeTaken(std::size_t size, std::size_t first, std::size_t field = sizeof(int)) {
+    if (size < first || size > kMaxStructureBytes) return false;
+    return size >= sizeof(Structure) || (size - first) % field == 0;
+}
+
 // Whether a caller's structure whose first field after `size` starts at `first` says a size
-// this library can read: at least its own field, no more than kMaxStructureBytes, not ending
-// inside a field this library knows (every one is `field` bytes wide), and nothing unknown set
-// beyond what it knows. Nothing beyond `size` is read.
+// this library can take (SizeTaken), with nothing unknown set beyond what it knows. Nothing
+// beyond `size` is read.
 template <typename Structure>
 bool SizeReadable(const Structure* in, std::size_t first, std::size_t field = sizeof(int)) {
-    const std::size_t size = in->size;
-    if (size < first || size > kMaxStructureBytes) return false;
-    if (size < sizeof(Structure) && (size - first) % field != 0) return false;
-    return TailIsZero(in, size, sizeof(Structure));
+    return SizeTaken<Structure>(in->size, first, field) &&
+           TailIsZero(in, in->size, sizeof(Structure));
 }
 
 // Reads the caller's `in` (null: the defaults) into `out`. Returns false for a `size` field this

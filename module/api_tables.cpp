@@ -1,6 +1,7 @@
 // The C API's settings and their checks, and its tables: the limits, the formats, the constants
 // and the statuses.
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -65,6 +66,56 @@ static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_op
                   4 * sizeof(int),
               "the render options are five fields of four bytes");
 
+// The records as the first header that had them laid them out; a program built against it knows
+// no more of them. Fields appended since (the settings' rmqr to fit_height) are not in them.
+struct FirstSettings {
+    std::size_t size;
+    int level, version, strict_version, mask, utf8, micro, boost;
+};
+struct FirstRenderOptions {
+    std::size_t size;
+    int scale, margin;
+    std::uint32_t dark, light;
+    int dpi;
+};
+
+// Writes `defaults` into the caller's `record` of `size` bytes, with `size` in its size field:
+// as much of `defaults` as fits, zero bytes past what this library knows, nothing past `size`.
+// Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT, with nothing written, for a null `record` or a
+// size below `oldest` or not taken (SizeTaken).
+template <typename Record>
+tessera_status FillRecord(Record* record, std::size_t size, std::size_t oldest, std::size_t first,
+                          Record defaults) {
+    if (record == nullptr || size < oldest || !SizeTaken<Record>(size, first)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    defaults.size = size;
+    const std::size_t known = size < sizeof defaults ? size : sizeof defaults;
+    auto* bytes = reinterpret_cast<unsigned char*>(record);
+    std::memcpy(bytes, &defaults, known);
+    std::memset(bytes + known, 0, size - known);
+    return TESSERA_OK;
+}
+
+tessera_status FillSettings(tessera_settings* settings, std::size_t size) {
+    tessera_settings defaults;
+    std::memset(&defaults, 0, sizeof defaults);
+    defaults.level = TESSERA_DEFAULT;
+    defaults.mask = TESSERA_DEFAULT;
+    return FillRecord(settings, size, sizeof(FirstSettings), offsetof(tessera_settings, level),
+                      defaults);
+}
+
+tessera_status FillRenderOptions(tessera_render_options* options, std::size_t size) {
+    tessera_render_options defaults;
+    std::memset(&defaults, 0, sizeof defaults);
+    defaults.margin = TESSERA_DEFAULT;
+    defaults.dark = kLimits.dark;
+    defaults.light = kLimits.light;
+    return FillRecord(options, size, sizeof(FirstRenderOptions),
+                      offsetof(tessera_render_options, scale), defaults);
+}
+
 }  // namespace
 
 bool ReadSettings(const tessera_settings* in, EncodeSettings* out) {
@@ -113,21 +164,21 @@ bool CopyText(const std::string& message, char* text, std::size_t capacity) {
 
 extern "C" {
 
-void tessera_settings_init(tessera_settings* settings) {
-    if (settings == nullptr) return;
-    std::memset(settings, 0, sizeof *settings);
-    settings->size = sizeof *settings;
-    settings->level = TESSERA_DEFAULT;
-    settings->mask = TESSERA_DEFAULT;
+// The names in parentheses are the exported functions, not the header's macros of the same name.
+void(tessera_settings_init)(tessera_settings* settings) {
+    qr::FillSettings(settings, sizeof(qr::FirstSettings));
 }
 
-void tessera_render_options_init(tessera_render_options* options) {
-    if (options == nullptr) return;
-    std::memset(options, 0, sizeof *options);
-    options->size = sizeof *options;
-    options->margin = TESSERA_DEFAULT;
-    options->dark = qr::kLimits.dark;
-    options->light = qr::kLimits.light;
+tessera_status tessera_settings_init_sized(tessera_settings* settings, size_t size) {
+    return qr::FillSettings(settings, size);
+}
+
+void(tessera_render_options_init)(tessera_render_options* options) {
+    qr::FillRenderOptions(options, sizeof(qr::FirstRenderOptions));
+}
+
+tessera_status tessera_render_options_init_sized(tessera_render_options* options, size_t size) {
+    return qr::FillRenderOptions(options, size);
 }
 
 tessera_status tessera_check_settings(const tessera_settings* settings, char* text,

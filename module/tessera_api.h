@@ -96,13 +96,29 @@ typedef struct tessera_render_options {
 /* A finished symbol; opaque. */
 typedef struct tessera_symbol tessera_symbol;
 
-/* Fills `settings` with the defaults: level and mask TESSERA_DEFAULT, everything else 0, and
- * `size`. Does nothing when `settings` is null. */
-TESSERA_API_FUNCTION void tessera_settings_init(tessera_settings* settings);
+/* Fills the first `size` bytes of `settings`, your program's sizeof(tessera_settings), with the
+ * defaults: `size` itself, level and mask TESSERA_DEFAULT, everything else 0; nothing past `size`
+ * is written. Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with nothing written when
+ * `settings` is null or `size` is below the first tessera_settings any header had (size to boost),
+ * above 4096, or ends inside a field. tessera_settings_init(s) calls it with sizeof *s. */
+TESSERA_API_FUNCTION tessera_status tessera_settings_init_sized(tessera_settings* settings,
+                                                                size_t size);
 
-/* Fills `options` with the defaults: scale 0, margin TESSERA_DEFAULT, black on opaque white, dpi 0,
- * and `size`. Does nothing when `options` is null. */
+/* Fills the first `size` bytes of `options`, your program's sizeof(tessera_render_options), with
+ * the defaults: `size` itself, scale 0, margin TESSERA_DEFAULT, black on opaque white, dpi 0;
+ * nothing past `size` is written. Returns and refuses as tessera_settings_init_sized() does.
+ * tessera_render_options_init(o) calls it with sizeof *o. */
+TESSERA_API_FUNCTION tessera_status
+tessera_render_options_init_sized(tessera_render_options* options, size_t size);
+
+/* The functions programs built against headers before the sized ones call: each fills the record
+ * as the first header laid it out (settings: size to boost) and nothing past it, and does nothing
+ * when given null. A program compiled with this header calls the sized ones instead. */
+TESSERA_API_FUNCTION void tessera_settings_init(tessera_settings* settings);
 TESSERA_API_FUNCTION void tessera_render_options_init(tessera_render_options* options);
+#define tessera_settings_init(settings) tessera_settings_init_sized((settings), sizeof *(settings))
+#define tessera_render_options_init(options) \
+    tessera_render_options_init_sized((options), sizeof *(options))
 
 /* Encodes `length` bytes at `data` as one symbol with `settings` (null: the defaults) and stores a
  * new symbol, to be released with tessera_symbol_free(), at *symbol. No more than the first 7090

@@ -70,11 +70,13 @@ _MESSAGE_ROOM = 512
 _FIRST_RENDER_ROOM = 1 << 14
 _KEPT_RENDER_ROOM = 1 << 20
 _render_room = threading.local()
-# Format numbers by name, and checked render options by their arguments, as the library gave
-# them; a few hundred kinds of call at most are kept.
+# Format numbers by name, and checked settings and render options by their arguments, as the
+# library gave them; a few hundred kinds of call at most are kept.
 _format_numbers = {}
+_checked_settings = {}
 _checked_options = {}
 _KEPT_OPTIONS = 256
+_PLAIN_TYPES = (type(None), bool, int, str)
 # The range of a C int, which every number of the libraries' settings and options is.
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 _INT_MAX = 2 ** (_INT_BITS - 1) - 1
@@ -183,8 +185,8 @@ def _declare_one_export(library):
 def _declare_api(library):
     P, C, I, S = ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int, ctypes.c_size_t
     signatures = {
-        "tessera_settings_init": (None, [ctypes.POINTER(_Settings)]),
-        "tessera_render_options_init": (None, [ctypes.POINTER(_RenderOptions)]),
+        "tessera_settings_init_sized": (I, [ctypes.POINTER(_Settings), S]),
+        "tessera_render_options_init_sized": (I, [ctypes.POINTER(_RenderOptions), S]),
         "tessera_encode": (I, [C, S, ctypes.POINTER(_Settings), ctypes.POINTER(P)]),
         "tessera_explain_encode_failure": (I, [C, S, ctypes.POINTER(_Settings), C, S]),
         "tessera_check_settings": (I, [ctypes.POINTER(_Settings), C, S]),
@@ -282,8 +284,7 @@ def _check_one_export_scale(scale):
     """Refuses a scale that the library's BMP does not take, with the library's reason."""
     if _whole("scale", scale, 0) == 0:  # the API's "default"; the call has no such value
         raise ValueError("scale must be a positive number of pixels per module, not 0")
-    options = _RenderOptions()
-    _api().tessera_render_options_init(ctypes.byref(options))
+    options = _defaults(_RenderOptions)
     options.scale = scale
     text = ctypes.create_string_buffer(_MESSAGE_ROOM)
     _checked(_api().tessera_check_render_options(0, ctypes.byref(options), text, _MESSAGE_ROOM),
@@ -339,11 +340,22 @@ def _raise(status, path=None):
     raise TesseraError(message)
 
 
+def _defaults(record):
+    """A new `record` (_Settings or _RenderOptions) filled by the library at this module's size
+    of it, which the library reads no further than."""
+    made = record()
+    init = (_api().tessera_settings_init_sized if record is _Settings
+            else _api().tessera_render_options_init_sized)
+    status = init(ctypes.byref(made), ctypes.sizeof(record))
+    if status != WRITTEN:
+        _raise(status)
+    return made
+
+
 def _settings(level, version, strict, mask, utf8, micro=False, boost=False, rmqr=False,
               rmqr_height=None, gs1=False, fit=None):
-    settings = _Settings()
+    settings = _defaults(_Settings)
     api = _api()
-    api.tessera_settings_init(ctypes.byref(settings))
     settings.level = _level_number(level)
     settings.version = _whole("version", version, 0)
     settings.strict_version = _switch("strict", strict)
@@ -394,6 +406,30 @@ def _version_settings(version, micro, rmqr):
     return version, micro, rmqr
 
 
+def _make_settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit):
+    """The checked settings record of make()'s arguments."""
+    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
+                                             _switch("rmqr", rmqr))
+    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
+    return _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit)
+
+
+def _kept(store, key, build):
+    """What build() returns, kept in `store` for a `key` of plain values (None, bool, int, str;
+    their types are part of the key, so that True and 1 stay apart), up to _KEPT_OPTIONS keys.
+    What is kept is only read afterwards."""
+    types = tuple(type(value) for value in key)
+    if not all(kind in _PLAIN_TYPES for kind in types):
+        return build()
+    key += types
+    made = store.get(key)
+    if made is None:
+        made = build()
+        if len(store) < _KEPT_OPTIONS:
+            store[key] = made
+    return made
+
+
 def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
          boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None, logo=None):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
@@ -418,14 +454,12 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     Returns a Symbol. Raises EncodeError (a ValueError) when the data is empty or does not fit,
     ValueError for settings out of range, TypeError for data that is not bytes or str.
     """
-    version, micro, rmqr = _version_settings(version, _switch("micro", micro),
-                                             _switch("rmqr", rmqr))
-    rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
-    if logo is not None and level is None and not micro and \
-            not (isinstance(data, Payload) and data.level):
+    # A logo takes level H unless a level is given (or the payload has its own); Micro QR has none.
+    if logo is not None and level is None and not (isinstance(data, Payload) and data.level) \
+            and not _version_settings(version, _switch("micro", micro), _switch("rmqr", rmqr))[1]:
         level = "H"
-    settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
-                         fit)
+    arguments = (level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1, fit)
+    settings = _kept(_checked_settings, arguments, lambda: _make_settings(*arguments))
     if isinstance(data, Payload):
         return _make_payload(data, settings)._with_logo(logo)
     data = _bytes_of(data)
@@ -683,19 +717,34 @@ class Symbol:
         self.height = api.tessera_symbol_height(handle)
         level = api.tessera_symbol_level(handle)
         self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
-        self.data_bits = api.tessera_symbol_data_bits(handle)
-        self.capacity_bits = api.tessera_symbol_capacity_bits(handle)
+        self._modules = None
+
+    # Facts that few callers read, asked of the library when read.
+    data_bits = property(lambda self: _api().tessera_symbol_data_bits(self._handle))
+    capacity_bits = property(lambda self: _api().tessera_symbol_capacity_bits(self._handle))
+    part = property(lambda self: self._structured()[0])
+    parity = property(lambda self: self._structured()[1])
+
+    def _structured(self):
+        """(index, count) and the parity of a structured-append part, or (None, None)."""
         index, count, parity = ctypes.c_int(), ctypes.c_int(), ctypes.c_int()
-        structured = api.tessera_symbol_structured(handle, ctypes.byref(index), ctypes.byref(count),
-                                                   ctypes.byref(parity))
-        self.part = (index.value, count.value) if structured else None
-        self.parity = parity.value if structured else None
-        cells = ctypes.create_string_buffer(self.size * self.height)
-        if api.tessera_symbol_modules(handle, cells, self.size * self.height) != WRITTEN:
-            raise TesseraError("the symbol's modules cannot be read")
-        raw = cells.raw
-        self.modules = tuple(raw[row * self.size:(row + 1) * self.size]
-                             for row in range(self.height))
+        if not _api().tessera_symbol_structured(self._handle, ctypes.byref(index),
+                                                ctypes.byref(count), ctypes.byref(parity)):
+            return None, None
+        return (index.value, count.value), parity.value
+
+    @property
+    def modules(self):
+        """A bytes row per module row (1 dark, 0 light), read from the library on first use."""
+        if self._modules is None:
+            cells = ctypes.create_string_buffer(self.size * self.height)
+            if _api().tessera_symbol_modules(self._handle, cells,
+                                             self.size * self.height) != WRITTEN:
+                raise TesseraError("the symbol's modules cannot be read")
+            raw = cells.raw
+            self._modules = tuple(raw[row * self.size:(row + 1) * self.size]
+                                  for row in range(self.height))
+        return self._modules
 
     def __del__(self):
         handle, self._handle = getattr(self, "_handle", None), None
@@ -721,9 +770,8 @@ class Symbol:
         return f"M{self.version}" if self.micro else str(self.version)
 
     def _options(self, format_number, scale, margin, dark, light, dpi):
-        options = _RenderOptions()
+        options = _defaults(_RenderOptions)
         api = _api()
-        api.tessera_render_options_init(ctypes.byref(options))
         options.scale = _whole("scale", scale, 0)
         options.margin = _whole("margin", margin, _DEFAULT)
         options.dark = _colour("dark", dark, options.dark)
@@ -752,15 +800,8 @@ class Symbol:
 
     def _render_options(self, number, scale, margin, dark, light, dpi):
         """_options(), kept for arguments that are plain values seen before."""
-        key = (number, scale, margin, dark, light, dpi)
-        if not all(value is None or type(value) in (int, str) for value in key):
-            return self._options(number, scale, margin, dark, light, dpi)
-        options = _checked_options.get(key)
-        if options is None:
-            options = self._options(number, scale, margin, dark, light, dpi)
-            if len(_checked_options) < _KEPT_OPTIONS:
-                _checked_options[key] = options
-        return options
+        return _kept(_checked_options, (number, scale, margin, dark, light, dpi),
+                     lambda: self._options(number, scale, margin, dark, light, dpi))
 
     def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None,
                  **style):

@@ -361,7 +361,9 @@ class MakeTest(unittest.TestCase):
                          "bits and version 40 at level H holds at most 10208")
         with self.assertRaises(tessera.EncodeError):
             tessera.make(b"")
+        tessera.make("x", version=1), tessera.make("x", mask=1)  # kept; True is not 1 though
         for kwargs in [{"level": "X"}, {"level": 2}, {"version": 41}, {"version": -1},
+                       {"version": True}, {"mask": True},
                        {"mask": 8}, {"mask": 1.5}, {"version": 2 ** 32 + 1}, {"mask": 2 ** 32},
                        {"version": "M0"}, {"version": "M\u0663"}, {"version": "M1 "},
                        {"micro": "no"}, {"utf8": "yes"}, {"boost": 2}, {"strict": None}]:
@@ -606,6 +608,26 @@ class MakeTest(unittest.TestCase):
             **{f"TESSERA_FIELD_{name}": getattr(tessera, f"_FIELD_{name}")
                for name in ("NAME", "HELP", "DEFAULT", "REQUIRED", "KIND_OF_VALUE", "FLAG")},
         }.items() - constants.items(), set())
+
+    def test_records_end_where_the_librarys_do(self):
+        import ctypes
+        api, text = tessera._api(), ctypes.create_string_buffer(512)
+        for record, init, check, last in (
+                (tessera._Settings, api.tessera_settings_init_sized,
+                 lambda at: api.tessera_check_settings(at, text, 512), ("fit_width", "fit_height")),
+                (tessera._RenderOptions, api.tessera_render_options_init_sized,
+                 lambda at: api.tessera_check_render_options(0, at, text, 512), ("dpi",))):
+            with self.subTest(record.__name__):
+                size = ctypes.sizeof(record)
+                room = ctypes.create_string_buffer(size + 4)
+                at = ctypes.cast(room, ctypes.POINTER(record))
+                self.assertEqual(init(at, size + 4), tessera.WRITTEN)
+                for name in last:  # the binding's last field is the library's
+                    setattr(at.contents, name, 21)
+                self.assertEqual(check(at), tessera.WRITTEN, text.value)
+                room[size] = 1  # and the library knows no field past it
+                self.assertEqual(check(at), tessera._BAD_ARGUMENT)
+                self.assertIn(b"size field", text.value)
 
 
 if __name__ == "__main__":

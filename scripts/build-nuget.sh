@@ -58,5 +58,5 @@ files=(
   LICENSE=LICENSE
 )
 package="$dist/Tessera.$version.nupkg"
-python3 dotnet/nupkg.py "$package" dotnet/Tessera.nuspec "$version" "$epoch" "${files[@]}"
+python3 dotnet/nupkg.py "$package" dotnet/package-manifest.xml "$version" "$epoch" "${files[@]}"
 echo "scripts/build-nuget.sh: $package ($(stat -c %s "$package") bytes)"

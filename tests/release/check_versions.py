@@ -26,8 +26,10 @@ def first(pattern, text, flags=re.M):
 
 
 def dotnet_versions(source):
-    """Literal <Version>, <PackageVersion> or <version> elements of tracked .NET project files."""
-    listed = subprocess.run(["git", "-C", source, "ls-files", "*.csproj", "*.nuspec", "*.props"],
+    """Literal <Version>, <PackageVersion> or <version> elements of tracked .NET project files and
+    of the package's manifest."""
+    listed = subprocess.run(["git", "-C", source, "ls-files", "*.csproj", "*.props",
+                             "dotnet/package-manifest.xml"],
                             capture_output=True, text=True).stdout.split()
     for name in listed:
         for tag, value in re.findall(r"<((?:Package)?Version|version)>([^<$]+)</\1>",
