@@ -103,21 +103,42 @@ TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
     }
 }
 
+// Walked into new outlines, and into the outlines of the round before; every fourth round's dark
+// cells are bytes other than 1 (0x80 and up among them), which are dark all the same.
 TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     const unsigned seed = 0x0071E;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
+    Outlines reused;
     for (int round = 0; round < 80; ++round) {
         const int size = round < 40 ? 1 + round : kMaxSymbolSize - round % 7;
         const int percent = round % 11 * 10;  // 0% to 100% dark
         const auto cells = RandomCells(random, size, percent, round % 13 == 5);
         SCOPED_TRACE("round " + std::to_string(round));
+        if (round % 4 == 1) {
+            for (auto& column : cells->modules) {
+                for (unsigned char& cell : column)
+                    cell = static_cast<unsigned char>(cell * (round + 0x80));
+            }
+        }
         // Every third symbol square, the others as wide as the square and fewer rows high.
         const int height = round % 3 == 0 ? size : 1 + round * 5 % size;
         const Outlines walked = WalkOutlines(size, height, cells->modules);
         const Outlines traced = TraceOutlines(size, height, cells->modules);
         EXPECT_TRUE(walked.corners == traced.corners);
         EXPECT_EQ(walked.ends, traced.ends);
+        WalkOutlines(size, height, cells->modules, &reused);
+        EXPECT_TRUE(reused.corners == traced.corners);
+        EXPECT_EQ(reused.ends, traced.ends);
+    }
+}
+
+TEST(VectorShared, ShortNumbersAreWrittenAsPutNumberWritesThem) {
+    for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
+        char plain[12] = {};
+        char tabled[12] = {};
+        const std::string expected(plain, PutNumber(plain, value));
+        EXPECT_EQ(std::string(tabled, PutShortNumber(tabled, value)), expected) << value;
     }
 }
 
