@@ -9,9 +9,7 @@
 // bytes in a word.
 #include "encoder/reed_solomon.h"
 
-#include <array>
 #include <cstring>
-#include <utility>
 
 #include "encoder/cell_words.h"
 #include "encoder/qr_encoder.h"
@@ -43,14 +41,18 @@ constexpr int RowWidth(int n) {
 
 }  // namespace
 
-void RsDivider::TableProducts(int n, Products& products) {
+void RsDivider::TableGenerator(int n) {
     static_assert(kProductStride >= kMaxGeneratorDegree && kProductStride % kChunkBytes == 0,
                   "rows hold every coefficient in whole chunks");
+    if (n == tabledDegree_) return;
+    tabledDegree_ = n;
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
     const int width = RowWidth(n);
-    unsigned char(*low)[kProductStride] = products;
-    unsigned char(*high)[kProductStride] = products + kHalfProducts;
-    std::memset(products, 0, sizeof products);
+    unsigned char(*low)[kProductStride] = products_;
+    unsigned char(*high)[kProductStride] = products_ + kHalfProducts;
+    std::memset(low[0], 0, width);
+    std::memset(high[0], 0, width);
+    std::memset(low[1], 0, width);
     for (int j = 0; j < n; ++j) low[1][j] = GF_EXP[exponents[j]];
     // The powers of two, x^0 .. x^7 times g, by repeated multiplication by x: x^4 * g is high[1].
     for (int w = 0; w < width; w += kChunkBytes) {
@@ -77,33 +79,6 @@ void RsDivider::TableProducts(int n, Products& products) {
     }
 }
 
-namespace {
-
-// The products of the generator of degree N, tabled on the first call (the language makes that
-// first call the only one that tables, whichever threads call at once).
-template <int N>
-const RsDivider::Products& ProductsOfDegree() {
-    static const struct Tabled {
-        Tabled() { RsDivider::TableProducts(N, products); }
-        RsDivider::Products products;
-    } tabled;
-    return tabled.products;
-}
-
-template <int... N>
-constexpr auto MakeProductsByDegree(std::integer_sequence<int, N...>) {
-    return std::array<const RsDivider::Products& (*)(), sizeof...(N)>{&ProductsOfDegree<N>...};
-}
-
-constexpr auto PRODUCTS_BY_DEGREE =
-    MakeProductsByDegree(std::make_integer_sequence<int, kMaxGeneratorDegree + 1>{});
-
-}  // namespace
-
-void RsDivider::TableGenerator(int n) {
-    products_ = &PRODUCTS_BY_DEGREE[n]();
-}
-
 // Each step: remainder = (remainder shifted up one power) - lead * generator, on rows of kChunks
 // chunks, with lead * generator given as the products of its low and high half; each chunk is
 // read one byte ahead of where the step writes it.
@@ -113,8 +88,8 @@ void RsDivider::DivideIn(const unsigned char* data, int k, unsigned char* remain
     static_assert(kHalfProducts == 1 << kHalfBits, "a half of a codeword indexes its row");
     for (int i = 0; i < k; ++i) {
         const int lead = data[i] ^ remainder[0];
-        const unsigned char* lowProduct = (*products_)[lead & (kHalfProducts - 1)];
-        const unsigned char* highProduct = (*products_)[kHalfProducts + (lead >> kHalfBits)];
+        const unsigned char* lowProduct = products_[lead & (kHalfProducts - 1)];
+        const unsigned char* highProduct = products_[kHalfProducts + (lead >> kHalfBits)];
         for (int w = 0; w < kChunks * kChunkBytes; w += kChunkBytes) {
             StoreSixteen(remainder + w, LoadSixteen(remainder + w + 1) ^
                                             LoadSixteen(lowProduct + w) ^
