@@ -46,6 +46,15 @@
   // returns through pointers.
   const STRUCTURE_BYTES = 64;
   const MESSAGE_BYTES = 512;
+  // Room for the style record, which tessera_style_options_init says the size of (checked).
+  const STYLE_BYTES = 256;
+  // The parts of a style handed over as they are rather than set by name: where the style record
+  // keeps their pointers (a logo's size follows its pointer), checked when the module loads
+  // against logo_percent, the field before them, as tessera_style_set() fills it.
+  const STYLE_POINTERS = { logo: 88, title: 96, desc: 100 };
+  const LOGO_PERCENT_AT = 84;
+  // tessera_verify()'s verdicts by number (TESSERA_VERIFY_*).
+  const VERDICTS = ["reads", "warnings", "unreadable"];
   const SCRATCH = {
     settings: 0,
     options: STRUCTURE_BYTES,
@@ -61,6 +70,18 @@
   // A surrogate code unit that is not half of a pair (a pair is one code point in a "u" pattern).
   const LONE_SURROGATE = /\p{Surrogate}/u;
   const utf8Decoder = new TextDecoder();
+  const BASE64_DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+  // `bytes` in base64 with padding, the same in Node and browsers.
+  function base64Of(bytes) {
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 3) {
+      const n = Math.min(3, bytes.length - i);
+      const group = (bytes[i] << 16) | ((n > 1 ? bytes[i + 1] : 0) << 8) | (n > 2 ? bytes[i + 2] : 0);
+      for (let k = 0; k < 4; k++) text += k <= n ? BASE64_DIGITS[(group >> (18 - 6 * k)) & 63] : "=";
+    }
+    return text;
+  }
 
   // Data that does not fit (or is empty): the message says how many bits it needs and how many
   // the symbol holds. `status` is the C API's status.
@@ -104,6 +125,7 @@
     module._tessera_render_options_init(base + SCRATCH.options);
     checkLayout(module.HEAPU32[(base + SCRATCH.settings) >> 2], SETTINGS_FIELDS, "settings");
     checkLayout(module.HEAPU32[(base + SCRATCH.options) >> 2], RENDER_FIELDS, "render options");
+    checkStyleLayout(module);
     levelNames = [];
     for (const name of Object.keys(constants)) {
       if (name.startsWith(LEVEL_PREFIX))
@@ -115,6 +137,24 @@
     for (let index = 0; wasm._tessera_payload_kind(index) !== 0; index++) {
       const kind = cString(wasm._tessera_payload_kind(index));
       payload[kind] = (fields) => buildPayload(kind, fields).text;
+    }
+  }
+
+  function checkStyleLayout(module) {
+    const at = module._malloc(STYLE_BYTES + 16);
+    if (!at) throw new Error("tessera: no memory for the module's scratch block");
+    try {
+      module._tessera_style_options_init(at);
+      const value = at + STYLE_BYTES;
+      module.HEAPU8.set(utf8Encoder.encode("logo-size\u000037\u0000"), value);
+      module._tessera_style_set(at, value, value + 10, 0, 0);
+      const size = module.HEAPU32[at >> 2];
+      if (size > STYLE_BYTES || size < STYLE_POINTERS.desc + 4 ||
+          module.HEAP32[(at + LOGO_PERCENT_AT) >> 2] !== 37) {
+        throw new Error("tessera: the module's style record is not the one this glue knows");
+      }
+    } finally {
+      module._free(at);
     }
   }
 
@@ -306,9 +346,57 @@
       return this.#render(kind, options, "toBytes");
     }
 
+    // The symbol as a data URI ("data:image/png;base64,..."), for img src and CSS: toBytes(kind,
+    // options) with the format's media type from the library.
+    toDataURL(kind = "png", options) {
+      const bytes = this.#render(kind, options, "toDataURL");
+      const media = cString(wasm._tessera_format_media_type(formatNumber(kind, "toDataURL")));
+      return `data:${media};base64,${base64Of(bytes)}`;
+    }
+
+    // Whether the symbol, drawn as toBytes(kind, options) draws it, still reads: sampled at every
+    // module's centre, the changes weighed per block against its error correction, with the
+    // contrast, quiet zone and printed size checked. { verdict: "reads" | "warnings" |
+    // "unreadable", problems: [one line each] }.
+    verify(kind = "png", options) {
+      return this.#draw(kind, options, "verify", (pointer, number, optionsAt, styleAt) => {
+        const verdictAt = scratch + SCRATCH.size;
+        return withBuffer(4 * MESSAGE_BYTES, (text) => {
+          const status = wasm._tessera_verify(pointer, number, optionsAt, styleAt, verdictAt, text,
+                                              4 * MESSAGE_BYTES);
+          if (status === C.TESSERA_ERROR_BAD_ARGUMENT)
+            throw new RangeError(`verify: ${cString(text)}`);
+          if (status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, "verify");
+          const lines = cString(text).split("\n").filter((line) => line !== "");
+          return { verdict: VERDICTS[wasm.HEAP32[verdictAt >> 2]], problems: lines };
+        });
+      });
+    }
+
     #render(kind, options, caller) {
+      return this.#draw(kind, options, caller, (pointer, number, optionsAt, styleAt) => {
+        const sizeAt = scratch + SCRATCH.size;
+        const query = wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, 0, 0, sizeAt);
+        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
+        const length = wasm.HEAPU32[sizeAt >> 2];
+        return withBuffer(length, (buffer) => {
+          check(wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, buffer, length,
+                                            sizeAt), caller);
+          return wasm.HEAPU8.slice(buffer, buffer + length);
+        });
+      });
+    }
+
+    // Calls `use` with the C symbol, the format's number, the render options and the style (its
+    // `style` option: parts by the command's flag names, { shape: "dot", "data-dark": "1F2937" },
+    // and a logo, title and desc handed over as they are), all checked: RangeError names what is
+    // refused.
+    #draw(kind, options, caller, use) {
       const number = formatNumber(kind, caller);
-      writeRenderOptions(options, caller);
+      if (options !== undefined && options !== null && typeof options !== "object")
+        throw new TypeError(`${caller}: options must be an object`);
+      const { style, ...render } = options ?? {};
+      writeRenderOptions(render, caller);
       const optionsAt = scratch + SCRATCH.options;
       const at = scratch + SCRATCH.message;
       const checked = wasm._tessera_check_render_options(number, optionsAt, at, MESSAGE_BYTES);
@@ -319,16 +407,67 @@
         throw new Error(`${caller}: ${kind} output is not available in this build of the library`);
       }
       writeSettings(this.#settings);
-      return withEncoded(this.#data, this.#settings, (pointer) => {
-        const sizeAt = scratch + SCRATCH.size;
-        const query = wasm._tessera_render(pointer, number, optionsAt, 0, 0, sizeAt);
-        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
-        const length = wasm.HEAPU32[sizeAt >> 2];
-        return withBuffer(length, (buffer) => {
-          check(wasm._tessera_render(pointer, number, optionsAt, buffer, length, sizeAt), caller);
-          return wasm.HEAPU8.slice(buffer, buffer + length);
+      if (style !== undefined && style !== null && typeof style !== "object")
+        throw new TypeError(`${caller}: style must be an object`);
+      const { logo, title, desc, ...parts } = style ?? {};
+      const handed = handedOver({ logo, title, desc }, caller);
+      const handedBytes = Object.values(handed).reduce((sum, bytes) => sum + bytes.length, 0);
+      return withBuffer(STYLE_BYTES + handedBytes, (styleAt) => {
+        writeStyle(styleAt, parts, caller);
+        let next = styleAt + STYLE_BYTES;
+        for (const [name, bytes] of Object.entries(handed)) {
+          wasm.HEAPU8.set(bytes, next);
+          wasm.HEAPU32[(styleAt + STYLE_POINTERS[name]) >> 2] = next;
+          if (name === "logo") wasm.HEAPU32[(styleAt + STYLE_POINTERS.logo + 4) >> 2] = bytes.length;
+          next += bytes.length;
+        }
+        return withEncoded(this.#data, this.#settings, (pointer) => {
+          const refused = wasm._tessera_check_style(pointer, number, optionsAt, styleAt, at,
+                                                    MESSAGE_BYTES);
+          if (refused === C.TESSERA_ERROR_BAD_ARGUMENT)
+            throw new RangeError(`${caller}: ${cString(at)}`);
+          check(refused, caller);
+          return use(pointer, number, optionsAt, styleAt);
         });
       });
+    }
+  }
+
+  // The bytes of the parts of a style handed over as they are, by name: a logo (a PNG as bytes,
+  // an SVG as text or bytes) and an SVG's title and description (text, ended by a NUL). Parts
+  // not given are left out; a part of the wrong kind is a TypeError.
+  function handedOver(parts, caller) {
+    const bytes = {};
+    for (const [name, value] of Object.entries(parts)) {
+      if (value === undefined || value === null) continue;
+      if (typeof value === "string") {
+        if (LONE_SURROGATE.test(value))
+          throw new RangeError(`${caller}: style.${name} has a lone surrogate, which has no UTF-8`);
+        bytes[name] = utf8Encoder.encode(name === "logo" ? value : `${value}\u0000`);
+      } else if (name === "logo" && (value instanceof Uint8Array || value instanceof ArrayBuffer))
+        bytes[name] = new Uint8Array(value);
+      else
+        throw new TypeError(`${caller}: style.${name} must be ${name === "logo" ? "bytes or SVG text" : "text"}`);
+    }
+    return bytes;
+  }
+
+  // Fills the style record at `at` from `style`: each part set by name through the library, which
+  // refuses (RangeError) what it does not take.
+  function writeStyle(at, style, caller) {
+    wasm._tessera_style_options_init(at);
+    for (const [name, value] of Object.entries(style)) {
+      if (value === undefined || value === null) continue;
+      const text = utf8Encoder.encode(`${name}\0${Array.isArray(value) ? value.join(",") : value}\0`);
+      const status = withBuffer(text.length + MESSAGE_BYTES, (buffer) => {
+        wasm.HEAPU8.set(text, buffer);
+        const split = text.indexOf(0);
+        return wasm._tessera_style_set(at, buffer, buffer + split + 1, scratch + SCRATCH.message,
+                                       MESSAGE_BYTES);
+      });
+      if (status === C.TESSERA_ERROR_BAD_ARGUMENT)
+        throw new RangeError(`${caller}: ${cString(scratch + SCRATCH.message)}`);
+      check(status, caller);
     }
   }
 
@@ -573,6 +712,26 @@
     return list;
   }
 
+  // The library's names of the parts of a style: { shapes: ["square", "dot", ...], finders: [...],
+  // regions: ["finder-dark", ...], settings: ["shape", "finder", ..., "size"] } (the names the
+  // `style` option takes, and the values of shape and finder).
+  function styles() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    const list = (number) => {
+      const names = [];
+      for (let i = 0; wasm._tessera_style_name(number, i) !== 0; i++) {
+        names.push(cString(wasm._tessera_style_name(number, i)));
+      }
+      return names;
+    };
+    return {
+      shapes: list(C.TESSERA_STYLE_SHAPE),
+      finders: list(C.TESSERA_STYLE_FINDER),
+      regions: list(C.TESSERA_STYLE_REGION),
+      settings: list(C.TESSERA_STYLE_SETTING),
+    };
+  }
+
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
   // It grows only when memory is not handed back (or when more is needed at once than before).
   function heapBytes() {
@@ -580,5 +739,5 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, makePayload, payload, ready, formats, heapBytes, EncodeError, QrSymbol };
+  return { make, makePayload, payload, ready, formats, styles, heapBytes, EncodeError, QrSymbol };
 });

@@ -46,6 +46,10 @@ struct Destination {
 Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
                    const Destination& destination, std::string* message);
 
+// Writes `bytes` made already to `destination`. Returns TESSERA_OK, or
+// TESSERA_ERROR_CANNOT_WRITE with one line in `message`: the file and why it cannot be written.
+Status WriteBytes(const std::string& bytes, const Destination& destination, std::string* message);
+
 // Writes `bytes` to standard output. Returns TESSERA_OK, or TESSERA_ERROR_CANNOT_WRITE with
 // "standard output cannot be written: REASON" in `*message` when it is not null.
 Status WriteToStandardOutput(const std::string& bytes, std::string* message);
@@ -112,6 +116,11 @@ public:
     // TESSERA_ERROR_CANNOT_WRITE when a group without `eachGroup` is full): nothing is staged.
     Status Add(const Symbol& symbol, const OutputSettings& output, const std::string& path,
                std::size_t id, std::string* message);
+
+    // Stages `bytes`, rendered already, for `path` as file `id`. Returns as Add() does after its
+    // rendering.
+    Status AddBytes(const std::string& bytes, const std::string& path, std::size_t id,
+                    std::string* message);
 
     // Syncs and names the staged files, and tells `done` of each. Never throws.
     void Commit();

@@ -65,8 +65,7 @@ public:
     // Continues `text`, making room for `room` more characters (the words and a separator before
     // each). Throws std::bad_alloc when no memory can be had.
     WordLines(std::string* text, std::size_t room);
-    // Appends `word` (at most kMaxLineLength characters). Throws std::bad_alloc when no memory can
-    // be had.
+    // Appends `word`. Throws std::bad_alloc when no memory can be had.
     void Append(const char* word, std::size_t size) {
         if (buffered_ + 1 + size > kBufferSize) Finish();
         if (lineLength_ > 0) {
@@ -74,9 +73,14 @@ public:
             buffer_[buffered_++] = fits ? ' ' : '\n';
             lineLength_ = fits ? lineLength_ + 1 : 0;
         }
+        lineLength_ += size;
+        if (buffered_ + size > kBufferSize) {  // a word longer than the buffer goes on its own
+            Finish();
+            text_->append(word, size);
+            return;
+        }
         std::memcpy(buffer_ + buffered_, word, size);
         buffered_ += size;
-        lineLength_ += size;
     }
     // Appends the words gathered to `text`. Throws std::bad_alloc when no memory can be had.
     void Finish();
@@ -146,5 +150,10 @@ inline char* PutShortNumber(char* at, int value) {
     std::memcpy(at, text.digits, sizeof text.digits);
     return at + text.length;
 }
+
+// The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the
+// catalogue first): the header, each object, the cross-reference table of their offsets and the
+// trailer. Throws std::bad_alloc when no memory can be had.
+std::string AssemblePdf(const std::vector<std::string>& objects);
 
 }  // namespace qr

@@ -17,6 +17,13 @@
     "micro",
     "dark",
     "light",
+    "shape",
+    "finder",
+    "gradient",
+    "gradient-from",
+    "gradient-to",
+    "logo-size",
+    "title",
   ];
   const DEFAULT_DARK = "#000000";
   const DEFAULT_LIGHT = "#ffffff";
@@ -24,6 +31,8 @@
   const PROBE_DATA = "1";
   let current = null; // the symbol shown
   let previewUrl = null;
+  let logo = null; // the chosen logo file's bytes
+  let levelChosen = false; // the level was picked: a logo no longer takes H
 
   // The count of values 0, 1, 2, ... (from `first`) of `option` that make() takes with `settings`.
   function countAccepted(option, first, settings) {
@@ -82,13 +91,29 @@
     };
   }
 
-  function renderOptions(withScale) {
+  // The render options of the controls for `kind`; a title is SVG's alone.
+  function renderOptions(withScale, kind) {
     const options = { margin: Number($("margin").value) };
     if (withScale) options.scale = Number($("scale").value);
     if (!$("colour-controls").hidden) {
       options.dark = $("dark").value;
       options.light = $("light").value;
     }
+    // The first shape and finder style are the plain ones: no style is asked for then.
+    const style = {};
+    if ($("shape").selectedIndex > 0) style.shape = $("shape").value;
+    if ($("finder").selectedIndex > 0) style.finder = $("finder").value;
+    for (const box of $("regions").querySelectorAll("input[type=checkbox]:checked"))
+      style[box.dataset.region] = $(`region-${box.dataset.region}`).value.slice(1);
+    if ($("gradient").value) {
+      style.gradient = `${$("gradient").value}:${$("gradient-from").value.slice(1)},${$("gradient-to").value.slice(1)}`;
+    }
+    if (logo) {
+      style.logo = logo;
+      style["logo-size"] = Number($("logo-size").value);
+    }
+    if ($("title").value && kind === "svg") style.title = $("title").value;
+    if (Object.keys(style).length > 0) options.style = style;
     return options;
   }
 
@@ -99,6 +124,7 @@
     $("preview").classList.toggle("failed", Boolean(text));
     if (text) {
       $("info").textContent = "No symbol for these settings.";
+      $("verdict").textContent = "";
       $("fill").hidden = true;
     }
     for (const button of $("downloads").querySelectorAll("button")) button.disabled = Boolean(text);
@@ -112,9 +138,12 @@
     }
     let symbol;
     let svg;
+    let verified;
     try {
       symbol = tessera.make(text, settings());
-      svg = symbol.toSVG(renderOptions(false));
+      svg = symbol.toSVG(renderOptions(false, "svg"));
+      // What a reader will make of it, as the library's verifier finds it.
+      verified = symbol.verify("svg", renderOptions(false, "svg"));
     } catch (error) {
       if (error instanceof tessera.EncodeError) {
         showMessage(
@@ -131,6 +160,10 @@
       return;
     }
     current = symbol;
+    $("verdict").textContent =
+      verified.verdict === "reads"
+        ? "Verified: it reads with margin."
+        : `Verified: ${verified.verdict}: ${verified.problems.join(" ")}`;
     if (previewUrl) URL.revokeObjectURL(previewUrl);
     previewUrl = URL.createObjectURL(new Blob([svg], { type: "image/svg+xml" }));
     $("symbol").src = previewUrl;
@@ -152,7 +185,7 @@
     if (!current) return;
     let data;
     try {
-      data = current.toBytes(name, renderOptions(true));
+      data = current.toBytes(name, renderOptions(true, name));
     } catch (error) {
       // The symbol stands; this format alone refuses the options (colours for PBM, say).
       $("message").textContent = `${error.message}.`;
@@ -174,6 +207,41 @@
     $("colour-controls").hidden =
       probe.toSVG({ dark: "#123456" }) ===
       probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
+    // Shapes and finder styles as the library names them.
+    const { shapes, finders } = tessera.styles();
+    for (const [id, names] of [
+      ["shape", shapes],
+      ["finder", finders],
+    ]) {
+      for (const name of names) $(id).append(new Option(name, name));
+    }
+    $("style-controls").hidden = shapes.length === 0;
+    $("logo-size").disabled = true;
+    // A colour for each region the library names, used when its box is ticked.
+    for (const region of tessera.styles().regions) {
+      const label = document.createElement("label");
+      const use = Object.assign(document.createElement("input"), { type: "checkbox" });
+      use.dataset.region = region;
+      const colour = Object.assign(document.createElement("input"), {
+        type: "color",
+        id: `region-${region}`,
+        value: region.endsWith("-dark") ? DEFAULT_DARK : DEFAULT_LIGHT,
+      });
+      label.append(use, ` ${region} `, colour);
+      $("regions").append(label);
+      for (const input of [use, colour]) input.addEventListener("input", update);
+    }
+    $("level").addEventListener("input", () => {
+      levelChosen = true;
+    });
+    $("logo").addEventListener("change", async () => {
+      const file = $("logo").files[0];
+      logo = file ? new Uint8Array(await file.arrayBuffer()) : null;
+      $("logo-size").disabled = !logo;
+      // A logo takes level H, as in the command, unless a level was picked.
+      if (logo && !levelChosen) $("level").value = "H";
+      update();
+    });
     fillRanges();
     for (const id of controls) $(id).addEventListener("input", update);
     $("micro").addEventListener("input", () => {

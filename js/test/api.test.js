@@ -78,6 +78,58 @@ test("dataBits: the stream's bits against the version's data bits", async () => 
   assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
 });
 
+test("toDataURL: the format's media type and its bytes in base64, as Node's encoder gives them", async () => {
+  const symbol = await tessera.make("data URI");
+  for (const [kind, media] of [["png", "image/png"], ["svg", "image/svg+xml"], ["bmp", "image/bmp"],
+                               ["pdf", "application/pdf"], ["utf8", "application/octet-stream"]]) {
+    const bytes = symbol.toBytes(kind, { margin: 1 });
+    assert.equal(symbol.toDataURL(kind, { margin: 1 }),
+                 `data:${media};base64,${Buffer.from(bytes).toString("base64")}`, kind);
+  }
+  assert.match(symbol.toDataURL(), /^data:image\/png;base64,iVBORw0KGgo/);
+  assert.throws(() => symbol.toDataURL("jpeg"), RangeError);
+});
+
+test("styles by the command's flag names, refused as the command refuses them, and verify", async () => {
+  const symbol = await tessera.make("https://example.com/styled", { level: "H" });
+  const { shapes, finders, regions, settings } = tessera.styles();
+  assert.deepEqual(shapes, ["square", "dot", "rounded", "classy", "diamond", "hbars", "vbars"]);
+  assert.deepEqual(finders, ["square", "rounded", "dot"]);
+  assert.deepEqual([regions.length, regions[0], regions[13]], [14, "finder-dark", "quiet-zone"]);
+  assert.deepEqual(settings.slice(0, 2), ["shape", "finder"]);
+  const dots = symbol.toPNG({ scale: 8, style: { shape: "dot", finder: "rounded", "data-dark": "1F2937" } });
+  assert.notDeepEqual(dots, symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.toPNG({ scale: 8, style: { shape: "square" } }), symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.verify("png", { style: { shape: "dot" } }), { verdict: "reads", problems: [] });
+  const grey = symbol.verify("png", { dark: "BBBBBB" });
+  assert.equal(grey.verdict, "unreadable");
+  assert.match(grey.problems[0], /contrast/);
+  assert.throws(() => symbol.toSVG({ style: { shape: "star" } }),
+                { name: "RangeError", message: /^toSVG: shape takes square, dot, .* not 'star'$/ });
+  assert.throws(() => symbol.toBytes("txt", { style: { shape: "dot" } }),
+                { name: "RangeError", message: "toBytes: txt output takes no styles" });
+  // A logo, a title and a description are handed over as they are: SVG text embedded whole, PNG
+  // bytes (here the library's own PNG of a small symbol) drawn, too large a logo refused.
+  const logoSvg = '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 2 2"><circle r="1"/></svg>';
+  const svg = symbol.toSVG({ style: { logo: logoSvg, title: "Our site", desc: "A <link>" } });
+  for (const part of ['role="img"', 'aria-label="Our site"', "<title>Our site</title>",
+                      "<desc>A &lt;link&gt;</desc>",
+                      `href="data:image/svg+xml;base64,${Buffer.from(logoSvg).toString("base64")}"`])
+    assert.ok(svg.includes(part), part);
+  const logoPng = tessera.make("1").toPNG({ margin: 0 });
+  const withLogo = symbol.toPNG({ scale: 8, style: { logo: logoPng } });
+  assert.notDeepEqual(withLogo, symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.toPNG({ scale: 8, style: { logo: logoPng.buffer } }), withLogo);
+  assert.deepEqual(symbol.verify("png", { style: { logo: logoPng } }), { verdict: "reads", problems: [] });
+  assert.throws(() => symbol.toPNG({ style: { logo: logoPng, "logo-size": 60 } }),
+                { name: "RangeError", message: /^toPNG: a logo of 60% hides more .* is the largest that fits$/ });
+  assert.throws(() => symbol.toSVG({ style: { title: 5 } }),
+                { name: "TypeError", message: "toSVG: style.title must be text" });
+  const rmqr = tessera.make("https://example.com/styled", { rmqr: true });
+  for (const call of [() => rmqr.verify("png"), () => rmqr.toPNG({ style: { shape: "dot" } })])
+    assert.throws(call, { name: "RangeError", message: /: an rMQR symbol takes no styles/ });
+});
+
 test("rMQR by name, height or box, and GS1: the library's facts and cells", async () => {
   await tessera.ready();
   const { make } = tessera;

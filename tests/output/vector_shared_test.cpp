@@ -133,6 +133,31 @@ TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     }
 }
 
+// Enough words to fill WordLines' buffer several times, and one longer than it, continuing a text
+// whose last line is "xy": each line as long as it may be, none longer unless one word is.
+TEST(VectorShared, WordLinesFillEachLineAcrossTheBuffer) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 900; ++i) words.emplace_back(1 + i % 9, static_cast<char>('a' + i % 26));
+    words.insert(words.begin() + 450, std::string(3000, 'L'));
+    std::string text = "head\nxy";
+    WordLines lines(&text, 10);
+    for (const std::string& word : words) lines.Append(word.data(), word.size());
+    lines.Finish();
+    std::size_t start = text.find('\n') + 1;
+    std::size_t next = 0;  // the word that the line at `start` begins with
+    for (std::size_t end = text.find('\n', start);; end = text.find('\n', start)) {
+        const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        SCOPED_TRACE(line.substr(0, 20));
+        std::string joined = next == 0 ? "xy" : words[next++];
+        while (next < words.size() && joined.size() + 1 + words[next].size() <= kMaxLineLength)
+            joined += " " + words[next++];
+        EXPECT_EQ(line, joined);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    EXPECT_EQ(next, words.size());
+}
+
 TEST(VectorShared, ShortNumbersAreWrittenAsPutNumberWritesThem) {
     for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
         char plain[12] = {};
