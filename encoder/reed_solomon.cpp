@@ -44,6 +44,8 @@ constexpr int RowWidth(int n) {
 void RsDivider::TableGenerator(int n) {
     static_assert(kProductStride >= kMaxGeneratorDegree && kProductStride % kChunkBytes == 0,
                   "rows hold every coefficient in whole chunks");
+    if (n == tabledDegree_) return;
+    tabledDegree_ = n;
     const unsigned char* exponents = RS_GENERATOR_EXPONENTS[n];
     const int width = RowWidth(n);
     unsigned char(*low)[kProductStride] = products_;

@@ -11,7 +11,8 @@ public:
     // Tables the products for the generator of `n` error-correction codewords (an n that
     // RS_GENERATOR_EXPONENTS has): row c (0..15) holds c times each coefficient of the generator
     // (below the leading 1, highest power first), row 16 + c holds 16 * c times them; bytes
-    // beyond n are 0.
+    // beyond n are 0. Does nothing when the last table was of the same n: a record kept between
+    // encodes of one size tables its generator once.
     void TableGenerator(int n);
 
     // Replaces the `k` (1 or more) data codewords at the start of `work` (followed by `n` bytes)
@@ -32,6 +33,7 @@ private:
     static constexpr int kHalfProducts = 16;
 
     unsigned char products_[2 * kHalfProducts][kProductStride];
+    int tabledDegree_ = 0;  // the n of products_, 0 before the first table
 };
 
 }  // namespace qr

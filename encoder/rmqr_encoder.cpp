@@ -178,7 +178,7 @@ int CRmqrEncoder::Encode(int level, int requestedVersion, int allowLargerVersion
     width = RmqrSize(version).width;
     this->height = RmqrSize(version).height;
     WriteCodewords(data);
-    PlaceFunctionPatterns();
+    MarkFunctionRows();
     BuildColumnsByBands();
     return 1;
 }
@@ -289,6 +289,91 @@ void CRmqrEncoder::PlaceFunctionPatterns() {
     }
 }
 
+// The same patterns in the same order, each laid over a run of rows of one column at once. The
+// finder and the sub-finder are symmetric about their diagonal, so column i of each is its row i.
+void CRmqrEncoder::MarkFunctionRows() {
+    const int w = width;
+    const int h = height;
+    const std::uint32_t top = 1;
+    const std::uint32_t bottom = 1u << (h - 1);
+    const std::uint32_t evenRows = 0x55555u & ((1u << h) - 1);
+    // Rows first..last (inclusive; none when last < first).
+    auto runOf = [](int first, int last) {
+        return last < first ? 0 : ((2u << last) - 1) & ~((1u << first) - 1);
+    };
+    auto set = [this](int x, std::uint32_t rows, std::uint32_t dark) {
+        functionRows[x] |= rows;
+        darkFunctionRows[x] = (darkFunctionRows[x] & ~rows) | (dark & rows);
+    };
+
+    // Timing along the top (the finder's columns redrawn below) and the bottom, the left edge
+    // below the separator and the right edge between the corner and the sub-finder.
+    for (int x = 0; x < w; ++x) {
+        functionRows[x] = top | bottom;
+        darkFunctionRows[x] = x % 2 == 0 ? top | bottom : 0;
+    }
+    set(0, runOf(kFirstLeftTimingRow, h - 1), evenRows);
+    set(w - 1, runOf(kFirstRightTimingRow, h - 1 - kSubFinderSize), evenRows);
+
+    // The finder and its separator.
+    for (int x = 0; x < kFinderSize; ++x) set(x, runOf(0, kFinderSize - 1), FINDER_PATTERN_ROWS[x]);
+    set(kSeparatorLine, runOf(0, std::min(kSeparatorLine, h - 1)), 0);
+    if (h > kSeparatorLine + 1) {
+        for (int x = 0; x < kSeparatorLine; ++x) set(x, 1u << kSeparatorLine, 0);
+    }
+
+    // The corner patterns.
+    set(w - 2, top, top);
+    set(w - 2, top << 1, 0);
+    set(w - 1, top << 1, top << 1);
+    set(1, bottom, bottom);
+    if (h >= kMinHeightWithCorner) {
+        set(0, bottom >> 1, bottom >> 1);
+        set(1, bottom >> 1, 0);
+    }
+
+    // The sub-finder.
+    const int subFinderTop = h - kSubFinderSize;
+    for (int dx = 0; dx < kSubFinderSize; ++dx) {
+        set(w - kSubFinderSize + dx, runOf(subFinderTop, h - 1),
+            static_cast<std::uint32_t>(ALIGNMENT_PATTERN_ROWS[dx]) << subFinderTop);
+    }
+
+    // The alignment patterns and their timing columns.
+    const std::uint32_t alignmentRows = runOf(0, 2) | runOf(h - 3, h - 1);
+    const std::uint32_t centres = top << 1 | bottom >> 1;
+    const RmqrAlignmentColumns& alignment = RmqrAlignmentOf(w);
+    for (int i = 0; i < alignment.count; ++i) {
+        const int cx = alignment.columns[i];
+        set(cx - 1, alignmentRows, alignmentRows);
+        set(cx, alignmentRows, alignmentRows & ~centres);
+        set(cx + 1, alignmentRows, alignmentRows);
+        set(cx, runOf(3, h - 4), evenRows);
+    }
+
+    // The format information: columns of 5 bits, then 3 more.
+    const int data = RMQR_LEVEL_BITS[RmqrSlotOf(level)] << kRmqrSizeNumberBits | (version - 1);
+    const int word = VersionInfoWord(data);
+    const std::uint32_t finderCopy = static_cast<std::uint32_t>(word ^ RMQR_FINDER_FORMAT_MASK);
+    const std::uint32_t subFinderCopy =
+        static_cast<std::uint32_t>(word ^ RMQR_SUB_FINDER_FORMAT_MASK);
+    const int subFinderColumn = w - kSubFinderFormatOffset;
+    const int subFinderRow = h - 1 - kSubFinderSize;
+    const std::uint32_t columnBits = (1u << kFormatRows) - 1;
+    for (int c = 0; c < kFormatColumnBits / kFormatRows; ++c) {
+        const int shift = kFormatRows * c;
+        set(kFinderFormatColumn + c, columnBits << 1, (finderCopy >> shift & columnBits) << 1);
+        set(subFinderColumn + c, columnBits << subFinderRow,
+            (subFinderCopy >> shift & columnBits) << subFinderRow);
+    }
+    const int extraBits = kRmqrFormatBits - kFormatColumnBits;
+    set(kFinderFormatLastColumn, runOf(1, extraBits), (finderCopy >> kFormatColumnBits) << 1);
+    for (int i = 0; i < extraBits; ++i) {
+        set(subFinderColumn + kFormatColumnBits / kFormatRows + i, 1u << subFinderRow,
+            (subFinderCopy >> (kFormatColumnBits + i) & 1) << subFinderRow);
+    }
+}
+
 // The rule cell by cell: column pairs from one in from the right edge leftwards, right cell
 // before left cell, upwards and downwards in turn; the function cells of the timing columns are
 // passed over one by one. Each cell takes its bit masked at once: the symbol has one mask, and
@@ -358,29 +443,74 @@ int RunEnd(std::uint32_t rows) {
     return 32 - __builtin_clz(rows);
 }
 
+// Eight cells of 0 or 1 for each byte of bits (bit i into cell i), as SpreadBits makes them.
+struct SpreadBytes {
+    cells::Word of[256];
+};
+
+constexpr SpreadBytes MakeSpreadBytes() {
+    SpreadBytes t{};
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 8; ++i) t.of[b] |= static_cast<cells::Word>((b >> i) & 1) << (8 * i);
+    }
+    return t;
+}
+
+constexpr SpreadBytes SPREAD_BYTES = MakeSpreadBytes();
+
 }  // namespace
 
 // The free rows of every column are one run or none, so a pair splits into at most three bands
-// of rows, in each of which both columns or one of them have free cells. A band takes its bits
-// from one window of the stream: where both columns are free, the right one the even bits and
-// the left one the odd bits, in the order of the walk. Each column's bits, masked, join its dark
-// function cells, and the column is written whole, a word of cells at a time.
+// of rows, in each of which both columns or one of them have free cells; most pairs are one band
+// of both. A band takes its bits from one window of the stream: where both columns are free, the
+// right one the even bits and the left one the odd bits, in the order of the walk. Each column's
+// bits, masked, join its dark function cells, and the column is written whole, a word of cells
+// at a time.
 void CRmqrEncoder::BuildColumnsByBands() {
     using cells::Word;
+    static_assert(kColumnWords == 3, "a column is written in three words");
     const std::uint32_t rows = (1u << height) - 1;
     // Column x finished from the data bits (of its free rows) in `bits`.
     auto writeColumn = [this, rows](int x, std::uint32_t bits) {
         const std::uint32_t dark =
             darkFunctionRows[x] | ((bits ^ MASKED_ROWS[(x / 3) % 2]) & ~functionRows[x] & rows);
-        for (int k = 0; k < kColumnWords; ++k)
-            cells::StoreEight(modules[x] + 8 * k, cells::SpreadBits((dark >> (8 * k)) & 0xFF));
+        cells::StoreEight(modules[x], SPREAD_BYTES.of[dark & 0xFF]);
+        cells::StoreEight(modules[x] + 8, SPREAD_BYTES.of[(dark >> 8) & 0xFF]);
+        cells::StoreEight(modules[x] + 16, SPREAD_BYTES.of[dark >> 16]);
     };
     int bit = 0;
+    // The next `taken` bits of the stream, the first laid the highest; the bytes beyond the last
+    // codeword are 0.
+    auto take = [this, &bit](int taken) {
+        const Word window = __builtin_bswap64(cells::LoadEight(codewords + (bit >> 3)));
+        const std::uint32_t next =
+            static_cast<std::uint32_t>((window << (bit & 7)) >> (64 - taken));
+        bit += taken;
+        return next;
+    };
     bool upwards = true;
     for (int right = width - 2; right >= 1; right -= 2, upwards = !upwards) {
         const int left = right - 1;
         const std::uint32_t fr = ~functionRows[right] & rows;
         const std::uint32_t fl = ~functionRows[left] & rows;
+        std::uint32_t bitsRight = 0;
+        std::uint32_t bitsLeft = 0;
+        // Laid upwards, the first bit goes to the band's bottom row.
+        auto inRows = [upwards](std::uint32_t laid, int first, int n) {
+            return (upwards ? laid : ReverseBits(laid, n)) << first;
+        };
+        if (fr == fl) {
+            if (fr != 0) {
+                const int first = RunStart(fr);
+                const int n = RunEnd(fr) - first;
+                const std::uint32_t next = take(2 * n);
+                bitsRight = inRows(EvenBits(next >> 1), first, n);
+                bitsLeft = inRows(EvenBits(next), first, n);
+            }
+            writeColumn(right, bitsRight);
+            writeColumn(left, bitsLeft);
+            continue;
+        }
         // The edges of the bands, ascending.
         int edges[4];
         int count = 0;
@@ -389,37 +519,23 @@ void CRmqrEncoder::BuildColumnsByBands() {
             edges[count++] = RunStart(run);
             edges[count++] = RunEnd(run);
         }
-        if (count == 4 && fr == fl) {
-            count = 2;  // one band of both columns
-        } else if (count == 4) {
+        if (count == 4) {
             std::sort(edges, edges + count);
             count = static_cast<int>(std::unique(edges, edges + count) - edges);
         }
-        std::uint32_t bitsRight = 0;
-        std::uint32_t bitsLeft = 0;
         for (int b = 0; b + 1 < count; ++b) {
             const int lower = upwards ? count - 2 - b : b;
             const int first = edges[lower];
             const int n = edges[lower + 1] - first;
             const bool inRight = (fr >> first) & 1;
             const bool inLeft = (fl >> first) & 1;
-            const int taken = (inRight ? n : 0) + (inLeft ? n : 0);
-            if (taken == 0) continue;
-            // The next `taken` bits of the stream, the first laid the highest; the bytes beyond
-            // the last codeword are 0. Laid upwards, the first bit goes to the band's bottom row.
-            const Word window = __builtin_bswap64(cells::LoadEight(codewords + (bit >> 3)));
-            const std::uint32_t next =
-                static_cast<std::uint32_t>((window << (bit & 7)) >> (64 - taken));
-            auto inRows = [&](std::uint32_t laid) {
-                return (upwards ? laid : ReverseBits(laid, n)) << first;
-            };
             if (inRight && inLeft) {
-                bitsRight |= inRows(EvenBits(next >> 1));
-                bitsLeft |= inRows(EvenBits(next));
-            } else {
-                (inRight ? bitsRight : bitsLeft) |= inRows(next);
+                const std::uint32_t next = take(2 * n);
+                bitsRight |= inRows(EvenBits(next >> 1), first, n);
+                bitsLeft |= inRows(EvenBits(next), first, n);
+            } else if (inRight || inLeft) {
+                (inRight ? bitsRight : bitsLeft) |= inRows(take(n), first, n);
             }
-            bit += taken;
         }
         writeColumn(right, bitsRight);
         writeColumn(left, bitsLeft);

@@ -62,8 +62,8 @@ public:
     int StreamBits(const unsigned char* data, int length, int version);
 
     // --- The matrix, on the fields Encode sets: PlaceFunctionPatterns, then either PlaceCodewords
-    // and FinishSymbol (the rule cell by cell) or BuildColumnsByBands (the same, as Encode does)
-    // ---
+    // and FinishSymbol (the rule cell by cell) or BuildColumnsByBands (the same); Encode does
+    // MarkFunctionRows and BuildColumnsByBands ---
 
     // Draws the function patterns of `version` as whole function bytes (0x20 light, 0x30 dark)
     // over a cleared `width` x `height` matrix (its columns cleared to row 23), and notes them in
@@ -71,6 +71,10 @@ public:
     // separator, the corner patterns, the sub-finder, the alignment patterns and the format
     // information of `version` and `level`. Every other cell is left free (0).
     void PlaceFunctionPatterns();
+    // Notes the function cells that PlaceFunctionPatterns draws in `functionRows` and
+    // `darkFunctionRows` alone, a column at a time, leaving the cells as they are: what
+    // BuildColumnsByBands needs, as Encode does.
+    void MarkFunctionRows();
     // Lays the bits of `codewords` (the version's total, each most significant bit first) into
     // the free cells, column pairs from the right, upwards and downwards in turn, each bit masked:
     // inverted where (row / 2 + column / 3) is even. A cell becomes MODULE_DARK or 0; the free
@@ -81,9 +85,9 @@ public:
     void FinishSymbol();
 
     // The finished symbol that PlaceCodewords and FinishSymbol make, built from the function rows
-    // that PlaceFunctionPatterns leaves (`functionRows`, `darkFunctionRows`) and `codewords`,
-    // followed by kCodewordsBeyond zero bytes: a column pair's bits are taken a band of rows at a
-    // time and each column is written whole. Encode builds the symbol so.
+    // that PlaceFunctionPatterns or MarkFunctionRows leaves (`functionRows`, `darkFunctionRows`)
+    // and `codewords`, followed by kCodewordsBeyond zero bytes: a column pair's bits are taken a
+    // band of rows at a time and each column is written whole. Encode builds the symbol so.
     void BuildColumnsByBands();
 
     bool gs1 = false;  // off unless set before Encode or StreamBits

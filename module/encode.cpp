@@ -181,12 +181,17 @@ SymbolRecord::~SymbolRecord() {
     Kept<Symbol>().Give(std::move(symbol_));
 }
 
+struct Encoder::Gs1Data {
+    unsigned char bytes[kMaxStreamInputBytes];
+};
+
 Encoder::Encoder() : qr_(Kept<CQrEncoder>().Take()) {}
 
 Encoder::~Encoder() {
     Kept<CQrEncoder>().Give(std::move(qr_));
     Kept<CMicroEncoder>().Give(std::move(micro_));
     Kept<CRmqrEncoder>().Give(std::move(rmqr_));
+    Kept<Gs1Data>().Give(std::move(gs1_));
 }
 
 Status Encoder::Encode(const unsigned char* data, std::size_t whole, const EncodeSettings& asked,
@@ -200,19 +205,16 @@ Status Encoder::Encode(const unsigned char* data, std::size_t whole, const Encod
     if (length < whole) cut = true;
     if (asked.gs1) {
         // The element string becomes the GS1 data that the symbol holds, or is refused.
-        try {
-            gs1_.resize(length);
-        } catch (const std::bad_alloc&) {
-            return Failed(TESSERA_ERROR_NO_MEMORY, why, CannotEncode("out of memory"));
-        }
+        if (!gs1_) gs1_ = Kept<Gs1Data>().Take();
+        if (!gs1_) return Failed(TESSERA_ERROR_NO_MEMORY, why, CannotEncode("out of memory"));
         Gs1Report report;
-        const int parsed = ParseGs1(data, static_cast<int>(length), gs1_.data(), &report);
+        const int parsed = ParseGs1(data, static_cast<int>(length), gs1_->bytes, &report);
         if (parsed < 0) {
             char line[160];
             DescribeGs1Report(report, line, sizeof line);
             return Failed(TESSERA_ERROR_CANNOT_ENCODE, why, CannotEncode(line));
         }
-        data = gs1_.data();
+        data = gs1_->bytes;
         length = static_cast<std::size_t>(parsed);
     }
     if (asked.Fit()) return EncodeFit(data, length, asked, symbol, cut, why);

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "module/settings.h"
 
@@ -115,7 +114,10 @@ private:
     std::unique_ptr<CQrEncoder> qr_;
     std::unique_ptr<CMicroEncoder> micro_;
     std::unique_ptr<CRmqrEncoder> rmqr_;
-    std::vector<unsigned char> gs1_;  // GS1 data as ParseGs1 writes it
+    // GS1 data as ParseGs1 writes it, of at most InputBytesKept() bytes, kept between calls as
+    // the encoder records are.
+    struct Gs1Data;
+    std::unique_ptr<Gs1Data> gs1_;
 };
 
 }  // namespace qr

@@ -12,7 +12,8 @@ namespace qr {
 namespace {
 
 void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = WalkOutlines(width, height, modules);
+    static thread_local Outlines outlines;  // room kept for the next document
+    WalkOutlines(width, height, modules, &outlines);
     // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
     WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
     char word[2 * 11 + 8];
@@ -30,7 +31,7 @@ void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& mod
         for (std::size_t i = begin + 1; i < end; ++i) {
             const Corner from = outlines.corners[i - 1];
             const Corner to = outlines.corners[i];
-            at = PutNumber(word, from.y == to.y ? to.x - from.x : to.y - from.y);
+            at = PutShortNumber(word, from.y == to.y ? to.x - from.x : to.y - from.y);
             *at++ = ' ';
             *at++ = from.y == to.y ? 'h' : 'v';
             lines.Append(word, static_cast<std::size_t>(at - word));
@@ -50,7 +51,9 @@ bool ComposeEps(int width, int height, const ModuleMatrix& modules, const Render
     const int down = height + 2 * options.margin;
     const std::string pointsDown = std::to_string(down * options.scale);
     const std::string scale = std::to_string(options.scale);
-    std::string eps;
+    // Written into `out` itself, so that the room of an earlier document is used again.
+    std::string& eps = *out;
+    eps.clear();
     eps += "%!PS-Adobe-3.0 EPSF-3.0\n";
     eps += "%%BoundingBox: 0 0 " + std::to_string(across * options.scale) + " " + pointsDown + "\n";
     eps += "%%LanguageLevel: 2\n";
@@ -70,7 +73,6 @@ bool ComposeEps(int width, int height, const ModuleMatrix& modules, const Render
     eps += "end\n";
     eps += "showpage\n";
     eps += "%%EOF\n";
-    out->swap(eps);
     return true;
 } catch (const std::bad_alloc&) {
     out->clear();

@@ -20,17 +20,19 @@ constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 conte
 constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
 constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
 
-std::string Content(int width, int height, const ModuleMatrix& modules,
-                    const RenderOptions& options) {
+// The page's content into `content`, replacing what it held.
+void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
+             std::string& content) {
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
     const std::string scale = std::to_string(options.scale);
-    std::string content;
+    content.clear();
     content += scale + " 0 0 -" + scale + " 0 " + std::to_string(down * options.scale) + " cm\n";
     content += RgbFractions(options.light) + " rg\n";
     content += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
-    const Outlines outlines = WalkOutlines(width, height, modules);
+    static thread_local Outlines outlines;  // room kept for the next page
+    WalkOutlines(width, height, modules, &outlines);
     // A word takes at most 2 * 3 + 4 characters and its separator ("177 177 l").
     WordLines lines(&content, 11 * (outlines.corners.size() + outlines.ends.size() + 1));
     char word[2 * 11 + 3];
@@ -52,7 +54,6 @@ std::string Content(int width, int height, const ModuleMatrix& modules,
     }
     lines.Append("f", 1);
     lines.Finish();
-    return content;
 }
 
 // `value` in `digits` decimal digits, leading zeros added.
@@ -68,7 +69,8 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
     const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
                                std::to_string((height + 2 * options.margin) * options.scale);
     std::string content;
-    const std::string plain = Content(width, height, modules, options);
+    static thread_local std::string plain;  // room kept for the next page
+    Content(width, height, modules, options, plain);
     DeflateData(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &content);
     const std::string objects[kObjectCount] = {
         "<< /Type /Catalog /Pages 2 0 R >>",

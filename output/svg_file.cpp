@@ -12,17 +12,30 @@ namespace qr {
 
 namespace {
 
-// The path data of all outlines, in module coordinates with a quiet zone of `margin` modules.
-std::string OutlinePath(int width, int height, const ModuleMatrix& modules, int margin) {
-    const Outlines outlines = WalkOutlines(width, height, modules);
+// Appends the path data of `outlines` to `svg`, in module coordinates with a quiet zone of
+// `margin` modules. The commands are written in a buffer on the stack and appended a buffer at a
+// time.
+void AppendOutlinePath(const Outlines& outlines, int margin, std::string* svg) {
     // A move takes at most 1 + 2 * 4 + 1 characters, a line 1 + 4 (no number of an outline is
-    // longer than "-177"), a close 1.
-    std::string d(outlines.corners.size() * 5 + outlines.ends.size() * 11, '\0');
-    char* at = &d[0];
+    // longer than "-177"), a close 1; a short number writes four bytes.
+    constexpr std::size_t kMostPerCommand = 11;
+    char buffer[2048];
+    char* const full = buffer + sizeof buffer - kMostPerCommand;
+    char* at = buffer;
+    auto flush = [&] {
+        svg->append(buffer, static_cast<std::size_t>(at - buffer));
+        at = buffer;
+    };
+    // Plain pointers, which the characters written cannot be taken to change.
+    const Corner* const corners = outlines.corners.data();
+    const std::size_t* const ends = outlines.ends.data();
+    const std::size_t outlineCount = outlines.ends.size();
     Corner previous = {0, 0};
     std::size_t begin = 0;
-    for (const std::size_t end : outlines.ends) {
-        const Corner start = outlines.corners[begin];
+    for (std::size_t k = 0; k < outlineCount; ++k) {
+        const std::size_t end = ends[k];
+        const Corner start = corners[begin];
+        if (at > full) flush();
         if (begin == 0) {
             *at++ = 'M';
             at = PutNumber(at, start.x + margin);
@@ -30,22 +43,23 @@ std::string OutlinePath(int width, int height, const ModuleMatrix& modules, int 
             at = PutNumber(at, start.y + margin);
         } else {
             *at++ = 'm';
-            at = PutNumber(at, start.x - previous.x);
+            at = PutShortNumber(at, start.x - previous.x);
             *at++ = ' ';
-            at = PutNumber(at, start.y - previous.y);
+            at = PutShortNumber(at, start.y - previous.y);
         }
         previous = start;
         for (std::size_t i = begin + 1; i < end; ++i) {
-            const Corner from = outlines.corners[i - 1];
-            const Corner to = outlines.corners[i];
+            if (at > full) flush();
+            const Corner from = corners[i - 1];
+            const Corner to = corners[i];
             *at++ = from.y == to.y ? 'h' : 'v';
-            at = PutNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
+            at = PutShortNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
         }
+        if (at > full) flush();
         *at++ = 'z';
         begin = end;
     }
-    d.resize(static_cast<std::size_t>(at - d.data()));
-    return d;
+    flush();
 }
 
 // `colour` as "#rgb" when each component's two hex digits are equal (black "#000"), else
@@ -72,20 +86,26 @@ std::string Fill(Rgba colour) {
 
 }  // namespace
 
+// The document is written into `out` itself, so that the room of an earlier document is used
+// again, and the outlines are walked into room kept per thread.
 bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
+    static thread_local Outlines outlines;
+    WalkOutlines(width, height, modules, &outlines);
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
     const std::string acrossText = std::to_string(across);
     const std::string downText = std::to_string(down);
-    std::string svg;
+    std::string& svg = *out;
+    svg.clear();
+    // The path at most once or twice (see AppendOutlinePath), and the words around it.
+    const std::size_t pathRoom = 5 * outlines.corners.size() + 11 * outlines.ends.size();
+    svg.reserve((Opaque(options.dark) ? 1 : 2) * pathRoom + 512);
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
            std::to_string(across * options.scale) + "\" height=\"" +
            std::to_string(down * options.scale) + "\" viewBox=\"0 0 " + acrossText + " " +
            downText + "\" shape-rendering=\"crispEdges\">\n";
-    const std::string outlines = OutlinePath(width, height, modules, options.margin);
-    svg.reserve(svg.size() + 2 * outlines.size() + 200);
     if (Opaque(options.dark)) {
         svg += "<rect width=\"" + acrossText + "\" height=\"" + downText + "\" " +
                Fill(options.light) + "/>\n";
@@ -93,13 +113,12 @@ bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const Render
         // The light colour would show through the dark one: the square gets the outlines as holes.
         svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + acrossText +
                "v" + downText + "h-" + acrossText + "z";
-        svg += outlines;
+        AppendOutlinePath(outlines, options.margin, &svg);
         svg += "\"/>\n";
     }
     svg += "<path " + Fill(options.dark) + " d=\"";
-    svg += outlines;
+    AppendOutlinePath(outlines, options.margin, &svg);
     svg += "\"/>\n</svg>\n";
-    out->swap(svg);
     return true;
 } catch (const std::bad_alloc&) {
     out->clear();

@@ -114,12 +114,10 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules) {
 namespace {
 
 // The direction to the right of each direction, the first of each set of directions in the order
-// right, down, left, up, and the steps along a row and a column of corners.
+// right, down, left, up.
 constexpr unsigned char RIGHT_OF[UP + 1] = {0, DOWN, LEFT, 0, UP, 0, 0, 0, RIGHT};
 constexpr unsigned char FIRST_OF[16] = {0,  RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT,
                                         UP, RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT};
-constexpr int STEP_X[UP + 1] = {0, 1, 0, 0, -1, 0, 0, 0, 0};
-constexpr int STEP_Y[UP + 1] = {0, 0, 1, 0, 0, 0, 0, 0, -1};
 
 std::uint64_t Load8(const unsigned char* at) {
     std::uint64_t word;
@@ -127,79 +125,165 @@ std::uint64_t Load8(const unsigned char* at) {
     return word;
 }
 
-// ORs `bits` into the eight bytes at `at`.
-void Or8(unsigned char* at, std::uint64_t bits) {
-    const std::uint64_t word = Load8(at) | bits;
+void Store8(unsigned char* at, std::uint64_t word) {
     std::memcpy(at, &word, sizeof word);
 }
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kLowSevens = 0x7F7F7F7F7F7F7F7Fu;
+
+// 1 in each byte of `word` that is not 0, else 0.
+std::uint64_t NonZeroBytes(std::uint64_t word) {
+    return (((word & kLowSevens) + kLowSevens) | word) >> 7 & kOnes;
+}
+
+// The eight cells of a column `u` from row `v` on as bits (bit i for row v + i), dark 1; rows at
+// `height` and after are light.
+unsigned ColumnBits(const ModuleMatrix& modules, int u, int v, int height) {
+    std::uint64_t cells = 0;
+    if (v + 8 <= kMaxSymbolSize) {
+        cells = Load8(&modules[u][v]);
+    } else {
+        std::memcpy(&cells, &modules[u][v], static_cast<std::size_t>(kMaxSymbolSize - v));
+    }
+    if (height - v < 8) cells &= (std::uint64_t{1} << (8 * (height - v))) - 1;
+    return static_cast<unsigned>((NonZeroBytes(cells) * 0x0102040810204080u) >> 56);
+}
+
+// The 8x8 bits of `m` (byte i, bit j) transposed (byte j, bit i).
+std::uint64_t Transpose8(std::uint64_t m) {
+    std::uint64_t t = (m ^ (m >> 7)) & 0x00AA00AA00AA00AAu;
+    m ^= t ^ (t << 7);
+    t = (m ^ (m >> 14)) & 0x0000CCCC0000CCCCu;
+    m ^= t ^ (t << 14);
+    t = (m ^ (m >> 28)) & 0x00000000F0F0F0F0u;
+    return m ^ t ^ (t << 28);
+}
+
+// Eight bytes of 0 or 1 from the bits of `bits` (bit i into byte i).
+std::uint64_t SpreadBits(unsigned bits) {
+    const std::uint64_t own = (bits * kOnes) & 0x8040201008040201u;
+    return ((own + 0x7F * kOnes) & (0x80 * kOnes)) >> 7;
+}
+
+// Scratch of one thread's walks, kept for the next: the bordered cells and the corners' edges.
+struct WalkScratch {
+    std::vector<unsigned char> dark;
+    std::vector<unsigned char> out;
+};
 
 }  // namespace
 
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
-    // The cells row by row, 1 dark, with a light border on every side and eight light bytes after
-    // each row, so that eight cells and their neighbours are read at once.
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    const int stride = width + 9;
-    std::vector<unsigned char> dark(static_cast<std::size_t>(height + 2) * stride + 8, 0);
-    for (int u = 0; u < width; ++u) {
-        unsigned char* column = &dark[static_cast<std::size_t>(stride) + 1 + u];
-        for (int v = 0; v < height; ++v)
-            column[static_cast<std::size_t>(v) * stride] = modules[u][v] != 0;
+    Outlines outlines;
+    WalkOutlines(width, height, modules, &outlines);
+    return outlines;
+}
+
+void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
+    static thread_local WalkScratch scratch;
+    // The cells row by row, 1 dark, with a light border on every side and light bytes after each
+    // row to a multiple of eight and eight more, so that eight cells and their neighbours are
+    // read at once. Blocks of 8x8 cells are turned from columns into rows as bits.
+    const int stride = (width + 1 + 7) / 8 * 8 + 8;
+    const std::size_t darkSize = static_cast<std::size_t>(height + 2 + 8) * stride;
+    if (scratch.dark.size() < darkSize) scratch.dark.resize(darkSize);
+    unsigned char* const dark = scratch.dark.data();
+    std::memset(dark, 0, static_cast<std::size_t>(stride));
+    for (int v = 0; v < height; v += 8) {
+        for (int j = 0; j < 8; ++j) dark[static_cast<std::size_t>(v + j + 1) * stride] = 0;
+        for (int u = 0; u < stride - 8; u += 8) {
+            std::uint64_t block = 0;  // byte i: column u + i as bits of rows v..v+7
+            for (int i = 0; i < 8 && u + i < width; ++i)
+                block |= std::uint64_t{ColumnBits(modules, u + i, v, height)} << (8 * i);
+            block = Transpose8(block);  // byte j: row v + j as bits of columns u..u+7
+            for (int j = 0; j < 8; ++j) {
+                unsigned char* row = dark + static_cast<std::size_t>(v + j + 1) * stride + 1;
+                Store8(row + u, SpreadBits(static_cast<unsigned>(block >> (8 * j)) & 0xFF));
+            }
+        }
     }
-    // Each corner's edges leaving it, as the plain grid has them, eight modules at a time: a
-    // module's edge is there where its neighbour on that side is light. The bytes written past a
-    // row's last corner are zero, since they come from light cells.
+    // Rows written past the last are light: the row below the cells is the border.
+    std::memset(dark + static_cast<std::size_t>(height + 1) * stride, 0,
+                static_cast<std::size_t>(stride));
+    // Each corner's edges leaving it, as the plain grid has them, eight corners at a time from
+    // the cells around them: a module's edge is there where its neighbour on that side is light.
+    // The bytes written past a row's last corner are zero (light cells around them) and are
+    // written again by the next row.
     const int corners = width + 1;
-    std::vector<unsigned char> out(static_cast<std::size_t>(corners) * (height + 1) + 16, 0);
-    for (int v = 0; v < height; ++v) {
-        const unsigned char* cell = &dark[static_cast<std::size_t>(v + 1) * stride + 1];
-        unsigned char* top = &out[static_cast<std::size_t>(v) * corners];
-        unsigned char* bottom = top + corners;
-        for (int u = 0; u < width; u += 8) {
-            const std::uint64_t d = Load8(cell + u);
-            if (d == 0) continue;
-            Or8(top + u, (d & ~Load8(cell + u - stride) & kOnes) * RIGHT);
-            Or8(top + u + 1, (d & ~Load8(cell + u + 1) & kOnes) * DOWN);
-            Or8(bottom + u + 1, (d & ~Load8(cell + u + stride) & kOnes) * LEFT);
-            Or8(bottom + u, (d & ~Load8(cell + u - 1) & kOnes) * UP);
+    const std::size_t total = static_cast<std::size_t>(corners) * (height + 1);
+    if (scratch.out.size() < total + 16) scratch.out.resize(total + 16);
+    unsigned char* const out = scratch.out.data();
+    std::memset(out + total, 0, 16);
+    std::size_t turning = 0;  // corners with edges: each is an outline's corner at most twice
+    for (int v = 0; v <= height; ++v) {
+        // Cells right of and left of the corners, in the row below them and the row above.
+        const unsigned char* below = dark + static_cast<std::size_t>(v + 1) * stride + 1;
+        const unsigned char* above = below - stride;
+        unsigned char* row = out + static_cast<std::size_t>(v) * corners;
+        for (int x = 0; x < corners; x += 8) {
+            const std::uint64_t belowRight = Load8(below + x);
+            const std::uint64_t belowLeft = Load8(below + x - 1);
+            const std::uint64_t aboveRight = Load8(above + x);
+            const std::uint64_t aboveLeft = Load8(above + x - 1);
+            const std::uint64_t edges =
+                (belowRight & ~aboveRight) * RIGHT | (belowLeft & ~belowRight) * DOWN |
+                (aboveLeft & ~belowLeft) * LEFT | (aboveRight & ~aboveLeft) * UP;
+            Store8(row + x, edges);
+            turning += static_cast<std::size_t>((NonZeroBytes(edges) * kOnes) >> 56);
         }
     }
     // The walk of TraceOutlines: straight on as long as there is an edge, then right, else the
     // first edge in the order right, down, left, up.
-    Outlines outlines;
-    std::size_t turning = 0;  // corners with edges: each is an outline's corner at most twice
-    for (const unsigned char edges : out) turning += edges != 0;
-    outlines.corners.reserve(2 * turning);
-    const std::size_t total = static_cast<std::size_t>(corners) * (height + 1);
-    const std::ptrdiff_t step[UP + 1] = {0, 1, corners, 0, -1, 0, 0, 0, -corners};
+    outlines->corners.clear();
+    outlines->ends.clear();
+    outlines->corners.reserve(2 * turning);
     for (std::size_t start = 0; start < total;) {
-        if (out[start] == 0) {
-            ++start;
+        const std::uint64_t ahead = Load8(out + start);
+        if (ahead == 0) {
+            start += 8;
             continue;
         }
+        start += static_cast<std::size_t>(__builtin_ctzll(ahead) / 8);
+        if (start >= total) break;
         Corner at = {static_cast<int>(start % corners), static_cast<int>(start / corners)};
-        outlines.corners.push_back(at);
-        unsigned char* here = &out[start];
+        outlines->corners.push_back(at);
+        unsigned char* here = out + start;
         const unsigned char* first = here;
         unsigned heading = (*here & RIGHT)  ? unsigned{RIGHT}
                            : (*here & DOWN) ? unsigned{DOWN}
                                             : unsigned{FIRST_OF[*here]};
-        for (;;) {
-            int steps = 0;
+        // Each heading's run of edges, the edges taken as they are passed; the run ends where
+        // the next corner has no edge in that direction, or back at the first.
+        auto run = [&here, first](unsigned direction, std::ptrdiff_t step, int& coordinate,
+                                  int sign) {
             do {
-                *here = static_cast<unsigned char>(*here & ~heading);
-                here += step[heading];
-                ++steps;
-            } while (here != first && (*here & heading));
-            at.x += steps * STEP_X[heading];
-            at.y += steps * STEP_Y[heading];
+                *here = static_cast<unsigned char>(*here & ~direction);
+                here += step;
+                coordinate += sign;
+            } while (here != first && (*here & direction));
+        };
+        for (;;) {
+            switch (heading) {
+                case RIGHT:
+                    run(RIGHT, 1, at.x, 1);
+                    break;
+                case DOWN:
+                    run(DOWN, corners, at.y, 1);
+                    break;
+                case LEFT:
+                    run(LEFT, -1, at.x, -1);
+                    break;
+                default:
+                    run(UP, -corners, at.y, -1);
+                    break;
+            }
             if (here == first) break;
-            outlines.corners.push_back(at);
+            outlines->corners.push_back(at);
             heading = (*here & RIGHT_OF[heading]) ? RIGHT_OF[heading] : FIRST_OF[*here];
         }
-        outlines.ends.push_back(outlines.corners.size());
+        outlines->ends.push_back(outlines->corners.size());
     }
-    return outlines;
 }
 
 std::string FractionOf255(unsigned component) {
@@ -220,25 +304,15 @@ std::string RgbFractions(Rgba colour) {
            FractionOf255(BlueOf(colour));
 }
 
-WordLines::WordLines(std::string* text, std::size_t room) : text_(text), used_(text->size()) {
+WordLines::WordLines(std::string* text, std::size_t room) : text_(text) {
     const std::size_t lineFeed = text->rfind('\n');
-    lineStart_ = lineFeed == std::string::npos ? 0 : lineFeed + 1;
-    text->resize(used_ + room);
-}
-
-void WordLines::Append(const char* word, std::size_t size) {
-    char* text = &(*text_)[0];
-    if (used_ > lineStart_) {
-        const bool fits = used_ - lineStart_ + 1 + size <= kMaxLineLength;
-        text[used_++] = fits ? ' ' : '\n';
-        if (!fits) lineStart_ = used_;
-    }
-    std::memcpy(text + used_, word, size);
-    used_ += size;
+    lineLength_ = lineFeed == std::string::npos ? text->size() : text->size() - lineFeed - 1;
+    text->reserve(text->size() + room);
 }
 
 void WordLines::Finish() {
-    text_->resize(used_);
+    text_->append(buffer_, buffered_);
+    buffered_ = 0;
 }
 
 std::string AssemblePdf(const std::vector<std::string>& objects) {

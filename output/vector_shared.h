@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 // std::bad_alloc when no memory can be had; the writers catch it.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
+// The same into `outlines`, whose earlier contents are replaced and whose room is used again;
+// the grids of the walk are kept per thread for the next. Throws std::bad_alloc when no memory
+// can be had.
+void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines);
+
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
 
@@ -51,22 +57,40 @@ std::string FractionOf255(unsigned component);
 
 // Appends words to a text: each directly when the text is empty or ends a line, else after a space,
 // or after a line feed when the line would grow beyond kMaxLineLength characters, so that EPS and
-// PDF lines stay short. Where the last line begins is remembered, and room made at once.
+// PDF lines stay short. The length of the last line is kept, and the words are gathered in a
+// buffer of the object's own and appended to the text a buffer at a time.
 constexpr std::size_t kMaxLineLength = 79;
 class WordLines {
 public:
-    // Continues `text`, with room for `room` more characters (the words and a separator before
+    // Continues `text`, making room for `room` more characters (the words and a separator before
     // each). Throws std::bad_alloc when no memory can be had.
     WordLines(std::string* text, std::size_t room);
-    // Appends `word`; its separator and it must fit the room left.
-    void Append(const char* word, std::size_t size);
-    // Cuts `text` to what was written.
+    // Appends `word`. Throws std::bad_alloc when no memory can be had.
+    void Append(const char* word, std::size_t size) {
+        if (buffered_ + 1 + size > kBufferSize) Finish();
+        if (lineLength_ > 0) {
+            const bool fits = lineLength_ + 1 + size <= kMaxLineLength;
+            buffer_[buffered_++] = fits ? ' ' : '\n';
+            lineLength_ = fits ? lineLength_ + 1 : 0;
+        }
+        lineLength_ += size;
+        if (buffered_ + size > kBufferSize) {  // a word longer than the buffer goes on its own
+            Finish();
+            text_->append(word, size);
+            return;
+        }
+        std::memcpy(buffer_ + buffered_, word, size);
+        buffered_ += size;
+    }
+    // Appends the words gathered to `text`. Throws std::bad_alloc when no memory can be had.
     void Finish();
 
 private:
+    static constexpr std::size_t kBufferSize = 2048;
     std::string* text_;
-    std::size_t used_;
-    std::size_t lineStart_;
+    std::size_t lineLength_;  // characters of the last line, in `text` and the buffer
+    std::size_t buffered_ = 0;
+    char buffer_[kBufferSize];
 };
 
 // Writes the decimal digits of `value` (a '-' first when it is negative) at `at`, and returns the
@@ -89,6 +113,42 @@ inline char* PutNumber(char* at, int value) {
     } while (magnitude != 0);
     while (count > 0) *at++ = digits[--count];
     return at;
+}
+
+// The text of each number from -kMaxSymbolSize to kMaxSymbolSize, as PutNumber writes it, in four
+// bytes (the rest zero) and its length: every step of an outline is one of them.
+struct ShortNumbers {
+    struct Text {
+        char digits[4];
+        unsigned char length;
+    };
+    Text of[2 * kMaxSymbolSize + 1];
+};
+
+constexpr ShortNumbers MakeShortNumbers() {
+    ShortNumbers t{};
+    for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
+        ShortNumbers::Text& text = t.of[value + kMaxSymbolSize];
+        int magnitude = value < 0 ? -value : value;
+        int length = (value < 0 ? 1 : 0) + (magnitude >= 100 ? 3 : magnitude >= 10 ? 2 : 1);
+        text.length = static_cast<unsigned char>(length);
+        if (value < 0) text.digits[0] = '-';
+        do {
+            text.digits[--length] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+    }
+    return t;
+}
+
+inline constexpr ShortNumbers SHORT_NUMBERS = MakeShortNumbers();
+
+// PutNumber for a `value` from -kMaxSymbolSize to kMaxSymbolSize, from SHORT_NUMBERS: writes four
+// bytes at `at` (room for them is needed) and returns the place after the number's characters.
+inline char* PutShortNumber(char* at, int value) {
+    const ShortNumbers::Text& text = SHORT_NUMBERS.of[value + kMaxSymbolSize];
+    std::memcpy(at, text.digits, sizeof text.digits);
+    return at + text.length;
 }
 
 // The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the

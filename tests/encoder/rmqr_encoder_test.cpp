@@ -108,11 +108,13 @@ TEST(RmqrEncoder, DrawsTheR7x43PatternsAndSymbol) {
 }
 
 // The columns built a band of rows at a time equal the cells laid one by one and finished, at
-// every size and level, for random codewords.
+// every size and level, for random codewords: over the function patterns drawn cell by cell,
+// and over the rows that Encode notes alone (on an encoder that never draws them).
 TEST(RmqrEncoder, BuildsTheColumnsAsTheCellsAreLaidOneByOne) {
     const unsigned seed = 139;
     std::mt19937 random(seed);
     auto encoder = std::make_unique<CRmqrEncoder>();
+    auto marked = std::make_unique<CRmqrEncoder>();
     for (int v = 1; v <= kRmqrVersionCount; ++v) {
         for (const int level : {LEVEL_M, LEVEL_H}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " version " + std::to_string(v));
@@ -127,6 +129,11 @@ TEST(RmqrEncoder, BuildsTheColumnsAsTheCellsAreLaidOneByOne) {
             encoder->PlaceFunctionPatterns();
             encoder->BuildColumnsByBands();
             EXPECT_EQ(test::Picture(*encoder), cellByCell);
+            ASSERT_EQ(EncodeText(*marked, level, v, 0, 0, "1"), 1);
+            std::copy(std::begin(encoder->codewords), std::end(encoder->codewords),
+                      marked->codewords);
+            marked->BuildColumnsByBands();
+            EXPECT_EQ(test::Picture(*marked), cellByCell);
         }
     }
 }

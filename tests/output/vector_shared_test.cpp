@@ -103,21 +103,67 @@ TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
     }
 }
 
+// Walked into new outlines, and into the outlines of the round before; every fourth round's dark
+// cells are bytes other than 1 (0x80 and up among them), which are dark all the same.
 TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     const unsigned seed = 0x0071E;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
+    Outlines reused;
     for (int round = 0; round < 80; ++round) {
         const int size = round < 40 ? 1 + round : kMaxSymbolSize - round % 7;
         const int percent = round % 11 * 10;  // 0% to 100% dark
         const auto cells = RandomCells(random, size, percent, round % 13 == 5);
         SCOPED_TRACE("round " + std::to_string(round));
+        if (round % 4 == 1) {
+            for (auto& column : cells->modules) {
+                for (unsigned char& cell : column)
+                    cell = static_cast<unsigned char>(cell * (round + 0x80));
+            }
+        }
         // Every third symbol square, the others as wide as the square and fewer rows high.
         const int height = round % 3 == 0 ? size : 1 + round * 5 % size;
         const Outlines walked = WalkOutlines(size, height, cells->modules);
         const Outlines traced = TraceOutlines(size, height, cells->modules);
         EXPECT_TRUE(walked.corners == traced.corners);
         EXPECT_EQ(walked.ends, traced.ends);
+        WalkOutlines(size, height, cells->modules, &reused);
+        EXPECT_TRUE(reused.corners == traced.corners);
+        EXPECT_EQ(reused.ends, traced.ends);
+    }
+}
+
+// Enough words to fill WordLines' buffer several times, and one longer than it, continuing a text
+// whose last line is "xy": each line as long as it may be, none longer unless one word is.
+TEST(VectorShared, WordLinesFillEachLineAcrossTheBuffer) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 900; ++i) words.emplace_back(1 + i % 9, static_cast<char>('a' + i % 26));
+    words.insert(words.begin() + 450, std::string(3000, 'L'));
+    std::string text = "head\nxy";
+    WordLines lines(&text, 10);
+    for (const std::string& word : words) lines.Append(word.data(), word.size());
+    lines.Finish();
+    std::size_t start = text.find('\n') + 1;
+    std::size_t next = 0;  // the word that the line at `start` begins with
+    for (std::size_t end = text.find('\n', start);; end = text.find('\n', start)) {
+        const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+        SCOPED_TRACE(line.substr(0, 20));
+        std::string joined = next == 0 ? "xy" : words[next++];
+        while (next < words.size() && joined.size() + 1 + words[next].size() <= kMaxLineLength)
+            joined += " " + words[next++];
+        EXPECT_EQ(line, joined);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    EXPECT_EQ(next, words.size());
+}
+
+TEST(VectorShared, ShortNumbersAreWrittenAsPutNumberWritesThem) {
+    for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
+        char plain[12] = {};
+        char tabled[12] = {};
+        const std::string expected(plain, PutNumber(plain, value));
+        EXPECT_EQ(std::string(tabled, PutShortNumber(tabled, value)), expected) << value;
     }
 }
 
