@@ -3,14 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <new>
 
 #include "encoder/gs1.h"
 #include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
 #include "encoder/rmqr_encoder.h"
 #include "encoder/tables.h"
+#include "module/kept_records.h"
 #include "module/limits.h"
 #include "module/messages.h"
 #include "module/symbol.h"
@@ -75,44 +74,6 @@ std::string TooLong(std::size_t length, bool cut, const char* kind, int most) {
     return CannotEncode("it is " + std::string(cut ? "over " : "") + std::to_string(length) +
                         " bytes, and no " + kind + " symbol holds more than " +
                         std::to_string(most));
-}
-
-// Records of one kind kept between calls. Take() hands out one kept before, or a new one (null
-// without memory); Give() keeps it for a later call, or releases it when kKeptRecords are kept.
-template <class Record>
-class KeptRecords {
-public:
-    KeptRecords() = default;
-    KeptRecords(const KeptRecords&) = delete;
-    KeptRecords& operator=(const KeptRecords&) = delete;
-    ~KeptRecords() {
-        for (int i = 0; i < count_; ++i) delete kept_[i];
-    }
-
-    std::unique_ptr<Record> Take() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (count_ > 0) return std::unique_ptr<Record>(kept_[--count_]);
-        }
-        return std::unique_ptr<Record>(new (std::nothrow) Record);
-    }
-
-    void Give(std::unique_ptr<Record> record) {
-        if (!record) return;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (count_ < kKeptRecords) kept_[count_++] = record.release();
-    }
-
-private:
-    std::mutex mutex_;
-    Record* kept_[kKeptRecords] = {};
-    int count_ = 0;
-};
-
-template <class Record>
-KeptRecords<Record>& Kept() {
-    static KeptRecords<Record> kept;
-    return kept;
 }
 
 }  // namespace
