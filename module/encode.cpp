@@ -52,9 +52,7 @@ std::string MicroAt(int version, int level) {
 }
 
 std::string RmqrAt(int version, int level) {
-    char name[kRmqrNameSize];
-    RmqrName(version, name);
-    return name + std::string(" at level ") + LevelLetter(level);
+    return RmqrSizeName(version) + " at level " + LevelLetter(level);
 }
 
 Status Failed(Status status, std::string* why, const std::string& sentence) {
@@ -120,9 +118,7 @@ std::string DescribeSymbol(const Symbol& symbol) {
         symbol.level == kDefaultSetting ? "" : std::string("-") + LevelLetter(symbol.level);
     std::string words;
     if (symbol.rmqr) {
-        char name[kRmqrNameSize];
-        RmqrName(symbol.version, name);
-        words = "rMQR " + std::string(name) + level;
+        words = "rMQR " + RmqrSizeName(symbol.version) + level;
     } else {
         words = (symbol.micro ? "Micro QR M" : "QR Code version ") +
                 std::to_string(symbol.version) + level + ", mask " + std::to_string(symbol.mask);
