@@ -214,12 +214,20 @@ int WriteCode(const CommandLine& line, const EncodeSettings& encode) {
         return Fail(kCannotEncode, CannotEncode("out of memory"));
     }
     std::string message;
-    const Status status = EncodeRenderWrite(
-        &encoder, symbol.get(), reinterpret_cast<const unsigned char*>(data.data()), data.size(),
-        cut, encode, output, destination, &message);
-    // A signal that ended a wait (a FIFO with no reader yet) is the signal's status, not a failure.
-    if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
-    if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    if (line.styling.styled || line.styling.verify) {
+        const Status encoded =
+            encoder.Encode(bytes, data.size(), encode, symbol.get(), cut, &message);
+        if (encoded != TESSERA_OK) return Fail(ExitStatusOf(encoded), message);
+        const int written = WriteStyled(line.styling, *symbol.get(), output, destination);
+        if (written != kWritten) return written;
+    } else {
+        const Status status = EncodeRenderWrite(&encoder, symbol.get(), bytes, data.size(), cut,
+                                                encode, output, destination, &message);
+        // A signal that ended a wait (a FIFO with no reader yet) is the signal's status.
+        if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
+        if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
+    }
     if (line.verbose) {
         std::string said = DescribeSymbol(*symbol.get());
         if (line.fitWidth != 0) {

@@ -7,12 +7,15 @@
 
 namespace qr::cli {
 
-// Exit statuses: the library's result codes, and 64 for a usage error.
+// Exit statuses: the library's result codes, 5 for a symbol --verify finds fault with, and 64
+// for a usage error.
 constexpr int kWritten = TESSERA_OK;
 constexpr int kNothingToDo = TESSERA_ERROR_NOTHING_TO_DO;
 constexpr int kCannotEncode = TESSERA_ERROR_CANNOT_ENCODE;
 constexpr int kCannotWrite = TESSERA_ERROR_CANNOT_WRITE;
 constexpr int kExitUsage = 64;
+// Written, but --verify found problems: the symbol may not read, or reads without margin.
+constexpr int kExitNotVerified = 5;
 // Interrupted by a signal: this plus the signal's number, as shells report it.
 constexpr int kExitSignalBase = 128;
 

@@ -10,10 +10,6 @@ namespace qr::cli {
 namespace {
 
 constexpr std::size_t kMaxNumberDigits = 9;  // any more cannot be in range and might overflow
-constexpr char kColourPrefix = '#';
-constexpr std::size_t kOpaqueColourDigits = 6;  // RRGGBB
-constexpr std::size_t kColourDigits = 8;        // RRGGBBAA
-constexpr std::uint32_t kOpaqueAlpha = 0xFF;
 
 enum class FlagId {
     kInput,
@@ -122,13 +118,6 @@ std::string FromTo(const char* prefix) {
     const std::string row = prefix;
     return "from " + std::to_string(Limit((row + ".low").c_str())) + " to " +
            std::to_string(Limit((row + ".high").c_str()));
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool HasPlaceholder(const std::string& pattern) {
@@ -414,17 +403,7 @@ void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
 }
 
 bool ParseColour(const std::string& text, std::uint32_t* colour) {
-    const std::size_t first = !text.empty() && text[0] == kColourPrefix ? 1 : 0;
-    const std::size_t digits = text.size() - first;
-    if (digits != kOpaqueColourDigits && digits != kColourDigits) return false;
-    std::uint32_t value = 0;
-    for (std::size_t i = first; i < text.size(); ++i) {
-        const int digit = HexDigit(text[i]);
-        if (digit < 0) return false;
-        value = value << 4 | static_cast<std::uint32_t>(digit);
-    }
-    *colour = digits == kOpaqueColourDigits ? value << 8 | kOpaqueAlpha : value;
-    return true;
+    return ParseRgba(text, colour);
 }
 
 bool TakesNextArgument(const std::string& arg) {
@@ -455,6 +434,12 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
         }
         if (arg == "--") {
             flagsEnded = true;
+            continue;
+        }
+        std::string styleError;
+        if (const int used = ParseStylingFlag(argc, argv, i, &line->styling, &styleError)) {
+            if (!styleError.empty()) return styleError;
+            i += used - 1;
             continue;
         }
         const Flag* flag;
@@ -496,7 +481,8 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     line->micro = line->microFlag || line->microVersion;
     line->rmqr = line->rmqrFlag || line->rmqrVersion || line->rmqrHeight != 0;
     if (line->help || line->showVersion) return std::string();
-    return CheckCombination(*line);
+    const std::string error = CheckCombination(*line);
+    return error.empty() ? FinishStylingFlags(line) : error;
 }
 
 }  // namespace qr::cli

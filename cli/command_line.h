@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/styling.h"
 #include "module/settings.h"
 
 namespace qr::cli {
@@ -48,6 +49,7 @@ struct CommandLine {
     bool verbose = false;  // --verbose: one line on standard error saying what was made
     bool batch = false;
     std::string batchPath;  // "-" is standard input
+    StylingFlags styling;   // cli/styling.h
     std::string payload;    // --payload KIND: each line of a batch is a JSON object of its fields
 
     bool Structured() const { return split != 0 || splitVersion != 0; }
@@ -68,8 +70,9 @@ bool ToStandardOutput(const CommandLine& line);
 // leaving its format; the pipeline checks that the format takes them.
 void SetRenderFlags(const CommandLine& line, OutputSettings* output);
 
-// Reads `text` as a colour: RRGGBB or RRGGBBAA in hex digits of either case, with or without a
-// leading '#'; RRGGBB is opaque. Returns false, leaving `colour`, for anything else.
+// Reads `text` as a colour as the library reads every colour (ParseRgba, output/style_options.h):
+// RRGGBB or RRGGBBAA in hex digits of either case, with or without a leading '#'; RRGGBB is
+// opaque. Returns false, leaving `colour`, for anything else.
 bool ParseColour(const std::string& text, std::uint32_t* colour);
 
 // Whether `arg` is a flag written without its value that takes the next argument as its value

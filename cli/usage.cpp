@@ -2,9 +2,11 @@
 #include "cli/usage.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "cli/limits.h"
+#include "cli/styling.h"
 #include "module/messages.h"
 #include "module/tessera_api.h"
 
@@ -15,12 +17,6 @@ namespace {
 // The lines of --help: flags in the first 27 columns, their descriptions up to column 88.
 constexpr std::size_t kHelpColumn = 27;
 constexpr std::size_t kHelpWidth = 88;
-
-// One option of --help: its flags and what it does.
-struct HelpRow {
-    std::string flags;  // "-l, --level L|M|Q|H"
-    std::string text;
-};
 
 }  // namespace
 
@@ -98,7 +94,7 @@ std::string MicroLevels() {
 }
 
 std::vector<HelpRow> Rows() {
-    return {
+    std::vector<HelpRow> rows = {
         {"-i, --input FILE", "the data is the whole file"},
         {"-o, --output FILE", "the file to write; - or none: standard output"},
         {"-t, --type TYPE",
@@ -158,9 +154,11 @@ std::vector<HelpRow> Rows() {
          "the name, on all cores"},
         {"--payload KIND",
          "with --batch: each line is a JSON object of the fields of KIND: " + PayloadKindList()},
-        {"-h, --help", "this text"},
-        {"--version", "the program's version"},
     };
+    for (HelpRow& row : StylingHelpRows()) rows.push_back(std::move(row));
+    rows.push_back({"-h, --help", "this text"});
+    rows.push_back({"--version", "the program's version"});
+    return rows;
 }
 
 }  // namespace
@@ -186,7 +184,11 @@ std::string UsageText() {
     for (const HelpRow& row : Rows()) {
         // Flags without a short form line up with the long forms of those with one.
         const std::string flags = (row.flags[1] == '-' ? "      " : "  ") + row.flags;
-        text += flags + std::string(kHelpColumn - flags.size(), ' ') + HelpColumn(row.text);
+        // Flags too wide for their column (two spaces at least before the text) take a line.
+        text += flags.size() + 2 > kHelpColumn
+                    ? flags + "\n" + std::string(kHelpColumn, ' ')
+                    : flags + std::string(kHelpColumn - flags.size(), ' ');
+        text += HelpColumn(row.text);
     }
     return text +
            "\n"

@@ -4,8 +4,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qr::cli {
+
+// One option of --help: its flags and what it does.
+struct HelpRow {
+    std::string flags;  // "-l, --level L|M|Q|H"
+    std::string text;
+};
 
 // The text of --help.
 std::string UsageText();

@@ -185,6 +185,16 @@ void CMicroEncoder::PlaceCodewords() {
     }
 }
 
+void CMicroEncoder::MapWalk(int version, int level, WalkPositions& positions) {
+    this->version = version;
+    this->level = level;
+    symbolSize = MicroSymbolSize(version);
+    PlaceFunctionPatterns();
+    ReadWalk(
+        symbolSize, MICRO_VERSION_TABLE[version].totalCodewords * 8, codewords, modules,
+        [this] { PlaceCodewords(); }, positions);
+}
+
 int CMicroEncoder::ScoreMask(int mask) const {
     const int condition = MICRO_MASK_CONDITIONS[mask];
     const int edge = symbolSize - 1;

@@ -6,6 +6,7 @@
 #include "encoder/module_matrix.h"
 #include "encoder/reed_solomon.h"
 #include "encoder/tables.h"
+#include "encoder/walk_positions.h"
 
 namespace qr {
 
@@ -46,6 +47,12 @@ public:
     // mode the version does not have or is longer than kMaxMicroInputBytes, or `version` is not
     // 1..4. Writes only scratch fields.
     int StreamBits(const unsigned char* data, int length, int version);
+
+    // For the symbol map: sets `version`, `level` (one the version offers) and `symbolSize`,
+    // leaves the function patterns in `modules` (format cells light) and the walk's position of
+    // every cell in `positions` (ReadWalk), over the sequence of the data bits, a 4-bit last
+    // codeword as the high half of its byte, then the error-correction codewords.
+    void MapWalk(int version, int level, WalkPositions& positions);
 
     int version;
     int level;

@@ -42,6 +42,9 @@ export interface RenderOptions {
   dark?: Colour;
   /** Light modules and the quiet zone; default white. */
   light?: Colour;
+  /** Styles by the command's flag names: { shape: "dot", finder: "rounded", "data-dark": "1F2937",
+   *  gradient: "linear:000000,0000FF,45", "logo-size": 20, cmyk: [0, 0, 0, 100], size: "30mm" }. */
+  style?: Record<string, string | number | number[]>;
 }
 
 export interface ImageOptions extends RenderOptions {
@@ -70,6 +73,10 @@ export declare class QrSymbol {
   toBMP(options?: ImageOptions): Uint8Array;
   /** Any format that formats() names ("bmp", "png", "svg", "txt", "utf8", ...); text as UTF-8. */
   toBytes(kind: string, options?: ImageOptions): Uint8Array;
+  /** toBytes(kind, options) as a data URI, "data:image/png;base64,...", with the format's media type. */
+  toDataURL(kind?: string, options?: ImageOptions): string;
+  /** Whether the drawing toBytes(kind, options) makes still reads, with margin. */
+  verify(kind?: string, options?: ImageOptions): { verdict: "reads" | "warnings" | "unreadable"; problems: string[] };
   /** Bits the data takes and data bits the symbol holds at its level (Micro QR too). */
   dataBits(): { used: number; capacity: number };
 }
@@ -104,6 +111,8 @@ export interface Format {
 
 /** The formats this build renders, in the order of the library's table; after ready(). */
 export declare function formats(): Format[];
+/** The library's names of the parts of a style, for the `style` option. */
+export declare function styles(): { shapes: string[]; finders: string[]; regions: string[]; settings: string[] };
 
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
@@ -134,6 +143,7 @@ declare const tessera: {
   payload: typeof payload;
   ready: typeof ready;
   formats: typeof formats;
+  styles: typeof styles;
   heapBytes: typeof heapBytes;
   EncodeError: typeof EncodeError;
   QrSymbol: typeof QrSymbol;

@@ -46,6 +46,10 @@
   // returns through pointers.
   const STRUCTURE_BYTES = 64;
   const MESSAGE_BYTES = 512;
+  // Room for the style record, which tessera_style_options_init says the size of (checked).
+  const STYLE_BYTES = 256;
+  // tessera_verify()'s verdicts by number (TESSERA_VERIFY_*).
+  const VERDICTS = ["reads", "warnings", "unreadable"];
   const SCRATCH = {
     settings: 0,
     options: STRUCTURE_BYTES,
@@ -61,6 +65,18 @@
   // A surrogate code unit that is not half of a pair (a pair is one code point in a "u" pattern).
   const LONE_SURROGATE = /\p{Surrogate}/u;
   const utf8Decoder = new TextDecoder();
+  const BASE64_DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+  // `bytes` in base64 with padding, the same in Node and browsers.
+  function base64Of(bytes) {
+    let text = "";
+    for (let i = 0; i < bytes.length; i += 3) {
+      const n = Math.min(3, bytes.length - i);
+      const group = (bytes[i] << 16) | ((n > 1 ? bytes[i + 1] : 0) << 8) | (n > 2 ? bytes[i + 2] : 0);
+      for (let k = 0; k < 4; k++) text += k <= n ? BASE64_DIGITS[(group >> (18 - 6 * k)) & 63] : "=";
+    }
+    return text;
+  }
 
   // Data that does not fit (or is empty): the message says how many bits it needs and how many
   // the symbol holds. `status` is the C API's status.
@@ -306,9 +322,56 @@
       return this.#render(kind, options, "toBytes");
     }
 
+    // The symbol as a data URI ("data:image/png;base64,..."), for img src and CSS: toBytes(kind,
+    // options) with the format's media type from the library.
+    toDataURL(kind = "png", options) {
+      const bytes = this.#render(kind, options, "toDataURL");
+      const media = cString(wasm._tessera_format_media_type(formatNumber(kind, "toDataURL")));
+      return `data:${media};base64,${base64Of(bytes)}`;
+    }
+
+    // Whether the symbol, drawn as toBytes(kind, options) draws it, still reads: sampled at every
+    // module's centre, the changes weighed per block against its error correction, with the
+    // contrast, quiet zone and printed size checked. { verdict: "reads" | "warnings" |
+    // "unreadable", problems: [one line each] }.
+    verify(kind = "png", options) {
+      return this.#draw(kind, options, "verify", (pointer, number, optionsAt, styleAt) => {
+        const verdictAt = scratch + SCRATCH.size;
+        return withBuffer(4 * MESSAGE_BYTES, (text) => {
+          const status = wasm._tessera_verify(pointer, number, optionsAt, styleAt, verdictAt, text,
+                                              4 * MESSAGE_BYTES);
+          if (status === C.TESSERA_ERROR_BAD_ARGUMENT)
+            throw new RangeError(`verify: ${cString(text)}`);
+          if (status !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, "verify");
+          const lines = cString(text).split("\n").filter((line) => line !== "");
+          return { verdict: VERDICTS[wasm.HEAP32[verdictAt >> 2]], problems: lines };
+        });
+      });
+    }
+
     #render(kind, options, caller) {
+      return this.#draw(kind, options, caller, (pointer, number, optionsAt, styleAt) => {
+        const sizeAt = scratch + SCRATCH.size;
+        const query = wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, 0, 0, sizeAt);
+        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
+        const length = wasm.HEAPU32[sizeAt >> 2];
+        return withBuffer(length, (buffer) => {
+          check(wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, buffer, length,
+                                            sizeAt), caller);
+          return wasm.HEAPU8.slice(buffer, buffer + length);
+        });
+      });
+    }
+
+    // Calls `use` with the C symbol, the format's number, the render options and the style (its
+    // `style` option: parts by the command's flag names, { shape: "dot", "data-dark": "1F2937" }),
+    // all checked: RangeError names what is refused.
+    #draw(kind, options, caller, use) {
       const number = formatNumber(kind, caller);
-      writeRenderOptions(options, caller);
+      if (options !== undefined && options !== null && typeof options !== "object")
+        throw new TypeError(`${caller}: options must be an object`);
+      const { style, ...render } = options ?? {};
+      writeRenderOptions(render, caller);
       const optionsAt = scratch + SCRATCH.options;
       const at = scratch + SCRATCH.message;
       const checked = wasm._tessera_check_render_options(number, optionsAt, at, MESSAGE_BYTES);
@@ -319,16 +382,39 @@
         throw new Error(`${caller}: ${kind} output is not available in this build of the library`);
       }
       writeSettings(this.#settings);
-      return withEncoded(this.#data, this.#settings, (pointer) => {
-        const sizeAt = scratch + SCRATCH.size;
-        const query = wasm._tessera_render(pointer, number, optionsAt, 0, 0, sizeAt);
-        if (query !== C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
-        const length = wasm.HEAPU32[sizeAt >> 2];
-        return withBuffer(length, (buffer) => {
-          check(wasm._tessera_render(pointer, number, optionsAt, buffer, length, sizeAt), caller);
-          return wasm.HEAPU8.slice(buffer, buffer + length);
+      return withBuffer(STYLE_BYTES, (styleAt) => {
+        writeStyle(styleAt, style, caller);
+        return withEncoded(this.#data, this.#settings, (pointer) => {
+          const refused = wasm._tessera_check_style(pointer, number, optionsAt, styleAt, at,
+                                                    MESSAGE_BYTES);
+          if (refused === C.TESSERA_ERROR_BAD_ARGUMENT)
+            throw new RangeError(`${caller}: ${cString(at)}`);
+          check(refused, caller);
+          return use(pointer, number, optionsAt, styleAt);
         });
       });
+    }
+  }
+
+  // Fills the style record at `at` from `style`: each part set by name through the library, which
+  // refuses (RangeError) what it does not take.
+  function writeStyle(at, style, caller) {
+    wasm._tessera_style_options_init(at);
+    if (wasm.HEAPU32[at >> 2] > STYLE_BYTES) throw new Error("tessera: the style record outgrew its space");
+    if (style === undefined || style === null) return;
+    if (typeof style !== "object") throw new TypeError(`${caller}: style must be an object`);
+    for (const [name, value] of Object.entries(style)) {
+      if (value === undefined || value === null) continue;
+      const text = utf8Encoder.encode(`${name}\0${Array.isArray(value) ? value.join(",") : value}\0`);
+      const status = withBuffer(text.length + MESSAGE_BYTES, (buffer) => {
+        wasm.HEAPU8.set(text, buffer);
+        const split = text.indexOf(0);
+        return wasm._tessera_style_set(at, buffer, buffer + split + 1, scratch + SCRATCH.message,
+                                       MESSAGE_BYTES);
+      });
+      if (status === C.TESSERA_ERROR_BAD_ARGUMENT)
+        throw new RangeError(`${caller}: ${cString(scratch + SCRATCH.message)}`);
+      check(status, caller);
     }
   }
 
@@ -573,6 +659,26 @@
     return list;
   }
 
+  // The library's names of the parts of a style: { shapes: ["square", "dot", ...], finders: [...],
+  // regions: ["finder-dark", ...], settings: ["shape", "finder", ..., "size"] } (the names the
+  // `style` option takes, and the values of shape and finder).
+  function styles() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    const list = (number) => {
+      const names = [];
+      for (let i = 0; wasm._tessera_style_name(number, i) !== 0; i++) {
+        names.push(cString(wasm._tessera_style_name(number, i)));
+      }
+      return names;
+    };
+    return {
+      shapes: list(C.TESSERA_STYLE_SHAPE),
+      finders: list(C.TESSERA_STYLE_FINDER),
+      regions: list(C.TESSERA_STYLE_REGION),
+      settings: list(C.TESSERA_STYLE_SETTING),
+    };
+  }
+
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
   // It grows only when memory is not handed back (or when more is needed at once than before).
   function heapBytes() {
@@ -580,5 +686,5 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, makePayload, payload, ready, formats, heapBytes, EncodeError, QrSymbol };
+  return { make, makePayload, payload, ready, formats, styles, heapBytes, EncodeError, QrSymbol };
 });

@@ -48,11 +48,7 @@ tessera_status tessera_render(const tessera_symbol* symbol, int format,
     if (size == nullptr) return TESSERA_ERROR_BAD_ARGUMENT;
     std::string bytes;
     const Status status = qr::RenderFor(symbol, format, options, &bytes);
-    if (status != TESSERA_OK) return status;
-    *size = bytes.size();
-    if (buffer == nullptr || capacity < bytes.size()) return TESSERA_ERROR_BUFFER_TOO_SMALL;
-    std::memcpy(buffer, bytes.data(), bytes.size());
-    return TESSERA_OK;
+    return status != TESSERA_OK ? status : qr::HandOver(bytes, buffer, capacity, size);
 } catch (...) {
     return TESSERA_ERROR_NO_MEMORY;
 }

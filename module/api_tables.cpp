@@ -57,10 +57,6 @@ constexpr Constant CONSTANTS[] = {
 #error "the build defines TESSERA_VERSION"
 #endif
 
-// The most bytes a caller's structure may say it has: far more than any version of this library
-// will know, and a bound on what is read when `size` is not what the caller's header set.
-constexpr std::size_t kMaxStructureBytes = 4096;
-
 // Every field after `size` is four bytes wide, with no gap between them.
 static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings, level) ==
                   11 * sizeof(int),
@@ -68,28 +64,6 @@ static_assert(offsetof(tessera_settings, fit_height) - offsetof(tessera_settings
 static_assert(offsetof(tessera_render_options, dpi) - offsetof(tessera_render_options, scale) ==
                   4 * sizeof(int),
               "the render options are five fields of four bytes");
-
-// Bytes of a caller's structure beyond what this library knows must be zero: a setting the
-// library cannot honour is refused, not ignored.
-bool TailIsZero(const void* structure, std::size_t size, std::size_t known) {
-    const auto* bytes = static_cast<const unsigned char*>(structure);
-    for (std::size_t i = known; i < size; ++i) {
-        if (bytes[i] != 0) return false;
-    }
-    return true;
-}
-
-// Whether a caller's structure whose first field after `size` starts at `first` says a size
-// this library can read: at least its own field, no more than kMaxStructureBytes, not ending
-// inside a field this library knows (every one is four bytes wide), and nothing unknown set
-// beyond what it knows. Nothing beyond `size` is read.
-template <typename Structure>
-bool SizeReadable(const Structure* in, std::size_t first) {
-    const std::size_t size = in->size;
-    if (size < first || size > kMaxStructureBytes) return false;
-    if (size < sizeof(Structure) && (size - first) % sizeof(int) != 0) return false;
-    return TailIsZero(in, size, sizeof(Structure));
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "module/failures.h"
 #include "module/limits.h"
 #include "module/messages.h"
+#include "module/styling.h"
 #include "module/symbol.h"
 #include "output/image_format.h"
 #include "platform/file_io.h"
@@ -19,22 +20,6 @@ namespace {
 Status Failed(Status status, std::string* why, const std::string& sentence) {
     if (why != nullptr) *why = sentence;
     return status;
-}
-
-// The writer's options for `symbol`: the defaults of the table filled in.
-RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& settings) {
-    RenderOptions options;
-    options.scale = settings.scale != 0
-                        ? settings.scale
-                        : FormatInfo(static_cast<ImageFormat>(settings.format)).defaultScale;
-    options.margin = settings.margin != kDefaultSetting ? settings.margin
-                     : symbol.micro                     ? kLimits.microQuietZone
-                     : symbol.rmqr                      ? kLimits.rmqrQuietZone
-                                                        : kLimits.quietZone;
-    options.dark = settings.dark;
-    options.light = settings.light;
-    options.dpi = settings.dpi;
-    return options;
 }
 
 // Renders `symbol` into `bytes`, checking that it fits `maxColumns` (0: any). Returns TESSERA_OK,
@@ -55,6 +40,21 @@ Status RenderChecked(const Symbol& symbol, const OutputSettings& output, int max
 }
 
 }  // namespace
+
+RenderOptions ResolveRenderOptions(const Symbol& symbol, const OutputSettings& settings) {
+    RenderOptions options;
+    options.scale = settings.scale != 0
+                        ? settings.scale
+                        : FormatInfo(static_cast<ImageFormat>(settings.format)).defaultScale;
+    options.margin = settings.margin != kDefaultSetting ? settings.margin
+                     : symbol.micro                     ? kLimits.microQuietZone
+                     : symbol.rmqr                      ? kLimits.rmqrQuietZone
+                                                        : kLimits.quietZone;
+    options.dark = settings.dark;
+    options.light = settings.light;
+    options.dpi = settings.dpi;
+    return options;
+}
 
 Status Render(const Symbol& symbol, const OutputSettings& settings, std::string* bytes,
               std::string* why) {
@@ -90,6 +90,10 @@ Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
     std::string bytes;
     const Status status = RenderChecked(symbol, output, destination.maxColumns, &bytes, message);
     if (status != TESSERA_OK) return status;
+    return WriteBytes(bytes, destination, message);
+}
+
+Status WriteBytes(const std::string& bytes, const Destination& destination, std::string* message) {
     if (destination.standardOutput) return WriteToStandardOutput(bytes, message);
     platform::WriteOptions options;
     options.streams = destination.streams;

@@ -46,6 +46,10 @@ struct Destination {
 Status RenderWrite(const Symbol& symbol, const OutputSettings& output,
                    const Destination& destination, std::string* message);
 
+// Writes `bytes` made already to `destination`. Returns TESSERA_OK, or
+// TESSERA_ERROR_CANNOT_WRITE with one line in `message`: the file and why it cannot be written.
+Status WriteBytes(const std::string& bytes, const Destination& destination, std::string* message);
+
 // Writes `bytes` to standard output. Returns TESSERA_OK, or TESSERA_ERROR_CANNOT_WRITE with
 // "standard output cannot be written: REASON" in `*message` when it is not null.
 Status WriteToStandardOutput(const std::string& bytes, std::string* message);

@@ -14,6 +14,24 @@ constexpr const char* FOREIGN_IMAGE_EXTENSIONS[] = {
     "webp", "heic", "heif", "avif", "ico", "jxl",
 };
 
+// The media type of each format, by its name, for data URIs and HTTP; the terminal styles and
+// any format not named here are application/octet-stream.
+struct MediaType {
+    const char* format;
+    const char* type;
+};
+constexpr MediaType MEDIA_TYPES[] = {
+    {"bmp", "image/bmp"},
+    {"png", "image/png"},
+    {"svg", "image/svg+xml"},
+    {"txt", "text/plain"},
+    {"eps", "application/postscript"},
+    {"pdf", "application/pdf"},
+    {"xpm", "image/x-xpixmap"},
+    {"pbm", "image/x-portable-bitmap"},
+    {"pbm-plain", "image/x-portable-bitmap"},
+};
+
 bool SameLetters(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
         if (std::tolower(static_cast<unsigned char>(*a)) !=
@@ -66,6 +84,13 @@ bool IsForeignImageExtension(const char* path) {
         if (SameLetters(extension, foreign)) return true;
     }
     return false;
+}
+
+const char* MediaTypeOf(ImageFormat format) {
+    for (const MediaType& row : MEDIA_TYPES) {
+        if (std::strcmp(row.format, FormatInfo(format).name) == 0) return row.type;
+    }
+    return "application/octet-stream";
 }
 
 }  // namespace qr

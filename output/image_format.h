@@ -69,4 +69,8 @@ bool FormatFromExtension(const char* path, ImageFormat* format);
 // tif, webp and their spellings), so that writing BMP bytes under it would mislead.
 bool IsForeignImageExtension(const char* path);
 
+// The media type of `format` (which IsFormat()): "image/png", "image/svg+xml", ...;
+// "application/octet-stream" for the terminal styles.
+const char* MediaTypeOf(ImageFormat format);
+
 }  // namespace qr

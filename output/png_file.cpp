@@ -15,37 +15,22 @@
 #include "output/checksums.h"
 #include "output/deflate.h"
 #include "output/pixel_rows.h"
+#include "output/png_chunks.h"
 
 namespace qr {
 
 namespace {
 
-constexpr unsigned char PNG_SIGNATURE[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kBitDepth = 1;
 constexpr int kColourGray = 0;
 constexpr int kColourPalette = 3;
 constexpr int kPaletteSize = 2;  // the dark colour, then the light one
-constexpr int kUnitMetre = 1;    // of pHYs
 constexpr unsigned char kFilterNone = 0;
-
-void Put32(std::string* out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((value >> shift) & 0xFF);
-}
-
-// Appends a chunk: length, type, data and the CRC-32 of type and data.
-void AppendChunk(std::string* out, const char* type, const std::string& data) {
-    Put32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t typeAt = out->size();
-    *out += type;
-    *out += data;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(out->data()) + typeAt;
-    Put32(out, Crc32(0, bytes, 4 + data.size()));
-}
 
 std::string Header(int across, int down, bool palette) {
     std::string ihdr;
-    Put32(&ihdr, static_cast<std::uint32_t>(across));
-    Put32(&ihdr, static_cast<std::uint32_t>(down));
+    PutBig32(&ihdr, static_cast<std::uint32_t>(across));
+    PutBig32(&ihdr, static_cast<std::uint32_t>(down));
     ihdr += static_cast<char>(kBitDepth);
     ihdr += static_cast<char>(palette ? kColourPalette : kColourGray);
     ihdr += std::string(3, '\0');  // deflate, filters of type 0-4, no interlace
@@ -68,15 +53,11 @@ void AppendColourChunks(std::string* png, const RenderOptions& options) {
             alpha += static_cast<char>(AlphaOf(colours[i]));
             if (!Opaque(colours[i])) transparent = i + 1;
         }
-        AppendChunk(png, "PLTE", palette);
-        if (transparent > 0) AppendChunk(png, "tRNS", alpha.substr(0, transparent));
+        AppendPngChunk(png, "PLTE", palette);
+        if (transparent > 0) AppendPngChunk(png, "tRNS", alpha.substr(0, transparent));
     }
     if (options.dpi != 0) {
-        std::string phys;
-        Put32(&phys, PixelsPerMetre(options.dpi));
-        Put32(&phys, PixelsPerMetre(options.dpi));
-        phys += static_cast<char>(kUnitMetre);
-        AppendChunk(png, "pHYs", phys);
+        AppendPngChunk(png, "pHYs", PngResolution(options.dpi));
     }
 }
 
@@ -417,13 +398,13 @@ bool ComposePng(int width, int height, const ModuleMatrix& modules, const Render
                 std::string* out) try {
     const std::string data = CompressScanlines(width, height, modules, options);
 
-    std::string png(reinterpret_cast<const char*>(PNG_SIGNATURE), sizeof PNG_SIGNATURE);
-    AppendChunk(
+    std::string png(reinterpret_cast<const char*>(kPngSignature), sizeof kPngSignature);
+    AppendPngChunk(
         &png, "IHDR",
         Header(ImageSide(width, options), ImageSide(height, options), !options.DefaultColours()));
     AppendColourChunks(&png, options);
-    AppendChunk(&png, "IDAT", data);
-    AppendChunk(&png, "IEND", "");
+    AppendPngChunk(&png, "IDAT", data);
+    AppendPngChunk(&png, "IEND", "");
     out->swap(png);
     return true;
 } catch (const std::bad_alloc&) {

@@ -16,6 +16,11 @@ enum Direction : unsigned char { RIGHT = 1, DOWN = 2, LEFT = 4, UP = 8 };
 
 constexpr unsigned kFractionPlaces = 1000;  // three decimal places
 constexpr unsigned kFullComponent = 255;
+// The header of a PDF file; the comment of bytes above 127 tells programs that move files that
+// this one is binary.
+constexpr const char* PDF_FILE_HEADER = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+constexpr int kPdfOffsetDigits = 10;       // a cross-reference entry's byte offset
+constexpr int kPdfFreeGeneration = 65535;  // of the head of the free list, object 0
 
 class EdgeGrid {
 public:
@@ -234,6 +239,28 @@ void WordLines::Append(const char* word, std::size_t size) {
 
 void WordLines::Finish() {
     text_->resize(used_);
+}
+
+std::string AssemblePdf(const std::vector<std::string>& objects) {
+    auto padded = [](std::size_t value) {
+        const std::string text = std::to_string(value);
+        return std::string(static_cast<std::size_t>(kPdfOffsetDigits) - text.size(), '0') + text;
+    };
+    std::string pdf = PDF_FILE_HEADER;
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    // Every cross-reference entry is 20 bytes: offset, generation, kind and a two-byte end of line.
+    const std::size_t table = pdf.size();
+    const std::string count = std::to_string(objects.size() + 1);
+    pdf +=
+        "xref\n0 " + count + "\n" + padded(0) + " " + std::to_string(kPdfFreeGeneration) + " f \n";
+    for (const std::size_t offset : offsets) pdf += padded(offset) + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + count + " /Root 1 0 R >>\nstartxref\n" + std::to_string(table) +
+           "\n%%EOF\n";
+    return pdf;
 }
 
 }  // namespace qr

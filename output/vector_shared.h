@@ -91,4 +91,9 @@ inline char* PutNumber(char* at, int value) {
     return at;
 }
 
+// The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the
+// catalogue first): the header, each object, the cross-reference table of their offsets and the
+// trailer. Throws std::bad_alloc when no memory can be had.
+std::string AssemblePdf(const std::vector<std::string>& objects);
+
 }  // namespace qr

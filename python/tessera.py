@@ -5,6 +5,9 @@
     symbol.version, symbol.level, symbol.mask, symbol.size, symbol.modules
     symbol.save("hello.png", scale=8)                  # or .svg, .bmp, .txt, ...
     png = symbol.to_bytes("png")                       # any format, in memory
+    symbol.save("dots.svg", shape="dot", finder="rounded", data_dark="1F2937")   # styled
+    symbol.verify("png", shape="dot")                  # ("reads", []) when it reads with margin
+    symbol.to_data_uri("svg")                          # "data:image/svg+xml;base64,..."
     tessera.formats()                                  # {"bmp": "bmp", ..., "pbm-plain": "pbm"}
     tessera.save_all([(symbol, "a.png"), (other, "b.png")])   # many files, one sync
 
@@ -27,6 +30,7 @@ library's only export in libtessera.so.1 (tessera.dll). Each is looked for, in t
 When none loads, TesseraError names every path tried and why it failed.
 """
 
+import base64
 import ctypes
 import errno
 import glob
@@ -98,6 +102,22 @@ class _Settings(ctypes.Structure):
                 ("micro", ctypes.c_int), ("boost", ctypes.c_int), ("rmqr", ctypes.c_int),
                 ("rmqr_height", ctypes.c_int), ("gs1", ctypes.c_int), ("fit_width", ctypes.c_int),
                 ("fit_height", ctypes.c_int)]
+
+
+# The style record's regions: as many as the library names (tessera_style_name), which
+# MakeTest checks.
+_REGION_COUNT = 14
+
+
+class _StyleOptions(ctypes.Structure):
+    _fields_ = [("size", ctypes.c_size_t), ("shape", ctypes.c_int), ("finder", ctypes.c_int),
+                ("regions", ctypes.c_uint32 * _REGION_COUNT), ("gradient", ctypes.c_int),
+                ("gradient_from", ctypes.c_uint32), ("gradient_to", ctypes.c_uint32),
+                ("gradient_angle", ctypes.c_int), ("logo_percent", ctypes.c_int),
+                ("logo", ctypes.c_void_p), ("logo_size", ctypes.c_size_t),
+                ("title", ctypes.c_char_p), ("description", ctypes.c_char_p),
+                ("cmyk", ctypes.c_int), ("cmyk_percent", ctypes.c_int * 4),
+                ("printed_unit", ctypes.c_int), ("printed_size", ctypes.c_double)]
 
 
 class _RenderOptions(ctypes.Structure):
@@ -198,8 +218,20 @@ def _declare_api(library):
         "tessera_format_name": (C, [I]),
         "tessera_format_extension": (C, [I]),
         "tessera_format_available": (I, [I]),
+        "tessera_format_media_type": (C, [I]),
         "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_status_message": (C, [I]),
+        "tessera_style_options_init": (None, [ctypes.POINTER(_StyleOptions)]),
+        "tessera_style_name": (C, [I, I]),
+        "tessera_style_set": (I, [ctypes.POINTER(_StyleOptions), C, C, C, S]),
+        "tessera_render_styled": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                                      ctypes.POINTER(_StyleOptions), C, S, ctypes.POINTER(S)]),
+        "tessera_check_style": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                                    ctypes.POINTER(_StyleOptions), C, S]),
+        "tessera_save_styled": (I, [P, C, I, ctypes.POINTER(_RenderOptions),
+                                    ctypes.POINTER(_StyleOptions)]),
+        "tessera_verify": (I, [P, I, ctypes.POINTER(_RenderOptions),
+                               ctypes.POINTER(_StyleOptions), ctypes.POINTER(I), C, S]),
         "tessera_library_version": (C, []),
         "tessera_payload_kind": (C, [I]),
         "tessera_payload_kind_help": (C, [C]),
@@ -576,6 +608,55 @@ def formats():
             found[name.decode("ascii")] = extension and extension.decode("ascii")
 
 
+# tessera_style_name()'s list of the parts of a style set by name, and the verdicts of
+# tessera_verify().
+_STYLE_SETTINGS = 3
+_VERDICTS = ("reads", "warnings", "unreadable")
+
+
+def _style_names(library):
+    names, index = [], 0
+    while library.tessera_style_name(_STYLE_SETTINGS, index) is not None:
+        names.append(library.tessera_style_name(_STYLE_SETTINGS, index).decode("ascii"))
+        index += 1
+    return names
+
+
+def _style(parts):
+    """A style record from keyword arguments: each part the library names ("shape", "finder",
+    "finder-dark", ..., "gradient", "logo-size", "cmyk", "size") with "_" for "-", as text the
+    command takes (a tuple for cmyk), and logo (bytes, or a path to a PNG or SVG file), title and
+    desc. Returns the record and what it points into, which must live as long."""
+    api = _api()
+    record = _StyleOptions()
+    api.tessera_style_options_init(ctypes.byref(record))
+    kept = []
+    names = _style_names(api)
+    for key, value in parts.items():
+        if value is None:
+            continue
+        name = key.replace("_", "-")
+        if key == "logo":
+            data = value if isinstance(value, (bytes, bytearray)) else open(value, "rb").read()
+            buffer = ctypes.create_string_buffer(bytes(data), len(data))
+            kept.append(buffer)
+            record.logo, record.logo_size = ctypes.cast(buffer, ctypes.c_void_p), len(data)
+        elif key in ("title", "desc"):
+            text = str(value).encode("utf-8")
+            kept.append(text)
+            setattr(record, "title" if key == "title" else "description", text)
+        elif name in names:
+            if isinstance(value, (tuple, list)):
+                value = ",".join(str(part) for part in value)
+            text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+            status = api.tessera_style_set(ctypes.byref(record), name.encode("ascii"),
+                                           str(value).encode("utf-8"), text, _MESSAGE_ROOM)
+            _checked(status, text)
+        else:
+            raise TypeError(f"unexpected keyword argument {key!r}")
+    return record, kept
+
+
 class Symbol:
     """A finished symbol: its facts, its modules, and its bytes in any format.
 
@@ -667,13 +748,20 @@ class Symbol:
                 _checked_options[key] = options
         return options
 
-    def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None):
+    def to_bytes(self, kind, scale=None, *, margin=None, dark=None, light=None, dpi=None,
+                 **style):
         """The symbol as `kind` (a name of formats(): "bmp", "png", "svg", "txt", ...), at
         `scale` pixels per module (None: 4 for images, 1 for text), with a quiet zone of `margin`
         modules (None: 4), `dark` and `light` colours ("#RRGGBB" or "RRGGBBAA") and a resolution
-        of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8)."""
+        of `dpi` for PNG and BMP. Text kinds are returned as bytes too (UTF-8). Keywords beyond
+        these style it: shape="dot", finder="rounded", data_dark="1F2937", gradient=
+        "linear:000000,0000FF,45", logo=b"..." or a path, logo_size=20, title=, desc=,
+        cmyk=(0, 0, 0, 100), size="30mm" (the command's flags, "_" for "-")."""
         number = self._format(kind)
-        options = ctypes.byref(self._render_options(number, scale, margin, dark, light, dpi))
+        checked = self._render_options(number, scale, margin, dark, light, dpi)
+        if style:
+            return self._styled(number, checked, style)
+        options = ctypes.byref(checked)
         api = _api()
         size = ctypes.c_size_t(0)
         buffer = getattr(_render_room, "buffer", None)
@@ -694,6 +782,59 @@ class Symbol:
             _raise(status)
         return ctypes.string_at(buffer, size.value)
 
+    def _styled(self, number, options, style):
+        """The styled bytes of format `number`."""
+        record, kept = _style(style)
+        api = _api()
+        text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+        size = ctypes.c_size_t(0)
+        status = api.tessera_render_styled(self._handle, number, ctypes.byref(options),
+                                           ctypes.byref(record), None, 0, ctypes.byref(size))
+        if status == _BAD_ARGUMENT:
+            api.tessera_check_style(self._handle, number, ctypes.byref(options),
+                                    ctypes.byref(record), text, _MESSAGE_ROOM)
+            _checked(status, text)
+        if status != _BUFFER_TOO_SMALL:
+            _raise(status)
+        buffer = ctypes.create_string_buffer(size.value)
+        status = api.tessera_render_styled(self._handle, number, ctypes.byref(options),
+                                           ctypes.byref(record), buffer, size.value,
+                                           ctypes.byref(size))
+        if status != WRITTEN:
+            _raise(status)
+        del kept
+        return buffer.raw[:size.value]
+
+    def verify(self, kind="png", scale=None, *, margin=None, dark=None, light=None, dpi=None,
+               **style):
+        """Whether the symbol, drawn as to_bytes() would draw it with the same arguments, still
+        reads: ("reads", []) with margin, else ("warnings" or "unreadable", [one line per
+        problem]). The drawing is sampled at every module's centre and the changes weighed per
+        block against its error correction; contrast, quiet zone and printed size are checked."""
+        number = self._format(kind)
+        options = self._options(number, scale, margin, dark, light, dpi)
+        record, kept = _style(style)
+        api = _api()
+        verdict = ctypes.c_int(0)
+        text = ctypes.create_string_buffer(4 * _MESSAGE_ROOM)
+        status = api.tessera_verify(self._handle, number, ctypes.byref(options),
+                                    ctypes.byref(record), ctypes.byref(verdict), text,
+                                    4 * _MESSAGE_ROOM)
+        if status == _BAD_ARGUMENT:
+            _checked(status, text)
+        if status not in (WRITTEN, _BUFFER_TOO_SMALL):
+            _raise(status)
+        del kept
+        lines = text.value.decode("utf-8", "replace").splitlines()
+        return _VERDICTS[verdict.value], lines
+
+    def to_data_uri(self, kind="png", scale=None, **options):
+        """The symbol as a data URI ("data:image/png;base64,..."), for HTML and CSS: to_bytes()
+        with the same arguments, styles included."""
+        data = self.to_bytes(kind, scale, **options)
+        media = _api().tessera_format_media_type(self._format(kind)).decode("ascii")
+        return f"data:{media};base64," + base64.b64encode(data).decode("ascii")
+
     def _path_format(self, path, kind):
         """The format number for saving at `path` (bytes): `kind`'s, or its extension's."""
         number = _api().tessera_format_from_path(path) if kind is None else self._format(kind)
@@ -702,13 +843,32 @@ class Symbol:
         return number
 
     def save(self, target, kind=None, scale=None, *, margin=None, dark=None, light=None,
-             dpi=None):
+             dpi=None, **style):
         """Writes the symbol to `target`: a path (str, bytes or path-like), created or replaced
         whole and never left partial, or a binary file object, whose write() is called until it
         has taken every byte. `kind` None takes the format from the extension of the path (or of
         the file object's name). Raises OSError when writing fails (with the error number, the
         reason and the path for a path, as the command says them), ValueError for a kind or
-        option that is not taken."""
+        option that is not taken. Style keywords are to_bytes()'s."""
+        if style and not hasattr(target, "write"):
+            path = _path_bytes(target)
+            number = self._path_format(path, kind)
+            options = self._options(number, scale, margin, dark, light, dpi)
+            record, kept = _style(style)
+            api = _api()
+            status = api.tessera_save_styled(self._handle, path, number, ctypes.byref(options),
+                                             ctypes.byref(record))
+            if status == _BAD_ARGUMENT:
+                text = ctypes.create_string_buffer(_MESSAGE_ROOM)
+                api.tessera_check_style(self._handle, number, ctypes.byref(options),
+                                        ctypes.byref(record), text, _MESSAGE_ROOM)
+                _checked(status, text)
+            del kept
+            if status == CANNOT_WRITE:
+                raise OSError(errno.EIO, "the file cannot be written", os.fsdecode(path))
+            if status != WRITTEN:
+                _raise(status)
+            return
         if hasattr(target, "write"):
             if kind is None:
                 name = getattr(target, "name", None)
@@ -718,7 +878,7 @@ class Symbol:
                     raise ValueError("give kind= for a file object without a known extension")
                 kind = _api().tessera_format_name(number).decode("ascii")
             _write_all(target, self.to_bytes(kind, scale, margin=margin, dark=dark, light=light,
-                                             dpi=dpi))
+                                             dpi=dpi, **style))
             return
         path = _path_bytes(target)
         api = _api()

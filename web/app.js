@@ -17,6 +17,8 @@
     "micro",
     "dark",
     "light",
+    "shape",
+    "finder",
   ];
   const DEFAULT_DARK = "#000000";
   const DEFAULT_LIGHT = "#ffffff";
@@ -89,6 +91,11 @@
       options.dark = $("dark").value;
       options.light = $("light").value;
     }
+    // The first shape and finder style are the plain ones: no style is asked for then.
+    const style = {};
+    if ($("shape").selectedIndex > 0) style.shape = $("shape").value;
+    if ($("finder").selectedIndex > 0) style.finder = $("finder").value;
+    if (Object.keys(style).length > 0) options.style = style;
     return options;
   }
 
@@ -174,6 +181,12 @@
     $("colour-controls").hidden =
       probe.toSVG({ dark: "#123456" }) ===
       probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
+    // Shapes and finder styles as the library names them.
+    const { shapes, finders } = tessera.styles();
+    for (const [id, names] of [["shape", shapes], ["finder", finders]]) {
+      for (const name of names) $(id).append(new Option(name, name));
+    }
+    $("style-controls").hidden = shapes.length === 0;
     fillRanges();
     for (const id of controls) $(id).addEventListener("input", update);
     $("micro").addEventListener("input", () => {

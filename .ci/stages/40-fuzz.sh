@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh fuzz
 seconds=${TESSERA_FUZZ_SECONDS:-60}
-targets=(encoder export api command_line)
+targets=(encoder export api command_line png_reader)
 
 # Warnings are the main build's gate; clang's own warnings are shown here but do not stop fuzzing.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

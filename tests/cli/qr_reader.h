@@ -8,24 +8,13 @@
 #include <vector>
 
 #include "encoder/qr_encoder.h"
+#include "tests/support/gray_image.h"
 
 namespace qr::test {
 
 constexpr unsigned char kBlack = 0;
 constexpr unsigned char kWhite = 255;
 constexpr int kQuietModules = 4;
-
-// Gray pixels, 0 black and 255 white, row by row from the top.
-struct GrayImage {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> pixels;
-
-    unsigned char At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-    bool operator==(const GrayImage& other) const {
-        return width == other.width && height == other.height && pixels == other.pixels;
-    }
-};
 
 // The finished symbol of `encoder` with its quiet zone of `margin` modules, each module scale x
 // scale pixels: the picture that every writer must produce.

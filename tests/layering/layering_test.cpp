@@ -23,9 +23,10 @@ struct Layer {
 };
 
 // The module's public headers: the pipeline's steps, as its callers see them.
-#define TESSERA_PIPELINE_HEADERS                                                        \
-    "module/pipeline.h", "module/settings.h", "module/encode.h", "module/structured.h", \
-        "module/deliver.h", "module/messages.h", "module/console.h", "module/tessera_api.h"
+#define TESSERA_PIPELINE_HEADERS                                                         \
+    "module/pipeline.h", "module/settings.h", "module/encode.h", "module/structured.h",  \
+        "module/deliver.h", "module/messages.h", "module/styling.h", "module/console.h", \
+        "module/tessera_api.h"
 
 const std::vector<Layer> kLayers = {
     {"encoder", {"encoder"}, false, true},

@@ -4,6 +4,7 @@
 // draw, and random cells to draw.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdlib>
@@ -13,12 +14,26 @@
 #include <string>
 #include <vector>
 
+#include "encoder/symbol_map.h"
 #include "output/image_format.h"
 #include "output/render_options.h"
 #include "tests/cli/qr_reader.h"
 #include "tests/support/test_support.h"
 
 namespace qr::test {
+
+// A symbol with its map, as the styled writers take it.
+struct MappedSymbol {
+    std::unique_ptr<CQrEncoder> encoder;
+    std::unique_ptr<SymbolMap> map;
+};
+
+// The symbol that EncodeBytes makes of `data` (which must fit), with its map.
+inline MappedSymbol MapEncoded(const Bytes& data, int level, int version = 0, int mask = -1) {
+    MappedSymbol s{EncodeBytes(data, level, version, 1, mask), std::make_unique<SymbolMap>()};
+    EXPECT_TRUE(MapSymbol(SymbolKind::kQrCode, s.encoder->version, level, s.map.get()));
+    return s;
+}
 
 // Pixels as 0xRRGGBBAA, row by row from the top.
 using RgbaPixels = std::vector<Rgba>;
@@ -134,6 +149,33 @@ inline GrayImage OnWhite(const RgbaPixels& pixels, int width, int border) {
             static_cast<unsigned char>((luma * a + kWhite * (255 - a)) / 255);
     }
     return gray;
+}
+
+// A PNG logo of `width` x `height` pixels for the logo tests: a disc of `disc` in the middle,
+// `ground` around it, and four transparent pixels a side in each corner.
+inline std::string DiscLogoPng(int width, int height, Rgba disc, Rgba ground) {
+    std::vector<unsigned char> rgba;
+    const double radius = (width < height ? width : height) * 3 / 8.0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double dx = x + 0.5 - width / 2.0, dy = y + 0.5 - height / 2.0;
+            const bool corner = (x < 4 || x >= width - 4) && (y < 4 || y >= height - 4);
+            const Rgba c = corner ? 0 : dx * dx + dy * dy < radius * radius ? disc : ground;
+            for (const int shift : {24, 16, 8, 0})
+                rgba.push_back(static_cast<unsigned char>(c >> shift));
+        }
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+    std::string png(size, '\0');
+    png_image_write_to_memory(&image, &png[0], &size, 0, rgba.data(), 0, nullptr);
+    png.resize(size);
+    return png;
 }
 
 }  // namespace qr::test

@@ -6,16 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/gray_image.h"
+
 namespace qr::test {
-
-// An 8-bit grey image, rows top-down without padding: 0 black, 255 white.
-struct GrayImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;  // width * height bytes
-
-    std::uint8_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
 
 // Parses `size` bytes at `file` as an uncompressed bottom-up 1-bit BMP with a 14-byte file
 // header, a 40-byte information header and a two-colour table ahead of the rows, each row padded

@@ -1,0 +1,123 @@
+// The command's styling flags: a styled symbol written and read back by zxing-cpp, --verify's
+// status and lines, and the refusals of values, files and combinations, each in one line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/command_runner.h"
+#include "tests/output/drawn_image.h"
+
+namespace qr::test {
+namespace {
+
+constexpr const char* kData = "https://example.com/styled?id=42";
+
+TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
+    TempDir dir;
+    ASSERT_TRUE(
+        WriteFile(dir.File("logo.png"), ToBytes(DiscLogoPng(40, 40, 0xCC0000FF, 0xFFFFFFFF))));
+    ASSERT_TRUE(WriteFile(dir.File("lines"), ToBytes("a\nb\n")));
+    struct Case {
+        std::vector<std::string> args;  // after the data
+        int status;
+        std::string err;
+        bool reads;  // the PNG written is decoded
+    };
+    const std::string png = dir.File("a.png");
+    for (const Case& c : std::vector<Case>{
+             {{"--shape", "dot", "--finder=rounded", "--data-dark", "203080", "--verify", "-o",
+               png},
+              0,
+              "",
+              true},
+             {{"--logo", dir.File("logo.png"), "--logo-size", "20", "-o", png, "--verify"},
+              0,
+              "",
+              true},
+             {{"--shape", "rounded", "--dark", "BBBBBB", "--verify", "-o", png},
+              5,
+              "tessera: verify: the finder colours have a contrast of 1.9:1, under 3:1\n",
+              false},
+             {{"--verify", "--margin", "1", "-o", png},
+              5,
+              "tessera: verify: a quiet zone of 1 module: readers expect 4\n",
+              true},
+             {{"--shape", "star", "-o", png},
+              64,
+              "tessera: --shape takes square, dot, rounded, classy, diamond, hbars or vbars, not "
+              "'star'\n",
+              false},
+             {{"--shape", "-o", png},
+              64,
+              "tessera: --shape takes square, dot, rounded, classy, diamond, hbars or vbars, not "
+              "'-o'\n",
+              false},
+             {{"--verify=yes", "-o", png}, 64, "tessera: --verify takes no value\n", false},
+             {{"--logo", dir.File("missing.png"), "-o", png},
+              64,
+              "tessera: the logo '" + dir.File("missing.png") + "' cannot be read: no such file\n",
+              false},
+             {{"--logo", dir.File("logo.png"), "--logo-size", "60", "-o", png},
+              64,
+              "tessera: a logo of 60% hides more than this symbol's error correction can repair; "
+              "21% is the largest that fits\n",
+              false},
+             {{"--shape", "dot", "-t", "txt", "-o", dir.File("a.txt")},
+              64,
+              "tessera: txt output takes no styles\n",
+              false},
+             {{"--gradient", "radial:000000,0000FF", "-o", dir.File("a.eps")},
+              64,
+              "tessera: eps output takes no gradients\n",
+              false},
+             {{"--rmqr", "--shape", "dot", "-o", png},
+              64,
+              "tessera: an rMQR symbol takes no styles and no verification: they map square "
+              "symbols only (QR Code and Micro QR)\n",
+              false},
+             {{"--rmqr", "--verify", "-o", png},
+              64,
+              "tessera: an rMQR symbol takes no styles and no verification: they map square "
+              "symbols only (QR Code and Micro QR)\n",
+              false},
+             {{"--split", "2", "--shape", "dot", "-o", dir.File("{n}.png")},
+              64,
+              "tessera: styling flags and --verify draw one symbol: leave out --batch and "
+              "--split\n",
+              false},
+         }) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        std::remove(png.c_str());
+        std::vector<std::string> args = {kData};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CommandRun run = RunCommand(args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        Bytes written;
+        const bool wasWritten = ReadFile(png, &written);
+        EXPECT_EQ(wasWritten, c.status == 0 || c.status == 5);
+        if (!wasWritten) continue;
+        int width = 0;
+        RgbaPixels pixels;
+        ASSERT_TRUE(ReadPngPixels(std::string(written.begin(), written.end()), &width, &pixels));
+        std::string bytes;
+        EXPECT_EQ(DecodeQr(OnWhite(pixels, width, 16), &bytes), c.reads);
+        if (c.reads) {
+            EXPECT_EQ(bytes, kData);
+        }
+    }
+}
+
+TEST(Styling, HelpNamesEveryStylingFlag) {
+    const CommandRun run = RunCommand({"--help"});
+    for (const char* flag :
+         {"--shape NAME", "--finder NAME", "--finder-dark COLOUR", "--quiet-zone COLOUR",
+          "--gradient KIND:FROM,TO", "--logo FILE", "--logo-size PCT", "--title TEXT",
+          "--desc TEXT", "--cmyk C,M,Y,K", "--size LENGTH", "--verify"}) {
+        EXPECT_NE(run.out.find(flag), std::string::npos) << flag;
+    }
+}
+
+}  // namespace
+}  // namespace qr::test
