@@ -3,7 +3,14 @@
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
-const tessera = require("..");
+const { execFileSync } = require("node:child_process");
+const path = require("node:path");
+const tessera = require("../../js");
+
+// The package's folder, and require() as a file inside it has it: the package's own name
+// resolves there as it does for its users.
+const PACKAGE = path.join(__dirname, "..", "..", "js");
+const inPackage = require("node:module").createRequire(path.join(PACKAGE, "package.json"));
 
 test("the first make() gives a Promise, later ones the symbol", async () => {
   const first = tessera.make("first");
@@ -15,12 +22,20 @@ test("the first make() gives a Promise, later ones the symbol", async () => {
 });
 
 test("require and import, by path and by the package's name, give the same functions", async () => {
-  const imported = await import("../index.mjs");
-  const named = await import("tessera-qr");
-  for (const other of [imported, imported.default, named, require("tessera-qr")]) {
+  const imported = await import("../../js/index.mjs");
+  for (const other of [imported, imported.default, inPackage("tessera-qr")]) {
     assert.equal(other.make, tessera.make);
     assert.equal(other.EncodeError, tessera.EncodeError);
   }
+  // import by name, in a module of the package's folder: the module that import by path gives.
+  const script =
+    'const [a, b] = await Promise.all([import("tessera-qr"), import("./index.mjs")]);' +
+    "console.log(a.make === b.make && a.default.make === b.make);";
+  const same = execFileSync(process.execPath, ["--input-type=module", "-e", script], {
+    cwd: PACKAGE,
+    encoding: "utf8",
+  });
+  assert.equal(same.trim(), "true");
 });
 
 test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", async () => {
@@ -76,6 +91,41 @@ test("dataBits: the stream's bits against the version's data bits", async () => 
     capacity: 152,
   });
   assert.deepEqual(tessera.make("AB", { level: "H" }).dataBits(), { used: 24, capacity: 72 });
+});
+
+test("toDataURL: the format's media type and its bytes in base64, as Node's encoder gives them", async () => {
+  const symbol = await tessera.make("data URI");
+  for (const [kind, media] of [["png", "image/png"], ["svg", "image/svg+xml"], ["bmp", "image/bmp"],
+                               ["pdf", "application/pdf"], ["utf8", "application/octet-stream"]]) {
+    const bytes = symbol.toBytes(kind, { margin: 1 });
+    assert.equal(symbol.toDataURL(kind, { margin: 1 }),
+                 `data:${media};base64,${Buffer.from(bytes).toString("base64")}`, kind);
+  }
+  assert.match(symbol.toDataURL(), /^data:image\/png;base64,iVBORw0KGgo/);
+  assert.throws(() => symbol.toDataURL("jpeg"), RangeError);
+});
+
+test("styles by the command's flag names, refused as the command refuses them, and verify", async () => {
+  const symbol = await tessera.make("https://example.com/styled", { level: "H" });
+  const { shapes, finders, regions, settings } = tessera.styles();
+  assert.deepEqual(shapes, ["square", "dot", "rounded", "classy", "diamond", "hbars", "vbars"]);
+  assert.deepEqual(finders, ["square", "rounded", "dot"]);
+  assert.deepEqual([regions.length, regions[0], regions[13]], [14, "finder-dark", "quiet-zone"]);
+  assert.deepEqual(settings.slice(0, 2), ["shape", "finder"]);
+  const dots = symbol.toPNG({ scale: 8, style: { shape: "dot", finder: "rounded", "data-dark": "1F2937" } });
+  assert.notDeepEqual(dots, symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.toPNG({ scale: 8, style: { shape: "square" } }), symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.verify("png", { style: { shape: "dot" } }), { verdict: "reads", problems: [] });
+  const grey = symbol.verify("png", { dark: "BBBBBB" });
+  assert.equal(grey.verdict, "unreadable");
+  assert.match(grey.problems[0], /contrast/);
+  assert.throws(() => symbol.toSVG({ style: { shape: "star" } }),
+                { name: "RangeError", message: /^toSVG: shape takes square, dot, .* not 'star'$/ });
+  assert.throws(() => symbol.toBytes("txt", { style: { shape: "dot" } }),
+                { name: "RangeError", message: "toBytes: txt output takes no styles" });
+  const rmqr = tessera.make("https://example.com/styled", { rmqr: true });
+  for (const call of [() => rmqr.verify("png"), () => rmqr.toPNG({ style: { shape: "dot" } })])
+    assert.throws(call, { name: "RangeError", message: /: an rMQR symbol takes no styles/ });
 });
 
 test("rMQR by name, height or box, and GS1: the library's facts and cells", async () => {

@@ -1,9 +1,10 @@
 """Tests of tessera.py over the libraries that it finds (TESSERA_LIBRARY and TESSERA_API_LIBRARY
 may name them).
 
-Run: python3 python/test_tessera.py        (after scripts/test.sh has built build/)
+Run: python3 tests/python/test_tessera.py        (after scripts/test.sh has built build/)
 """
 
+import base64
 import errno
 import hashlib
 import inspect
@@ -15,12 +16,12 @@ import sys
 import tempfile
 import unittest
 
-# The module beside this file, or the one in TESSERA_PYTHON_PATH (an installed copy).
-sys.path.insert(0, os.environ.get("TESSERA_PYTHON_PATH", os.path.dirname(os.path.abspath(__file__))))
+# The module of the source tree (python/), or the one in TESSERA_PYTHON_PATH (an installed copy).
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.environ.get("TESSERA_PYTHON_PATH", os.path.join(HERE, "..", "..", "python")))
 import tessera  # noqa: E402
 
-DATA = os.environ.get("TESSERA_TEST_DATA",
-                      os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data"))
+DATA = os.environ.get("TESSERA_TEST_DATA", os.path.join(HERE, "..", "data"))
 
 
 def decode_text_option(value):
@@ -459,6 +460,40 @@ class MakeTest(unittest.TestCase):
                     tessera.make("1", micro=True, **kwargs)
         with self.assertRaises(tessera.EncodeError):
             tessera.make("7" * 36, micro=True)
+
+    def test_styles_verify_and_data_uris(self):
+        symbol = tessera.make("https://example.com/styled", level="H")
+        api = tessera._api()
+        regions = [api.tessera_style_name(2, i) for i in range(tessera._REGION_COUNT + 1)]
+        self.assertEqual(regions[-1], None)
+        self.assertEqual(regions[0], b"finder-dark")
+        plain, dots = symbol.to_bytes("png"), symbol.to_bytes("png", shape="dot", finder="rounded")
+        self.assertNotEqual(dots, plain)
+        self.assertEqual(symbol.to_bytes("png", shape="square"), plain)
+        svg = symbol.to_bytes("svg", title="Our site", desc="A link", data_dark="1F2937")
+        for part in (b"<title>Our site</title>", b"<desc>A link</desc>", b'role="img"', b"1f2937"):
+            self.assertIn(part, svg.lower() if part == b"1f2937" else svg)
+        self.assertEqual(symbol.verify("png", shape="dot", finder="rounded"), ("reads", []))
+        verdict, lines = symbol.verify("png", dark="BBBBBB")
+        self.assertEqual((verdict, len(lines)), ("unreadable", 1))
+        self.assertIn("contrast", lines[0])
+        self.assertEqual(symbol.verify("svg", margin=1)[0], "warnings")
+        uri = symbol.to_data_uri("svg", shape="dot")
+        self.assertTrue(uri.startswith("data:image/svg+xml;base64,"))
+        self.assertEqual(base64.b64decode(uri.split(",", 1)[1]), symbol.to_bytes("svg", shape="dot"))
+        symbol.save(self.path("dots.png"), shape="dot", finder="rounded")
+        with open(self.path("dots.png"), "rb") as file:
+            self.assertEqual(file.read(), dots)
+        with self.assertRaisesRegex(ValueError, "shape takes square, dot, .* not 'star'"):
+            symbol.to_bytes("png", shape="star")
+        with self.assertRaisesRegex(ValueError, "txt output takes no styles"):
+            symbol.to_bytes("txt", shape="dot")
+        with self.assertRaises(TypeError):
+            symbol.to_bytes("png", colour="red")
+        rmqr = tessera.make("https://example.com/styled", rmqr=True)
+        for call in (lambda: rmqr.verify("png"), lambda: rmqr.to_bytes("svg", shape="dot")):
+            with self.assertRaisesRegex(ValueError, "^an rMQR symbol takes no styles"):
+                call()
 
     def test_rmqr_gs1_and_fit(self):
         r = tessera.make("12345", version="R7x43", level="H")
