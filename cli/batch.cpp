@@ -24,6 +24,7 @@
 
 #include "cli/job_queue.h"
 #include "cli/payload_command.h"
+#include "cli/styling.h"
 #include "module/console.h"
 #include "module/deliver.h"
 #include "module/encode.h"
@@ -162,10 +163,12 @@ struct WorkerRecords {
 };
 
 // Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted;
-// with a `payload` kind, the line holds its fields. Each line is counted once: as failed here, or
-// as its group's commit tells. Never throws: a worker thread has no one to throw to.
+// with a `payload` kind, the line holds its fields; with styling flags, the symbol is drawn in
+// their style. Each line is counted once: as failed here, or as its group's commit tells. Never
+// throws: a worker thread has no one to throw to.
 void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
-            const EncodeSettings& encode, const OutputSettings& output, Tally* tally) noexcept {
+            const StylingFlags& styling, const EncodeSettings& encode, const OutputSettings& output,
+            Tally* tally) noexcept {
     if (InterruptSignal() != 0) {
         tally->NotStarted();
         return;
@@ -187,9 +190,15 @@ void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
                                              data.size(), settings, records->symbol.get(), job.cut,
                                              &message);
         }
-        if (status == TESSERA_OK) {
-            status = records->writer.Add(*records->symbol.get(), output, job.path,
-                                         static_cast<std::size_t>(job.number), &message);
+        const auto id = static_cast<std::size_t>(job.number);
+        if (status == TESSERA_OK && styling.styled) {
+            std::string bytes;
+            status = RenderStyledExplained(*records->symbol.get(), output, styling.style, &bytes,
+                                           &message);
+            if (status == TESSERA_OK)
+                status = records->writer.AddBytes(bytes, job.path, id, &message);
+        } else if (status == TESSERA_OK) {
+            status = records->writer.Add(*records->symbol.get(), output, job.path, id, &message);
         }
     } catch (...) {
         status = TESSERA_ERROR_NO_MEMORY;
@@ -298,7 +307,7 @@ int RunBatch(const CommandLine& line) {
                         if (taken == JobQueue::Taken::kIdle) mine->writer.Commit();
                         if (taken != JobQueue::Taken::kGroup) continue;
                         for (const Job& job : group) {
-                            RunJob(job, mine, line.payload, encode, output, &tally);
+                            RunJob(job, mine, line.payload, line.styling, encode, output, &tally);
                         }
                     }
                     mine->writer.Commit();
@@ -346,7 +355,7 @@ int RunBatch(const CommandLine& line) {
             return;
         }
         if (workers.empty()) {
-            RunJob(job, inline_.get(), line.payload, encode, output, &tally);
+            RunJob(job, inline_.get(), line.payload, line.styling, encode, output, &tally);
             return;
         }
         group.push_back(std::move(job));

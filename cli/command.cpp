@@ -163,7 +163,15 @@ int WriteStructured(const CommandLine& line, const std::string& data, const Enco
         if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
         const std::string path =
             ExpandPattern(line.outputPath, static_cast<int>(i) + 1, std::string());
-        const Status staged = writer.Add(symbols[i], output, path, i, &message);
+        Status staged = TESSERA_OK;
+        if (line.styling.styled) {
+            std::string bytes;
+            staged =
+                RenderStyledExplained(symbols[i], output, line.styling.style, &bytes, &message);
+            if (staged == TESSERA_OK) staged = writer.AddBytes(bytes, path, i, &message);
+        } else {
+            staged = writer.Add(symbols[i], output, path, i, &message);
+        }
         if (staged != TESSERA_OK) return Fail(ExitStatusOf(staged), message);
     }
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();

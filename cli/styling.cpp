@@ -99,8 +99,8 @@ int ParseStylingFlag(int argc, const char* const* argv, int i, StylingFlags* fla
 std::string FinishStylingFlags(CommandLine* line) {
     StylingFlags& flags = line->styling;
     if (!flags.styled && !flags.verify) return std::string();
-    if (line->batch || line->Structured()) {
-        return "styling flags and --verify draw one symbol: leave out --batch and --split";
+    if (flags.verify && (line->batch || line->Structured())) {
+        return "--verify checks one symbol: leave out --batch and --split";
     }
     if (!flags.logoPath.empty()) {
         std::string reason;

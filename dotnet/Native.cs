@@ -1,7 +1,9 @@
 // The functions of the C API (module/tessera_api.h) that the assembly calls, bound by name once
 // the library is open. Only plain values, byte arrays and the two settings structures cross.
 using System;
+using System.Collections.Generic;
 using System.Runtime.InteropServices;
+using System.Text;
 
 namespace Tessera
 {
@@ -75,6 +77,29 @@ namespace Tessera
         internal delegate IntPtr FormatTextFunction(Format format);
         [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
         internal delegate IntPtr StatusMessageFunction(Status status);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate int NameFunction(byte[] name);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr KindFunction(int index);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr KindHelpFunction(byte[] kind);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr FieldTextFunction(byte[] kind, int index, FieldFact fact);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate int FieldNumberFunction(byte[] kind, int index, FieldFact fact);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate IntPtr FieldChoiceFunction(byte[] kind, int index, int choice);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status PayloadBuildFunction(byte[] kind, IntPtr[] names, IntPtr[] values,
+                                                      UIntPtr count, byte[] text,
+                                                      UIntPtr capacity, out UIntPtr size,
+                                                      out int level, out int maxVersion,
+                                                      byte[] reason, UIntPtr reasonCapacity);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate Status PayloadEncodeFunction(byte[] kind, IntPtr[] names,
+                                                       IntPtr[] values, UIntPtr count,
+                                                       ref Settings settings, out IntPtr symbol,
+                                                       byte[] reason, UIntPtr reasonCapacity);
 
         internal readonly SettingsInitFunction SettingsInit;
         internal readonly RenderOptionsInitFunction RenderOptionsInit;
@@ -93,6 +118,15 @@ namespace Tessera
         internal readonly FormatFromNameFunction FormatFromName;
         internal readonly FormatTextFunction FormatName, FormatExtension;
         internal readonly StatusMessageFunction StatusMessage;
+        internal readonly SymbolFactFunction SymbolHeight, SymbolIsRmqr, SymbolIsGs1;
+        internal readonly NameFunction RmqrVersion;
+        internal readonly KindFunction PayloadKind;
+        internal readonly KindHelpFunction PayloadKindHelp;
+        internal readonly FieldTextFunction PayloadFieldText;
+        internal readonly FieldNumberFunction PayloadFieldNumber;
+        internal readonly FieldChoiceFunction PayloadFieldChoice;
+        internal readonly PayloadBuildFunction PayloadBuild;
+        internal readonly PayloadEncodeFunction PayloadEncode;
 
         static readonly Lazy<Native> loaded = new Lazy<Native>(() => new Native(Library.Open()));
 
@@ -128,6 +162,17 @@ namespace Tessera
             FormatName = Bind<FormatTextFunction>(library, "tessera_format_name");
             FormatExtension = Bind<FormatTextFunction>(library, "tessera_format_extension");
             StatusMessage = Bind<StatusMessageFunction>(library, "tessera_status_message");
+            SymbolHeight = Bind<SymbolFactFunction>(library, "tessera_symbol_height");
+            SymbolIsRmqr = Bind<SymbolFactFunction>(library, "tessera_symbol_is_rmqr");
+            SymbolIsGs1 = Bind<SymbolFactFunction>(library, "tessera_symbol_is_gs1");
+            RmqrVersion = Bind<NameFunction>(library, "tessera_rmqr_version");
+            PayloadKind = Bind<KindFunction>(library, "tessera_payload_kind");
+            PayloadKindHelp = Bind<KindHelpFunction>(library, "tessera_payload_kind_help");
+            PayloadFieldText = Bind<FieldTextFunction>(library, "tessera_payload_field_text");
+            PayloadFieldNumber = Bind<FieldNumberFunction>(library, "tessera_payload_field_number");
+            PayloadFieldChoice = Bind<FieldChoiceFunction>(library, "tessera_payload_field_choice");
+            PayloadBuild = Bind<PayloadBuildFunction>(library, "tessera_payload_build");
+            PayloadEncode = Bind<PayloadEncodeFunction>(library, "tessera_payload_encode");
         }
 
         static T Bind<T>(IntPtr library, string name) where T : class
@@ -136,10 +181,64 @@ namespace Tessera
                                                                     typeof(T));
         }
 
+        // Room for the library's one-line reasons.
+        internal const int MessageRoom = 512;
+
         // The library's sentence for `status`.
         internal string Message(Status status)
         {
             return Marshal.PtrToStringAnsi(StatusMessage(status));
+        }
+
+        // `text` as the library takes it: UTF-8, NUL-terminated.
+        internal static byte[] Utf8(string text)
+        {
+            return Encoding.UTF8.GetBytes(text + "\0");
+        }
+
+        // The NUL-terminated UTF-8 text at `text`, or null for a null pointer.
+        internal static string Utf8(IntPtr text)
+        {
+            if (text == IntPtr.Zero) return null;
+            int length = 0;
+            while (Marshal.ReadByte(text, length) != 0) length++;
+            var bytes = new byte[length];
+            Marshal.Copy(text, bytes, 0, length);
+            return Encoding.UTF8.GetString(bytes);
+        }
+
+        // The NUL-terminated UTF-8 text that the library wrote into `text`.
+        internal static string Text(byte[] text)
+        {
+            int end = Array.IndexOf(text, (byte)0);
+            return Encoding.UTF8.GetString(text, 0, end < 0 ? text.Length : end);
+        }
+    }
+
+    // Texts handed to the library as an array of char pointers: each UTF-8, NUL-terminated and
+    // pinned until Dispose.
+    internal sealed class PinnedTexts : IDisposable
+    {
+        readonly List<GCHandle> pins = new List<GCHandle>();
+
+        internal PinnedTexts(IList<string> texts)
+        {
+            Pointers = new IntPtr[Math.Max(texts.Count, 1)];
+            for (int i = 0; i < texts.Count; i++)
+            {
+                GCHandle pin = GCHandle.Alloc(Native.Utf8(texts[i]), GCHandleType.Pinned);
+                pins.Add(pin);
+                Pointers[i] = pin.AddrOfPinnedObject();
+            }
+        }
+
+        // The texts' addresses, in their order (one null pointer for no texts).
+        internal IntPtr[] Pointers { get; private set; }
+
+        public void Dispose()
+        {
+            foreach (GCHandle pin in pins) pin.Free();
+            pins.Clear();
         }
     }
 }

@@ -5,12 +5,14 @@ instead of copying them:
 
     python3 dotnet/constants.py module/tessera_api.h build/libtessera_api.so OUT.cs
 
-`TESSERA_LEVEL_X = N` becomes the public enum Level, `TESSERA_OK` and `TESSERA_ERROR_X` the
-internal enum Status, and `#define TESSERA_X (N)` an internal constant of the class Library. The
-public enum Format has a member for every format that the library's tessera_format_name(0, 1, ...)
-names ("pbm-plain" becomes PbmPlain), documented with the header's comment where the header's
-enum has it, and with the library's name and extension. Fails when a member of the header's enums
-has no number of its own, or when the header's formats are not the library's."""
+`TESSERA_LEVEL_X = N` becomes the public enum Level, the members of tessera_field_type the public
+enum FieldType and those of tessera_field_fact the internal enum FieldFact, `TESSERA_OK` and
+`TESSERA_ERROR_X` the internal enum Status, and `#define TESSERA_X (N)` an internal constant of
+the class Library. The public enum Format has a member for every format that the library's
+tessera_format_name(0, 1, ...) names ("pbm-plain" becomes PbmPlain), documented with the header's
+comment where the header's enum has it, and with the library's name and extension. Fails when a
+member of the header's enums has no number of its own, or when the header's formats are not the
+library's."""
 
 import ctypes
 import html
@@ -20,8 +22,9 @@ import sys
 MEMBER = re.compile(r"\b(TESSERA_[A-Z0-9_]+)\s*=\s*(-?\d+),?[ \t]*(/\*.*?\*/)?", re.S)
 DEFINE = re.compile(r"#define\s+(TESSERA_[A-Z0-9_]+)\s+\((-?\d+)\)")
 ENUM_BODY = re.compile(r"\benum\b[^{;]*\{(.*?)\}", re.S)
-# An enum with the comment before it: (comment, body).
-COMMENTED_ENUM = re.compile(r"(/\*(?:(?!\*/).)*\*/)\s*(?:typedef\s+)?enum\b[^{;]*\{(.*?)\}", re.S)
+# An enum with the comment before it: (comment, name or spaces, body).
+COMMENTED_ENUM = re.compile(r"(/\*(?:(?!\*/).)*\*/)\s*(?:typedef\s+)?enum\b([^{;]*)\{(.*?)\}",
+                            re.S)
 
 
 def pascal(words):
@@ -61,13 +64,17 @@ def summary(text):
     return f"/// <summary>{html.escape(text, quote=False)}</summary>"
 
 
-def enum_lines(text, members, prefix, name):
-    """The C# enum `name` of the header's members whose names start with `prefix`, documented
-    with the header's comments."""
-    comment = next((c for c, body in COMMENTED_ENUM.findall(text) if prefix in body), "")
-    lines = [f"    {summary(comment_text(comment))}", f"    public enum {name}", "    {"]
+def enum_lines(text, members, prefix, name, header_name=None, access="public"):
+    """The C# enum `name` of the header's members whose names start with `prefix` (and, with
+    `header_name`, that belong to the header's enum of that name), documented with the header's
+    comments."""
+    comment, body = next(((c, body) for c, named, body in COMMENTED_ENUM.findall(text)
+                          if prefix in body and header_name in (None, named.strip())),
+                         ("", text))
+    body = re.sub(r"/\*.*?\*/", "", body, flags=re.S)  # comments may name other constants
+    lines = [f"    {summary(comment_text(comment))}", f"    {access} enum {name}", "    {"]
     for symbol, number, comment in members:
-        if not symbol.startswith(prefix):
+        if not symbol.startswith(prefix) or not re.search(rf"\b{symbol}\b", body):
             continue
         lines.append(f"        {summary(comment_text(comment) or f'{symbol} of the C API.')}")
         lines.append(f"        {pascal(symbol[len(prefix):])} = {number},")
@@ -108,6 +115,10 @@ def main(header, library, out):
         "namespace Tessera",
         "{",
         *enum_lines(text, members, "TESSERA_LEVEL_", "Level"),
+        "",
+        *enum_lines(text, members, "TESSERA_FIELD_", "FieldType", "tessera_field_type"),
+        "",
+        *enum_lines(text, members, "TESSERA_FIELD_", "FieldFact", "tessera_field_fact", "internal"),
         "",
         *format_lines(members, library_formats(library)),
         "",

@@ -43,8 +43,9 @@ export interface RenderOptions {
   /** Light modules and the quiet zone; default white. */
   light?: Colour;
   /** Styles by the command's flag names: { shape: "dot", finder: "rounded", "data-dark": "1F2937",
-   *  gradient: "linear:000000,0000FF,45", "logo-size": 20, cmyk: [0, 0, 0, 100], size: "30mm" }. */
-  style?: Record<string, string | number | number[]>;
+   *  gradient: "linear:000000,0000FF,45", "logo-size": 20, cmyk: [0, 0, 0, 100], size: "30mm" },
+   *  and, handed over as they are, logo (PNG bytes, or SVG as text or bytes), title and desc (SVG). */
+  style?: Record<string, string | number | number[] | Uint8Array | ArrayBuffer>;
 }
 
 export interface ImageOptions extends RenderOptions {
@@ -120,12 +121,42 @@ export declare function heapBytes(): number;
 /** A payload's fields: strings, numbers and booleans, each taken as its text. */
 export type PayloadFields = Record<string, string | number | boolean | undefined | null>;
 
+/** A field of a payload kind, as the library's table describes it. */
+export interface PayloadField {
+  /** The key of the builder's fields ("ssid"). */
+  readonly name: string;
+  /** One line of help. */
+  readonly help: string;
+  /** What a text field takes ("TEXT", "YYYY-MM-DD"); null for a choice or a flag. */
+  readonly takes: string | null;
+  /** Taken when the field is empty or absent; "" for none. */
+  readonly default: string;
+  /** Whether the kind cannot be made without it. */
+  readonly required: boolean;
+  readonly type: "text" | "choice" | "flag";
+  /** A choice's values (any case), "false" and "true" for a flag, none for text. */
+  readonly choices: readonly string[];
+  /** Whether line breaks are taken. */
+  readonly multiline: boolean;
+  /** The most characters taken, or 0: any. */
+  readonly maxCharacters: number;
+}
+
+/** A payload kind's builder: returns the text, or throws RangeError with the library's reason,
+ * which names the field. */
+export interface PayloadBuilder {
+  (fields: PayloadFields): string;
+  /** One line of help for the kind ("a WiFi network to join"). */
+  readonly help: string;
+  /** The kind's fields, in the library's order. */
+  readonly fields: readonly PayloadField[];
+}
+
 /**
  * The payload builders, one per kind of the library's table (wifi, vcard, mecard, epc, geo,
- * email, tel, sms, event, otp), after ready(): each returns the text, or throws RangeError with
- * the library's reason, which names the field.
+ * email, tel, sms, event, otp), after ready().
  */
-export declare const payload: Record<string, (fields: PayloadFields) => string>;
+export declare const payload: Record<string, PayloadBuilder>;
 
 /**
  * The payload `kind` made from `fields` and encoded with `options` within its limits (a payment:

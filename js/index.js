@@ -48,6 +48,11 @@
   const MESSAGE_BYTES = 512;
   // Room for the style record, which tessera_style_options_init says the size of (checked).
   const STYLE_BYTES = 256;
+  // The parts of a style handed over as they are rather than set by name: where the style record
+  // keeps their pointers (a logo's size follows its pointer), checked when the module loads
+  // against logo_percent, the field before them, as tessera_style_set() fills it.
+  const STYLE_POINTERS = { logo: 88, title: 96, desc: 100 };
+  const LOGO_PERCENT_AT = 84;
   // tessera_verify()'s verdicts by number (TESSERA_VERIFY_*).
   const VERDICTS = ["reads", "warnings", "unreadable"];
   const SCRATCH = {
@@ -89,7 +94,7 @@
   }
 
   // Payload builders, one per kind of the library's table (payload.wifi({ ssid, ... })), added
-  // when the module loads.
+  // when the module loads, each with the kind's `help` and `fields` as the table describes them.
   const payload = {};
 
   let wasm = null; // the loaded module
@@ -120,6 +125,7 @@
     module._tessera_render_options_init(base + SCRATCH.options);
     checkLayout(module.HEAPU32[(base + SCRATCH.settings) >> 2], SETTINGS_FIELDS, "settings");
     checkLayout(module.HEAPU32[(base + SCRATCH.options) >> 2], RENDER_FIELDS, "render options");
+    checkStyleLayout(module);
     levelNames = [];
     for (const name of Object.keys(constants)) {
       if (name.startsWith(LEVEL_PREFIX))
@@ -129,8 +135,67 @@
     C = constants;
     wasm = module;
     for (let index = 0; wasm._tessera_payload_kind(index) !== 0; index++) {
-      const kind = cString(wasm._tessera_payload_kind(index));
-      payload[kind] = (fields) => buildPayload(kind, fields).text;
+      const kindAt = wasm._tessera_payload_kind(index); // the library's own string
+      const kind = cString(kindAt);
+      const build = (fields) => buildPayload(kind, fields).text;
+      build.help = cString(wasm._tessera_payload_kind_help(kindAt));
+      build.fields = Object.freeze(payloadFields(kindAt));
+      payload[kind] = build;
+    }
+  }
+
+  // The fields of the kind named by the library's string at `kindAt`, in its table's order:
+  // { name, help, takes (null but for text), default ("" for none), required, type ("text",
+  // "choice" or "flag"), choices, multiline, maxCharacters (0: any) }.
+  function payloadFields(kindAt) {
+    const types = {
+      [C.TESSERA_FIELD_TEXT]: "text",
+      [C.TESSERA_FIELD_CHOICE]: "choice",
+      [C.TESSERA_FIELD_FLAG]: "flag",
+    };
+    const fields = [];
+    for (let index = 0; ; index++) {
+      const text = (fact) => {
+        const at = wasm._tessera_payload_field_text(kindAt, index, fact);
+        return at === 0 ? null : cString(at);
+      };
+      const number = (fact) => wasm._tessera_payload_field_number(kindAt, index, fact);
+      const name = text(C.TESSERA_FIELD_NAME);
+      if (name === null) return fields;
+      const choices = [];
+      for (let at; (at = wasm._tessera_payload_field_choice(kindAt, index, choices.length)); )
+        choices.push(cString(at));
+      fields.push(
+        Object.freeze({
+          name,
+          help: text(C.TESSERA_FIELD_HELP),
+          takes: text(C.TESSERA_FIELD_TAKES),
+          default: text(C.TESSERA_FIELD_DEFAULT),
+          required: number(C.TESSERA_FIELD_REQUIRED) === 1,
+          type: types[number(C.TESSERA_FIELD_KIND_OF_VALUE)],
+          choices: Object.freeze(choices),
+          multiline: number(C.TESSERA_FIELD_MULTILINE) === 1,
+          maxCharacters: number(C.TESSERA_FIELD_MAX_CHARACTERS),
+        }),
+      );
+    }
+  }
+
+  function checkStyleLayout(module) {
+    const at = module._malloc(STYLE_BYTES + 16);
+    if (!at) throw new Error("tessera: no memory for the module's scratch block");
+    try {
+      module._tessera_style_options_init(at);
+      const value = at + STYLE_BYTES;
+      module.HEAPU8.set(utf8Encoder.encode("logo-size\u000037\u0000"), value);
+      module._tessera_style_set(at, value, value + 10, 0, 0);
+      const size = module.HEAPU32[at >> 2];
+      if (size > STYLE_BYTES || size < STYLE_POINTERS.desc + 4 ||
+          module.HEAP32[(at + LOGO_PERCENT_AT) >> 2] !== 37) {
+        throw new Error("tessera: the module's style record is not the one this glue knows");
+      }
+    } finally {
+      module._free(at);
     }
   }
 
@@ -364,8 +429,9 @@
     }
 
     // Calls `use` with the C symbol, the format's number, the render options and the style (its
-    // `style` option: parts by the command's flag names, { shape: "dot", "data-dark": "1F2937" }),
-    // all checked: RangeError names what is refused.
+    // `style` option: parts by the command's flag names, { shape: "dot", "data-dark": "1F2937" },
+    // and a logo, title and desc handed over as they are), all checked: RangeError names what is
+    // refused.
     #draw(kind, options, caller, use) {
       const number = formatNumber(kind, caller);
       if (options !== undefined && options !== null && typeof options !== "object")
@@ -382,8 +448,20 @@
         throw new Error(`${caller}: ${kind} output is not available in this build of the library`);
       }
       writeSettings(this.#settings);
-      return withBuffer(STYLE_BYTES, (styleAt) => {
-        writeStyle(styleAt, style, caller);
+      if (style !== undefined && style !== null && typeof style !== "object")
+        throw new TypeError(`${caller}: style must be an object`);
+      const { logo, title, desc, ...parts } = style ?? {};
+      const handed = handedOver({ logo, title, desc }, caller);
+      const handedBytes = Object.values(handed).reduce((sum, bytes) => sum + bytes.length, 0);
+      return withBuffer(STYLE_BYTES + handedBytes, (styleAt) => {
+        writeStyle(styleAt, parts, caller);
+        let next = styleAt + STYLE_BYTES;
+        for (const [name, bytes] of Object.entries(handed)) {
+          wasm.HEAPU8.set(bytes, next);
+          wasm.HEAPU32[(styleAt + STYLE_POINTERS[name]) >> 2] = next;
+          if (name === "logo") wasm.HEAPU32[(styleAt + STYLE_POINTERS.logo + 4) >> 2] = bytes.length;
+          next += bytes.length;
+        }
         return withEncoded(this.#data, this.#settings, (pointer) => {
           const refused = wasm._tessera_check_style(pointer, number, optionsAt, styleAt, at,
                                                     MESSAGE_BYTES);
@@ -396,13 +474,29 @@
     }
   }
 
+  // The bytes of the parts of a style handed over as they are, by name: a logo (a PNG as bytes,
+  // an SVG as text or bytes) and an SVG's title and description (text, ended by a NUL). Parts
+  // not given are left out; a part of the wrong kind is a TypeError.
+  function handedOver(parts, caller) {
+    const bytes = {};
+    for (const [name, value] of Object.entries(parts)) {
+      if (value === undefined || value === null) continue;
+      if (typeof value === "string") {
+        if (LONE_SURROGATE.test(value))
+          throw new RangeError(`${caller}: style.${name} has a lone surrogate, which has no UTF-8`);
+        bytes[name] = utf8Encoder.encode(name === "logo" ? value : `${value}\u0000`);
+      } else if (name === "logo" && (value instanceof Uint8Array || value instanceof ArrayBuffer))
+        bytes[name] = new Uint8Array(value);
+      else
+        throw new TypeError(`${caller}: style.${name} must be ${name === "logo" ? "bytes or SVG text" : "text"}`);
+    }
+    return bytes;
+  }
+
   // Fills the style record at `at` from `style`: each part set by name through the library, which
   // refuses (RangeError) what it does not take.
   function writeStyle(at, style, caller) {
     wasm._tessera_style_options_init(at);
-    if (wasm.HEAPU32[at >> 2] > STYLE_BYTES) throw new Error("tessera: the style record outgrew its space");
-    if (style === undefined || style === null) return;
-    if (typeof style !== "object") throw new TypeError(`${caller}: style must be an object`);
     for (const [name, value] of Object.entries(style)) {
       if (value === undefined || value === null) continue;
       const text = utf8Encoder.encode(`${name}\0${Array.isArray(value) ? value.join(",") : value}\0`);

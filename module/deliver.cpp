@@ -197,7 +197,15 @@ Status GroupWriter::Add(const Symbol& symbol, const OutputSettings& output, cons
     }
     std::string bytes;
     const Status status = RenderChecked(symbol, output, 0, &bytes, message);
-    if (status != TESSERA_OK) return status;
+    return status != TESSERA_OK ? status : AddBytes(bytes, path, id, message);
+}
+
+Status GroupWriter::AddBytes(const std::string& bytes, const std::string& path, std::size_t id,
+                             std::string* message) {
+    if (!group_) {
+        *message = "the output file cannot be created: out of memory";
+        return TESSERA_ERROR_NO_MEMORY;
+    }
     // Made before the file is staged: once it is, nothing may fail.
     std::pair<std::size_t, std::string> entry(id, path);
     platform::FileGroup& files = group_->files;

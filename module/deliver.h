@@ -117,6 +117,11 @@ public:
     Status Add(const Symbol& symbol, const OutputSettings& output, const std::string& path,
                std::size_t id, std::string* message);
 
+    // Stages `bytes`, rendered already, for `path` as file `id`. Returns as Add() does after its
+    // rendering.
+    Status AddBytes(const std::string& bytes, const std::string& path, std::size_t id,
+                    std::string* message);
+
     // Syncs and names the staged files, and tells `done` of each. Never throws.
     void Commit();
 

@@ -220,15 +220,22 @@ Status RenderStyledWrite(const Symbol& symbol, const OutputSettings& output,
     }
     if (style.Plain()) return RenderWrite(symbol, output, destination, message);
     std::string bytes;
-    const Status status = RenderStyled(symbol, output, style, &bytes);
-    if (status != TESSERA_OK) {
-        const char* name = FormatInfo(static_cast<ImageFormat>(output.format)).name;
+    const Status status = RenderStyledExplained(symbol, output, style, &bytes, message);
+    return status != TESSERA_OK ? status : WriteBytes(bytes, destination, message);
+}
+
+Status RenderStyledExplained(const Symbol& symbol, const OutputSettings& settings,
+                             const StyleOptions& style, std::string* bytes, std::string* message) {
+    const Status status = RenderStyled(symbol, settings, style, bytes);
+    if (status == TESSERA_ERROR_BAD_ARGUMENT) {
+        *message = CheckRendering(symbol, settings, style);
+    } else if (status != TESSERA_OK) {
+        const char* name = FormatInfo(static_cast<ImageFormat>(settings.format)).name;
         *message = status == TESSERA_ERROR_FORMAT_NOT_AVAILABLE
                        ? std::string(name) + " output is not available in this build"
                        : std::string("the ") + name + " output cannot be made: out of memory";
-        return status;
     }
-    return WriteBytes(bytes, destination, message);
+    return status;
 }
 
 }  // namespace qr

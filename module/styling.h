@@ -64,6 +64,11 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
 Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
                     VerifyResult* result, std::string* why = nullptr);
 
+// RenderStyled() with the one line that says why it failed in `message`: what CheckRendering()
+// refuses, a format not in this build, or no memory.
+Status RenderStyledExplained(const Symbol& symbol, const OutputSettings& settings,
+                             const StyleOptions& style, std::string* bytes, std::string* message);
+
 // RenderWrite() (module/deliver.h) with a style: renders `symbol` and writes it to
 // `destination`, then, with `verify`, verifies the rendering into `result`. Returns the status of
 // the step that failed with one line in `message`, as RenderWrite() says it, or TESSERA_OK.

@@ -405,7 +405,7 @@ def _version_settings(version, micro, rmqr):
 
 
 def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False, micro=False,
-         boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None):
+         boost=False, rmqr=False, rmqr_height=None, gs1=False, fit=None, logo=None):
     """Encodes `data` (bytes, or str encoded as UTF-8) as one QR Code symbol.
 
     level: "L", "M", "Q" or "H", or None for the default (M; for Micro QR L, M1 included);
@@ -417,7 +417,9 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     mask; a version "R7x43" to "R17x139" implies it); rmqr_height: 7, 9, ..., 17, the narrowest
     rMQR of that height; gs1: `data` is a GS1 element string, "[01]09501101530003[10]AB", checked
     and written with FNC1 first (QR Code and rMQR); fit: (width, height) in modules, the symbol of
-    smallest area among QR Code, Micro QR and rMQR that fits the box with its quiet zone.
+    smallest area among QR Code, Micro QR and rMQR that fits the box with its quiet zone;
+    logo: a PNG or SVG logo (bytes, or a path) that every drawing of the symbol carries unless it
+    is given another, and that takes level H unless a level is given (Micro QR keeps its own).
 
     A Payload (from tessera.payload) is encoded within its limits: one that sets a level (a
     payment: M, at most version 13) takes exactly that level, its text as bytes and no larger
@@ -429,10 +431,13 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
     version, micro, rmqr = _version_settings(version, _switch("micro", micro),
                                              _switch("rmqr", rmqr))
     rmqr = rmqr or (rmqr_height is not None and rmqr_height != 0)
+    if logo is not None and level is None and not micro and \
+            not (isinstance(data, Payload) and data.level):
+        level = "H"
     settings = _settings(level, version, strict, mask, utf8, micro, boost, rmqr, rmqr_height, gs1,
                          fit)
     if isinstance(data, Payload):
-        return _make_payload(data, settings)
+        return _make_payload(data, settings)._with_logo(logo)
     data = _bytes_of(data)
     api = _api()
     handle = ctypes.c_void_p()
@@ -444,7 +449,7 @@ def make(data, *, level=None, version=None, strict=False, mask=None, utf8=False,
         raise EncodeError(text.value.decode("utf-8", "replace"))
     if status != WRITTEN:
         _raise(status)
-    return Symbol(handle)
+    return Symbol(handle)._with_logo(logo)
 
 
 class Payload(str):
@@ -677,6 +682,7 @@ class Symbol:
 
     def __init__(self, handle):
         self._handle = handle
+        self._logo = None  # make(logo=...): drawn unless a call gives another
         api = _api()
         self.size = api.tessera_symbol_size(handle)
         self.version = api.tessera_symbol_version(handle)
@@ -705,6 +711,14 @@ class Symbol:
         handle, self._handle = getattr(self, "_handle", None), None
         if handle and _libraries.get("tessera_api") is not None:
             _libraries["tessera_api"].tessera_symbol_free(handle)
+
+    def _with_logo(self, logo):
+        self._logo = logo
+        return self
+
+    def _style_of(self, style):
+        """The style keywords of a call, with the logo make() was given unless they name one."""
+        return style if self._logo is None or "logo" in style else {"logo": self._logo, **style}
 
     def __repr__(self):
         return f"<tessera.Symbol version {self.name}, level {self.level}, mask {self.mask}>"
@@ -769,6 +783,7 @@ class Symbol:
         cmyk=(0, 0, 0, 100), size="30mm" (the command's flags, "_" for "-")."""
         number = self._format(kind)
         checked = self._render_options(number, scale, margin, dark, light, dpi)
+        style = self._style_of(style)
         if style:
             return self._styled(number, checked, style)
         options = ctypes.byref(checked)
@@ -823,7 +838,7 @@ class Symbol:
         block against its error correction; contrast, quiet zone and printed size are checked."""
         number = self._format(kind)
         options = self._options(number, scale, margin, dark, light, dpi)
-        record, kept = _style(style)
+        record, kept = _style(self._style_of(style))
         api = _api()
         verdict = ctypes.c_int(0)
         text = ctypes.create_string_buffer(4 * _MESSAGE_ROOM)
@@ -860,6 +875,7 @@ class Symbol:
         the file object's name). Raises OSError when writing fails (with the error number, the
         reason and the path for a path, as the command says them), ValueError for a kind or
         option that is not taken. Style keywords are to_bytes()'s."""
+        style = self._style_of(style)
         if style and not hasattr(target, "write"):
             path = _path_bytes(target)
             number = self._path_format(path, kind)

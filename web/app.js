@@ -19,6 +19,11 @@
     "light",
     "shape",
     "finder",
+    "gradient",
+    "gradient-from",
+    "gradient-to",
+    "logo-size",
+    "title",
   ];
   const DEFAULT_DARK = "#000000";
   const DEFAULT_LIGHT = "#ffffff";
@@ -26,6 +31,8 @@
   const PROBE_DATA = "1";
   let current = null; // the symbol shown
   let previewUrl = null;
+  let logo = null; // the chosen logo file's bytes
+  let levelChosen = false; // the level was picked: a logo no longer takes H
 
   // The count of values 0, 1, 2, ... (from `first`) of `option` that make() takes with `settings`.
   function countAccepted(option, first, settings) {
@@ -63,13 +70,126 @@
   }
 
   function fillRanges() {
-    const micro = $("micro").checked ? { micro: true } : {};
+    const kind = symbolKind();
     fillNumbers(
       $("version"),
       1,
-      countAccepted("version", 1, Object.assign({ strict: true }, micro)),
+      countAccepted("version", 1, Object.assign({ strict: true }, kind)),
     );
-    fillNumbers($("mask"), 0, countAccepted("mask", 0, micro));
+    if (kind.rmqr) nameRmqrSizes();
+    fillNumbers($("mask"), 0, countAccepted("mask", 0, kind));
+    offerLevels(kind);
+  }
+
+  // Content: a payload of one of the library's kinds, made from its fields, instead of the typed
+  // text; and the rMQR and GS1 switches. The kinds, their fields, the rMQR sizes and the levels
+  // each kind of symbol takes all come from the library.
+
+  // The kind of symbol the switches ask for, as make() settings.
+  function symbolKind() {
+    if ($("rmqr").checked) return { rmqr: true };
+    return $("micro").checked ? { micro: true } : {};
+  }
+
+  // Names the version choices of rMQR by size, R<height>x<width>, as the library draws each.
+  function nameRmqrSizes() {
+    for (const option of Array.from($("version").options).slice(1)) {
+      const size = tessera.make(PROBE_DATA, { rmqr: true, strict: true, version: +option.value });
+      option.text = `R${size.height}x${size.size}`;
+    }
+  }
+
+  // Offers the levels that `kind` of symbol takes, keeping the choice when it is still offered.
+  function offerLevels(kind) {
+    const select = $("level");
+    for (const option of select.options) {
+      option.disabled = !accepts(Object.assign({ level: option.value }, kind));
+    }
+    if (select.selectedOptions[0].disabled) {
+      select.value = Array.from(select.options).find((option) => !option.disabled).value;
+    }
+  }
+
+  // The chosen payload kind, or "" for the typed text.
+  function payloadKind() {
+    return $("payload-kind").value;
+  }
+
+  // The fields of the chosen payload as the builder takes them (empty ones left to the library).
+  function payloadFields() {
+    const fields = {};
+    for (const input of $("payload-fields").querySelectorAll("[data-field]")) {
+      const value = input.type === "checkbox" ? (input.checked ? "true" : "") : input.value;
+      if (value !== "") fields[input.dataset.field] = value;
+    }
+    return fields;
+  }
+
+  // The input of one payload field: a list for a choice, a box for a flag, a text area for text
+  // that takes line breaks, a line otherwise; its default or what it takes as the placeholder.
+  function fieldInput(field) {
+    let input;
+    if (field.type === "choice") {
+      input = document.createElement("select");
+      input.add(new Option(field.default ? `${field.default} (default)` : "", ""));
+      for (const choice of field.choices) input.add(new Option(choice, choice));
+    } else if (field.type === "flag") {
+      input = document.createElement("input");
+      input.type = "checkbox";
+    } else {
+      input = document.createElement(field.multiline ? "textarea" : "input");
+      input.spellcheck = false;
+      input.placeholder = field.default || field.takes;
+      if (field.maxCharacters > 0) input.maxLength = field.maxCharacters;
+    }
+    input.id = `payload-${field.name}`;
+    input.dataset.field = field.name;
+    input.addEventListener("input", update);
+    return input;
+  }
+
+  // Shows the fields of the chosen payload kind in place of the text, or the text for none.
+  function showPayloadFields() {
+    const kind = payloadKind();
+    const box = $("payload-fields");
+    box.replaceChildren();
+    box.hidden = kind === "";
+    $("text").closest("label").hidden = kind !== "";
+    if (kind === "") return;
+    for (const field of tessera.payload[kind].fields) {
+      const label = document.createElement("label");
+      label.title = field.help;
+      const name = field.required ? `${field.name} (required)` : field.name;
+      if (field.type === "flag") {
+        label.className = "check";
+        label.append(fieldInput(field), ` ${name}`);
+      } else {
+        label.append(name, fieldInput(field));
+      }
+      box.append(label);
+    }
+  }
+
+  function startContent() {
+    for (const [kind, build] of Object.entries(tessera.payload)) {
+      $("payload-kind").add(new Option(`${kind}: ${build.help}`, kind));
+    }
+    $("payload-kind").addEventListener("input", () => {
+      showPayloadFields();
+      update();
+    });
+    // Micro QR and rMQR are two kinds of symbol: one switch clears the other.
+    for (const [id, other] of [
+      ["rmqr", "micro"],
+      ["micro", "rmqr"],
+    ]) {
+      $(id).addEventListener("input", () => {
+        if ($(id).checked) $(other).checked = false;
+        fillRanges();
+        update();
+      });
+    }
+    $("gs1").addEventListener("input", update);
   }
 
   function settings() {
@@ -81,10 +201,13 @@
       mask: mask === "" ? undefined : Number(mask),
       utf8: $("utf8").checked,
       micro: $("micro").checked || undefined,
+      rmqr: $("rmqr").checked,
+      gs1: $("gs1").checked,
     };
   }
 
-  function renderOptions(withScale) {
+  // The render options of the controls for `kind`; a title is SVG's alone.
+  function renderOptions(withScale, kind) {
     const options = { margin: Number($("margin").value) };
     if (withScale) options.scale = Number($("scale").value);
     if (!$("colour-controls").hidden) {
@@ -95,6 +218,16 @@
     const style = {};
     if ($("shape").selectedIndex > 0) style.shape = $("shape").value;
     if ($("finder").selectedIndex > 0) style.finder = $("finder").value;
+    for (const box of $("regions").querySelectorAll("input[type=checkbox]:checked"))
+      style[box.dataset.region] = $(`region-${box.dataset.region}`).value.slice(1);
+    if ($("gradient").value) {
+      style.gradient = `${$("gradient").value}:${$("gradient-from").value.slice(1)},${$("gradient-to").value.slice(1)}`;
+    }
+    if (logo) {
+      style.logo = logo;
+      style["logo-size"] = Number($("logo-size").value);
+    }
+    if ($("title").value && kind === "svg") style.title = $("title").value;
     if (Object.keys(style).length > 0) options.style = style;
     return options;
   }
@@ -106,6 +239,7 @@
     $("preview").classList.toggle("failed", Boolean(text));
     if (text) {
       $("info").textContent = "No symbol for these settings.";
+      $("verdict").textContent = "";
       $("fill").hidden = true;
     }
     for (const button of $("downloads").querySelectorAll("button")) button.disabled = Boolean(text);
@@ -113,15 +247,23 @@
 
   function update() {
     const text = $("text").value;
-    if (text === "") {
+    const kind = payloadKind();
+    if (text === "" && kind === "") {
       showMessage("Type some text to make a code.");
       return;
     }
     let symbol;
     let svg;
+    let verified;
     try {
-      symbol = tessera.make(text, settings());
-      svg = symbol.toSVG(renderOptions(false));
+      symbol =
+        kind === ""
+          ? tessera.make(text, settings())
+          : tessera.makePayload(kind, payloadFields(), settings());
+      svg = symbol.toSVG(renderOptions(false, "svg"));
+      // What a reader will make of it, as the library's verifier finds it (it maps square
+      // symbols only: rMQR is drawn plain and not verified).
+      verified = symbol.rmqr ? null : symbol.verify("svg", renderOptions(false, "svg"));
     } catch (error) {
       if (error instanceof tessera.EncodeError) {
         showMessage(
@@ -130,6 +272,8 @@
               ? "Allow a larger version, choose a lower level, or shorten the text."
               : "Choose a lower level, or shorten the text."),
         );
+      } else if (error instanceof RangeError && kind !== "") {
+        showMessage(`This ${kind} payload is refused: ${error.message}.`);
       } else if (error instanceof RangeError) {
         showMessage(`A setting is out of range: ${error.message}.`);
       } else {
@@ -138,14 +282,22 @@
       return;
     }
     current = symbol;
+    $("verdict").textContent = !verified
+      ? ""
+      : verified.verdict === "reads"
+        ? "Verified: it reads with margin."
+        : `Verified: ${verified.verdict}: ${verified.problems.join(" ")}`;
     if (previewUrl) URL.revokeObjectURL(previewUrl);
     previewUrl = URL.createObjectURL(new Blob([svg], { type: "image/svg+xml" }));
     $("symbol").src = previewUrl;
     $("symbol").alt = `QR Code of the text, version ${symbol.version}`;
     const level = symbol.level === null ? "no level" : `level ${symbol.level}`;
-    const kind = symbol.micro ? "Micro QR version M" : "Version ";
+    const name = symbol.rmqr
+      ? `rMQR R${symbol.height}x${symbol.size}`
+      : (symbol.micro ? "Micro QR version M" : "Version ") + symbol.version;
     $("info").textContent =
-      `${kind}${symbol.version} (${symbol.size} × ${symbol.size} modules), ${level}, mask ${symbol.mask}`;
+      `${name} (${symbol.size} × ${symbol.height} modules), ${level}, mask ${symbol.mask}` +
+      (symbol.gs1 ? ", GS1" : "");
     const bits = symbol.dataBits();
     $("fill").hidden = false;
     $("fill-meter").value = bits.used / bits.capacity;
@@ -159,7 +311,7 @@
     if (!current) return;
     let data;
     try {
-      data = current.toBytes(name, renderOptions(true));
+      data = current.toBytes(name, renderOptions(true, name));
     } catch (error) {
       // The symbol stands; this format alone refuses the options (colours for PBM, say).
       $("message").textContent = `${error.message}.`;
@@ -183,16 +335,42 @@
       probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
     // Shapes and finder styles as the library names them.
     const { shapes, finders } = tessera.styles();
-    for (const [id, names] of [["shape", shapes], ["finder", finders]]) {
+    for (const [id, names] of [
+      ["shape", shapes],
+      ["finder", finders],
+    ]) {
       for (const name of names) $(id).append(new Option(name, name));
     }
     $("style-controls").hidden = shapes.length === 0;
-    fillRanges();
-    for (const id of controls) $(id).addEventListener("input", update);
-    $("micro").addEventListener("input", () => {
-      fillRanges();
+    $("logo-size").disabled = true;
+    // A colour for each region the library names, used when its box is ticked.
+    for (const region of tessera.styles().regions) {
+      const label = document.createElement("label");
+      const use = Object.assign(document.createElement("input"), { type: "checkbox" });
+      use.dataset.region = region;
+      const colour = Object.assign(document.createElement("input"), {
+        type: "color",
+        id: `region-${region}`,
+        value: region.endsWith("-dark") ? DEFAULT_DARK : DEFAULT_LIGHT,
+      });
+      label.append(use, ` ${region} `, colour);
+      $("regions").append(label);
+      for (const input of [use, colour]) input.addEventListener("input", update);
+    }
+    $("level").addEventListener("input", () => {
+      levelChosen = true;
+    });
+    $("logo").addEventListener("change", async () => {
+      const file = $("logo").files[0];
+      logo = file ? new Uint8Array(await file.arrayBuffer()) : null;
+      $("logo-size").disabled = !logo;
+      // A logo takes level H, as in the command, unless a level was picked.
+      if (logo && !levelChosen) $("level").value = "H";
       update();
     });
+    fillRanges();
+    for (const id of controls) $(id).addEventListener("input", update);
+    startContent();
     for (const { name, extension } of tessera.formats()) {
       if (extension === null) continue; // the terminal styles
       const button = document.createElement("button");

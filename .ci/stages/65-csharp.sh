@@ -3,7 +3,8 @@
 # folder, its test program (dotnet/test/PackageTest.cs) compiled against it with Mono's mcs and run
 # under mono with no environment variable, with the native library where the .NET SDK puts it
 # (runtimes/linux-x64/native below the program) and beside the assembly: PNG, SVG and BMP files
-# equal to the command's for the settings of the conformance vectors and more, and every refusal.
+# equal to the command's for the settings of the conformance vectors and more (rMQR, GS1, a box to
+# fit among them), the payload texts of tests/payload/texts.jsonl, and every refusal.
 # Then the examples of docs/dotnet.md are built against the package (and its list of formats
 # checked against the library's), and every ```csharp example of docs/windows.md against the Linux
 # libraries of the test build; what each writes is compared with what the command writes.
@@ -40,10 +41,12 @@ from test_tessera import as_encode_arguments
 
 command, work = sys.argv[1], sys.argv[2]
 COLUMNS = ("level", "version", "strict", "mask", "utf8", "micro", "boost", "scale", "margin",
-           "dark", "light", "dpi")
+           "dark", "light", "dpi", "rmqr", "rmqr_version", "rmqr_height", "gs1", "fit")
 FLAGS = {"level": "-l", "version": "-v", "mask": "-m", "scale": "-s", "margin": "--margin",
-         "dark": "--dark", "light": "--light", "dpi": "--dpi"}
-SWITCHES = {"strict": "--strict-version", "utf8": "--utf8", "micro": "--micro", "boost": "--boost"}
+         "dark": "--dark", "light": "--light", "dpi": "--dpi", "rmqr_version": "-v",
+         "rmqr_height": "--rmqr-height", "fit": "--fit"}
+SWITCHES = {"strict": "--strict-version", "utf8": "--utf8", "micro": "--micro", "boost": "--boost",
+            "rmqr": "--rmqr", "gs1": "--gs1"}
 IMAGES = "png svg bmp"
 rows = []
 for line in open("tests/data/export.tsv", encoding="ascii"):
@@ -59,7 +62,12 @@ for name, data, settings, types in [
         ("colours", b"colours", {"scale": 3, "margin": 2, "dark": "123456FF",
                                  "light": "FFEEDDFF"}, IMAGES),
         ("alpha", b"alpha", {"dark": "00000080", "light": "FFFFFF00"}, "png svg"),
-        ("dpi", b"dpi", {"dpi": 300, "margin": 0}, "png bmp")]:
+        ("dpi", b"dpi", {"dpi": 300, "margin": 0}, "png bmp"),
+        ("rmqr", b"RECTANGLE 123", {"rmqr_version": "r11x59", "level": "H"}, IMAGES),
+        ("rmqr-height", b"https://example.org/label/0042", {"rmqr_height": 9, "margin": 3}, IMAGES),
+        ("gs1", b"[01]09501101530003[17]261231[10]ABC", {"gs1": True, "level": "Q"}, IMAGES),
+        ("gs1-rmqr", b"[01]09501101530003[10]AB12", {"gs1": True, "rmqr": True}, IMAGES),
+        ("fit", b"https://example.org", {"fit": "60x25"}, IMAGES)]:
     rows.append((name, data, settings, types, "0", "-"))
 
 with open(f"{work}/rows.tsv", "w", encoding="ascii") as table:
@@ -90,12 +98,13 @@ for layout in sdk beside; do
     cp "$package/runtimes/linux-x64/native/libtessera_api.so" "$app/"
   fi
   mcs -nologo -warnaserror -r:"$app/Tessera.Net.dll" -r:System.Core.dll \
+    -r:System.Web.Extensions.dll \
     dotnet/test/PackageTest.cs -out:"$app/PackageTest.exe"
   echo "--- PackageTest.exe, native library in the $layout layout"
   rows="$work/rows.tsv"
   [ "$layout" = sdk ] || rows="$work/no-rows.tsv"
   env -u LD_LIBRARY_PATH -u MONO_PATH mono "$app/PackageTest.exe" "$rows" "$work/command" \
-    "$work/out-$layout"
+    "$work/out-$layout" tests/payload/texts.jsonl
 done
 
 # The ```csharp examples of a page, each in the file its first comment names ("// Door.cs: ..."),
@@ -128,7 +137,7 @@ PY
 
 # The examples of docs/dotnet.md, built against the package like programs of its user.
 extract docs/dotnet.md "$work/dotnet-examples"
-for example in Hello Labels; do
+for example in Hello Labels Payloads; do
   mcs -nologo -warnaserror -r:"$work/sdk/Tessera.Net.dll" "$work/dotnet-examples/$example.cs" \
     -out:"$work/sdk/$example.exe"
   echo "--- $example.cs of docs/dotnet.md"
@@ -143,6 +152,27 @@ cmp "$work/sdk/label-3.png" "$work/command-label.png"
 cmp "$work/sdk/label-1.pbm" "$work/command-label.pbm"
 failure="the file cannot be written: no-such-folder/label.png: the folder does not exist"
 grep -qxF "$failure (error 2)" "$work/Labels.out"
+"$build/tessera" wifi --ssid "My Net" --password "p;w" -o "$work/command-wifi.png"
+cmp "$work/sdk/wifi.png" "$work/command-wifi.png"
+"$build/tessera" "LOT 42-A" -v R11x59 -o "$work/command-label.svg"
+cmp "$work/sdk/label.svg" "$work/command-label.svg"
+"$build/tessera" --gs1 "[01]09501101530003[17]261231[10]ABC" -o "$work/command-gs1.png"
+cmp "$work/sdk/gs1.png" "$work/command-gs1.png"
+# A real reader: zxing-cpp reads the example's GS1 symbol as GS1 (]Q3) and its WiFi symbol.
+/usr/bin/python3 - "$work/sdk" <<'PY'
+import sys
+import zxingcpp
+from PIL import Image
+for name, expected in (("gs1.png", ("]Q3", "01095011015300031726123110ABC")),
+                       ("wifi.png", ("]Q1", "WIFI:T:WPA;S:My Net;P:p\\;w;;"))):
+    read = [(result.symbology_identifier, result.text) for result in
+            zxingcpp.read_barcodes(Image.open(f"{sys.argv[1]}/{name}").convert("L"))]
+    if read != [expected]:
+        sys.exit(f"zxing-cpp reads {read} in {name}, not {expected}")
+PY
+grep -q "^latitude refused: latitude: " "$work/Payloads.out"
+grep -qx "59 x 11" "$work/Payloads.out"
+grep -q "^wifi: .*: ssid (required), " "$work/Payloads.out"
 
 # The P/Invoke examples of docs/windows.md, against the test build's libraries.
 extract docs/windows.md "$work/examples"
@@ -163,5 +193,5 @@ cmp hello-csharp.bmp command-door.bmp
 cmp api-csharp.svg command-api.svg
 "$build/tessera" "Hello from C#, through the API" -l H -o command-api.png
 cmp api-csharp.png command-api.png
-echo "csharp: the package restored and tested in two layouts, its 2 examples and" \
+echo "csharp: the package restored and tested in two layouts, its 3 examples and" \
   "${#examples[@]} P/Invoke examples compiled, run and checked"

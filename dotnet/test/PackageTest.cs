@@ -2,14 +2,16 @@
 // symbol's PNG, SVG and BMP files equal the command's (in COMMAND_FOLDER, named ID.png ...), the
 // BMP also the conformance vector's digest; the symbol's facts and modules; the Format enum against
 // the library's formats; every refusal and failed save as its exception with the library's
-// reason; and SaveAll.
+// reason; SaveAll; and the payloads of TEXTS (tests/payload/texts.jsonl: a JSON object a line,
+// its kind, fields and the payload text they make).
 //
-//   mono PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER
+//   mono PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER TEXTS
 //
 // ROWS: tab-separated, a row per symbol: id, data (hex), level, version, strict, mask, utf8, micro,
-// boost, scale, margin, dark, light, dpi (hex for the colours, "-" for the default), the formats
-// to write (space-separated), the command's status (0, or 2 when the data does not fit) and the
-// BMP's SHA-256 ("-" for none). Ends with "N passed, M failed".
+// boost, scale, margin, dark, light, dpi (hex for the colours), rmqr, rmqrVersion, rmqrHeight, gs1,
+// fit ("WxH"), with "-" for the default; the formats to write (space-separated), the command's
+// status (0, or 2 when the data does not fit) and the BMP's SHA-256 ("-" for none). Ends with
+// "N passed, M failed".
 using System;
 using System.Collections.Generic;
 using System.Globalization;
@@ -17,6 +19,7 @@ using System.IO;
 using System.Linq;
 using System.Security.Cryptography;
 using System.Text;
+using System.Web.Script.Serialization;
 using Tessera;
 
 static class PackageTest
@@ -88,10 +91,12 @@ static class PackageTest
             string id = c[0];
             byte[] data = Hex(c[1]);
             Level? level = c[2] == "-" ? (Level?)null : (Level)Enum.Parse(typeof(Level), c[2]);
-            Func<QrSymbol> make = () => QrSymbol.Make(data, level, Number(c[3], 0), c[4] == "1",
-                                                      Number(c[5], -1), c[6] == "1", c[7] == "1",
-                                                      c[8] == "1");
-            if (c[15] == "2")
+            int[] fit = c[18] == "-" ? null : c[18].Split('x').Select(int.Parse).ToArray();
+            Func<QrSymbol> make = () => QrSymbol.Make(
+                data, level, Number(c[3], 0), c[4] == "1", Number(c[5], -1), c[6] == "1",
+                c[7] == "1", c[8] == "1", c[14] == "1", c[15] == "-" ? null : c[15],
+                Number(c[16], 0), c[17] == "1", fit);
+            if (c[20] == "2")
             {
                 Throws<EncodeException>("row " + id, () => make(), e => e.Message.StartsWith(
                     "the data cannot be encoded", StringComparison.Ordinal));
@@ -99,7 +104,7 @@ static class PackageTest
             }
             using (QrSymbol symbol = make())
             {
-                foreach (string type in c[14].Split(' '))
+                foreach (string type in c[19].Split(' '))
                 {
                     string path = Path.Combine(outFolder, id + "." + type);
                     symbol.Save(path, Number(c[9], 0), Number(c[10], -1), Colour(c[11], 0x000000FF),
@@ -108,9 +113,9 @@ static class PackageTest
                     Check(bytes.SequenceEqual(File.ReadAllBytes(Path.Combine(commandFolder,
                                                                              id + "." + type))),
                           "row " + id + ": " + type + " differs from the command's");
-                    if (type == "bmp" && c[16] != "-")
+                    if (type == "bmp" && c[21] != "-")
                     {
-                        Check(Sha256(bytes) == c[16], "row " + id + ": the BMP's digest");
+                        Check(Sha256(bytes) == c[21], "row " + id + ": the BMP's digest");
                     }
                     written++;
                 }
@@ -119,26 +124,50 @@ static class PackageTest
         Console.WriteLine(written + " files written and equal to the command's");
     }
 
+    // Whether Modules, [Height, Size], is the text format's picture of `symbol` row by row:
+    // "##" dark, "  " light.
+    static bool IsPicture(QrSymbol symbol)
+    {
+        string[] lines = Encoding.UTF8.GetString(symbol.ToBytes(Format.Txt, 1, 0)).Split('\n');
+        bool[,] modules = symbol.Modules;
+        bool same = modules.GetLength(0) == symbol.Height && modules.GetLength(1) == symbol.Size &&
+                    lines.Length == symbol.Height + 1;
+        for (int row = 0; row < symbol.Height && same; row++)
+        {
+            for (int column = 0; column < symbol.Size; column++)
+            {
+                same &= lines[row][2 * column] == (modules[row, column] ? '#' : ' ');
+            }
+        }
+        return same;
+    }
+
     static void Facts(string outFolder)
     {
         using (QrSymbol symbol = QrSymbol.Make("tessera", Level.H, 5, true, 3))
         {
             Check(symbol.Version == 5 && symbol.Level == Level.H && symbol.Mask == 3 &&
-                  symbol.Size == 37 && !symbol.IsMicro, "version 5-H with mask 3");
-            // The modules row by row, as the text format draws them: "##" dark, "  " light.
-            string[] lines = Encoding.UTF8.GetString(symbol.ToBytes(Format.Txt, 1, 0)).Split('\n');
+                  symbol.Size == 37 && symbol.Height == 37 && !symbol.IsMicro &&
+                  !symbol.IsRmqr && !symbol.IsGs1, "version 5-H with mask 3");
+            Check(IsPicture(symbol), "Modules[row, column] is the text format's picture");
             bool[,] modules = symbol.Modules;
-            bool same = modules.GetLength(0) == 37 && modules.GetLength(1) == 37;
-            for (int row = 0; row < 37 && same; row++)
-            {
-                for (int column = 0; column < 37; column++)
-                {
-                    same &= lines[row][2 * column] == (modules[row, column] ? '#' : ' ');
-                }
-            }
-            Check(same, "Modules[row, column] is the text format's picture");
             modules[0, 0] = false;
             Check(symbol.Modules[0, 0], "Modules is a copy");
+        }
+        // The rMQR sizes are numbered by height, then width: five R7 (R7x43 to R7x139), five
+        // R9, then R11x27, R11x43, R11x59.
+        using (QrSymbol rmqr = QrSymbol.Make("tessera", rmqrVersion: "R11x59"))
+        {
+            Check(rmqr.IsRmqr && !rmqr.IsMicro && rmqr.Size == 59 && rmqr.Height == 11 &&
+                  rmqr.Version == 13 && rmqr.Level == Level.M && rmqr.Mask == 0,
+                  "R11x59 is rMQR version 13, 59 x 11 modules");
+            Check(IsPicture(rmqr), "an rMQR symbol's Modules[row, column] is its picture");
+        }
+        Check(QrSymbol.Make("tessera", rmqrHeight: 13).Height == 13, "an rMQR of height 13");
+        Check(QrSymbol.Make("[01]09501101530003[10]AB", gs1: true).IsGs1, "GS1 data");
+        using (QrSymbol fitted = QrSymbol.Make("https://example.org", fit: new[] { 60, 25 }))
+        {
+            Check(fitted.Size + 4 <= 60 && fitted.Height + 4 <= 25, "the symbol fits 60x25");
         }
         using (QrSymbol micro = QrSymbol.Make("12345", micro: true))
         {
@@ -200,6 +229,22 @@ static class PackageTest
         Refused("mask", "the mask must be 0 to 7", () => QrSymbol.Make("x", mask: 8));
         Refused("level", "Micro QR has no level H", () => QrSymbol.Make("x", Level.H, micro: true));
         Refused("utf8", "Micro QR has no ECI", () => QrSymbol.Make("x", utf8: true, micro: true));
+        Refused("rmqrVersion", "no rMQR size has this name",
+                () => QrSymbol.Make("x", rmqrVersion: "R8x43"));
+        Throws<ArgumentException>("an rMQR size by name and number",
+                                  () => QrSymbol.Make("x", version: 3, rmqrVersion: "R7x59"),
+                                  e => e.ParamName == "rmqrVersion");
+        Refused("level", "rMQR has no level L", () => QrSymbol.Make("x", Level.L, rmqr: true));
+        Refused("rmqrHeight", "the rMQR height must be", () => QrSymbol.Make("x", rmqrHeight: 8));
+        Refused("rmqr", "", () => QrSymbol.Make("x", micro: true, rmqr: true));
+        Refused("gs1", "", () => QrSymbol.Make("[01]09501101530003", micro: true, gs1: true));
+        Refused("fit", "the box to fit must be", () => QrSymbol.Make("x", fit: new[] { 0, 5 }));
+        Throws<ArgumentException>("a box of three numbers",
+                                  () => QrSymbol.Make("x", fit: new[] { 1, 2, 3 }),
+                                  e => e.ParamName == "fit");
+        Throws<EncodeException>("a GTIN with a wrong check digit",
+                                () => QrSymbol.Make("[01]09501101530004", gs1: true),
+                                e => e.Message.Contains("check digit"));
 
         QrSymbol symbol = QrSymbol.Make("refusals");
         Refused("scale", "the scale must be 1 to 20", () => symbol.ToBytes(Format.Png, scale: 21));
@@ -277,17 +322,79 @@ static class PackageTest
               "nothing of a refused group is written");
     }
 
+    // Payload: every line of `texts` makes its payload text, and the symbol of it holds that
+    // text within the payload's limits; the kinds are the library's; bad fields are refused
+    // naming the field.
+    static void Payloads(string texts)
+    {
+        var json = new JavaScriptSerializer();
+        var kinds = new HashSet<string>();
+        foreach (string line in File.ReadAllLines(texts, Encoding.UTF8))
+        {
+            var fields = json.Deserialize<Dictionary<string, string>>(line);
+            string kind = fields["kind"], expected = fields["payload"];
+            fields.Remove("kind");
+            fields.Remove("payload");
+            kinds.Add(kind);
+            Payload payload = Payload.Build(kind, fields);
+            Check(payload.Text == expected, kind + ": '" + payload.Text + "' is not '" + expected +
+                                                "'");
+            using (QrSymbol symbol = QrSymbol.Make(payload))
+            using (QrSymbol text = QrSymbol.Make(Encoding.UTF8.GetBytes(expected), payload.Level))
+            {
+                Check(symbol.ToBytes(Format.Svg).SequenceEqual(text.ToBytes(Format.Svg)) &&
+                      (payload.MaxVersion == 0 || symbol.Version <= payload.MaxVersion),
+                      kind + ": the symbol of '" + expected + "' is its text's");
+            }
+        }
+        Check(kinds.SetEquals(Payload.Kinds), "every kind of the library has texts");
+        PayloadField[] wifi = Payload.FieldsOf("wifi");
+        PayloadField ssid = wifi.First(), security = wifi.First(f => f.Name == "security");
+        Check(ssid.Name == "ssid" && ssid.Required && ssid.Type == FieldType.Text &&
+              security.Type == FieldType.Choice && security.Choices.Contains("nopass") &&
+              Payload.Help("wifi").Length > 0, "the fields of wifi");
+
+        Payload epc = Payload.Build("EPC", new Dictionary<string, string> {
+            { "name", "Red Cross" }, { "iban", "DE89 3704 0044 0532 0130 00" },
+            { "amount", "12.50" }, { "text", null } });
+        Check(epc.Level == Level.M && epc.MaxVersion == 13 && epc.Fields.Count == 3 &&
+              QrSymbol.Make(epc).Level == Level.M, "a payment is level M, version 13 at most");
+        Refused("level", "the payload's symbol is level M, not H",
+                () => QrSymbol.Make(epc, Level.H));
+        Refused("utf8", "the payload's symbol is level M with its text as bytes",
+                () => QrSymbol.Make(epc, utf8: true));
+        // Each row: the kind, its fields as "name=value" pairs, and the field refused.
+        foreach (var bad in new[] {
+                     Tuple.Create("epc", "name=A iban=DE88370400440532013000", "iban"),
+                     Tuple.Create("epc", "name=A iban=DE89370400440532013000 amount=0", "amount"),
+                     Tuple.Create("geo", "latitude=91 longitude=2", "latitude"),
+                     Tuple.Create("wifi", "ssid=n colour=blue", "colour"),
+                     Tuple.Create("lottery", "ssid=n", "kind") })
+        {
+            Dictionary<string, string> fields = bad.Item2.Split(' ').Select(f => f.Split('='))
+                                                    .ToDictionary(f => f[0], f => f[1]);
+            Throws<ArgumentException>(bad.Item1 + " " + bad.Item2,
+                                      () => Payload.Build(bad.Item1, fields),
+                                      e => e.ParamName == bad.Item3 &&
+                                           (e.Message.StartsWith(bad.Item3 + ": ") ||
+                                            e.Message.StartsWith("'" + bad.Item3 + "': ")));
+        }
+        Throws<ArgumentException>("help for no kind", () => Payload.Help("lottery"),
+                                  e => e.ParamName == "kind" && e.Message.Contains("wifi"));
+    }
+
     static int Main(string[] args)
     {
-        if (args.Length != 3)
+        if (args.Length != 4)
         {
-            Console.Error.WriteLine("usage: PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER");
+            Console.Error.WriteLine("usage: PackageTest.exe ROWS COMMAND_FOLDER OUT_FOLDER TEXTS");
             return 2;
         }
         Rows(args[0], args[1], args[2]);
         Facts(args[2]);
         Refusals(args[2]);
         SaveAll(args[2]);
+        Payloads(args[3]);
         Console.WriteLine(passed + " passed, " + failed + " failed");
         return failed == 0 && passed > 0 ? 0 : 1;
     }

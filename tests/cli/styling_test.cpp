@@ -2,6 +2,7 @@
 // status and lines, and the refusals of values, files and combinations, each in one line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -81,10 +82,9 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
               "tessera: an rMQR symbol takes no styles and no verification: they map square "
               "symbols only (QR Code and Micro QR)\n",
               false},
-             {{"--split", "2", "--shape", "dot", "-o", dir.File("{n}.png")},
+             {{"--split", "2", "--verify", "-o", dir.File("{n}.png")},
               64,
-              "tessera: styling flags and --verify draw one symbol: leave out --batch and "
-              "--split\n",
+              "tessera: --verify checks one symbol: leave out --batch and --split\n",
               false},
          }) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
@@ -106,6 +106,91 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
         if (c.reads) {
             EXPECT_EQ(bytes, kData);
         }
+    }
+}
+
+TEST(Styling, EverySymbolOfABatchOrASplitIsStyledAndReads) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFile(dir.File("lines"), ToBytes("first line\nsecond line\n")));
+    ASSERT_TRUE(
+        WriteFile(dir.File("logo.png"), ToBytes(DiscLogoPng(40, 40, 0xCC0000FF, 0xFFFFFFFF))));
+    const std::vector<std::string> style = {"--shape",     "dot",    "--finder",
+                                            "rounded",     "--logo", dir.File("logo.png"),
+                                            "--logo-size", "10"};
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> parts;  // what each file {n} reads
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--batch", dir.File("lines"), "-o", dir.File("b{n}.png")},
+              {"first line", "second line"}},
+             {{kData, "--split", "2", "-o", dir.File("s{n}.png")},
+              {"https://example.", "com/styled?id=42"}},
+         }) {
+        SCOPED_TRACE(c.args[0]);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), style.begin(), style.end());
+        const CommandRun run = RunCommand(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string pattern = args[args.size() - style.size() - 1];
+        std::string plain;
+        for (std::size_t n = 1; n <= c.parts.size(); ++n) {
+            std::string path = pattern;
+            path.replace(path.find("{n}"), 3, std::to_string(n));
+            Bytes written;
+            ASSERT_TRUE(ReadFile(path, &written));
+            int width = 0;
+            RgbaPixels pixels;
+            ASSERT_TRUE(
+                ReadPngPixels(std::string(written.begin(), written.end()), &width, &pixels));
+            // Styled: anti-aliased dots give grey pixels, which no plain symbol has.
+            EXPECT_TRUE(std::any_of(pixels.begin(), pixels.end(),
+                                    [](Rgba p) { return p != 0x000000FF && p != 0xFFFFFFFF; }));
+            std::string bytes;
+            EXPECT_TRUE(DecodeQr(OnWhite(pixels, width, 16), &bytes));
+            EXPECT_EQ(bytes, c.parts[n - 1]);
+        }
+    }
+}
+
+TEST(Styling, VerifyChecksTheFormatsWithoutStylesAtTheirModules) {
+    TempDir dir;
+    struct Case {
+        const char* type;
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"txt", {}, 0, ""},
+             {"txt",
+              {"--margin", "1"},
+              5,
+              "tessera: verify: a quiet zone of 1 module: readers expect 4\n"},
+             {"utf8",
+              {"--margin", "0"},
+              5,
+              "tessera: verify: a quiet zone of 0 modules: readers expect 4\n"},
+             {"xpm",
+              {"--dark", "BBBBBB"},
+              5,
+              "tessera: verify: the finder colours have a contrast of 1.9:1, under 3:1\n"},
+             {"pbm", {}, 0, ""},
+         }) {
+        SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.args.size()));
+        const std::string out = dir.File(std::string("a.") + c.type);
+        std::vector<std::string> args = {kData, "--verify", "-t", c.type, "-o", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CommandRun run = RunCommand(args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        Bytes written;
+        ASSERT_TRUE(ReadFile(out, &written));  // written either way
+        if (std::string(c.type) != "txt") continue;
+        std::string bytes;
+        EXPECT_TRUE(DecodeQr(Enlarge(FromAsciiText(std::string(written.begin(), written.end())), 4),
+                             &bytes));
+        EXPECT_EQ(bytes, kData);
     }
 }
 

@@ -123,6 +123,23 @@ test("styles by the command's flag names, refused as the command refuses them, a
                 { name: "RangeError", message: /^toSVG: shape takes square, dot, .* not 'star'$/ });
   assert.throws(() => symbol.toBytes("txt", { style: { shape: "dot" } }),
                 { name: "RangeError", message: "toBytes: txt output takes no styles" });
+  // A logo, a title and a description are handed over as they are: SVG text embedded whole, PNG
+  // bytes (here the library's own PNG of a small symbol) drawn, too large a logo refused.
+  const logoSvg = '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 2 2"><circle r="1"/></svg>';
+  const svg = symbol.toSVG({ style: { logo: logoSvg, title: "Our site", desc: "A <link>" } });
+  for (const part of ['role="img"', 'aria-label="Our site"', "<title>Our site</title>",
+                      "<desc>A &lt;link&gt;</desc>",
+                      `href="data:image/svg+xml;base64,${Buffer.from(logoSvg).toString("base64")}"`])
+    assert.ok(svg.includes(part), part);
+  const logoPng = tessera.make("1").toPNG({ margin: 0 });
+  const withLogo = symbol.toPNG({ scale: 8, style: { logo: logoPng } });
+  assert.notDeepEqual(withLogo, symbol.toPNG({ scale: 8 }));
+  assert.deepEqual(symbol.toPNG({ scale: 8, style: { logo: logoPng.buffer } }), withLogo);
+  assert.deepEqual(symbol.verify("png", { style: { logo: logoPng } }), { verdict: "reads", problems: [] });
+  assert.throws(() => symbol.toPNG({ style: { logo: logoPng, "logo-size": 60 } }),
+                { name: "RangeError", message: /^toPNG: a logo of 60% hides more .* is the largest that fits$/ });
+  assert.throws(() => symbol.toSVG({ style: { title: 5 } }),
+                { name: "TypeError", message: "toSVG: style.title must be text" });
   const rmqr = tessera.make("https://example.com/styled", { rmqr: true });
   for (const call of [() => rmqr.verify("png"), () => rmqr.toPNG({ style: { shape: "dot" } })])
     assert.throws(call, { name: "RangeError", message: /: an rMQR symbol takes no styles/ });

@@ -30,6 +30,29 @@ test("every row gives its text from the same fields", async () => {
   assert.throws(() => tessera.payload.tel("1"), TypeError);
 });
 
+test("each builder describes its kind's fields", async () => {
+  await tessera.ready();
+  const rows = fs.readFileSync(ROWS, "utf8").split("\n").filter(Boolean).map(JSON.parse);
+  for (const { kind, payload, ...fields } of rows) {
+    const names = tessera.payload[kind].fields.map((field) => field.name);
+    for (const name of Object.keys(fields)) assert.ok(names.includes(name), `${kind}: ${name}`);
+  }
+  const wifi = tessera.payload.wifi;
+  assert.equal(wifi.help, "a WiFi network to join");
+  assert.deepEqual(
+    wifi.fields.map((f) => [f.name, f.type, f.required, f.takes, f.choices.length > 0]),
+    [
+      ["ssid", "text", true, "TEXT", false],
+      ["security", "choice", false, null, true],
+      ["password", "text", false, "TEXT", false],
+      ["hidden", "flag", false, null, true],
+    ],
+  );
+  assert.deepEqual(wifi.fields[3].choices, ["false", "true"]);
+  assert.ok(wifi.fields[1].choices.includes("nopass"));
+  assert.ok(tessera.payload.vcard.fields.find((f) => f.name === "note").multiline);
+});
+
 test("bad fields are refused naming the field", async () => {
   await tessera.ready();
   for (const [kind, fields, reason] of [

@@ -490,6 +490,19 @@ class MakeTest(unittest.TestCase):
             symbol.to_bytes("txt", shape="dot")
         with self.assertRaises(TypeError):
             symbol.to_bytes("png", colour="red")
+        # A logo given to make() takes level H unless a level (or a payload's) is given, and is
+        # drawn by every call that names no other.
+        logo = tessera.make("1").to_bytes("png", margin=0)
+        branded = tessera.make("https://example.com/styled", logo=logo)
+        self.assertEqual(branded.level, "H")
+        self.assertEqual(branded.to_bytes("png"), symbol.to_bytes("png", logo=logo))
+        self.assertEqual(branded.verify("png"), ("reads", []))
+        self.assertEqual(branded.to_bytes("png", logo=None), plain)
+        for made, level in [(tessera.make("x", logo=logo, level="Q"), "Q"),
+                            (tessera.make(tessera.payload.epc("Red Cross",
+                                                              "DE89370400440532013000"),
+                                          logo=logo), "M")]:
+            self.assertEqual(made.level, level)
         rmqr = tessera.make("https://example.com/styled", rmqr=True)
         for call in (lambda: rmqr.verify("png"), lambda: rmqr.to_bytes("svg", shape="dot")):
             with self.assertRaisesRegex(ValueError, "^an rMQR symbol takes no styles"):

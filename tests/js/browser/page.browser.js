@@ -164,6 +164,94 @@ test("a format that refuses the colours says so, and the other downloads stay", 
   assert.equal(await page.$eval("#message", (e) => e.hidden), true);
 });
 
+// Sets the control `selector` to `value` as a person would, and waits for the page to follow.
+async function setControl(selector, value) {
+  await page.$eval(
+    selector,
+    (control, to) => {
+      if (control.type === "checkbox") control.checked = to;
+      else control.value = to;
+      control.dispatchEvent(new Event("input"));
+    },
+    value,
+  );
+}
+
+const shownMessage = () => page.$eval("#message", (e) => (e.hidden ? "" : e.textContent));
+
+test("a payload of the library's kinds is made from its fields and read back", async () => {
+  const kinds = await page.evaluate(() => Object.keys(tessera.payload));
+  const offered = await page.$$eval("#payload-kind option", (all) => all.map((o) => o.value));
+  assert.deepEqual(offered, ["", ...kinds]);
+  await setControl("#payload-kind", "wifi");
+  assert.equal(await page.$eval("#text", (e) => e.closest("label").hidden), true);
+  assert.deepEqual(
+    await page.$$eval("#payload-fields [data-field]", (all) => all.map((e) => e.id)),
+    ["payload-ssid", "payload-security", "payload-password", "payload-hidden"],
+  );
+  await setControl("#payload-ssid", "Home; net");
+  await setControl("#payload-password", "p:w");
+  await setControl("#payload-hidden", true);
+  assert.deepEqual(await previewTexts("wifi.png"), ["WIFI:T:WPA;S:Home\\; net;P:p\\:w;H:true;;"]);
+  await setControl("#payload-kind", "geo");
+  await setControl("#payload-latitude", "91");
+  await setControl("#payload-longitude", "2");
+  assert.equal(
+    await shownMessage(),
+    "This geo payload is refused: latitude: '91' is out of range: -90 to 90.",
+  );
+  await setControl("#payload-kind", "");
+  assert.equal(await shownMessage(), "");
+  assert.deepEqual(await previewTexts("text-again.png"), [TYPED]);
+});
+
+test("rMQR offers its sizes and levels, and GS1 data is read as such", async () => {
+  await setControl("#rmqr", true);
+  const sizes = await page.$$eval("#version option", (all) => all.map((o) => o.text));
+  assert.equal(sizes.length, 33);
+  assert.deepEqual([sizes[1], sizes[13], sizes[32]], ["R7x43", "R11x59", "R17x139"]);
+  assert.deepEqual(
+    await page.$$eval("#level option", (all) => all.filter((o) => !o.disabled).map((o) => o.value)),
+    ["M", "H"],
+  );
+  await setText("LOT 42");
+  await page.select("#version", "13");
+  assert.match(
+    await page.$eval("#info", (e) => e.textContent),
+    /^rMQR R11x59 \(59 × 11 modules\), level H, mask 0$/,
+  );
+  await setControl("#micro", true);
+  assert.equal(await page.$eval("#rmqr", (e) => e.checked), false);
+  await setControl("#micro", false);
+  await setText("[01]09501101530003[10]AB");
+  await setControl("#gs1", true);
+  assert.match(await page.$eval("#info", (e) => e.textContent), /, GS1$/);
+  assert.deepEqual(await previewTexts("gs1.png"), ["010950110153000310AB"]);
+  await setControl("#gs1", false);
+  await setText(TYPED);
+});
+
+test("a shape, a gradient, a region's colour and a logo: the preview reads, the verifier says so", async () => {
+  await page.select("#shape", "dot");
+  await page.select("#gradient", "linear");
+  await page.$eval("#regions input[data-region='finder-dark']", (box) => {
+    box.checked = true;
+    box.dispatchEvent(new Event("input"));
+  });
+  const logo = path.join(folder, "logo.svg");
+  fs.writeFileSync(
+    logo,
+    '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 2 2"><circle cx="1" cy="1" r="1" fill="#c00"/></svg>',
+  );
+  await (await page.$("#logo")).uploadFile(logo);
+  await page.waitForFunction(() => !document.querySelector("#logo-size").disabled);
+  assert.equal(
+    await page.$eval("#verdict", (e) => e.textContent),
+    "Verified: it reads with margin.",
+  );
+  assert.deepEqual(await previewTexts("styled.png"), [TYPED]);
+});
+
 test("the page asked for nothing beyond its own files", () => {
   assert.deepEqual(foreign, []);
 });
