@@ -10,10 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/job_queue.h"
 #include "cli/payload_command.h"
 #include "cli/styling.h"
 #include "module/console.h"
@@ -44,13 +43,6 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // slowly are not held back.
 constexpr std::size_t kGroupLines = 64;
 constexpr std::size_t kQueuedGroupsPerWorker = 2;
-
-struct Job {
-    int number;
-    std::string text;
-    bool cut;
-    std::string path;
-};
 
 // What the batch has done so far, shared by the reader and the workers.
 class Tally {
@@ -168,71 +160,6 @@ struct WorkerRecords {
     Encoder encoder;
     SymbolRecord symbol;
     GroupWriter writer;
-};
-
-using JobGroup = std::vector<Job>;
-
-// Groups of lines waiting for a worker; Put() waits while it is full. A side is woken only when it
-// waits.
-class JobQueue {
-public:
-    enum class Taken { kGroup, kIdle, kClosed };
-
-    explicit JobQueue(std::size_t capacity) : capacity_(capacity) {}
-
-    void Put(JobGroup job) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (jobs_.size() >= capacity_) {
-            ++waitingToPut_;
-            notFull_.wait(lock);
-            --waitingToPut_;
-        }
-        jobs_.push_back(std::move(job));
-        if (waitingToTake_ > 0) notEmpty_.notify_one();
-    }
-
-    // The next group (kGroup); else kIdle, once after each Idle() that `idleSeen` has not seen,
-    // or kClosed when the queue is closed and empty.
-    Taken Take(JobGroup* job, std::uint64_t* idleSeen) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (jobs_.empty() && !closed_ && idle_ == *idleSeen) {
-            ++waitingToTake_;
-            notEmpty_.wait(lock);
-            --waitingToTake_;
-        }
-        if (jobs_.empty()) {
-            if (closed_) return Taken::kClosed;
-            *idleSeen = idle_;
-            return Taken::kIdle;
-        }
-        *job = std::move(jobs_.front());
-        jobs_.pop_front();
-        if (waitingToPut_ > 0) notFull_.notify_one();
-        return Taken::kGroup;
-    }
-
-    // Says that the reader is about to wait for input: a worker that then finds no group names
-    // the files it has staged rather than hold them back.
-    void Idle() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++idle_;
-        if (waitingToTake_ > 0) notEmpty_.notify_all();
-    }
-
-    void Close() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-        notEmpty_.notify_all();
-    }
-
-private:
-    const std::size_t capacity_;
-    std::mutex mutex_;
-    std::condition_variable notEmpty_, notFull_;
-    std::deque<JobGroup> jobs_;
-    int waitingToTake_ = 0, waitingToPut_ = 0;
-    std::uint64_t idle_ = 0;
-    bool closed_ = false;
 };
 
 // Stages one line's symbol in the worker's group, or leaves it when the batch was interrupted;

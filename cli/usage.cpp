@@ -61,6 +61,12 @@ std::string MicroVersions() {
     return "M" + Number("micro.version.low") + "-M" + Number("micro.version.high");
 }
 
+// "R7x43-R17x139".
+std::string RmqrSizes() {
+    return RmqrSizeName(IntLimit("rmqr.version.low")) + "-" +
+           RmqrSizeName(IntLimit("rmqr.version.high"));
+}
+
 // The levels each Micro QR version offers, as --help says them: "no level in M1, -l L or M in M2
 // and M3, L, M or Q in M4".
 std::string MicroLevels() {
@@ -102,8 +108,8 @@ std::vector<HelpRow> Rows() {
         {"-l, --level L|M|Q|H", std::string("error correction level (default ") +
                                     LevelLetter(IntLimit("level.default")) + ")"},
         {"-v, --symbol-version N", "version " + RangeText("version") + ", " + MicroVersions() +
-                                       " or an rMQR size R7x43-R17x139 (default: the smallest "
-                                       "that holds the data)"},
+                                       " or an rMQR size " + RmqrSizes() +
+                                       " (default: the smallest that holds the data)"},
         {"--strict-version", "fail rather than take a larger version than -v"},
         {"-m, --mask N", "mask pattern " + RangeText("mask") + " (default: the lowest penalty)"},
         {"-s, --scale N", "pixels per module " + RangeText("scale") +
@@ -130,11 +136,10 @@ std::vector<HelpRow> Rows() {
                         " implies it, and -v N means MN): " + MicroLevels() +
                         " (default: the smallest, M1 included), -m " + RangeText("micro.mask") +
                         ", margin " + Number("margin.micro")},
-        {"--rmqr",
-         "an rMQR symbol (rectangular, R7x43-R17x139; -v R11x59 implies it, and -v N "
-         "means size N of " +
-             RangeText("rmqr.version") + "): -l M or H, no mask, no ECI, margin " +
-             Number("margin.rmqr")},
+        {"--rmqr", "an rMQR symbol (rectangular, " + RmqrSizes() +
+                       "; -v R11x59 implies it, and -v N means size N of " +
+                       RangeText("rmqr.version") + "): -l M or H, no mask, no ECI, margin " +
+                       Number("margin.rmqr")},
         {"--rmqr-height H", "rMQR of an odd height H, " + RangeText("rmqr.height") +
                                 ": the narrowest that holds the data"},
         {"--gs1",

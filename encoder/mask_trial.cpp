@@ -18,6 +18,11 @@
 // lane (four for the halves, two for the lanes), their format cells drawn from overlays of the
 // lines that hold them and the bits counted in each byte. The chosen symbol is written from the
 // unmasked cells, sixteen at a time.
+//
+// One file, longer than the others: the scorer is built several times over (plain, with the
+// population count, with 256-bit registers), each build with every helper above it inlined into
+// it, and its helpers are templates over the two line shapes. Split into files, they would all
+// move into a header that this one source alone includes, and the file would only look shorter.
 #include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "output/deflate.h"
+#include "output/checksums.h"
 #include "output/inflate.h"
 #include "output/png_chunks.h"
 #include "output/png_reader.h"

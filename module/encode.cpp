@@ -3,14 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <new>
 
 #include "encoder/gs1.h"
 #include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
 #include "encoder/rmqr_encoder.h"
 #include "encoder/tables.h"
+#include "module/kept_records.h"
 #include "module/limits.h"
 #include "module/messages.h"
 #include "module/symbol.h"
@@ -53,9 +52,7 @@ std::string MicroAt(int version, int level) {
 }
 
 std::string RmqrAt(int version, int level) {
-    char name[kRmqrNameSize];
-    RmqrName(version, name);
-    return name + std::string(" at level ") + LevelLetter(level);
+    return RmqrSizeName(version) + " at level " + LevelLetter(level);
 }
 
 Status Failed(Status status, std::string* why, const std::string& sentence) {
@@ -75,44 +72,6 @@ std::string TooLong(std::size_t length, bool cut, const char* kind, int most) {
     return CannotEncode("it is " + std::string(cut ? "over " : "") + std::to_string(length) +
                         " bytes, and no " + kind + " symbol holds more than " +
                         std::to_string(most));
-}
-
-// Records of one kind kept between calls. Take() hands out one kept before, or a new one (null
-// without memory); Give() keeps it for a later call, or releases it when kKeptRecords are kept.
-template <class Record>
-class KeptRecords {
-public:
-    KeptRecords() = default;
-    KeptRecords(const KeptRecords&) = delete;
-    KeptRecords& operator=(const KeptRecords&) = delete;
-    ~KeptRecords() {
-        for (int i = 0; i < count_; ++i) delete kept_[i];
-    }
-
-    std::unique_ptr<Record> Take() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (count_ > 0) return std::unique_ptr<Record>(kept_[--count_]);
-        }
-        return std::unique_ptr<Record>(new (std::nothrow) Record);
-    }
-
-    void Give(std::unique_ptr<Record> record) {
-        if (!record) return;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (count_ < kKeptRecords) kept_[count_++] = record.release();
-    }
-
-private:
-    std::mutex mutex_;
-    Record* kept_[kKeptRecords] = {};
-    int count_ = 0;
-};
-
-template <class Record>
-KeptRecords<Record>& Kept() {
-    static KeptRecords<Record> kept;
-    return kept;
 }
 
 }  // namespace
@@ -159,9 +118,7 @@ std::string DescribeSymbol(const Symbol& symbol) {
         symbol.level == kDefaultSetting ? "" : std::string("-") + LevelLetter(symbol.level);
     std::string words;
     if (symbol.rmqr) {
-        char name[kRmqrNameSize];
-        RmqrName(symbol.version, name);
-        words = "rMQR " + std::string(name) + level;
+        words = "rMQR " + RmqrSizeName(symbol.version) + level;
     } else {
         words = (symbol.micro ? "Micro QR M" : "QR Code version ") +
                 std::to_string(symbol.version) + level + ", mask " + std::to_string(symbol.mask);

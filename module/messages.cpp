@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "encoder/rmqr_encoder.h"
 #include "module/encode.h"
 #include "module/limits.h"
 #include "module/tessera_api.h"
@@ -64,6 +65,12 @@ std::string Quoted(int value) {
 
 char LevelLetter(int level) {
     return "LMQH"[level];
+}
+
+std::string RmqrSizeName(int version) {
+    char name[kRmqrNameSize];
+    RmqrName(version, name);
+    return name;
 }
 
 std::string MicroLevelNames(int version) {

@@ -18,6 +18,9 @@ std::string Quoted(int value);
 // The letter of a level (TESSERA_LEVEL_L..H): 'L', 'M', 'Q', 'H'.
 char LevelLetter(int level);
 
+// The name of rMQR size `version` (1..32): "R7x43" for 1, "R17x139" for 32.
+std::string RmqrSizeName(int version);
+
 // The levels that Micro QR `version` (1..4) offers, as words ("L or M"); for 0, those that some
 // version offers ("L, M or Q"). Empty for M1, which has none.
 std::string MicroLevelNames(int version);

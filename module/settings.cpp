@@ -152,12 +152,6 @@ std::string MicroRefusalText(MicroRefusal refusal, const EncodeSettings& s) {
     return std::string();
 }
 
-std::string RmqrNameOf(int version) {
-    char name[kRmqrNameSize];
-    RmqrName(version, name);
-    return name;
-}
-
 // The first rMQR rule that `s` (for rMQR) breaks, or an empty string.
 std::string RmqrRefusalText(const EncodeSettings& s, bool structured) {
     if (s.micro) return "a symbol is Micro QR or rMQR, not both";
@@ -168,8 +162,8 @@ std::string RmqrRefusalText(const EncodeSettings& s, bool structured) {
     }
     if (s.version != 0 && !kLimits.rmqrVersion.Holds(s.version)) {
         return OutOfRange("the rMQR size", kLimits.rmqrVersion.low, kLimits.rmqrVersion.high,
-                          " (" + RmqrNameOf(kLimits.rmqrVersion.low) + " to " +
-                              RmqrNameOf(kLimits.rmqrVersion.high) + ", 0 for the smallest)",
+                          " (" + RmqrSizeName(kLimits.rmqrVersion.low) + " to " +
+                              RmqrSizeName(kLimits.rmqrVersion.high) + ", 0 for the smallest)",
                           s.version);
     }
     if (s.rmqrHeight != 0 && (!kLimits.rmqrHeight.Holds(s.rmqrHeight) || s.rmqrHeight % 2 == 0)) {
@@ -177,7 +171,7 @@ std::string RmqrRefusalText(const EncodeSettings& s, bool structured) {
                Quoted(s.rmqrHeight);
     }
     if (s.rmqrHeight != 0 && s.version != 0 && RmqrSize(s.version).height != s.rmqrHeight) {
-        return RmqrNameOf(s.version) + " is " + std::to_string(RmqrSize(s.version).height) +
+        return RmqrSizeName(s.version) + " is " + std::to_string(RmqrSize(s.version).height) +
                " modules high, not " + std::to_string(s.rmqrHeight);
     }
     if (s.mask != kDefaultSetting) return "rMQR has one fixed mask: leave the mask out";

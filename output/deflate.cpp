@@ -5,15 +5,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace qr {
 
 namespace {
-
-constexpr std::uint32_t kAdlerModulus = 65521;
-// Bytes that may be summed before the sums must be reduced: 255 * n(n+1)/2 + (n+1)(M-1) < 2^32.
-constexpr std::size_t kAdlerBlock = 5552;
 
 constexpr int kLiteralCodes = 286;  // 256 literals, end of block, 29 lengths
 constexpr int kDistanceCodes = 30;
@@ -28,24 +23,6 @@ constexpr int CODE_LENGTH_ORDER[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6
 constexpr int kRepeatLast = 16;
 constexpr int kRepeatZero = 17;
 constexpr int kRepeatZeroLong = 18;
-
-// CRC_TABLES[0][b] is the CRC of byte b; CRC_TABLES[k][b] that of byte b followed by k zero bytes,
-// so that four bytes are taken at once.
-using CrcTables = std::array<std::array<std::uint32_t, 256>, 4>;
-constexpr CrcTables MakeCrcTables() {
-    CrcTables tables{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        tables[0][n] = c;
-    }
-    for (std::size_t k = 1; k < 4; ++k) {
-        for (std::size_t n = 0; n < 256; ++n)
-            tables[k][n] = tables[0][tables[k - 1][n] & 0xFF] ^ (tables[k - 1][n] >> 8);
-    }
-    return tables;
-}
-constexpr CrcTables CRC_TABLES = MakeCrcTables();
 
 // x > 0; every compiler that builds this (GCC, Clang, emscripten's) has the builtin.
 constexpr int FloorLog2(unsigned x) {
@@ -308,67 +285,6 @@ int RunLengths(const std::uint8_t* lengths, int size, CodeLengthSymbol* symbols)
 
 }  // namespace
 
-void Adler32::Append(const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const std::size_t n = std::min(size, kAdlerBlock);
-        std::uint32_t a = a_;
-        std::uint32_t b = b_;
-        std::size_t i = 0;
-        for (; i + 4 <= n; i += 4) {  // b grows by four times a and 4, 3, 2 and 1 of each byte
-            b += 4 * a + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
-            a += std::uint32_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
-        }
-        for (; i < n; ++i) {
-            a += data[i];
-            b += a;
-        }
-        a_ = a % kAdlerModulus;
-        b_ = b % kAdlerModulus;
-        data += n;
-        size -= n;
-    }
-}
-
-void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times) {
-    // Appending bytes x_0..x_{n-1} adds their sum S to a, and n * a + sum of (n - i) x_i to b.
-    // Each x_i is in the running sum from step i on, so summing the running sums gives W; four
-    // bytes at a time, W grows by four running sums before them and 4, 3, 2 and 1 of each.
-    std::uint64_t sum = 0;
-    std::uint64_t weighted = 0;
-    std::size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        weighted += 4 * sum + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
-        sum += std::uint64_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
-    }
-    for (; i < size; ++i) {
-        sum += data[i];
-        weighted += sum;
-    }
-    // `times` appends: a grows by times * S, b by times * (n * a + W) + n * S * times(times - 1)/2.
-    const std::uint64_t m = kAdlerModulus;
-    sum %= m;
-    weighted %= m;
-    const std::uint64_t n = size % m;
-    const std::uint64_t t = times % m;
-    const std::uint64_t pairs = times % 2 == 0 ? (times / 2 % m) * ((times - 1) % m) % m
-                                               : (times % m) * ((times - 1) / 2 % m) % m;
-    b_ = static_cast<std::uint32_t>((b_ + t * ((n * a_ + weighted) % m) + n * sum % m * pairs) % m);
-    a_ = static_cast<std::uint32_t>((a_ + t * sum) % m);
-}
-
-std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t size) {
-    crc = ~crc;
-    std::size_t i = 0;
-    for (; i + 4 <= size; i += 4) {
-        crc ^= std::uint32_t{data[i]} | std::uint32_t{data[i + 1]} << 8 |
-               std::uint32_t{data[i + 2]} << 16 | std::uint32_t{data[i + 3]} << 24;
-        crc = CRC_TABLES[3][crc & 0xFF] ^ CRC_TABLES[2][(crc >> 8) & 0xFF] ^
-              CRC_TABLES[1][(crc >> 16) & 0xFF] ^ CRC_TABLES[0][crc >> 24];
-    }
-    for (; i < size; ++i) crc = CRC_TABLES[0][(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
 void DeflateStream::CopyPieces(std::size_t length, int distance) {
     // Pieces of the longest length, the last two shortened so that neither is below the minimum.
     while (length > 0) {
@@ -521,83 +437,6 @@ void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
                   distanceBits + distance.extraBits);
     }
     bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
-}
-
-namespace {
-
-// The number of bytes from `a` and `b` on that are equal, at most `most`; eight compared at a
-// time.
-std::size_t MatchLength(const unsigned char* a, const unsigned char* b, std::size_t most) {
-    std::size_t length = 0;
-    while (length + 8 <= most) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a + length, sizeof x);
-        std::memcpy(&y, b + length, sizeof y);
-        const std::uint64_t differ = x ^ y;
-        if (differ != 0) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
-#else
-            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
-#endif
-        }
-        length += 8;
-    }
-    while (length < most && a[length] == b[length]) ++length;
-    return length;
-}
-
-// DeflateData with a hash table of 2^kHashBits places of type Place, each the last place of its
-// hash plus one (0: none).
-template <typename Place, int kHashBits>
-void DeflateWith(const unsigned char* data, std::size_t size, std::string* out) {
-    constexpr std::size_t kRememberedCopy = 16;
-    Place last[std::size_t{1} << kHashBits] = {};
-    auto hash = [&](std::size_t at) {
-        const std::uint32_t three = std::uint32_t{data[at]} | std::uint32_t{data[at + 1]} << 8 |
-                                    std::uint32_t{data[at + 2]} << 16;
-        return (three * 2654435761u) >> (32 - kHashBits);
-    };
-    DeflateStream stream;
-    stream.Reserve(size / 2);
-    std::size_t at = 0;
-    while (at + kMinCopyLength <= size) {
-        const std::uint32_t h = hash(at);
-        const std::size_t candidate = last[h];
-        last[h] = static_cast<Place>(at + 1);
-        std::size_t length = 0;
-        if (candidate != 0 && at + 1 - candidate <= kMaxCopyDistance)
-            length = MatchLength(data + candidate - 1, data + at, size - at);
-        if (length < kMinCopyLength) {
-            stream.Literal(data[at++]);
-            continue;
-        }
-        stream.Copy(length, static_cast<int>(at + 1 - candidate));
-        // The places inside a short copy are remembered too, so that later repeats find them;
-        // a long one is passed over.
-        if (length <= kRememberedCopy) {
-            const std::size_t end = std::min(at + length, size - (kMinCopyLength - 1));
-            for (std::size_t p = at + 1; p < end; ++p) last[hash(p)] = static_cast<Place>(p + 1);
-        }
-        at += length;
-    }
-    while (at < size) stream.Literal(data[at++]);
-    Adler32 adler;
-    adler.Append(data, size);
-    stream.FinishZlib(adler.Value(), out);
-}
-
-}  // namespace
-
-void DeflateData(const unsigned char* data, std::size_t size, std::string* out) {
-    // Short texts take a table small enough to clear at once; places below 2^16 fit two bytes.
-    constexpr std::size_t kShortText = 0xFFFF;
-    if (size < kShortText) {
-        DeflateWith<std::uint16_t, 10>(data, size, out);
-    } else {
-        DeflateWith<std::uint32_t, 14>(data, size, out);
-    }
 }
 
 }  // namespace qr

@@ -1,7 +1,7 @@
 // Compressed streams of our own for PNG and PDF: zlib streams (RFC 1950) holding one deflate block
-// with Huffman codes made for its content (RFC 1951), the Adler-32 of their data, and the CRC-32
-// of PNG chunks. No compression library is needed, so every build (Linux, Windows, WebAssembly)
-// writes the same bytes.
+// with Huffman codes made for its content (RFC 1951). No compression library is needed, so every
+// build (Linux, Windows, WebAssembly) writes the same bytes. Their checksums are in
+// output/checksums.h, the compression of whole texts in output/deflate_data.h.
 #pragma once
 
 #include <cstddef>
@@ -17,24 +17,6 @@ struct DeflateCode;
 constexpr int kMinCopyLength = 3;        // the shortest back-reference deflate has
 constexpr int kMaxCopyLength = 258;      // the longest
 constexpr int kMaxCopyDistance = 32768;  // the window
-
-// The Adler-32 checksum of a zlib stream's data, appended to piece by piece.
-class Adler32 {
-public:
-    // Appends `size` bytes of `data`.
-    void Append(const unsigned char* data, std::size_t size);
-    // Appends the `size` bytes of `data` `times` times over, at the cost of appending them once.
-    void AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times);
-    std::uint32_t Value() const { return b_ << 16 | a_; }
-
-private:
-    std::uint32_t a_ = 1;
-    std::uint32_t b_ = 0;
-};
-
-// The CRC-32 of PNG chunks (polynomial 0xEDB88320, reflected), continued from `crc` (0 at the
-// start) over `size` bytes of `data`.
-std::uint32_t Crc32(std::uint32_t crc, const unsigned char* data, std::size_t size);
 
 // A deflate stream made of literals and copies of earlier data, in the order they are added.
 // Throws std::bad_alloc when no memory can be had.
@@ -98,9 +80,5 @@ CodedCopy CopySymbols(int length, int distance);
 // symbol (257..285).
 int LengthSymbol(int length);
 int LengthExtraBits(int symbol);
-
-// The zlib stream of `size` bytes of `data` (text such as PDF content), its repeats found by a
-// hash of three bytes that remembers the last place of each, appended to `out`.
-void DeflateData(const unsigned char* data, std::size_t size, std::string* out);
 
 }  // namespace qr

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "output/deflate.h"
+#include "output/checksums.h"
 
 namespace qr {
 

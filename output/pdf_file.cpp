@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "output/deflate.h"
+#include "output/deflate_data.h"
 #include "output/vector_shared.h"
 
 namespace qr {

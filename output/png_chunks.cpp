@@ -1,6 +1,6 @@
 #include "output/png_chunks.h"
 
-#include "output/deflate.h"
+#include "output/checksums.h"
 #include "output/render_options.h"
 
 namespace qr {

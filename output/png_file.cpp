@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "output/checksums.h"
 #include "output/deflate.h"
 #include "output/pixel_rows.h"
 #include "output/png_chunks.h"

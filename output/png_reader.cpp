@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "output/deflate.h"
+#include "output/checksums.h"
 #include "output/inflate.h"
 #include "output/png_chunks.h"
 

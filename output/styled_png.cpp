@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "output/deflate.h"
+#include "output/deflate_data.h"
 #include "output/png_chunks.h"
 #include "output/raster.h"
 #include "output/styled.h"

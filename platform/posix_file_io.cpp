@@ -1,90 +1,46 @@
-// Linux files. Input: a regular file looked at before it is opened, read with pread(2). Output:
-// groups of files, each written unnamed (O_TMPFILE) beside its target and given the replaced
-// file's attributes; then their data synced, their names given (link or rename) and synced. Every
-// step works from an open descriptor of the folder, with fixed buffers of the path limit.
+// Linux files written in groups: each written unnamed (O_TMPFILE) beside its target (found by
+// platform/posix_target.h) and given the replaced file's attributes (platform/posix_replace.h);
+// then their data synced, their names given (link or rename) and synced. Every step works from an
+// open descriptor of the folder, with fixed buffers of the path limit. Input files are read in
+// platform/posix_input_file.cpp.
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <linux/magic.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
 
 #include "platform/file_io.h"
+#include "platform/posix_replace.h"
+#include "platform/posix_target.h"
 
 namespace qr::platform {
 
 namespace {
 
-constexpr int kMaxLinkHops = 40;
 constexpr int kMaxNameAttempts = 16;  // random names tried beside one target
-constexpr std::size_t kPathBytes = PATH_MAX;
-static_assert(kPathBytes == kStagedPathBytes, "a staged file holds any path");
-// Room for the names of a replaced file's extended attributes, and for one value. Those of a file
-// with more are not carried over.
-constexpr std::size_t kAttributeBytes = 4096;
 constexpr std::size_t kRandomNameBytes = 8;
 constexpr std::size_t kNameBytes = kStagedTemporaryBytes;  // ".tessera-" + 16 hex digits + ".tmp"
 constexpr std::size_t kSelfLinkBytes = 64;                 // "/proc/self/fd/N"
 constexpr mode_t kPrivateMode = 0600;  // a named temporary file until it is complete
 constexpr mode_t kNewFileMode = 0666;  // before the umask, as for any new file
-constexpr mode_t kNewFolderMode = 0777;
-constexpr mode_t kPermissionBits = 07777;
-constexpr mode_t kSetIdBits = S_ISUID | S_ISGID;
 constexpr char kTemporaryPrefix[] = ".tessera-";
 constexpr char kTemporarySuffix[] = ".tmp";
-// File capabilities grant privileges as set-id bits do and, like them, are never carried over.
-constexpr char kCapabilityAttribute[] = "security.capability";
 // Open files assumed when the limit cannot be read, and those left to the program.
 constexpr std::size_t kAssumedOpenFiles = 1024;
 constexpr std::size_t kReservedOpenFiles = 64;
 // A file of a group holds its descriptor and, at worst, one of a folder of its own.
 constexpr std::size_t kDescriptorsPerFile = 2;
-
-// A descriptor closed when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    int get() const { return fd_; }
-    void Reset(int fd) {
-        Close();
-        fd_ = fd;
-    }
-    // Hands the descriptor over, open.
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Closes it now. Returns false when close reports an error (a write that did not reach a
-    // network file system).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+static_assert(kPathBytes == kStagedPathBytes, "a staged file holds any path");
 
 // Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives. Either signal that a write
 // raised meanwhile is taken off the thread before the caller's mask comes back; one that was
@@ -121,10 +77,6 @@ private:
     sigset_t before_;
 };
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // Writes all `size` bytes at the descriptor's position. Returns kNone or the reason.
 WriteFailure WriteAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
@@ -137,128 +89,6 @@ WriteFailure WriteAll(int fd, const unsigned char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return WriteFailure::kNone;
-}
-
-// The file that a path names once symbolic links are followed: an open descriptor of its folder
-// and its name there.
-struct Target {
-    Fd folder;
-    bool folderReadable = true;  // false: opened with O_PATH, so it cannot be synced
-    // In `text`: the file's name in `folder`; with `missingFolders`, the path from `folder` through
-    // the folders still to be made to the name.
-    const char* name = nullptr;
-    bool missingFolders = false;
-    bool descriptorLink = false;  // `name` is a link of /proc standing for an open file
-    char text[kPathBytes];
-    char link[kPathBytes];
-};
-
-// Opens the folder `path` (from `base`) as the target's folder: for reading where the caller may,
-// else as a place only (a folder that may be written but not listed is still a place for the
-// file). Returns false with errno set.
-bool OpenFolder(int base, const char* path, Target* target) {
-    int fd = openat(base, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    target->folderReadable = fd >= 0;
-    if (fd < 0 && errno == EACCES) fd = openat(base, path, O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    target->folder.Reset(fd);
-    return true;
-}
-
-// The folder text[0, end) of the target (from `base`) does not exist: opens the nearest folder
-// above it that does, where the file waits until the folders below are made, and points the name
-// at the path from there. Returns kNone or why no folder above can be had.
-WriteFailure LocateAbove(int base, char* end, Target* target) {
-    char* const text = target->text;
-    *end = '/';
-    for (;;) {
-        char* above = end;  // the start of the last part of text[0, end)
-        while (above > text && above[-1] != '/') --above;
-        bool opened;
-        if (above == text) {
-            opened = OpenFolder(base, ".", target);
-        } else if (above - 1 == text) {
-            opened = OpenFolder(base, "/", target);
-        } else {
-            above[-1] = '\0';
-            opened = OpenFolder(base, text, target);
-            above[-1] = '/';
-        }
-        if (opened) {
-            target->name = above;
-            target->missingFolders = true;
-            return WriteFailure::kNone;
-        }
-        if (errno != ENOENT || above - 1 <= text) return WriteFailureOfErrno(errno);
-        end = above - 1;
-    }
-}
-
-// Whether a link that `link` describes, in the folder open at `folder`, may be followed, by the
-// rule the kernel applies to links in shared folders: in a sticky, world-writable folder (such as
-// /tmp) only a link of the caller or of the folder's owner is followed. Another user cannot plant
-// a link there to turn the output onto a file of the caller's.
-bool MayFollow(int folder, const struct stat& link) {
-    struct stat st;
-    if (fstat(folder, &st) != 0) return false;
-    const bool shared = (st.st_mode & S_ISVTX) && (st.st_mode & S_IWOTH);
-    return !shared || link.st_uid == geteuid() || link.st_uid == st.st_uid;
-}
-
-// Follows the symbolic links at `path` (dangling ones too) to the folder and name of the file to
-// write, into `*target`; with `makeFolders`, a missing folder is found from the nearest one above
-// it. A link of /proc (/proc/self/fd/3, reached also from /dev/fd/3 or /dev/stdout) stands for an
-// open file whose text is no path: it is kept, to be opened as it is. Returns kNone, or why the
-// path leads to no file: a missing folder, a path ending in a slash, a loop of links, a link that
-// may not be followed, a text longer than the path limit.
-WriteFailure Locate(const char* path, bool makeFolders, Target* target) {
-    const std::size_t length = std::strlen(path);
-    if (length >= kPathBytes) return WriteFailure::kNameTooLong;
-    std::memcpy(target->text, path, length + 1);
-    int base = AT_FDCWD;  // where relative text starts: the current folder, then a link's folder
-    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        char* slash = std::strrchr(target->text, '/');
-        const char* folder = ".";
-        target->name = target->text;
-        if (slash != nullptr) {
-            *slash = '\0';
-            folder = slash == target->text ? "/" : target->text;
-            target->name = slash + 1;
-        }
-        if (target->name[0] == '\0') return WriteFailure::kNotAFile;
-        if (!OpenFolder(base, folder, target)) {
-            if (errno == ENOENT && makeFolders && slash != nullptr && slash != target->text) {
-                return LocateAbove(base, slash, target);
-            }
-            return WriteFailureOfErrno(errno);
-        }
-        const int fd = target->folder.get();
-        struct stat st;
-        if (fstatat(fd, target->name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
-            return WriteFailure::kNone;  // a file, something else, or a new name
-        }
-        struct statfs fs;
-        if (fstatfs(fd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
-            target->descriptorLink = true;
-            return WriteFailure::kNone;
-        }
-        if (!MayFollow(fd, st)) return WriteFailure::kPermission;
-        const ssize_t n = readlinkat(fd, target->name, target->link, sizeof target->link);
-        if (n < 0) return WriteFailureOfErrno(errno);
-        if (n == 0) return WriteFailure::kOther;
-        if (static_cast<std::size_t>(n) >= sizeof target->link) return WriteFailure::kNameTooLong;
-        std::memcpy(target->text, target->link, static_cast<std::size_t>(n));
-        target->text[n] = '\0';
-        base = fd;
-    }
-    return WriteFailure::kLinkLoop;
-}
-
-// Whether the folder open at `folder` is append-only (chattr +a): names can be made there but
-// never taken away, so no file can be replaced.
-bool AppendOnly(int folder) {
-    int flags = 0;
-    return ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL);
 }
 
 bool AboveFileSizeLimit(std::size_t size) {
@@ -391,71 +221,6 @@ WriteFailure WriteStream(const Target& target, const struct stat& old, const uns
     return failure;
 }
 
-// Whether `name` is one of the NUL-separated names in `list` (`size` bytes).
-bool Listed(const char* list, std::size_t size, const char* name) {
-    for (std::size_t at = 0; at < size; at += std::strlen(list + at) + 1) {
-        if (std::strcmp(list + at, name) == 0) return true;
-    }
-    return false;
-}
-
-// Gives the file open at `file` the extended attributes (ACL included, file capabilities not) of
-// the file at `source`, and takes from it any that file lacks (an ACL inherited from the folder).
-// Each one that cannot be given or taken is left; none when they cannot be listed.
-void CopyAttributes(int file, const char* source) {
-    char names[kAttributeBytes];
-    char buffer[kAttributeBytes];
-    ssize_t listed = llistxattr(source, names, sizeof names);
-    if (listed < 0 && errno != ENOTSUP) return;
-    const ssize_t own = flistxattr(file, buffer, sizeof buffer);
-    if (listed < 0) listed = 0;
-    for (ssize_t at = 0; at < own; at += static_cast<ssize_t>(std::strlen(buffer + at)) + 1) {
-        if (!Listed(names, static_cast<std::size_t>(listed), buffer + at)) {
-            fremovexattr(file, buffer + at);
-        }
-    }
-    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
-        const char* name = names + at;
-        if (std::strcmp(name, kCapabilityAttribute) == 0) continue;
-        const ssize_t n = lgetxattr(source, name, buffer, sizeof buffer);
-        if (n >= 0) fsetxattr(file, name, buffer, static_cast<std::size_t>(n), 0);
-    }
-}
-
-// Gives the file open at `file` what the caller can of the regular file `old` at the target: its
-// owner (root only) and group (root, or a member), its extended attributes and ACL, and its mode
-// less set-id bits, after the ACL, whose mask the group bits then restate. Where the group cannot
-// be kept, the file's group (the caller's) gets no more rights than others had.
-void CarryAttributes(int file, const Target& target, const struct stat& old) {
-    const bool groupKept = fchown(file, old.st_uid, old.st_gid) == 0 ||
-                           fchown(file, static_cast<uid_t>(-1), old.st_gid) == 0;
-    char source[kPathBytes];
-    const int length = std::snprintf(source, sizeof source, "/proc/self/fd/%d/%s",
-                                     target.folder.get(), target.name);
-    if (length > 0 && static_cast<std::size_t>(length) < sizeof source) {
-        CopyAttributes(file, source);
-    }
-    mode_t mode = old.st_mode & kPermissionBits & ~kSetIdBits;
-    if (!groupKept) mode = (mode & ~S_IRWXG) | (mode & (mode & S_IRWXO) << 3);
-    fchmod(file, mode);
-}
-
-// Whether the regular file `old` at the target may be replaced by a rename: the caller may write
-// it (root may write read-only files), the folder is not append-only, and in a sticky folder the
-// caller is root or owns the file or the folder. Returns kNone or the reason.
-WriteFailure MayReplace(const Target& target, const struct stat& old) {
-    const int folder = target.folder.get();
-    if (faccessat(folder, target.name, W_OK, AT_EACCESS) != 0) return WriteFailureOfErrno(errno);
-    if (AppendOnly(folder)) return WriteFailure::kPermission;
-    struct stat st;
-    const uid_t caller = geteuid();
-    if (fstat(folder, &st) == 0 && (st.st_mode & S_ISVTX) && caller != 0 && caller != old.st_uid &&
-        caller != st.st_uid) {
-        return WriteFailure::kPermission;
-    }
-    return WriteFailure::kNone;
-}
-
 // Writes the file for `target` complete beside it, unnamed where the file system allows, into
 // `*staged`; a stream (with `options.streams`) or a descriptor link's file is written at once and
 // marked written. Returns kNone or the reason; nothing is left then.
@@ -508,32 +273,6 @@ WriteFailure StageAt(const Target& target, const unsigned char* data, std::size_
     staged->makesFolders = target.missingFolders;
     staged->folderSyncable = target.folderReadable;
     staged->file = file.Release();
-    return WriteFailure::kNone;
-}
-
-// Makes the folders that `path` (from the folder open at `base`) names before its last part, each
-// one that is missing, and opens the last of them into `*folder`; `*name` is then the last part.
-// Returns kNone or the reason.
-WriteFailure MakeFolders(int base, const char* path, Fd* folder, const char** name) {
-    char part[NAME_MAX + 1];
-    int at = base;
-    const char* rest = path;
-    for (const char* slash; (slash = std::strchr(rest, '/')) != nullptr; rest = slash + 1) {
-        const std::size_t length = static_cast<std::size_t>(slash - rest);
-        if (length == 0) continue;
-        if (length >= sizeof part) return WriteFailure::kNameTooLong;
-        std::memcpy(part, rest, length);
-        part[length] = '\0';
-        if (mkdirat(at, part, kNewFolderMode) != 0 && errno != EEXIST) {
-            return WriteFailureOfErrno(errno);
-        }
-        int next = openat(at, part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (next < 0 && errno == EACCES) next = openat(at, part, O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (next < 0) return WriteFailureOfErrno(errno);
-        folder->Reset(next);
-        at = next;
-    }
-    *name = rest;
     return WriteFailure::kNone;
 }
 
@@ -600,47 +339,6 @@ void SyncEachFileSystem(StagedFile* slots, std::size_t count, WriteFailure* resu
 }
 
 }  // namespace
-
-bool OpenInputFile(const char* path, InputFile* file) {
-    struct stat looked;
-    if (stat(path, &looked) != 0 || !S_ISREG(looked.st_mode)) return false;
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat opened;
-    if (fstat(fd, &opened) != 0 || !SameFile(opened, looked) || !S_ISREG(opened.st_mode)) {
-        close(fd);  // the name was given to another file meanwhile
-        return false;
-    }
-    file->handle = fd;
-    return true;
-}
-
-bool InputFileSize(const InputFile& file, std::uint64_t* size) {
-    struct stat st;
-    if (fstat(static_cast<int>(file.handle), &st) != 0) return false;
-    *size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    return true;
-}
-
-std::int64_t ReadInputFile(const InputFile& file, void* buffer, std::size_t count) {
-    unsigned char* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = pread(static_cast<int>(file.handle), out + done, count - done,
-                                static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-void CloseInputFile(const InputFile& file) {
-    close(static_cast<int>(file.handle));
-}
 
 WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, std::size_t size,
                                   StagedFile* staged) {

@@ -83,11 +83,9 @@ _INT_MAX = 2 ** (_INT_BITS - 1) - 1
 # The major version in the libraries' file names (libtessera_api.so.1), which changes only when
 # their calls do.
 _SONAME_VERSION = 1
-# What the library's call takes without /L and /S: level M, 4 pixels per module.
-_ONE_EXPORT_LEVEL = 1
-_ONE_EXPORT_SCALE = 4
 
 _libraries = {}
+_limits = {}
 
 
 class TesseraError(OSError):
@@ -222,6 +220,7 @@ def _declare_api(library):
         "tessera_format_available": (I, [I]),
         "tessera_format_media_type": (C, [I]),
         "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
+        "tessera_limit": (I, [I, ctypes.POINTER(C), ctypes.POINTER(ctypes.c_longlong)]),
         "tessera_status_message": (C, [I]),
         "tessera_style_options_init": (None, [ctypes.POINTER(_StyleOptions)]),
         "tessera_style_name": (C, [I, I]),
@@ -254,6 +253,17 @@ def _declare_api(library):
 def _load():
     """The one-export library, libtessera.so."""
     return _open("TESSERA_LIBRARY", "tessera", _declare_one_export)
+
+
+def _limit(name):
+    """Row `name` ("scale.image") of the library's table of limits, read once."""
+    if not _limits:
+        row, value = ctypes.c_char_p(), ctypes.c_longlong()
+        index = 0
+        while _api().tessera_limit(index, ctypes.byref(row), ctypes.byref(value)):
+            _limits[row.value.decode("ascii")] = value.value
+            index += 1
+    return _limits[name]
 
 
 def _api():
@@ -1048,7 +1058,8 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
     if b"\0" in path:
         raise ValueError("path must not contain a zero byte")
     options = [b"/T" + _escape(data), b"/O" + path]
-    if settings.level not in (_DEFAULT, _ONE_EXPORT_LEVEL):
+    # What the library's call takes without /L and /S: its default level and image scale.
+    if settings.level not in (_DEFAULT, _limit("level.default")):
         options.append(b"/L%d" % settings.level)
     if version:
         options.append(b"/V%d" % version)
@@ -1056,7 +1067,7 @@ def encode(data, path, level="M", version=0, strict=False, mask=None, scale=4):
         options.append(b"/EN")
     if mask is not None:
         options.append(b"/M%d" % mask)
-    if scale != _ONE_EXPORT_SCALE:
+    if scale != _limit("scale.image"):
         options.append(b"/S%d" % scale)
     if len(options) > _OPTION_SLOTS:
         raise ValueError("at most two of level, version, strict, mask and scale may differ from "

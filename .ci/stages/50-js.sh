@@ -8,4 +8,4 @@ scripts/install-packages.sh js-browser
 [ -f js/tessera_wasm.js ] || scripts/build-js.sh
 cd js
 PUPPETEER_SKIP_DOWNLOAD=1 npm ci --ignore-scripts --no-audit --no-fund
-node --test test/browser/page.browser.js
+node --test ../tests/js/browser/page.browser.js

@@ -57,5 +57,5 @@ cc -Wall -Werror -o "$work/example" "$work/example.c" $(pkg-config --cflags --li
 
 # The installed Python module, finding the installed libraries beside its prefix.
 env -u TESSERA_LIBRARY -u TESSERA_API_LIBRARY TESSERA_PYTHON_PATH="$prefix/share/tessera/python" \
-  python3 python/test_tessera.py
+  python3 tests/python/test_tessera.py
 echo "package: installed, both libraries consumed by CMake and pkg-config, Python module tested"

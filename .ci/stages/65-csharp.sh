@@ -36,7 +36,7 @@ windows_exports="$(objdump -p "$package/runtimes/win-x64/native/tessera_api.dll"
 mkdir -p "$work/data" "$work/command"
 python3 - "$build/tessera" "$work" <<'PY'
 import subprocess, sys
-sys.path.insert(0, "python")
+sys.path.insert(0, "tests/python")
 from test_tessera import as_encode_arguments
 
 command, work = sys.argv[1], sys.argv[2]

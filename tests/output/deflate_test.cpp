@@ -2,7 +2,9 @@
 // zlib's own. The Windows cross build has no zlib to read with.
 #if __has_include(<zlib.h>)
 
+#include "output/checksums.h"
 #include "output/deflate.h"
+#include "output/deflate_data.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -5,7 +5,7 @@ const test = require("node:test");
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const tessera = require("..");
+const tessera = require("../../js");
 const { DATA } = require("./support.js");
 
 const ROWS = path.join(DATA, "..", "payload", "texts.jsonl");

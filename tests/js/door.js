@@ -2,7 +2,7 @@
 // by the rules of the README ("Calling tessera from C"), and the result code and file bytes it
 // gives for them.
 "use strict";
-const { make, EncodeError } = require("..");
+const { make, EncodeError } = require("../../js");
 
 const DEFAULT_SCALE = 4;
 const LIMITS = { L: [0, 3], V: [1, 40], M: [0, 7], S: [1, 20] };

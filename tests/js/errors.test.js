@@ -3,7 +3,7 @@
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
-const { make, ready, heapBytes, EncodeError } = require("..");
+const { make, ready, heapBytes, EncodeError } = require("../../js");
 
 test.before(ready);
 

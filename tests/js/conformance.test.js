@@ -8,7 +8,7 @@ const { execFileSync } = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
-const { make, ready, formats, EncodeError } = require("..");
+const { make, ready, formats, EncodeError } = require("../../js");
 const { COMMAND, readTable, sha256, matrixText } = require("./support.js");
 const { door } = require("./door.js");
 

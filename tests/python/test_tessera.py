@@ -1,7 +1,7 @@
 """Tests of tessera.py over the libraries that it finds (TESSERA_LIBRARY and TESSERA_API_LIBRARY
 may name them).
 
-Run: python3 python/test_tessera.py        (after scripts/test.sh has built build/)
+Run: python3 tests/python/test_tessera.py        (after scripts/test.sh has built build/)
 """
 
 import base64
@@ -16,12 +16,12 @@ import sys
 import tempfile
 import unittest
 
-# The module beside this file, or the one in TESSERA_PYTHON_PATH (an installed copy).
-sys.path.insert(0, os.environ.get("TESSERA_PYTHON_PATH", os.path.dirname(os.path.abspath(__file__))))
+# The module of the source tree (python/), or the one in TESSERA_PYTHON_PATH (an installed copy).
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.environ.get("TESSERA_PYTHON_PATH", os.path.join(HERE, "..", "..", "python")))
 import tessera  # noqa: E402
 
-DATA = os.environ.get("TESSERA_TEST_DATA",
-                      os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data"))
+DATA = os.environ.get("TESSERA_TEST_DATA", os.path.join(HERE, "..", "data"))
 
 
 def decode_text_option(value):

@@ -11,7 +11,10 @@ const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
 const { pathToFileURL } = require("node:url");
-const puppeteer = require("puppeteer-core");
+// puppeteer-core is installed in the package's folder (npm ci in js/).
+const puppeteer = require("node:module").createRequire(
+  path.join(__dirname, "..", "..", "..", "js", "package.json"),
+)("puppeteer-core");
 
 const PAGE = pathToFileURL(path.resolve(__dirname, "..", "..", "..", "web", "index.html")).href;
 const CHROMIUM = process.env.TESSERA_CHROMIUM || "/usr/bin/chromium";

@@ -5,8 +5,8 @@
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
-const { make, ready } = require("..");
-const { Random, ALPHANUMERIC } = require("../bench/workloads.js");
+const { make, ready } = require("../../js");
+const { Random, ALPHANUMERIC } = require("../../js/bench/workloads.js");
 const { readTable, sha256 } = require("./support.js");
 const { door } = require("./door.js");
 

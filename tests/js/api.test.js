@@ -3,7 +3,14 @@
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
-const tessera = require("..");
+const { execFileSync } = require("node:child_process");
+const path = require("node:path");
+const tessera = require("../../js");
+
+// The package's folder, and require() as a file inside it has it: the package's own name
+// resolves there as it does for its users.
+const PACKAGE = path.join(__dirname, "..", "..", "js");
+const inPackage = require("node:module").createRequire(path.join(PACKAGE, "package.json"));
 
 test("the first make() gives a Promise, later ones the symbol", async () => {
   const first = tessera.make("first");
@@ -15,12 +22,20 @@ test("the first make() gives a Promise, later ones the symbol", async () => {
 });
 
 test("require and import, by path and by the package's name, give the same functions", async () => {
-  const imported = await import("../index.mjs");
-  const named = await import("tessera-qr");
-  for (const other of [imported, imported.default, named, require("tessera-qr")]) {
+  const imported = await import("../../js/index.mjs");
+  for (const other of [imported, imported.default, inPackage("tessera-qr")]) {
     assert.equal(other.make, tessera.make);
     assert.equal(other.EncodeError, tessera.EncodeError);
   }
+  // import by name, in a module of the package's folder: the module that import by path gives.
+  const script =
+    'const [a, b] = await Promise.all([import("tessera-qr"), import("./index.mjs")]);' +
+    "console.log(a.make === b.make && a.default.make === b.make);";
+  const same = execFileSync(process.execPath, ["--input-type=module", "-e", script], {
+    cwd: PACKAGE,
+    encoding: "utf8",
+  });
+  assert.equal(same.trim(), "true");
 });
 
 test("text is UTF-8; bytes, Buffers and ArrayBuffers are taken as they are", async () => {
