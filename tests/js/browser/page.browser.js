@@ -164,6 +164,39 @@ test("a format that refuses the colours says so, and the other downloads stay", 
   assert.equal(await page.$eval("#message", (e) => e.hidden), true);
 });
 
+test("a shape, a gradient, a region's colour and a logo: the preview reads, the verifier says so", async () => {
+  await page.select("#shape", "dot");
+  await page.select("#gradient", "linear");
+  await page.$eval("#regions input[data-region='finder-dark']", (box) => {
+    box.checked = true;
+    box.dispatchEvent(new Event("input"));
+  });
+  const logo = path.join(folder, "logo.svg");
+  fs.writeFileSync(
+    logo,
+    '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 2 2"><circle cx="1" cy="1" r="1" fill="#c00"/></svg>',
+  );
+  await (await page.$("#logo")).uploadFile(logo);
+  await page.waitForFunction(() => !document.querySelector("#logo-size").disabled);
+  assert.equal(
+    await page.$eval("#verdict", (e) => e.textContent),
+    "Verified: it reads with margin.",
+  );
+  assert.deepEqual(await previewTexts("styled.png"), [TYPED]);
+  // Back to a plain symbol for the tests after this one.
+  await page.select("#shape", "square");
+  await page.select("#gradient", "");
+  await page.$eval("#regions input[data-region='finder-dark']", (box) => {
+    box.checked = false;
+    box.dispatchEvent(new Event("input"));
+  });
+  await page.$eval("#logo", (input) => {
+    input.value = "";
+    input.dispatchEvent(new Event("change"));
+  });
+  await page.waitForFunction(() => document.querySelector("#logo-size").disabled);
+});
+
 // Sets the control `selector` to `value` as a person would, and waits for the page to follow.
 async function setControl(selector, value) {
   await page.$eval(
@@ -229,27 +262,6 @@ test("rMQR offers its sizes and levels, and GS1 data is read as such", async () 
   assert.deepEqual(await previewTexts("gs1.png"), ["010950110153000310AB"]);
   await setControl("#gs1", false);
   await setText(TYPED);
-});
-
-test("a shape, a gradient, a region's colour and a logo: the preview reads, the verifier says so", async () => {
-  await page.select("#shape", "dot");
-  await page.select("#gradient", "linear");
-  await page.$eval("#regions input[data-region='finder-dark']", (box) => {
-    box.checked = true;
-    box.dispatchEvent(new Event("input"));
-  });
-  const logo = path.join(folder, "logo.svg");
-  fs.writeFileSync(
-    logo,
-    '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 2 2"><circle cx="1" cy="1" r="1" fill="#c00"/></svg>',
-  );
-  await (await page.$("#logo")).uploadFile(logo);
-  await page.waitForFunction(() => !document.querySelector("#logo-size").disabled);
-  assert.equal(
-    await page.$eval("#verdict", (e) => e.textContent),
-    "Verified: it reads with margin.",
-  );
-  assert.deepEqual(await previewTexts("styled.png"), [TYPED]);
 });
 
 test("the page asked for nothing beyond its own files", () => {
