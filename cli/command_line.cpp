@@ -5,6 +5,7 @@
 #include "cli/limits.h"
 #include "cli/usage.h"
 #include "module/messages.h"
+#include "module/styling.h"
 
 namespace qr::cli {
 
@@ -119,6 +120,43 @@ std::string FromTo(const char* prefix) {
     const std::string row = prefix;
     return "from " + std::to_string(Limit((row + ".low").c_str())) + " to " +
            std::to_string(Limit((row + ".high").c_str()));
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// --fit's box given in lengths ("40mmx12mm", or "40x12mm", where the height's unit is the width's
+// too) made into whole modules of --scale pixels (the images' default without it) at --dpi.
+// Returns the error or an empty string.
+std::string FitLengthsInModules(CommandLine* line) {
+    const std::string& box = line->fitLengths;
+    const std::string quoted = "'" + box + "'";
+    if (line->dpi == 0) {
+        return "--fit " + quoted + " needs --dpi: with --scale it sets how long a module is";
+    }
+    const std::string::size_type x = box.find_first_of("xX");
+    std::string width = box.substr(0, x);
+    const std::string height = box.substr(x + 1);
+    if (!width.empty() && !IsLetter(width.back())) {
+        std::string::size_type unit = height.size();
+        while (unit > 0 && IsLetter(height[unit - 1])) --unit;
+        width += height.substr(unit);
+    }
+    const int scale = line->scale != 0 ? line->scale : IntLimit("scale.image");
+    const int across = ModulesAcross(width, line->dpi, scale);
+    const int down = ModulesAcross(height, line->dpi, scale);
+    if (across < 0 || down < 0) {
+        return "--fit takes WIDTHxHEIGHT in modules, or in mm, in or pt, not " + quoted;
+    }
+    const std::string modules = std::to_string(across) + "x" + std::to_string(down);
+    if (!ParseInRange(std::to_string(across), "fit", &line->fitWidth) ||
+        !ParseInRange(std::to_string(down), "fit", &line->fitHeight)) {
+        return "--fit " + quoted + " is " + modules + " modules of " + std::to_string(scale) +
+               " pixels at " + std::to_string(line->dpi) + " dpi; each side must be " +
+               FromTo("fit");
+    }
+    return std::string();
 }
 
 // Applies one flag and its value; returns the error or an empty string.
@@ -239,11 +277,16 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
             break;
         case FlagId::kFit: {
             const std::string::size_type x = value.find_first_of("xX");
+            line->fitLengths.clear();
+            if (x != std::string::npos && IsLetter(value.back())) {
+                line->fitLengths = value;  // made into modules once every flag is read
+                break;
+            }
             if (x == std::string::npos ||
                 !ParseInRange(value.substr(0, x), "fit", &line->fitWidth) ||
                 !ParseInRange(value.substr(x + 1), "fit", &line->fitHeight)) {
                 return spelled + " takes WIDTHxHEIGHT in modules, each " + FromTo("fit") +
-                       ", not " + quoted;
+                       ", or in mm, in or pt with --dpi, not " + quoted;
             }
             break;
         }
@@ -399,6 +442,10 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine* lin
     line->micro = line->microFlag || line->microVersion;
     line->rmqr = line->rmqrFlag || line->rmqrVersion || line->rmqrHeight != 0;
     if (line->help || line->showVersion) return std::string();
+    if (!line->fitLengths.empty()) {
+        const std::string fitted = FitLengthsInModules(line);
+        if (!fitted.empty()) return fitted;
+    }
     const std::string error = CheckCombination(*line);
     return error.empty() ? FinishStylingFlags(line) : error;
 }

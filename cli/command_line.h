@@ -46,6 +46,8 @@ struct CommandLine {
     bool gs1 = false;          // --gs1: the data is a GS1 element string
     int fitWidth = 0;          // --fit WxH, in modules; 0 x 0 for none
     int fitHeight = 0;
+    std::string
+        fitLengths;        // --fit WxH in mm, in or pt, as typed, until --dpi and --scale are known
     bool verbose = false;  // --verbose: one line on standard error saying what was made
     bool batch = false;
     std::string batchPath;  // "-" is standard input

@@ -147,7 +147,8 @@ std::vector<HelpRow> Rows() {
          "FNC1 first (QR Code and rMQR)"},
         {"--fit WxH",
          "the symbol of smallest area among QR Code, Micro QR and rMQR that fits W x "
-         "H modules with its quiet zone, at -l (default M)"},
+         "H modules with its quiet zone, at -l (default M); W and H may be lengths in mm, in or "
+         "pt, with --dpi"},
         {"--verbose", "say on standard error what symbol was made"},
         {"--boost", "the highest level the chosen version holds"},
         {"--split N", "structured append: N symbols (" + RangeText("structured") +

@@ -15,6 +15,9 @@ namespace qr {
 
 namespace {
 
+// More modules across than any box of a symbol could want; a longer length is said as this many.
+constexpr int kMaxModulesAcross = 1 << 20;
+
 // The regions' rows are made from REGION_NAMES, the rest are written here once.
 struct StyleSettingRows {
     StyleSettingInfo rows[6 + kRegionCount];
@@ -152,6 +155,14 @@ std::string SetStyleSetting(const std::string& name, const std::string& value,
             break;
     }
     return std::string();
+}
+
+int ModulesAcross(const std::string& length, int dpi, int scale) {
+    double value = 0;
+    LengthUnit unit = LengthUnit::kNone;
+    if (dpi <= 0 || scale <= 0 || !ParseLength(length, &value, &unit)) return -1;
+    const double modules = LengthInPoints(value, unit) / kPointsPerInch * dpi / scale;
+    return modules >= kMaxModulesAcross ? kMaxModulesAcross : static_cast<int>(modules);
 }
 
 std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,

@@ -44,6 +44,11 @@ std::string StyleSettingHelp(const StyleSettingInfo& info);
 // 'star'") leaving `style` as it was; an unknown name is refused too.
 std::string SetStyleSetting(const std::string& name, const std::string& value, StyleOptions* style);
 
+// The whole modules that a printed `length` ("40mm", "1.5in", "72pt", as --size takes it) holds
+// when each module is `scale` pixels at `dpi` pixels per inch. -1 when `length` is not a length
+// or `dpi` or `scale` is not positive.
+int ModulesAcross(const std::string& length, int dpi, int scale);
+
 // An empty string when `symbol` can be drawn with `settings` and `style`, else one line that
 // names the first setting or part of the style that is refused: CheckOutputSettings(), then
 // CheckStyled() (output/styled.h), which also caps a logo's size by the symbol's error

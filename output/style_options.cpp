@@ -18,7 +18,6 @@ const char* const REGION_NAMES[kRegionCount] = {
 namespace {
 
 constexpr int kFullTurn = 360;
-constexpr double kPointsPerInch = 72;
 constexpr double kMillimetresPerInch = 25.4;
 constexpr int kHexDigitsOpaque = 6;         // RRGGBB
 constexpr int kHexDigitsAlpha = 8;          // RRGGBBAA

@@ -160,6 +160,9 @@ bool ParseLength(const std::string& text, double* value, LengthUnit* unit);
 // Reads "C,M,Y,K", four whole numbers 0..100. Returns false, leaving `percent`, otherwise.
 bool ParseCmyk(const std::string& text, int percent[kCmykComponents]);
 
+// A point is 1/72 inch.
+constexpr double kPointsPerInch = 72;
+
 // Points (1/72 inch) in `value` of `unit`; 0 for kNone.
 double LengthInPoints(double value, LengthUnit unit);
 

@@ -114,6 +114,14 @@ TEST(CommandLine, AcceptsEachFormOfEveryFlag) {
               "text=x in= out=<none> level=-1 v=5 mask=-1 scale=0 type=-"},
              {{"--gs1", "--fit", "50X12", "--verbose", "x"},
               "text=x in= out=<none>" + defaults + " gs1 fit=50x12 verbose"},
+             // A box in lengths holds whole modules of --scale pixels (4 without it) at --dpi:
+             // 25 mm at 300 dpi is 295.3 pixels, 73 modules of 4 or 36 of 8; 1 in is 72 points.
+             {{"--fit", "25mmx6mm", "--dpi", "300", "x"},
+              "text=x in= out=<none>" + defaults + " dpi=300 fit=73x17"},
+             {{"--dpi", "300", "-s", "8", "--fit", "25x6mm", "x"},
+              "text=x in= out=<none> level=-1 v=0 mask=-1 scale=8 type=- dpi=300 fit=36x8"},
+             {{"--fit", "1inx72pt", "--dpi", "72", "-s", "1", "x"},
+              "text=x in= out=<none> level=-1 v=0 mask=-1 scale=1 type=- dpi=72 fit=72x72"},
          }) {
         std::string joined;
         for (const std::string& arg : c.args) joined += "[" + arg + "]";
@@ -205,9 +213,18 @@ TEST(CommandLine, RejectsWhatIsOutOfRangeUnknownOrContradictory) {
              {{"x", "--gs1", "--split", "2", "-o", "{n}.png"},
               "GS1 data is one symbol's, not structured append"},
              {{"x", "--fit", "20"},
-              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, not '20'"},
+              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, or in mm, in or pt with "
+              "--dpi, not '20'"},
              {{"x", "--fit", "0x5"},
-              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, not '0x5'"},
+              "--fit takes WIDTHxHEIGHT in modules, each from 1 to 10000, or in mm, in or pt with "
+              "--dpi, not '0x5'"},
+             {{"x", "--fit", "25x6mm"},
+              "--fit '25x6mm' needs --dpi: with --scale it sets how long a module is"},
+             {{"x", "--fit", "2x1ft", "--dpi", "72"},
+              "--fit takes WIDTHxHEIGHT in modules, or in mm, in or pt, not '2x1ft'"},
+             {{"x", "--fit", "1x0.01in", "--dpi", "72"},
+              "--fit '1x0.01in' is 18x0 modules of 4 pixels at 72 dpi; each side must be from 1 "
+              "to 10000"},
              {{"x", "--fit", "20x20", "-v", "2"},
               "a box to fit chooses the symbol: no version, Micro QR or rMQR with it"},
              {{"x", "--fit", "20x20", "--rmqr"},
