@@ -1,5 +1,5 @@
-// PDF: a header, four objects (catalogue, page tree, page, content stream compressed by
-// DeflateData), the cross-reference table of their offsets and the trailer.
+// PDF: four objects (catalogue, page tree, page, content stream compressed by DeflateData),
+// assembled with their header, cross-reference table and trailer by AssemblePdf.
 #include "output/pdf_file.h"
 
 #include <new>
@@ -12,13 +12,6 @@
 namespace qr {
 
 namespace {
-
-// The header; the comment of bytes above 127 tells programs that move files that this one is
-// binary.
-constexpr const char* PDF_HEADER = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-constexpr int kObjectCount = 4;         // 1 catalogue, 2 pages, 3 page, 4 content
-constexpr int kOffsetDigits = 10;       // a cross-reference entry's byte offset
-constexpr int kFreeGeneration = 65535;  // of the head of the free list, object 0
 
 // The page's content into `content`, replacing what it held.
 void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
@@ -56,12 +49,6 @@ void Content(int width, int height, const ModuleMatrix& modules, const RenderOpt
     lines.Finish();
 }
 
-// `value` in `digits` decimal digits, leading zeros added.
-std::string Padded(std::size_t value, int digits) {
-    std::string text = std::to_string(value);
-    return std::string(static_cast<std::size_t>(digits) - text.size(), '0') + text;
-}
-
 }  // namespace
 
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
@@ -72,7 +59,7 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
     static thread_local std::string plain;  // room kept for the next page
     Content(width, height, modules, options, plain);
     DeflateData(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &content);
-    const std::string objects[kObjectCount] = {
+    const std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
@@ -80,19 +67,7 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
         "<< /Length " + std::to_string(content.size()) + " /Filter /FlateDecode >>\nstream\n" +
             content + "\nendstream",
     };
-    std::string pdf = PDF_HEADER;
-    std::vector<std::size_t> offsets;
-    for (int i = 0; i < kObjectCount; ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t table = pdf.size();
-    // Every entry is 20 bytes: offset, generation, kind and a two-byte end of line.
-    pdf += "xref\n0 " + std::to_string(kObjectCount + 1) + "\n";
-    pdf += Padded(0, kOffsetDigits) + " " + std::to_string(kFreeGeneration) + " f \n";
-    for (const std::size_t offset : offsets) pdf += Padded(offset, kOffsetDigits) + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + std::to_string(kObjectCount + 1) + " /Root 1 0 R >>\n";
-    pdf += "startxref\n" + std::to_string(table) + "\n%%EOF\n";
+    std::string pdf = AssemblePdf(objects);
     out->swap(pdf);
     return true;
 } catch (const std::bad_alloc&) {
