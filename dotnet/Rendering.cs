@@ -11,8 +11,6 @@ namespace Tessera
     {
         // The format argument of a save that takes each path's format from its extension.
         const Format FromPath = (Format)Library.Default;
-        // The library's colours: black on opaque white, 0xRRGGBBAA.
-        const uint DefaultDark = 0x000000FF, DefaultLight = 0xFFFFFFFF;
 
         /// <summary>The symbol as <paramref name="format"/>: <paramref name="scale"/> pixels
         /// (points for EPS and PDF, characters for text) per module, 1-20, or 0 for 4 (1 for
@@ -24,7 +22,8 @@ namespace Tessera
         /// refuses for the format, NotSupportedException for a format this build of the library
         /// cannot make, ObjectDisposedException after Dispose.</summary>
         public byte[] ToBytes(Format format, int scale = 0, int margin = Library.Default,
-                              uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+                              uint dark = Library.DarkDefault, uint light = Library.LightDefault,
+                              int dpi = 0)
         {
             Native api = Native.Api;
             RenderOptions options = Options(api, format, scale, margin, dark, light, dpi);
@@ -50,7 +49,8 @@ namespace Tessera
         /// error number for it (ENOENT, EACCES, ENOSPC...) as its HResult; ArgumentException for
         /// an extension that names no format; and as ToBytes.</summary>
         public void Save(string path, int scale = 0, int margin = Library.Default,
-                         uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+                         uint dark = Library.DarkDefault, uint light = Library.LightDefault,
+                         int dpi = 0)
         {
             Native api = Native.Api;
             Format format = PathFormat(api, path);
@@ -78,7 +78,8 @@ namespace Tessera
         /// </summary>
         public static void SaveAll(IEnumerable<KeyValuePair<string, QrSymbol>> files,
                                    int scale = 0, int margin = Library.Default,
-                                   uint dark = DefaultDark, uint light = DefaultLight, int dpi = 0)
+                                   uint dark = Library.DarkDefault,
+                                   uint light = Library.LightDefault, int dpi = 0)
         {
             if (files == null) throw new ArgumentNullException("files");
             KeyValuePair<string, QrSymbol>[] pairs = files.ToArray();
