@@ -395,19 +395,15 @@ static class PackageTest
                                             e.Message.StartsWith("'" + bad.Item3 + "': ")));
         }
         // Each row: a builder's call, and the field refused with the start of its reason.
+        Func<Func<Payload>, string, string, Tuple<Func<Payload>, string, string>> row =
+            Tuple.Create;
         foreach (var bad in new[] {
-                     Tuple.Create<Func<Payload>, string, string>(
-                         () => Payload.Geo("91", "2"), "latitude", "latitude: '91' is out of"),
-                     Tuple.Create<Func<Payload>, string, string>(
-                         () => Payload.Wifi("n", security: "WPA3"), "security",
-                         "security: 'WPA3' is none of"),
-                     Tuple.Create<Func<Payload>, string, string>(
-                         () => Payload.Epc("A", null), "iban", "iban: missing"),
-                     Tuple.Create<Func<Payload>, string, string>(
-                         () => Payload.Epc(new string('a', 71), "DE89370400440532013000"), "name",
+                     row(() => Payload.Geo("91", "2"), "latitude", "latitude: '91' is out of"),
+                     row(() => Payload.Wifi("n", security: "WPA3"), "security", "security: 'WPA3'"),
+                     row(() => Payload.Epc("A", null), "iban", "iban: missing"),
+                     row(() => Payload.Epc(new string('a', 71), "DE89370400440532013000"), "name",
                          "name: 71 characters"),
-                     Tuple.Create<Func<Payload>, string, string>(
-                         () => Payload.Tel("1\0"), "number", "the field holds a NUL") })
+                     row(() => Payload.Tel("1\0"), "number", "the field holds a NUL") })
         {
             Throws<ArgumentException>(bad.Item3, () => bad.Item1(), e => e.ParamName == bad.Item2 &&
                                       e.Message.StartsWith(bad.Item3, StringComparison.Ordinal));
