@@ -122,18 +122,32 @@ for block in re.findall(r"```csharp\n(.*?)```", text, re.S):
 PY
 }
 
-# The formats that docs/dotnet.md lists are the library's.
+# The formats and payload builders that docs/dotnet.md lists are the library's.
 python3 - "$build/libtessera_api.so" <<'PY'
 import re, sys
 sys.path.insert(0, "dotnet")
-from constants import library_formats, pascal
-row = next(line for line in open("docs/dotnet.md", encoding="utf-8")
-           if line.startswith("| `Format` |"))
+from constants import library_formats, open_library, pascal, payload_kinds
+lines = open("docs/dotnet.md", encoding="utf-8").readlines()
+row = next(line for line in lines if line.startswith("| `Format` |"))
 listed = re.findall(r"`(\w+)`", row.split("|")[2])
 formats = [pascal(name) for name, _ in library_formats(sys.argv[1])]
 if listed != formats:
     sys.exit(f"docs/dotnet.md lists the formats {listed}; the library has {formats}")
+row = next(line for line in lines if line.startswith("| `Payload.Wifi("))
+listed = re.findall(r"`(\w+)`", re.search(r"`Payload\.Kinds` \(([^)]*)\)", row).group(1))
+builders = [pascal(kind) for kind, _, _ in payload_kinds(open_library(sys.argv[1]))]
+if listed != builders:
+    sys.exit(f"docs/dotnet.md lists the payload builders {listed}; the library's are {builders}")
 PY
+
+# The assembly's numbers are the library's: a header whose number for a constant differs from the
+# library's table stops the build, naming the constant.
+sed 's/TESSERA_LEVEL_Q = 2/TESSERA_LEVEL_Q = 5/' module/tessera_api.h >"$work/mismatched.h"
+if python3 dotnet/constants.py "$work/mismatched.h" "$build/libtessera_api.so" \
+    "$work/Mismatched.cs" 2>"$work/mismatch.err"; then
+  echo "dotnet/constants.py took a header whose TESSERA_LEVEL_Q is not the library's"; exit 1
+fi
+grep -q "TESSERA_LEVEL_Q is 5, but the library's table of constants has 2" "$work/mismatch.err"
 
 # The examples of docs/dotnet.md, built against the package like programs of its user.
 extract docs/dotnet.md "$work/dotnet-examples"
@@ -172,6 +186,7 @@ for name, expected in (("gs1.png", ("]Q3", "01095011015300031726123110ABC")),
 PY
 grep -q "^latitude refused: latitude: " "$work/Payloads.out"
 grep -qx "59 x 11" "$work/Payloads.out"
+grep -qx "True" "$work/Payloads.out"  # a builder's payload is Build's
 grep -q "^wifi: .*: ssid (required), " "$work/Payloads.out"
 
 # The P/Invoke examples of docs/windows.md, against the test build's libraries.
