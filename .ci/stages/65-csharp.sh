@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # C#: the NuGet package of scripts/build-nuget.sh restored offline with nuget into a scratch
-# folder, its test program (dotnet/test/PackageTest.cs) compiled against it with Mono's mcs and run
+# folder, its test program (dotnet/test/*.cs) compiled against it with Mono's mcs and run
 # under mono with no environment variable, with the native library where the .NET SDK puts it
 # (runtimes/linux-x64/native below the program) and beside the assembly: PNG, SVG and BMP files
 # equal to the command's for the settings of the conformance vectors and more (rMQR, GS1, a box to
@@ -100,7 +100,7 @@ for layout in sdk beside; do
   fi
   mcs -nologo -warnaserror -r:"$app/Tessera.Net.dll" -r:System.Core.dll \
     -r:System.Web.Extensions.dll \
-    dotnet/test/PackageTest.cs -out:"$app/PackageTest.exe"
+    dotnet/test/*.cs -out:"$app/PackageTest.exe"
   echo "--- PackageTest.exe, native library in the $layout layout"
   rows="$work/rows.tsv"
   [ "$layout" = sdk ] || rows="$work/no-rows.tsv"
