@@ -237,7 +237,14 @@ WriteFailure StageAt(const Target& target, const unsigned char* data, std::size_
     struct stat old;
     bool exists = false;
     if (!target.missingFolders) {
-        exists = fstatat(folder, target.name, &old, 0) == 0;
+        // What Locate saw at a name that is no link is what a look through links would see.
+        if (target.seenError >= 0) {
+            exists = target.seenError == 0;
+            old = target.seen;
+            errno = target.seenError;
+        } else {
+            exists = fstatat(folder, target.name, &old, 0) == 0;
+        }
         if (!exists && (errno != ENOENT || target.descriptorLink))
             return WriteFailureOfErrno(errno);
     }
