@@ -30,6 +30,7 @@
 #include <new>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/batch.h"
@@ -1050,55 +1051,44 @@ TEST(WriterFaults, StreamsAreWrittenOnlyWhenAskedFor) {
 // signal of a broken pipe written among its files stays blocked while it fills and is gone, with
 // the thread's mask back, once the group is empty; one pending before the group stays pending.
 TEST(WriterFaults, GroupHoldsBrokenPipesUntilItEnds) {
-    struct Case {
-        const char* name;
-        bool pendingBefore;
-        bool commit;
-        const char* expected;
+    const auto state = [] {
+        sigset_t mask, pending;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        sigpending(&pending);
+        return std::string(sigismember(&mask, SIGPIPE) ? "blocked" : "open") +
+               (sigismember(&pending, SIGPIPE) ? ", pending" : ", none");
     };
-    for (const Case& c : std::vector<Case>{
-             {"committed", false, true, "blocked, pending; open, none, 2 files"},
-             {"dropped", false, false, "blocked, pending; open, none, 0 files"},
-             {"pending before", true, true, "blocked, pending; blocked, pending, 2 files"},
-         }) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(InChild([&] {
-                      TempDir dir;
-                      if (c.pendingBefore) {
-                          sigset_t pipeSignal;
-                          sigemptyset(&pipeSignal);
-                          sigaddset(&pipeSignal, SIGPIPE);
-                          pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-                          pthread_kill(pthread_self(), SIGPIPE);
-                      }
-                      int channel[2];
-                      if (pipe2(channel, O_NONBLOCK) != 0 || close(channel[0]) != 0)
-                          return std::string("cannot prepare");
-                      const std::string brokenPipe = "/proc/self/fd/" + std::to_string(channel[1]);
-                      const auto state = [] {
-                          sigset_t mask, pending;
-                          pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-                          sigpending(&pending);
-                          return std::string(sigismember(&mask, SIGPIPE) ? "blocked" : "open") +
-                                 (sigismember(&pending, SIGPIPE) ? ", pending" : ", none");
-                      };
-                      platform::WriteOptions options;
-                      options.streams = true;
-                      platform::StagedFile slots[3];
-                      platform::FileGroup group(slots, 3, options);
-                      for (const std::string& path : {dir.File("a"), brokenPipe, dir.File("b")})
-                          group.Stage(path.c_str(), "xyz", 3);
-                      const std::string report = state() + "; ";
-                      platform::WriteFailure results[3];
-                      if (c.commit) {
-                          group.Commit(results);
-                      } else {
-                          group.Abandon();
-                      }
-                      return report + state() + ", " + std::to_string(Entries(dir.path()).size()) +
-                             " files";
-                  }),
-                  c.expected);
+    for (const auto& [pendingBefore, commit, expected] :
+         std::vector<std::tuple<bool, bool, std::string>>{
+             {false, true, "blocked, pending; open, none, 2 files"},
+             {false, false, "blocked, pending; open, none, 0 files"},
+             {true, true, "blocked, pending; blocked, pending, 2 files"}}) {
+        SCOPED_TRACE(expected);
+        EXPECT_EQ(
+            InChild([&, pendingBefore = pendingBefore, commit = commit] {
+                TempDir dir;
+                sigset_t pipeSignal;
+                sigemptyset(&pipeSignal);
+                sigaddset(&pipeSignal, SIGPIPE);
+                if (pendingBefore) pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+                if (pendingBefore) raise(SIGPIPE);
+                int channel[2];
+                if (pipe2(channel, O_NONBLOCK) != 0 || close(channel[0]) != 0)
+                    return std::string("no pipe");
+                platform::WriteOptions options;
+                options.streams = true;
+                platform::StagedFile slots[3];
+                platform::FileGroup group(slots, 3, options);
+                for (const std::string& path :
+                     {dir.File("a"), "/proc/self/fd/" + std::to_string(channel[1]), dir.File("b")})
+                    group.Stage(path.c_str(), "xyz", 3);
+                const std::string staged = state();
+                platform::WriteFailure results[3];
+                commit ? group.Commit(results) : group.Abandon();
+                return staged + "; " + state() + ", " + std::to_string(Entries(dir.path()).size()) +
+                       " files";
+            }),
+            expected);
     }
 }
 
