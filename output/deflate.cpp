@@ -453,10 +453,13 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((adler >> shift) & 0xFF);
 }
 
-void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
+void DeflateStream::PutTokens(DeflateBits* out, const DeflateCode& literals,
                               const DeflateCode& distances) const {
     // A copy's length code and its extra bits go in one piece, its distance code and its extra
-    // bits in another.
+    // bits in another. The writer is a local copy meanwhile, so that its state can stay in
+    // registers: the bytes it writes could alias it where it is.
+    DeflateBits writer = *out;
+    DeflateBits* const bits = &writer;
     for (const std::uint32_t token : tokens_) {
         if (token < 256) {
             bits->Put(literals.codes[token], literals.lengths[token]);
@@ -472,6 +475,7 @@ void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
                   distanceBits + distance.extraBits);
     }
     bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
+    *out = writer;
 }
 
 }  // namespace qr
