@@ -262,7 +262,7 @@ TEST(ModuleShapes, EachShapeAsAPicture) {
     }
 }
 
-// The dot finder at 4 pixels a module, a pixel dark ('#') where its centre lies inside: a round
+// The dot finder at 2 pixels a module, a pixel dark ('#') where its centre lies inside: a round
 // ball in a ring whose sides run straight across their middle, so that the rows and columns
 // through the ball cross the ring in runs of one module.
 TEST(ModuleShapes, TheDotFinderAsAPicture) {
@@ -271,36 +271,22 @@ TEST(ModuleShapes, TheDotFinderAsAPicture) {
     drawing.layers.resize(1);
     drawing.layers[0].paint.colour = kDefaultDark;
     FINDER_STYLES[static_cast<int>(FinderStyle::kDot)].outline(&drawing.layers[0].path, 0, 0);
-    const RgbaImage image = Rasterise(drawing, 4, EdgeRule::kPixelCentre);
+    const RgbaImage image = Rasterise(drawing, 2, EdgeRule::kPixelCentre);
     EXPECT_EQ(DarkPixels(image, image.height), R"(
-......################......
-....####################....
-...######################...
-..########################..
-.######..............######.
-.####..................####.
-#####..................#####
-####....................####
-####........####........####
-####......########......####
-####.....##########.....####
-####.....##########.....####
-####....############....####
-####....############....####
-####....############....####
-####....############....####
-####.....##########.....####
-####.....##########.....####
-####......########......####
-####........####........####
-####....................####
-#####..................#####
-.####..................####.
-.######..............######.
-..########################..
-...######################...
-....####################....
-......################......
+..##########..
+.############.
+###........###
+##..........##
+##...####...##
+##..######..##
+##..######..##
+##..######..##
+##..######..##
+##...####...##
+##..........##
+###........###
+.############.
+..##########..
 )");
 }
 
