@@ -222,7 +222,7 @@ def _declare_api(library):
         "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_limit": (I, [I, ctypes.POINTER(C), ctypes.POINTER(ctypes.c_longlong)]),
         "tessera_status_message": (C, [I]),
-        "tessera_style_options_init": (None, [ctypes.POINTER(_StyleOptions)]),
+        "tessera_style_options_init_sized": (I, [ctypes.POINTER(_StyleOptions), S]),
         "tessera_style_name": (C, [I, I]),
         "tessera_style_set": (I, [ctypes.POINTER(_StyleOptions), C, C, C, S]),
         "tessera_render_styled": (I, [P, I, ctypes.POINTER(_RenderOptions),
@@ -351,11 +351,12 @@ def _raise(status, path=None):
 
 
 def _defaults(record):
-    """A new `record` (_Settings or _RenderOptions) filled by the library at this module's size
-    of it, which the library reads no further than."""
+    """A new `record` (_Settings, _RenderOptions or _StyleOptions) filled by the library at this
+    module's size of it, which the library reads no further than."""
     made = record()
-    init = (_api().tessera_settings_init_sized if record is _Settings
-            else _api().tessera_render_options_init_sized)
+    init = {_Settings: _api().tessera_settings_init_sized,
+            _RenderOptions: _api().tessera_render_options_init_sized,
+            _StyleOptions: _api().tessera_style_options_init_sized}[record]
     status = init(ctypes.byref(made), ctypes.sizeof(record))
     if status != WRITTEN:
         _raise(status)
@@ -677,8 +678,7 @@ def _style(parts):
     command takes (a tuple for cmyk), and logo (bytes, or a path to a PNG or SVG file), title and
     desc. Returns the record and what it points into, which must live as long."""
     api = _api()
-    record = _StyleOptions()
-    api.tessera_style_options_init(ctypes.byref(record))
+    record = _defaults(_StyleOptions)
     kept = []
     names = _style_names(api)
     for key, value in parts.items():
