@@ -315,6 +315,17 @@ void WordLines::Finish() {
     buffered_ = 0;
 }
 
+void AppendEpsPrologue(const std::string& boxes, int room,
+                       std::initializer_list<EpsOperator> operators, const std::string& height,
+                       const std::string& unit, std::string* eps) {
+    *eps += "%!PS-Adobe-3.0 EPSF-3.0\n" + boxes + "%%LanguageLevel: 2\n%%EndComments\n";
+    *eps += std::to_string(room) + " dict begin\n";
+    for (const EpsOperator& op : operators) {
+        *eps += "/" + std::string(op.name) + " {" + op.body + "} bind def\n";
+    }
+    *eps += "0 " + height + " translate " + unit + " " + unit + " neg scale\n";
+}
+
 std::string AssemblePdf(const std::vector<std::string>& objects) {
     auto padded = [](std::size_t value) {
         const std::string text = std::to_string(value);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,22 @@ inline char* PutShortNumber(char* at, int value) {
     std::memcpy(at, text.digits, sizeof text.digits);
     return at + text.length;
 }
+
+// A path operator that an EPS document defines for itself: "/name {body} bind def".
+struct EpsOperator {
+    const char* name;
+    const char* body;
+};
+
+// Appends to `eps` the head of an EPS document up to its drawing: the header comment, `boxes` (the
+// bounding box comment lines, each ending in a line feed), a dictionary with room for `room`
+// entries (no fewer than the operators) begun with `operators` defined in it, and the transform to
+// a space of `unit` points per step with y down from the top of a page `height` points high (both
+// as written). The document closes the dictionary with "end". Throws std::bad_alloc when no memory
+// can be had.
+void AppendEpsPrologue(const std::string& boxes, int room,
+                       std::initializer_list<EpsOperator> operators, const std::string& height,
+                       const std::string& unit, std::string* eps);
 
 // The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the
 // catalogue first): the header, each object, the cross-reference table of their offsets and the
