@@ -14,7 +14,8 @@ namespace qr {
 
 namespace {
 
-constexpr int kHashBits = 14;
+constexpr int kHashBits = 14;         // the most places the hash table has, as a power of two
+constexpr int kMinHashBits = 10;      // the fewest
 constexpr std::size_t kMinMatch = 4;  // a shorter copy may take more bits than its literals
 constexpr unsigned char kZlibHeader[2] = {0x78, 0x01};  // deflate, 32 KB window, fastest
 constexpr unsigned kFixedBlock = 1 | 1 << 1;            // the last block, fixed codes
@@ -160,11 +161,15 @@ void DeflateFast(const unsigned char* data, std::size_t size, std::string* out) 
     BitWriter bits(begin + sizeof kZlibHeader);
     bits.Put({kFixedBlock, 3});
     static thread_local std::uint32_t last[std::size_t{1} << kHashBits];  // a place + 1, 0: none
-    std::memset(last, 0, sizeof last);
+    // A short text takes a smaller part of the table, about a quarter of its length in places,
+    // so that clearing it costs little beside the text.
+    int hashBits = kMinHashBits;
+    while (hashBits < kHashBits && (std::size_t{1} << (hashBits + 2)) < size) ++hashBits;
+    std::memset(last, 0, sizeof last[0] << hashBits);
     std::size_t at = 0;
     while (at + kMinMatch <= size) {
         const std::uint32_t four = Load4(data + at);
-        const std::uint32_t h = (four * 2654435761u) >> (32 - kHashBits);
+        const std::uint32_t h = (four * 2654435761u) >> (32 - hashBits);
         const std::size_t candidate = last[h];
         last[h] = static_cast<std::uint32_t>(at + 1);
         const std::size_t distance = at + 1 - candidate;

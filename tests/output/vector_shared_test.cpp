@@ -188,7 +188,7 @@ TEST(VectorShared, SampleDocumentsArePinned) {
     EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kEps, 3)),
               "ef47150dbe09a95e3244d1d09aee374860755577ca8410ba18b2cd88239b1aa6");
     EXPECT_EQ(Sha256Hex(Rendered(*encoder, ImageFormat::kPdf, 3)),
-              "167013b9dcaee14bcce79e1b50942d9785ebdf9560dad2f8a6a438f279049b2e");
+              "832945e07c96c3f077a7fe7e03b5a38a321d6367d922e8474e64a459e22ed246");
 }
 
 }  // namespace
