@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "output/inflate.h"
-#include "output/vector_shared.h"
 #include "tests/output/drawn_image.h"
 
 namespace qr::test {
@@ -71,11 +70,6 @@ TEST(PdfFile, RectanglesCoverEachDarkCellOnce) {
                           cells->modules[x][y] != 0 ? 1 : 0)
                     << "cell " << x << "," << y;
             }
-        }
-        for (std::size_t from = 0, line; from < content.size(); from = line + 1) {
-            line = content.find('\n', from);
-            ASSERT_LE((line == std::string::npos ? content.size() : line) - from, kMaxLineLength);
-            if (line == std::string::npos) break;
         }
     }
 }
