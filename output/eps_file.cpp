@@ -49,21 +49,14 @@ bool ComposeEps(int width, int height, const ModuleMatrix& modules, const Render
                 std::string* out) try {
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
-    const std::string pointsDown = std::to_string(down * options.scale);
-    const std::string scale = std::to_string(options.scale);
     // Written into `out` itself, so that the room of an earlier document is used again.
     std::string& eps = *out;
     eps.clear();
-    eps += "%!PS-Adobe-3.0 EPSF-3.0\n";
-    eps += "%%BoundingBox: 0 0 " + std::to_string(across * options.scale) + " " + pointsDown + "\n";
-    eps += "%%LanguageLevel: 2\n";
-    eps += "%%EndComments\n";
-    eps += "4 dict begin\n";
-    eps += "/m {rmoveto} bind def\n";
-    eps += "/h {0 rlineto} bind def\n";
-    eps += "/v {0 exch rlineto} bind def\n";
-    eps += "/z {closepath} bind def\n";
-    eps += "0 " + pointsDown + " translate " + scale + " " + scale + " neg scale\n";
+    const std::string pointsDown = std::to_string(down * options.scale);
+    AppendEpsPrologue(
+        "%%BoundingBox: 0 0 " + std::to_string(across * options.scale) + " " + pointsDown + "\n", 4,
+        {{"m", "rmoveto"}, {"h", "0 rlineto"}, {"v", "0 exch rlineto"}, {"z", "closepath"}},
+        pointsDown, std::to_string(options.scale), &eps);
     eps += RgbFractions(options.light) + " setrgbcolor\n";
     eps += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " rectfill\n";
     eps += RgbFractions(options.dark) + " setrgbcolor\n";

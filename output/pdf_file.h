@@ -15,9 +15,9 @@ namespace qr {
 // The whole PDF file of `width` x `height` cells of `modules` (non-zero is dark) into
 // `pdf`, replacing its content; false when no memory can be had. The colours' alpha is not stored
 // (the caller refuses alpha for PDF). The content stream maps module coordinates, y down from the
-// top-left corner of the quiet zone, onto the page and draws the outlines of TraceOutlines(): "x y
-// m" to each outline's first corner, "x y l" to each next one, "h" to close it, and one "f" (the
-// nonzero rule) for all.
+// top-left corner of the quiet zone, onto the page, fills the page in the light colour, moves the
+// origin to the symbol's top-left corner and draws "x y w 1 re" for each run of w dark modules
+// from column x in row y, row after row and left to right, and one "f" for all.
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* pdf);
 

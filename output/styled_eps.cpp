@@ -44,18 +44,10 @@ bool WriteStyledEps(const Drawing& drawing, double unit, const RenderOptions& op
     const double points = drawing.side * module;
     const std::string whole = std::to_string(static_cast<long long>(std::ceil(points - 1e-9)));
     std::string eps;
-    eps += "%!PS-Adobe-3.0 EPSF-3.0\n";
-    eps += "%%BoundingBox: 0 0 " + whole + " " + whole + "\n";
-    eps += "%%HiResBoundingBox: 0 0 " + Decimal(points) + " " + Decimal(points) + "\n";
-    eps += "%%LanguageLevel: 2\n";
-    eps += "%%EndComments\n";
-    eps += "5 dict begin\n";
-    eps += "/m {moveto} bind def\n";
-    eps += "/l {lineto} bind def\n";
-    eps += "/c {curveto} bind def\n";
-    eps += "/z {closepath} bind def\n";
-    eps += "0 " + Decimal(points) + " translate " + Decimal(module) + " " + Decimal(module) +
-           " neg scale\n";
+    AppendEpsPrologue("%%BoundingBox: 0 0 " + whole + " " + whole + "\n%%HiResBoundingBox: 0 0 " +
+                          Decimal(points) + " " + Decimal(points) + "\n",
+                      5, {{"m", "moveto"}, {"l", "lineto"}, {"c", "curveto"}, {"z", "closepath"}},
+                      Decimal(points), Decimal(module), &eps);
     for (const Layer& layer : drawing.layers) {
         eps += SetColour(layer.paint) + "\n";
         eps += "newpath\n";

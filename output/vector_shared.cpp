@@ -315,16 +315,34 @@ void WordLines::Finish() {
     buffered_ = 0;
 }
 
+void AppendEpsPrologue(const std::string& boxes, int room,
+                       std::initializer_list<EpsOperator> operators, const std::string& height,
+                       const std::string& unit, std::string* eps) {
+    *eps += "%!PS-Adobe-3.0 EPSF-3.0\n" + boxes + "%%LanguageLevel: 2\n%%EndComments\n";
+    *eps += std::to_string(room) + " dict begin\n";
+    for (const EpsOperator& op : operators) {
+        *eps += "/" + std::string(op.name) + " {" + op.body + "} bind def\n";
+    }
+    *eps += "0 " + height + " translate " + unit + " " + unit + " neg scale\n";
+}
+
 std::string AssemblePdf(const std::vector<std::string>& objects) {
     auto padded = [](std::size_t value) {
         const std::string text = std::to_string(value);
         return std::string(static_cast<std::size_t>(kPdfOffsetDigits) - text.size(), '0') + text;
     };
     std::string pdf = PDF_FILE_HEADER;
+    std::size_t room = pdf.size() + 256;  // the table and trailer of a few objects
+    for (const std::string& object : objects) room += object.size() + 64;
+    pdf.reserve(room);
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
         offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        // Piece by piece, so that a long object is copied once.
+        pdf += std::to_string(i + 1);
+        pdf += " 0 obj\n";
+        pdf += objects[i];
+        pdf += "\nendobj\n";
     }
     // Every cross-reference entry is 20 bytes: offset, generation, kind and a two-byte end of line.
     const std::size_t table = pdf.size();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -68,12 +69,7 @@ public:
     // Appends `word`. Throws std::bad_alloc when no memory can be had.
     void Append(const char* word, std::size_t size) {
         if (buffered_ + 1 + size > kBufferSize) Finish();
-        if (lineLength_ > 0) {
-            const bool fits = lineLength_ + 1 + size <= kMaxLineLength;
-            buffer_[buffered_++] = fits ? ' ' : '\n';
-            lineLength_ = fits ? lineLength_ + 1 : 0;
-        }
-        lineLength_ += size;
+        Separate(size);
         if (buffered_ + size > kBufferSize) {  // a word longer than the buffer goes on its own
             Finish();
             text_->append(word, size);
@@ -82,10 +78,31 @@ public:
         std::memcpy(buffer_ + buffered_, word, size);
         buffered_ += size;
     }
+    // Append for a word of `size` (at most kShortWord) characters at `word`, from where
+    // kShortWord bytes can be read: they are copied whole, which takes no call. Throws
+    // std::bad_alloc when no memory can be had.
+    static constexpr std::size_t kShortWord = 16;
+    void AppendShort(const char* word, std::size_t size) {
+        if (buffered_ + 1 + kShortWord > kBufferSize) Finish();
+        Separate(size);
+        std::memcpy(buffer_ + buffered_, word, kShortWord);
+        buffered_ += size;
+    }
     // Appends the words gathered to `text`. Throws std::bad_alloc when no memory can be had.
     void Finish();
 
 private:
+    // Buffers the separator before a word of `size` characters, if one is due, and counts the
+    // word into the line.
+    void Separate(std::size_t size) {
+        if (lineLength_ > 0) {
+            const bool fits = lineLength_ + 1 + size <= kMaxLineLength;
+            buffer_[buffered_++] = fits ? ' ' : '\n';
+            lineLength_ = fits ? lineLength_ + 1 : 0;
+        }
+        lineLength_ += size;
+    }
+
     static constexpr std::size_t kBufferSize = 2048;
     std::string* text_;
     std::size_t lineLength_;  // characters of the last line, in `text` and the buffer
@@ -150,6 +167,22 @@ inline char* PutShortNumber(char* at, int value) {
     std::memcpy(at, text.digits, sizeof text.digits);
     return at + text.length;
 }
+
+// A path operator that an EPS document defines for itself: "/name {body} bind def".
+struct EpsOperator {
+    const char* name;
+    const char* body;
+};
+
+// Appends to `eps` the head of an EPS document up to its drawing: the header comment, `boxes` (the
+// bounding box comment lines, each ending in a line feed), a dictionary with room for `room`
+// entries (no fewer than the operators) begun with `operators` defined in it, and the transform to
+// a space of `unit` points per step with y down from the top of a page `height` points high (both
+// as written). The document closes the dictionary with "end". Throws std::bad_alloc when no memory
+// can be had.
+void AppendEpsPrologue(const std::string& boxes, int room,
+                       std::initializer_list<EpsOperator> operators, const std::string& height,
+                       const std::string& unit, std::string* eps);
 
 // The whole PDF file of `objects` (their dictionaries and streams, object i + 1 at index i, the
 // catalogue first): the header, each object, the cross-reference table of their offsets and the

@@ -1,10 +1,8 @@
-// The deflate writer read back by zlib: every stream inflates to its data, and the checksums are
-// zlib's own. The Windows cross build has no zlib to read with.
+// The deflate writers read back by zlib: every stream of both inflates to its data, and the
+// checksums are zlib's own. The Windows cross build has no zlib to read with.
 #if __has_include(<zlib.h>)
 
-#include "output/checksums.h"
 #include "output/deflate.h"
-#include "output/deflate_data.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -12,6 +10,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "output/checksums.h"
+#include "output/deflate_data.h"
+#include "output/deflate_fast.h"
 
 namespace qr::test {
 namespace {
@@ -34,6 +36,12 @@ TEST(Deflate, DataInflatesBackWithZlibsChecksums) {
         words += std::to_string(random() % 400) + (random() % 9 ? " l " : "\n");
     std::string noise(5000, '\0');
     for (char& c : noise) c = static_cast<char>(random());
+    std::string copies;  // each length of a copy once, and bytes that no copy follows
+    for (std::size_t length = kMinCopyLength; length <= kMaxCopyLength; ++length) {
+        std::string letters(length, '\0');
+        for (char& c : letters) c = static_cast<char>('a' + random() % 26);
+        copies += letters + "|" + letters + "#";
+    }
     struct Case {
         const char* name;
         std::string data;
@@ -44,12 +52,16 @@ TEST(Deflate, DataInflatesBackWithZlibsChecksums) {
              {"a run longer than a copy", std::string(1000, 'A') + "B"},
              {"text", words},
              {"noise", noise},
+             {"copies", copies},
          }) {
         SCOPED_TRACE(c.name);
         const auto* bytes = reinterpret_cast<const unsigned char*>(c.data.data());
         std::string stream;
         DeflateData(bytes, c.data.size(), &stream);
         EXPECT_EQ(Inflated(stream, c.data.size()), c.data);
+        std::string fast = "kept";  // appended to
+        DeflateFast(bytes, c.data.size(), &fast);
+        EXPECT_EQ(Inflated(fast.substr(4), c.data.size()), c.data);
         EXPECT_EQ(Crc32(0, bytes, c.data.size()), crc32(0, bytes, c.data.size()));
         Adler32 adler;
         adler.Append(bytes, c.data.size() / 3);
