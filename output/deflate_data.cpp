@@ -13,29 +13,6 @@ namespace qr {
 
 namespace {
 
-// The number of bytes from `a` and `b` on that are equal, at most `most`; eight compared at a
-// time.
-std::size_t MatchLength(const unsigned char* a, const unsigned char* b, std::size_t most) {
-    std::size_t length = 0;
-    while (length + 8 <= most) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a + length, sizeof x);
-        std::memcpy(&y, b + length, sizeof y);
-        const std::uint64_t differ = x ^ y;
-        if (differ != 0) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
-#else
-            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
-#endif
-        }
-        length += 8;
-    }
-    while (length < most && a[length] == b[length]) ++length;
-    return length;
-}
-
 // DeflateData with a hash table of 2^kHashBits places of type Place, each the last place of its
 // hash plus one (0: none).
 template <typename Place, int kHashBits>

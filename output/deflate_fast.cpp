@@ -9,6 +9,7 @@
 
 #include "output/checksums.h"
 #include "output/deflate.h"
+#include "output/deflate_data.h"
 
 namespace qr {
 
@@ -91,28 +92,6 @@ std::uint32_t Load4(const unsigned char* at) {
            std::uint32_t{at[3]} << 24;
 }
 
-// The number of bytes from `a` and `b` on that are equal, at most `most`; eight compared at a
-// time.
-std::size_t EqualBytes(const unsigned char* a, const unsigned char* b, std::size_t most) {
-    std::size_t length = 0;
-    for (; length + 8 <= most; length += 8) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a + length, sizeof x);
-        std::memcpy(&y, b + length, sizeof y);
-        const std::uint64_t differ = x ^ y;
-        if (differ != 0) {
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
-#else
-            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
-#endif
-        }
-    }
-    while (length < most && a[length] == b[length]) ++length;
-    return length;
-}
-
 // Bits gathered and written four bytes at a time at `at`.
 class BitWriter {
 public:
@@ -179,8 +158,8 @@ void DeflateFast(const unsigned char* data, std::size_t size, std::string* out) 
         }
         const std::size_t longest = size - at < kMaxCopyLength ? size - at : kMaxCopyLength;
         const std::size_t length =
-            kMinMatch + EqualBytes(data + candidate - 1 + kMinMatch, data + at + kMinMatch,
-                                   longest - kMinMatch);
+            kMinMatch + MatchLength(data + candidate - 1 + kMinMatch, data + at + kMinMatch,
+                                    longest - kMinMatch);
         const Bits lengthBits = FIXED.length[length];
         const Bits distanceBits = DistanceBits(static_cast<std::uint32_t>(distance));
         bits.Put({lengthBits.value | distanceBits.value << lengthBits.count,
