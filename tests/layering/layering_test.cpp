@@ -16,7 +16,8 @@ namespace {
 struct Layer {
     const char* folder;
     // What its files may include: "encoder" (a whole layer) or "encoder/module_matrix.h" (one
-    // header); a name without a folder is a file the build makes.
+    // header); a name without a folder is a file the build makes, or a public header of the C API
+    // that another includes from beside it (installed, they share one folder).
     std::vector<const char*> allowed;
     bool bindings;  // a binding's folder, which needs no C or C++ files of its own
     bool portable;  // no _WIN32 in its files: the platform's differences live in platform/
@@ -26,7 +27,7 @@ struct Layer {
 #define TESSERA_PIPELINE_HEADERS                                                         \
     "module/pipeline.h", "module/settings.h", "module/encode.h", "module/structured.h",  \
         "module/deliver.h", "module/messages.h", "module/styling.h", "module/console.h", \
-        "module/tessera_api.h"
+        "module/tessera_api.h", "module/tessera_style.h"
 
 const std::vector<Layer> kLayers = {
     {"encoder", {"encoder"}, false, true},
@@ -34,13 +35,14 @@ const std::vector<Layer> kLayers = {
     {"payload", {"payload"}, false, true},
     {"platform", {"platform"}, false, false},
     {"module",
-     {"module", "encoder", "output", "payload", "platform", "api_constants.inc"},
+     {"module", "encoder", "output", "payload", "platform", "api_constants.inc", "tessera_api.h",
+      "tessera_style.h"},
      false,
      false},
     {"cli", {"cli", TESSERA_PIPELINE_HEADERS}, false, true},
-    {"python", {"module/tessera_api.h"}, true, true},
-    {"js", {"module/tessera_api.h"}, true, true},
-    {"dotnet", {"module/tessera_api.h"}, true, true},
+    {"python", {"module/tessera_api.h", "module/tessera_style.h"}, true, true},
+    {"js", {"module/tessera_api.h", "module/tessera_style.h"}, true, true},
+    {"dotnet", {"module/tessera_api.h", "module/tessera_style.h"}, true, true},
 };
 
 const Layer* LayerOf(const std::string& path) {
