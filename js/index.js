@@ -284,6 +284,21 @@
     };
   }
 
+  // The library's table of limits (tessera_limit), one number a row by name: every range and
+  // default of a setting ({ "margin.low": 0, "margin.high": 64, "scale.image": 4, ... }).
+  function limits() {
+    if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
+    const nameAt = scratch + SCRATCH.pointer;
+    const valueAt = scratch + SCRATCH.message; // a long long, eight bytes aligned
+    const rows = {};
+    for (let index = 0; wasm._tessera_limit(index, nameAt, valueAt) !== 0; index++) {
+      const low = wasm.HEAPU32[valueAt >> 2];
+      const high = wasm.HEAP32[(valueAt >> 2) + 1];
+      rows[cString(wasm.HEAPU32[nameAt >> 2])] = high * 2 ** 32 + low;
+    }
+    return rows;
+  }
+
   // The top of the module's heap in bytes: what its allocator has taken from WebAssembly memory.
   // It grows only when memory is not handed back (or when more is needed at once than before).
   function heapBytes() {
@@ -291,5 +306,7 @@
     return wasm._sbrk(0) >>> 0;
   }
 
-  return { make, makePayload, payload, ready, formats, styles, heapBytes, EncodeError, QrSymbol };
+  return {
+    make, makePayload, payload, ready, formats, styles, limits, heapBytes, EncodeError, QrSymbol,
+  };
 });
