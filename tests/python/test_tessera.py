@@ -1,5 +1,5 @@
-"""Tests of tessera.py over the libraries that it finds (TESSERA_LIBRARY and TESSERA_API_LIBRARY
-may name them).
+"""Tests of the tessera package over the libraries that it finds (TESSERA_LIBRARY and
+TESSERA_API_LIBRARY may name them).
 
 Run: python3 tests/python/test_tessera.py        (after scripts/test.sh has built build/)
 """
