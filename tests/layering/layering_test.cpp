@@ -82,10 +82,10 @@ std::vector<std::string> ForbiddenIncludes(const std::string& path, const std::s
 // The most lines a source of the product holds: a file that grows past it is split along its seams.
 constexpr int kMaxLines = 450;
 
-// The sources allowed past kMaxLines, each for the reason its own top comment gives.
+// The sources allowed past kMaxLines, and why.
 const std::vector<std::string> kLongSources = {
-    "encoder/mask_trial.cpp",  // one fast path over packed lines, read best whole
-    "dotnet/QrSymbol.cs",      // the .NET binding's own change splits it
+    "encoder/mask_trial.cpp",  // one fast path over packed lines, read whole: its top comment
+    "dotnet/QrSymbol.cs",      // until the .NET binding's own change splits it
 };
 
 // The folders that hold the product's sources; the folders in them that are not the product
