@@ -7,9 +7,11 @@ using System.Linq;
 
 namespace Tessera
 {
-    /// <summary>The text of a payload made by <see cref="Build"/>, and what it asks of its
-    /// symbol. <c>QrSymbol.Make(payload)</c> encodes it within those limits.</summary>
-    public sealed class Payload
+    /// <summary>The text of a payload made by <see cref="Build"/> or by the builder of its kind
+    /// (<c>Payload.Wifi(ssid, ...)</c>, one for each of the library's kinds, with its fields as
+    /// parameters), and what it asks of its symbol. <c>QrSymbol.Make(payload)</c> encodes it
+    /// within those limits.</summary>
+    public sealed partial class Payload
     {
         readonly byte[] kindName;
         readonly string[] names, values;
@@ -106,8 +108,21 @@ namespace Tessera
         {
             if (kind == null) throw new ArgumentNullException("kind");
             if (fields == null) throw new ArgumentNullException("fields");
-            KeyValuePair<string, string>[] given = fields.Where(f => f.Value != null).ToArray();
-            if (given.Any(f => f.Key == null))
+            KeyValuePair<string, string>[] given = fields.ToArray();
+            return FromFields(kind, given.Select(f => f.Key).ToArray(),
+                              given.Select(f => f.Value).ToArray());
+        }
+
+        // The payload of `kind` from the fields names[i] with values[i], those with a null value
+        // left out; throws as the public Build.
+        static Payload FromFields(string kind, string[] allNames, string[] allValues)
+        {
+            if (kind == null) throw new ArgumentNullException("kind");
+            int[] given = Enumerable.Range(0, allNames.Length).Where(i => allValues[i] != null)
+                                    .ToArray();
+            string[] names = given.Select(i => allNames[i]).ToArray();
+            string[] values = given.Select(i => allValues[i]).ToArray();
+            if (names.Any(name => name == null))
             {
                 throw new ArgumentNullException("fields", "a field has a null name");
             }
@@ -115,15 +130,13 @@ namespace Tessera
             {
                 throw new ArgumentException("the kind holds a NUL character", "kind");
             }
-            foreach (KeyValuePair<string, string> field in given)
+            for (int i = 0; i < names.Length; i++)
             {
-                if (field.Key.IndexOf('\0') >= 0 || field.Value.IndexOf('\0') >= 0)
+                if (names[i].IndexOf('\0') >= 0 || values[i].IndexOf('\0') >= 0)
                 {
-                    throw new ArgumentException("the field holds a NUL character", field.Key);
+                    throw new ArgumentException("the field holds a NUL character", names[i]);
                 }
             }
-            string[] names = given.Select(f => f.Key).ToArray();
-            string[] values = given.Select(f => f.Value).ToArray();
             Native api = Native.Api;
             byte[] kindName = Native.Utf8(kind);
             byte[] reason = new byte[Native.MessageRoom];
@@ -153,6 +166,12 @@ namespace Tessera
                 if (status != Status.Ok) throw QrSymbol.Failure(api, status);
                 return new Payload(kind, Native.Text(made), names, values, level, maxVersion);
             }
+        }
+
+        // A flag's value as the library names it: `off` or `on`, or null for none given.
+        static string Flag(bool? value, string off, string on)
+        {
+            return value.HasValue ? (value.Value ? on : off) : null;
         }
 
         // Encodes the payload with `settings` through the library, which applies its limits; the

@@ -4,7 +4,8 @@
 # reference assemblies, with its XML documentation), the native library for linux-x64 (from the
 # test build, $TESSERA_BUILD_DIR or build/) and for win-x64 (cross-built with MinGW-w64 in
 # $TESSERA_WINDOWS_BUILD_DIR or build-windows/, as .ci/stages/30-windows.sh builds it), LICENSE,
-# and docs/dotnet.md as its README. The enum Format is made from the Linux library's list of formats.
+# and docs/dotnet.md as its README. The enums (Format among them) and the typed payload builders are
+# made from the Linux library's tables of constants, formats, kinds and fields.
 # Builds what is missing, installing missing packages.
 #
 # The same commit gives the same bytes: sorted entries, every time stamp SOURCE_DATE_EPOCH (or the

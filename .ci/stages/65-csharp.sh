@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # C#: the NuGet package of scripts/build-nuget.sh restored offline with nuget into a scratch
-# folder, its test program (dotnet/test/PackageTest.cs) compiled against it with Mono's mcs and run
+# folder, its test program (dotnet/test/*.cs) compiled against it with Mono's mcs and run
 # under mono with no environment variable, with the native library where the .NET SDK puts it
 # (runtimes/linux-x64/native below the program) and beside the assembly: PNG, SVG and BMP files
 # equal to the command's for the settings of the conformance vectors and more (rMQR, GS1, a box to
 # fit among them), the payload texts of tests/payload/texts.jsonl, and every refusal.
-# Then the examples of docs/dotnet.md are built against the package (and its list of formats
-# checked against the library's), and every ```csharp example of docs/windows.md against the Linux
-# libraries of the test build; what each writes is compared with what the command writes.
+# Then the examples of docs/dotnet.md are built against the package (and its lists of formats and
+# payload builders, and the ranges of the assembly's documentation, checked against the library),
+# and every ```csharp example of docs/windows.md against the Linux libraries of the test build; what
+# each writes is compared with what the command writes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-packages.sh csharp
@@ -99,7 +100,7 @@ for layout in sdk beside; do
   fi
   mcs -nologo -warnaserror -r:"$app/Tessera.Net.dll" -r:System.Core.dll \
     -r:System.Web.Extensions.dll \
-    dotnet/test/PackageTest.cs -out:"$app/PackageTest.exe"
+    dotnet/test/*.cs -out:"$app/PackageTest.exe"
   echo "--- PackageTest.exe, native library in the $layout layout"
   rows="$work/rows.tsv"
   [ "$layout" = sdk ] || rows="$work/no-rows.tsv"
@@ -122,18 +123,54 @@ for block in re.findall(r"```csharp\n(.*?)```", text, re.S):
 PY
 }
 
-# The formats that docs/dotnet.md lists are the library's.
+# The formats and payload builders that docs/dotnet.md lists, and the ranges that the assembly's
+# documentation states, are the library's.
 python3 - "$build/libtessera_api.so" <<'PY'
-import re, sys
+import ctypes, re, sys
 sys.path.insert(0, "dotnet")
-from constants import library_formats, pascal
-row = next(line for line in open("docs/dotnet.md", encoding="utf-8")
-           if line.startswith("| `Format` |"))
+from constants import library_formats, library_rows, open_library, pascal, payload_kinds
+lines = open("docs/dotnet.md", encoding="utf-8").readlines()
+row = next(line for line in lines if line.startswith("| `Format` |"))
 listed = re.findall(r"`(\w+)`", row.split("|")[2])
 formats = [pascal(name) for name, _ in library_formats(sys.argv[1])]
 if listed != formats:
     sys.exit(f"docs/dotnet.md lists the formats {listed}; the library has {formats}")
+row = next(line for line in lines if line.startswith("| `Payload.Wifi("))
+listed = re.findall(r"`(\w+)`", re.search(r"`Payload\.Kinds` \(([^)]*)\)", row).group(1))
+builders = [pascal(kind) for kind, _, _ in payload_kinds(open_library(sys.argv[1]))]
+if listed != builders:
+    sys.exit(f"docs/dotnet.md lists the payload builders {listed}; the library's are {builders}")
+# The ranges that the assembly's documentation states are the library's table of limits.
+limits = library_rows(open_library(sys.argv[1]).tessera_limit, ctypes.c_longlong)
+for source, claim in (
+        ("QrSymbol", "version: {version.low}-{version.high}, {micro.version.low}-"
+                     "{micro.version.high} (M1-M4) for Micro QR, or {rmqr.version.low}-"
+                     "{rmqr.version.high} (R7x43"),
+        ("QrSymbol", "applied: {mask.low}-{mask.high}, {micro.mask.low}-{micro.mask.high} for"),
+        ("QrSymbol", "Modules down: Size, but {rmqr.height.low}-{rmqr.height.high} for rMQR"),
+        ("QrSymbol", '"version"/>: {version.low}-{version.high} ({micro.version.low}-'
+                     "{micro.version.high} for M1-M4, {rmqr.version.low}-{rmqr.version.high} for"),
+        ("QrSymbol", '"mask"/>: {mask.low}-{mask.high} ({micro.mask.low}-{micro.mask.high})'),
+        ("QrSymbol", '"rmqrHeight"/>: {rmqr.height.low}, 9, ..., {rmqr.height.high},'),
+        ("Rendering", "per module, {scale.low}-{scale.high}, or 0 for {scale.image} "
+                      "({scale.text} for text)"),
+        ("Rendering", "modules, {margin.low}-{margin.high}, or -1 for {margin.default} "
+                      "({margin.micro} for Micro QR)")):
+    text = " ".join(line.strip().removeprefix("///").strip()
+                    for line in open(f"dotnet/{source}.cs", encoding="utf-8"))
+    claim = re.sub(r"\{([a-z.]+)\}", lambda row: str(limits[row.group(1)]), claim)
+    if claim not in text:
+        sys.exit(f"dotnet/{source}.cs does not say '{claim}', as the library's limits have it")
 PY
+
+# The assembly's numbers are the library's: a header whose number for a constant differs from the
+# library's table stops the build, naming the constant.
+sed 's/TESSERA_LEVEL_Q = 2/TESSERA_LEVEL_Q = 5/' module/tessera_api.h >"$work/mismatched.h"
+if python3 dotnet/constants.py "$work/mismatched.h" "$build/libtessera_api.so" \
+    "$work/Mismatched.cs" 2>"$work/mismatch.err"; then
+  echo "dotnet/constants.py took a header whose TESSERA_LEVEL_Q is not the library's"; exit 1
+fi
+grep -q "TESSERA_LEVEL_Q is 5, but the library's table of constants has 2" "$work/mismatch.err"
 
 # The examples of docs/dotnet.md, built against the package like programs of its user.
 extract docs/dotnet.md "$work/dotnet-examples"
@@ -172,6 +209,7 @@ for name, expected in (("gs1.png", ("]Q3", "01095011015300031726123110ABC")),
 PY
 grep -q "^latitude refused: latitude: " "$work/Payloads.out"
 grep -qx "59 x 11" "$work/Payloads.out"
+grep -qx "True" "$work/Payloads.out"  # a builder's payload is Build's
 grep -q "^wifi: .*: ssid (required), " "$work/Payloads.out"
 
 # The P/Invoke examples of docs/windows.md, against the test build's libraries.

@@ -19,10 +19,9 @@ using System.IO;
 using System.Linq;
 using System.Security.Cryptography;
 using System.Text;
-using System.Web.Script.Serialization;
 using Tessera;
 
-static class PackageTest
+static partial class PackageTest
 {
     static int passed, failed;
 
@@ -320,67 +319,6 @@ static class PackageTest
             e => true);
         Check(!File.Exists(at("f.png")) && !File.Exists(at("g.png")) && !File.Exists(at("h.png")),
               "nothing of a refused group is written");
-    }
-
-    // Payload: every line of `texts` makes its payload text, and the symbol of it holds that
-    // text within the payload's limits; the kinds are the library's; bad fields are refused
-    // naming the field.
-    static void Payloads(string texts)
-    {
-        var json = new JavaScriptSerializer();
-        var kinds = new HashSet<string>();
-        foreach (string line in File.ReadAllLines(texts, Encoding.UTF8))
-        {
-            var fields = json.Deserialize<Dictionary<string, string>>(line);
-            string kind = fields["kind"], expected = fields["payload"];
-            fields.Remove("kind");
-            fields.Remove("payload");
-            kinds.Add(kind);
-            Payload payload = Payload.Build(kind, fields);
-            Check(payload.Text == expected, kind + ": '" + payload.Text + "' is not '" + expected +
-                                                "'");
-            using (QrSymbol symbol = QrSymbol.Make(payload))
-            using (QrSymbol text = QrSymbol.Make(Encoding.UTF8.GetBytes(expected), payload.Level))
-            {
-                Check(symbol.ToBytes(Format.Svg).SequenceEqual(text.ToBytes(Format.Svg)) &&
-                      (payload.MaxVersion == 0 || symbol.Version <= payload.MaxVersion),
-                      kind + ": the symbol of '" + expected + "' is its text's");
-            }
-        }
-        Check(kinds.SetEquals(Payload.Kinds), "every kind of the library has texts");
-        PayloadField[] wifi = Payload.FieldsOf("wifi");
-        PayloadField ssid = wifi.First(), security = wifi.First(f => f.Name == "security");
-        Check(ssid.Name == "ssid" && ssid.Required && ssid.Type == FieldType.Text &&
-              security.Type == FieldType.Choice && security.Choices.Contains("nopass") &&
-              Payload.Help("wifi").Length > 0, "the fields of wifi");
-
-        Payload epc = Payload.Build("EPC", new Dictionary<string, string> {
-            { "name", "Red Cross" }, { "iban", "DE89 3704 0044 0532 0130 00" },
-            { "amount", "12.50" }, { "text", null } });
-        Check(epc.Level == Level.M && epc.MaxVersion == 13 && epc.Fields.Count == 3 &&
-              QrSymbol.Make(epc).Level == Level.M, "a payment is level M, version 13 at most");
-        Refused("level", "the payload's symbol is level M, not H",
-                () => QrSymbol.Make(epc, Level.H));
-        Refused("utf8", "the payload's symbol is level M with its text as bytes",
-                () => QrSymbol.Make(epc, utf8: true));
-        // Each row: the kind, its fields as "name=value" pairs, and the field refused.
-        foreach (var bad in new[] {
-                     Tuple.Create("epc", "name=A iban=DE88370400440532013000", "iban"),
-                     Tuple.Create("epc", "name=A iban=DE89370400440532013000 amount=0", "amount"),
-                     Tuple.Create("geo", "latitude=91 longitude=2", "latitude"),
-                     Tuple.Create("wifi", "ssid=n colour=blue", "colour"),
-                     Tuple.Create("lottery", "ssid=n", "kind") })
-        {
-            Dictionary<string, string> fields = bad.Item2.Split(' ').Select(f => f.Split('='))
-                                                    .ToDictionary(f => f[0], f => f[1]);
-            Throws<ArgumentException>(bad.Item1 + " " + bad.Item2,
-                                      () => Payload.Build(bad.Item1, fields),
-                                      e => e.ParamName == bad.Item3 &&
-                                           (e.Message.StartsWith(bad.Item3 + ": ") ||
-                                            e.Message.StartsWith("'" + bad.Item3 + "': ")));
-        }
-        Throws<ArgumentException>("help for no kind", () => Payload.Help("lottery"),
-                                  e => e.ParamName == "kind" && e.Message.Contains("wifi"));
     }
 
     static int Main(string[] args)
