@@ -78,6 +78,19 @@ public:
         }
     }
 
+    // A line written whose symbol --verify finds fault with: `problems`, one line each.
+    void Doubted(int number, const std::string& problems) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++doubted_;
+        try {
+            if (doubts_.size() < kMaxReportedFailures || number < doubts_.rbegin()->first) {
+                doubts_.emplace(number, problems);
+                if (doubts_.size() > kMaxReportedFailures) doubts_.erase(std::prev(doubts_.end()));
+            }
+        } catch (...) {
+        }
+    }
+
     void NotStarted() {
         std::lock_guard<std::mutex> lock(mutex_);
         ++counts_.notStarted;
@@ -86,8 +99,9 @@ public:
     void Blank() { ++counts_.blank; }
     std::size_t ReadCount() const { return read_; }
 
-    // Prints the failures kept and the summary line, which counts the time of the syncs too.
-    // Returns the largest status of a failed line, or 0.
+    // Prints the failures and the problems --verify found that are kept, and the summary line,
+    // which counts the time of the syncs too. Returns the largest status of a failed line, else
+    // kExitNotVerified when --verify found fault with a line, else 0.
     int Finish(double seconds, int signal) {
         ClearProgress();
         for (const auto& failure : failures_) {
@@ -97,8 +111,14 @@ public:
             std::fprintf(stderr, "tessera: ... and %zu more failed lines\n",
                          counts_.failed - failures_.size());
         }
+        for (const auto& doubt : doubts_)
+            PrintLines("tessera: line " + std::to_string(doubt.first) + ": verify: ", doubt.second);
+        if (doubted_ > doubts_.size()) {
+            std::fprintf(stderr, "tessera: ... and %zu more lines --verify finds fault with\n",
+                         doubted_ - doubts_.size());
+        }
         std::fputs(SummaryLine(counts_, seconds, signal).c_str(), stderr);
-        return worst_;
+        return worst_ != kWritten || doubted_ == 0 ? worst_ : kExitNotVerified;
     }
 
 private:
@@ -138,6 +158,8 @@ private:
     BatchCounts counts_;
     int worst_ = kWritten;
     std::map<int, std::string> failures_;
+    std::size_t doubted_ = 0;
+    std::map<int, std::string> doubts_;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawn_ = 0;
 };
@@ -190,6 +212,12 @@ void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
                                              data.size(), settings, records->symbol.get(), job.cut,
                                              &message);
         }
+        // Verified before it is staged: a line is counted as written or as failed, never both.
+        std::string problems;
+        if (status == TESSERA_OK) {
+            status =
+                VerifyNamed(styling, *records->symbol.get(), output, job.path, &problems, &message);
+        }
         const auto id = static_cast<std::size_t>(job.number);
         if (status == TESSERA_OK && styling.styled) {
             std::string bytes;
@@ -200,6 +228,7 @@ void RunJob(const Job& job, WorkerRecords* records, const std::string& payload,
         } else if (status == TESSERA_OK) {
             status = records->writer.Add(*records->symbol.get(), output, job.path, id, &message);
         }
+        if (status == TESSERA_OK && !problems.empty()) tally->Doubted(job.number, problems);
     } catch (...) {
         status = TESSERA_ERROR_NO_MEMORY;
     }

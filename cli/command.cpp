@@ -142,7 +142,8 @@ int ReadData(const CommandLine& line, std::size_t limit, std::string* data, bool
 
 // Structured append: the symbols of `data` written through the -o pattern, {n} their number from
 // 1, all or none: every file is written before any takes its name, and a failure or a signal
-// before then leaves every path as it was. Missing folders are made as in a batch. Returns the
+// before then leaves every path as it was. Missing folders are made as in a batch. With --verify,
+// each symbol is verified too and each problem printed after the files are written. Returns the
 // exit status, with its message printed.
 int WriteStructured(const CommandLine& line, const std::string& data, const EncodeSettings& encode,
                     const OutputSettings& output, Encoder* encoder) {
@@ -154,6 +155,7 @@ int WriteStructured(const CommandLine& line, const std::string& data, const Enco
                          encode, line.split, &symbols, &message);
     if (status != TESSERA_OK) return Fail(ExitStatusOf(status), message);
     int failed = kWritten;
+    std::string problems;  // what --verify finds, one line each
     GroupWriter writer(symbols.Size(), true, false,
                        [&failed](std::size_t, Status named, const std::string& why) {
                            if (named == TESSERA_OK) return;
@@ -172,11 +174,15 @@ int WriteStructured(const CommandLine& line, const std::string& data, const Enco
         } else {
             staged = writer.Add(symbols[i], output, path, i, &message);
         }
+        if (staged == TESSERA_OK)
+            staged = VerifyNamed(line.styling, symbols[i], output, path, &problems, &message);
         if (staged != TESSERA_OK) return Fail(ExitStatusOf(staged), message);
     }
     if (InterruptSignal() != 0) return kExitSignalBase + InterruptSignal();
     writer.Commit();
-    return failed;
+    if (failed != kWritten || problems.empty()) return failed;
+    PrintLines(kVerifyPrefix, problems);
+    return kExitNotVerified;
 }
 
 int RunConventional(int argc, char** argv) {

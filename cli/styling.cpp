@@ -99,9 +99,6 @@ int ParseStylingFlag(int argc, const char* const* argv, int i, StylingFlags* fla
 std::string FinishStylingFlags(CommandLine* line) {
     StylingFlags& flags = line->styling;
     if (!flags.styled && !flags.verify) return std::string();
-    if (flags.verify && (line->batch || line->Structured())) {
-        return "--verify checks one symbol: leave out --batch and --split";
-    }
     if (!flags.logoPath.empty()) {
         std::string reason;
         if (ReadInput(flags.logoPath.c_str(), kMaxLogoBytes + 1, &flags.logo, &reason) !=
@@ -148,12 +145,31 @@ int WriteStyled(const StylingFlags& flags, const Symbol& symbol, const OutputSet
         return ExitStatusOf(status);
     }
     if (result.status == VerifyStatus::kReads) return kWritten;
+    PrintLines(kVerifyPrefix, result.problems);
+    return kExitNotVerified;
+}
+
+Status VerifyNamed(const StylingFlags& flags, const Symbol& symbol, const OutputSettings& output,
+                   const std::string& name, std::string* lines, std::string* message) {
+    if (!flags.verify) return TESSERA_OK;
+    VerifyResult result;
+    const Status status = VerifyStyled(symbol, output, flags.style, &result, message);
+    if (status == TESSERA_ERROR_NO_MEMORY) *message = "out of memory";
+    if (status != TESSERA_OK) return status;
     for (std::size_t at = 0; at < result.problems.size();) {
         const std::size_t end = result.problems.find('\n', at);
-        std::fprintf(stderr, "tessera: verify: %s\n", result.problems.substr(at, end - at).c_str());
+        *lines += PrintableName(name) + ": " + result.problems.substr(at, end - at) + "\n";
         at = end == std::string::npos ? result.problems.size() : end + 1;
     }
-    return kExitNotVerified;
+    return TESSERA_OK;
+}
+
+void PrintLines(const std::string& prefix, const std::string& lines) {
+    for (std::size_t at = 0; at < lines.size();) {
+        const std::size_t end = lines.find('\n', at);
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), lines.substr(at, end - at).c_str());
+        at = end == std::string::npos ? lines.size() : end + 1;
+    }
 }
 
 }  // namespace qr::cli

@@ -42,4 +42,17 @@ std::vector<HelpRow> StylingHelpRows();
 int WriteStyled(const StylingFlags& flags, const Symbol& symbol, const OutputSettings& output,
                 const Destination& destination);
 
+// With --verify in `flags`, verifies `symbol` as it is drawn with `output` and the flags' style
+// (--batch and --split write many), and appends one line per problem found, "'NAME': PROBLEM\n",
+// to `lines`. Returns TESSERA_OK, also without --verify, or the status that kept the symbol from
+// being verified, with one line in `message`.
+Status VerifyNamed(const StylingFlags& flags, const Symbol& symbol, const OutputSettings& output,
+                   const std::string& name, std::string* lines, std::string* message);
+
+// What starts each line --verify prints.
+constexpr const char* kVerifyPrefix = "tessera: verify: ";
+
+// Prints each line of `lines` (each ending in '\n') to standard error after `prefix`.
+void PrintLines(const std::string& prefix, const std::string& lines);
+
 }  // namespace qr::cli

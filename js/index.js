@@ -56,8 +56,9 @@
   // returns through pointers.
   const STRUCTURE_BYTES = 64;
   const MESSAGE_BYTES = 512;
-  // Room for the style record, which tessera_style_options_init says the size of (checked).
-  const STYLE_BYTES = 256;
+  // The style record as this glue lays it out, to the end of its last field (printed_size, a
+  // double at byte 128); the module fills that much and reads no more (checked when it loads).
+  const STYLE_BYTES = 136;
   // The parts of a style handed over as they are rather than set by name: where the style record
   // keeps their pointers (a logo's size follows its pointer), checked when the module loads
   // against logo_percent, the field before them, as tessera_style_set() fills it.
@@ -176,13 +177,12 @@
     const at = module._malloc(STYLE_BYTES + 16);
     if (!at) throw new Error("tessera: no memory for the module's scratch block");
     try {
-      module._tessera_style_options_init(at);
+      checkLayout(module._tessera_style_options_init_sized(at, STYLE_BYTES), module.constants,
+                  "style record");
       const value = at + STYLE_BYTES;
       module.HEAPU8.set(utf8Encoder.encode("logo-size\u000037\u0000"), value);
       module._tessera_style_set(at, value, value + 10, 0, 0);
-      const size = module.HEAPU32[at >> 2];
-      if (size > STYLE_BYTES || size < STYLE_POINTERS.desc + 4 ||
-          module.HEAP32[(at + LOGO_PERCENT_AT) >> 2] !== 37) {
+      if (module.HEAP32[(at + LOGO_PERCENT_AT) >> 2] !== 37) {
         throw new Error("tessera: the module's style record is not the one this glue knows");
       }
     } finally {

@@ -161,7 +161,7 @@
   // Fills the style record at `at` from `style`: each part set by name through the library, which
   // refuses (RangeError) what it does not take.
   function writeStyle(at, style, caller) {
-    lib.wasm._tessera_style_options_init(at);
+    lib.wasm._tessera_style_options_init_sized(at, STYLE_BYTES);
     for (const [name, value] of Object.entries(style)) {
       if (value === undefined || value === null) continue;
       const text = utf8Encoder.encode(`${name}\0${Array.isArray(value) ? value.join(",") : value}\0`);

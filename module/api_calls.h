@@ -54,6 +54,24 @@ bool SizeReadable(const Structure* in, std::size_t first, std::size_t field = si
            TailIsZero(in, in->size, sizeof(Structure));
 }
 
+// Writes `defaults` into the caller's `record` of `size` bytes, with `size` in its size field:
+// as much of `defaults` as fits, zero bytes past what this library knows, nothing past `size`.
+// Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT, with nothing written, for a null `record` or a
+// size below `oldest` or not taken (SizeTaken).
+template <typename Record>
+tessera_status FillRecord(Record* record, std::size_t size, std::size_t oldest, std::size_t first,
+                          Record defaults) {
+    if (record == nullptr || size < oldest || !SizeTaken<Record>(size, first)) {
+        return TESSERA_ERROR_BAD_ARGUMENT;
+    }
+    defaults.size = size;
+    const std::size_t known = size < sizeof defaults ? size : sizeof defaults;
+    auto* bytes = reinterpret_cast<unsigned char*>(record);
+    std::memcpy(bytes, &defaults, known);
+    std::memset(bytes + known, 0, size - known);
+    return TESSERA_OK;
+}
+
 // Reads the caller's `in` (null: the defaults) into `out`. Returns false for a `size` field this
 // library cannot read (tessera_check_settings says which).
 bool ReadSettings(const tessera_settings* in, EncodeSettings* out);

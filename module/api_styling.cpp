@@ -20,6 +20,15 @@ static_assert(static_cast<int>(GradientKind::kRadial) == 2 &&
                   static_cast<int>(LengthUnit::kPoint) == 3,
               "the record's numbers of gradients and units are the library's");
 
+// The first header that had the style record laid it out as this one does.
+tessera_status FillStyleOptions(tessera_style_options* style, std::size_t size) {
+    tessera_style_options defaults;
+    std::memset(&defaults, 0, sizeof defaults);
+    defaults.logo_percent = kDefaultLogoPercent;
+    return FillRecord(style, size, sizeof defaults, offsetof(tessera_style_options, shape),
+                      defaults);
+}
+
 // Reads the caller's style record into `out`; null leaves the defaults. The record is read whole:
 // every field up to its end must be within `size` (a later library reads a longer record).
 bool ReadStyle(const tessera_style_options* in, StyleOptions* out) {
@@ -72,11 +81,13 @@ const char* tessera_format_media_type(int format) {
     return qr::IsFormat(format) ? qr::MediaTypeOf(static_cast<qr::ImageFormat>(format)) : nullptr;
 }
 
-void tessera_style_options_init(tessera_style_options* style) {
-    if (style == nullptr) return;
-    std::memset(style, 0, sizeof *style);
-    style->size = sizeof *style;
-    style->logo_percent = qr::kDefaultLogoPercent;
+// The name in parentheses is the exported function, not the header's macro of the same name.
+void(tessera_style_options_init)(tessera_style_options* style) {
+    qr::FillStyleOptions(style, sizeof *style);
+}
+
+tessera_status tessera_style_options_init_sized(tessera_style_options* style, size_t size) {
+    return qr::FillStyleOptions(style, size);
 }
 
 const char* tessera_style_name(int list, int index) {

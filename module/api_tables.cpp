@@ -79,24 +79,6 @@ struct FirstRenderOptions {
     int dpi;
 };
 
-// Writes `defaults` into the caller's `record` of `size` bytes, with `size` in its size field:
-// as much of `defaults` as fits, zero bytes past what this library knows, nothing past `size`.
-// Returns TESSERA_OK; TESSERA_ERROR_BAD_ARGUMENT, with nothing written, for a null `record` or a
-// size below `oldest` or not taken (SizeTaken).
-template <typename Record>
-tessera_status FillRecord(Record* record, std::size_t size, std::size_t oldest, std::size_t first,
-                          Record defaults) {
-    if (record == nullptr || size < oldest || !SizeTaken<Record>(size, first)) {
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
-    defaults.size = size;
-    const std::size_t known = size < sizeof defaults ? size : sizeof defaults;
-    auto* bytes = reinterpret_cast<unsigned char*>(record);
-    std::memcpy(bytes, &defaults, known);
-    std::memset(bytes + known, 0, size - known);
-    return TESSERA_OK;
-}
-
 tessera_status FillSettings(tessera_settings* settings, std::size_t size) {
     tessera_settings defaults;
     std::memset(&defaults, 0, sizeof defaults);

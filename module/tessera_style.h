@@ -53,9 +53,19 @@ enum {
     TESSERA_VERIFY_UNREADABLE = 2 /* readers should not be expected to read it */
 };
 
-/* Fills `style` with the defaults (nothing styled, logo size 20) and `size`. Does nothing when
- * `style` is null. */
+/* Fills the first `size` bytes of `style`, your program's sizeof(tessera_style_options), with the
+ * defaults: `size` itself, nothing styled, logo size 20, everything else 0; nothing past `size` is
+ * written. Returns TESSERA_OK, or TESSERA_ERROR_BAD_ARGUMENT with nothing written when `style` is
+ * null or `size` is below the first tessera_style_options any header had or above 4096.
+ * tessera_style_options_init(s) calls it with sizeof *s. */
+TESSERA_API_FUNCTION tessera_status tessera_style_options_init_sized(tessera_style_options* style,
+                                                                     size_t size);
+
+/* The function programs built against headers before the sized one call: it fills the record as
+ * the first header with styles laid it out and nothing past it, and does nothing when given
+ * null. */
 TESSERA_API_FUNCTION void tessera_style_options_init(tessera_style_options* style);
+#define tessera_style_options_init(style) tessera_style_options_init_sized((style), sizeof *(style))
 
 /* The name of entry `index` of list `list` (TESSERA_STYLE_*): "square", "dot", ... for shapes,
  * "square", "rounded", "dot" for finders, "finder-dark", ..., "quiet-zone" for regions, and the

@@ -12,6 +12,8 @@ namespace {
 constexpr std::uint32_t kAdlerModulus = 65521;
 // Bytes that may be summed before the sums must be reduced: 255 * n(n+1)/2 + (n+1)(M-1) < 2^32.
 constexpr std::size_t kAdlerBlock = 5552;
+// Bytes and repeats up to which AppendRepeated's sums need no reducing before the products.
+constexpr std::size_t kShortRepeat = std::size_t{1} << 16;
 
 // CRC_TABLES[0][b] is the CRC of byte b; CRC_TABLES[k][b] that of byte b followed by k zero bytes,
 // so that four bytes are taken at once.
@@ -71,6 +73,14 @@ void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::s
     }
     // `times` appends: a grows by times * S, b by times * (n * a + W) + n * S * times(times - 1)/2.
     const std::uint64_t m = kAdlerModulus;
+    if (size <= kShortRepeat && times <= kShortRepeat) {
+        // S < 2^24, W < 2^40 and n * a < 2^32: no product below passes 2^64 unreduced.
+        const std::uint64_t pairs = times * (times - 1) / 2;
+        b_ = static_cast<std::uint32_t>(
+            (b_ + (size * a_ + weighted) % m * times + size * sum % m * pairs) % m);
+        a_ = static_cast<std::uint32_t>((a_ + times * sum) % m);
+        return;
+    }
     sum %= m;
     weighted %= m;
     const std::uint64_t n = size % m;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace qr {
 
@@ -103,7 +104,12 @@ public:
         pending_ |= std::uint64_t{value} << pendingBits_;
         pendingBits_ += count;
         if (pendingBits_ >= 32) {
-            for (int i = 0; i < 4; ++i) *out_++ = static_cast<unsigned char>(pending_ >> (8 * i));
+            std::uint32_t low = static_cast<std::uint32_t>(pending_);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            low = __builtin_bswap32(low);
+#endif
+            std::memcpy(out_, &low, sizeof low);  // the first bits in the first byte
+            out_ += sizeof low;
             pending_ >>= 32;
             pendingBits_ -= 32;
         }
@@ -135,43 +141,54 @@ struct DeflateCode {
 
 namespace {
 
+// The symbols of an alphabet that have a code, in increasing order.
+struct CodedSymbols {
+    int count = 0;
+    int symbol[kMostCodes];
+};
+
 // Writes to `lengths` code lengths of at most `limit` bits for the `symbols` symbols counted in
-// `counts`, a Huffman code when the counts allow it. At least two symbols get a code, so that each
-// code is complete.
-void CodeLengths(const std::uint32_t* counts, int symbols, int limit, std::uint8_t* lengths) {
-    std::uint32_t weights[kMostCodes];
-    std::copy(counts, counts + symbols, weights);
-    int used = 0;
-    for (int s = 0; s < symbols && used < 2; ++s) used += weights[s] != 0;
-    for (int s = 0; s < symbols && used < 2; ++s) {
-        if (weights[s] == 0) {
-            weights[s] = 1;
-            ++used;
+// `counts`, a Huffman code when the counts allow it, and to `coded` the symbols given a code. At
+// least two symbols get a code, so that each code is complete.
+void CodeLengths(const std::uint32_t* counts, int symbols, int limit, std::uint8_t* lengths,
+                 CodedSymbols* coded) {
+    // Each leaf's weight << 16 | its symbol, so that sorting them orders ties by symbol.
+    std::uint64_t leaf[kMostCodes];
+    int leaves = 0;
+    for (int group = 0; group < symbols; group += 4) {
+        // Four counts at once: most symbols of an alphabet are never used.
+        std::uint64_t four[2];
+        if (group + 4 <= symbols &&
+            (std::memcpy(four, counts + group, sizeof four), (four[0] | four[1]) == 0)) {
+            continue;
+        }
+        for (int s = group; s < std::min(group + 4, symbols); ++s) {
+            if (counts[s] != 0)
+                leaf[leaves++] = std::uint64_t{counts[s]} << 16 | static_cast<unsigned>(s);
         }
     }
+    for (int s = 0; s < symbols && leaves < 2; ++s) {
+        if (counts[s] == 0) leaf[leaves++] = std::uint64_t{1} << 16 | static_cast<unsigned>(s);
+    }
     std::fill(lengths, lengths + symbols, 0);
+    coded->count = leaves;
+    for (int i = 0; i < leaves; ++i) coded->symbol[i] = static_cast<int>(leaf[i] & 0xFFFF);
+    std::sort(coded->symbol, coded->symbol + leaves);
     // Leaves sorted by weight (ties by symbol), then the two lightest of the leaves and the merged
     // nodes joined until one is left: merged nodes come in order of weight, so two queues suffice.
-    int order[kMostCodes];
     std::uint64_t weight[2 * kMostCodes];
     int parent[2 * kMostCodes];
     int depth[2 * kMostCodes];
     for (;;) {
-        int leaves = 0;
-        for (int s = 0; s < symbols; ++s) {
-            if (weights[s] != 0) order[leaves++] = s;
-        }
-        std::sort(order, order + leaves, [&](int a, int b) {
-            return weights[a] != weights[b] ? weights[a] < weights[b] : a < b;
-        });
-        for (int i = 0; i < leaves; ++i) weight[i] = weights[order[i]];
+        std::sort(leaf, leaf + leaves);
+        for (int i = 0; i < leaves; ++i) weight[i] = leaf[i] >> 16;
         int nodes = leaves;
         int nextLeaf = 0;
         int nextMerged = leaves;
         auto lightest = [&]() {
-            const bool leaf = nextLeaf < leaves &&
-                              (nextMerged >= nodes || weight[nextLeaf] <= weight[nextMerged]);
-            return leaf ? nextLeaf++ : nextMerged++;
+            const bool isLeaf = nextLeaf < leaves &&
+                                (nextMerged >= nodes || weight[nextLeaf] <= weight[nextMerged]);
+            return isLeaf ? nextLeaf++ : nextMerged++;
         };
         for (int joined = 0; joined < leaves - 1; ++joined) {
             const int a = lightest();
@@ -188,35 +205,40 @@ void CodeLengths(const std::uint32_t* counts, int symbols, int limit, std::uint8
         }
         if (deepest <= limit) {
             for (int i = 0; i < leaves; ++i)
-                lengths[order[i]] = static_cast<std::uint8_t>(depth[i]);
+                lengths[leaf[i] & 0xFFFF] = static_cast<std::uint8_t>(depth[i]);
             return;
         }
-        for (int s = 0; s < symbols; ++s) {
-            if (weights[s] != 0) weights[s] = (weights[s] >> 1) | 1;
-        }
+        for (int i = 0; i < leaves; ++i) leaf[i] = ((leaf[i] >> 17) | 1) << 16 | (leaf[i] & 0xFFFF);
     }
 }
 
 // The canonical code of the `symbols` code lengths `lengths` (RFC 1951, 3.2.2), each code's bits
-// reversed for writing; symbols beyond them have no code.
-DeflateCode Canonical(const std::uint8_t* lengths, int symbols) {
+// reversed for writing; only the `coded` symbols have a length above 0.
+DeflateCode Canonical(const std::uint8_t* lengths, int symbols, const CodedSymbols& coded) {
     DeflateCode code{};
     std::copy(lengths, lengths + symbols, code.lengths);
     int count[kMaxCodeBits + 1] = {};
-    for (int s = 0; s < symbols; ++s) ++count[lengths[s]];
-    count[0] = 0;
+    for (int i = 0; i < coded.count; ++i) ++count[lengths[coded.symbol[i]]];
     unsigned next[kMaxCodeBits + 2] = {};
     for (int bits = 1; bits <= kMaxCodeBits; ++bits)
         next[bits] = (next[bits - 1] + count[bits - 1]) << 1;
-    for (int s = 0; s < symbols; ++s) {
+    for (int i = 0; i < coded.count; ++i) {
+        const int s = coded.symbol[i];
         const int bits = lengths[s];
-        if (bits == 0) continue;
         const unsigned value = next[bits]++;
         const unsigned reversed =
             unsigned{REVERSED_BYTES[value & 0xFF]} << 8 | REVERSED_BYTES[(value >> 8) & 0xFF];
         code.codes[s] = static_cast<std::uint16_t>(reversed >> (16 - bits));
     }
     return code;
+}
+
+// Every one of `symbols` symbols, for a code that gives each a length.
+CodedSymbols AllSymbols(int symbols) {
+    CodedSymbols all;
+    all.count = symbols;
+    for (int s = 0; s < symbols; ++s) all.symbol[s] = s;
+    return all;
 }
 
 // The fixed codes: literals 0-143 in 8 bits, 144-255 in 9, symbols 256-279 in 7, 280-287 in 8;
@@ -228,7 +250,7 @@ const DeflateCode& FixedLiteralCode() {
         std::fill(lengths + 144, lengths + 256, 9);
         std::fill(lengths + 256, lengths + 280, 7);
         std::fill(lengths + 280, lengths + kMostCodes, 8);
-        return Canonical(lengths, kMostCodes);
+        return Canonical(lengths, kMostCodes, AllSymbols(kMostCodes));
     }();
     return code;
 }
@@ -237,7 +259,7 @@ const DeflateCode& FixedDistanceCode() {
     static const DeflateCode code = [] {
         std::uint8_t lengths[kDistanceCodes];
         std::fill(lengths, lengths + kDistanceCodes, 5);
-        return Canonical(lengths, kDistanceCodes);
+        return Canonical(lengths, kDistanceCodes, AllSymbols(kDistanceCodes));
     }();
     return code;
 }
@@ -256,6 +278,13 @@ int RunLengths(const std::uint8_t* lengths, int size, CodeLengthSymbol* symbols)
     for (int i = 0; i < size;) {
         const int value = lengths[i];
         int run = 1;
+        if (value == 0) {  // unused symbols come in long runs: eight looked at a time
+            std::uint64_t eight;
+            while (i + run + 8 <= size &&
+                   (std::memcpy(&eight, lengths + i + run, sizeof eight), eight == 0)) {
+                run += 8;
+            }
+        }
         while (i + run < size && lengths[i + run] == value) ++run;
         int left = run;
         if (value == 0) {
@@ -308,7 +337,8 @@ void DeflateStream::AddCopy(int length, int distance) {
 
 void ByteCodeBits(const std::uint32_t counts[256], std::uint8_t bits[256]) {
     std::uint8_t lengths[256];
-    CodeLengths(counts, 256, kMaxCodeBits, lengths);
+    CodedSymbols coded;
+    CodeLengths(counts, 256, kMaxCodeBits, lengths, &coded);
     for (int b = 0; b < 256; ++b) bits[b] = counts[b] != 0 ? lengths[b] : 0;
 }
 
@@ -335,11 +365,13 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     std::copy(literalCounts_, literalCounts_ + kLiteralCodes, literalCounts);
     literalCounts[kEndOfBlock] = 1;
     std::uint8_t literalLengths[kLiteralCodes];
-    CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits, literalLengths);
-    const DeflateCode literals = Canonical(literalLengths, kLiteralCodes);
+    CodedSymbols codedLiterals;
+    CodeLengths(literalCounts, kLiteralCodes, kMaxCodeBits, literalLengths, &codedLiterals);
+    const DeflateCode literals = Canonical(literalLengths, kLiteralCodes, codedLiterals);
     std::uint8_t distanceLengths[kDistanceCodes];
-    CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits, distanceLengths);
-    const DeflateCode distances = Canonical(distanceLengths, kDistanceCodes);
+    CodedSymbols codedDistances;
+    CodeLengths(distanceCounts_, kDistanceCodes, kMaxCodeBits, distanceLengths, &codedDistances);
+    const DeflateCode distances = Canonical(distanceLengths, kDistanceCodes, codedDistances);
 
     // The header of codes of the block's own: counts of codes given, the code-length code, then
     // both codes' lengths.
@@ -359,8 +391,9 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     for (const CodeLengthSymbol* l = lengthSymbols; l != lengthSymbolsEnd; ++l)
         ++lengthCounts[l->symbol];
     std::uint8_t lengthLengths[kCodeLengthCodes];
-    CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits, lengthLengths);
-    const DeflateCode lengthCode = Canonical(lengthLengths, kCodeLengthCodes);
+    CodedSymbols codedLengths;
+    CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits, lengthLengths, &codedLengths);
+    const DeflateCode lengthCode = Canonical(lengthLengths, kCodeLengthCodes, codedLengths);
     int lengthsGiven = kCodeLengthCodes;
     while (lengthsGiven > 4 && lengthCode.lengths[CODE_LENGTH_ORDER[lengthsGiven - 1]] == 0) {
         --lengthsGiven;
@@ -378,11 +411,13 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     std::uint64_t fixedBits = 0;
     const DeflateCode& fixedLiterals = FixedLiteralCode();
     const DeflateCode& fixedDistances = FixedDistanceCode();
-    for (int s = 0; s < kLiteralCodes; ++s) {
+    for (int i = 0; i < codedLiterals.count; ++i) {  // the symbols counted, and perhaps others
+        const int s = codedLiterals.symbol[i];
         ownBits += std::uint64_t{literalCounts[s]} * literals.lengths[s];
         fixedBits += std::uint64_t{literalCounts[s]} * fixedLiterals.lengths[s];
     }
-    for (int s = 0; s < kDistanceCodes; ++s) {
+    for (int i = 0; i < codedDistances.count; ++i) {
+        const int s = codedDistances.symbol[i];
         ownBits += std::uint64_t{distanceCounts_[s]} * distances.lengths[s];
         fixedBits += std::uint64_t{distanceCounts_[s]} * fixedDistances.lengths[s];
     }
@@ -418,10 +453,13 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
     for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((adler >> shift) & 0xFF);
 }
 
-void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
+void DeflateStream::PutTokens(DeflateBits* out, const DeflateCode& literals,
                               const DeflateCode& distances) const {
     // A copy's length code and its extra bits go in one piece, its distance code and its extra
-    // bits in another.
+    // bits in another. The writer is a local copy meanwhile, so that its state can stay in
+    // registers: the bytes it writes could alias it where it is.
+    DeflateBits writer = *out;
+    DeflateBits* const bits = &writer;
     for (const std::uint32_t token : tokens_) {
         if (token < 256) {
             bits->Put(literals.codes[token], literals.lengths[token]);
@@ -437,6 +475,7 @@ void DeflateStream::PutTokens(DeflateBits* bits, const DeflateCode& literals,
                   distanceBits + distance.extraBits);
     }
     bits->Put(literals.codes[kEndOfBlock], literals.lengths[kEndOfBlock]);
+    *out = writer;
 }
 
 }  // namespace qr

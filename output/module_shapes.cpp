@@ -91,9 +91,14 @@ void RoundedFinder(Path* path, double x, double y) {
     RoundedSquares(path, x, y, kHalf, kHalf / 2, 3 * kHalf / 2);
 }
 
-// Rounded as far as the squares go: circles of the same widths.
+// A round ball in a ring whose corners are rounded most of the way, each side straight across its
+// middle 2.5 modules: the rows and columns through the ball's middle cross the ring in runs of
+// exactly one module, as line scanners look for. A ring of circles, whose runs widen away from the
+// centre, is missed by some readers in version 1, which has no alignment pattern to fall back on.
 void DotFinder(Path* path, double x, double y) {
-    RoundedSquares(path, x, y, kFinderSide / 2.0, (kFinderSide - 2) / 2.0, (kFinderSide - 4) / 2.0);
+    constexpr double kOuter = 2.25;  // leaves 7 - 2 x 2.25 = 2.5 modules straight
+    constexpr double kInner = 1.25;  // the same 2.5 modules straight on the 5-module hole
+    RoundedSquares(path, x, y, kOuter, kInner, (kFinderSide - 4) / 2.0);
 }
 
 }  // namespace

@@ -134,9 +134,11 @@ public:
     // Writes the `size` bytes at `data` for `path`, complete but without its name, as the group's
     // last file. Returns kNone; or the reason, and nothing is staged or left: among them
     // kTooManyFiles when the limit of open files is reached (commit the group and try again) and
-    // kOther when the group is full. A write beyond the file-size limit (RLIMIT_FSIZE) is refused
-    // before anything is written; SIGPIPE and SIGXFSZ are blocked on the calling thread while it
-    // writes, and any that the write raised is taken away before it returns.
+    // kOther when the group is full. A write beyond the file-size limit (RLIMIT_FSIZE, read when
+    // the thread's first group begins) is refused before anything is written. SIGPIPE and SIGXFSZ
+    // are blocked on the calling thread from the group's first Stage() until Commit() or Abandon()
+    // empties it (or until this call returns, when it leaves the group empty), and any that its
+    // writes raised is taken away then: a group is staged and committed on one thread.
     WriteFailure Stage(const char* path, const void* data, std::size_t size);
 
     // Syncs the staged files' data, names each one, making its missing folders first, and syncs
@@ -158,6 +160,7 @@ private:
     std::size_t capacity_;
     std::size_t count_ = 0;
     WriteOptions options_;
+    bool quiet_ = false;  // holds the thread's SIGPIPE and SIGXFSZ (POSIX)
 };
 
 // How many files each of `groups` groups open at once may hold so that together they stay within

@@ -42,40 +42,47 @@ constexpr std::size_t kReservedOpenFiles = 64;
 constexpr std::size_t kDescriptorsPerFile = 2;
 static_assert(kPathBytes == kStagedPathBytes, "a staged file holds any path");
 
-// Blocks SIGPIPE and SIGXFSZ on the calling thread while it lives. Either signal that a write
-// raised meanwhile is taken off the thread before the caller's mask comes back; one that was
-// already pending stays pending.
-class QuietSignals {
-public:
-    QuietSignals() {
-        sigemptyset(&quiet_);
-        sigaddset(&quiet_, SIGPIPE);
-        sigaddset(&quiet_, SIGXFSZ);
-        pthread_sigmask(SIG_BLOCK, &quiet_, &callers_);
-        sigpending(&before_);
-    }
-    ~QuietSignals() {
-        sigset_t pending;
-        sigpending(&pending);
-        for (const int signal : {SIGPIPE, SIGXFSZ}) {
-            if (!sigismember(&pending, signal) || sigismember(&before_, signal)) continue;
-            sigset_t one;
-            sigemptyset(&one);
-            sigaddset(&one, signal);
-            const timespec now = {0, 0};
-            while (sigtimedwait(&one, nullptr, &now) < 0 && errno == EINTR) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &callers_, nullptr);
-    }
-    QuietSignals(const QuietSignals&) = delete;
-    QuietSignals& operator=(const QuietSignals&) = delete;
-
-private:
-    sigset_t quiet_;
-    sigset_t callers_;
-    sigset_t before_;
+// The calling thread's hold on SIGPIPE and SIGXFSZ while groups stage files on it: the first
+// group to stage blocks both and reads the file-size limit; the last group to commit or drop its
+// files takes off the thread either signal that a write raised meanwhile and gives the thread its
+// mask back. One that was already pending stays pending.
+struct QuietThread {
+    int groups = 0;  // groups holding it
+    sigset_t callers;
+    sigset_t before;                   // pending when the first group began
+    rlim_t sizeLimit = RLIM_INFINITY;  // RLIMIT_FSIZE then
 };
+thread_local QuietThread quietThread;
+
+void HoldQuiet() {
+    QuietThread& q = quietThread;
+    if (q.groups++ > 0) return;
+    sigset_t quiet;
+    sigemptyset(&quiet);
+    sigaddset(&quiet, SIGPIPE);
+    sigaddset(&quiet, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &quiet, &q.callers);
+    sigpending(&q.before);
+    struct rlimit limit;
+    q.sizeLimit = getrlimit(RLIMIT_FSIZE, &limit) == 0 ? limit.rlim_cur : RLIM_INFINITY;
+}
+
+void ReleaseQuiet() {
+    QuietThread& q = quietThread;
+    if (--q.groups > 0) return;
+    sigset_t pending;
+    sigpending(&pending);
+    for (const int signal : {SIGPIPE, SIGXFSZ}) {
+        if (!sigismember(&pending, signal) || sigismember(&q.before, signal)) continue;
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal);
+        const timespec now = {0, 0};
+        while (sigtimedwait(&one, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &q.callers, nullptr);
+}
 
 // Writes all `size` bytes at the descriptor's position. Returns kNone or the reason.
 WriteFailure WriteAll(int fd, const unsigned char* data, std::size_t size) {
@@ -91,10 +98,10 @@ WriteFailure WriteAll(int fd, const unsigned char* data, std::size_t size) {
     return WriteFailure::kNone;
 }
 
+// Whether `size` bytes are beyond the file-size limit read when the thread's hold began.
 bool AboveFileSizeLimit(std::size_t size) {
-    struct rlimit limit;
-    return getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-           size > limit.rlim_cur;
+    const rlim_t limit = quietThread.sizeLimit;
+    return limit != RLIM_INFINITY && size > limit;
 }
 
 // The reason a file cannot be made in a folder that is open: a folder there that makes none
@@ -230,7 +237,14 @@ WriteFailure StageAt(const Target& target, const unsigned char* data, std::size_
     struct stat old;
     bool exists = false;
     if (!target.missingFolders) {
-        exists = fstatat(folder, target.name, &old, 0) == 0;
+        // What Locate saw at a name that is no link is what a look through links would see.
+        if (target.seenError >= 0) {
+            exists = target.seenError == 0;
+            old = target.seen;
+            errno = target.seenError;
+        } else {
+            exists = fstatat(folder, target.name, &old, 0) == 0;
+        }
         if (!exists && (errno != ENOENT || target.descriptorLink))
             return WriteFailureOfErrno(errno);
     }
@@ -342,11 +356,17 @@ void SyncEachFileSystem(StagedFile* slots, std::size_t count, WriteFailure* resu
 
 WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, std::size_t size,
                                   StagedFile* staged) {
-    const QuietSignals quiet;
+    if (!quiet_) {
+        HoldQuiet();
+        quiet_ = true;
+    }
     Target target;
-    const WriteFailure located = Locate(path, options_.makeFolders, &target);
-    if (located != WriteFailure::kNone) return located;
-    const WriteFailure failure = StageAt(target, data, size, options_, staged);
+    WriteFailure failure = Locate(path, options_.makeFolders, &target);
+    if (failure == WriteFailure::kNone) failure = StageAt(target, data, size, options_, staged);
+    if (failure != WriteFailure::kNone && count_ == 0) {
+        ReleaseQuiet();  // nothing is held for a commit
+        quiet_ = false;
+    }
     if (failure != WriteFailure::kNone || staged->written) return failure;
     struct stat st;
     fstat(target.folder.get(), &st);
@@ -408,6 +428,10 @@ void FileGroup::Abandon() {
         if (slots_[i].ownsFolder) close(static_cast<int>(slots_[i].folder));
     }
     count_ = 0;
+    if (quiet_) {
+        ReleaseQuiet();
+        quiet_ = false;
+    }
 }
 
 std::size_t FilesPerGroup(std::size_t groups) {

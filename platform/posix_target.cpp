@@ -99,10 +99,15 @@ WriteFailure Locate(const char* path, bool makeFolders, Target* target) {
             return WriteFailureOfErrno(errno);
         }
         const int fd = target->folder.get();
-        struct stat st;
-        if (fstatat(fd, target->name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
-            return WriteFailure::kNone;  // a file, something else, or a new name
+        if (fstatat(fd, target->name, &target->seen, AT_SYMLINK_NOFOLLOW) != 0) {
+            target->seenError = errno;
+            return WriteFailure::kNone;  // a new name, or one that cannot be looked at
         }
+        if (!S_ISLNK(target->seen.st_mode)) {
+            target->seenError = 0;
+            return WriteFailure::kNone;  // a file or something else
+        }
+        const struct stat& st = target->seen;
         struct statfs fs;
         if (fstatfs(fd, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
             target->descriptorLink = true;

@@ -60,6 +60,10 @@ struct Target {
     const char* name = nullptr;
     bool missingFolders = false;
     bool descriptorLink = false;  // `name` is a link of /proc standing for an open file
+    // What Locate saw at `name` when it is no link: `seenError` 0 and its status in `seen`, or the
+    // error of looking (ENOENT: nothing there); -1 when it did not look.
+    int seenError = -1;
+    struct stat seen;
     char text[kPathBytes];
     char link[kPathBytes];
 };

@@ -43,7 +43,7 @@ from ._library import (CANNOT_ENCODE, CANNOT_WRITE, NOTHING_TO_DO, WRITTEN, Enco
                        _OPTION_SLOTS, _RenderOptions, _api, _limit, _load)
 # What the package's tests reach by name beside the public names.
 from ._library import (_BUFFER_TOO_SMALL, _FORMAT_NOT_AVAILABLE, _NO_MEMORY, _REGION_COUNT,
-                       _Settings, _file_names, _libraries)
+                       _Settings, _StyleOptions, _file_names, _libraries)
 from ._checks import (_bytes_of, _checked, _checked_settings, _defaults, _is_int, _kept,
                       _make_settings, _raise, _settings, _switch, _version_settings, _whole)
 from ._symbol import Symbol, save_all

@@ -8,7 +8,8 @@ import re
 import types
 
 from ._library import (CANNOT_WRITE, TesseraError, WRITTEN, _BAD_ARGUMENT, _DEFAULT, _LEVELS,
-                       _MESSAGE_ROOM, _NO_MEMORY, _Settings, _api)
+                       _MESSAGE_ROOM, _NO_MEMORY, _RenderOptions, _Settings,
+                       _StyleOptions, _api)
 
 # Format numbers by name, and checked settings and render options by their arguments, as the
 # library gave them; a few hundred kinds of call at most are kept.
@@ -80,11 +81,12 @@ def _raise(status, path=None):
 
 
 def _defaults(record):
-    """A new `record` (_Settings or _RenderOptions) filled by the library at this module's size
-    of it, which the library reads no further than."""
+    """A new `record` (_Settings, _RenderOptions or _StyleOptions) filled by the library at this
+    module's size of it, which the library reads no further than."""
     made = record()
-    init = (_api().tessera_settings_init_sized if record is _Settings
-            else _api().tessera_render_options_init_sized)
+    init = {_Settings: _api().tessera_settings_init_sized,
+            _RenderOptions: _api().tessera_render_options_init_sized,
+            _StyleOptions: _api().tessera_style_options_init_sized}[record]
     status = init(ctypes.byref(made), ctypes.sizeof(record))
     if status != WRITTEN:
         _raise(status)

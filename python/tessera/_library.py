@@ -155,7 +155,7 @@ def _declare_api(library):
         "tessera_constant": (I, [I, ctypes.POINTER(C), ctypes.POINTER(I)]),
         "tessera_limit": (I, [I, ctypes.POINTER(C), ctypes.POINTER(ctypes.c_longlong)]),
         "tessera_status_message": (C, [I]),
-        "tessera_style_options_init": (None, [ctypes.POINTER(_StyleOptions)]),
+        "tessera_style_options_init_sized": (I, [ctypes.POINTER(_StyleOptions), S]),
         "tessera_style_name": (C, [I, I]),
         "tessera_style_set": (I, [ctypes.POINTER(_StyleOptions), C, C, C, S]),
         "tessera_render_styled": (I, [P, I, ctypes.POINTER(_RenderOptions),

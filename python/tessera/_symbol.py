@@ -41,8 +41,7 @@ def _style(parts):
     command takes (a tuple for cmyk), and logo (bytes, or a path to a PNG or SVG file), title and
     desc. Returns the record and what it points into, which must live as long."""
     api = _api()
-    record = _StyleOptions()
-    api.tessera_style_options_init(ctypes.byref(record))
+    record = _defaults(_StyleOptions)
     kept = []
     names = _style_names(api)
     for key, value in parts.items():

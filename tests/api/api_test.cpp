@@ -182,6 +182,13 @@ TEST(Api, InitWritesTheDefaultsUpToTheCallersSizeAndNotOneBytePast) {
         (tessera_render_options_init)(static_cast<tessera_render_options*>(at));
         return TESSERA_OK;
     };
+    const Init style = [](void* at, size_t size) {
+        return tessera_style_options_init_sized(static_cast<tessera_style_options*>(at), size);
+    };
+    const Init oldStyle = [](void* at, size_t) {
+        (tessera_style_options_init)(static_cast<tessera_style_options*>(at));
+        return TESSERA_OK;
+    };
     struct Field {
         size_t offset;
         uint32_t value;
@@ -191,6 +198,8 @@ TEST(Api, InitWritesTheDefaultsUpToTheCallersSizeAndNotOneBytePast) {
     const std::vector<Field> optionsDefaults = {{offsetof(tessera_render_options, margin), ~0u},
                                                 {offsetof(tessera_render_options, dark), 0xFFu},
                                                 {offsetof(tessera_render_options, light), ~0u}};
+    const std::vector<Field> styleDefaults = {{offsetof(tessera_style_options, logo_percent), 20}};
+    const size_t styleNow = sizeof(tessera_style_options);
     const size_t first = sizeof(FirstSettings), now = sizeof(tessera_settings);
     struct Case {
         const char* what;
@@ -213,6 +222,11 @@ TEST(Api, InitWritesTheDefaultsUpToTheCallersSizeAndNotOneBytePast) {
              {"options of this header", options, sizeof(tessera_render_options),
               sizeof(tessera_render_options), &optionsDefaults},
              {"options short of dpi", options, offsetof(tessera_render_options, dpi), 0, nullptr},
+             {"old style export", oldStyle, 0, styleNow, &styleDefaults},
+             {"style of this header", style, styleNow, styleNow, &styleDefaults},
+             {"a later header's style", style, styleNow + 8, styleNow + 8, &styleDefaults},
+             {"style short of printed_size", style, offsetof(tessera_style_options, printed_size),
+              0, nullptr},
          }) {
         SCOPED_TRACE(c.what);
         std::vector<unsigned char> record(4200, kGuard);
@@ -228,6 +242,7 @@ TEST(Api, InitWritesTheDefaultsUpToTheCallersSizeAndNotOneBytePast) {
     }
     EXPECT_EQ(settings(nullptr, now), TESSERA_ERROR_BAD_ARGUMENT);
     EXPECT_EQ(options(nullptr, sizeof(tessera_render_options)), TESSERA_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(style(nullptr, styleNow), TESSERA_ERROR_BAD_ARGUMENT);
 }
 
 TEST(Api, NothingIsReadBeyondTheBoundsWhateverTheLengthsAndSizesSay) {

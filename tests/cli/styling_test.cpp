@@ -82,10 +82,6 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
               "tessera: an rMQR symbol takes no styles and no verification: they map square "
               "symbols only (QR Code and Micro QR)\n",
               false},
-             {{"--split", "2", "--verify", "-o", dir.File("{n}.png")},
-              64,
-              "tessera: --verify checks one symbol: leave out --batch and --split\n",
-              false},
          }) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
         std::remove(png.c_str());
@@ -109,7 +105,7 @@ TEST(Styling, FlagsDrawASymbolThatReadsAndVerifyReportsEachProblem) {
     }
 }
 
-TEST(Styling, EverySymbolOfABatchOrASplitIsStyledAndReads) {
+TEST(Styling, EverySymbolOfABatchOrASplitIsStyledReadsAndIsVerified) {
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir.File("lines"), ToBytes("first line\nsecond line\n")));
     ASSERT_TRUE(
@@ -117,22 +113,45 @@ TEST(Styling, EverySymbolOfABatchOrASplitIsStyledAndReads) {
     const std::vector<std::string> style = {"--shape",     "dot",    "--finder",
                                             "rounded",     "--logo", dir.File("logo.png"),
                                             "--logo-size", "10"};
+    const std::string narrow = ": a quiet zone of 1 module: readers expect 4\n";
     struct Case {
         std::vector<std::string> args;
         std::vector<std::string> parts;  // what each file {n} reads
+        int status;
+        std::string err;  // what standard error starts with (a batch's summary follows)
     };
     for (const Case& c : std::vector<Case>{
              {{"--batch", dir.File("lines"), "-o", dir.File("b{n}.png")},
-              {"first line", "second line"}},
+              {"first line", "second line"},
+              0,
+              ""},
              {{kData, "--split", "2", "-o", dir.File("s{n}.png")},
-              {"https://example.", "com/styled?id=42"}},
+              {"https://example.", "com/styled?id=42"},
+              0,
+              ""},
+             {{"--batch", dir.File("lines"), "-o", dir.File("v{n}.png"), "--verify"},
+              {"first line", "second line"},
+              0,
+              ""},
+             {{"--batch", dir.File("lines"), "-o", dir.File("m{n}.png"), "--verify", "--margin",
+               "1"},
+              {"first line", "second line"},
+              5,
+              "tessera: line 1: verify: '" + dir.File("m1.png") + "'" + narrow +
+                  "tessera: line 2: verify: '" + dir.File("m2.png") + "'" + narrow},
+             {{kData, "--split", "2", "-o", dir.File("n{n}.png"), "--verify", "--margin", "1"},
+              {"https://example.", "com/styled?id=42"},
+              5,
+              "tessera: verify: '" + dir.File("n1.png") + "'" + narrow + "tessera: verify: '" +
+                  dir.File("n2.png") + "'" + narrow},
          }) {
-        SCOPED_TRACE(c.args[0]);
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
         std::vector<std::string> args = c.args;
         args.insert(args.end(), style.begin(), style.end());
         const CommandRun run = RunCommand(args);
-        ASSERT_EQ(run.status, 0) << run.err;
-        const std::string pattern = args[args.size() - style.size() - 1];
+        ASSERT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
+        const std::string pattern = *(std::find(args.begin(), args.end(), "-o") + 1);
         std::string plain;
         for (std::size_t n = 1; n <= c.parts.size(); ++n) {
             std::string path = pattern;

@@ -6,7 +6,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -28,6 +30,7 @@
 #include <new>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/batch.h"
@@ -1041,6 +1044,51 @@ TEST(WriterFaults, StreamsAreWrittenOnlyWhenAskedFor) {
          }) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(InChild(c.run), c.expected);
+    }
+}
+
+// A group holds SIGPIPE and SIGXFSZ from its first file until it is committed or dropped: the
+// signal of a broken pipe written among its files stays blocked while it fills and is gone, with
+// the thread's mask back, once the group is empty; one pending before the group stays pending.
+TEST(WriterFaults, GroupHoldsBrokenPipesUntilItEnds) {
+    const auto state = [] {
+        sigset_t mask, pending;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        sigpending(&pending);
+        return std::string(sigismember(&mask, SIGPIPE) ? "blocked" : "open") +
+               (sigismember(&pending, SIGPIPE) ? ", pending" : ", none");
+    };
+    for (const auto& [pendingBefore, commit, expected] :
+         std::vector<std::tuple<bool, bool, std::string>>{
+             {false, true, "blocked, pending; open, none, 2 files"},
+             {false, false, "blocked, pending; open, none, 0 files"},
+             {true, true, "blocked, pending; blocked, pending, 2 files"}}) {
+        SCOPED_TRACE(expected);
+        EXPECT_EQ(
+            InChild([&, pendingBefore = pendingBefore, commit = commit] {
+                TempDir dir;
+                sigset_t pipeSignal;
+                sigemptyset(&pipeSignal);
+                sigaddset(&pipeSignal, SIGPIPE);
+                if (pendingBefore) pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+                if (pendingBefore) raise(SIGPIPE);
+                int channel[2];
+                if (pipe2(channel, O_NONBLOCK) != 0 || close(channel[0]) != 0)
+                    return std::string("no pipe");
+                platform::WriteOptions options;
+                options.streams = true;
+                platform::StagedFile slots[3];
+                platform::FileGroup group(slots, 3, options);
+                for (const std::string& path :
+                     {dir.File("a"), "/proc/self/fd/" + std::to_string(channel[1]), dir.File("b")})
+                    group.Stage(path.c_str(), "xyz", 3);
+                const std::string staged = state();
+                platform::WriteFailure results[3];
+                commit ? group.Commit(results) : group.Abandon();
+                return staged + "; " + state() + ", " + std::to_string(Entries(dir.path()).size()) +
+                       " files";
+            }),
+            expected);
     }
 }
 

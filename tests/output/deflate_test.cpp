@@ -78,10 +78,19 @@ TEST(Deflate, CopiesOfEveryLengthAndTheFarthestDistance) {
     std::string out;
     stream.FinishZlib(once.Value(), &out);
     EXPECT_EQ(Inflated(out, data.size()), data);
-    Adler32 twice;
-    twice.AppendRepeated(bytes, data.size(), 2);
-    const std::string both = data + data;
-    EXPECT_EQ(twice.Value(), adler32(1, reinterpret_cast<const Bytef*>(both.data()), both.size()));
+    // Repeats whose sums fit unreduced, and pieces or repeats beyond them.
+    const std::string pieces[] = {data, data.substr(0, 3), data + data};
+    for (const std::size_t times : {2, 70000, 1}) {
+        const std::string& piece = pieces[times == 2 ? 0 : times == 1 ? 2 : 1];
+        SCOPED_TRACE(std::to_string(piece.size()) + " bytes " + std::to_string(times) + " times");
+        Adler32 repeated;
+        repeated.AppendRepeated(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(),
+                                times);
+        std::string all;
+        for (std::size_t i = 0; i < times; ++i) all += piece;
+        EXPECT_EQ(repeated.Value(),
+                  adler32(1, reinterpret_cast<const Bytef*>(all.data()), all.size()));
+    }
 }
 
 }  // namespace

@@ -153,6 +153,16 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
     }
 }
 
+// The top `rows` rows of `image`, a line each, a pixel '#' where it is dark.
+std::string DarkPixels(const RgbaImage& image, int rows) {
+    std::string picture = "\n";
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < image.width; ++x) picture += image.At(x, y) == kDefaultDark ? '#' : '.';
+        picture += '\n';
+    }
+    return picture;
+}
+
 // The dark modules
 //   ###.
 //   .#.#
@@ -170,12 +180,7 @@ std::string ShapePicture(ModuleShape shape) {
     const RgbaImage image =
         Rasterise(DrawSymbol(4, modules, *map, RenderOptions{4, 0}, style, nullptr), 4,
                   EdgeRule::kPixelCentre);
-    std::string picture = "\n";
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < image.width; ++x) picture += image.At(x, y) == kDefaultDark ? '#' : '.';
-        picture += '\n';
-    }
-    return picture;
+    return DarkPixels(image, 8);
 }
 
 TEST(ModuleShapes, EachShapeAsAPicture) {
@@ -255,6 +260,34 @@ TEST(ModuleShapes, EachShapeAsAPicture) {
         SCOPED_TRACE(MODULE_SHAPES[shape].name);
         EXPECT_EQ(ShapePicture(static_cast<ModuleShape>(shape)), pictures[shape]);
     }
+}
+
+// The dot finder at 2 pixels a module, a pixel dark ('#') where its centre lies inside: a round
+// ball in a ring whose sides run straight across their middle, so that the rows and columns
+// through the ball cross the ring in runs of one module.
+TEST(ModuleShapes, TheDotFinderAsAPicture) {
+    Drawing drawing;
+    drawing.side = 7;
+    drawing.layers.resize(1);
+    drawing.layers[0].paint.colour = kDefaultDark;
+    FINDER_STYLES[static_cast<int>(FinderStyle::kDot)].outline(&drawing.layers[0].path, 0, 0);
+    const RgbaImage image = Rasterise(drawing, 2, EdgeRule::kPixelCentre);
+    EXPECT_EQ(DarkPixels(image, image.height), R"(
+..##########..
+.############.
+###........###
+##..........##
+##...####...##
+##..######..##
+##..######..##
+##..######..##
+##..######..##
+##...####...##
+##..........##
+###........###
+.############.
+..##########..
+)");
 }
 
 TEST(Raster, CoverageIsTheAreaInsideEachPixel) {
