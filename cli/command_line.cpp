@@ -318,51 +318,6 @@ std::string Apply(const Flag& flag, const std::string& spelled, const std::strin
 
 }  // namespace
 
-EncodeSettings EncodeSettingsOf(const CommandLine& line) {
-    EncodeSettings settings;
-    settings.level = line.level;
-    settings.version = line.version;
-    settings.strictVersion = line.strictVersion;
-    settings.mask = line.mask;
-    settings.utf8 = line.utf8;
-    settings.utf8WhenText = !line.utf8 && !line.bytes;
-    settings.micro = line.micro;
-    settings.boost = line.boost;
-    settings.rmqr = line.rmqr;
-    settings.rmqrHeight = line.rmqrHeight;
-    settings.gs1 = line.gs1;
-    settings.fitWidth = line.fitWidth;
-    settings.fitHeight = line.fitHeight;
-    if (line.splitVersion != 0) settings.version = line.splitVersion;
-    return settings;
-}
-
-OutputSettings OutputSettingsOf(const CommandLine& line, bool toTerminal) {
-    OutputSettings settings;
-    if (line.hasType) {
-        settings.format = line.type;
-    } else if (ToStandardOutput(line)) {
-        settings.format = toTerminal ? TESSERA_FORMAT_UTF8 : TESSERA_FORMAT_BMP;
-    } else {
-        settings.format = tessera_format_from_path(line.outputPath.c_str());
-        if (settings.format < 0) settings.format = TESSERA_FORMAT_BMP;
-    }
-    SetRenderFlags(line, &settings);
-    return settings;
-}
-
-bool ToStandardOutput(const CommandLine& line) {
-    return !line.hasOutput || line.outputPath == kStandardStream;
-}
-
-void SetRenderFlags(const CommandLine& line, OutputSettings* output) {
-    output->scale = line.scale;
-    output->margin = line.margin;
-    output->dark = line.dark;
-    output->light = line.light;
-    output->dpi = line.dpi;
-}
-
 bool ParseColour(const std::string& text, std::uint32_t* colour) {
     return ParseRgba(text, colour);
 }

@@ -1,8 +1,12 @@
-# Writes OUTPUT, the list of the numbered constants of the C API's HEADER (the members of its enums,
-# `TESSERA_NAME = N`, and `#define TESSERA_NAME (N)`) as C++ initialisers {"TESSERA_NAME",
+# Writes OUTPUT, the list of the numbered constants of the C API's HEADERS (the members of their
+# enums, `TESSERA_NAME = N`, and `#define TESSERA_NAME (N)`) as C++ initialisers {"TESSERA_NAME",
 # TESSERA_NAME}: the names are read here, the values are the compiler's. tessera_constant() lists
 # them, and the bindings take their statuses, levels and formats from it.
-file(READ "${HEADER}" text)
+set(text "")
+foreach(header IN LISTS HEADERS)
+  file(READ "${header}" part)
+  string(APPEND text "${part}")
+endforeach()
 string(REGEX MATCHALL "TESSERA_[A-Z0-9_]+ = -?[0-9]+" enumerated "${text}")
 string(REGEX MATCHALL "#define TESSERA_[A-Z0-9_]+ \\(-?[0-9]+\\)" defined "${text}")
 set(entries "")
@@ -10,4 +14,4 @@ foreach(item IN LISTS enumerated defined)
   string(REGEX MATCH "TESSERA_[A-Z0-9_]+" name "${item}")
   string(APPEND entries "    {\"${name}\", ${name}},\n")
 endforeach()
-file(WRITE "${OUTPUT}" "// Made from ${HEADER} by cmake/ApiConstants.cmake.\n${entries}")
+file(WRITE "${OUTPUT}" "// Made from ${HEADERS} by cmake/ApiConstants.cmake.\n${entries}")

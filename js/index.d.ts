@@ -115,6 +115,10 @@ export declare function formats(): Format[];
 /** The library's names of the parts of a style, for the `style` option. */
 export declare function styles(): { shapes: string[]; finders: string[]; regions: string[]; settings: string[] };
 
+/** The library's table of limits, one number a row by name ("margin.low", "margin.high",
+ * "scale.image", ...): every range and default of a setting; after ready(). */
+export declare function limits(): Record<string, number>;
+
 /** The top of the module's heap in bytes; it grows only when memory is not handed back. */
 export declare function heapBytes(): number;
 

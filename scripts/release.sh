@@ -64,7 +64,7 @@ echo "release.sh: Windows build after $((SECONDS - started)) s"
 zip_root="$work/zip/tessera-$version-win64"
 mkdir -p "$zip_root"/{bin,include,lib,csharp}
 cp "$windows"/{tessera.dll,tessera_api.dll,tessera.exe} "$zip_root/bin/"
-cp module/tessera.h module/tessera_api.h "$zip_root/include/"
+cp module/tessera.h module/tessera_api.h module/tessera_style.h "$zip_root/include/"
 # dlltool names the library's members and symbols after its output and temporary names: both are
 # given without a folder, so that the .lib is the same wherever it is built.
 for dll in tessera tessera_api; do
@@ -83,13 +83,13 @@ find "$work/zip" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 (cd "$work/zip" && find "tessera-$version-win64" | LC_ALL=C sort \
   | zip -X -D -q -9 -@ "$dist/tessera-$version-win64.zip")
 
-# The wheels: python/tessera.py as the package tessera beside the libraries of one platform.
+# The wheels: the package python/tessera beside the libraries of one platform.
 #   wheel PLATFORM FILE NAME [FILE NAME]
 wheel() {
   local stage="$work/wheel-$1"
   mkdir -p "$stage/tessera"
   cp packaging/python/{pyproject.toml,setup.py,README.md} LICENSE NOTICE VERSION "$stage/"
-  cp python/tessera.py "$stage/tessera/__init__.py"
+  cp python/tessera/*.py "$stage/tessera/"
   printf '[bdist_wheel]\nplat_name = %s\n' "$1" >"$stage/setup.cfg"
   shift
   while [ $# -gt 0 ]; do
@@ -114,7 +114,8 @@ fi
 quietly env CFLAGS="-ffile-prefix-map=$work=." CXXFLAGS="-ffile-prefix-map=$work=." \
   scripts/build-js.sh
 mkdir "$work/npm"
-cp js/package.json js/index.js js/index.mjs js/index.d.ts js/tessera_wasm.js LICENSE NOTICE \
+cp js/package.json js/index.js js/calls.js js/payload.js js/symbol.js js/index.mjs js/index.d.ts \
+  js/tessera_wasm.js LICENSE NOTICE \
   "$work/npm/"
 (cd "$work/npm" && quietly npm pack --pack-destination "$dist")
 echo "release.sh: wheels, zip and npm package after $((SECONDS - started)) s"

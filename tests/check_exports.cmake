@@ -1,6 +1,6 @@
 # Fails unless the dynamic symbol table of LIBRARY defines exactly the function `tessera`, or,
-# with HEADER, exactly the functions that HEADER declares (the names before each "(" that follow
-# the export macro, on its line or the next).
+# with HEADERS, exactly the functions that those headers declare (the names before each "(" that
+# follow the export macro, on its line or the next).
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
@@ -15,8 +15,12 @@ foreach(line ${lines})
 endforeach()
 list(SORT exported)
 
-if(HEADER)
-  file(READ ${HEADER} text)
+if(HEADERS)
+  set(text "")
+  foreach(header IN LISTS HEADERS)
+    file(READ "${header}" part)
+    string(APPEND text "${part}")
+  endforeach()
   string(REGEX MATCHALL "TESSERA_API_FUNCTION[^(;#]*[ *\n]tessera_[a-z_0-9]+\\(" declarations
          "${text}")
   set(expected)

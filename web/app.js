@@ -1,7 +1,7 @@
 // The generator page: the controls become make() settings and render options, the symbol is shown
 // as SVG, and the downloads are made in the page, one button for each format of the library that
-// makes files. Ranges are asked of the library (a setting one past the last it takes is a
-// RangeError), and formats listed by it, so the page never copies them.
+// makes files. Ranges are asked of the library (its table of limits, or a setting one past the last
+// it takes is a RangeError), and formats listed by it, so the page never copies them.
 "use strict";
 (function () {
   const $ = (id) => document.getElementById(id);
@@ -25,8 +25,8 @@
     "logo-size",
     "title",
   ];
-  const DEFAULT_DARK = "#000000";
-  const DEFAULT_LIGHT = "#ffffff";
+  let DEFAULT_DARK = null; // the library's default colours as "#RRGGBB", read when it loads
+  let DEFAULT_LIGHT = null;
   // Any data fits the smallest symbol of each kind at every version it may take.
   const PROBE_DATA = "1";
   let current = null; // the symbol shown
@@ -327,7 +327,29 @@
     setTimeout(() => URL.revokeObjectURL(link.href), 1000);
   }
 
+  // "#RRGGBB" of a colour 0xRRGGBBAA.
+  function hexColour(rgba) {
+    return `#${(rgba >>> 8).toString(16).padStart(6, "0")}`;
+  }
+
+  // The margin's and the scale's ranges, and the margin's and the colours' defaults, from the
+  // library's table of limits (the downloads' scale starts at the page's own 8).
+  function takeLimits() {
+    const limits = tessera.limits();
+    Object.assign($("margin"), {
+      min: limits["margin.low"],
+      max: limits["margin.high"],
+      value: limits["margin.default"],
+    });
+    Object.assign($("scale"), { min: limits["scale.low"], max: limits["scale.high"] });
+    DEFAULT_DARK = hexColour(limits["dark.default"]);
+    DEFAULT_LIGHT = hexColour(limits["light.default"]);
+    $("dark").value = DEFAULT_DARK;
+    $("light").value = DEFAULT_LIGHT;
+  }
+
   function start() {
+    takeLimits();
     $("micro-control").hidden = !accepts({ micro: true });
     const probe = tessera.make(PROBE_DATA);
     $("colour-controls").hidden =

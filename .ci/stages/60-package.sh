@@ -11,7 +11,7 @@ prefix="$work/prefix"
 build="${TESSERA_BUILD_DIR:-build}"  # the build of scripts/test.sh
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in include/tessera.h include/tessera_api.h bin/tessera share/tessera/python/tessera.py; do
+for file in include/tessera.h include/tessera_api.h include/tessera_style.h bin/tessera share/tessera/python/tessera/__init__.py; do
   test -f "$prefix/$file" || { echo "not installed: $file"; exit 1; }
 done
 

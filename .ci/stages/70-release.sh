@@ -95,7 +95,7 @@ use_debian_packages() {
   left="$(while read -r path; do [ ! -f "$path" ] && [ ! -L "$path" ] || echo "$path"; done \
     <"$installed")"
   [ -z "$left" ] || fail "left after apt-get remove: $left"
-  ! ls /usr/lib/python3/dist-packages/__pycache__/tessera.* 2>/dev/null || fail "byte code left"
+  [ ! -e /usr/lib/python3/dist-packages/tessera ] || fail "the Python package or its byte code left"
   dpkg -l "${packages[@]}" 2>/dev/null | grep -q '^[ir]' && fail "packages still known to dpkg"
   echo "Debian packages: installed, used by pkg-config, CMake, the command, man and Python," \
     "removed without a trace"
@@ -148,7 +148,7 @@ echo "Dask: 10,000 rows on a LocalCluster of 2 worker processes in $dask_seconds
   "equal to the command's batch"
 
 # --- The npm tarball in an empty folder.
-expected_files="package/LICENSE package/NOTICE package/index.d.ts package/index.js package/index.mjs package/package.json package/tessera_wasm.js"
+expected_files="package/LICENSE package/NOTICE package/calls.js package/index.d.ts package/index.js package/index.mjs package/package.json package/payload.js package/symbol.js package/tessera_wasm.js"
 [ "$(tar -tzf "$dist/tessera-qr-$version.tgz" | LC_ALL=C sort | xargs)" = "$expected_files" ] \
   || fail "the npm tarball holds $(tar -tzf "$dist/tessera-qr-$version.tgz" | xargs)"
 mkdir "$work/npm"

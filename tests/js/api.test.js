@@ -67,6 +67,22 @@ test("formats(): the library's formats and the extensions of their files", async
   );
 });
 
+test("limits(): the library's rows, each the edge of what it takes", async () => {
+  await tessera.ready();
+  const limits = tessera.limits();
+  const symbol = tessera.make("edges");
+  for (const [option, row] of [
+    ["margin", "margin"],
+    ["scale", "scale"],
+    ["dpi", "dpi"],
+  ]) {
+    const { [`${row}.low`]: low, [`${row}.high`]: high } = limits;
+    assert.ok(symbol.toPNG({ [option]: low }) && symbol.toPNG({ [option]: high }), option);
+    assert.throws(() => symbol.toPNG({ [option]: high + 1 }), RangeError, option);
+  }
+  assert.equal(limits["light.default"], 0xffffffff);
+});
+
 test("a symbol keeps its own copy of the bytes it was made from", async () => {
   await tessera.ready();
   const bytes = new TextEncoder().encode("the caller's bytes");

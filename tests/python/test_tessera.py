@@ -1,5 +1,5 @@
-"""Tests of tessera.py over the libraries that it finds (TESSERA_LIBRARY and TESSERA_API_LIBRARY
-may name them).
+"""Tests of the tessera package over the libraries that it finds (TESSERA_LIBRARY and
+TESSERA_API_LIBRARY may name them).
 
 Run: python3 tests/python/test_tessera.py        (after scripts/test.sh has built build/)
 """
@@ -11,6 +11,7 @@ import inspect
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -561,14 +562,12 @@ class MakeTest(unittest.TestCase):
         library = tessera._libraries["tessera_api"]._name
         environment = {k: v for k, v in os.environ.items()
                        if k not in ("TESSERA_LIBRARY", "TESSERA_API_LIBRARY")}
-        source = os.path.join(os.path.dirname(os.path.abspath(tessera.__file__)), "tessera.py")
+        source = os.path.dirname(os.path.abspath(tessera.__file__))  # the package's folder
         script = "import tessera; print(tessera.make('Hi').size)"
         for tree, link in (("built", "build-run"), ("bare", None)):
             python = os.path.join(self.folder.name, tree, "python")
-            os.makedirs(python)
-            with open(source, "rb") as original, open(os.path.join(python, "tessera.py"),
-                                                       "wb") as copy:
-                copy.write(original.read())
+            shutil.copytree(source, os.path.join(python, "tessera"),
+                            ignore=shutil.ignore_patterns("__pycache__"))
             if link:
                 os.makedirs(os.path.join(self.folder.name, tree, link))
                 os.symlink(library, os.path.join(self.folder.name, tree, link,
@@ -582,7 +581,7 @@ class MakeTest(unittest.TestCase):
                     continue
                 if run.returncode == 0:
                     self.skipTest("the system's loader has a tessera API library")
-                for folder in ("python", "build-run", "build"):
+                for folder in (os.path.join("python", "tessera"), "build-run", "build"):
                     self.assertIn(os.path.join(self.folder.name, tree, folder,
                                                tessera._file_names("tessera_api")[0]), run.stderr)
 
@@ -605,8 +604,11 @@ class MakeTest(unittest.TestCase):
             "TESSERA_ERROR_NO_MEMORY": tessera._NO_MEMORY,
             "TESSERA_DEFAULT": tessera._DEFAULT,
             **{f"TESSERA_LEVEL_{letter}": tessera._LEVELS.index(letter) for letter in "LMQH"},
-            **{f"TESSERA_FIELD_{name}": getattr(tessera, f"_FIELD_{name}")
+            **{f"TESSERA_FIELD_{name}": getattr(tessera._payload, f"_FIELD_{name}")
                for name in ("NAME", "HELP", "DEFAULT", "REQUIRED", "KIND_OF_VALUE", "FLAG")},
+            "TESSERA_STYLE_SETTING": tessera._symbol._STYLE_SETTINGS,
+            **{f"TESSERA_VERIFY_{verdict.upper()}": number
+               for number, verdict in enumerate(tessera._symbol._VERDICTS)},
         }.items() - constants.items(), set())
 
     def test_records_end_where_the_librarys_do(self):

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,16 @@ namespace {
 
 constexpr char kApiDllPath[] = TESSERA_API_DLL_PATH;
 constexpr char kDoorDllPath[] = TESSERA_DLL_PATH;
-constexpr char kApiHeader[] = TESSERA_API_HEADER;
+constexpr char kApiHeaders[] = TESSERA_API_HEADERS;  // paths split at '|'
 
-// The names of the functions the header declares (those after its export macro), read from it.
+// The names of the functions the headers declare (those after their export macro), read from them.
 std::vector<std::string> HeaderFunctions() {
-    std::ifstream header(kApiHeader);
-    const std::string text((std::istreambuf_iterator<char>(header)),
-                           std::istreambuf_iterator<char>());
+    std::string text;
+    std::istringstream paths(kApiHeaders);
+    for (std::string path; std::getline(paths, path, '|');) {
+        std::ifstream header(path);
+        text.append(std::istreambuf_iterator<char>(header), std::istreambuf_iterator<char>());
+    }
     std::vector<std::string> names;
     const std::string macro = "TESSERA_API_FUNCTION";
     for (std::size_t at = text.find(macro); at != std::string::npos;
@@ -71,7 +75,7 @@ std::string TempFolder() {
 TEST(ApiDll, LoadsAndExportsEveryFunctionOfTheHeader) {
     ASSERT_NE(Api(), nullptr) << kApiDllPath;
     const std::vector<std::string> names = HeaderFunctions();
-    EXPECT_GE(names.size(), 20u) << kApiHeader;
+    EXPECT_GE(names.size(), 20u) << kApiHeaders;
     for (const std::string& name : names) {
         EXPECT_NE(GetProcAddress(Api(), name.c_str()), nullptr) << name;
     }

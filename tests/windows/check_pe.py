@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks tessera.dll or tessera_api.dll as a file, without running it: an x86-64 DLL whose export
-table holds exactly `tessera` (or, with --header, exactly the functions that header declares),
+table holds exactly `tessera` (or, with --header, exactly the functions those headers declare),
 that imports only system DLLs, carries the version resource with its own name, and (with
 --stripped) has no symbol table. Prints the size, the imports and the exports; exits 1 on the first
 broken rule."""
@@ -38,16 +38,17 @@ def main():
     parser.add_argument("dll")
     parser.add_argument("--version", required=True, help="expected version, MAJOR.MINOR.PATCH")
     parser.add_argument("--stripped", action="store_true")
-    parser.add_argument("--header", help="the C header whose TESSERA_API_FUNCTION functions are "
-                        "the exports (default: the one function tessera)")
+    parser.add_argument("--header", action="append", default=[],
+                        help="a C header whose TESSERA_API_FUNCTION functions are among the "
+                        "exports, once per header (default: the one function tessera)")
     parser.add_argument("--also-import", default="",
                         help="comma-separated system DLLs this DLL may import beyond the C runtime")
     args = parser.parse_args()
     name = os.path.basename(args.dll)
     if args.header:
-        with open(args.header, encoding="ascii") as header:
-            expected_exports = sorted(set(re.findall(
-                r"TESSERA_API_FUNCTION[^(;#]*?\b(tessera_\w+)\(", header.read())))
+        text = "".join(open(path, encoding="ascii").read() for path in args.header)
+        expected_exports = sorted(set(re.findall(
+            r"TESSERA_API_FUNCTION[^(;#]*?\b(tessera_\w+)\(", text)))
     else:
         expected_exports = ["tessera"]
     allowed = SYSTEM_DLLS | {dll.lower() for dll in args.also_import.split(",") if dll}
