@@ -48,6 +48,24 @@
     }
   }
 
+  // Calls `use` with room for at least `length` bytes of module memory. Room of up to
+  // KEPT_ROOM_BYTES is kept from call to call, so that a render of an ordinary symbol is one call
+  // into memory already there; larger room is freed when `use` returns or throws.
+  const FIRST_ROOM_BYTES = 1 << 14;
+  const KEPT_ROOM_BYTES = 1 << 20;
+  let kept = { at: 0, length: 0 };
+  function withRoom(length, use) {
+    if (length > KEPT_ROOM_BYTES) return withBuffer(length, (at) => use(at, length));
+    if (length > kept.length || kept.at === 0) {
+      const wanted = Math.max(length, FIRST_ROOM_BYTES, kept.length);
+      const at = lib.wasm._malloc(wanted);
+      if (!at) throw new Error(statusMessage(lib.C.TESSERA_ERROR_NO_MEMORY));
+      if (kept.at !== 0) lib.wasm._free(kept.at);
+      kept = { at, length: wanted };
+    }
+    return use(kept.at, kept.length);
+  }
+
   // The error for a failed tessera_encode() (the settings are checked before): the library's own
   // sentence for data that does not fit.
   function encodeFailure(status, buffer, length) {
@@ -240,7 +258,7 @@
   }
 
   return {
-    bytesOf, cString, check, formatNumber, settingValues, withBuffer, withEncoded,
+    bytesOf, cString, check, formatNumber, settingValues, withBuffer, withEncoded, withRoom,
     writeRenderOptions, writeSettings,
   };
 });

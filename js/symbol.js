@@ -9,7 +9,7 @@
 })(typeof globalThis !== "undefined" ? globalThis : this, function (lib) {
   const {
     LONE_SURROGATE, MESSAGE_BYTES, SCRATCH, STYLE_BYTES, STYLE_POINTERS, cString, check,
-    formatNumber, utf8Decoder, utf8Encoder, withBuffer, withEncoded, writeRenderOptions,
+    formatNumber, utf8Decoder, utf8Encoder, withBuffer, withEncoded, withRoom, writeRenderOptions,
     writeSettings
   } = lib;
 
@@ -82,13 +82,22 @@
     #render(kind, options, caller) {
       return this.#draw(kind, options, caller, (pointer, number, optionsAt, styleAt) => {
         const sizeAt = lib.scratch + SCRATCH.size;
-        const query = lib.wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, 0, 0, sizeAt);
-        if (query !== lib.C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(query, caller);
+        const render = (at, room) =>
+          lib.wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, at, room, sizeAt);
+        // Most symbols' bytes fit the kept room: one render. Others are drawn again into room
+        // of the size the first call reported.
+        const copy = (at, room) => {
+          const status = render(at, room);
+          if (status === lib.C.TESSERA_ERROR_BUFFER_TOO_SMALL) return null;
+          check(status, caller);
+          return lib.wasm.HEAPU8.slice(at, at + lib.wasm.HEAPU32[sizeAt >> 2]);
+        };
+        const first = withRoom(0, copy);
+        if (first !== null) return first;
         const length = lib.wasm.HEAPU32[sizeAt >> 2];
-        return withBuffer(length, (buffer) => {
-          check(lib.wasm._tessera_render_styled(pointer, number, optionsAt, styleAt, buffer, length,
-                                            sizeAt), caller);
-          return lib.wasm.HEAPU8.slice(buffer, buffer + length);
+        return withRoom(length, (at, room) => {
+          check(render(at, room), caller);
+          return lib.wasm.HEAPU8.slice(at, at + length);
         });
       });
     }
