@@ -265,8 +265,9 @@
   }
 
   // The library's names of the parts of a style: { shapes: ["square", "dot", ...], finders: [...],
-  // regions: ["finder-dark", ...], settings: ["shape", "finder", ..., "size"] } (the names the
-  // `style` option takes, and the values of shape and finder).
+  // regions: ["finder-dark", ...], settings: ["shape", "finder", ..., "size"], gradients:
+  // ["linear", "radial"] } (the names the `style` option takes, and the values of shape, finder
+  // and the kind of a gradient).
   function styles() {
     if (!wasm) throw new Error("tessera: the module is not loaded yet (await ready())");
     const list = (number) => {
@@ -281,6 +282,7 @@
       finders: list(C.TESSERA_STYLE_FINDER),
       regions: list(C.TESSERA_STYLE_REGION),
       settings: list(C.TESSERA_STYLE_SETTING),
+      gradients: list(C.TESSERA_STYLE_GRADIENT),
     };
   }
 

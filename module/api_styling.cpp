@@ -102,6 +102,8 @@ const char* tessera_style_name(int list, int index) {
         case TESSERA_STYLE_SETTING:
             return index < qr::StyleSettings().count ? qr::StyleSettings().rows[index].name
                                                      : nullptr;
+        case TESSERA_STYLE_GRADIENT:
+            return index < qr::kGradientKindCount ? qr::GRADIENT_KINDS[index] : nullptr;
         default:
             return nullptr;
     }

@@ -11,6 +11,7 @@
 #include "module/messages.h"
 #include "output/image_format.h"
 #include "output/render_options.h"
+#include "output/style_options.h"
 
 namespace qr {
 
@@ -78,6 +79,9 @@ constexpr LimitRow ROWS[] = {
     {"margin.default", kLimits.quietZone},
     {"margin.micro", kLimits.microQuietZone},
     {"margin.rmqr", kLimits.rmqrQuietZone},
+    {"logo.low", kMinLogoPercent},
+    {"logo.high", kMaxLogoPercent},
+    {"logo.default", kDefaultLogoPercent},
     {"dpi.low", kLimits.dpi.low},
     {"dpi.high", kLimits.dpi.high},
     {"dark.default", kLimits.dark},

@@ -43,7 +43,8 @@ enum {
     TESSERA_STYLE_SHAPE = 0,
     TESSERA_STYLE_FINDER = 1,
     TESSERA_STYLE_REGION = 2,
-    TESSERA_STYLE_SETTING = 3
+    TESSERA_STYLE_SETTING = 3,
+    TESSERA_STYLE_GRADIENT = 4
 };
 
 /* What tessera_verify() found. */
@@ -68,8 +69,8 @@ TESSERA_API_FUNCTION void tessera_style_options_init(tessera_style_options* styl
 #define tessera_style_options_init(style) tessera_style_options_init_sized((style), sizeof *(style))
 
 /* The name of entry `index` of list `list` (TESSERA_STYLE_*): "square", "dot", ... for shapes,
- * "square", "rounded", "dot" for finders, "finder-dark", ..., "quiet-zone" for regions, and the
- * names tessera_style_set() takes for settings. Null past the end of a list or for an unknown
+ * "square", "rounded", "dot" for finders, "finder-dark", ..., "quiet-zone" for regions, the
+ * names tessera_style_set() takes for settings, and "linear", "radial" for gradient kinds. Null past the end of a list or for an unknown
  * list, so calling it with 0, 1, ... until null lists one. */
 TESSERA_API_FUNCTION const char* tessera_style_name(int list, int index);
 

@@ -149,9 +149,9 @@ bool ParseGradient(const std::string& text, Gradient* gradient) {
     const std::string kind = text.substr(0, colon);
     const std::vector<std::string> fields = Fields(text.substr(colon + 1));
     Gradient read;
-    read.kind = kind == "linear"   ? GradientKind::kLinear
-                : kind == "radial" ? GradientKind::kRadial
-                                   : GradientKind::kNone;
+    for (int i = 0; i < kGradientKindCount; ++i) {
+        if (kind == GRADIENT_KINDS[i]) read.kind = static_cast<GradientKind>(i + 1);
+    }
     const std::size_t most = read.kind == GradientKind::kLinear ? 3 : 2;
     if (read.kind == GradientKind::kNone || fields.size() < 2 || fields.size() > most ||
         !ParseRgba(fields[0], &read.from) || !ParseRgba(fields[1], &read.to) ||
@@ -269,7 +269,8 @@ std::string CheckStyle(ImageFormat format, int symbolSize, const RenderOptions& 
     LogoKind logo = LogoKind::kNone;
     if (style.logo != nullptr) {
         if (style.logoPercent < kMinLogoPercent || style.logoPercent > kMaxLogoPercent) {
-            return "the logo's size must be 1 to 100 percent of the symbol's width, not " +
+            return "the logo's size must be " + std::to_string(kMinLogoPercent) + " to " +
+                   std::to_string(kMaxLogoPercent) + " percent of the symbol's width, not " +
                    std::to_string(style.logoPercent);
         }
         logo = LogoKindOf(style.logo, style.logoSize);

@@ -45,6 +45,9 @@ constexpr int kRegionCount = 14;
 constexpr Rgba kInheritColour = 0;
 
 enum class GradientKind : int { kNone, kLinear, kRadial };
+// The names of the gradient kinds, GradientKind(i + 1) for entry i.
+constexpr const char* GRADIENT_KINDS[] = {"linear", "radial"};
+constexpr int kGradientKindCount = static_cast<int>(sizeof GRADIENT_KINDS / sizeof *GRADIENT_KINDS);
 
 // A gradient in place of the dark colour, across the symbol (without its quiet zone): linear from
 // one side to the other in the direction `angle` (degrees clockwise from left to right, so 90

@@ -332,8 +332,9 @@
     return `#${(rgba >>> 8).toString(16).padStart(6, "0")}`;
   }
 
-  // The margin's and the scale's ranges, and the margin's and the colours' defaults, from the
-  // library's table of limits (the downloads' scale starts at the page's own 8).
+  // The margin's, the scale's and the logo size's ranges, and the margin's, the logo size's and the
+  // colours' defaults, from the library's table of limits (the downloads' scale starts at the
+  // page's own 8).
   function takeLimits() {
     const limits = tessera.limits();
     Object.assign($("margin"), {
@@ -342,6 +343,11 @@
       value: limits["margin.default"],
     });
     Object.assign($("scale"), { min: limits["scale.low"], max: limits["scale.high"] });
+    Object.assign($("logo-size"), {
+      min: limits["logo.low"],
+      max: limits["logo.high"],
+      value: limits["logo.default"],
+    });
     DEFAULT_DARK = hexColour(limits["dark.default"]);
     DEFAULT_LIGHT = hexColour(limits["light.default"]);
     $("dark").value = DEFAULT_DARK;
@@ -355,11 +361,12 @@
     $("colour-controls").hidden =
       probe.toSVG({ dark: "#123456" }) ===
       probe.toSVG({ dark: DEFAULT_DARK, light: DEFAULT_LIGHT });
-    // Shapes and finder styles as the library names them.
-    const { shapes, finders } = tessera.styles();
+    // Shapes, finder styles and gradient kinds as the library names them.
+    const { shapes, finders, gradients } = tessera.styles();
     for (const [id, names] of [
       ["shape", shapes],
       ["finder", finders],
+      ["gradient", gradients],
     ]) {
       for (const name of names) $(id).append(new Option(name, name));
     }

@@ -53,6 +53,7 @@ TEST(ApiStyling, ListsTheLibrarysNamesAndSetsPartsByName) {
                   "timing-light", "format-dark", "format-light", "version-dark", "version-light",
                   "data-dark", "data-light", "separator", "quiet-zone"}));
     EXPECT_EQ(List(TESSERA_STYLE_SETTING).size(), 6 + List(TESSERA_STYLE_REGION).size());
+    EXPECT_EQ(List(TESSERA_STYLE_GRADIENT), (std::vector<std::string>{"linear", "radial"}));
     EXPECT_EQ(tessera_style_name(7, 0), nullptr);
     EXPECT_EQ(tessera_style_name(TESSERA_STYLE_SHAPE, -1), nullptr);
 

@@ -95,6 +95,10 @@ constexpr Claim CLAIMS[] = {
      "the quiet zone in modules, {margin.low} to {margin.high} | {margin.default} |"},
     {"docs/cli.md", "| `{hex:dark.default}` and `{hex:light.default}` |"},
     {"docs/cli.md", "{dpi.low} to {dpi.high} dots per inch"},
+    {"docs/cli.md", "`--logo-size PCT` of the symbol's width (default {logo.default})"},
+    {"docs/tessera.1.scd",
+     "The logo's width in percent of the symbol's, {logo.low} to {logo.high}. Default: "
+     "{logo.default}."},
     {"docs/cli.md", "-s takes pixels per module from {scale.low} to {scale.high}, not"},
     {"docs/cli.md", "`--split N` ({structured.low} to {structured.high})"},
     {"docs/cli.md", "the last taking the rest, at most {structured.high};"},

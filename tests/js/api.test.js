@@ -81,6 +81,16 @@ test("limits(): the library's rows, each the edge of what it takes", async () =>
     assert.throws(() => symbol.toPNG({ [option]: high + 1 }), RangeError, option);
   }
   assert.equal(limits["light.default"], 0xffffffff);
+  // The logo's size, and the gradient kinds as the page offers them.
+  const logo = tessera.make("1").toPNG({ margin: 0 });
+  const held = tessera.make("edges", { level: "H" });
+  assert.ok(held.toPNG({ style: { logo, "logo-size": limits["logo.low"] } }));
+  assert.throws(() => held.toPNG({ style: { logo, "logo-size": limits["logo.high"] + 1 } }),
+                { name: "RangeError",
+                  message: new RegExp(`${limits["logo.low"]}-${limits["logo.high"]} \\(default ${limits["logo.default"]}\\)`) });
+  for (const kind of tessera.styles().gradients)
+    assert.match(held.toSVG({ style: { gradient: `${kind}:000000,333333` } }), /Gradient/, kind);
+  assert.throws(() => held.toSVG({ style: { gradient: "conic:000000,333333" } }), RangeError);
 });
 
 test("a symbol keeps its own copy of the bytes it was made from", async () => {
