@@ -14,10 +14,8 @@ namespace qr {
 namespace {
 
 constexpr int kLiteralCodes = 286;  // 256 literals, end of block, 29 lengths
-constexpr int kDistanceCodes = 30;
 constexpr int kCodeLengthCodes = 19;
 constexpr int kEndOfBlock = 256;
-constexpr int kMaxCodeBits = 15;
 constexpr int kMaxCodeLengthBits = 7;
 // The order in which the block header gives the code lengths of the code-length alphabet.
 constexpr int CODE_LENGTH_ORDER[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,

@@ -10,9 +10,6 @@ namespace qr {
 
 namespace {
 
-constexpr int kDistanceCodes = 30;
-constexpr int kMaxCodeBits = 15;
-
 // Each byte with its bits in the reverse order.
 constexpr std::array<std::uint8_t, 256> ReversedBytes() {
     std::array<std::uint8_t, 256> table{};

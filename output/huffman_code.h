@@ -7,6 +7,9 @@
 
 namespace qr {
 
+constexpr int kDistanceCodes = 30;  // distance symbols 0-29
+constexpr int kMaxCodeBits = 15;    // the longest code deflate allows
+
 // A Huffman code of up to kMostCodes symbols: each symbol's length in bits (0 for unused ones) and
 // its bits in the order they are written (the canonical code reversed).
 constexpr int kMostCodes = 288;
