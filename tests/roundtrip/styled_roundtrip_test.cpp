@@ -63,10 +63,12 @@ std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1
 
 // The vectors that the style numbered `style` of `styles` is read with: two, thirteen apart, in
 // the ordinary run; with kEveryVectorVariable set, its share of all of them, so that every vector
-// is read in some style.
+// is read in some style; with it set to "all", every one of them (each style with every vector).
 std::vector<Vector> VectorsOfStyle(int style, int styles) {
-    if (std::getenv(kEveryVectorVariable) == nullptr) return SampleVectors(style * 2, 13, 2);
+    const char* every = std::getenv(kEveryVectorVariable);
+    if (every == nullptr) return SampleVectors(style * 2, 13, 2);
     const std::vector<Vector> all = EncodingVectors();
+    if (std::string(every) == "all") return all;
     const std::size_t share = (all.size() + styles - 1) / styles;
     const std::size_t first = std::min(all.size(), static_cast<std::size_t>(style) * share);
     return {all.begin() + first, all.begin() + std::min(all.size(), first + share)};
