@@ -87,8 +87,10 @@ void SquareFinder(Path* path, double x, double y) {
 }
 
 // Corners rounded no further than readers still find the pattern's corners in the largest symbols.
+// The ball's corners too: rounded by three quarters of a module, they shortened the runs of the
+// ball's outer rows enough for zbar to miss a version 39 symbol drawn at 8 to 12 pixels a module.
 void RoundedFinder(Path* path, double x, double y) {
-    RoundedSquares(path, x, y, kHalf, kHalf / 2, 3 * kHalf / 2);
+    RoundedSquares(path, x, y, kHalf, kHalf / 2, kHalf);
 }
 
 // A round ball in a ring whose corners are rounded most of the way, each side straight across its

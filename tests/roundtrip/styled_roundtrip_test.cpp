@@ -147,6 +147,30 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ShapeRoundTrip, testing::Range(0, kModuleShapeC
                              return std::string(MODULE_SHAPES[info.param].name);
                          });
 
+// A symbol that zbar missed with rounded finders whose ball had corners of three quarters of a
+// module, as 1-bit BMP at 8, 10 and 12 pixels a module (it read at 4-7 and 14-20).
+TEST(StyledRoundTrip, RoundedFindersOfALargeSymbolReadAtEveryScale) {
+    const Table table = ReadTable(std::string(TESSERA_TEST_DATA) + "/encoder.tsv");
+    const auto row = std::find_if(table.rows.begin(), table.rows.end(),
+                                  [](const auto& r) { return r[0] == "529"; });
+    ASSERT_NE(row, table.rows.end());
+    const Vector v{FromHex((*row)[table.Column("data_hex")]), LEVEL_H, 39, 3};
+    StyleOptions style;
+    style.finder = FinderStyle::kRounded;
+    for (int scale = 4; scale <= 16; scale += 2) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        const MappedSymbol r = MapEncoded(v.data, v.level, v.version, v.mask);
+        RenderOptions options;
+        options.scale = scale;
+        std::string bytes;
+        ASSERT_TRUE(ComposeStyled(ImageFormat::kBmp, r.encoder->symbolSize, r.encoder->modules,
+                                  *r.map, options, style, &bytes));
+        GrayImage image;
+        ASSERT_TRUE(Pixels(ImageFormat::kBmp, bytes, &image));
+        ExpectBothRead(image, v.data);
+    }
+}
+
 TEST(StyledRoundTrip, LargestLogoReadsAtEveryLevel) {
     const std::string logo = DiscLogoPng(48, 32, 0x901020FF, 0xFFF4C0FF);
     for (int level = LEVEL_L; level <= LEVEL_H; ++level) {
