@@ -83,9 +83,17 @@ std::string StyleSettingHelp(const StyleSettingInfo& info) {
             return "colour of the " + name + " modules, RRGGBB or RRGGBBAA in hex (default: the " +
                    (dark ? "dark" : "light") + " colour)";
         }
-        case StyleSetting::kGradient:
-            return "the dark modules in a gradient: linear:RRGGBB,RRGGBB[,ANGLE] (degrees, 0 "
-                   "left to right, 90 top to bottom) or radial:RRGGBB,RRGGBB";
+        case StyleSetting::kGradient: {
+            // Each kind as the gradient parser reads it; a linear one also takes an angle.
+            std::string kinds;
+            for (int i = 0; i < kGradientKindCount; ++i) {
+                if (i > 0) kinds += i + 1 == kGradientKindCount ? " or " : ", ";
+                kinds += std::string(GRADIENT_KINDS[i]) + ":RRGGBB,RRGGBB";
+                if (static_cast<GradientKind>(i + 1) == GradientKind::kLinear)
+                    kinds += "[,ANGLE] (degrees, 0 left to right, 90 top to bottom)";
+            }
+            return "the dark modules in a gradient: " + kinds;
+        }
         case StyleSetting::kLogoSize:
             return "the logo's width in percent of the symbol's, " +
                    std::to_string(kMinLogoPercent) + "-" + std::to_string(kMaxLogoPercent) +

@@ -54,8 +54,26 @@ TEST(ApiStyling, ListsTheLibrarysNamesAndSetsPartsByName) {
                   "data-dark", "data-light", "separator", "quiet-zone"}));
     EXPECT_EQ(List(TESSERA_STYLE_SETTING).size(), 6 + List(TESSERA_STYLE_REGION).size());
     EXPECT_EQ(List(TESSERA_STYLE_GRADIENT), (std::vector<std::string>{"linear", "radial"}));
-    EXPECT_EQ(tessera_style_name(7, 0), nullptr);
-    EXPECT_EQ(tessera_style_name(TESSERA_STYLE_SHAPE, -1), nullptr);
+    // Null just past the end of each list, before its start, far past it, and in no list.
+    struct Outside {
+        int list;
+        int index;
+    };
+    for (const Outside& o : std::vector<Outside>{
+             {TESSERA_STYLE_SHAPE, 7},
+             {TESSERA_STYLE_FINDER, 3},
+             {TESSERA_STYLE_REGION, 14},
+             {TESSERA_STYLE_SETTING, 20},
+             {TESSERA_STYLE_GRADIENT, 2},
+             {TESSERA_STYLE_SHAPE, -1},
+             {TESSERA_STYLE_GRADIENT, -1},
+             {TESSERA_STYLE_FINDER, 1 << 30},
+             {7, 0},
+             {-1, 0},
+         }) {
+        SCOPED_TRACE("list " + std::to_string(o.list) + ", entry " + std::to_string(o.index));
+        EXPECT_EQ(tessera_style_name(o.list, o.index), nullptr);
+    }
 
     struct Case {
         const char* name;

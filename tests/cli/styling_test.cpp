@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "module/tessera_api.h"
 #include "tests/cli/command_runner.h"
 #include "tests/output/drawn_image.h"
 
@@ -221,6 +222,12 @@ TEST(Styling, HelpNamesEveryStylingFlag) {
           "--desc TEXT", "--cmyk C,M,Y,K", "--size LENGTH", "--verify"}) {
         EXPECT_NE(run.out.find(flag), std::string::npos) << flag;
     }
+    // --gradient spells every kind that the library reads.
+    int kinds = 0;
+    for (; const char* kind = tessera_style_name(TESSERA_STYLE_GRADIENT, kinds); ++kinds) {
+        EXPECT_NE(run.out.find(std::string(kind) + ":RRGGBB,RRGGBB"), std::string::npos) << kind;
+    }
+    EXPECT_GT(kinds, 0);
 }
 
 }  // namespace
