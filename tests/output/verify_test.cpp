@@ -27,8 +27,7 @@ Symbol Make(const char* text, int level, int version = 0) {
 
 VerifyResult Verify(const Symbol& s, ImageFormat format, const RenderOptions& options,
                     const StyleOptions& style) {
-    return VerifyRendering(format, s.encoder->symbolSize, s.encoder->modules, *s.map, options,
-                           style);
+    return VerifyRendering(format, s.encoder->modules, *s.map, options, style);
 }
 
 TEST(Verify, ContrastIsTheRatioOfRelativeLuminances) {
@@ -108,10 +107,9 @@ TEST(Verify, MicroQrWantsTwoModulesOfQuietZoneAndOneFormatCopy) {
            "wrong in every copy\n"}}) {
         RenderOptions options;
         options.margin = margin;
-        EXPECT_EQ(VerifyRendering(ImageFormat::kSvg, encoder->symbolSize, encoder->modules, *map,
-                                  options, style)
-                      .problems,
-                  problems);
+        EXPECT_EQ(
+            VerifyRendering(ImageFormat::kSvg, encoder->modules, *map, options, style).problems,
+            problems);
     }
 }
 
@@ -171,8 +169,8 @@ TEST(Verify, AgreesWithZxingOnBorderlineCases) {
         SCOPED_TRACE(std::string(c.name) + ", logo " + std::to_string(style.logoPercent) + "%");
         const VerifyResult result = Verify(s, ImageFormat::kPng, c.options, style);
         std::string png;
-        ASSERT_TRUE(ComposeStyled(ImageFormat::kPng, s.encoder->symbolSize, s.encoder->modules,
-                                  *s.map, c.options, style, &png));
+        ASSERT_TRUE(
+            ComposeStyled(ImageFormat::kPng, s.encoder->modules, *s.map, c.options, style, &png));
         int width = 0;
         RgbaPixels pixels;
         ASSERT_TRUE(ReadPngPixels(png, &width, &pixels));
