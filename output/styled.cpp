@@ -42,7 +42,7 @@ std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOp
     if (!why.empty()) return why;
     if (style.finder == FinderStyle::kDot &&
         (map.kind != SymbolKind::kQrCode || map.version > kMaxDotFinderVersion)) {
-        return "dot finders are not read reliably in Micro QR or above version " +
+        return "dot finders are not read reliably in Micro QR, rMQR or above version " +
                std::to_string(kMaxDotFinderVersion) + ": take square or rounded finders";
     }
     if (style.logo == nullptr) return why;

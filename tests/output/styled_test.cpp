@@ -142,7 +142,7 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
          "a logo of 40% hides more than this symbol's error correction can repair; 10% is the largest that fits", &v3},
         {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
         {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; },
-         "dot finders are not read reliably in Micro QR or above version 35: take square or rounded finders", &v36},
+         "dot finders are not read reliably in Micro QR, rMQR or above version 35: take square or rounded finders", &v36},
     }) {
         // clang-format on
         StyleOptions style;
