@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "encoder/micro_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "output/logo.h"
 #include "output/styled.h"
 #include "tests/output/drawn_image.h"
@@ -105,6 +106,31 @@ TEST(Verify, MicroQrWantsTwoModulesOfQuietZoneAndOneFormatCopy) {
           {2, lostFormat,
            "the format colours have a contrast of 1:1, under 3:1\nthe format information reads "
            "wrong in every copy\n"}}) {
+        RenderOptions options;
+        options.margin = margin;
+        EXPECT_EQ(
+            VerifyRendering(ImageFormat::kSvg, encoder->modules, *map, options, style).problems,
+            problems);
+    }
+}
+
+// rMQR: a quiet zone of 2 is enough; with the finder region's light modules dark, the finder and
+// the sub-finder read wrong along their middle lines (4 light cells each) and so do the corner
+// patterns' two light cells.
+TEST(Verify, RmqrWantsTwoModulesOfQuietZoneAndChecksItsSubFinderAndCorners) {
+    auto encoder = std::make_unique<CRmqrEncoder>();
+    ASSERT_EQ(encoder->Encode(LEVEL_M, RmqrVersionNamed("R11x43"), 0, 0, ToBytes("RMQR").data(), 4),
+              1);
+    auto map = std::make_unique<SymbolMap>();
+    ASSERT_TRUE(MapSymbol(SymbolKind::kRmqr, encoder->version, LEVEL_M, map.get()));
+    StyleOptions darkFinders;
+    darkFinders.regions[static_cast<int>(Region::kFinderLight)] = 0x000000FF;
+    for (const auto& [margin, style, problems] :
+         {std::tuple{2, StyleOptions(), ""},
+          {1, StyleOptions(), "a quiet zone of 1 module: readers expect 2\n"},
+          {2, darkFinders,
+           "the finder colours have a contrast of 1:1, under 3:1\n8 modules on the finder "
+           "patterns' middle lines read wrong\n2 corner pattern modules read wrong\n"}}) {
         RenderOptions options;
         options.margin = margin;
         EXPECT_EQ(
