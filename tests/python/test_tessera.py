@@ -507,9 +507,8 @@ class MakeTest(unittest.TestCase):
                                           logo=logo), "M")]:
             self.assertEqual(made.level, level)
         rmqr = tessera.make("https://example.com/styled", rmqr=True)
-        for call in (lambda: rmqr.verify("png"), lambda: rmqr.to_bytes("svg", shape="dot")):
-            with self.assertRaisesRegex(ValueError, "^an rMQR symbol takes no styles"):
-                call()
+        self.assertEqual(rmqr.verify("png", shape="dot"), ("reads", []))
+        self.assertIn(b"<path ", rmqr.to_bytes("svg", shape="dot"))
 
     def test_rmqr_gs1_and_fit(self):
         r = tessera.make("12345", version="R7x43", level="H")

@@ -115,8 +115,7 @@ void ExpectStyledReads(const Vector& v, const StyleOptions& style) {
         }
         ASSERT_EQ(CheckStyled(format, *r.map, options, style), "");
         std::string bytes;
-        ASSERT_TRUE(ComposeStyled(format, r.encoder->symbolSize, r.encoder->modules, *r.map,
-                                  options, style, &bytes));
+        ASSERT_TRUE(ComposeStyled(format, r.encoder->modules, *r.map, options, style, &bytes));
         GrayImage image;
         ASSERT_TRUE(Pixels(format, bytes, &image));
         ExpectBothRead(image, v.data);
@@ -216,8 +215,8 @@ TEST(StyledRoundTrip, MicroQrReadsInEveryShapeAndFinderStyle) {
                 }
                 ASSERT_EQ(CheckStyled(ImageFormat::kPng, *map, options, style), "");
                 std::string png;
-                ASSERT_TRUE(ComposeStyled(ImageFormat::kPng, encoder->symbolSize, encoder->modules,
-                                          *map, options, style, &png));
+                ASSERT_TRUE(
+                    ComposeStyled(ImageFormat::kPng, encoder->modules, *map, options, style, &png));
                 GrayImage image;
                 ASSERT_TRUE(Pixels(ImageFormat::kPng, png, &image));
                 std::string error;
