@@ -162,8 +162,8 @@ TEST(StyledRoundTrip, RoundedFindersOfALargeSymbolReadAtEveryScale) {
         RenderOptions options;
         options.scale = scale;
         std::string bytes;
-        ASSERT_TRUE(ComposeStyled(ImageFormat::kBmp, r.encoder->symbolSize, r.encoder->modules,
-                                  *r.map, options, style, &bytes));
+        ASSERT_TRUE(
+            ComposeStyled(ImageFormat::kBmp, r.encoder->modules, *r.map, options, style, &bytes));
         GrayImage image;
         ASSERT_TRUE(Pixels(ImageFormat::kBmp, bytes, &image));
         ExpectBothRead(image, v.data);
