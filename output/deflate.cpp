@@ -266,8 +266,8 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
                                                                                    : 0);
     }
     std::uint64_t fixedBits = 0;
-    const DeflateCode& fixedLiterals = FixedLiteralCode();
-    const DeflateCode& fixedDistances = FixedDistanceCode();
+    const DeflateCode& fixedLiterals = FIXED_LITERAL_CODE;
+    const DeflateCode& fixedDistances = FIXED_DISTANCE_CODE;
     for (int i = 0; i < codedLiterals.count; ++i) {  // the symbols counted, and perhaps others
         const int s = codedLiterals.symbol[i];
         ownBits += std::uint64_t{literalCounts[s]} * literals.lengths[s];

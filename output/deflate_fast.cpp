@@ -10,6 +10,7 @@
 #include "output/checksums.h"
 #include "output/deflate.h"
 #include "output/deflate_data.h"
+#include "output/huffman_code.h"
 
 namespace qr {
 
@@ -22,32 +23,21 @@ constexpr unsigned char kZlibHeader[2] = {0x78, 0x01};  // deflate, 32 KB window
 constexpr unsigned kFixedBlock = 1 | 1 << 1;            // the last block, fixed codes
 constexpr int kMostBitsPerByte = 9;                     // a literal's longest code
 
-// `count` low bits of `code` in the opposite order: Huffman codes go into the stream first bit
-// first.
-constexpr std::uint32_t Reversed(std::uint32_t code, int count) {
-    std::uint32_t reversed = 0;
-    for (int i = 0; i < count; ++i) reversed |= ((code >> i) & 1u) << (count - 1 - i);
-    return reversed;
-}
-
 // Bits ready to be written and how many.
 struct Bits {
     std::uint32_t value;
     std::uint32_t count;
 };
 
-// The fixed code of each literal and length symbol (0..287), reversed.
+// The fixed code of a literal or length symbol (0..287), as written.
 constexpr Bits FixedLiteral(int symbol) {
-    if (symbol < 144) return {Reversed(0x30 + symbol, 8), 8};
-    if (symbol < 256) return {Reversed(0x190 + symbol - 144, 9), 9};
-    if (symbol < 280) return {Reversed(symbol - 256, 7), 7};
-    return {Reversed(0xC0 + symbol - 280, 8), 8};
+    return {FIXED_LITERAL_CODE.codes[symbol], FIXED_LITERAL_CODE.lengths[symbol]};
 }
 
 struct FixedTables {
     Bits literal[256];
     Bits length[kMaxCopyLength + 1];  // a copy's length symbol and extra bits, by length
-    Bits distance[30];                // a distance symbol's fixed code (five bits)
+    Bits distance[kDistanceCodes];    // a distance symbol's fixed code (five bits)
 };
 
 // The length symbols' first lengths and extra bits (RFC 1951, 3.2.5).
@@ -69,9 +59,9 @@ constexpr FixedTables MakeFixedTables() {
                                 code.count + static_cast<std::uint32_t>(LENGTH_EXTRA[symbol])};
         }
     }
-    for (int symbol = 0; symbol < 30; ++symbol) {
-        t.distance[symbol] = {Reversed(static_cast<std::uint32_t>(symbol), 5), 5};
-    }
+    for (int symbol = 0; symbol < kDistanceCodes; ++symbol)
+        t.distance[symbol] = {FIXED_DISTANCE_CODE.codes[symbol],
+                              FIXED_DISTANCE_CODE.lengths[symbol]};
     return t;
 }
 
