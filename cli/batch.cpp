@@ -361,10 +361,12 @@ int RunBatch(const CommandLine& line) {
     const bool namesMayClash = line.outputPath.find("{line}") != std::string::npos;
     std::unordered_map<NameHash, int, NameHashBucket> claimed;
     JobGroup group;
+    group.reserve(kGroupLines);
     auto handOver = [&] {
         if (group.empty()) return;
         queue.Put(std::move(group));
         group = JobGroup();
+        group.reserve(kGroupLines);
     };
     auto take = [&](const LineSplitter::Line& read) {
         if (InterruptSignal() != 0) return;  // the rest of the chunk is not started

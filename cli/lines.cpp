@@ -13,25 +13,24 @@ bool IsBlankByte(char c) {
 
 }  // namespace
 
-void LineSplitter::Add(char c) {
+void LineSplitter::Add(const char* data, std::size_t size) {
+    if (size == 0) return;
     started_ = true;
     if (pendingReturn_) {
         pendingReturn_ = false;
-        Keep('\r');  // not before "\n": part of the line
+        Keep("\r", 1);  // not before "\n": part of the line
     }
-    if (c == '\r') {
+    if (data[size - 1] == '\r') {
         pendingReturn_ = true;
-    } else {
-        Keep(c);
+        --size;
     }
+    Keep(data, size);
 }
 
-void LineSplitter::Keep(char c) {
-    if (line_.text.size() < keep_) {
-        line_.text += c;
-    } else {
-        line_.cut = true;
-    }
+void LineSplitter::Keep(const char* data, std::size_t size) {
+    const std::size_t room = keep_ - std::min(keep_, line_.text.size());
+    line_.text.append(data, std::min(size, room));
+    if (size > room) line_.cut = true;
 }
 
 void LineSplitter::Close() {
@@ -52,18 +51,21 @@ std::string SafeFileName(const std::string& line) {
 
 std::string ExpandPattern(const std::string& pattern, int number, const std::string& line) {
     std::string name;
-    for (std::size_t i = 0; i < pattern.size();) {
-        if (pattern.compare(i, 3, "{n}") == 0) {
+    std::size_t at = 0;
+    for (std::size_t brace; (brace = pattern.find('{', at)) != std::string::npos;) {
+        name.append(pattern, at, brace - at);
+        if (pattern.compare(brace, 3, "{n}") == 0) {
             name += std::to_string(number);
-            i += 3;
-        } else if (pattern.compare(i, 6, "{line}") == 0) {
+            at = brace + 3;
+        } else if (pattern.compare(brace, 6, "{line}") == 0) {
             name += SafeFileName(line);
-            i += 6;
+            at = brace + 6;
         } else {
-            name += pattern[i++];
+            name += '{';
+            at = brace + 1;
         }
     }
-    return name;
+    return name.append(pattern, at, std::string::npos);
 }
 
 }  // namespace qr::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace qr::cli {
@@ -33,12 +34,16 @@ public:
     // end.
     template <typename Take>
     void Push(const char* data, std::size_t size, Take take) {
-        for (std::size_t i = 0; i < size; ++i) {
-            if (data[i] == '\n') {
-                Finish(take);
-            } else {
-                Add(data[i]);
-            }
+        while (size > 0) {
+            const void* end = std::memchr(data, '\n', size);
+            const std::size_t part =
+                end == nullptr ? size
+                               : static_cast<std::size_t>(static_cast<const char*>(end) - data);
+            Add(data, part);
+            if (end == nullptr) return;
+            Finish(take);
+            data += part + 1;
+            size -= part + 1;
         }
     }
 
@@ -49,8 +54,9 @@ public:
     }
 
 private:
-    void Add(char c);
-    void Keep(char c);
+    // Adds `size` bytes of the line, none of them "\n".
+    void Add(const char* data, std::size_t size);
+    void Keep(const char* data, std::size_t size);
     template <typename Take>
     void Finish(Take take) {
         Close();

@@ -19,7 +19,6 @@ namespace {
 
 constexpr const char* kPrintPayload = "--print-payload";
 constexpr std::size_t kFlagColumn = 25;  // the flags' column of help, before HelpColumn()'s
-constexpr std::size_t kReasonBytes = 512;
 
 // One field of a kind, as the library's table says it.
 struct Field {
@@ -60,7 +59,7 @@ Status BuildText(const std::string& kind, const JsonMembers& fields, std::string
         names.push_back(name.c_str());
         values.push_back(value.c_str());
     }
-    char reason[kReasonBytes];
+    char reason[TESSERA_MESSAGE_ROOM];
     std::size_t size = 0;
     Status status = tessera_payload_build(kind.c_str(), names.data(), values.data(), names.size(),
                                           nullptr, 0, &size, level, most, reason, sizeof reason);

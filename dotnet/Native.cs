@@ -181,9 +181,6 @@ namespace Tessera
                                                                     typeof(T));
         }
 
-        // Room for the library's one-line reasons.
-        internal const int MessageRoom = 512;
-
         // Fills `settings` with the library's defaults, at this assembly's size of the record.
         // Throws InvalidOperationException when the library refuses that size.
         internal void SettingsInit(ref Settings settings)

@@ -139,7 +139,7 @@ namespace Tessera
             }
             Native api = Native.Api;
             byte[] kindName = Native.Utf8(kind);
-            byte[] reason = new byte[Native.MessageRoom];
+            byte[] reason = new byte[Library.MessageRoom];
             using (var namePointers = new PinnedTexts(names))
             using (var valuePointers = new PinnedTexts(values))
             {

@@ -138,7 +138,7 @@ namespace Tessera
             Status status = api.Encode(data, (UIntPtr)data.Length, ref settings, out symbol);
             if (status == Status.CannotEncode)
             {
-                byte[] text = new byte[Native.MessageRoom];
+                byte[] text = new byte[Library.MessageRoom];
                 status = api.ExplainEncodeFailure(data, (UIntPtr)data.Length, ref settings, text,
                                                   (UIntPtr)text.Length);
                 throw new EncodeException(status == Status.Ok ? Native.Text(text)
@@ -164,7 +164,7 @@ namespace Tessera
             Native api = Native.Api;
             Settings settings = MakeSettings(api, level, version, strict, mask, utf8, micro, boost,
                                              rmqr, rmqrVersion, rmqrHeight, gs1, fit);
-            byte[] reason = new byte[Native.MessageRoom];
+            byte[] reason = new byte[Library.MessageRoom];
             IntPtr symbol;
             Status status = payload.Encode(api, ref settings, out symbol, reason);
             if (status == Status.Ok) return new QrSymbol(new SymbolHandle(symbol));

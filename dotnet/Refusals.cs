@@ -84,7 +84,7 @@ namespace Tessera
         // Throws ArgumentOutOfRangeException with the library's reason when it refuses `settings`.
         static void CheckSettings(Native api, Settings settings)
         {
-            byte[] text = new byte[Native.MessageRoom];
+            byte[] text = new byte[Library.MessageRoom];
             Status status = api.CheckSettings(ref settings, text, (UIntPtr)text.Length);
             if (status == Status.Ok) return;
             if (status != Status.BadArgument) throw Failure(api, status);

@@ -10,7 +10,7 @@ namespace Tessera
     public sealed partial class QrSymbol
     {
         // The format argument of a save that takes each path's format from its extension.
-        const Format FromPath = (Format)Library.Default;
+        const Format FromPath = (Format)Library.FormatFromPath;
 
         /// <summary>The symbol as <paramref name="format"/>: <paramref name="scale"/> pixels
         /// (points for EPS and PDF, characters for text) per module, 1-20, or 0 for 4 (1 for
@@ -56,7 +56,7 @@ namespace Tessera
             Format format = PathFormat(api, path);
             RenderOptions options = Options(api, format, scale, margin, dark, light, dpi);
             int errorNumber = 0;
-            byte[] reason = new byte[Native.MessageRoom];
+            byte[] reason = new byte[Library.MessageRoom];
             Status status = Use(symbol => api.SaveExplained(symbol, path, format, ref options,
                                                             out errorNumber, reason,
                                                             (UIntPtr)reason.Length));
@@ -164,7 +164,7 @@ namespace Tessera
             options.Dark = dark;
             options.Light = light;
             options.Dpi = dpi;
-            byte[] text = new byte[Native.MessageRoom];
+            byte[] text = new byte[Library.MessageRoom];
             Status status = api.CheckRenderOptions(format, ref options, text, (UIntPtr)text.Length);
             if (status == Status.Ok) return options;
             if (status != Status.BadArgument) throw Failure(api, status);

@@ -191,7 +191,7 @@ void CMicroEncoder::MapWalk(int version, int level, WalkPositions& positions) {
     symbolSize = MicroSymbolSize(version);
     PlaceFunctionPatterns();
     ReadWalk(
-        symbolSize, MICRO_VERSION_TABLE[version].totalCodewords * 8, codewords, modules,
+        symbolSize, symbolSize, MICRO_VERSION_TABLE[version].totalCodewords * 8, codewords, modules,
         [this] { PlaceCodewords(); }, positions);
 }
 

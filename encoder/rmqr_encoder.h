@@ -38,6 +38,17 @@ int RmqrVersionNamed(const char* name);
 // Writes the name of rMQR `version` (1..32), such as "R11x59", into `name` (kRmqrNameSize bytes).
 void RmqrName(int version, char* name);
 
+// The function patterns of an rMQR symbol, as bits of the `parts` of PlaceFunctionPatterns.
+enum RmqrPattern : unsigned {
+    RMQR_TIMING = 1,      // the edges' timing, and the columns joining alignment patterns
+    RMQR_FINDER = 2,      // the finder and its separator
+    RMQR_CORNERS = 4,     // the corner patterns, top right and bottom left
+    RMQR_SUB_FINDER = 8,  // the sub-finder, bottom right
+    RMQR_ALIGNMENT = 16,  // the alignment patterns on the top and bottom edges
+    RMQR_FORMAT = 32,     // both copies of the format information
+};
+constexpr unsigned kAllRmqrPatterns = 63;
+
 class CRmqrEncoder {
 public:
     // Encodes `length` (1 or more) bytes at `data` as one rMQR symbol at `level` (LEVEL_M or
@@ -69,8 +80,10 @@ public:
     // over a cleared `width` x `height` matrix (its columns cleared to row 23), and notes them in
     // `functionRows` and `darkFunctionRows`: the timing rows and columns, the finder and its
     // separator, the corner patterns, the sub-finder, the alignment patterns and the format
-    // information of `version` and `level`. Every other cell is left free (0).
-    void PlaceFunctionPatterns();
+    // information of `version` and `level`. Every other cell is left free (0). With `parts` (of
+    // RmqrPattern), only those patterns are drawn, each as the whole drawing draws it: the symbol
+    // map tells the patterns apart so.
+    void PlaceFunctionPatterns(unsigned parts = kAllRmqrPatterns);
     // Notes the function cells that PlaceFunctionPatterns draws in `functionRows` and
     // `darkFunctionRows` alone, a column at a time, leaving the cells as they are: what
     // BuildColumnsByBands needs, as Encode does.

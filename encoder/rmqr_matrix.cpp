@@ -38,7 +38,7 @@ unsigned char FunctionCell(bool dark) {
 }  // namespace
 
 // Timing first, so that every pattern after it wins where they meet.
-void CRmqrEncoder::PlaceFunctionPatterns() {
+void CRmqrEncoder::PlaceFunctionPatterns(unsigned parts) {
     const int w = width;
     const int h = height;
     for (int x = 0; x < w; ++x) {
@@ -54,34 +54,41 @@ void CRmqrEncoder::PlaceFunctionPatterns() {
 
     // Timing along the top from the separator on, the whole bottom, the left edge below the
     // separator and the right edge between the corner and the sub-finder.
-    for (int x = kSeparatorLine; x < w; ++x) set(x, 0, x % 2 == 0);
-    for (int x = 0; x < w; ++x) set(x, h - 1, x % 2 == 0);
-    for (int y = kFirstLeftTimingRow; y < h; ++y) set(0, y, y % 2 == 0);
-    for (int y = kFirstRightTimingRow; y <= h - 1 - kSubFinderSize; ++y) set(w - 1, y, y % 2 == 0);
+    if (parts & RMQR_TIMING) {
+        for (int x = kSeparatorLine; x < w; ++x) set(x, 0, x % 2 == 0);
+        for (int x = 0; x < w; ++x) set(x, h - 1, x % 2 == 0);
+        for (int y = kFirstLeftTimingRow; y < h; ++y) set(0, y, y % 2 == 0);
+        for (int y = kFirstRightTimingRow; y <= h - 1 - kSubFinderSize; ++y)
+            set(w - 1, y, y % 2 == 0);
+    }
 
     // The finder and its separator: the column beside it, and the row below it where there is one.
-    for (int y = 0; y < kFinderSize; ++y) {
-        for (int x = 0; x < kFinderSize; ++x) {
-            set(x, y, (FINDER_PATTERN_ROWS[y] >> (kFinderSize - 1 - x)) & 1);
+    if (parts & RMQR_FINDER) {
+        for (int y = 0; y < kFinderSize; ++y) {
+            for (int x = 0; x < kFinderSize; ++x) {
+                set(x, y, (FINDER_PATTERN_ROWS[y] >> (kFinderSize - 1 - x)) & 1);
+            }
         }
-    }
-    for (int y = 0; y <= kSeparatorLine && y < h; ++y) set(kSeparatorLine, y, false);
-    if (h > kSeparatorLine + 1) {
-        for (int x = 0; x < kSeparatorLine; ++x) set(x, kSeparatorLine, false);
+        for (int y = 0; y <= kSeparatorLine && y < h; ++y) set(kSeparatorLine, y, false);
+        if (h > kSeparatorLine + 1) {
+            for (int x = 0; x < kSeparatorLine; ++x) set(x, kSeparatorLine, false);
+        }
     }
 
     // The corner patterns: top right, and bottom left where the finder leaves room.
-    set(w - 2, 0, true);
-    set(w - 2, 1, false);
-    set(w - 1, 1, true);
-    set(1, h - 1, true);
-    if (h >= kMinHeightWithCorner) {
-        set(0, h - 2, true);
-        set(1, h - 2, false);
+    if (parts & RMQR_CORNERS) {
+        set(w - 2, 0, true);
+        set(w - 2, 1, false);
+        set(w - 1, 1, true);
+        set(1, h - 1, true);
+        if (h >= kMinHeightWithCorner) {
+            set(0, h - 2, true);
+            set(1, h - 2, false);
+        }
     }
 
     // The sub-finder in the bottom-right corner.
-    for (int dy = 0; dy < kSubFinderSize; ++dy) {
+    for (int dy = 0; dy < kSubFinderSize && (parts & RMQR_SUB_FINDER); ++dy) {
         for (int dx = 0; dx < kSubFinderSize; ++dx) {
             set(w - kSubFinderSize + dx, h - kSubFinderSize + dy,
                 (ALIGNMENT_PATTERN_ROWS[dy] >> (kSubFinderSize - 1 - dx)) & 1);
@@ -92,15 +99,16 @@ void CRmqrEncoder::PlaceFunctionPatterns() {
     const RmqrAlignmentColumns& alignment = RmqrAlignmentOf(w);
     for (int i = 0; i < alignment.count; ++i) {
         const int cx = alignment.columns[i];
-        for (int dx = -1; dx <= 1; ++dx) {
+        for (int dx = -1; dx <= 1 && (parts & RMQR_ALIGNMENT); ++dx) {
             for (int dy = -1; dy <= 1; ++dy) {
                 const bool dark = dx != 0 || dy != 0;
                 set(cx + dx, 1 + dy, dark);
                 set(cx + dx, h - 2 + dy, dark);
             }
         }
-        for (int y = 3; y <= h - 4; ++y) set(cx, y, y % 2 == 0);
+        for (int y = 3; y <= h - 4 && (parts & RMQR_TIMING); ++y) set(cx, y, y % 2 == 0);
     }
+    if (!(parts & RMQR_FORMAT)) return;
 
     // The format information: 15 bits in columns of 5 beside each finder, and 3 more.
     const int data = RMQR_LEVEL_BITS[RmqrSlotOf(level)] << kRmqrSizeNumberBits | (version - 1);

@@ -1,9 +1,9 @@
 // The symbol map from the encoders' own steps. A scratch record draws the function patterns as
 // Encode does, and its placement walk is read back (ReadWalk) for the codeword of every free cell.
 // The roles among the function cells come from the same drawing steps run one kind at a time (the
-// finders, the alignment patterns, the version information) and from the tables of the format
-// cells and the dark module; what remains beside the finders is separator, and on the timing
-// line, timing.
+// finders, the alignment patterns, the version information; in rMQR every pattern) and from the
+// tables of the format cells and the dark module; what remains beside the finders is separator,
+// and on the timing line, timing.
 #include "encoder/symbol_map.h"
 
 #include <cstring>
@@ -14,6 +14,7 @@
 #include "encoder/masking.h"
 #include "encoder/micro_encoder.h"
 #include "encoder/qr_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "encoder/walk_positions.h"
 
 namespace qr {
@@ -53,14 +54,12 @@ int Correctable(SymbolKind kind, int version, int level, int ecCodewords) {
     return (ecCodewords - protection) / 2;
 }
 
-// The block of codeword `index` of the sequence laid in a symbol of `info` at `level`. The data
-// codewords are dealt to the blocks in turn, one column of codewords at a time, the longer blocks
-// taking one more column at the end; then the error-correction codewords likewise.
-int BlockOfCodeword(const VersionInfo& info, int level, int index) {
-    const RsBlockSpec& g1 = info.group1Blocks[level];
-    const RsBlockSpec& g2 = info.group2Blocks[level];
+// The block of codeword `index` of the sequence laid in a symbol whose blocks are `g1` and then
+// the longer `g2`, holding `data` data codewords in all. The data codewords are dealt to the
+// blocks in turn, one column of codewords at a time, the longer blocks taking one more column at
+// the end; then the error-correction codewords likewise.
+int BlockOfCodeword(const RsBlockSpec& g1, const RsBlockSpec& g2, int data, int index) {
     const int blocks = g1.blockCount + g2.blockCount;
-    const int data = info.dataCodewordCount[level];
     if (index >= data) return (index - data) % blocks;
     const int shared = g1.blockDataCodewords * blocks;
     return index < shared ? index % blocks : g1.blockCount + (index - shared);
@@ -70,11 +69,23 @@ void ClearSquare(ModuleMatrix& modules, int size) {
     for (int x = 0; x < size; ++x) std::memset(modules[x], 0, static_cast<std::size_t>(size));
 }
 
+// The blocks of `map` from its two groups of blocks.
+void MapBlocks(const RsBlockSpec& g1, const RsBlockSpec& g2, SymbolMap* map) {
+    map->blockCount = 0;
+    for (const RsBlockSpec& group : {g1, g2}) {
+        for (int b = 0; b < group.blockCount; ++b) {
+            const int ec = group.blockCodewords - group.blockDataCodewords;
+            map->blocks[map->blockCount++] = {group.blockDataCodewords, ec,
+                                              Correctable(map->kind, map->version, map->level, ec)};
+        }
+    }
+}
+
 // The cells of the codeword sequence from the walk's positions; function cells are left alone.
-void MapCodewords(const WalkPositions& positions, const ModuleMatrix& functions, int size,
-                  SymbolMap* map, int (*blockOf)(const SymbolMap&, int)) {
-    for (int x = 0; x < size; ++x) {
-        for (int y = 0; y < size; ++y) {
+void MapCodewords(const WalkPositions& positions, const ModuleMatrix& functions, SymbolMap* map,
+                  int (*blockOf)(const SymbolMap&, int)) {
+    for (int x = 0; x < map->width; ++x) {
+        for (int y = 0; y < map->height; ++y) {
             if (functions[x][y] & MODULE_FUNCTION) continue;
             MappedModule& cell = map->cells[x][y];
             cell = {ModuleRole::kData, kNoBlock, kNoCodeword, 0, 0};
@@ -118,26 +129,21 @@ bool MapQr(int version, int level, SymbolMap* map) {
     e.symbolSize = s;
     e.totalCodewordCount = info.totalCodewords;
 
-    map->size = s;
+    map->width = map->height = s;
     map->codewordCount = info.totalCodewords;
-    map->blockCount = 0;
-    for (const RsBlockSpec& group : {info.group1Blocks[level], info.group2Blocks[level]}) {
-        for (int b = 0; b < group.blockCount; ++b) {
-            const int ec = group.blockCodewords - group.blockDataCodewords;
-            map->blocks[map->blockCount++] = {group.blockDataCodewords, ec,
-                                              Correctable(SymbolKind::kQrCode, version, level, ec)};
-        }
-    }
+    MapBlocks(info.group1Blocks[level], info.group2Blocks[level], map);
 
     // Every function cell, and the walk over the others.
     ClearSquare(e.modules, s);
     e.PlaceFunctionPatterns();
     ReadWalk(
-        s, info.totalCodewords * kBitsPerCodeword, e.finalCodewords, e.modules,
+        s, s, info.totalCodewords * kBitsPerCodeword, e.finalCodewords, e.modules,
         [&e] { e.PlaceCodewords(); }, scratch->positions);
     std::memcpy(scratch->functions, e.modules, sizeof scratch->functions);
-    MapCodewords(scratch->positions, scratch->functions, s, map, [](const SymbolMap& m, int c) {
-        return BlockOfCodeword(VERSION_TABLE[m.version], m.level, c);
+    MapCodewords(scratch->positions, scratch->functions, map, [](const SymbolMap& m, int c) {
+        const VersionInfo& info = VERSION_TABLE[m.version];
+        return BlockOfCodeword(info.group1Blocks[m.level], info.group2Blocks[m.level],
+                               info.dataCodewordCount[m.level], c);
     });
 
     // The function cells, one kind at a time: each kind's own step on a cleared matrix, its cells
@@ -213,12 +219,12 @@ bool MapMicro(int version, int level, SymbolMap* map) {
     const int s = e.symbolSize;
     const int ec = info.ecCodewords[level + 1];  // slot = level + 1 (tables.h)
 
-    map->size = s;
+    map->width = map->height = s;
     map->codewordCount = info.totalCodewords;
     map->blockCount = 1;
     map->blocks[0] = {info.totalCodewords - ec, ec,
                       Correctable(SymbolKind::kMicroQr, version, level, ec)};
-    MapCodewords(scratch->positions, e.modules, s, map, [](const SymbolMap&, int) { return 0; });
+    MapCodewords(scratch->positions, e.modules, map, [](const SymbolMap&, int) { return 0; });
     for (int x = 0; x < s; ++x) {
         for (int y = 0; y < s; ++y) {
             if (!(e.modules[x][y] & MODULE_FUNCTION)) continue;
@@ -235,6 +241,82 @@ bool MapMicro(int version, int level, SymbolMap* map) {
     return true;
 }
 
+// rMQR: the walk as the encoder lays it, each bit unmasked as it lands, and the roles from its
+// drawing of one pattern at a time, in the order the whole drawing lays them.
+bool MapRmqr(int version, int level, SymbolMap* map) {
+    if (RmqrDataCodewords(version, level) == 0) return false;
+    struct RmqrScratch {
+        CRmqrEncoder encoder;
+        WalkPositions positions;
+        ModuleMatrix functions;
+    };
+    const std::unique_ptr<RmqrScratch> scratch(new (std::nothrow) RmqrScratch);
+    if (!scratch) return false;
+    CRmqrEncoder& e = scratch->encoder;
+    const RmqrSizeInfo& row = RmqrSize(version);
+    const int slot = RmqrSlotOf(level);
+    const int w = row.width;
+    const int h = row.height;
+    e.version = version;
+    e.level = level;
+    e.width = w;
+    e.height = h;
+    map->width = w;
+    map->height = h;
+    map->codewordCount = RmqrTotalCodewords(row);
+    MapBlocks(row.group1Blocks[slot], row.group2Blocks[slot], map);
+
+    e.PlaceFunctionPatterns();
+    std::memcpy(scratch->functions, e.modules, sizeof scratch->functions);
+    ReadWalk(
+        w, h, map->codewordCount * kBitsPerCodeword, e.codewords, e.modules,
+        [&e, w, h] {
+            e.PlaceCodewords();
+            for (int x = 0; x < w; ++x) {
+                for (int y = 0; y < h; ++y) {
+                    unsigned char& cell = e.modules[x][y];
+                    if (cell & MODULE_FUNCTION) continue;
+                    const bool bit =
+                        (cell & MODULE_DARK) != MaskCondition(RMQR_MASK_CONDITION, x, y);
+                    cell = bit ? MODULE_DATA_BIT : 0;
+                }
+            }
+        },
+        scratch->positions);
+    MapCodewords(scratch->positions, scratch->functions, map, [](const SymbolMap& m, int c) {
+        const RmqrSizeInfo& size = RmqrSize(m.version);
+        const int levelSlot = RmqrSlotOf(m.level);
+        return BlockOfCodeword(size.group1Blocks[levelSlot], size.group2Blocks[levelSlot],
+                               RmqrDataCodewordsAt(size, levelSlot), c);
+    });
+
+    const struct {
+        RmqrPattern part;
+        ModuleRole role;
+    } kParts[] = {
+        {RMQR_TIMING, ModuleRole::kTiming},        {RMQR_FINDER, ModuleRole::kFinder},
+        {RMQR_CORNERS, ModuleRole::kCornerFinder}, {RMQR_SUB_FINDER, ModuleRole::kSubFinder},
+        {RMQR_ALIGNMENT, ModuleRole::kAlignment},  {RMQR_FORMAT, ModuleRole::kFormat},
+    };
+    for (const auto& part : kParts) {
+        e.PlaceFunctionPatterns(part.part);
+        for (int x = 0; x < w; ++x) {
+            for (int y = 0; y < h; ++y) {
+                if (!(e.modules[x][y] & MODULE_FUNCTION)) continue;
+                ModuleRole role = part.role;
+                if (role == ModuleRole::kFinder && (x >= kFinderSize || y >= kFinderSize)) {
+                    role = ModuleRole::kSeparator;
+                }
+                // The second copy of the format information lies beside the sub-finder.
+                const bool second = role == ModuleRole::kFormat && 2 * x > w;
+                map->cells[x][y] = {role, kNoBlock, kNoCodeword, 0,
+                                    static_cast<unsigned char>(second ? 1 : 0)};
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool MapSymbol(SymbolKind kind, int version, int level, SymbolMap* map) {
@@ -246,6 +328,8 @@ bool MapSymbol(SymbolKind kind, int version, int level, SymbolMap* map) {
             return MapQr(version, level, map);
         case SymbolKind::kMicroQr:
             return MapMicro(version, level, map);
+        case SymbolKind::kRmqr:
+            return MapRmqr(version, level, map);
     }
     return false;
 }

@@ -13,9 +13,9 @@
 namespace qr {
 
 enum class SymbolKind : unsigned char {
-    kQrCode,  // QR Code Model 2, versions 1-40, levels L, M, Q, H
-    kMicroQr  // Micro QR, versions M1-M4 as 1-4; level -1 for M1, else L, M or Q
-    // rMQR joins here: a rectangular map (its own width and height) built from encoder/rmqr_*.
+    kQrCode,   // QR Code Model 2, versions 1-40, levels L, M, Q, H
+    kMicroQr,  // Micro QR, versions M1-M4 as 1-4; level -1 for M1, else L, M or Q
+    kRmqr,     // rMQR, sizes R7x43-R17x139 as 1-32; level M or H; wider than high
 };
 
 enum class ModuleRole : unsigned char {
@@ -27,8 +27,10 @@ enum class ModuleRole : unsigned char {
     kFormat,
     kVersion,
     kDarkModule,
+    kSubFinder,     // rMQR: the 5 x 5 pattern in the bottom-right corner
+    kCornerFinder,  // rMQR: the corner patterns, top right and bottom left
 };
-constexpr int kModuleRoleCount = 8;
+constexpr int kModuleRoleCount = 10;
 
 // The most error-correction blocks of a symbol (version 40-H: 20 + 61).
 constexpr int kMaxBlocks = 81;
@@ -42,7 +44,8 @@ struct MappedModule {
     std::int16_t codeword;  // its place in the sequence laid in the symbol from 0, or kNoCodeword
     unsigned char bit;      // the codeword's bit held here, 7 the most significant; 0 where none
     // Of a format or version information module: the copy it belongs to, 0 (beside the top-left
-    // finder; for version information, the bottom-left one) or 1; 0 for any other module.
+    // finder; for version information, the bottom-left one) or 1 (in rMQR, beside the
+    // sub-finder); 0 for any other module.
     unsigned char copy;
 };
 
@@ -58,11 +61,13 @@ struct SymbolMap {
     SymbolKind kind;
     int version;
     int level;
-    int size;           // modules a side
+    int width;          // modules across
+    int height;         // modules down: `width` but in rMQR
     int codewordCount;  // data and error correction, as laid (a 4-bit codeword counts as one)
     int blockCount;
     BlockInfo blocks[kMaxBlocks];
-    MappedModule cells[kMaxSymbolSize][kMaxSymbolSize];  // [x][y], as a ModuleMatrix
+    // [x][y], as a ModuleMatrix: the width x height cells of the symbol.
+    MappedModule cells[kMaxSymbolSize][kMaxSymbolSize];
 };
 
 // Fills `map` with the map of a symbol of `kind`, `version` and `level` (as the encoders take

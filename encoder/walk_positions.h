@@ -17,12 +17,12 @@ using WalkPositions = std::int16_t[kMaxSymbolSize][kMaxSymbolSize];
 
 // Runs `lay()`, which lays the `bits` bits at `sequence` into the free cells of `modules` as
 // 0x00 or 0x02 and leaves its function cells alone, once per plane, and leaves the positions of
-// the `size` x `size` cells in `positions`. `sequence` holds (bits + 7) / 8 bytes; its content is
-// replaced.
+// the `width` x `height` cells in `positions`. `sequence` holds (bits + 7) / 8 bytes; its content
+// is replaced.
 template <class Lay>
-void ReadWalk(int size, int bits, unsigned char* sequence, const ModuleMatrix& modules, Lay lay,
-              WalkPositions& positions) {
-    for (int x = 0; x < size; ++x) std::memset(positions[x], 0, size * sizeof positions[x][0]);
+void ReadWalk(int width, int height, int bits, unsigned char* sequence, const ModuleMatrix& modules,
+              Lay lay, WalkPositions& positions) {
+    for (int x = 0; x < width; ++x) std::memset(positions[x], 0, height * sizeof positions[x][0]);
     for (int plane = 0; (bits >> plane) != 0; ++plane) {
         std::memset(sequence, 0, static_cast<std::size_t>((bits + 7) / 8));
         for (int p = 0; p < bits; ++p) {
@@ -30,8 +30,8 @@ void ReadWalk(int size, int bits, unsigned char* sequence, const ModuleMatrix& m
                 sequence[p >> 3] |= static_cast<unsigned char>(0x80 >> (p & 7));
         }
         lay();
-        for (int x = 0; x < size; ++x) {
-            for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int y = 0; y < height; ++y) {
                 if ((modules[x][y] & (MODULE_FUNCTION | MODULE_DATA_BIT)) == MODULE_DATA_BIT) {
                     positions[x][y] = static_cast<std::int16_t>(positions[x][y] | 1 << plane);
                 }

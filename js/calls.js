@@ -10,7 +10,7 @@
   else (root.tesseraParts = root.tesseraParts || {}).calls = part;
 })(typeof globalThis !== "undefined" ? globalThis : this, function (lib) {
   const {
-    COLOURS, EncodeError, LEVEL_PREFIX, LONE_SURROGATE, MAKE_OPTIONS, MESSAGE_BYTES, RENDER_BYTES,
+    COLOURS, EncodeError, LEVEL_PREFIX, LONE_SURROGATE, MAKE_OPTIONS, RENDER_BYTES,
     RENDER_FIELDS, SCRATCH, SETTINGS_BYTES, SETTINGS_FIELDS, SWITCHES, formatNumbers, utf8Decoder,
     utf8Encoder
   } = lib;
@@ -82,7 +82,7 @@
       length,
       settingsAt,
       at,
-      MESSAGE_BYTES,
+      lib.messageBytes,
     );
     if (status !== lib.C.TESSERA_OK && status !== lib.C.TESSERA_ERROR_BUFFER_TOO_SMALL) {
       return statusMessage(status);
@@ -113,7 +113,7 @@
     let number = formatNumbers.get(kind);
     if (number === undefined) {
       const name = utf8Encoder.encode(kind + "\0");
-      if (name.length > MESSAGE_BYTES || kind.includes("\0")) number = -1;
+      if (name.length > lib.messageBytes || kind.includes("\0")) number = -1;
       else {
         lib.wasm.HEAPU8.set(name, lib.scratch + SCRATCH.message);
         number = lib.wasm._tessera_format_from_name(lib.scratch + SCRATCH.message);
@@ -163,7 +163,7 @@
   function rmqrSize(name) {
     const bytes = utf8Encoder.encode(name + "\0");
     let number = 0;
-    if (bytes.length <= MESSAGE_BYTES && !name.includes("\0")) {
+    if (bytes.length <= lib.messageBytes && !name.includes("\0")) {
       lib.wasm.HEAPU8.set(bytes, lib.scratch + SCRATCH.message);
       number = lib.wasm._tessera_rmqr_version(lib.scratch + SCRATCH.message);
     }

@@ -53,9 +53,8 @@
   const LEVEL_PREFIX = "TESSERA_LEVEL_";
 
   // One block of WebAssembly memory, taken once, for the structures and the values the API
-  // returns through pointers.
+  // returns through pointers, and last the room for a one-line reason (TESSERA_MESSAGE_ROOM).
   const STRUCTURE_BYTES = 64;
-  const MESSAGE_BYTES = 512;
   // The style record as this glue lays it out, to the end of its last field (printed_size, a
   // double at byte 128); the module fills that much and reads no more (checked when it loads).
   const STYLE_BYTES = 136;
@@ -72,7 +71,6 @@
     used: 2 * STRUCTURE_BYTES + 8,
     capacity: 2 * STRUCTURE_BYTES + 12,
     message: 2 * STRUCTURE_BYTES + 16,
-    bytes: 2 * STRUCTURE_BYTES + 16 + MESSAGE_BYTES,
   };
 
   const utf8Encoder = new TextEncoder();
@@ -97,6 +95,7 @@
   let wasm = null; // the loaded module
   let loading = null; // its Promise while it loads
   let scratch = 0;
+  let messageBytes = 0; // the room for a reason at SCRATCH.message
   let C = null; // the header's constants
   let levelNames = null; // the level letters by number
   const formatNumbers = new Map(); // format number by name
@@ -114,11 +113,14 @@
     get scratch() {
       return scratch;
     },
+    get messageBytes() {
+      return messageBytes;
+    },
     get levelNames() {
       return levelNames;
     },
     SETTINGS_FIELDS, MAKE_OPTIONS, RENDER_FIELDS, SETTINGS_BYTES, RENDER_BYTES, SWITCHES, COLOURS,
-    LEVEL_PREFIX, MESSAGE_BYTES, STYLE_BYTES, STYLE_POINTERS, SCRATCH, utf8Encoder, utf8Decoder,
+    LEVEL_PREFIX, STYLE_BYTES, STYLE_POINTERS, SCRATCH, utf8Encoder, utf8Decoder,
     LONE_SURROGATE, EncodeError, formatNumbers, ready, encode,
   };
   for (const name of ["calls", "payload", "symbol"]) Object.assign(lib, parts[name](lib));
@@ -141,7 +143,7 @@
 
   function attach(module) {
     const constants = module.constants;
-    const base = module._malloc(SCRATCH.bytes);
+    const base = module._malloc(SCRATCH.message + constants.TESSERA_MESSAGE_ROOM);
     if (!base) throw new Error("tessera: no memory for the module's scratch block");
     // The module takes the glue's records at their size, or refuses them here once.
     checkLayout(
@@ -161,6 +163,7 @@
         levelNames[constants[name]] = name.slice(LEVEL_PREFIX.length);
     }
     scratch = base;
+    messageBytes = constants.TESSERA_MESSAGE_ROOM;
     C = constants;
     wasm = module;
     for (let index = 0; wasm._tessera_payload_kind(index) !== 0; index++) {
@@ -209,7 +212,7 @@
     const values = settingValues(options);
     writeSettings(values);
     const at = scratch + SCRATCH.message;
-    const checked = wasm._tessera_check_settings(scratch + SCRATCH.settings, at, MESSAGE_BYTES);
+    const checked = wasm._tessera_check_settings(scratch + SCRATCH.settings, at, messageBytes);
     if (checked === C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
     check(checked, "make");
     const symbol = withEncoded(bytes, values, (pointer) => {

@@ -8,7 +8,7 @@
   else (root.tesseraParts = root.tesseraParts || {}).payload = part;
 })(typeof globalThis !== "undefined" ? globalThis : this, function (lib) {
   const {
-    EncodeError, MESSAGE_BYTES, SCRATCH, bytesOf, cString, check, encode, ready, settingValues,
+    EncodeError, SCRATCH, bytesOf, cString, check, encode, ready, settingValues,
     withBuffer, writeSettings
   } = lib;
 
@@ -103,7 +103,7 @@
       const at = lib.scratch + SCRATCH.message;
       const query = (buffer, length) =>
         lib.wasm._tessera_payload_build(kindAt, names, values, count, buffer, length, sizeAt,
-          levelAt, mostAt, at, MESSAGE_BYTES);
+          levelAt, mostAt, at, lib.messageBytes);
       const status = query(0, 0);
       if (status === lib.C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
       if (status !== lib.C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, caller);
@@ -133,7 +133,7 @@
       const at = lib.scratch + SCRATCH.message;
       const pointerAt = lib.scratch + SCRATCH.pointer;
       const status = lib.wasm._tessera_payload_encode(kindAt, names, values, count,
-        lib.scratch + SCRATCH.settings, pointerAt, at, MESSAGE_BYTES);
+        lib.scratch + SCRATCH.settings, pointerAt, at, lib.messageBytes);
       if (status === lib.C.TESSERA_OK) lib.wasm._tessera_symbol_free(lib.wasm.HEAPU32[pointerAt >> 2]);
       else if (status === lib.C.TESSERA_ERROR_BAD_ARGUMENT) throw new RangeError(cString(at));
       else if (status === lib.C.TESSERA_ERROR_CANNOT_ENCODE) throw new EncodeError(cString(at), status);

@@ -8,7 +8,7 @@
   else (root.tesseraParts = root.tesseraParts || {}).symbol = part;
 })(typeof globalThis !== "undefined" ? globalThis : this, function (lib) {
   const {
-    LONE_SURROGATE, MESSAGE_BYTES, SCRATCH, STYLE_BYTES, STYLE_POINTERS, cString, check,
+    LONE_SURROGATE, SCRATCH, STYLE_BYTES, STYLE_POINTERS, cString, check,
     formatNumber, utf8Decoder, utf8Encoder, withBuffer, withEncoded, withRoom, writeRenderOptions,
     writeSettings
   } = lib;
@@ -67,9 +67,9 @@
     verify(kind = "png", options) {
       return this.#draw(kind, options, "verify", (pointer, number, optionsAt, styleAt) => {
         const verdictAt = lib.scratch + SCRATCH.size;
-        return withBuffer(4 * MESSAGE_BYTES, (text) => {
+        return withBuffer(4 * lib.messageBytes, (text) => {
           const status = lib.wasm._tessera_verify(pointer, number, optionsAt, styleAt, verdictAt, text,
-                                              4 * MESSAGE_BYTES);
+                                              4 * lib.messageBytes);
           if (status === lib.C.TESSERA_ERROR_BAD_ARGUMENT)
             throw new RangeError(`verify: ${cString(text)}`);
           if (status !== lib.C.TESSERA_ERROR_BUFFER_TOO_SMALL) check(status, "verify");
@@ -114,7 +114,7 @@
       writeRenderOptions(render, caller);
       const optionsAt = lib.scratch + SCRATCH.options;
       const at = lib.scratch + SCRATCH.message;
-      const checked = lib.wasm._tessera_check_render_options(number, optionsAt, at, MESSAGE_BYTES);
+      const checked = lib.wasm._tessera_check_render_options(number, optionsAt, at, lib.messageBytes);
       if (checked === lib.C.TESSERA_ERROR_BAD_ARGUMENT)
         throw new RangeError(`${caller}: ${cString(at)}`);
       check(checked, caller);
@@ -138,7 +138,7 @@
         }
         return withEncoded(this.#data, this.#settings, (pointer) => {
           const refused = lib.wasm._tessera_check_style(pointer, number, optionsAt, styleAt, at,
-                                                    MESSAGE_BYTES);
+                                                    lib.messageBytes);
           if (refused === lib.C.TESSERA_ERROR_BAD_ARGUMENT)
             throw new RangeError(`${caller}: ${cString(at)}`);
           check(refused, caller);
@@ -174,11 +174,11 @@
     for (const [name, value] of Object.entries(style)) {
       if (value === undefined || value === null) continue;
       const text = utf8Encoder.encode(`${name}\0${Array.isArray(value) ? value.join(",") : value}\0`);
-      const status = withBuffer(text.length + MESSAGE_BYTES, (buffer) => {
+      const status = withBuffer(text.length + lib.messageBytes, (buffer) => {
         lib.wasm.HEAPU8.set(text, buffer);
         const split = text.indexOf(0);
         return lib.wasm._tessera_style_set(at, buffer, buffer + split + 1, lib.scratch + SCRATCH.message,
-                                       MESSAGE_BYTES);
+                                       lib.messageBytes);
       });
       if (status === lib.C.TESSERA_ERROR_BAD_ARGUMENT)
         throw new RangeError(`${caller}: ${cString(lib.scratch + SCRATCH.message)}`);

@@ -19,9 +19,6 @@ struct tessera_symbol {
 
 namespace qr {
 
-// The format argument that takes the format from a path's extension.
-constexpr int kFormatFromPath = -1;
-
 // The most bytes a caller's structure may say it has: far more than any version of this library
 // will know, and a bound on what is read when `size` is not what the caller's header set.
 constexpr std::size_t kMaxStructureBytes = 4096;

@@ -12,10 +12,10 @@
 namespace qr {
 namespace {
 
-// The format of a file saved at `path`: `format`, or with kFormatFromPath the one that the
-// path's extension names. Returns false when it names none.
+// The format of a file saved at `path`: `format`, or with TESSERA_FORMAT_FROM_PATH the one that
+// the path's extension names. Returns false when it names none.
 bool SaveFormat(const char* path, int format, int* saved) {
-    if (format != kFormatFromPath) {
+    if (format != TESSERA_FORMAT_FROM_PATH) {
         *saved = format;
         return true;
     }

@@ -195,9 +195,8 @@ Status GroupWriter::Add(const Symbol& symbol, const OutputSettings& output, cons
         *message = "the output file cannot be created: out of memory";
         return TESSERA_ERROR_NO_MEMORY;
     }
-    std::string bytes;
-    const Status status = RenderChecked(symbol, output, 0, &bytes, message);
-    return status != TESSERA_OK ? status : AddBytes(bytes, path, id, message);
+    const Status status = RenderChecked(symbol, output, 0, &bytes_, message);
+    return status != TESSERA_OK ? status : AddBytes(bytes_, path, id, message);
 }
 
 Status GroupWriter::AddBytes(const std::string& bytes, const std::string& path, std::size_t id,

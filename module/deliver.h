@@ -132,6 +132,7 @@ private:
     struct Group;
     std::unique_ptr<Group> group_;
     std::vector<std::pair<std::size_t, std::string>> staged_;  // ids and paths
+    std::string bytes_;  // the last file Add() rendered, its room kept for the next
     const bool eachGroup_;
     const Done done_;
 };

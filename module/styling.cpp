@@ -40,18 +40,12 @@ const StyleSettingRows SETTING_ROWS;
 // The map of `symbol`, or null when no memory can be had.
 std::unique_ptr<SymbolMap> MapOf(const Symbol& symbol) {
     std::unique_ptr<SymbolMap> map(new (std::nothrow) SymbolMap);
-    if (map && !MapSymbol(symbol.micro ? SymbolKind::kMicroQr : SymbolKind::kQrCode, symbol.version,
-                          symbol.level, map.get())) {
-        map.reset();
-    }
+    const SymbolKind kind = symbol.rmqr    ? SymbolKind::kRmqr
+                            : symbol.micro ? SymbolKind::kMicroQr
+                                           : SymbolKind::kQrCode;
+    if (map && !MapSymbol(kind, symbol.version, symbol.level, map.get())) map.reset();
     return map;
 }
-
-// The refusal of styles and verification for an rMQR symbol: the map (encoder/symbol_map.h), the
-// styled writers and the verifier know square symbols only.
-constexpr const char* kRmqrNotStyled =
-    "an rMQR symbol takes no styles and no verification: they map square symbols only (QR Code "
-    "and Micro QR)";
 
 // CheckRendering() with the map made already.
 std::string CheckWithMap(const Symbol& symbol, const SymbolMap& map, const OutputSettings& settings,
@@ -83,9 +77,17 @@ std::string StyleSettingHelp(const StyleSettingInfo& info) {
             return "colour of the " + name + " modules, RRGGBB or RRGGBBAA in hex (default: the " +
                    (dark ? "dark" : "light") + " colour)";
         }
-        case StyleSetting::kGradient:
-            return "the dark modules in a gradient: linear:RRGGBB,RRGGBB[,ANGLE] (degrees, 0 "
-                   "left to right, 90 top to bottom) or radial:RRGGBB,RRGGBB";
+        case StyleSetting::kGradient: {
+            // Each kind as the gradient parser reads it; a linear one also takes an angle.
+            std::string kinds;
+            for (int i = 0; i < kGradientKindCount; ++i) {
+                if (i > 0) kinds += i + 1 == kGradientKindCount ? " or " : ", ";
+                kinds += std::string(GRADIENT_KINDS[i]) + ":RRGGBB,RRGGBB";
+                if (static_cast<GradientKind>(i + 1) == GradientKind::kLinear)
+                    kinds += "[,ANGLE] (degrees, 0 left to right, 90 top to bottom)";
+            }
+            return "the dark modules in a gradient: " + kinds;
+        }
         case StyleSetting::kLogoSize:
             return "the logo's width in percent of the symbol's, " +
                    std::to_string(kMinLogoPercent) + "-" + std::to_string(kMaxLogoPercent) +
@@ -172,7 +174,6 @@ std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
         CheckOutputSettings(settings, &why);
         return why;
     }
-    if (symbol.rmqr) return kRmqrNotStyled;
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     return map ? CheckWithMap(symbol, *map, settings, style) : "out of memory";
 }
@@ -180,14 +181,13 @@ std::string CheckRendering(const Symbol& symbol, const OutputSettings& settings,
 Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
                     std::string* bytes) try {
     if (style.Plain()) return Render(symbol, settings, bytes);
-    if (symbol.rmqr) return TESSERA_ERROR_BAD_ARGUMENT;
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
     if (!CheckWithMap(symbol, *map, settings, style).empty()) return TESSERA_ERROR_BAD_ARGUMENT;
     const auto format = static_cast<ImageFormat>(settings.format);
     if (FormatInfo(format).writer == nullptr) return TESSERA_ERROR_FORMAT_NOT_AVAILABLE;
-    return ComposeStyled(format, symbol.size, symbol.modules, *map,
-                         ResolveRenderOptions(symbol, settings), style, bytes)
+    return ComposeStyled(format, symbol.modules, *map, ResolveRenderOptions(symbol, settings),
+                         style, bytes)
                ? TESSERA_OK
                : TESSERA_ERROR_NO_MEMORY;
 } catch (const std::bad_alloc&) {
@@ -196,10 +196,6 @@ Status RenderStyled(const Symbol& symbol, const OutputSettings& settings, const 
 
 Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const StyleOptions& style,
                     VerifyResult* result, std::string* why) try {
-    if (symbol.rmqr) {
-        if (why != nullptr) *why = kRmqrNotStyled;
-        return TESSERA_ERROR_BAD_ARGUMENT;
-    }
     const std::unique_ptr<SymbolMap> map = MapOf(symbol);
     if (!map) return TESSERA_ERROR_NO_MEMORY;
     const std::string refused = CheckWithMap(symbol, *map, settings, style);
@@ -207,8 +203,8 @@ Status VerifyStyled(const Symbol& symbol, const OutputSettings& settings, const 
         if (why != nullptr) *why = refused;
         return TESSERA_ERROR_BAD_ARGUMENT;
     }
-    *result = VerifyRendering(static_cast<ImageFormat>(settings.format), symbol.size,
-                              symbol.modules, *map, ResolveRenderOptions(symbol, settings), style);
+    *result = VerifyRendering(static_cast<ImageFormat>(settings.format), symbol.modules, *map,
+                              ResolveRenderOptions(symbol, settings), style);
     return TESSERA_OK;
 } catch (const std::bad_alloc&) {
     return TESSERA_ERROR_NO_MEMORY;

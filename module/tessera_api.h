@@ -44,6 +44,17 @@ enum { TESSERA_LEVEL_L = 0, TESSERA_LEVEL_M = 1, TESSERA_LEVEL_Q = 2, TESSERA_LE
 /* A value that leaves a setting to the library (level, mask, margin). */
 #define TESSERA_DEFAULT (-1)
 
+/* The format argument of tessera_save() and its kin that takes each file's format from the
+ * extension of its path. */
+#define TESSERA_FORMAT_FROM_PATH (-1)
+
+/* The option strings that the one-export library's tessera() takes (tessera.h), slot by slot. */
+#define TESSERA_OPTION_SLOTS (4)
+
+/* The room, NUL included, that the bindings give a one-line reason a call writes into `text`
+ * (tessera_check_settings(), tessera_style_set(), ...); a longer one is cut to it. */
+#define TESSERA_MESSAGE_ROOM (512)
+
 /* Output formats, numbered from 0. These keep their numbers; formats added later (XPM, PBM, ...)
  * have names and numbers only: tessera_format_name(0, 1, ...) lists every one until it gives
  * null, and tessera_format_from_name() finds one. */
@@ -235,7 +246,8 @@ TESSERA_API_FUNCTION tessera_status tessera_render(const tessera_symbol* symbol,
                                                    const tessera_render_options* options,
                                                    void* buffer, size_t capacity, size_t* size);
 
-/* Renders the symbol as `format` (or, with -1, the format the extension of `path` names) and
+/* Renders the symbol as `format` (or, with TESSERA_FORMAT_FROM_PATH, the format the extension of
+ * `path` names) and
  * creates or replaces the file at `path`: the file is written in full beside its name, synced and
  * renamed into place, so it is never partial; on failure a file that was there is left as it was.
  * Returns TESSERA_OK; TESSERA_ERROR_CANNOT_WRITE; or as tessera_render(), with
@@ -247,13 +259,14 @@ TESSERA_API_FUNCTION tessera_status tessera_save(const tessera_symbol* symbol, c
  * durable together, so that many files cost about one sync: every file is written in full beside
  * its name, their data is synced once per file system, then each takes its name, then the names
  * are synced once (in groups of up to 64 files when there are more). A crash leaves each file old
- * or new, whole. `format` and `options` are for every file, as in tessera_save() (-1: each path's
- * extension). Every argument is checked before anything is written: TESSERA_ERROR_BAD_ARGUMENT
- * for null `symbols` or `paths` with a count, a null symbol, a null or empty path, a path whose
- * extension names no format, or bad options; nothing is written then. Otherwise each file's
- * status (TESSERA_OK, TESSERA_ERROR_CANNOT_WRITE, or as tessera_render()) is stored in
- * results[i] when `results` is not null, and the files that fail do not stop the others. Returns
- * TESSERA_OK when every file was saved, else the status of the first that was not. */
+ * or new, whole. `format` and `options` are for every file, as in tessera_save()
+ * (TESSERA_FORMAT_FROM_PATH: each path's extension). Every argument is checked before anything is
+ * written: TESSERA_ERROR_BAD_ARGUMENT for null `symbols` or `paths` with a count, a null symbol, a
+ * null or empty path, a path whose extension names no format, or bad options; nothing is written
+ * then. Otherwise each file's status (TESSERA_OK, TESSERA_ERROR_CANNOT_WRITE, or as
+ * tessera_render()) is stored in results[i] when `results` is not null, and the files that fail do
+ * not stop the others. Returns TESSERA_OK when every file was saved, else the status of the first
+ * that was not. */
 TESSERA_API_FUNCTION tessera_status tessera_save_all(const tessera_symbol* const* symbols,
                                                      const char* const* paths, size_t count,
                                                      int format,

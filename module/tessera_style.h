@@ -10,6 +10,10 @@
 extern "C" {
 #endif
 
+/* The regions that take colours of their own: tessera_style_name(TESSERA_STYLE_REGION, i) names
+ * region i. */
+#define TESSERA_STYLE_REGIONS (14)
+
 /* Styled symbols: the shape of the dark modules, finder styles, a colour for each region, a
  * gradient, a logo, an accessible title, a CMYK dark colour and a printed size, for the formats
  * that can draw them (SVG, EPS, PDF, PNG and BMP, each what it can: tessera_check_style() says
@@ -18,12 +22,13 @@ extern "C" {
  * styled and the bytes are tessera_render()'s. The names of the shapes, finder styles and
  * regions are the library's: tessera_style_name() lists them. */
 typedef struct tessera_style_options {
-    size_t size;          /* sizeof(tessera_style_options), set by tessera_style_options_init */
-    int shape;            /* tessera_style_name(TESSERA_STYLE_SHAPE, shape): 0 square */
-    int finder;           /* tessera_style_name(TESSERA_STYLE_FINDER, finder): 0 square */
-    uint32_t regions[14]; /* 0xRRGGBBAA by tessera_style_name(TESSERA_STYLE_REGION, i); 0 (not
-                             set): the dark or the light colour */
-    int gradient;         /* 0 none, 1 linear, 2 radial: from `gradient_from` to `gradient_to` */
+    size_t size; /* sizeof(tessera_style_options), set by tessera_style_options_init */
+    int shape;   /* tessera_style_name(TESSERA_STYLE_SHAPE, shape): 0 square */
+    int finder;  /* tessera_style_name(TESSERA_STYLE_FINDER, finder): 0 square */
+    /* 0xRRGGBBAA by tessera_style_name(TESSERA_STYLE_REGION, i); 0 (not set): the dark or the
+     * light colour */
+    uint32_t regions[TESSERA_STYLE_REGIONS];
+    int gradient; /* 0 none, 1 linear, 2 radial: from `gradient_from` to `gradient_to` */
     uint32_t gradient_from;
     uint32_t gradient_to;
     int gradient_angle; /* linear: degrees 0-359, 0 left to right, 90 top to bottom */
@@ -70,8 +75,9 @@ TESSERA_API_FUNCTION void tessera_style_options_init(tessera_style_options* styl
 
 /* The name of entry `index` of list `list` (TESSERA_STYLE_*): "square", "dot", ... for shapes,
  * "square", "rounded", "dot" for finders, "finder-dark", ..., "quiet-zone" for regions, the
- * names tessera_style_set() takes for settings, and "linear", "radial" for gradient kinds. Null past the end of a list or for an unknown
- * list, so calling it with 0, 1, ... until null lists one. */
+ * names tessera_style_set() takes for settings, and "linear", "radial" for gradient kinds. Null
+ * past the end of a list or for an unknown list, so calling it with 0, 1, ... until null lists one.
+ */
 TESSERA_API_FUNCTION const char* tessera_style_name(int list, int index);
 
 /* Sets the part of `style` named `name` (a TESSERA_STYLE_SETTING name: "shape", "finder", a

@@ -103,9 +103,9 @@ bool ComposeBmp(int width, int height, const ModuleMatrix& modules, const Render
     return true;
 }
 
-bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
-                      std::string* bytes) {
-    const BmpGeometry g = BmpGeometry::Of(side, side, 1, 0);
+bool ComposeBmpPixels(int width, int height, const unsigned char* dark,
+                      const RenderOptions& options, std::string* bytes) {
+    const BmpGeometry g = BmpGeometry::Of(width, height, 1, 0);
     try {
         bytes->assign(static_cast<std::size_t>(g.fileSize), '\0');
     } catch (const std::bad_alloc&) {
@@ -114,11 +114,11 @@ bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& 
     }
     unsigned char* file = reinterpret_cast<unsigned char*>(&(*bytes)[0]);
     WriteHeaders(file, g, options);
-    for (int y = 0; y < side; ++y) {
+    for (int y = 0; y < height; ++y) {
         unsigned char* row =
-            file + kBmpHeadersSize + static_cast<std::size_t>(side - 1 - y) * g.rowSize;
-        const unsigned char* pixels = dark + static_cast<std::size_t>(y) * side;
-        for (int x = 0; x < side; ++x) {
+            file + kBmpHeadersSize + static_cast<std::size_t>(height - 1 - y) * g.rowSize;
+        const unsigned char* pixels = dark + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
             if (pixels[x] == 0) row[x >> 3] |= static_cast<unsigned char>(0x80u >> (x & 7));
         }
     }

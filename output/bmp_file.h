@@ -34,11 +34,11 @@ struct BmpGeometry {
 bool ComposeBmp(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* file);
 
-// Composes the file of a square image of `side` pixels given pixel by pixel: `dark` holds side x
-// side bytes, row by row from the top, non-zero for the dark colour. Headers and colours as
-// ComposeBmp writes them. Returns false, with `file` empty, when no memory can be had.
-bool ComposeBmpPixels(int side, const unsigned char* dark, const RenderOptions& options,
-                      std::string* file);
+// Composes the file of an image of `width` x `height` pixels given pixel by pixel: `dark` holds
+// width x height bytes, row by row from the top, non-zero for the dark colour. Headers and colours
+// as ComposeBmp writes them. Returns false, with `file` empty, when no memory can be had.
+bool ComposeBmpPixels(int width, int height, const unsigned char* dark,
+                      const RenderOptions& options, std::string* file);
 
 // BMP's row of the table of formats (output/writers.h). It stands here, beside its writer, because
 // the one-export library links a table of this row alone.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "output/module_shapes.h"
 #include "output/vector_shared.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr double kQuarterCircle = 0.5522847498307936;  // 4/3 (sqrt 2 - 1)
 constexpr double kDegree = 3.14159265358979323846 / 180;
 constexpr int kComponentMax = 255;
+constexpr int kFinderSide = 7;
+constexpr int kSubFinderSide = 5;
 
 Point Along(Point from, Point to, double share) {
     return {from.x + (to.x - from.x) * share, from.y + (to.y - from.y) * share};
@@ -164,6 +167,8 @@ double GradientPosition(const Paint& paint, Point p) {
 Region DarkRegionOf(ModuleRole role) {
     switch (role) {
         case ModuleRole::kFinder:
+        case ModuleRole::kSubFinder:
+        case ModuleRole::kCornerFinder:
             return Region::kFinderDark;
         case ModuleRole::kAlignment:
             return Region::kAlignmentDark;
@@ -187,27 +192,28 @@ Region LightRegionOf(ModuleRole role) {
                : static_cast<Region>(static_cast<int>(DarkRegionOf(role)) + 1);
 }
 
-std::vector<Point> FinderCorners(const SymbolMap& map) {
-    std::vector<Point> corners;
-    auto finder = [&](int x, int y) {
-        return x >= 0 && y >= 0 && map.cells[x][y].role == ModuleRole::kFinder;
-    };
-    for (int y = 0; y < map.size; ++y) {
-        for (int x = 0; x < map.size; ++x) {
-            if (finder(x, y) && !finder(x - 1, y) && !finder(x, y - 1)) {
-                corners.push_back({static_cast<double>(x), static_cast<double>(y)});
+std::vector<FinderPlace> FinderPlaces(const SymbolMap& map) {
+    std::vector<FinderPlace> places;
+    for (const auto& [role, side] : {std::pair{ModuleRole::kFinder, kFinderSide},
+                                     std::pair{ModuleRole::kSubFinder, kSubFinderSide}}) {
+        auto in = [&, role = role](int x, int y) {
+            return x >= 0 && y >= 0 && map.cells[x][y].role == role;
+        };
+        for (int y = 0; y < map.height; ++y) {
+            for (int x = 0; x < map.width; ++x) {
+                if (in(x, y) && !in(x - 1, y) && !in(x, y - 1)) places.push_back({x, y, side});
             }
         }
     }
-    return corners;
+    return places;
 }
 
 namespace {
 
 // The paint of the dark modules of `region`: its own colour, or the gradient, the CMYK colour or
 // the dark colour in its place.
-Paint DarkPaint(const StyleOptions& style, const RenderOptions& options, Region region, double side,
-                double margin) {
+Paint DarkPaint(const StyleOptions& style, const RenderOptions& options, Region region,
+                const Drawing& drawing, double margin) {
     Paint paint;
     if (style.regions[static_cast<int>(region)] != kInheritColour) {
         paint.colour = style.regions[static_cast<int>(region)];
@@ -222,12 +228,13 @@ Paint DarkPaint(const StyleOptions& style, const RenderOptions& options, Region 
     if (g.kind == GradientKind::kNone) return paint;
     paint.from = g.from;
     paint.to = g.to;
-    const double symbol = side - 2 * margin;
-    const Point centre = {side / 2, side / 2};
+    const double across = drawing.width - 2 * margin;
+    const double down = drawing.height - 2 * margin;
+    const Point centre = {drawing.width / 2, drawing.height / 2};
     if (g.kind == GradientKind::kRadial) {
         paint.kind = PaintKind::kRadial;
         paint.start = centre;
-        paint.radius = symbol / std::sqrt(2.0);  // to the corners
+        paint.radius = std::hypot(across, down) / 2;  // to the corners
         return paint;
     }
     // Linear: along the angle's direction, through the centre, as far as the symbol's corners
@@ -235,7 +242,7 @@ Paint DarkPaint(const StyleOptions& style, const RenderOptions& options, Region 
     paint.kind = PaintKind::kLinear;
     const double dx = std::cos(g.angle * kDegree);
     const double dy = std::sin(g.angle * kDegree);
-    const double reach = (std::fabs(dx) + std::fabs(dy)) * symbol / 2;
+    const double reach = (std::fabs(dx) * across + std::fabs(dy) * down) / 2;
     paint.start = {centre.x - dx * reach, centre.y - dy * reach};
     paint.end = {centre.x + dx * reach, centre.y + dy * reach};
     return paint;
@@ -247,9 +254,9 @@ struct CellSet {
     bool any = false;
 };
 
-// Adds the outlines of the cells of `set` to `path`, moved by `margin`.
-void AddOutlines(int symbolSize, const CellSet& set, double margin, Path* path) {
-    const Outlines outlines = TraceOutlines(symbolSize, symbolSize, set.cells);
+// Adds the outlines of the `width` x `height` cells of `set` to `path`, moved by `margin`.
+void AddOutlines(int width, int height, const CellSet& set, double margin, Path* path) {
+    const Outlines outlines = TraceOutlines(width, height, set.cells);
     std::size_t begin = 0;
     std::vector<Point> corners;
     for (const std::size_t end : outlines.ends) {
@@ -266,7 +273,7 @@ void AddOutlines(int symbolSize, const CellSet& set, double margin, Path* path) 
 // the path of everything else.
 class LayerSet {
 public:
-    explicit LayerSet(int symbolSize) : symbolSize_(symbolSize) {}
+    LayerSet(int width, int height) : width_(width), height_(height) {}
 
     int Index(const Paint& paint) {
         for (std::size_t i = 0; i < paints_.size(); ++i) {
@@ -289,14 +296,17 @@ public:
         for (std::size_t i = 0; i < paints_.size(); ++i) {
             Layer layer;
             layer.paint = paints_[i];
-            if (squares_[i]->any) AddOutlines(symbolSize_, *squares_[i], margin, &layer.path);
+            if (squares_[i]->any) {
+                AddOutlines(width_, height_, *squares_[i], margin, &layer.path);
+            }
             layer.path.Append(paths_[i]);
             if (!layer.path.empty()) drawing->layers.push_back(std::move(layer));
         }
     }
 
 private:
-    int symbolSize_;
+    int width_;
+    int height_;
     std::vector<Paint> paints_;
     std::vector<std::unique_ptr<CellSet>> squares_;
     std::vector<Path> paths_;
@@ -304,14 +314,17 @@ private:
 
 }  // namespace
 
-Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap& map,
-                   const RenderOptions& options, const StyleOptions& style, const LogoImage* logo) {
+Drawing DrawSymbol(const ModuleMatrix& modules, const SymbolMap& map, const RenderOptions& options,
+                   const StyleOptions& style, const LogoImage* logo) {
     Drawing drawing;
+    const int w = map.width;
+    const int h = map.height;
     const double margin = options.margin;
-    drawing.side = symbolSize + 2 * margin;
+    drawing.width = w + 2 * margin;
+    drawing.height = h + 2 * margin;
     LogoArea area = {0, 0, 0, 0, 0, 0, 0, 0};
     if (logo != nullptr) {
-        area = PlaceLogo(symbolSize, style.logoPercent, logo->width / logo->height);
+        area = PlaceLogo(w, h, style.logoPercent, logo->width / logo->height);
         drawing.logo = logo;
         drawing.logoX = area.x + margin;
         drawing.logoY = area.y + margin;
@@ -321,12 +334,12 @@ Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap&
 
     // The light layers: one square when every region and the quiet zone take the same colour,
     // else the quiet zone as a frame and the cells by their regions' light colours.
-    LayerSet light(symbolSize);
+    LayerSet light(w, h);
     Paint quiet;
     quiet.colour = RegionColour(style, options, Region::kQuietZone);
     bool uniform = true;
-    for (int y = 0; y < symbolSize; ++y) {
-        for (int x = 0; x < symbolSize; ++x) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             Paint paint;
             paint.colour = RegionColour(style, options, LightRegionOf(map.cells[x][y].role));
             uniform = uniform && paint == quiet;
@@ -336,36 +349,39 @@ Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap&
     if (uniform) {
         Layer whole;
         whole.paint = quiet;
-        whole.path.Rectangle(0, 0, drawing.side, drawing.side);
+        whole.path.Rectangle(0, 0, drawing.width, drawing.height);
         drawing.layers.push_back(std::move(whole));
     } else {
         if (margin > 0) {
             Path* frame = light.PathOf(light.Index(quiet));
             Path inner;
-            frame->Rectangle(0, 0, drawing.side, drawing.side);
-            inner.Rectangle(margin, margin, symbolSize, symbolSize);
+            frame->Rectangle(0, 0, drawing.width, drawing.height);
+            inner.Rectangle(margin, margin, w, h);
             frame->AppendReversed(inner);
         }
         light.AddTo(&drawing, margin);
     }
-    LayerSet dark(symbolSize);
-    // The finders whole, in their style.
-    const Paint finderPaint = DarkPaint(style, options, Region::kFinderDark, drawing.side, margin);
-    for (const Point corner : FinderCorners(map)) {
-        FINDER_STYLES[static_cast<int>(style.finder)].outline(dark.PathOf(dark.Index(finderPaint)),
-                                                              corner.x + margin, corner.y + margin);
+    LayerSet dark(w, h);
+    // The finders whole, and the sub-finder, in their style.
+    const Paint finderPaint = DarkPaint(style, options, Region::kFinderDark, drawing, margin);
+    for (const FinderPlace& place : FinderPlaces(map)) {
+        FINDER_STYLES[static_cast<int>(style.finder)].outline(
+            dark.PathOf(dark.Index(finderPaint)), place.x + margin, place.y + margin, place.side);
     }
     const ModuleOutline shape = MODULE_SHAPES[static_cast<int>(style.shape)].outline;
     auto shaped = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < symbolSize && y < symbolSize && modules[x][y] != 0 &&
+        return x >= 0 && y >= 0 && x < w && y < h && modules[x][y] != 0 &&
                map.cells[x][y].role == ModuleRole::kData && !area.Clears(x, y);
     };
-    for (int y = 0; y < symbolSize; ++y) {
-        for (int x = 0; x < symbolSize; ++x) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             const ModuleRole role = map.cells[x][y].role;
-            if (modules[x][y] == 0 || role == ModuleRole::kFinder || area.Clears(x, y)) continue;
+            if (modules[x][y] == 0 || role == ModuleRole::kFinder ||
+                role == ModuleRole::kSubFinder || area.Clears(x, y)) {
+                continue;
+            }
             const int layer =
-                dark.Index(DarkPaint(style, options, DarkRegionOf(role), drawing.side, margin));
+                dark.Index(DarkPaint(style, options, DarkRegionOf(role), drawing, margin));
             if (role != ModuleRole::kData || style.shape == ModuleShape::kSquare) {
                 dark.AddSquare(layer, x, y);
                 continue;

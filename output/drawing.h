@@ -79,7 +79,9 @@ struct Layer {
 };
 
 struct Drawing {
-    double side = 0;  // modules a side, quiet zone included
+    // Modules across and down, quiet zone included.
+    double width = 0;
+    double height = 0;
     std::vector<Layer> layers;
     std::size_t firstDarkLayer = 0;  // the layers before it paint the light colours
     // The logo and its box, or null.
@@ -93,20 +95,27 @@ Rgba GradientColour(const Paint& paint, double t);
 // Where `p` lies along a gradient paint: 0 at its start, 1 at its end, clamped.
 double GradientPosition(const Paint& paint, Point p);
 
-// The drawing of the `symbolSize` x `symbolSize` cells of `modules` (non-zero dark) whose map is
-// `map`, with `options` and `style` (checked), and `logo` (read, and checked against the map) or
-// null. The light layers come first, region by region, then the dark modules by paint: the
-// finders in their style, the data modules in their shape, the others square; the cells under a
-// logo and its plate are left light. Throws std::bad_alloc when no memory can be had.
-Drawing DrawSymbol(int symbolSize, const ModuleMatrix& modules, const SymbolMap& map,
-                   const RenderOptions& options, const StyleOptions& style, const LogoImage* logo);
+// The drawing of the cells of `modules` (non-zero dark) whose map is `map` (its width x height),
+// with `options` and `style` (checked), and `logo` (read, and checked against the map) or null.
+// The light layers come first, region by region, then the dark modules by paint: the finders and
+// rMQR's sub-finder in the finder style, the data modules in their shape, the others square; the
+// cells under a logo and its plate are left light. Throws std::bad_alloc when no memory can be
+// had.
+Drawing DrawSymbol(const ModuleMatrix& modules, const SymbolMap& map, const RenderOptions& options,
+                   const StyleOptions& style, const LogoImage* logo);
 
 // The region whose dark and whose light colour a module of `role` takes (kSeparator's light for
 // separators).
 Region DarkRegionOf(ModuleRole role);
 Region LightRegionOf(ModuleRole role);
 
-// The top-left cells of the finder patterns of `map`.
-std::vector<Point> FinderCorners(const SymbolMap& map);
+// A finder pattern, or rMQR's sub-finder: its top-left cell and its side in modules (7, or 5).
+struct FinderPlace {
+    int x;
+    int y;
+    int side;
+};
+// The finder patterns of `map`, and its sub-finder, if any, last.
+std::vector<FinderPlace> FinderPlaces(const SymbolMap& map);
 
 }  // namespace qr

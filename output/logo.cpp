@@ -149,20 +149,20 @@ bool ReadLogo(const StyleOptions& style, bool decode, LogoImage* logo, std::stri
     return false;
 }
 
-LogoArea PlaceLogo(int symbolSize, int percent, double aspect) {
+LogoArea PlaceLogo(int width, int height, int percent, double aspect) {
     LogoArea area;
-    area.width = static_cast<double>(symbolSize) * percent / kPercent;
+    area.width = static_cast<double>(width) * percent / kPercent;
     area.height = area.width / aspect;
-    area.x = (symbolSize - area.width) / 2;
-    area.y = (symbolSize - area.height) / 2;
+    area.x = (width - area.width) / 2;
+    area.y = (height - area.height) / 2;
     auto low = [&](double edge) { return std::max(0, static_cast<int>(std::floor(edge - 1))); };
-    auto high = [&](double edge) {
-        return std::min(symbolSize, static_cast<int>(std::ceil(edge + 1)));
+    auto high = [&](double edge, int end) {
+        return std::min(end, static_cast<int>(std::ceil(edge + 1)));
     };
     area.cellX0 = low(area.x);
     area.cellY0 = low(area.y);
-    area.cellX1 = high(area.x + area.width);
-    area.cellY1 = high(area.y + area.height);
+    area.cellX1 = high(area.x + area.width, width);
+    area.cellY1 = high(area.y + area.height, height);
     return area;
 }
 
@@ -187,14 +187,14 @@ bool LogoFits(const SymbolMap& map, const LogoArea& area) {
 
 int LargestLogoPercent(const SymbolMap& map, double aspect) {
     for (int percent = kMaxLogoPercent; percent >= kMinLogoPercent; --percent) {
-        if (LogoFits(map, PlaceLogo(map.size, percent, aspect))) return percent;
+        if (LogoFits(map, PlaceLogo(map.width, map.height, percent, aspect))) return percent;
     }
     return 0;
 }
 
 std::string CheckLogo(const SymbolMap& map, const StyleOptions& style, const LogoImage& logo) {
     const double aspect = logo.width / logo.height;
-    if (LogoFits(map, PlaceLogo(map.size, style.logoPercent, aspect))) return "";
+    if (LogoFits(map, PlaceLogo(map.width, map.height, style.logoPercent, aspect))) return "";
     const int largest = LargestLogoPercent(map, aspect);
     const std::string asked = "a logo of " + std::to_string(style.logoPercent) + "%";
     if (largest == 0) return asked + " hides more than this symbol's error correction can repair";

@@ -35,10 +35,10 @@ struct LogoImage {
 // kMaxLogoSide pixels a side. Throws std::bad_alloc when no memory can be had.
 bool ReadLogo(const StyleOptions& style, bool decode, LogoImage* logo, std::string* why);
 
-// Where a logo of `percent` of the width of a symbol of `symbolSize` modules, `aspect` (width /
-// height) wide, goes: its box in module coordinates of the symbol (0 at its left and top edges),
-// centred, and the cells it clears: those under the box grown by one module on every side, from
-// (cellX0, cellY0) to before (cellX1, cellY1).
+// Where a logo of `percent` of the width of a symbol of `width` x `height` modules, `aspect`
+// (width / height) wide, goes: its box in module coordinates of the symbol (0 at its left and top
+// edges), centred, and the cells it clears: those under the box grown by one module on every
+// side, within the symbol, from (cellX0, cellY0) to before (cellX1, cellY1).
 struct LogoArea {
     double x, y, width, height;
     int cellX0, cellY0, cellX1, cellY1;
@@ -47,7 +47,7 @@ struct LogoArea {
         return x >= cellX0 && x < cellX1 && y >= cellY0 && y < cellY1;
     }
 };
-LogoArea PlaceLogo(int symbolSize, int percent, double aspect);
+LogoArea PlaceLogo(int width, int height, int percent, double aspect);
 
 // Whether the symbol of `map` keeps reading with the cells of `area` cleared: they hold no
 // function pattern but alignment patterns, and no block loses codewords beyond

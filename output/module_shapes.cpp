@@ -1,6 +1,8 @@
 // The outlines of the module shapes and finder styles.
 #include "output/module_shapes.h"
 
+#include <algorithm>
+
 namespace qr {
 
 namespace {
@@ -8,7 +10,6 @@ namespace {
 constexpr double kHalf = 0.5;
 constexpr double kDotRadius = 0.45;  // a little under half a module, so that dots stand apart
 constexpr double kBarWidth = 0.8;    // across a bar; its rounded end has half of it as radius
-constexpr int kFinderSide = 7;
 
 // The radius of a corner between two sides: `r` where neither neighbour `a` nor `b` continues the
 // shape.
@@ -70,35 +71,41 @@ void VerticalBar(Path* path, double x, double y, unsigned n) {
 }
 
 // A finder from three rounded squares: the ring's outside and inside, and the ball, with the
-// radii of their corners.
-void RoundedSquares(Path* path, double x, double y, double outer, double inner, double ball) {
+// radii of their corners (the ball's at most half its side).
+void RoundedSquares(Path* path, double x, double y, int side, double outer, double inner,
+                    double ball) {
+    const double ballRadius = std::min(ball, (side - 4) / 2.0);
     const double outerRadii[4] = {outer, outer, outer, outer};
     const double innerRadii[4] = {inner, inner, inner, inner};
-    const double ballRadii[4] = {ball, ball, ball, ball};
+    const double ballRadii[4] = {ballRadius, ballRadius, ballRadius, ballRadius};
     Path hole;
-    path->RoundedRectangle(x, y, kFinderSide, kFinderSide, outerRadii);
-    hole.RoundedRectangle(x + 1, y + 1, kFinderSide - 2, kFinderSide - 2, innerRadii);
+    path->RoundedRectangle(x, y, side, side, outerRadii);
+    hole.RoundedRectangle(x + 1, y + 1, side - 2, side - 2, innerRadii);
     path->AppendReversed(hole);
-    path->RoundedRectangle(x + 2, y + 2, kFinderSide - 4, kFinderSide - 4, ballRadii);
+    path->RoundedRectangle(x + 2, y + 2, side - 4, side - 4, ballRadii);
 }
 
-void SquareFinder(Path* path, double x, double y) {
-    RoundedSquares(path, x, y, 0, 0, 0);
+void SquareFinder(Path* path, double x, double y, int side) {
+    RoundedSquares(path, x, y, side, 0, 0, 0);
 }
 
 // Corners rounded no further than readers still find the pattern's corners in the largest symbols.
-void RoundedFinder(Path* path, double x, double y) {
-    RoundedSquares(path, x, y, kHalf, kHalf / 2, 3 * kHalf / 2);
+// The ball's corners too: rounded by three quarters of a module, they shortened the runs of the
+// ball's outer rows enough for zbar to miss a version 39 symbol drawn at 8 to 12 pixels a module.
+// The sub-finder's one-module ball becomes a dot.
+void RoundedFinder(Path* path, double x, double y, int side) {
+    RoundedSquares(path, x, y, side, kHalf, kHalf / 2, kHalf);
 }
 
 // A round ball in a ring whose corners are rounded most of the way, each side straight across its
 // middle 2.5 modules: the rows and columns through the ball's middle cross the ring in runs of
 // exactly one module, as line scanners look for. A ring of circles, whose runs widen away from the
 // centre, is missed by some readers in version 1, which has no alignment pattern to fall back on.
-void DotFinder(Path* path, double x, double y) {
-    constexpr double kOuter = 2.25;  // leaves 7 - 2 x 2.25 = 2.5 modules straight
-    constexpr double kInner = 1.25;  // the same 2.5 modules straight on the 5-module hole
-    RoundedSquares(path, x, y, kOuter, kInner, (kFinderSide - 4) / 2.0);
+void DotFinder(Path* path, double x, double y, int side) {
+    constexpr double kStraight = 2.5;
+    const double outer = (side - kStraight) / 2;      // 2.25 on a finder's 7 modules
+    const double inner = (side - 2 - kStraight) / 2;  // 1.25 on its 5-module hole
+    RoundedSquares(path, x, y, side, outer, inner, (side - 4) / 2.0);
 }
 
 }  // namespace

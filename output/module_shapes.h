@@ -19,9 +19,10 @@ constexpr unsigned kDownNeighbour = 8;
 // one module a side, given its `neighbours`.
 using ModuleOutline = void (*)(Path* path, double x, double y, unsigned neighbours);
 
-// Adds to `path` a finder pattern whose 7 x 7 cells have their top-left corner at (x, y): the
-// outer ring (a hole cut by an anticlockwise outline) and the inner 3 x 3 ball.
-using FinderOutline = void (*)(Path* path, double x, double y);
+// Adds to `path` a finder pattern whose `side` x `side` cells (7, or 5 for rMQR's sub-finder)
+// have their top-left corner at (x, y): the outer ring one module wide (a hole cut by an
+// anticlockwise outline) and the inner ball, `side` - 4 modules across.
+using FinderOutline = void (*)(Path* path, double x, double y, int side);
 
 struct ModuleShapeInfo {
     const char* name;  // as text takes it

@@ -238,7 +238,8 @@ Rgba Over(Rgba top, Rgba bottom) {
 
 RgbaImage Rasterise(const Drawing& drawing, int scale, EdgeRule rule) {
     RgbaImage image;
-    image.width = image.height = static_cast<int>(std::lround(drawing.side * scale));
+    image.width = static_cast<int>(std::lround(drawing.width * scale));
+    image.height = static_cast<int>(std::lround(drawing.height * scale));
     image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
     const int bands = (image.height + kBandRows - 1) / kBandRows;
     for (const Layer& layer : drawing.layers) {

@@ -76,7 +76,8 @@ constexpr int kMinPrintedModuleMicrometres = 250;
 constexpr int kMaxStyledRasterSide = 4096;
 // Readers locate round finder patterns less precisely than square ones, and the largest symbols
 // need the most precision: dot finders are drawn up to this version, and never in Micro QR, whose
-// one finder is all a reader has to go by.
+// one finder is all a reader has to go by, nor in rMQR, whose readers find the corners of its
+// finder and sub-finder.
 constexpr int kMaxDotFinderVersion = 35;
 // The share of what a block's error correction repairs that styling may spend, in percent: a logo
 // may hide no more codewords of any block, and a verified symbol with more damage in a block

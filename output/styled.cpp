@@ -20,7 +20,8 @@ bool Raster(ImageFormat format) {
 bool WriteStyledBmp(const Drawing& drawing, int scale, const RenderOptions& options,
                     std::string* bmp) {
     Drawing dark;
-    dark.side = drawing.side;
+    dark.width = drawing.width;
+    dark.height = drawing.height;
     dark.layers.assign(drawing.layers.begin() + static_cast<std::ptrdiff_t>(drawing.firstDarkLayer),
                        drawing.layers.end());
     for (Layer& layer : dark.layers) {
@@ -30,18 +31,18 @@ bool WriteStyledBmp(const Drawing& drawing, int scale, const RenderOptions& opti
     const RgbaImage image = Rasterise(dark, scale, EdgeRule::kPixelCentre);
     std::vector<unsigned char> mask(image.pixels.size());
     for (std::size_t i = 0; i < mask.size(); ++i) mask[i] = AlphaOf(image.pixels[i]) != 0 ? 1 : 0;
-    return ComposeBmpPixels(image.width, mask.data(), options, bmp);
+    return ComposeBmpPixels(image.width, image.height, mask.data(), options, bmp);
 }
 
 }  // namespace
 
 std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOptions& options,
                         const StyleOptions& style) {
-    const std::string why = CheckStyle(format, map.size, options, style);
+    const std::string why = CheckStyle(format, map.width, options, style);
     if (!why.empty()) return why;
     if (style.finder == FinderStyle::kDot &&
         (map.kind != SymbolKind::kQrCode || map.version > kMaxDotFinderVersion)) {
-        return "dot finders are not read reliably in Micro QR or above version " +
+        return "dot finders are not read reliably in Micro QR, rMQR or above version " +
                std::to_string(kMaxDotFinderVersion) + ": take square or rounded finders";
     }
     if (style.logo == nullptr) return why;
@@ -56,8 +57,8 @@ std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOp
     }
 }
 
-bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
-                   const SymbolMap& map, const RenderOptions& options, const StyleOptions& style,
+bool ComposeStyled(ImageFormat format, const ModuleMatrix& modules, const SymbolMap& map,
+                   const RenderOptions& options, const StyleOptions& style,
                    std::string* bytes) try {
     bytes->clear();
     LogoImage logo;
@@ -66,10 +67,10 @@ bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modul
         const bool decode = format != ImageFormat::kSvg;
         if (!ReadLogo(style, decode, &logo, &why)) return false;
     }
-    const Drawing drawing = DrawSymbol(symbolSize, modules, map, options, style,
-                                       style.logo != nullptr ? &logo : nullptr);
-    const int scale = Raster(format) ? RasterScale(symbolSize, options, style) : 0;
-    const double points = PointsPerModule(symbolSize, options, style);
+    const Drawing drawing =
+        DrawSymbol(modules, map, options, style, style.logo != nullptr ? &logo : nullptr);
+    const int scale = Raster(format) ? RasterScale(map.width, options, style) : 0;
+    const double points = PointsPerModule(map.width, options, style);
     bool written = false;
     switch (format) {
         case ImageFormat::kSvg:
@@ -97,19 +98,18 @@ bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modul
     return false;
 }
 
-bool ComposeWithStyle(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
+bool ComposeWithStyle(ImageFormat format, int width, int height, const ModuleMatrix& modules,
                       const SymbolMap* map, const RenderOptions& options, const StyleOptions& style,
                       std::string* bytes) {
     if (!style.Plain()) {
-        return map != nullptr &&
-               ComposeStyled(format, symbolSize, modules, *map, options, style, bytes);
+        return map != nullptr && ComposeStyled(format, modules, *map, options, style, bytes);
     }
     const ImageWriter writer = WriterFor(format);
     if (writer == nullptr) {
         bytes->clear();
         return false;
     }
-    return writer(symbolSize, symbolSize, modules, options, bytes);
+    return writer(width, height, modules, options, bytes);
 }
 
 }  // namespace qr

@@ -20,19 +20,18 @@ namespace qr {
 std::string CheckStyled(ImageFormat format, const SymbolMap& map, const RenderOptions& options,
                         const StyleOptions& style);
 
-// Composes the whole file of `format` for the `symbolSize` x `symbolSize` cells of `modules`
-// (non-zero is dark), whose map is `map`, with `options` and `style` (checked by CheckStyled)
-// into `bytes`, replacing its content. Returns false, with `bytes` empty, when the bytes cannot be
-// made: no memory, or the image library failed.
-bool ComposeStyled(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
-                   const SymbolMap& map, const RenderOptions& options, const StyleOptions& style,
-                   std::string* bytes);
+// Composes the whole file of `format` for the cells of `modules` (non-zero is dark) whose map is
+// `map` (its width x height), with `options` and `style` (checked by CheckStyled) into `bytes`,
+// replacing its content. Returns false, with `bytes` empty, when the bytes cannot be made: no
+// memory, or the image library failed.
+bool ComposeStyled(ImageFormat format, const ModuleMatrix& modules, const SymbolMap& map,
+                   const RenderOptions& options, const StyleOptions& style, std::string* bytes);
 
-// The bytes of `format` for the symbol: with a plain style (StyleOptions::Plain) the plain
-// writer's (writers.h), byte for byte as they were before styles, and `map` may be null; else
-// ComposeStyled's with the symbol's `map`. Returns false, with `bytes` empty, when the writer
-// fails or this build has none for the format.
-bool ComposeWithStyle(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
+// The bytes of `format` for the `width` x `height` symbol: with a plain style
+// (StyleOptions::Plain) the plain writer's (writers.h), byte for byte as they were before styles,
+// and `map` may be null; else ComposeStyled's with the symbol's `map`. Returns false, with `bytes`
+// empty, when the writer fails or this build has none for the format.
+bool ComposeWithStyle(ImageFormat format, int width, int height, const ModuleMatrix& modules,
                       const SymbolMap* map, const RenderOptions& options, const StyleOptions& style,
                       std::string* bytes);
 

@@ -41,13 +41,17 @@ void AppendLogoPixels(const LogoImage& logo, Rgba under, std::string* eps) {
 bool WriteStyledEps(const Drawing& drawing, double unit, const RenderOptions& options,
                     const StyleOptions& style, std::string* out) try {
     const double module = unit;
-    const double points = drawing.side * module;
-    const std::string whole = std::to_string(static_cast<long long>(std::ceil(points - 1e-9)));
+    const double across = drawing.width * module;
+    const double down = drawing.height * module;
+    auto whole = [](double points) {
+        return std::to_string(static_cast<long long>(std::ceil(points - 1e-9)));
+    };
     std::string eps;
-    AppendEpsPrologue("%%BoundingBox: 0 0 " + whole + " " + whole + "\n%%HiResBoundingBox: 0 0 " +
-                          Decimal(points) + " " + Decimal(points) + "\n",
+    AppendEpsPrologue("%%BoundingBox: 0 0 " + whole(across) + " " + whole(down) +
+                          "\n%%HiResBoundingBox: 0 0 " + Decimal(across) + " " + Decimal(down) +
+                          "\n",
                       5, {{"m", "moveto"}, {"l", "lineto"}, {"c", "curveto"}, {"z", "closepath"}},
-                      Decimal(points), Decimal(module), &eps);
+                      Decimal(down), Decimal(module), &eps);
     for (const Layer& layer : drawing.layers) {
         eps += SetColour(layer.paint) + "\n";
         eps += "newpath\n";

@@ -48,10 +48,11 @@ std::string ImageObject(int width, int height, const char* space, const std::str
 
 bool WriteStyledPdf(const Drawing& drawing, double unit, std::string* out) try {
     const double module = unit;
-    const std::string points = Decimal(drawing.side * module);
+    const std::string across = Decimal(drawing.width * module);
+    const std::string down = Decimal(drawing.height * module);
     std::vector<std::string> objects(kFixedObjects);
     std::string resources;
-    std::string content = Decimal(module) + " 0 0 " + Decimal(-module) + " 0 " + points + " cm\n";
+    std::string content = Decimal(module) + " 0 0 " + Decimal(-module) + " 0 " + down + " cm\n";
     for (const Layer& layer : drawing.layers) {
         if (layer.paint.kind == PaintKind::kSolid) {
             content += Colour(layer.paint) + "\n";
@@ -90,7 +91,7 @@ bool WriteStyledPdf(const Drawing& drawing, double unit, std::string* out) try {
     }
     objects[0] = "<< /Type /Catalog /Pages 2 0 R >>";
     objects[1] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
-    objects[2] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points + " " + points +
+    objects[2] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + across + " " + down +
                  "] /Resources << " + resources + ">> /Contents 4 0 R >>";
     objects[3] =
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream";

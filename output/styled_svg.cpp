@@ -57,19 +57,23 @@ std::string Escaped(const char* text) {
     return out;
 }
 
-// The document's width or height: the printed size in its unit, else pixels at the scale.
-std::string Extent(const Drawing& drawing, double unit, const StyleOptions& style) {
+// The document's width or height of `modules` modules (of the drawing's width modules): the
+// printed size in its unit, else pixels at the scale.
+std::string Extent(const Drawing& drawing, double modules, double unit, const StyleOptions& style) {
+    // The width as given; the height in proportion.
+    const double printed =
+        modules == drawing.width ? style.size : style.size * modules / drawing.width;
     switch (style.sizeUnit) {
         case LengthUnit::kMillimetre:
-            return Decimal(style.size) + "mm";
+            return Decimal(printed) + "mm";
         case LengthUnit::kInch:
-            return Decimal(style.size) + "in";
+            return Decimal(printed) + "in";
         case LengthUnit::kPoint:
-            return Decimal(style.size) + "pt";
+            return Decimal(printed) + "pt";
         case LengthUnit::kNone:
             break;
     }
-    return Decimal(drawing.side * unit);
+    return Decimal(modules * unit);
 }
 
 std::string GradientElement(const Paint& paint) {
@@ -95,11 +99,11 @@ std::string GradientElement(const Paint& paint) {
 
 bool WriteStyledSvg(const Drawing& drawing, double unit, const StyleOptions& style,
                     std::string* out) try {
-    const std::string width = Extent(drawing, unit, style);
-    const std::string side = Decimal(drawing.side);
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + width +
-           "\" viewBox=\"0 0 " + side + " " + side + "\"";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+           Extent(drawing, drawing.width, unit, style) + "\" height=\"" +
+           Extent(drawing, drawing.height, unit, style) + "\" viewBox=\"0 0 " +
+           Decimal(drawing.width) + " " + Decimal(drawing.height) + "\"";
     if (style.title != nullptr) {
         svg += " role=\"img\" aria-label=\"" + Escaped(style.title) + "\"";
     }

@@ -17,8 +17,6 @@ namespace {
 
 constexpr double kComponentMax = 255;
 constexpr double kPointsPerMillimetre = 72 / 25.4;
-constexpr int kFinderSide = 7;
-constexpr int kFinderMiddle = 3;  // the middle row and column of a finder
 constexpr int kFormatCopyCount = 2;
 
 // The relative luminance of `colour` laid over white (WCAG 2).
@@ -74,8 +72,8 @@ std::vector<ColourPair> ColourPairs(const StyleOptions& style, const RenderOptio
                                     const SymbolMap& map) {
     std::vector<ColourPair> pairs;
     bool seen[kRegionCount] = {};
-    for (int x = 0; x < map.size; ++x) {
-        for (int y = 0; y < map.size; ++y) {
+    for (int x = 0; x < map.width; ++x) {
+        for (int y = 0; y < map.height; ++y) {
             const ModuleRole role = map.cells[x][y].role;
             const int dark = static_cast<int>(DarkRegionOf(role));
             if (role == ModuleRole::kSeparator || seen[dark]) continue;
@@ -120,15 +118,16 @@ void CheckContrast(const std::vector<ColourPair>& pairs, Findings* findings) {
     }
 }
 
-// The module size in millimetres that the output prints at, or 0 when it states no size.
-double PrintedModule(ImageFormat format, int symbolSize, const RenderOptions& options,
+// The module size in millimetres that the output of a symbol `width` modules wide prints at, or 0
+// when it states no size.
+double PrintedModule(ImageFormat format, int width, const RenderOptions& options,
                      const StyleOptions& style) {
     const bool raster = format == ImageFormat::kPng || format == ImageFormat::kBmp;
     if (raster && options.dpi != 0) {
-        return RasterScale(symbolSize, options, style) * 25.4 / options.dpi;
+        return RasterScale(width, options, style) * 25.4 / options.dpi;
     }
     if (!raster && style.sizeUnit != LengthUnit::kNone) {
-        return PointsPerModule(symbolSize, options, style) / kPointsPerMillimetre;
+        return PointsPerModule(width, options, style) / kPointsPerMillimetre;
     }
     return 0;
 }
@@ -138,15 +137,16 @@ std::string Counted(int n, const std::string& one, const std::string& many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The cells on the middle row and column of each finder, by y * size + x: the lines a reader
-// scans through a finder, which keep their widths whatever its style does to its corners.
+// The cells on the middle row and column of each finder and sub-finder, by y * width + x: the
+// lines a reader scans through a finder, which keep their widths whatever its style does to its
+// corners.
 std::vector<bool> FinderLines(const SymbolMap& map) {
-    std::vector<bool> lines(static_cast<std::size_t>(map.size) * map.size, false);
-    for (const Point corner : FinderCorners(map)) {
-        const int x = static_cast<int>(corner.x), y = static_cast<int>(corner.y);
-        for (int i = 0; i < kFinderSide; ++i) {
-            lines[static_cast<std::size_t>(y + kFinderMiddle) * map.size + x + i] = true;
-            lines[static_cast<std::size_t>(y + i) * map.size + x + kFinderMiddle] = true;
+    std::vector<bool> lines(static_cast<std::size_t>(map.width) * map.height, false);
+    for (const FinderPlace& place : FinderPlaces(map)) {
+        const int middle = place.side / 2;
+        for (int i = 0; i < place.side; ++i) {
+            lines[static_cast<std::size_t>(place.y + middle) * map.width + place.x + i] = true;
+            lines[static_cast<std::size_t>(place.y + i) * map.width + place.x + middle] = true;
         }
     }
     return lines;
@@ -174,8 +174,9 @@ struct Tally {
 };
 
 void ReportPatterns(const SymbolMap& map, const Tally& tally, Findings* findings) {
-    if (tally.Of(ModuleRole::kFinder) > 0) {
-        findings->Fail(Counted(tally.Of(ModuleRole::kFinder), "module", "modules") +
+    const int finder = tally.Of(ModuleRole::kFinder) + tally.Of(ModuleRole::kSubFinder);
+    if (finder > 0) {
+        findings->Fail(Counted(finder, "module", "modules") +
                        " on the finder patterns' middle lines read wrong");
     }
     if (tally.Of(ModuleRole::kSeparator) > 0) {
@@ -195,7 +196,8 @@ void ReportPatterns(const SymbolMap& map, const Tally& tally, Findings* findings
     }
     for (const auto& [role, name] :
          {std::pair{ModuleRole::kTiming, "timing"}, std::pair{ModuleRole::kAlignment, "alignment"},
-          std::pair{ModuleRole::kDarkModule, "dark module"}}) {
+          std::pair{ModuleRole::kDarkModule, "dark module"},
+          std::pair{ModuleRole::kCornerFinder, "corner pattern"}}) {
         if (tally.Of(role) > 0) {
             const std::string noun = name;
             findings->Warn(Counted(tally.Of(role), noun + " module reads wrong",
@@ -244,9 +246,10 @@ double ContrastRatio(Rgba a, Rgba b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
-                             const SymbolMap& map, const RenderOptions& options,
-                             const StyleOptions& style) {
+VerifyResult VerifyRendering(ImageFormat format, const ModuleMatrix& modules, const SymbolMap& map,
+                             const RenderOptions& options, const StyleOptions& style) {
+    const int w = map.width;
+    const int h = map.height;
     Findings findings;
     const std::vector<ColourPair> pairs = ColourPairs(style, options, map);
     CheckContrast(pairs, &findings);
@@ -256,11 +259,10 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
     LogoImage logo;
     std::string unread;
     const bool hasLogo = style.logo != nullptr && ReadLogo(style, false, &logo, &unread);
-    Drawing drawing =
-        DrawSymbol(symbolSize, modules, map, options, style, hasLogo ? &logo : nullptr);
+    Drawing drawing = DrawSymbol(modules, map, options, style, hasLogo ? &logo : nullptr);
     drawing.logo = nullptr;
     const bool raster = format == ImageFormat::kPng || format == ImageFormat::kBmp;
-    const int scale = raster ? RasterScale(symbolSize, options, style) : 1;
+    const int scale = raster ? RasterScale(w, options, style) : 1;
     const RgbaImage image = Rasterise(
         drawing, scale, format == ImageFormat::kPng ? EdgeRule::kCoverage : EdgeRule::kPixelCentre);
 
@@ -277,18 +279,17 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
     };
 
     // The quiet zone.
-    const int side = symbolSize + 2 * margin;
     bool quietDark = false;
-    for (int v = 0; v < side; ++v) {
-        for (int u = 0; u < side; ++u) {
-            const bool inside =
-                u >= margin && v >= margin && u < margin + symbolSize && v < margin + symbolSize;
+    for (int v = 0; v < h + 2 * margin; ++v) {
+        for (int u = 0; u < w + 2 * margin; ++u) {
+            const bool inside = u >= margin && v >= margin && u < margin + w && v < margin + h;
             quietDark = quietDark || (!inside && sampleDark(u, v));
         }
     }
     if (quietDark) findings.Fail("the quiet zone reads as dark");
-    const int wanted =
-        map.kind == SymbolKind::kMicroQr ? kMicroQuietZoneModules : kQuietZoneModules;
+    const int wanted = map.kind == SymbolKind::kMicroQr ? kMicroQuietZoneModules
+                       : map.kind == SymbolKind::kRmqr  ? kRmqrQuietZoneModules
+                                                        : kQuietZoneModules;
     if (margin < wanted) {
         findings.Warn("a quiet zone of " + Counted(margin, "module", "modules") +
                       ": readers expect " + std::to_string(wanted));
@@ -298,11 +299,12 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
     const std::vector<bool> finderLines = FinderLines(map);
     Tally tally;
     std::vector<bool> codewordWrong(static_cast<std::size_t>(map.codewordCount), false);
-    for (int v = 0; v < symbolSize; ++v) {
-        for (int u = 0; u < symbolSize; ++u) {
+    for (int v = 0; v < h; ++v) {
+        for (int u = 0; u < w; ++u) {
             const MappedModule& cell = map.cells[u][v];
-            const bool shaped = cell.role == ModuleRole::kFinder &&
-                                !finderLines[static_cast<std::size_t>(v) * symbolSize + u];
+            const bool shaped =
+                (cell.role == ModuleRole::kFinder || cell.role == ModuleRole::kSubFinder) &&
+                !finderLines[static_cast<std::size_t>(v) * w + u];
             const double cx = u + margin + 0.5, cy = v + margin + 0.5;
             const bool hidden = hasLogo && cx >= drawing.logoX &&
                                 cx < drawing.logoX + drawing.logoWidth && cy >= drawing.logoY &&
@@ -316,7 +318,7 @@ VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMat
     ReportPatterns(map, tally, &findings);
     ReportBlocks(map, tally, &findings);
 
-    const double module = PrintedModule(format, symbolSize, options, style);
+    const double module = PrintedModule(format, w, options, style);
     if (module > 0 && module * 1000 < kMinPrintedModuleMicrometres) {
         findings.Warn("a module prints " + Decimal(std::round(module * 100) / 100) +
                       " mm wide, under " + Decimal(kMinPrintedModuleMicrometres / 1000.0) + " mm");

@@ -33,20 +33,20 @@ double ContrastRatio(Rgba a, Rgba b);
 constexpr double kMinContrastRatio = 3;
 
 // Verifies the image that ComposeStyled, or with a plain style the plain writer, makes in `format`
-// of the `symbolSize` x `symbolSize` cells of `modules` (non-zero dark) whose map is `map`, with
+// of the cells of `modules` (non-zero dark) whose map is `map` (its width x height), with
 // `options` and `style` (checked by CheckStyled). Raster formats are sampled in the pixels the
 // writer makes, vector formats at the module centres of their drawing; a module under a logo
 // counts as changed, whatever the logo shows there. The lines say, for each problem found:
 // - unreadable: a block with more wrong codewords than it corrects; contrast below 3:1; a quiet
-//   zone or separator that reads dark; finder patterns wrong along their middle row or column;
+//   zone or separator that reads dark; finder patterns (and rMQR's sub-finder) wrong along their
+//   middle row or column;
 //   both copies of the format (the only one in Micro QR) or version information wrong;
 // - warnings: a block with more than kStyleDamagePercent of what it corrects wrong; inverted
-//   colours; a quiet zone narrower than 4 modules (2 for Micro QR); wrong timing, alignment or
-//   dark-module cells; one copy of the format or version information wrong; a printed module
-//   under 0.25 mm.
+//   colours; a quiet zone narrower than 4 modules (2 for Micro QR and rMQR); wrong timing,
+//   alignment, dark-module or corner-pattern cells; one copy of the format or version information
+//   wrong; a printed module under 0.25 mm.
 // Throws std::bad_alloc when no memory can be had.
-VerifyResult VerifyRendering(ImageFormat format, int symbolSize, const ModuleMatrix& modules,
-                             const SymbolMap& map, const RenderOptions& options,
-                             const StyleOptions& style);
+VerifyResult VerifyRendering(ImageFormat format, const ModuleMatrix& modules, const SymbolMap& map,
+                             const RenderOptions& options, const StyleOptions& style);
 
 }  // namespace qr

@@ -16,8 +16,13 @@ FileGroup::~FileGroup() {
 WriteFailure FileGroup::Stage(const char* path, const void* data, std::size_t size) {
     if (count_ >= capacity_) return WriteFailure::kOther;
     if (path == nullptr || path[0] == '\0') return WriteFailure::kMissingFolder;
+    // Each field as a new StagedFile has it, without clearing its path buffers whole.
     StagedFile& staged = slots_[count_];
-    staged = StagedFile();
+    staged.file = staged.folder = -1;
+    staged.ownsFolder = staged.folderSyncable = false;
+    staged.device = staged.inode = 0;
+    staged.replaces = staged.written = staged.makesFolders = false;
+    staged.target[0] = staged.temporary[0] = '\0';
     const WriteFailure failure =
         StageFile(path, static_cast<const unsigned char*>(data), size, &staged);
     if (failure == WriteFailure::kNone) ++count_;

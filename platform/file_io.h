@@ -115,6 +115,10 @@ struct StagedFile {
 // folder that belongs neither to the caller nor to the folder's owner (kPermission). A descriptor
 // link such as /proc/self/fd/3 or /dev/fd/3 is the caller's open file, not a path: a regular
 // file behind it is rewritten in place as it is staged.
+//
+// A path whose text before its last '/' is that of an earlier file of the group (one that named
+// no link) is staged in the folder opened for that file, not opened again: the paths of a group
+// are found when its first file in each folder is staged.
 class FileGroup {
 public:
     // The most files one group holds.
@@ -161,6 +165,11 @@ private:
     std::size_t count_ = 0;
     WriteOptions options_;
     bool quiet_ = false;  // holds the thread's SIGPIPE and SIGXFSZ (POSIX)
+    // POSIX: the text up to the last '/' of the path of staged file `folderSlot_`, whose folder
+    // later paths with the same text share (kMaxFiles: none).
+    std::size_t folderSlot_ = kMaxFiles;
+    std::size_t folderLength_ = 0;
+    char folderText_[kStagedPathBytes] = "";
 };
 
 // How many files each of `groups` groups open at once may hold so that together they stay within

@@ -1,25 +1,24 @@
 // Linux files written in groups: each written unnamed (O_TMPFILE) beside its target (found by
 // platform/posix_target.h) and given the replaced file's attributes (platform/posix_replace.h);
-// then their data synced, their names given (link or rename) and synced. Every step works from an
-// open descriptor of the folder, with fixed buffers of the path limit. Input files are read in
-// platform/posix_input_file.cpp.
+// then their data synced, their names given (link or rename, platform/posix_names.h) and synced.
+// Every step works from an open descriptor of the folder, with fixed buffers of the path limit.
+// Input files are read in platform/posix_input_file.cpp.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <initializer_list>
 
 #include "platform/file_io.h"
+#include "platform/posix_names.h"
 #include "platform/posix_replace.h"
 #include "platform/posix_target.h"
 
@@ -27,14 +26,8 @@ namespace qr::platform {
 
 namespace {
 
-constexpr int kMaxNameAttempts = 16;  // random names tried beside one target
-constexpr std::size_t kRandomNameBytes = 8;
-constexpr std::size_t kNameBytes = kStagedTemporaryBytes;  // ".tessera-" + 16 hex digits + ".tmp"
-constexpr std::size_t kSelfLinkBytes = 64;                 // "/proc/self/fd/N"
 constexpr mode_t kPrivateMode = 0600;  // a named temporary file until it is complete
 constexpr mode_t kNewFileMode = 0666;  // before the umask, as for any new file
-constexpr char kTemporaryPrefix[] = ".tessera-";
-constexpr char kTemporarySuffix[] = ".tmp";
 // Open files assumed when the limit cannot be read, and those left to the program.
 constexpr std::size_t kAssumedOpenFiles = 1024;
 constexpr std::size_t kReservedOpenFiles = 64;
@@ -108,66 +101,6 @@ bool AboveFileSizeLimit(std::size_t size) {
 // (ENOENT, as in /proc) is not a missing one.
 WriteFailure CreationFailure(int error) {
     return error == ENOENT ? WriteFailure::kNoNewFiles : WriteFailureOfErrno(error);
-}
-
-// Writes to `name` (room for kNameBytes) a hidden name no one can guess: 64 random bits.
-void RandomName(char* name) {
-    static std::atomic<std::uint64_t> counter{0};
-    unsigned char bytes[kRandomNameBytes];
-    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        // No entropy yet (early boot): the clock, the process and a counter, mixed.
-        timespec now = {0, 0};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        std::uint64_t x =
-            static_cast<std::uint64_t>(now.tv_nsec) ^ static_cast<std::uint64_t>(now.tv_sec) << 30 ^
-            static_cast<std::uint64_t>(getpid()) << 40 ^ counter.fetch_add(1) * 0x9E3779B97F4A7C15u;
-        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
-        x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
-        x ^= x >> 31;
-        for (std::size_t i = 0; i < sizeof bytes; ++i)
-            bytes[i] = static_cast<unsigned char>(x >> (8 * i));
-    }
-    char* at = name + std::snprintf(name, kNameBytes, "%s", kTemporaryPrefix);
-    for (const unsigned char byte : bytes) at += std::snprintf(at, 3, "%02x", byte);
-    std::snprintf(at, sizeof kTemporarySuffix, "%s", kTemporarySuffix);
-}
-
-// Gives the unnamed file open at `file` the name `name` in the folder open at `folder`. Returns
-// false with errno set (EEXIST when the name is taken).
-bool LinkUnnamed(int file, int folder, const char* name) {
-    char self[kSelfLinkBytes];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", file);
-    if (linkat(AT_FDCWD, self, folder, name, AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno != ENOENT) return false;
-    // Without /proc: linking the descriptor itself, which needs CAP_DAC_READ_SEARCH.
-    return linkat(file, "", folder, name, AT_EMPTY_PATH) == 0;
-}
-
-// Gives the unnamed file a random hidden name in the folder, written to `name`. Returns false
-// with errno set and `name` empty.
-bool LinkAtRandomName(int file, int folder, char* name) {
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        RandomName(name);
-        if (LinkUnnamed(file, folder, name)) return true;
-        if (errno != EEXIST) break;
-    }
-    name[0] = '\0';
-    return false;
-}
-
-// Creates a file under a random hidden name in the folder, written to `name`, open only to its
-// creator's user while it is written. Returns the descriptor, or -1 with errno set and `name`
-// empty.
-int CreateAtRandomName(int folder, char* name, mode_t mode) {
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        RandomName(name);
-        const int fd =
-            openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0) return fd;
-        if (errno != EEXIST) break;
-    }
-    name[0] = '\0';
-    return -1;
 }
 
 // Rewrites the regular file `old` at the target in place, after reserving the space for `size`
@@ -328,26 +261,27 @@ bool OnDeviceOf(const StagedFile& file, const StagedFile& first) {
 template <typename SyncAlone>
 void SyncEachFileSystem(StagedFile* slots, std::size_t count, WriteFailure* results,
                         SyncAlone alone) {
+    static_assert(FileGroup::kMaxFiles <= 64, "a bit for each file of a group");
+    std::uint64_t handled = 0;  // files whose file system is synced already
     for (std::size_t i = 0; i < count; ++i) {
         const StagedFile& first = slots[i];
-        if (first.written || results[i] != WriteFailure::kNone) continue;
+        if ((handled >> i & 1) != 0 || first.written || results[i] != WriteFailure::kNone) continue;
+        std::uint64_t these = 0;
         std::size_t files = 0;
-        bool makesFolders = false, seen = false;
-        for (std::size_t j = 0; j < count; ++j) {
+        bool makesFolders = false;
+        for (std::size_t j = i; j < count; ++j) {
             if (!OnDeviceOf(slots[j], first) || results[j] != WriteFailure::kNone) continue;
-            seen = seen || j < i;
+            these |= std::uint64_t{1} << j;
             ++files;
             makesFolders = makesFolders || slots[j].makesFolders;
         }
-        if (seen) continue;  // synced with an earlier file
+        handled |= these;
         const bool synced =
             files == 1 && !makesFolders ? alone(first) : syncfs(static_cast<int>(first.file)) == 0;
         if (synced) continue;
         const WriteFailure failure = WriteFailureOfErrno(errno);
         for (std::size_t j = i; j < count; ++j) {
-            if (OnDeviceOf(slots[j], first) && results[j] == WriteFailure::kNone) {
-                results[j] = failure;
-            }
+            if ((these >> j & 1) != 0) results[j] = failure;
         }
     }
 }
@@ -360,30 +294,62 @@ WriteFailure FileGroup::StageFile(const char* path, const unsigned char* data, s
         HoldQuiet();
         quiet_ = true;
     }
-    Target target;
-    WriteFailure failure = Locate(path, options_.makeFolders, &target);
-    if (failure == WriteFailure::kNone) failure = StageAt(target, data, size, options_, staged);
-    if (failure != WriteFailure::kNone && count_ == 0) {
-        ReleaseQuiet();  // nothing is held for a commit
-        quiet_ = false;
-    }
-    if (failure != WriteFailure::kNone || staged->written) return failure;
-    struct stat st;
-    fstat(target.folder.get(), &st);
-    staged->device = st.st_dev;
-    staged->inode = st.st_ino;
-    // Files in one folder share its descriptor.
-    for (std::size_t i = 0; i < count_ && staged->folder < 0; ++i) {
-        const StagedFile& other = slots_[i];
-        if (!other.written && other.device == staged->device && other.inode == staged->inode) {
-            staged->folder = other.folder;
+    const char* slash = std::strrchr(path, '/');
+    const std::size_t folderLength =
+        slash == nullptr ? 0 : static_cast<std::size_t>(slash - path) + 1;
+    bool shared = folderSlot_ < count_ && folderLength == folderLength_ &&
+                  std::memcmp(path, folderText_, folderLength) == 0;
+    for (;;) {
+        Target target;
+        int known = -1;
+        if (shared) {
+            known = static_cast<int>(slots_[folderSlot_].folder);
+            target.folderReadable = slots_[folderSlot_].folderSyncable;
         }
+        WriteFailure failure = Locate(path, options_.makeFolders, &target, known);
+        if (failure == WriteFailure::kNone) failure = StageAt(target, data, size, options_, staged);
+        // A file that fails in the folder shared is tried again from its path, as if it were the
+        // first: the folder may have gone since it was opened.
+        if (shared && failure != WriteFailure::kNone && !staged->written) {
+            shared = false;
+            folderSlot_ = kMaxFiles;
+            continue;
+        }
+        if (failure != WriteFailure::kNone && count_ == 0) {
+            ReleaseQuiet();  // nothing is held for a commit
+            quiet_ = false;
+        }
+        if (failure != WriteFailure::kNone || staged->written) return failure;
+        if (!target.folder.Owned()) {  // the folder shared, reached through no link
+            const StagedFile& other = slots_[folderSlot_];
+            staged->folder = other.folder;
+            staged->device = other.device;
+            staged->inode = other.inode;
+            return WriteFailure::kNone;
+        }
+        struct stat st;
+        fstat(target.folder.get(), &st);
+        staged->device = st.st_dev;
+        staged->inode = st.st_ino;
+        // Files in one folder share its descriptor.
+        for (std::size_t i = 0; i < count_ && staged->folder < 0; ++i) {
+            const StagedFile& other = slots_[i];
+            if (!other.written && other.device == staged->device && other.inode == staged->inode) {
+                staged->folder = other.folder;
+            }
+        }
+        if (staged->folder < 0) {
+            staged->folder = target.folder.Release();
+            staged->ownsFolder = true;
+        }
+        // The folder that the text before the name names, for the paths after it.
+        if (!target.viaLink && !target.missingFolders) {
+            folderSlot_ = count_;
+            folderLength_ = folderLength;
+            std::memcpy(folderText_, path, folderLength);
+        }
+        return WriteFailure::kNone;
     }
-    if (staged->folder < 0) {
-        staged->folder = target.folder.Release();
-        staged->ownsFolder = true;
-    }
-    return WriteFailure::kNone;
 }
 
 void FileGroup::Commit(WriteFailure* results) {
@@ -428,6 +394,7 @@ void FileGroup::Abandon() {
         if (slots_[i].ownsFolder) close(static_cast<int>(slots_[i].folder));
     }
     count_ = 0;
+    folderSlot_ = kMaxFiles;
     if (quiet_) {
         ReleaseQuiet();
         quiet_ = false;

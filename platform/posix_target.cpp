@@ -76,8 +76,9 @@ bool MayFollow(int folder, const struct stat& link) {
 // it. A link of /proc (/proc/self/fd/3, reached also from /dev/fd/3 or /dev/stdout) stands for an
 // open file whose text is no path: it is kept, to be opened as it is. Returns kNone, or why the
 // path leads to no file: a missing folder, a path ending in a slash, a loop of links, a link that
-// may not be followed, a text longer than the path limit.
-WriteFailure Locate(const char* path, bool makeFolders, Target* target) {
+// may not be followed, a text longer than the path limit. `folder`, when not -1, is the folder that
+// the text of `path` before its last '/' names, open already: it is borrowed, not opened again.
+WriteFailure Locate(const char* path, bool makeFolders, Target* target, int known) {
     const std::size_t length = std::strlen(path);
     if (length >= kPathBytes) return WriteFailure::kNameTooLong;
     std::memcpy(target->text, path, length + 1);
@@ -92,7 +93,9 @@ WriteFailure Locate(const char* path, bool makeFolders, Target* target) {
             target->name = slash + 1;
         }
         if (target->name[0] == '\0') return WriteFailure::kNotAFile;
-        if (!OpenFolder(base, folder, target)) {
+        if (hop == 0 && known >= 0) {
+            target->folder.Borrow(known);
+        } else if (!OpenFolder(base, folder, target)) {
             if (errno == ENOENT && makeFolders && slash != nullptr && slash != target->text) {
                 return LocateAbove(base, slash, target);
             }
@@ -120,6 +123,7 @@ WriteFailure Locate(const char* path, bool makeFolders, Target* target) {
         if (static_cast<std::size_t>(n) >= sizeof target->link) return WriteFailure::kNameTooLong;
         std::memcpy(target->text, target->link, static_cast<std::size_t>(n));
         target->text[n] = '\0';
+        target->viaLink = true;
         base = fd;
     }
     return WriteFailure::kLinkLoop;

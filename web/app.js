@@ -261,9 +261,8 @@
           ? tessera.make(text, settings())
           : tessera.makePayload(kind, payloadFields(), settings());
       svg = symbol.toSVG(renderOptions(false, "svg"));
-      // What a reader will make of it, as the library's verifier finds it (it maps square
-      // symbols only: rMQR is drawn plain and not verified).
-      verified = symbol.rmqr ? null : symbol.verify("svg", renderOptions(false, "svg"));
+      // What a reader will make of it, as the library's verifier finds it.
+      verified = symbol.verify("svg", renderOptions(false, "svg"));
     } catch (error) {
       if (error instanceof tessera.EncodeError) {
         showMessage(
@@ -282,9 +281,8 @@
       return;
     }
     current = symbol;
-    $("verdict").textContent = !verified
-      ? ""
-      : verified.verdict === "reads"
+    $("verdict").textContent =
+      verified.verdict === "reads"
         ? "Verified: it reads with margin."
         : `Verified: ${verified.verdict}: ${verified.problems.join(" ")}`;
     if (previewUrl) URL.revokeObjectURL(previewUrl);

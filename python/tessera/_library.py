@@ -7,10 +7,6 @@ import glob
 import os
 import sys
 
-_FORMAT_FROM_PATH = -1  # tessera_save()'s format argument: the one the path's extension names
-# The library takes exactly four option strings per call.
-_OPTION_SLOTS = 4
-_MESSAGE_ROOM = 512
 # The major version in the libraries' file names (libtessera_api.so.1), which changes only when
 # their calls do.
 _SONAME_VERSION = 1
@@ -35,20 +31,9 @@ class _Settings(ctypes.Structure):
                 ("fit_height", ctypes.c_int)]
 
 
-# The style record's regions: as many as the library names (tessera_style_name), which
-# MakeTest checks.
-_REGION_COUNT = 14
-
-
 class _StyleOptions(ctypes.Structure):
-    _fields_ = [("size", ctypes.c_size_t), ("shape", ctypes.c_int), ("finder", ctypes.c_int),
-                ("regions", ctypes.c_uint32 * _REGION_COUNT), ("gradient", ctypes.c_int),
-                ("gradient_from", ctypes.c_uint32), ("gradient_to", ctypes.c_uint32),
-                ("gradient_angle", ctypes.c_int), ("logo_percent", ctypes.c_int),
-                ("logo", ctypes.c_void_p), ("logo_size", ctypes.c_size_t),
-                ("title", ctypes.c_char_p), ("description", ctypes.c_char_p),
-                ("cmyk", ctypes.c_int), ("cmyk_percent", ctypes.c_int * 4),
-                ("printed_unit", ctypes.c_int), ("printed_size", ctypes.c_double)]
+    """The style record; its fields are laid out once the library has said how many regions it
+    colours (below)."""
 
 
 class _RenderOptions(ctypes.Structure):
@@ -226,6 +211,19 @@ _BUFFER_TOO_SMALL = _CONSTANTS["TESSERA_ERROR_BUFFER_TOO_SMALL"]
 _FORMAT_NOT_AVAILABLE = _CONSTANTS["TESSERA_ERROR_FORMAT_NOT_AVAILABLE"]
 _NO_MEMORY = _CONSTANTS["TESSERA_ERROR_NO_MEMORY"]
 _DEFAULT = _CONSTANTS["TESSERA_DEFAULT"]  # a setting left to the library
+# tessera_save()'s format argument that takes the format the path's extension names.
+_FORMAT_FROM_PATH = _CONSTANTS["TESSERA_FORMAT_FROM_PATH"]
+_OPTION_SLOTS = _CONSTANTS["TESSERA_OPTION_SLOTS"]  # the option strings of one tessera() call
+_MESSAGE_ROOM = _CONSTANTS["TESSERA_MESSAGE_ROOM"]  # room for a one-line reason
+_REGION_COUNT = _CONSTANTS["TESSERA_STYLE_REGIONS"]
+_StyleOptions._fields_ = [
+    ("size", ctypes.c_size_t), ("shape", ctypes.c_int), ("finder", ctypes.c_int),
+    ("regions", ctypes.c_uint32 * _REGION_COUNT), ("gradient", ctypes.c_int),
+    ("gradient_from", ctypes.c_uint32), ("gradient_to", ctypes.c_uint32),
+    ("gradient_angle", ctypes.c_int), ("logo_percent", ctypes.c_int), ("logo", ctypes.c_void_p),
+    ("logo_size", ctypes.c_size_t), ("title", ctypes.c_char_p), ("description", ctypes.c_char_p),
+    ("cmyk", ctypes.c_int), ("cmyk_percent", ctypes.c_int * 4), ("printed_unit", ctypes.c_int),
+    ("printed_size", ctypes.c_double)]
 # The levels' letters by number: _LEVELS[TESSERA_LEVEL_Q] is "Q".
 _LEVELS = "".join(name[-1] for _, name in sorted(
     (value, name) for name, value in _CONSTANTS.items() if name.startswith("TESSERA_LEVEL_")))

@@ -83,8 +83,11 @@ TEST(Batch, LinesAreCutAsTheyArriveAndHoldAtMostTheirShare) {
     };
     for (const Case& c : std::vector<Case>{
              {{"a\nb\n"}, "1:a|2:b"},
-             {{"a", "b\r", "\nc"}, "1:ab|2:c"},  // a "\r" before "\n" is dropped
-             {{"a\rb\n"}, "1:a\rb"},             // elsewhere it stays
+             {{"a", "b\r", "\nc"}, "1:ab|2:c"},      // a "\r" before "\n" is dropped
+             {{"a\rb\n"}, "1:a\rb"},                 // elsewhere it stays
+             {{"a\r", "b\n"}, "1:a\rb"},             // also across a read
+             {{"\r\r\n", "x\r"}, "1:\r+blank|2:x"},  // and before the end of the data
+             {{"abcd\r", "e\n"}, "1:abcd\r+cut"},    // where it takes the last room
              {{"\n \t\n\r\n"}, "1:+blank|2: \t+blank|3:+blank"},
              {{"abcdefgh\nxy"}, "1:abcde+cut|2:xy"},  // 5 bytes kept
              {{"abc", "def", "\n"}, "1:abcde+cut"},

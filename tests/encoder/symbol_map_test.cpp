@@ -1,6 +1,6 @@
-// The symbol map: the roles of versions 1 and 7 and of M2 as pictures, and for every version and
-// level the codeword and bit of each data cell held against finished symbols, the blocks held
-// against an interleaving recomputed from the blocks' own codewords.
+// The symbol map: the roles of versions 1 and 7, of M2 and of R11x43 as pictures, and for every
+// version and level (and rMQR size) the codeword and bit of each data cell held against finished
+// symbols, the blocks held against an interleaving recomputed from the blocks' own codewords.
 #include "encoder/symbol_map.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "encoder/masking.h"
 #include "encoder/micro_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace qr {
@@ -24,14 +25,14 @@ std::unique_ptr<SymbolMap> Map(SymbolKind kind, int version, int level) {
 }
 
 // One character per cell: F finder, S separator, T timing, A alignment, f and g the first and
-// second copy of the format information, V and W of the version information, D the dark module;
-// a data cell is `data(cell)`.
+// second copy of the format information, V and W of the version information, D the dark module,
+// U rMQR's sub-finder and C its corner patterns; a data cell is `data(cell)`.
 template <class Data>
 std::string RolePicture(const SymbolMap& map, Data data) {
-    static const char kRoles[2][kModuleRoleCount + 1] = {"?FSTAfVD", "?FSTAgWD"};
+    static const char kRoles[2][kModuleRoleCount + 1] = {"?FSTAfVDUC", "?FSTAgWDUC"};
     std::string picture = "\n";
-    for (int y = 0; y < map.size; ++y) {
-        for (int x = 0; x < map.size; ++x) {
+    for (int y = 0; y < map.height; ++y) {
+        for (int x = 0; x < map.width; ++x) {
             const MappedModule& cell = map.cells[x][y];
             picture += cell.role == ModuleRole::kData
                            ? data(cell)
@@ -140,6 +141,28 @@ T998877665500
 )");
 }
 
+// R11x43-H: the finder with its separator, the sub-finder (U), the corner patterns (C), one
+// alignment pattern on each edge joined by a timing column, a format copy beside each finder, and
+// one remainder cell (':') after the 31 codewords.
+TEST(SymbolMap, RolesOfAnRmqrSymbol) {
+    const auto map = Map(SymbolKind::kRmqr, 12, LEVEL_H);
+    EXPECT_EQ(map->width, 43);
+    EXPECT_EQ(map->height, 11);
+    EXPECT_EQ(RolePicture(*map), R"(
+FFFFFFFSTTTTTTTTTTTTAAATTTTTTTTTTTTTTTTTTCT
+FFFFFFFSffff........AAA..................CC
+FFFFFFFSffff........AAA...................T
+FFFFFFFSffff.........T....................T
+FFFFFFFSfff..........T....................T
+FFFFFFFSfff..........T.............gggggg.T
+FFFFFFFS.............T.............gggUUUUU
+SSSSSSSS.............T.............gggUUUUU
+T:..................AAA............gggUUUUU
+CC..................AAA............gggUUUUU
+TCTTTTTTTTTTTTTTTTTTAAATTTTTTTTTTTTTTTUUUUU
+)");
+}
+
 // The codewords of a finished symbol read back through the map: each data cell unmasked into the
 // bit the map names, every codeword bit from exactly one cell (a 4-bit codeword's low half from
 // none). Then, block by block in the map's order, the error-correction codewords must be those of
@@ -148,8 +171,8 @@ std::vector<int> ReadBack(const SymbolMap& map, const ModuleMatrix& modules, int
     std::vector<int> codewords(map.codewordCount, 0);
     std::vector<int> seen(map.codewordCount, 0);
     std::vector<int> blockOf(map.codewordCount, kNoBlock);
-    for (int x = 0; x < map.size; ++x) {
-        for (int y = 0; y < map.size; ++y) {
+    for (int x = 0; x < map.width; ++x) {
+        for (int y = 0; y < map.height; ++y) {
             const MappedModule& cell = map.cells[x][y];
             if (cell.role != ModuleRole::kData) continue;
             const int bit = modules[x][y] ^ (MaskCondition(maskCondition, x, y) ? 1 : 0);
@@ -225,6 +248,29 @@ TEST(SymbolMap, EveryVersionAndLevelReadsBackTheCodewordsInTheirBlocks) {
         ReadBack(*Map(SymbolKind::kMicroQr, m.version, m.level), encoder->modules,
                  MICRO_MASK_CONDITIONS[encoder->maskNumber]);
     }
+    // rMQR: the codewords as the encoder laid them, and its function cells as the map's.
+    auto rmqr = std::make_unique<CRmqrEncoder>();
+    for (int v = 1; v <= kRmqrVersionCount; ++v) {
+        for (const int level : {LEVEL_M, LEVEL_H}) {
+            SCOPED_TRACE("rMQR " + std::to_string(v) + " level " + std::to_string(level));
+            test::Bytes data(1 + random() % 2);
+            for (auto& byte : data) byte = static_cast<unsigned char>(random());
+            ASSERT_EQ(rmqr->Encode(level, v, 0, 0, data.data(), static_cast<int>(data.size())), 1);
+            const auto map = Map(SymbolKind::kRmqr, v, level);
+            const std::vector<int> codewords = ReadBack(*map, rmqr->modules, RMQR_MASK_CONDITION);
+            ASSERT_EQ(static_cast<int>(codewords.size()), RmqrTotalCodewords(RmqrSize(v)));
+            for (std::size_t c = 0; c < codewords.size(); ++c) {
+                ASSERT_EQ(codewords[c], rmqr->codewords[c]) << "codeword " << c;
+            }
+            rmqr->PlaceFunctionPatterns();
+            for (int x = 0; x < map->width; ++x) {
+                for (int y = 0; y < map->height; ++y) {
+                    ASSERT_EQ(map->cells[x][y].role == ModuleRole::kData, rmqr->modules[x][y] == 0)
+                        << x << "," << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(SymbolMap, BlocksCorrectHalfTheirErrorCorrectionLessMisdecodeProtection) {
@@ -239,7 +285,9 @@ TEST(SymbolMap, BlocksCorrectHalfTheirErrorCorrectionLessMisdecodeProtection) {
              {SymbolKind::kQrCode, 1, LEVEL_H, 1, 8}, {SymbolKind::kQrCode, 3, LEVEL_L, 1, 7},
              {SymbolKind::kQrCode, 5, LEVEL_Q, 4, 9}, {SymbolKind::kQrCode, 40, LEVEL_H, 81, 15},
              {SymbolKind::kMicroQr, 1, kMicroNoLevel, 1, 0}, {SymbolKind::kMicroQr, 2, LEVEL_L, 1, 1},
-             {SymbolKind::kMicroQr, 4, LEVEL_Q, 1, 7}}) {
+             {SymbolKind::kMicroQr, 4, LEVEL_Q, 1, 7},
+             {SymbolKind::kRmqr, 1, LEVEL_M, 1, 3},  // R7x43: 7 error-correction codewords
+             {SymbolKind::kRmqr, 32, LEVEL_H, 6, 13}}) {
         // clang-format on
         SCOPED_TRACE("version " + std::to_string(c.version) + " level " + std::to_string(c.level));
         const auto map = Map(c.kind, c.version, c.level);
@@ -260,7 +308,9 @@ TEST(SymbolMap, RefusesVersionsAndLevelsTheKindLacks) {
              {SymbolKind::kQrCode, 1, -1}, {SymbolKind::kQrCode, 1, 4},
              {SymbolKind::kMicroQr, 1, LEVEL_L}, {SymbolKind::kMicroQr, 2, kMicroNoLevel},
              {SymbolKind::kMicroQr, 3, LEVEL_Q}, {SymbolKind::kMicroQr, 4, LEVEL_H},
-             {SymbolKind::kMicroQr, 5, LEVEL_L}}) {
+             {SymbolKind::kMicroQr, 5, LEVEL_L}, {SymbolKind::kRmqr, 0, LEVEL_M},
+             {SymbolKind::kRmqr, 33, LEVEL_M}, {SymbolKind::kRmqr, 1, LEVEL_L},
+             {SymbolKind::kRmqr, 1, LEVEL_Q}}) {
         // clang-format on
         EXPECT_FALSE(MapSymbol(c.kind, c.version, c.level, map.get()))
             << c.version << " " << c.level;

@@ -35,6 +35,7 @@
 
 #include "cli/batch.h"
 #include "module/failures.h"
+#include "module/kept_records.h"
 #include "module/symbol.h"
 #include "module/tessera.h"
 #include "module/tessera_api.h"
@@ -595,6 +596,12 @@ std::string Hello(const std::string& path) {
 // records are kept for later calls once made, so the steps run twice: in a process that has made
 // none, then with them kept. An exception leaving the export would end the child.
 std::string MemoryRunsOut(const std::string& folder) {
+    // The records that earlier calls in this process kept are let go, so that the first call
+    // here allocates its own, as the first call of a process does.
+    for (int i = 0; i < kKeptRecords; ++i) {
+        Kept<CQrEncoder>().Take();
+        Kept<Symbol>().Take();
+    }
     const std::string printed = folder + "/printed";
     const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (dup2(sink, 1) < 0 || dup2(sink, 2) < 0) return "no sink";
@@ -926,6 +933,80 @@ std::string Reasons(const std::string& folder) {
     return report + "; read-only: " + reason(readOnly + "/file");
 }
 
+// A group opens each folder once: a later path with the same text before its name is staged in
+// the folder opened for the first, even when another folder has taken that name since, and a name
+// there that is a link leads where it points. A folder removed since is looked for again from
+// the path: the file fails as in a missing folder, whether at once or when named (tmpfs makes
+// unnamed files in a removed folder).
+std::string FoldersOfAGroup(const std::string& folder) {
+    const std::string d = folder + "/d", f = folder + "/f";
+    if (mkdir(d.c_str(), 0755) || mkdir(f.c_str(), 0755) || mkdir((folder + "/e").c_str(), 0755) ||
+        symlink("../e/t", (d + "/link").c_str()) || mkdir((d + "/sub").c_str(), 0755)) {
+        return "cannot prepare";
+    }
+    platform::StagedFile slots[6];
+    platform::FileGroup group(slots, 6, platform::WriteOptions());
+    std::string report;
+    for (const std::string& path :
+         {d + "/a", d + "/b", d + "/link", d + "/sub", d + "/c", f + "/a"}) {
+        if (path == d + "/b" &&
+            (rename(d.c_str(), (folder + "/old").c_str()) || mkdir(d.c_str(), 0755)))
+            return "cannot move";
+        report += WriteFailureText(group.Stage(path.c_str(), "x", 1)) + std::string(", ");
+    }
+    if (rmdir(f.c_str()) != 0) return "cannot remove";
+    const platform::WriteFailure removed = group.Stage((f + "/b").c_str(), "x", 1);
+    platform::WriteFailure results[platform::FileGroup::kMaxFiles];
+    const std::size_t count = group.Size();
+    group.Commit(results);
+    for (std::size_t i = 0; i < count; ++i)
+        report += WriteFailureText(results[i]) + std::string(", ");
+    report +=
+        std::string("removed: ") +
+        WriteFailureText(removed != platform::WriteFailure::kNone ? removed : results[count - 1]);
+    for (const char* name : {"old", "d", "e"})
+        report += std::string("; ") + name + ": " + Joined(Entries(folder + "/" + name));
+    return report;
+}
+
+// Files on two file systems in one group: the one with two files synced whole (syncfs), the other
+// file alone (fdatasync, then fsync of its folder).
+std::string TwoFileSystems(const std::string& folder) {
+    char shm[] = "/dev/shm/tessera-test.XXXXXX";
+    struct stat here, there;
+    if (mkdtemp(shm) == nullptr || stat(folder.c_str(), &here) || stat(shm, &there)) {
+        return std::string(kSkipPrefix) + "no /dev/shm";
+    }
+    if (here.st_dev == there.st_dev) {
+        rmdir(shm);
+        return std::string(kSkipPrefix) + "/dev/shm is on the file system of the test's folder";
+    }
+    platform::StagedFile slots[3];
+    platform::FileGroup group(slots, 3, platform::WriteOptions());
+    for (const std::string& path : {folder + "/a", std::string(shm) + "/b", folder + "/c"})
+        group.Stage(path.c_str(), "x", 1);
+    const std::string report = Journal([&] {
+        platform::WriteFailure results[3];
+        group.Commit(results);
+        return static_cast<int>(results[0]) + static_cast<int>(results[1]) +
+               static_cast<int>(results[2]);
+    });
+    const std::string left = Joined(Entries(shm));
+    unlink((std::string(shm) + "/b").c_str());
+    rmdir(shm);
+    return report + "; " + left;
+}
+
+// Where the kernel links no descriptor itself, the files are linked through /proc, the first and
+// every one after it.
+std::string WithoutDescriptorLinks(const std::string& folder) {
+    RefuseDescriptorLinks(true);
+    std::string report = Journal([&] { return CallExport({kHello, "/O" + folder + "/a"}); });
+    report += "; " + Journal([&] { return CallExport({kHello, "/O" + folder + "/b"}); });
+    RefuseDescriptorLinks(false);
+    return report + "; " + Joined(Entries(folder));
+}
+
 TEST(WriterFaults, EachBehavesSoundly) {
     if (geteuid() != 0) GTEST_SKIP() << "the rows need root, to take on other users";
     struct FaultRow {
@@ -962,6 +1043,16 @@ TEST(WriterFaults, EachBehavesSoundly) {
               "long name: the name is too long; loop: too many symbolic links, or a loop of "
               "them; /proc/version: its folder takes no new files; open files: too many open "
               "files; read-only: the file system is read-only"},
+             {"12 a group's folders", FoldersOfAGroup,
+              "no error, no error, no error, it is not a file that can be replaced, no error, no "
+              "error, no error, no error, no error, no error, the folder does not exist, "
+              "removed: the folder does not exist; old: a b c link sub; d: ; e: t"},
+             {"13 two file systems", TwoFileSystems,
+              "0: syncfs, fdatasync, link 0644 0:0, link 0644 0:0, link 0644 0:0, syncfs, fsync "
+              "folder; b"},
+             {"14 no descriptor links", WithoutDescriptorLinks,
+              "0: fdatasync, link 0644 0:0, fsync folder; 0: fdatasync, link 0644 0:0, fsync "
+              "folder; a b"},
          }) {
         SCOPED_TRACE(row.fault);
         TempDir dir;

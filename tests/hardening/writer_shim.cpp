@@ -17,6 +17,7 @@ thread_local int allocationsLeft = 0;  // the failing allocation is the one that
 thread_local FailedAllocation failed;
 thread_local bool recording = false;
 thread_local bool refuseUnnamed = false;
+thread_local bool refuseDescriptorLinks = false;
 thread_local std::string* journal = nullptr;
 
 bool ShouldFail(std::size_t size, bool zeroed) {
@@ -77,6 +78,10 @@ std::string RecordedCalls() {
 
 void RefuseUnnamedFiles(bool on) {
     refuseUnnamed = on;
+}
+
+void RefuseDescriptorLinks(bool on) {
+    refuseDescriptorLinks = on;
 }
 
 }  // namespace qr::test
@@ -144,6 +149,10 @@ int __wrap_syncfs(int fd) {
 }
 
 int __wrap_linkat(int from, const char* fromName, int to, const char* toName, int flags) {
+    if ((flags & AT_EMPTY_PATH) != 0 && qr::test::refuseDescriptorLinks) {
+        errno = ENOENT;
+        return -1;
+    }
     qr::test::NoteNaming(
         "link", from, fromName,
         (flags & AT_EMPTY_PATH) | ((flags & AT_SYMLINK_FOLLOW) ? 0 : AT_SYMLINK_NOFOLLOW));

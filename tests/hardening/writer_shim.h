@@ -37,4 +37,8 @@ std::string RecordedCalls();
 // on file systems without unnamed files.
 void RefuseUnnamedFiles(bool on);
 
+// While on, linking a descriptor itself (linkat with AT_EMPTY_PATH) fails with ENOENT on this
+// thread, as it does on kernels that allow it only to callers with CAP_DAC_READ_SEARCH.
+void RefuseDescriptorLinks(bool on);
+
 }  // namespace qr::test

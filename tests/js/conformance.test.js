@@ -1,6 +1,6 @@
 // Every conformance vector in JavaScript: the module matrices of tests/data/encoder.tsv and the
 // results and BMP files of the door calls of export.tsv, byte for byte; and the bytes of every
-// format the library lists equal to the native command's.
+// format the library lists equal to the native command's, also whichever render room they take.
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
@@ -90,6 +90,61 @@ test(
           execFileSync(COMMAND, [...flags, "-t", type, "-o", out]);
           assert.ok(Buffer.from(bytes).equals(fs.readFileSync(out)), `vector ${row.id} as ${type}`);
         }
+      });
+    } finally {
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  },
+);
+
+test(
+  "renders that fit the kept room, grow it and pass it equal the native command's",
+  { skip: !fs.existsSync(COMMAND) && `no ${COMMAND}` },
+  () => {
+    // A render draws into room kept from call to call: 16 KiB at first, grown to what a render
+    // needs up to 1 MiB, and a temporary room beyond that. A fresh process meets the rows' rooms
+    // in this order (each row's bytes are checked to be of a size that does).
+    const FIRST_ROOM = 1 << 14;
+    const KEPT_ROOM = 1 << 20;
+    const long = "7".repeat(7089); // version 40 at level L
+    const rows = [
+      { room: "fits", data: "kept", type: "svg", scale: 1 },
+      { room: "grows", data: long, type: "txt", scale: 1 },
+      { room: "fits", data: "kept", type: "png", scale: 2 },
+      { room: "temporary", data: long, type: "txt", scale: 4 },
+      { room: "fits", data: "kept", type: "bmp", scale: 3 },
+      { room: "grows", data: long, type: "txt", scale: 3 },
+      { room: "fits", data: long, type: "txt", scale: 1 },
+    ];
+    const script =
+      `const tessera = require(${JSON.stringify(path.join(__dirname, "..", "..", "js"))});` +
+      'const { createHash } = require("node:crypto");' +
+      "tessera.ready().then(() => {" +
+      "  for (const { data, type, scale } of JSON.parse(process.argv[1])) {" +
+      '    const bytes = tessera.make(data, { level: "L" }).toBytes(type, { scale });' +
+      '    console.log(createHash("sha256").update(bytes).digest("hex"));' +
+      "  }" +
+      "});";
+    const rendered = execFileSync(process.execPath, ["-e", script, JSON.stringify(rows)], {
+      encoding: "utf8",
+    }).split("\n");
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "tessera-js-"));
+    try {
+      let kept = FIRST_ROOM;
+      rows.forEach((row, i) => {
+        const where = `row ${i}: ${row.type} at scale ${row.scale}, room ${row.room}`;
+        const input = path.join(folder, "data");
+        const out = path.join(folder, `out.${row.type}`);
+        fs.writeFileSync(input, row.data);
+        execFileSync(COMMAND, ["-i", input, "-l", "L", "-s", String(row.scale), "-t", row.type,
+                               "-o", out]);
+        const expected = fs.readFileSync(out);
+        assert.equal(rendered[i], sha256(expected), where);
+        const length = expected.length;
+        if (row.room === "temporary") assert.ok(length > KEPT_ROOM, where);
+        else if (row.room === "grows") assert.ok(length > kept && length <= KEPT_ROOM, where);
+        else assert.ok(length <= kept, where);
+        if (row.room === "grows") kept = length;
       });
     } finally {
       fs.rmSync(folder, { recursive: true, force: true });

@@ -35,8 +35,7 @@ std::string Compose(const Symbol& s, ImageFormat format, const RenderOptions& op
                     const StyleOptions& style) {
     std::string bytes;
     EXPECT_EQ(CheckStyled(format, *s.map, options, style), "");
-    EXPECT_TRUE(ComposeStyled(format, s.encoder->symbolSize, s.encoder->modules, *s.map, options,
-                              style, &bytes));
+    EXPECT_TRUE(ComposeStyled(format, s.encoder->modules, *s.map, options, style, &bytes));
     return bytes;
 }
 
@@ -86,14 +85,15 @@ TEST(StyleOptions, APlainStyleKeepsThePlainWritersBytes) {
         std::string plain;
         ASSERT_TRUE(WriterFor(format)(s.encoder->symbolSize, s.encoder->symbolSize,
                                       s.encoder->modules, RenderOptions(), &plain));
-        ASSERT_TRUE(ComposeWithStyle(format, s.encoder->symbolSize, s.encoder->modules, nullptr,
-                                     RenderOptions(), StyleOptions(), &styled));
+        ASSERT_TRUE(ComposeWithStyle(format, s.encoder->symbolSize, s.encoder->symbolSize,
+                                     s.encoder->modules, nullptr, RenderOptions(), StyleOptions(),
+                                     &styled));
         EXPECT_EQ(styled, plain);
     }
     StyleOptions dots;
     dots.shape = ModuleShape::kDot;
-    EXPECT_FALSE(ComposeWithStyle(ImageFormat::kSvg, s.encoder->symbolSize, s.encoder->modules,
-                                  nullptr, RenderOptions(), dots, &styled));
+    EXPECT_FALSE(ComposeWithStyle(ImageFormat::kSvg, s.encoder->symbolSize, s.encoder->symbolSize,
+                                  s.encoder->modules, nullptr, RenderOptions(), dots, &styled));
 }
 
 TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
@@ -142,7 +142,7 @@ TEST(StyleOptions, CheckNamesWhatIsOutOfRangeOrWhatAFormatCannotDraw) {
          "a logo of 40% hides more than this symbol's error correction can repair; 10% is the largest that fits", &v3},
         {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; }, "", &v3},
         {ImageFormat::kPng, [](O s, R) { s->finder = FinderStyle::kDot; },
-         "dot finders are not read reliably in Micro QR or above version 35: take square or rounded finders", &v36},
+         "dot finders are not read reliably in Micro QR, rMQR or above version 35: take square or rounded finders", &v36},
     }) {
         // clang-format on
         StyleOptions style;
@@ -169,7 +169,7 @@ std::string DarkPixels(const RgbaImage& image, int rows) {
 // drawn in a shape at 4 pixels a module, a pixel dark ('#') where its centre lies inside.
 std::string ShapePicture(ModuleShape shape) {
     auto map = std::make_unique<SymbolMap>();
-    map->size = 4;
+    map->width = map->height = 4;
     for (auto& column : map->cells) {
         for (auto& cell : column) cell = {ModuleRole::kData, 0, 0, 0, 0};
     }
@@ -177,9 +177,8 @@ std::string ShapePicture(ModuleShape shape) {
     for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {2, 0}, {1, 1}, {3, 1}}) modules[x][y] = 1;
     StyleOptions style;
     style.shape = shape;
-    const RgbaImage image =
-        Rasterise(DrawSymbol(4, modules, *map, RenderOptions{4, 0}, style, nullptr), 4,
-                  EdgeRule::kPixelCentre);
+    const RgbaImage image = Rasterise(
+        DrawSymbol(modules, *map, RenderOptions{4, 0}, style, nullptr), 4, EdgeRule::kPixelCentre);
     return DarkPixels(image, 8);
 }
 
@@ -267,10 +266,10 @@ TEST(ModuleShapes, EachShapeAsAPicture) {
 // through the ball cross the ring in runs of one module.
 TEST(ModuleShapes, TheDotFinderAsAPicture) {
     Drawing drawing;
-    drawing.side = 7;
+    drawing.width = drawing.height = 7;
     drawing.layers.resize(1);
     drawing.layers[0].paint.colour = kDefaultDark;
-    FINDER_STYLES[static_cast<int>(FinderStyle::kDot)].outline(&drawing.layers[0].path, 0, 0);
+    FINDER_STYLES[static_cast<int>(FinderStyle::kDot)].outline(&drawing.layers[0].path, 0, 0, 7);
     const RgbaImage image = Rasterise(drawing, 2, EdgeRule::kPixelCentre);
     EXPECT_EQ(DarkPixels(image, image.height), R"(
 ..##########..
@@ -294,7 +293,7 @@ TEST(Raster, CoverageIsTheAreaInsideEachPixel) {
     // A rectangle from (0.25, 0.5) to (2.75, 1.5) pixels: the corner pixels are 3/8 covered, the
     // middle ones half.
     Drawing drawing;
-    drawing.side = 3;
+    drawing.width = drawing.height = 3;
     drawing.layers.emplace_back();
     drawing.layers[0].paint.colour = kDefaultDark;
     drawing.layers[0].path.Rectangle(0.25, 0.5, 2.5, 1);
@@ -303,7 +302,7 @@ TEST(Raster, CoverageIsTheAreaInsideEachPixel) {
     for (const Rgba pixel : rectangle.pixels) alphas.push_back(AlphaOf(pixel));
     EXPECT_EQ(alphas, (std::vector<unsigned>{96, 128, 96, 96, 128, 96, 0, 0, 0}));
     // A ring of radii 12 and 7 pixels: its area within the flattening of its curves.
-    drawing.side = 32;
+    drawing.width = drawing.height = 32;
     Path hole;
     drawing.layers[0].path = Path();
     drawing.layers[0].path.Circle(16, 16, 12);
@@ -435,8 +434,9 @@ TEST(Logo, KindsProportionsAndTheCap) {
         for (const double aspect : {1.0, 2.5}) {
             const int largest = LargestLogoPercent(*s.map, aspect);
             ASSERT_GT(largest, 0);
-            EXPECT_TRUE(LogoFits(*s.map, PlaceLogo(s.map->size, largest, aspect)));
-            EXPECT_FALSE(LogoFits(*s.map, PlaceLogo(s.map->size, largest + 1, aspect)));
+            EXPECT_TRUE(LogoFits(*s.map, PlaceLogo(s.map->width, s.map->height, largest, aspect)));
+            EXPECT_FALSE(
+                LogoFits(*s.map, PlaceLogo(s.map->width, s.map->height, largest + 1, aspect)));
         }
     }
     // Every format shows a PNG logo in the middle, and SVG an SVG logo too.
@@ -466,7 +466,7 @@ TEST(Logo, KindsProportionsAndTheCap) {
     ASSERT_TRUE(MapSymbol(SymbolKind::kMicroQr, 1, -1, m1.get()));
     EXPECT_EQ(LargestLogoPercent(*m1, 1), 0);
     // The cleared cells: under the box and one module around it, whole cells.
-    const LogoArea area = PlaceLogo(25, 20, 1);  // a box of 5 modules from 10 to 15
+    const LogoArea area = PlaceLogo(25, 25, 20, 1);  // a box of 5 modules from 10 to 15
     EXPECT_TRUE(area.cellX0 == 9 && area.cellX1 == 16 && area.cellY0 == 9 && area.cellY1 == 16);
 }
 

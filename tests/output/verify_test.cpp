@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "encoder/micro_encoder.h"
+#include "encoder/rmqr_encoder.h"
 #include "output/logo.h"
 #include "output/styled.h"
 #include "tests/output/drawn_image.h"
@@ -27,8 +28,7 @@ Symbol Make(const char* text, int level, int version = 0) {
 
 VerifyResult Verify(const Symbol& s, ImageFormat format, const RenderOptions& options,
                     const StyleOptions& style) {
-    return VerifyRendering(format, s.encoder->symbolSize, s.encoder->modules, *s.map, options,
-                           style);
+    return VerifyRendering(format, s.encoder->modules, *s.map, options, style);
 }
 
 TEST(Verify, ContrastIsTheRatioOfRelativeLuminances) {
@@ -108,10 +108,34 @@ TEST(Verify, MicroQrWantsTwoModulesOfQuietZoneAndOneFormatCopy) {
            "wrong in every copy\n"}}) {
         RenderOptions options;
         options.margin = margin;
-        EXPECT_EQ(VerifyRendering(ImageFormat::kSvg, encoder->symbolSize, encoder->modules, *map,
-                                  options, style)
-                      .problems,
-                  problems);
+        EXPECT_EQ(
+            VerifyRendering(ImageFormat::kSvg, encoder->modules, *map, options, style).problems,
+            problems);
+    }
+}
+
+// rMQR: a quiet zone of 2 is enough; with the finder region's light modules dark, the finder and
+// the sub-finder read wrong along their middle lines (4 light cells each) and so do the corner
+// patterns' two light cells.
+TEST(Verify, RmqrWantsTwoModulesOfQuietZoneAndChecksItsSubFinderAndCorners) {
+    auto encoder = std::make_unique<CRmqrEncoder>();
+    ASSERT_EQ(encoder->Encode(LEVEL_M, RmqrVersionNamed("R11x43"), 0, 0, ToBytes("RMQR").data(), 4),
+              1);
+    auto map = std::make_unique<SymbolMap>();
+    ASSERT_TRUE(MapSymbol(SymbolKind::kRmqr, encoder->version, LEVEL_M, map.get()));
+    StyleOptions darkFinders;
+    darkFinders.regions[static_cast<int>(Region::kFinderLight)] = 0x000000FF;
+    for (const auto& [margin, style, problems] :
+         {std::tuple{2, StyleOptions(), ""},
+          {1, StyleOptions(), "a quiet zone of 1 module: readers expect 2\n"},
+          {2, darkFinders,
+           "the finder colours have a contrast of 1:1, under 3:1\n8 modules on the finder "
+           "patterns' middle lines read wrong\n2 corner pattern modules read wrong\n"}}) {
+        RenderOptions options;
+        options.margin = margin;
+        EXPECT_EQ(
+            VerifyRendering(ImageFormat::kSvg, encoder->modules, *map, options, style).problems,
+            problems);
     }
 }
 
@@ -171,8 +195,8 @@ TEST(Verify, AgreesWithZxingOnBorderlineCases) {
         SCOPED_TRACE(std::string(c.name) + ", logo " + std::to_string(style.logoPercent) + "%");
         const VerifyResult result = Verify(s, ImageFormat::kPng, c.options, style);
         std::string png;
-        ASSERT_TRUE(ComposeStyled(ImageFormat::kPng, s.encoder->symbolSize, s.encoder->modules,
-                                  *s.map, c.options, style, &png));
+        ASSERT_TRUE(
+            ComposeStyled(ImageFormat::kPng, s.encoder->modules, *s.map, c.options, style, &png));
         int width = 0;
         RgbaPixels pixels;
         ASSERT_TRUE(ReadPngPixels(png, &width, &pixels));

@@ -507,9 +507,8 @@ class MakeTest(unittest.TestCase):
                                           logo=logo), "M")]:
             self.assertEqual(made.level, level)
         rmqr = tessera.make("https://example.com/styled", rmqr=True)
-        for call in (lambda: rmqr.verify("png"), lambda: rmqr.to_bytes("svg", shape="dot")):
-            with self.assertRaisesRegex(ValueError, "^an rMQR symbol takes no styles"):
-                call()
+        self.assertEqual(rmqr.verify("png", shape="dot"), ("reads", []))
+        self.assertIn(b"<path ", rmqr.to_bytes("svg", shape="dot"))
 
     def test_rmqr_gs1_and_fit(self):
         r = tessera.make("12345", version="R7x43", level="H")
@@ -603,6 +602,10 @@ class MakeTest(unittest.TestCase):
             "TESSERA_ERROR_FORMAT_NOT_AVAILABLE": tessera._FORMAT_NOT_AVAILABLE,
             "TESSERA_ERROR_NO_MEMORY": tessera._NO_MEMORY,
             "TESSERA_DEFAULT": tessera._DEFAULT,
+            "TESSERA_FORMAT_FROM_PATH": tessera._library._FORMAT_FROM_PATH,
+            "TESSERA_OPTION_SLOTS": tessera._library._OPTION_SLOTS,
+            "TESSERA_MESSAGE_ROOM": tessera._library._MESSAGE_ROOM,
+            "TESSERA_STYLE_REGIONS": tessera._REGION_COUNT,
             **{f"TESSERA_LEVEL_{letter}": tessera._LEVELS.index(letter) for letter in "LMQH"},
             **{f"TESSERA_FIELD_{name}": getattr(tessera._payload, f"_FIELD_{name}")
                for name in ("NAME", "HELP", "DEFAULT", "REQUIRED", "KIND_OF_VALUE", "FLAG")},

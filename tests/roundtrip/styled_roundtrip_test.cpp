@@ -63,10 +63,12 @@ std::vector<Vector> SampleVectors(int first, int step, int count, int level = -1
 
 // The vectors that the style numbered `style` of `styles` is read with: two, thirteen apart, in
 // the ordinary run; with kEveryVectorVariable set, its share of all of them, so that every vector
-// is read in some style.
+// is read in some style; with it set to "all", every one of them (each style with every vector).
 std::vector<Vector> VectorsOfStyle(int style, int styles) {
-    if (std::getenv(kEveryVectorVariable) == nullptr) return SampleVectors(style * 2, 13, 2);
+    const char* every = std::getenv(kEveryVectorVariable);
+    if (every == nullptr) return SampleVectors(style * 2, 13, 2);
     const std::vector<Vector> all = EncodingVectors();
+    if (std::string(every) == "all") return all;
     const std::size_t share = (all.size() + styles - 1) / styles;
     const std::size_t first = std::min(all.size(), static_cast<std::size_t>(style) * share);
     return {all.begin() + first, all.begin() + std::min(all.size(), first + share)};
@@ -113,8 +115,7 @@ void ExpectStyledReads(const Vector& v, const StyleOptions& style) {
         }
         ASSERT_EQ(CheckStyled(format, *r.map, options, style), "");
         std::string bytes;
-        ASSERT_TRUE(ComposeStyled(format, r.encoder->symbolSize, r.encoder->modules, *r.map,
-                                  options, style, &bytes));
+        ASSERT_TRUE(ComposeStyled(format, r.encoder->modules, *r.map, options, style, &bytes));
         GrayImage image;
         ASSERT_TRUE(Pixels(format, bytes, &image));
         ExpectBothRead(image, v.data);
@@ -144,6 +145,30 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ShapeRoundTrip, testing::Range(0, kModuleShapeC
                          [](const testing::TestParamInfo<int>& info) {
                              return std::string(MODULE_SHAPES[info.param].name);
                          });
+
+// A symbol that zbar missed with rounded finders whose ball had corners of three quarters of a
+// module, as 1-bit BMP at 8, 10 and 12 pixels a module (it read at 4-7 and 14-20).
+TEST(StyledRoundTrip, RoundedFindersOfALargeSymbolReadAtEveryScale) {
+    const Table table = ReadTable(std::string(TESSERA_TEST_DATA) + "/encoder.tsv");
+    const auto row = std::find_if(table.rows.begin(), table.rows.end(),
+                                  [](const auto& r) { return r[0] == "529"; });
+    ASSERT_NE(row, table.rows.end());
+    const Vector v{FromHex((*row)[table.Column("data_hex")]), LEVEL_H, 39, 3};
+    StyleOptions style;
+    style.finder = FinderStyle::kRounded;
+    for (int scale = 4; scale <= 16; scale += 2) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        const MappedSymbol r = MapEncoded(v.data, v.level, v.version, v.mask);
+        RenderOptions options;
+        options.scale = scale;
+        std::string bytes;
+        ASSERT_TRUE(
+            ComposeStyled(ImageFormat::kBmp, r.encoder->modules, *r.map, options, style, &bytes));
+        GrayImage image;
+        ASSERT_TRUE(Pixels(ImageFormat::kBmp, bytes, &image));
+        ExpectBothRead(image, v.data);
+    }
+}
 
 TEST(StyledRoundTrip, LargestLogoReadsAtEveryLevel) {
     const std::string logo = DiscLogoPng(48, 32, 0x901020FF, 0xFFF4C0FF);
@@ -190,8 +215,8 @@ TEST(StyledRoundTrip, MicroQrReadsInEveryShapeAndFinderStyle) {
                 }
                 ASSERT_EQ(CheckStyled(ImageFormat::kPng, *map, options, style), "");
                 std::string png;
-                ASSERT_TRUE(ComposeStyled(ImageFormat::kPng, encoder->symbolSize, encoder->modules,
-                                          *map, options, style, &png));
+                ASSERT_TRUE(
+                    ComposeStyled(ImageFormat::kPng, encoder->modules, *map, options, style, &png));
                 GrayImage image;
                 ASSERT_TRUE(Pixels(ImageFormat::kPng, png, &image));
                 std::string error;
