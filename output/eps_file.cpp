@@ -11,32 +11,47 @@ namespace qr {
 
 namespace {
 
+constexpr char kClose[WordLines::kShortWord] = "z";
+
 void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& modules, int margin) {
     static thread_local Outlines outlines;  // room kept for the next document
     WalkOutlines(width, height, modules, &outlines);
     // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
     WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
     char word[2 * 11 + 8];
+    const Corner* const corners = outlines.corners.data();
     Corner previous = {0, 0};
     std::size_t begin = 0;
     for (const std::size_t end : outlines.ends) {
-        const Corner start = outlines.corners[begin];
+        const Corner start = corners[begin];
         const bool firstOutline = begin == 0;
         char* at = PutNumber(word, firstOutline ? start.x + margin : start.x - previous.x);
         *at++ = ' ';
         at = PutNumber(at, firstOutline ? start.y + margin : start.y - previous.y);
         for (const char* c = firstOutline ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
-        lines.Append(word, static_cast<std::size_t>(at - word));
-        previous = start;
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            const Corner from = outlines.corners[i - 1];
-            const Corner to = outlines.corners[i];
-            at = PutShortNumber(word, from.y == to.y ? to.x - from.x : to.y - from.y);
-            *at++ = ' ';
-            *at++ = from.y == to.y ? 'h' : 'v';
+        if (firstOutline) {
             lines.Append(word, static_cast<std::size_t>(at - word));
+        } else {
+            lines.AppendShort(word, static_cast<std::size_t>(at - word));  // two short numbers
         }
-        lines.Append("z", 1);
+        previous = start;
+        // The lines alternate between across and down (each corner turns): a pair at a time,
+        // each from the one coordinate that changes, copied whole as a short word.
+        auto line = [&lines, &word, corners](std::size_t i, bool across) {
+            char* end = PutShortNumber(
+                word, across ? corners[i].x - corners[i - 1].x : corners[i].y - corners[i - 1].y);
+            *end++ = ' ';
+            *end++ = across ? 'h' : 'v';
+            lines.AppendShort(word, static_cast<std::size_t>(end - word));
+        };
+        std::size_t i = begin + 1;
+        if (i < end && corners[i].y != start.y) line(i++, false);
+        for (; i + 1 < end; i += 2) {
+            line(i, true);
+            line(i + 1, false);
+        }
+        if (i < end) line(i, true);
+        lines.AppendShort(kClose, 1);
         begin = end;
     }
     lines.Finish();

@@ -1,10 +1,11 @@
 // SVG text: the outlines of the dark modules as one path, runs of edges in one direction written
 // as one "h" or "v". Outlines of a few dozen commands replace hundreds of one-module rectangles.
-// Each command is written in place, without a string of its own.
+// Each command is written in place, into the document itself.
 #include "output/svg_file.h"
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "output/vector_shared.h"
 
@@ -12,31 +13,36 @@ namespace qr {
 
 namespace {
 
+// The most characters AppendOutlinePath writes for `outlines`: a first move of two numbers of up
+// to 11 characters, for each other outline a move of two steps and a close, for each corner but
+// the first of an outline a line, and the room a short number takes beyond its characters.
+std::size_t MostPathCharacters(const Outlines& outlines) {
+    constexpr std::size_t kFirstMove = 1 + 11 + 1 + 11 + 1;
+    constexpr std::size_t kMoveAndClose = 1 + 4 + 1 + 4 + 1;
+    constexpr std::size_t kLine = 1 + 4;
+    return kFirstMove + kMoveAndClose * outlines.ends.size() + kLine * outlines.corners.size() + 4;
+}
+
 // Appends the path data of `outlines` to `svg`, in module coordinates with a quiet zone of
-// `margin` modules. The commands are written in a buffer on the stack and appended a buffer at a
-// time.
+// `margin` modules, written into room kept for the most it can take and appended at once. An
+// outline's lines alternate between across and down (each corner turns), so they are written a pair
+// at a time, each from the one coordinate that changes.
 void AppendOutlinePath(const Outlines& outlines, int margin, std::string* svg) {
-    // A move takes at most 1 + 2 * 4 + 1 characters, a line 1 + 4 (no number of an outline is
-    // longer than "-177"), a close 1; a short number writes four bytes.
-    constexpr std::size_t kMostPerCommand = 11;
-    char buffer[2048];
-    char* const full = buffer + sizeof buffer - kMostPerCommand;
-    char* at = buffer;
-    auto flush = [&] {
-        svg->append(buffer, static_cast<std::size_t>(at - buffer));
-        at = buffer;
-    };
+    static thread_local std::vector<char> room;  // kept for the next document
+    const std::size_t most = MostPathCharacters(outlines);
+    if (room.size() < most) room.resize(most);
+    char* const begin = room.data();
+    char* at = begin;
     // Plain pointers, which the characters written cannot be taken to change.
     const Corner* const corners = outlines.corners.data();
     const std::size_t* const ends = outlines.ends.data();
     const std::size_t outlineCount = outlines.ends.size();
     Corner previous = {0, 0};
-    std::size_t begin = 0;
+    std::size_t first = 0;
     for (std::size_t k = 0; k < outlineCount; ++k) {
         const std::size_t end = ends[k];
-        const Corner start = corners[begin];
-        if (at > full) flush();
-        if (begin == 0) {
+        const Corner start = corners[first];
+        if (first == 0) {
             *at++ = 'M';
             at = PutNumber(at, start.x + margin);
             *at++ = ' ';
@@ -48,18 +54,25 @@ void AppendOutlinePath(const Outlines& outlines, int margin, std::string* svg) {
             at = PutShortNumber(at, start.y - previous.y);
         }
         previous = start;
-        for (std::size_t i = begin + 1; i < end; ++i) {
-            if (at > full) flush();
-            const Corner from = corners[i - 1];
-            const Corner to = corners[i];
-            *at++ = from.y == to.y ? 'h' : 'v';
-            at = PutShortNumber(at, from.y == to.y ? to.x - from.x : to.y - from.y);
+        auto across = [&at, corners](std::size_t i) {
+            *at = 'h';
+            at = PutShortNumber(at + 1, corners[i].x - corners[i - 1].x);
+        };
+        auto down = [&at, corners](std::size_t i) {
+            *at = 'v';
+            at = PutShortNumber(at + 1, corners[i].y - corners[i - 1].y);
+        };
+        std::size_t i = first + 1;
+        if (i < end && corners[i].y != start.y) down(i++);
+        for (; i + 1 < end; i += 2) {
+            across(i);
+            down(i + 1);
         }
-        if (at > full) flush();
+        if (i < end) across(i);
         *at++ = 'z';
-        begin = end;
+        first = end;
     }
-    flush();
+    svg->append(begin, static_cast<std::size_t>(at - begin));
 }
 
 // `colour` as "#rgb" when each component's two hex digits are equal (black "#000"), else
@@ -98,9 +111,8 @@ bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const Render
     const std::string downText = std::to_string(down);
     std::string& svg = *out;
     svg.clear();
-    // The path at most once or twice (see AppendOutlinePath), and the words around it.
-    const std::size_t pathRoom = 5 * outlines.corners.size() + 11 * outlines.ends.size();
-    svg.reserve((Opaque(options.dark) ? 1 : 2) * pathRoom + 512);
+    // The path at most once or twice, and the words around it.
+    svg.reserve((Opaque(options.dark) ? 1 : 2) * MostPathCharacters(outlines) + 512);
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
            std::to_string(across * options.scale) + "\" height=\"" +

@@ -145,6 +145,32 @@ TEST(SvgFile, OnePathOfTheSymbolThatDecodes) {
     }
 }
 
+// Small pictures (rows of '#' dark, '.' light) and the path written for them, quiet zone 4: an
+// outline begins across and a hole down, and lines alternate between across and down.
+TEST(SvgFile, PathsOfPictures) {
+    struct Case {
+        std::vector<const char*> rows;
+        const char* path;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"#"}, "M4 4h1v1h-1z"},
+             {{"###", "#.#", "###"}, "M4 4h3v3h-3zm1 1v1h1v-1z"},
+             {{"#.", ".#"}, "M4 4h1v1h-1zm1 1h1v1h-1z"},
+             {{".#", "##"}, "M5 4h1v2h-2v-1h1z"},
+             {{"##.", "#.#", ".##"}, "M4 4h2v1h-1v1h-1zm2 1h1v2h-2v-1h1z"},
+         }) {
+        SCOPED_TRACE(c.path);
+        const int size = static_cast<int>(c.rows.size());
+        auto cells = std::make_unique<Cells>();
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) cells->modules[x][y] = c.rows[y][x] == '#';
+        }
+        std::string svg;
+        ASSERT_TRUE(ComposeSvg(size, size, cells->modules, RenderOptions(), &svg));
+        EXPECT_EQ(PathOf(svg, size + 8, 4), c.path);
+    }
+}
+
 TEST(SvgFile, DefaultOptionsKeepTheEarlierBytes) {
     // Made before colours and margins could be chosen.
     const auto encoder = EncodeBytes(ToBytes("tessera: a version 10 sample"), LEVEL_M, 10);
