@@ -3,9 +3,10 @@
 # vectors that encode, so that every one of them is drawn in some style as PNG, SVG and 1-bit BMP
 # and read back by zxing-cpp and zbar, byte for byte. The ordinary run reads two vectors a style;
 # this is the whole set (some minutes on two cores). With TESSERA_STYLED_EVERY_VECTOR=all in the
-# environment it is the whole cross product instead: every style reads every vector (about half an
-# hour on two idle cores). Runs the round-trip suite of the build scripts/test.sh made, one process
-# per shape, two at a time.
+# environment it is the whole cross product instead: every style reads every vector (90 minutes
+# at low priority on two cores busy with builds); TESSERA_STYLED_FINDER=NAME limits it to one
+# finder style. Runs the round-trip suite of the build scripts/test.sh made, one process per
+# shape, two at a time.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${TESSERA_BUILD_DIR:-build}"  # the build of scripts/test.sh

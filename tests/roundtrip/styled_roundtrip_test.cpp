@@ -27,6 +27,9 @@ constexpr int kScale = 8;
 // The ordinary run reads two vectors in each shape and finder style; with this variable set (the
 // soak run) the styles share out every vector that encodes, so each one is read in some style.
 constexpr const char* kEveryVectorVariable = "TESSERA_STYLED_EVERY_VECTOR";
+// With this variable set to a finder style's name, the shapes are read with that finder alone
+// (to repeat a soak after a change to one finder style).
+constexpr const char* kOneFinderVariable = "TESSERA_STYLED_FINDER";
 
 // A symbol of the conformance vectors: its data and the encoder's arguments.
 struct Vector {
@@ -126,7 +129,9 @@ class ShapeRoundTrip : public testing::TestWithParam<int> {};
 
 TEST_P(ShapeRoundTrip, ReadsWithEveryFinderStyleInPngAndSvg) {
     const int shape = GetParam();
+    const char* only = std::getenv(kOneFinderVariable);
     for (int finder = 0; finder < kFinderStyleCount; ++finder) {
+        if (only != nullptr && std::string(only) != FINDER_STYLES[finder].name) continue;
         const int style = shape * kFinderStyleCount + finder;
         for (const Vector& v : VectorsOfStyle(style, kModuleShapeCount * kFinderStyleCount)) {
             SCOPED_TRACE(std::string(MODULE_SHAPES[shape].name) + " shape, " +
