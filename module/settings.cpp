@@ -307,6 +307,10 @@ Status ApplyPayloadLimits(int level, int maxVersion, EncodeSettings* settings, s
     if (settings->utf8)
         return Refused(why, payload + " with its text as bytes: no UTF-8 mark (ECI)");
     if (settings->micro) return Refused(why, payload + ": Micro QR is not read for it");
+    if (settings->rmqr) return Refused(why, payload + ": rMQR is not read for it");
+    if (settings->fitWidth != 0 || settings->fitHeight != 0) {
+        return Refused(why, payload + ": no box to fit, which may choose Micro QR or rMQR");
+    }
     if (maxVersion != 0 && settings->version > maxVersion) {
         return Refused(why, payload + " of version " + std::to_string(maxVersion) +
                                 " at most, not " + std::to_string(settings->version));

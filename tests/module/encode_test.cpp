@@ -127,6 +127,8 @@ TEST(Encode, APayloadsLimitsSetTheSettingsOrRefuseThem) {
         bool boost, utf8, micro;
         int version;
         const char* refusal;
+        bool rmqr = false;
+        int fitWidth = 0;
     };
     for (const Case& c : {
              Case{kDefaultSetting, false, false, false, 0, ""},
@@ -139,6 +141,12 @@ TEST(Encode, APayloadsLimitsSetTheSettingsOrRefuseThem) {
                   "the payload's symbol is level M with its text as bytes: no UTF-8 mark (ECI)"},
              Case{kDefaultSetting, false, false, true, 0,
                   "the payload's symbol is level M: Micro QR is not read for it"},
+             Case{kDefaultSetting, false, false, false, 0,
+                  "the payload's symbol is level M: rMQR is not read for it", true},
+             Case{kDefaultSetting, false, false, false, 0,
+                  "the payload's symbol is level M: no box to fit, which may choose Micro QR or "
+                  "rMQR",
+                  false, 139},
              Case{kDefaultSetting, false, false, false, 14,
                   "the payload's symbol is level M of version 13 at most, not 14"},
              Case{9, false, false, false, 0, "the level must be L, M, Q or H (0 to 3), not '9'"},
@@ -149,6 +157,8 @@ TEST(Encode, APayloadsLimitsSetTheSettingsOrRefuseThem) {
         settings.boost = c.boost;
         settings.utf8 = c.utf8;
         settings.micro = c.micro;
+        settings.rmqr = c.rmqr;
+        settings.fitWidth = settings.fitHeight = c.fitWidth;
         settings.version = c.version;
         settings.utf8WhenText = true;
         std::string why;
