@@ -113,8 +113,6 @@ test(
       { room: "fits", data: "kept", type: "png", scale: 2 },
       { room: "temporary", data: long, type: "txt", scale: 4 },
       { room: "fits", data: "kept", type: "bmp", scale: 3 },
-      { room: "grows", data: long, type: "txt", scale: 3 },
-      { room: "fits", data: long, type: "txt", scale: 1 },
     ];
     const script =
       `const tessera = require(${JSON.stringify(path.join(__dirname, "..", "..", "js"))});` +
