@@ -4,6 +4,7 @@
 // outlines, and regular enough to compress to less than half as many bytes.
 #include "output/pdf_file.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -17,9 +18,9 @@ namespace qr {
 
 namespace {
 
-// The page's content into `content`, replacing what it held.
-void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
-             std::string& content) {
+// The page's content up to its path into `content`, replacing what it held: the transform to
+// module coordinates, the light page, the dark colour and the origin moved to the symbol's corner.
+void ContentHead(int width, int height, const RenderOptions& options, std::string& content) {
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
     const std::string scale = std::to_string(options.scale);
@@ -30,32 +31,137 @@ void Content(int width, int height, const ModuleMatrix& modules, const RenderOpt
     content += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
     content += "1 0 0 1 " + margin + " " + margin + " cm\n";
-    // A row has at most (width + 1) / 2 runs; a word takes at most 3 * 4 + 5 characters and its
-    // separator ("176 176 176 1 re").
-    WordLines lines(&content, 18 * static_cast<std::size_t>(height) * (width + 1) / 2 + 2);
+}
+
+// The room the path of `width` x `height` cells may take: a row has at most (width + 1) / 2 runs; a
+// word takes at most 3 * 4 + 5 characters and its separator ("176 176 176 1 re"); and the "f".
+std::size_t PathRoom(int width, int height) {
+    return 18 * static_cast<std::size_t>(height) * (width + 1) / 2 + 2;
+}
+
+// Appends the word of a run of `length` dark cells from column `x` in row `y`: "x y length 1 re".
+void AppendRun(int x, int y, int length, WordLines& lines) {
     char word[WordLines::kShortWord];
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width;) {
-            if (modules[x][y] == 0) {
-                ++x;
-                continue;
-            }
-            const int first = x;
-            while (x < width && modules[x][y] != 0) ++x;
-            char* at = PutShortNumber(word, first);
-            *at++ = ' ';
-            at = PutShortNumber(at, y);
-            *at++ = ' ';
-            at = PutShortNumber(at, x - first);
-            std::memcpy(at, " 1 re", 5);
-            lines.AppendShort(word, static_cast<std::size_t>(at + 5 - word));
+    char* at = PutShortNumber(word, x);
+    *at++ = ' ';
+    at = PutShortNumber(at, y);
+    *at++ = ' ';
+    at = PutShortNumber(at, length);
+    std::memcpy(at, " 1 re", 5);
+    lines.AppendShort(word, static_cast<std::size_t>(at + 5 - word));
+}
+
+// A row of cells as bits: kRowWords words of 64, bit i of word k for column 64k + i, dark 1.
+constexpr int kRowWords = (kMaxSymbolSize + 63) / 64;
+constexpr int kRowBytes = 8 * kRowWords;
+constexpr int kBandRows = 8;  // rows turned into bits at once
+constexpr int kMostRuns = (kMaxSymbolSize + 1) / 2;
+
+// 1 in each byte of `eight` that is not 0, else 0.
+std::uint64_t DarkBytes(std::uint64_t eight) {
+    constexpr std::uint64_t kLowSevens = 0x7F7F7F7F7F7F7F7Fu;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    return ((((eight & kLowSevens) + kLowSevens) | eight) & kHighBits) >> 7;
+}
+
+// The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; cells below
+// kMaxSymbolSize are light.
+std::uint64_t ColumnBytes(const ModuleMatrix& modules, int u, int v) {
+    std::uint64_t eight = 0;
+    const std::size_t count =
+        v + kBandRows <= kMaxSymbolSize ? kBandRows : static_cast<std::size_t>(kMaxSymbolSize - v);
+    std::memcpy(&eight, &modules[u][v], count);
+    return DarkBytes(eight);
+}
+
+// The cells of the rows as bits into `rows` (kRowBytes bytes a row, byte k holding columns 8k to
+// 8k + 7 in bits 0 to 7), every byte of the words that `width` cells need written, columns from
+// `width` on light, rows up to `height` rounded up to kBandRows. Eight columns of a band of eight
+// rows take eight loads: shifted by its column, each column's bytes of 0 or 1 land in the bit of
+// that column in the byte of each row.
+void RowBits(int width, int height, const ModuleMatrix& modules, unsigned char* rows) {
+    const int bytes = (width + 63) / 64 * 8;
+    for (int v = 0; v < height; v += kBandRows) {
+        for (int k = 0; k < bytes; ++k) {
+            std::uint64_t band = 0;  // byte j, bit i: the cell of column 8k + i in row v + j
+            for (int i = 0; i < 8 && 8 * k + i < width; ++i)
+                band |= ColumnBytes(modules, 8 * k + i, v) << i;
+            unsigned char byRow[kBandRows];
+            std::memcpy(byRow, &band, sizeof byRow);
+            for (int j = 0; j < kBandRows; ++j) rows[(v + j) * kRowBytes + k] = byRow[j];
         }
     }
+}
+
+// Word k of a row of RowBits.
+std::uint64_t RowWord(const unsigned char* row, int k) {
+    std::uint64_t word;
+    std::memcpy(&word, row + 8 * k, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+// Writes to `at` the columns of the set bits of `bits`, word `k` of a row, in increasing order, and
+// returns the place after them.
+int* PutColumns(std::uint64_t bits, int k, int* at) {
+    for (; bits != 0; bits &= bits - 1) *at++ = 64 * k + __builtin_ctzll(bits);
+    return at;
+}
+
+// The words of the runs of dark cells, from the rows as bits: the first and last cell of every
+// run in a row are the set bits of two masks, made a word at a time with no test of a cell.
+void AppendRuns(int width, int height, const ModuleMatrix& modules, WordLines& lines) {
+    unsigned char rows[(kMaxSymbolSize + kBandRows - 1) / kBandRows * kBandRows * kRowBytes];
+    RowBits(width, height, modules, rows);
+    const int words = (width + 63) / 64;
+    for (int y = 0; y < height; ++y) {
+        std::uint64_t row[kRowWords + 2] = {};  // the words, with a light one on each side
+        for (int k = 0; k < words; ++k) row[k + 1] = RowWord(rows + y * kRowBytes, k);
+        int firsts[kMostRuns];
+        int lasts[kMostRuns];
+        int* first = firsts;
+        int* last = lasts;
+        for (int k = 0; k < words; ++k) {
+            const std::uint64_t cells = row[k + 1];
+            first = PutColumns(cells & ~(cells << 1 | row[k] >> 63), k, first);
+            last = PutColumns(cells & ~(cells >> 1 | row[k + 2] << 63), k, last);
+        }
+        for (int i = 0; i < first - firsts; ++i)
+            AppendRun(firsts[i], y, lasts[i] - firsts[i] + 1, lines);
+    }
+}
+
+// The page's content into `content`, replacing what it held.
+void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
+             std::string& content) {
+    ContentHead(width, height, options, content);
+    WordLines lines(&content, PathRoom(width, height));
+    AppendRuns(width, height, modules, lines);
     lines.Append("f", 1);
     lines.Finish();
 }
 
 }  // namespace
+
+std::string PlainPdfContent(int width, int height, const ModuleMatrix& modules,
+                            const RenderOptions& options) {
+    std::string content;
+    ContentHead(width, height, options, content);
+    WordLines lines(&content, PathRoom(width, height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (modules[x][y] == 0) continue;
+            const int first = x;
+            while (x + 1 < width && modules[x + 1][y] != 0) ++x;
+            AppendRun(first, y, x - first + 1, lines);
+        }
+    }
+    lines.Append("f", 1);
+    lines.Finish();
+    return content;
+}
 
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
