@@ -111,6 +111,15 @@ private:
     std::uint32_t count_ = 0;  // below 8 between calls
 };
 
+// This thread's table of the last place of each hash (a place kept kFarther on, 0 for none). In
+// a shared library the address of a thread's variable is found by a call, which the compiler
+// would repeat at every byte if the table were named in the loop: it is found once, here.
+constexpr std::size_t kFarther = kMaxCopyDistance + 1;
+__attribute__((noinline)) std::uint32_t* ThreadPlaces() {
+    static thread_local std::uint32_t places[std::size_t{1} << kHashBits];
+    return places;
+}
+
 }  // namespace
 
 void DeflateFast(const unsigned char* data, std::size_t size, std::string* out) {
@@ -127,8 +136,7 @@ void DeflateFast(const unsigned char* data, std::size_t size, std::string* out) 
     bits.Put({kFixedBlock, 3});
     // Each place is kept kFarther on, so that the 0 of an unused entry is farther back than a
     // copy reaches, like a place too far back: one test rules out both.
-    constexpr std::size_t kFarther = kMaxCopyDistance + 1;
-    static thread_local std::uint32_t last[std::size_t{1} << kHashBits];
+    std::uint32_t* const last = ThreadPlaces();
     // A short text takes a smaller part of the table, about a quarter of its length in places,
     // so that clearing it costs little beside the text.
     int hashBits = kMinHashBits;

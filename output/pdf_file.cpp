@@ -67,10 +67,14 @@ std::uint64_t DarkBytes(std::uint64_t eight) {
 // The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; cells below
 // kMaxSymbolSize are light.
 std::uint64_t ColumnBytes(const ModuleMatrix& modules, int u, int v) {
-    std::uint64_t eight = 0;
-    const std::size_t count =
-        v + kBandRows <= kMaxSymbolSize ? kBandRows : static_cast<std::size_t>(kMaxSymbolSize - v);
-    std::memcpy(&eight, &modules[u][v], count);
+    unsigned char cells[kBandRows] = {};
+    if (v + kBandRows <= kMaxSymbolSize) {
+        std::memcpy(cells, &modules[u][v], sizeof cells);
+    } else {
+        for (int j = 0; v + j < kMaxSymbolSize; ++j) cells[j] = modules[u][v + j];
+    }
+    std::uint64_t eight;
+    std::memcpy(&eight, cells, sizeof eight);
     return DarkBytes(eight);
 }
 
