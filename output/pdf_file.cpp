@@ -40,7 +40,8 @@ std::size_t PathRoom(int width, int height) {
 }
 
 // Appends the word of a run of `length` dark cells from column `x` in row `y`: "x y length 1 re".
-void AppendRun(int x, int y, int length, WordLines& lines) {
+// Always inlined, so that the words of a page are written with the lines' state in registers.
+__attribute__((always_inline)) inline void AppendRun(int x, int y, int length, WordLines& lines) {
     char word[WordLines::kShortWord];
     char* at = PutShortNumber(word, x);
     *at++ = ' ';
