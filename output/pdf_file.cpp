@@ -123,7 +123,8 @@ void AppendRuns(int width, int height, const ModuleMatrix& modules, WordLines& l
     const int words = (width + 63) / 64;
     for (int y = 0; y < height; ++y) {
         std::uint64_t row[kRowWords + 2] = {};  // the words, with a light one on each side
-        for (int k = 0; k < words; ++k) row[k + 1] = RowWord(rows + y * kRowBytes, k);
+        for (int k = 0; k < kRowWords; ++k)     // a fixed count: not made a call of memcpy
+            row[k + 1] = k < words ? RowWord(rows + y * kRowBytes, k) : 0;
         int firsts[kMostRuns];
         int lasts[kMostRuns];
         int* first = firsts;
@@ -173,8 +174,9 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
     const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
                                std::to_string((height + 2 * options.margin) * options.scale);
     static thread_local std::string plain;  // room kept for the next page
+    static thread_local std::string compressed;
     Content(width, height, modules, options, plain);
-    std::string compressed;
+    compressed.clear();
     DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &compressed);
     // Each piece appended in turn, so that the long stream is copied once here.
     std::string stream =
