@@ -56,7 +56,6 @@ __attribute__((always_inline)) inline void AppendRun(int x, int y, int length, W
 constexpr int kRowWords = (kMaxSymbolSize + 63) / 64;
 constexpr int kRowBytes = 8 * kRowWords;
 constexpr int kBandRows = 8;  // rows turned into bits at once
-constexpr int kMostRuns = (kMaxSymbolSize + 1) / 2;
 
 // 1 in each byte of `eight` that is not 0, else 0.
 std::uint64_t DarkBytes(std::uint64_t eight) {
@@ -108,34 +107,40 @@ std::uint64_t RowWord(const unsigned char* row, int k) {
     return word;
 }
 
-// Writes to `at` the columns of the set bits of `bits`, word `k` of a row, in increasing order, and
-// returns the place after them.
-int* PutColumns(std::uint64_t bits, int k, int* at) {
-    for (; bits != 0; bits &= bits - 1) *at++ = 64 * k + __builtin_ctzll(bits);
-    return at;
+// The length of the run of dark cells from column `x` of `row` (words as RowWord gives them, a
+// light one after the last): the first light cell from there, looked for a word at a time.
+int RunFrom(const std::uint64_t* row, int x) {
+    int k = x / 64;
+    int bit = x % 64;
+    std::uint64_t light = ~row[k] >> bit;  // 0 when the run reaches the word's end
+    int length = 0;
+    while (light == 0) {
+        length += 64 - bit;
+        bit = 0;
+        light = ~row[++k];
+    }
+    return length + __builtin_ctzll(light);
 }
 
-// The words of the runs of dark cells, from the rows as bits: the first and last cell of every
-// run in a row are the set bits of two masks, made a word at a time with no test of a cell.
+// The words of the runs of dark cells, from the rows as bits: the first cells of the runs in a word
+// are the set bits of a mask, made with no test of a cell.
 void AppendRuns(int width, int height, const ModuleMatrix& modules, WordLines& lines) {
     unsigned char rows[(kMaxSymbolSize + kBandRows - 1) / kBandRows * kBandRows * kRowBytes];
     RowBits(width, height, modules, rows);
     const int words = (width + 63) / 64;
     for (int y = 0; y < height; ++y) {
-        std::uint64_t row[kRowWords + 2] = {};  // the words, with a light one on each side
+        std::uint64_t row[kRowWords + 1] = {};  // the words and a light one after them
         for (int k = 0; k < kRowWords; ++k)     // a fixed count: not made a call of memcpy
-            row[k + 1] = k < words ? RowWord(rows + y * kRowBytes, k) : 0;
-        int firsts[kMostRuns];
-        int lasts[kMostRuns];
-        int* first = firsts;
-        int* last = lasts;
+            row[k] = k < words ? RowWord(rows + y * kRowBytes, k) : 0;
+        std::uint64_t before = 0;  // the last cell of the word before, in bit 0
         for (int k = 0; k < words; ++k) {
-            const std::uint64_t cells = row[k + 1];
-            first = PutColumns(cells & ~(cells << 1 | row[k] >> 63), k, first);
-            last = PutColumns(cells & ~(cells >> 1 | row[k + 2] << 63), k, last);
+            for (std::uint64_t firsts = row[k] & ~(row[k] << 1 | before); firsts != 0;
+                 firsts &= firsts - 1) {
+                const int x = 64 * k + __builtin_ctzll(firsts);
+                AppendRun(x, y, RunFrom(row, x), lines);
+            }
+            before = row[k] >> 63;
         }
-        for (int i = 0; i < first - firsts; ++i)
-            AppendRun(firsts[i], y, lasts[i] - firsts[i] + 1, lines);
     }
 }
 
