@@ -113,20 +113,10 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules) {
 
 namespace {
 
-// The direction to the right of each direction, the first of each set of directions in the order
-// right, down, left, up.
-constexpr unsigned char RIGHT_OF[UP + 1] = {0, DOWN, LEFT, 0, UP, 0, 0, 0, RIGHT};
-constexpr unsigned char FIRST_OF[16] = {0,  RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT,
-                                        UP, RIGHT, DOWN, RIGHT, LEFT, RIGHT, DOWN, RIGHT};
-
 std::uint64_t Load8(const unsigned char* at) {
     std::uint64_t word;
     std::memcpy(&word, at, sizeof word);
     return word;
-}
-
-void Store8(unsigned char* at, std::uint64_t word) {
-    std::memcpy(at, &word, sizeof word);
 }
 
 constexpr std::uint64_t kOnes = 0x0101010101010101u;
@@ -160,17 +150,40 @@ std::uint64_t Transpose8(std::uint64_t m) {
     return m ^ t ^ (t << 28);
 }
 
-// Eight bytes of 0 or 1 from the bits of `bits` (bit i into byte i).
-std::uint64_t SpreadBits(unsigned bits) {
-    const std::uint64_t own = (bits * kOnes) & 0x8040201008040201u;
-    return ((own + 0x7F * kOnes) & (0x80 * kOnes)) >> 7;
+// Words of a row of cells or corners as bits, bit x for column x: the corners of the widest
+// symbol and one more.
+constexpr int kRowWords = (kMaxSymbolSize + 1 + 63) / 64;
+
+// The last turn seen in a column of corners: where the link of its run down is to be written,
+// and its first turn.
+struct ColumnTail {
+    std::uint16_t down;
+    std::uint16_t first;
+};
+
+// Scratch of one thread's walks, kept for the next. A turn of an outline is a corner where it
+// turns and the direction it leaves in; a saddle corner (two dark cells touching only there) is
+// two turns, of two outlines or of one passing twice.
+struct WalkScratch {
+    std::vector<std::uint64_t> rows;   // the cells as bits, a light row above and below
+    std::vector<std::uint16_t> next;   // of each turn, the turn that follows on its outline
+    std::vector<std::uint16_t> place;  // of each turn, its corner: x + 256 * y
+    std::vector<ColumnTail> tails;
+    std::vector<std::uint16_t> starts;
+    std::vector<unsigned char> seen;
+};
+
+// `a` when `bit` is 1, `b` when it is 0. The cells decide which, so no branch can guess it: the
+// compilers make this a conditional move (a mask and two exclusive ors cost more).
+unsigned Pick(unsigned bit, unsigned a, unsigned b) {
+    return bit != 0 ? a : b;
 }
 
-// Scratch of one thread's walks, kept for the next: the bordered cells and the corners' edges.
-struct WalkScratch {
-    std::vector<unsigned char> dark;
-    std::vector<unsigned char> out;
-};
+template <typename T>
+T* Room(std::vector<T>* scratch, std::size_t size) {
+    if (scratch->size() < size) scratch->resize(size);
+    return scratch->data();
+}
 
 }  // namespace
 
@@ -180,109 +193,109 @@ Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
     return outlines;
 }
 
+// The turns are numbered in the row order of their corners, a saddle's two in a row (right then
+// left, or down then up). An outline's turn and the next are the ends of one run of edges, and a
+// run ends at the first corner on its way where the outline turns: so a run to the right leads to
+// the next turn in the row, one to the left to the turn before, and a run down or up to the next
+// or the last turn in the column. At a saddle the outline turns right, so that the turn that
+// follows is known from the direction of arrival alone. All links are made in one pass over the
+// rows with no dependence from corner to corner, and the walk only follows them.
 void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
     static thread_local WalkScratch scratch;
-    // The cells row by row, 1 dark, with a light border on every side and light bytes after each
-    // row to a multiple of eight and eight more, so that eight cells and their neighbours are
-    // read at once. Blocks of 8x8 cells are turned from columns into rows as bits.
-    const int stride = (width + 1 + 7) / 8 * 8 + 8;
-    const std::size_t darkSize = static_cast<std::size_t>(height + 2 + 8) * stride;
-    if (scratch.dark.size() < darkSize) scratch.dark.resize(darkSize);
-    unsigned char* const dark = scratch.dark.data();
-    std::memset(dark, 0, static_cast<std::size_t>(stride));
+    // Cell row v is rows[(v + 1) * kRowWords...]: rows -1 and `height` and after are light.
+    // Blocks of 8x8 cells are turned from columns into rows of bits.
+    const std::size_t rowsSize = static_cast<std::size_t>(height + 2 + 8) * kRowWords;
+    std::uint64_t* const rows = Room(&scratch.rows, rowsSize);
+    std::memset(rows, 0, rowsSize * sizeof *rows);
     for (int v = 0; v < height; v += 8) {
-        for (int j = 0; j < 8; ++j) dark[static_cast<std::size_t>(v + j + 1) * stride] = 0;
-        for (int u = 0; u < stride - 8; u += 8) {
+        for (int u = 0; u < width; u += 8) {
             std::uint64_t block = 0;  // byte i: column u + i as bits of rows v..v+7
             for (int i = 0; i < 8 && u + i < width; ++i)
                 block |= std::uint64_t{ColumnBits(modules, u + i, v, height)} << (8 * i);
             block = Transpose8(block);  // byte j: row v + j as bits of columns u..u+7
             for (int j = 0; j < 8; ++j) {
-                unsigned char* row = dark + static_cast<std::size_t>(v + j + 1) * stride + 1;
-                Store8(row + u, SpreadBits(static_cast<unsigned>(block >> (8 * j)) & 0xFF));
+                rows[static_cast<std::size_t>(v + j + 1) * kRowWords + u / 64] |=
+                    (block >> (8 * j) & 0xFF) << (u % 64);
             }
         }
     }
-    // Rows written past the last are light: the row below the cells is the border.
-    std::memset(dark + static_cast<std::size_t>(height + 1) * stride, 0,
-                static_cast<std::size_t>(stride));
-    // Each corner's edges leaving it, as the plain grid has them, eight corners at a time from
-    // the cells around them: a module's edge is there where its neighbour on that side is light.
-    // The bytes written past a row's last corner are zero (light cells around them) and are
-    // written again by the next row.
-    const int corners = width + 1;
-    const std::size_t total = static_cast<std::size_t>(corners) * (height + 1);
-    if (scratch.out.size() < total + 16) scratch.out.resize(total + 16);
-    unsigned char* const out = scratch.out.data();
-    std::memset(out + total, 0, 16);
-    std::size_t turning = 0;  // corners with edges: each is an outline's corner at most twice
-    for (int v = 0; v <= height; ++v) {
-        // Cells right of and left of the corners, in the row below them and the row above.
-        const unsigned char* below = dark + static_cast<std::size_t>(v + 1) * stride + 1;
-        const unsigned char* above = below - stride;
-        unsigned char* row = out + static_cast<std::size_t>(v) * corners;
-        for (int x = 0; x < corners; x += 8) {
-            const std::uint64_t belowRight = Load8(below + x);
-            const std::uint64_t belowLeft = Load8(below + x - 1);
-            const std::uint64_t aboveRight = Load8(above + x);
-            const std::uint64_t aboveLeft = Load8(above + x - 1);
-            const std::uint64_t edges =
-                (belowRight & ~aboveRight) * RIGHT | (belowLeft & ~belowRight) * DOWN |
-                (aboveLeft & ~belowLeft) * LEFT | (aboveRight & ~aboveLeft) * UP;
-            Store8(row + x, edges);
-            turning += static_cast<std::size_t>((NonZeroBytes(edges) * kOnes) >> 56);
+    // At most two turns a corner; one more place is written past the last turn, and `unused`
+    // takes the links that no turn needs.
+    const std::size_t most = 2 * static_cast<std::size_t>(width + 1) * (height + 1);
+    std::uint16_t* const next = Room(&scratch.next, most + 2);
+    std::uint16_t* const place = Room(&scratch.place, most + 2);
+    const auto unused = static_cast<unsigned>(most + 1);
+    ColumnTail* const tails = Room(&scratch.tails, static_cast<std::size_t>(width + 1));
+    for (int x = 0; x <= width; ++x) tails[x] = {static_cast<std::uint16_t>(unused), 0};
+    std::uint16_t* const starts = Room(&scratch.starts, most / 2);
+    std::size_t startCount = 0;
+    unsigned count = 0;  // turns so far
+    for (int y = 0; y <= height; ++y) {
+        // The cells around each corner: above (row y - 1) and below (row y), right of the corner
+        // and left of it.
+        const std::uint64_t* const aboveRow = rows + static_cast<std::size_t>(y) * kRowWords;
+        const std::uint64_t* const belowRow = aboveRow + kRowWords;
+        std::uint64_t carryAbove = 0;
+        std::uint64_t carryBelow = 0;
+        for (int w = 0; w < kRowWords; ++w) {
+            const std::uint64_t above = aboveRow[w];
+            const std::uint64_t below = belowRow[w];
+            const std::uint64_t aboveLeft = above << 1 | carryAbove;
+            const std::uint64_t belowLeft = below << 1 | carryBelow;
+            carryAbove = above >> 63;
+            carryBelow = below >> 63;
+            // An outline turns where an edge across meets an edge up or down.
+            std::uint64_t turning = ((above ^ aboveLeft) | (below ^ belowLeft)) &
+                                    ((above ^ below) | (aboveLeft ^ belowLeft));
+            const std::uint64_t saddles =
+                ~(aboveLeft ^ below) & ~(above ^ belowLeft) & (above ^ below);
+            const std::uint64_t rights = below & ~above;
+            const std::uint64_t downs = belowLeft & ~below;
+            const std::uint64_t ups = above & ~aboveLeft;
+            // Each outline's first corner in row order: a dark cell's top-left, or a hole's.
+            const std::uint64_t firsts =
+                (below & ~above & ~belowLeft) | (~below & above & belowLeft);
+            const unsigned placed = static_cast<unsigned>(y) << 8 | static_cast<unsigned>(64 * w);
+            while (turning != 0) {
+                const int bit = __builtin_ctzll(turning);
+                turning &= turning - 1;
+                const unsigned saddle = saddles >> bit & 1;
+                const unsigned up = ups >> bit & 1;
+                ColumnTail& tail = tails[64 * w + bit];
+                // Right to the next turn in the row; left from the corner's last turn to the turn
+                // before; up to the last turn in the column, and the last turn's run down to here.
+                const unsigned upOrBack = Pick(up, tail.first, count - 1);
+                next[count] = static_cast<std::uint16_t>(
+                    Pick(rights >> bit & 1, count + 1 + saddle, upOrBack));
+                next[count + 1] = static_cast<std::uint16_t>(upOrBack);
+                next[tail.down] = static_cast<std::uint16_t>(count + saddle);
+                tail = {static_cast<std::uint16_t>(Pick(downs >> bit & 1, count, unused)),
+                        static_cast<std::uint16_t>(count)};
+                place[count] = place[count + 1] = static_cast<std::uint16_t>(placed + bit);
+                starts[startCount] = static_cast<std::uint16_t>(count);
+                startCount += firsts >> bit & 1;
+                count += 1 + saddle;
+            }
         }
     }
-    // The walk of TraceOutlines: straight on as long as there is an edge, then right, else the
-    // first edge in the order right, down, left, up.
-    outlines->corners.clear();
+    // Each outline from its first corner, the first in row order whose outline is not walked yet.
+    unsigned char* const seen = Room(&scratch.seen, most);
+    std::memset(seen, 0, count);
+    outlines->corners.resize(count);
     outlines->ends.clear();
-    outlines->corners.reserve(2 * turning);
-    for (std::size_t start = 0; start < total;) {
-        const std::uint64_t ahead = Load8(out + start);
-        if (ahead == 0) {
-            start += 8;
-            continue;
-        }
-        start += static_cast<std::size_t>(__builtin_ctzll(ahead) / 8);
-        if (start >= total) break;
-        Corner at = {static_cast<int>(start % corners), static_cast<int>(start / corners)};
-        outlines->corners.push_back(at);
-        unsigned char* here = out + start;
-        const unsigned char* first = here;
-        unsigned heading = (*here & RIGHT)  ? unsigned{RIGHT}
-                           : (*here & DOWN) ? unsigned{DOWN}
-                                            : unsigned{FIRST_OF[*here]};
-        // Each heading's run of edges, the edges taken as they are passed; the run ends where
-        // the next corner has no edge in that direction, or back at the first.
-        auto run = [&here, first](unsigned direction, std::ptrdiff_t step, int& coordinate,
-                                  int sign) {
-            do {
-                *here = static_cast<unsigned char>(*here & ~direction);
-                here += step;
-                coordinate += sign;
-            } while (here != first && (*here & direction));
-        };
-        for (;;) {
-            switch (heading) {
-                case RIGHT:
-                    run(RIGHT, 1, at.x, 1);
-                    break;
-                case DOWN:
-                    run(DOWN, corners, at.y, 1);
-                    break;
-                case LEFT:
-                    run(LEFT, -1, at.x, -1);
-                    break;
-                default:
-                    run(UP, -corners, at.y, -1);
-                    break;
-            }
-            if (here == first) break;
-            outlines->corners.push_back(at);
-            heading = (*here & RIGHT_OF[heading]) ? RIGHT_OF[heading] : FIRST_OF[*here];
-        }
-        outlines->ends.push_back(outlines->corners.size());
+    Corner* const begin = outlines->corners.data();
+    Corner* out = begin;
+    for (std::size_t k = 0; k < startCount; ++k) {
+        const unsigned first = starts[k];
+        if (seen[first] != 0) continue;
+        unsigned at = first;
+        do {
+            seen[at] = 1;
+            const unsigned corner = place[at];
+            *out++ = {static_cast<int>(corner & 0xFF), static_cast<int>(corner >> 8)};
+            at = next[at];
+        } while (at != first);
+        outlines->ends.push_back(static_cast<std::size_t>(out - begin));
     }
 }
 

@@ -38,13 +38,14 @@ struct Outlines {
 // when no memory can be had.
 Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 
-// The same outlines, from the edges of whole rows of a bordered copy of the cells, walked in one
-// pass: the writers use these. Contract: WalkOutlines(w, h, m) == TraceOutlines(w, h, m). Throws
-// std::bad_alloc when no memory can be had; the writers catch it.
+// The same outlines, from the turns of every corner found a row of cells at a time and linked
+// each to the turn that follows it, then walked link by link: the writers use these. Contract:
+// WalkOutlines(w, h, m) == TraceOutlines(w, h, m). Throws std::bad_alloc when no memory can be
+// had; the writers catch it.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
 // The same into `outlines`, whose earlier contents are replaced and whose room is used again;
-// the grids of the walk are kept per thread for the next. Throws std::bad_alloc when no memory
+// the scratch of the walk is kept per thread for the next. Throws std::bad_alloc when no memory
 // can be had.
 void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines);
 

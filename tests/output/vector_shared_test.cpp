@@ -110,8 +110,12 @@ TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     Outlines reused;
-    for (int round = 0; round < 80; ++round) {
-        const int size = round < 40 ? 1 + round : kMaxSymbolSize - round % 7;
+    // Then sizes whose rows of cells or of corners end at a 64-bit word or just past one.
+    constexpr int kWordEdges[] = {62, 63, 64, 65, 126, 127, 128, 129};
+    for (int round = 0; round < 96; ++round) {
+        const int size = round < 40   ? 1 + round
+                         : round < 80 ? kMaxSymbolSize - round % 7
+                                      : kWordEdges[round % 8];
         const int percent = round % 11 * 10;  // 0% to 100% dark
         const auto cells = RandomCells(random, size, percent, round % 13 == 5);
         SCOPED_TRACE("round " + std::to_string(round));
