@@ -39,17 +39,16 @@ std::size_t PathRoom(int width, int height) {
     return 18 * static_cast<std::size_t>(height) * (width + 1) / 2 + 2;
 }
 
-// Appends the word of a run of `length` dark cells from column `x` in row `y`: "x y length 1 re".
-// Always inlined, so that the words of a page are written with the lines' state in registers.
-__attribute__((always_inline)) inline void AppendRun(int x, int y, int length, WordLines& lines) {
-    char word[WordLines::kShortWord];
-    char* at = PutShortNumber(word, x);
+// Writes at `at` the word of a run of `length` dark cells from column `x` in row `y`,
+// "x y length 1 re", and returns the place after it; four bytes may be written past the word.
+char* PutRunWord(char* at, int x, int y, int length) {
+    at = PutShortNumber(at, x);
     *at++ = ' ';
     at = PutShortNumber(at, y);
     *at++ = ' ';
     at = PutShortNumber(at, length);
     std::memcpy(at, " 1 re", 5);
-    lines.AppendShort(word, static_cast<std::size_t>(at + 5 - word));
+    return at + 5;
 }
 
 // A row of cells as bits: kRowWords words of 64, bit i of word k for column 64k + i, dark 1.
@@ -122,12 +121,44 @@ int RunFrom(const std::uint64_t* row, int x) {
     return length + __builtin_ctzll(light);
 }
 
-// The words of the runs of dark cells, from the rows as bits: the first cells of the runs in a word
-// are the set bits of a mask, made with no test of a cell.
-void AppendRuns(int width, int height, const ModuleMatrix& modules, WordLines& lines) {
+// Words written one after the other into room, each after the separator WordLines would give it:
+// none on an empty line, else a space, or a line feed when the line would grow beyond
+// kMaxLineLength. The plain content (PlainPdfContent) appends the same words through WordLines.
+class WordsInRoom {
+public:
+    // Words from `at` on, on an empty line.
+    explicit WordsInRoom(char* at) : at_(at) {}
+    // Where the next word goes: after the place of its separator, unless the line is empty.
+    char* Next() const { return at_ + (line_ > 0 ? 1 : 0); }
+    // Ends the word written at Next() up to `end`: writes its separator and counts it into the
+    // line.
+    void End(char* end) {
+        const std::size_t size = static_cast<std::size_t>(end - Next());
+        if (line_ > 0) {
+            const bool fits = line_ + 1 + size <= kMaxLineLength;
+            *at_ = fits ? ' ' : '\n';
+            line_ = fits ? line_ + 1 + size : size;
+        } else {
+            line_ = size;
+        }
+        at_ = end;
+    }
+    char* at() const { return at_; }
+
+private:
+    char* at_;
+    std::size_t line_ = 0;
+};
+
+// Writes the words of the runs of dark cells and the "f" that fills them from `at` on (the start of
+// a line, PathRoom(width, height) + 16 bytes of room), and returns the place after them. The rows
+// are read as bits: the first cells of the runs in a word are the set bits of a mask, made with no
+// test of a cell.
+char* PutRuns(int width, int height, const ModuleMatrix& modules, char* at) {
     unsigned char rows[(kMaxSymbolSize + kBandRows - 1) / kBandRows * kBandRows * kRowBytes];
     RowBits(width, height, modules, rows);
     const int words = (width + 63) / 64;
+    WordsInRoom out(at);
     for (int y = 0; y < height; ++y) {
         std::uint64_t row[kRowWords + 1] = {};  // the words and a light one after them
         for (int k = 0; k < kRowWords; ++k)     // a fixed count: not made a call of memcpy
@@ -137,21 +168,28 @@ void AppendRuns(int width, int height, const ModuleMatrix& modules, WordLines& l
             for (std::uint64_t firsts = row[k] & ~(row[k] << 1 | before); firsts != 0;
                  firsts &= firsts - 1) {
                 const int x = 64 * k + __builtin_ctzll(firsts);
-                AppendRun(x, y, RunFrom(row, x), lines);
+                out.End(PutRunWord(out.Next(), x, y, RunFrom(row, x)));
             }
             before = row[k] >> 63;
         }
     }
+    char* f = out.Next();
+    *f = 'f';
+    out.End(f + 1);
+    return out.at();
 }
 
-// The page's content into `content`, replacing what it held.
+// The page's content into `content` (room kept from call to call, `size` bytes of it used): the
+// head, then the path written straight into the room.
 void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
-             std::string& content) {
-    ContentHead(width, height, options, content);
-    WordLines lines(&content, PathRoom(width, height));
-    AppendRuns(width, height, modules, lines);
-    lines.Append("f", 1);
-    lines.Finish();
+             std::vector<char>& content, std::size_t* size) {
+    static thread_local std::string head;
+    ContentHead(width, height, options, head);
+    const std::size_t most = head.size() + PathRoom(width, height) + 16;
+    if (content.size() < most) content.resize(most);
+    std::memcpy(content.data(), head.data(), head.size());
+    *size = static_cast<std::size_t>(PutRuns(width, height, modules, content.data() + head.size()) -
+                                     content.data());
 }
 
 }  // namespace
@@ -166,7 +204,9 @@ std::string PlainPdfContent(int width, int height, const ModuleMatrix& modules,
             if (modules[x][y] == 0) continue;
             const int first = x;
             while (x + 1 < width && modules[x + 1][y] != 0) ++x;
-            AppendRun(first, y, x - first + 1, lines);
+            char word[WordLines::kShortWord];
+            const char* end = PutRunWord(word, first, y, x - first + 1);
+            lines.AppendShort(word, static_cast<std::size_t>(end - word));
         }
     }
     lines.Append("f", 1);
@@ -178,11 +218,12 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
                 std::string* out) try {
     const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
                                std::to_string((height + 2 * options.margin) * options.scale);
-    static thread_local std::string plain;  // room kept for the next page
+    static thread_local std::vector<char> plain;  // room kept for the next page
     static thread_local std::string compressed;
-    Content(width, height, modules, options, plain);
+    std::size_t size = 0;
+    Content(width, height, modules, options, plain, &size);
     compressed.clear();
-    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &compressed);
+    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), size, &compressed);
     // Each piece appended in turn, so that the long stream is copied once here.
     std::string stream =
         "<< /Length " + std::to_string(compressed.size()) + " /Filter /FlateDecode >>\nstream\n";
