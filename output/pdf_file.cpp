@@ -33,6 +33,28 @@ void ContentHead(int width, int height, const RenderOptions& options, std::strin
     content += "1 0 0 1 " + margin + " " + margin + " cm\n";
 }
 
+// ContentHead of the last page made on this thread, kept: the next page of the same size and
+// options takes it as it is.
+const std::string& KeptHead(int width, int height, const RenderOptions& options) {
+    struct Kept {
+        int width = -1;  // none yet
+        int height;
+        RenderOptions options;
+        std::string head;
+    };
+    static thread_local Kept kept;
+    const RenderOptions& o = kept.options;
+    if (kept.width != width || kept.height != height || o.scale != options.scale ||
+        o.margin != options.margin || o.dark != options.dark || o.light != options.light) {
+        kept.width = -1;  // until the head is whole
+        ContentHead(width, height, options, kept.head);
+        kept.height = height;
+        kept.options = options;
+        kept.width = width;
+    }
+    return kept.head;
+}
+
 // The room the path of `width` x `height` cells may take: a row has at most (width + 1) / 2 runs; a
 // word takes at most 3 * 4 + 5 characters and its separator ("176 176 176 1 re"); and the "f".
 std::size_t PathRoom(int width, int height) {
@@ -183,8 +205,7 @@ char* PutRuns(int width, int height, const ModuleMatrix& modules, char* at) {
 // head, then the path written straight into the room.
 void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
              std::vector<char>& content, std::size_t* size) {
-    static thread_local std::string head;
-    ContentHead(width, height, options, head);
+    const std::string& head = KeptHead(width, height, options);
     const std::size_t most = head.size() + PathRoom(width, height) + 16;
     if (content.size() < most) content.resize(most);
     std::memcpy(content.data(), head.data(), head.size());
@@ -219,24 +240,22 @@ bool ComposePdf(int width, int height, const ModuleMatrix& modules, const Render
     const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
                                std::to_string((height + 2 * options.margin) * options.scale);
     static thread_local std::vector<char> plain;  // room kept for the next page
-    static thread_local std::string compressed;
     std::size_t size = 0;
     Content(width, height, modules, options, plain, &size);
-    compressed.clear();
-    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), size, &compressed);
-    // Each piece appended in turn, so that the long stream is copied once here.
-    std::string stream =
-        "<< /Length " + std::to_string(compressed.size()) + " /Filter /FlateDecode >>\nstream\n";
-    stream.reserve(stream.size() + compressed.size() + 16);
-    stream += compressed;
+    // The objects in room kept for the next page; the stream is compressed into its object, and
+    // its dictionary put before it once its length is known.
+    static thread_local std::vector<std::string> objects(4);
+    objects[0] = "<< /Type /Catalog /Pages 2 0 R >>";
+    objects[1] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    objects[2] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
+                 "] /Resources << >> /Contents 4 0 R >>";
+    std::string& stream = objects[3];
+    stream.clear();
+    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), size, &stream);
+    const std::string head =
+        "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n";
+    stream.insert(0, head);
     stream += "\nendstream";
-    std::vector<std::string> objects;
-    objects.reserve(4);
-    objects.emplace_back("<< /Type /Catalog /Pages 2 0 R >>");
-    objects.emplace_back("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    objects.emplace_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
-                         "] /Resources << >> /Contents 4 0 R >>");
-    objects.push_back(std::move(stream));
     std::string pdf = AssemblePdf(objects);
     out->swap(pdf);
     return true;

@@ -101,7 +101,8 @@ TEST(PdfFile, ContentInflatesToThePlainRuleAtEverySize) {
                                            {129, 17, 60},
                                            {43, 7, 50},
                                            {139, 17, 30},
-                                           {2, 177, 70}}) {
+                                           {2, 177, 70},
+                                           {5, 3, 0}}) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " +
                      std::to_string(c.percent) + "% dark");
         auto cells = std::make_unique<Cells>();
@@ -113,6 +114,7 @@ TEST(PdfFile, ContentInflatesToThePlainRuleAtEverySize) {
         }
         RenderOptions options;
         options.margin = c.width % 5;
+        options.dark = static_cast<Rgba>(random()) | 0xFF;  // opaque
         std::string pdf;
         ASSERT_TRUE(ComposePdf(c.width, c.height, cells->modules, options, &pdf));
         EXPECT_EQ(ContentOf(pdf), PlainPdfContent(c.width, c.height, cells->modules, options));
