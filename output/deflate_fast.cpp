@@ -80,6 +80,16 @@ std::uint32_t Load4(const unsigned char* at) {
            std::uint32_t{at[3]} << 24;
 }
 
+// The eight bytes at `at` as a number, the first the lowest.
+std::uint64_t Load8(const unsigned char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
 // Bits gathered in a 64-bit register and written eight bytes at a time at `at`, of which the
 // whole bytes count: the place moves on by them and the rest stays, with no test of the count.
 class BitWriter {
@@ -142,20 +152,44 @@ void DeflateFast(const unsigned char* data, std::size_t size, std::string* out) 
     int hashBits = kMinHashBits;
     while (hashBits < kHashBits && (std::size_t{1} << (hashBits + 2)) < size) ++hashBits;
     std::memset(last, 0, sizeof last[0] << hashBits);
+    // The next four bytes are carried from one step to the next: after a short copy they are
+    // taken from the bytes its length was found in, which saves a load on the way from one copy
+    // to the next.
     std::size_t at = 0;
+    std::uint32_t four = size >= kMinMatch ? Load4(data) : 0;
     while (at + kMinMatch <= size) {
-        const std::uint32_t four = Load4(data + at);
         const std::uint32_t h = (four * 2654435761u) >> (32 - hashBits);
         const std::size_t distance = at + kFarther - last[h];
         last[h] = static_cast<std::uint32_t>(at + kFarther);
-        if (distance > kMaxCopyDistance || Load4(data + at - distance) != four) {
+        const unsigned char* const here = data + at;
+        if (distance > kMaxCopyDistance || Load4(here - distance) != four) {
             bits.Put(FIXED.literal[data[at++]]);
+            if (at + kMinMatch <= size) four = Load4(here + 1);
             continue;
         }
+        const unsigned char* const there = here - distance;
         const std::size_t longest = size - at < kMaxCopyLength ? size - at : kMaxCopyLength;
-        const std::size_t length =
-            kMinMatch + MatchLength(data + at - distance + kMinMatch, data + at + kMinMatch,
-                                    longest - kMinMatch);
+        std::size_t length;
+        if (longest >= kMinMatch + 16) {
+            const std::uint64_t ahead = Load8(here + kMinMatch);
+            const std::uint64_t differ = ahead ^ Load8(there + kMinMatch);
+            if (differ != 0) {
+                const unsigned more = static_cast<unsigned>(__builtin_ctzll(differ)) / 8;  // 0..7
+                length = kMinMatch + more;
+                // Bytes `more` to `more` + 3 of the sixteen from here + kMinMatch on.
+                four = static_cast<std::uint32_t>(
+                    ahead >> (8 * more) | Load8(here + kMinMatch + 8) << 1 << (63 - 8 * more));
+            } else {
+                length = kMinMatch + 8 +
+                         MatchLength(there + kMinMatch + 8, here + kMinMatch + 8,
+                                     longest - kMinMatch - 8);
+                if (at + length + kMinMatch <= size) four = Load4(here + length);
+            }
+        } else {
+            length =
+                kMinMatch + MatchLength(there + kMinMatch, here + kMinMatch, longest - kMinMatch);
+            if (at + length + kMinMatch <= size) four = Load4(here + length);
+        }
         const Bits lengthBits = FIXED.length[length];
         const Bits distanceBits = DistanceBits(static_cast<std::uint32_t>(distance));
         bits.Put({lengthBits.value | distanceBits.value << lengthBits.count,
