@@ -62,7 +62,7 @@ std::size_t PathRoom(int width, int height) {
 }
 
 // Writes at `at` the word of a run of `length` dark cells from column `x` in row `y`,
-// "x y length 1 re", and returns the place after it; four bytes may be written past the word.
+// "x y length 1 re", and returns the place after it (nothing is written past it).
 char* PutRunWord(char* at, int x, int y, int length) {
     at = PutShortNumber(at, x);
     *at++ = ' ';
@@ -85,8 +85,8 @@ std::uint64_t DarkBytes(std::uint64_t eight) {
     return ((((eight & kLowSevens) + kLowSevens) | eight) & kHighBits) >> 7;
 }
 
-// The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; cells below
-// kMaxSymbolSize are light.
+// The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; rows past the
+// matrix's last read as light.
 std::uint64_t ColumnBytes(const ModuleMatrix& modules, int u, int v) {
     unsigned char cells[kBandRows] = {};
     if (v + kBandRows <= kMaxSymbolSize) {
