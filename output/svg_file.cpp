@@ -3,6 +3,8 @@
 // Each command is written in place, into the document itself.
 #include "output/svg_file.h"
 
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,14 +15,46 @@ namespace qr {
 
 namespace {
 
+// Each step of an outline, from -kMaxSymbolSize to kMaxSymbolSize, as the command that draws it:
+// its letter and the number as PutShortNumber writes it, in the bytes of a word from the lowest on,
+// and the command's length in the top byte.
+struct StepCommands {
+    std::uint64_t of[2 * kMaxSymbolSize + 1];
+};
+
+constexpr StepCommands MakeStepCommands(char letter) {
+    StepCommands t{};
+    for (int i = 0; i <= 2 * kMaxSymbolSize; ++i) {
+        const ShortNumbers::Text& text = SHORT_NUMBERS.of[i];
+        std::uint64_t word = static_cast<unsigned char>(letter);
+        for (int k = 0; k < text.length; ++k)
+            word |= std::uint64_t{static_cast<unsigned char>(text.digits[k])} << (8 * (k + 1));
+        t.of[i] = word | std::uint64_t{text.length + 1u} << 56;
+    }
+    return t;
+}
+
+constexpr StepCommands ACROSS_COMMANDS = MakeStepCommands('h');
+constexpr StepCommands DOWN_COMMANDS = MakeStepCommands('v');
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "commands are copied lowest byte first");
+
+// Writes the command of `step` from `commands` at `at` (eight bytes: room for them is needed) and
+// returns the place after its characters.
+char* PutCommand(char* at, const StepCommands& commands, int step) {
+    const std::uint64_t word = commands.of[step + kMaxSymbolSize];
+    std::memcpy(at, &word, sizeof word);
+    return at + (word >> 56);
+}
+
 // The most characters AppendOutlinePath writes for `outlines`: a first move of two numbers of up
 // to 11 characters, for each other outline a move of two steps and a close, for each corner but
-// the first of an outline a line, and the room a short number takes beyond its characters.
+// the first of an outline a line, and the room a command's word takes beyond its characters.
 std::size_t MostPathCharacters(const Outlines& outlines) {
     constexpr std::size_t kFirstMove = 1 + 11 + 1 + 11 + 1;
     constexpr std::size_t kMoveAndClose = 1 + 4 + 1 + 4 + 1;
     constexpr std::size_t kLine = 1 + 4;
-    return kFirstMove + kMoveAndClose * outlines.ends.size() + kLine * outlines.corners.size() + 4;
+    return kFirstMove + kMoveAndClose * outlines.ends.size() + kLine * outlines.corners.size() +
+           sizeof(std::uint64_t);
 }
 
 // Appends the path data of `outlines` to `svg`, in module coordinates with a quiet zone of
@@ -55,12 +89,10 @@ void AppendOutlinePath(const Outlines& outlines, int margin, std::string* svg) {
         }
         previous = start;
         auto across = [&at, corners](std::size_t i) {
-            *at = 'h';
-            at = PutShortNumber(at + 1, corners[i].x - corners[i - 1].x);
+            at = PutCommand(at, ACROSS_COMMANDS, corners[i].x - corners[i - 1].x);
         };
         auto down = [&at, corners](std::size_t i) {
-            *at = 'v';
-            at = PutShortNumber(at + 1, corners[i].y - corners[i - 1].y);
+            at = PutCommand(at, DOWN_COMMANDS, corners[i].y - corners[i - 1].y);
         };
         std::size_t i = first + 1;
         if (i < end && corners[i].y != start.y) down(i++);
