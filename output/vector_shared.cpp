@@ -261,7 +261,7 @@ Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
 // or the last turn in the column. At a saddle the outline turns right, so that the turn that
 // follows is known from the direction of arrival alone. All links are made in one pass over the
 // rows with no dependence from corner to corner, and the walk only follows them.
-void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
+TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
     static thread_local WalkScratch scratch;
     // Cell row v is rows[(v + 1) * kRowWords...]: rows -1 and `height` are light, and rows
     // after them are written over.
@@ -330,25 +330,22 @@ void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* 
             }
         }
     }
-    // Each outline from its first corner, the first in row order whose outline is not walked yet.
     unsigned char* const seen = Room(&scratch.seen, most);
     std::memset(seen, 0, count);
-    outlines->corners.resize(count);
+    return {next, place, starts, startCount, seen, count};
+}
+
+void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
+    const TurnLinks links = LinkTurns(width, height, modules);
+    outlines->corners.resize(links.turnCount);
     outlines->ends.clear();
     Corner* const begin = outlines->corners.data();
     Corner* out = begin;
-    for (std::size_t k = 0; k < startCount; ++k) {
-        const unsigned first = starts[k];
-        if (seen[first] != 0) continue;
-        unsigned at = first;
-        do {
-            seen[at] = 1;
-            const unsigned corner = place[at];
-            *out++ = {static_cast<int>(corner & 0xFF), static_cast<int>(corner >> 8)};
-            at = next[at];
-        } while (at != first);
-        outlines->ends.push_back(static_cast<std::size_t>(out - begin));
-    }
+    FollowTurns(
+        links, [&out](Corner corner, bool) { *out++ = corner; },
+        [outlines, &out, begin] {
+            outlines->ends.push_back(static_cast<std::size_t>(out - begin));
+        });
 }
 
 std::string FractionOf255(unsigned component) {

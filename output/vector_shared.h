@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -48,6 +49,44 @@ Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 // the scratch of the walk is kept per thread for the next. Throws std::bad_alloc when no memory
 // can be had.
 void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines);
+
+// The turns of the outlines of WalkOutlines: a turn is a corner where an outline turns, with the
+// direction in which it leaves (a corner where two dark cells touch only diagonally is two turns),
+// each linked to the turn that follows on its outline. Made per thread, kept until the next
+// LinkTurns on the thread.
+struct TurnLinks {
+    const std::uint16_t* next;    // of each turn, the turn that follows
+    const std::uint16_t* place;   // of each turn, its corner: x + 256 * y
+    const std::uint16_t* starts;  // turns that may begin an outline, in row order
+    std::size_t startCount;
+    unsigned char* seen;  // a byte for each turn, 0; FollowTurns marks the turns it passes
+    std::size_t turnCount;
+};
+
+// The turns of the outlines of `width` x `height` cells of `modules` (non-zero is dark), linked.
+// Throws std::bad_alloc when no memory can be had.
+TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules);
+
+// Follows `links` (once) outline by outline, corner by corner, in the order of WalkOutlines:
+// calls visit(corner, first) for each corner, `first` true for an outline's first, and close()
+// after each outline's last.
+template <typename Visit, typename Close>
+void FollowTurns(const TurnLinks& links, Visit&& visit, Close&& close) {
+    for (std::size_t k = 0; k < links.startCount; ++k) {
+        // The first corner in row order of an outline not followed yet begins the next.
+        const unsigned first = links.starts[k];
+        if (links.seen[first] != 0) continue;
+        unsigned at = first;
+        do {
+            links.seen[at] = 1;
+            const unsigned corner = links.place[at];
+            visit(Corner{static_cast<int>(corner & 0xFF), static_cast<int>(corner >> 8)},
+                  at == first);
+            at = links.next[at];
+        } while (at != first);
+        close();
+    }
+}
 
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
