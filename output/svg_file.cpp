@@ -4,7 +4,6 @@
 #include "output/svg_file.h"
 
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,36 +14,8 @@ namespace qr {
 
 namespace {
 
-// Each step of an outline, from -kMaxSymbolSize to kMaxSymbolSize, as the command that draws it:
-// its letter and the number as PutShortNumber writes it, in the bytes of a word from the lowest on,
-// and the command's length in the top byte.
-struct StepCommands {
-    std::uint64_t of[2 * kMaxSymbolSize + 1];
-};
-
-constexpr StepCommands MakeStepCommands(char letter) {
-    StepCommands t{};
-    for (int i = 0; i <= 2 * kMaxSymbolSize; ++i) {
-        const ShortNumbers::Text& text = SHORT_NUMBERS.of[i];
-        std::uint64_t word = static_cast<unsigned char>(letter);
-        for (int k = 0; k < text.length; ++k)
-            word |= std::uint64_t{static_cast<unsigned char>(text.digits[k])} << (8 * (k + 1));
-        t.of[i] = word | std::uint64_t{text.length + 1u} << 56;
-    }
-    return t;
-}
-
-constexpr StepCommands ACROSS_COMMANDS = MakeStepCommands('h');
-constexpr StepCommands DOWN_COMMANDS = MakeStepCommands('v');
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "commands are copied lowest byte first");
-
-// Writes the command of `step` from `commands` at `at` (eight bytes: room for them is needed) and
-// returns the place after its characters.
-char* PutCommand(char* at, const StepCommands& commands, int step) {
-    const std::uint64_t word = commands.of[step + kMaxSymbolSize];
-    std::memcpy(at, &word, sizeof word);
-    return at + (word >> 56);
-}
+constexpr StepWords ACROSS_COMMANDS = MakeStepWords("h", "");
+constexpr StepWords DOWN_COMMANDS = MakeStepWords("v", "");
 
 // The most characters WriteOutlinePath writes for `links`: a first move of two numbers of up to
 // 11 characters, for each other outline (no more than the turns that may begin one) a move of two
@@ -71,8 +42,8 @@ char* WriteOutlinePath(const TurnLinks& links, int margin, char* at) {
         [&](Corner corner, bool first) {
             if (!first) {
                 const bool across = corner.y == last.y;
-                at = PutCommand(at, across ? ACROSS_COMMANDS : DOWN_COMMANDS,
-                                across ? corner.x - last.x : corner.y - last.y);
+                at = PutStepWord(at, across ? ACROSS_COMMANDS : DOWN_COMMANDS,
+                                 across ? corner.x - last.x : corner.y - last.y);
             } else if (firstOutline) {
                 *at++ = 'M';
                 at = PutNumber(at, corner.x + margin);

@@ -128,6 +128,15 @@ public:
         std::memcpy(buffer_ + buffered_, word, kShortWord);
         buffered_ += size;
     }
+    // AppendShort for a word packed as StepWords packs it. Throws std::bad_alloc when no memory
+    // can be had.
+    void AppendPacked(std::uint64_t word) {
+        const auto size = static_cast<std::size_t>(word >> 56);
+        if (buffered_ + 1 + sizeof word > kBufferSize) Finish();
+        Separate(size);
+        std::memcpy(buffer_ + buffered_, &word, sizeof word);
+        buffered_ += size;
+    }
     // Appends the words gathered to `text`. Throws std::bad_alloc when no memory can be had.
     void Finish();
 
@@ -206,6 +215,38 @@ inline char* PutShortNumber(char* at, int value) {
     const ShortNumbers::Text& text = SHORT_NUMBERS.of[value + kMaxSymbolSize];
     std::memcpy(at, text.digits, sizeof text.digits);
     return at + text.length;
+}
+
+// Each step of an outline, from -kMaxSymbolSize to kMaxSymbolSize, as a word that draws it:
+// `before`, the number as PutShortNumber writes it and `after` (seven characters at most), in the
+// bytes of a word from the lowest on, and the word's length in the top byte.
+struct StepWords {
+    std::uint64_t of[2 * kMaxSymbolSize + 1];
+};
+
+constexpr StepWords MakeStepWords(const char* before, const char* after) {
+    StepWords t{};
+    for (int i = 0; i <= 2 * kMaxSymbolSize; ++i) {
+        std::uint64_t word = 0;
+        unsigned length = 0;
+        auto put = [&word, &length](char c) {
+            word |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * length++);
+        };
+        for (const char* c = before; *c != '\0'; ++c) put(*c);
+        for (int k = 0; k < SHORT_NUMBERS.of[i].length; ++k) put(SHORT_NUMBERS.of[i].digits[k]);
+        for (const char* c = after; *c != '\0'; ++c) put(*c);
+        t.of[i] = word | std::uint64_t{length} << 56;
+    }
+    return t;
+}
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "step words are copied lowest byte first");
+
+// Writes the word of `step` from `words` at `at` (eight bytes: room for them is needed) and
+// returns the place after its characters.
+inline char* PutStepWord(char* at, const StepWords& words, int step) {
+    const std::uint64_t word = words.of[step + kMaxSymbolSize];
+    std::memcpy(at, &word, sizeof word);
+    return at + (word >> 56);
 }
 
 // A path operator that an EPS document defines for itself: "/name {body} bind def".
