@@ -21,36 +21,28 @@ void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& mod
     const TurnLinks links = LinkTurns(width, height, modules);
     // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
     WordLines lines(eps, 16 * (links.turnCount + links.startCount));
-    Corner start = {0, 0};  // of the outline before
-    Corner last = {0, 0};   // the corner before
-    bool firstOutline = true;
-    FollowTurns(
+    bool drawn = false;
+    FollowPath(
         links,
-        [&](Corner corner, bool first) {
-            if (!first) {  // a line, from the one coordinate that changes
-                const bool across = corner.y == last.y;
-                lines.AppendPacked(
-                    (across ? ACROSS_WORDS : DOWN_WORDS)
-                        .of[(across ? corner.x - last.x : corner.y - last.y) + kMaxSymbolSize]);
-                last = corner;
-                return;
-            }
+        [&lines, &drawn, margin](Corner to, bool absolute) {
             char word[2 * 11 + 8];
-            char* at = PutNumber(word, firstOutline ? corner.x + margin : corner.x - start.x);
+            char* at = PutNumber(word, absolute ? to.x + margin : to.x);
             *at++ = ' ';
-            at = PutNumber(at, firstOutline ? corner.y + margin : corner.y - start.y);
-            for (const char* c = firstOutline ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
-            if (firstOutline) {
+            at = PutNumber(at, absolute ? to.y + margin : to.y);
+            for (const char* c = absolute ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
+            if (absolute) {
                 lines.Append(word, static_cast<std::size_t>(at - word));
             } else {
                 lines.AppendShort(word, static_cast<std::size_t>(at - word));  // two short numbers
             }
-            firstOutline = false;
-            start = last = corner;
+            drawn = true;
+        },
+        [&lines](int step, bool across) {
+            lines.AppendPacked((across ? ACROSS_WORDS : DOWN_WORDS).of[step + kMaxSymbolSize]);
         },
         [&lines] { lines.AppendShort(kClose, 1); });
     lines.Finish();
-    if (!firstOutline) *eps += '\n';
+    if (drawn) *eps += '\n';
 }
 
 }  // namespace

@@ -31,34 +31,25 @@ std::size_t MostPathCharacters(const TurnLinks& links) {
 
 // Writes the path data of the outlines of `links` at `at`, in module coordinates with a quiet zone
 // of `margin` modules, following the links as it goes; MostPathCharacters(links) characters of
-// room are needed. Returns the place after the path. Each line is written from the one coordinate
-// that changes.
+// room are needed. Returns the place after the path.
 char* WriteOutlinePath(const TurnLinks& links, int margin, char* at) {
-    Corner start = {0, 0};  // of the outline before
-    Corner last = {0, 0};   // the corner before
-    bool firstOutline = true;
-    FollowTurns(
+    FollowPath(
         links,
-        [&](Corner corner, bool first) {
-            if (!first) {
-                const bool across = corner.y == last.y;
-                at = PutStepWord(at, across ? ACROSS_COMMANDS : DOWN_COMMANDS,
-                                 across ? corner.x - last.x : corner.y - last.y);
-            } else if (firstOutline) {
+        [&at, margin](Corner to, bool absolute) {
+            if (absolute) {
                 *at++ = 'M';
-                at = PutNumber(at, corner.x + margin);
+                at = PutNumber(at, to.x + margin);
                 *at++ = ' ';
-                at = PutNumber(at, corner.y + margin);
-                firstOutline = false;
-                start = corner;
+                at = PutNumber(at, to.y + margin);
             } else {
                 *at++ = 'm';
-                at = PutShortNumber(at, corner.x - start.x);
+                at = PutShortNumber(at, to.x);
                 *at++ = ' ';
-                at = PutShortNumber(at, corner.y - start.y);
-                start = corner;
+                at = PutShortNumber(at, to.y);
             }
-            last = corner;
+        },
+        [&at](int step, bool across) {
+            at = PutStepWord(at, across ? ACROSS_COMMANDS : DOWN_COMMANDS, step);
         },
         [&at] { *at++ = 'z'; });
     return at;

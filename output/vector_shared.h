@@ -88,6 +88,33 @@ void FollowTurns(const TurnLinks& links, Visit&& visit, Close&& close) {
     }
 }
 
+// Follows `links` as FollowTurns does, telling a path what to draw: move(to, absolute) at each
+// outline's first corner, `to` the corner itself for the first outline (`absolute` true), else
+// its offset from the first corner of the outline before; line(step, across) for each further
+// corner, `step` the change of the one coordinate that changes, x when `across`, else y; and
+// close() after each outline's last corner.
+template <typename Move, typename Line, typename Close>
+void FollowPath(const TurnLinks& links, Move&& move, Line&& line, Close&& close) {
+    Corner start = {0, 0};  // of the outline before
+    Corner last = {0, 0};   // the corner before
+    bool firstOutline = true;
+    FollowTurns(
+        links,
+        [&](Corner corner, bool first) {
+            if (!first) {
+                const bool across = corner.y == last.y;
+                line(across ? corner.x - last.x : corner.y - last.y, across);
+            } else {
+                move(firstOutline ? corner : Corner{corner.x - start.x, corner.y - start.y},
+                     firstOutline);
+                firstOutline = false;
+                start = corner;
+            }
+            last = corner;
+        },
+        close);
+}
+
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
 
