@@ -240,6 +240,9 @@ unsigned Pick(unsigned bit, unsigned a, unsigned b) {
     return bit != 0 ? a : b;
 }
 
+// Turns are numbered in 16 bits, with room for two more.
+static_assert(2 * (kMaxSymbolSize + 1) * (kMaxSymbolSize + 1) + 2 <= 0xFFFF);
+
 template <typename T>
 T* Room(std::vector<T>* scratch, std::size_t size) {
     if (scratch->size() < size) scratch->resize(size);
@@ -304,7 +307,9 @@ TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
             const std::uint64_t rights = below & ~above;
             const std::uint64_t downs = belowLeft & ~below;
             const std::uint64_t ups = above & ~aboveLeft;
-            // Each outline's first corner in row order: a dark cell's top-left, or a hole's.
+            // Corners that may begin an outline: the top-left one of a dark cell with light cells
+            // above and left, or of a light cell with dark ones there; the first in row order on
+            // each outline begins it.
             const std::uint64_t firsts =
                 (below & ~above & ~belowLeft) | (~below & above & belowLeft);
             const unsigned placed = static_cast<unsigned>(y) << 8 | static_cast<unsigned>(64 * w);
