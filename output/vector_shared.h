@@ -39,10 +39,10 @@ struct Outlines {
 // when no memory can be had.
 Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 
-// The same outlines, from the turns of every corner found a row of cells at a time and linked
-// each to the turn that follows it, then walked link by link: the writers use these. Contract:
+// The same outlines, from LinkTurns followed by FollowTurns, as a list: the writers follow the
+// links themselves (FollowPath), and this ties them to the plain trace. Contract:
 // WalkOutlines(w, h, m) == TraceOutlines(w, h, m). Throws std::bad_alloc when no memory can be
-// had; the writers catch it.
+// had.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
 // The same into `outlines`, whose earlier contents are replaced and whose room is used again;
