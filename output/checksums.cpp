@@ -1,9 +1,12 @@
-// Adler-32 four bytes at a time with the sums reduced once a block, and CRC-32 four bytes at a time
-// from four tables.
+// Adler-32 with the sums reduced once a block, 32 bytes a step in vector registers where there are
+// some and four bytes a step otherwise; CRC-32 four bytes at a time from four tables.
 #include "output/checksums.h"
 
 #include <algorithm>
 #include <array>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qr {
 
@@ -33,27 +36,100 @@ constexpr CrcTables MakeCrcTables() {
 }
 constexpr CrcTables CRC_TABLES = MakeCrcTables();
 
-}  // namespace
+// Adds `size` bytes of `data` to the sums `a` and `b`, unreduced: a grows by each byte and b by a
+// after each.
+void SumFours(const unsigned char* data, std::size_t size, std::uint32_t* a, std::uint32_t* b) {
+    std::uint32_t sum = *a;
+    std::uint32_t weighted = *b;
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {  // b grows by four times a and 4, 3, 2 and 1 of each byte
+        weighted += 4 * sum + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
+        sum += std::uint32_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
+    }
+    for (; i < size; ++i) {
+        sum += data[i];
+        weighted += sum;
+    }
+    *a = sum;
+    *b = weighted;
+}
 
-void Adler32::Append(const unsigned char* data, std::size_t size) {
+#if defined(__SSE2__)
+constexpr std::size_t kWideStep = 32;
+
+// The four 32-bit lanes of `v` added.
+std::uint32_t LaneTotal(__m128i v) {
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));  // lanes 2, 3, 0, 1
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xB1));  // lanes 1, 0, 3, 2
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+}
+
+// SumFours of the first `size` / kWideStep steps of kWideStep bytes, as many as at most a block
+// holds; returns the bytes added. A step adds its bytes' sum to a, and to b kWideStep times a
+// before it and 32, 31, ... 1 times each byte: the bytes' sums (by differences from zero), the
+// running sums before each step and the weighted bytes (bytes widened to 16 bits, multiplied and
+// added in pairs) gather in lanes, which are added once at the end. Each lane is a part of the
+// block's unreduced a or b, so none overflows where those do not.
+std::size_t SumWide(const unsigned char* data, std::size_t size, std::uint32_t* a,
+                    std::uint32_t* b) {
+    const std::size_t steps = size / kWideStep;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weights[4] = {_mm_setr_epi16(32, 31, 30, 29, 28, 27, 26, 25),
+                                _mm_setr_epi16(24, 23, 22, 21, 20, 19, 18, 17),
+                                _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9),
+                                _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1)};
+    __m128i sums = zero;
+    __m128i before = zero;  // the running sums before each step
+    __m128i weighted = zero;
+    for (std::size_t k = 0; k < steps; ++k) {
+        const auto* at = reinterpret_cast<const __m128i*>(data + kWideStep * k);
+        const __m128i first = _mm_loadu_si128(at);
+        const __m128i second = _mm_loadu_si128(at + 1);
+        before = _mm_add_epi32(before, sums);
+        sums = _mm_add_epi32(sums,
+                             _mm_add_epi32(_mm_sad_epu8(first, zero), _mm_sad_epu8(second, zero)));
+        const __m128i products = _mm_add_epi32(
+            _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(first, zero), weights[0]),
+                          _mm_madd_epi16(_mm_unpackhi_epi8(first, zero), weights[1])),
+            _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(second, zero), weights[2]),
+                          _mm_madd_epi16(_mm_unpackhi_epi8(second, zero), weights[3])));
+        weighted = _mm_add_epi32(weighted, products);
+    }
+    const auto bytes = static_cast<std::uint32_t>(kWideStep * steps);
+    *b += bytes * *a + static_cast<std::uint32_t>(kWideStep) * LaneTotal(before) +
+          LaneTotal(weighted);
+    *a += LaneTotal(sums);
+    return bytes;
+}
+#else
+std::size_t SumWide(const unsigned char*, std::size_t, std::uint32_t*, std::uint32_t*) {
+    return 0;
+}
+#endif
+
+// Adds `size` bytes of `data` to the sums `a` and `b` (each below the modulus), reducing them after
+// each block; the first bytes of each block by SumWide when `wide`.
+void SumBlocks(const unsigned char* data, std::size_t size, bool wide, std::uint32_t* a,
+               std::uint32_t* b) {
     while (size > 0) {
         const std::size_t n = std::min(size, kAdlerBlock);
-        std::uint32_t a = a_;
-        std::uint32_t b = b_;
-        std::size_t i = 0;
-        for (; i + 4 <= n; i += 4) {  // b grows by four times a and 4, 3, 2 and 1 of each byte
-            b += 4 * a + 4u * data[i] + 3u * data[i + 1] + 2u * data[i + 2] + data[i + 3];
-            a += std::uint32_t{data[i]} + data[i + 1] + data[i + 2] + data[i + 3];
-        }
-        for (; i < n; ++i) {
-            a += data[i];
-            b += a;
-        }
-        a_ = a % kAdlerModulus;
-        b_ = b % kAdlerModulus;
+        const std::size_t done = wide ? SumWide(data, n, a, b) : 0;
+        SumFours(data + done, n - done, a, b);
+        *a %= kAdlerModulus;
+        *b %= kAdlerModulus;
         data += n;
         size -= n;
     }
+}
+
+}  // namespace
+
+void Adler32::Append(const unsigned char* data, std::size_t size) {
+    SumBlocks(data, size, true, &a_, &b_);
+}
+
+void Adler32::AppendPlain(const unsigned char* data, std::size_t size) {
+    SumBlocks(data, size, false, &a_, &b_);
 }
 
 void Adler32::AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times) {

@@ -10,8 +10,12 @@ namespace qr {
 // The Adler-32 checksum of a zlib stream's data, appended to piece by piece.
 class Adler32 {
 public:
-    // Appends `size` bytes of `data`.
+    // Appends `size` bytes of `data`: 32 at a time in vector registers where the processor has
+    // them (SSE2 on x86-64), the rest as AppendPlain does.
     void Append(const unsigned char* data, std::size_t size);
+    // The same sums four bytes at a time with no vector registers, the reference for Append.
+    // Contract: any sequence of Append and AppendPlain calls gives the same Value().
+    void AppendPlain(const unsigned char* data, std::size_t size);
     // Appends the `size` bytes of `data` `times` times over, at the cost of appending them once.
     void AppendRepeated(const unsigned char* data, std::size_t size, std::size_t times);
     std::uint32_t Value() const { return b_ << 16 | a_; }

@@ -16,6 +16,7 @@
 #include "output/logo.h"
 #include "output/styled.h"
 #include "tests/output/drawn_image.h"
+#include "tests/support/borderline.h"
 
 namespace qr::test {
 namespace {
@@ -145,7 +146,6 @@ TEST(Verify, RmqrWantsTwoModulesOfQuietZoneAndChecksItsSubFinderAndCorners) {
 // contrast just under 3:1, which zxing-cpp still reads in a clean file: verify is stricter there
 // on purpose, since print and cameras lose contrast that a file keeps.
 TEST(Verify, AgreesWithZxingOnBorderlineCases) {
-    constexpr int kNoLogo = -100;
     struct Case {
         const char* name;
         RenderOptions options;
@@ -158,27 +158,27 @@ TEST(Verify, AgreesWithZxingOnBorderlineCases) {
     const int largest = LargestLogoPercent(*s.map, 1);
     for (const Case& c : std::vector<Case>{
              {"faint grey",
-              {4, 4, 0xF2F2F2FF, kDefaultLight},
+              {4, 4, kFaintGrey, kDefaultLight},
               kNoLogo,
               VerifyStatus::kUnreadable,
               false},
              {"grey at 2.6:1",
-              {4, 4, 0xA0A0A0FF, kDefaultLight},
+              {4, 4, kGrey26, kDefaultLight},
               kNoLogo,
               VerifyStatus::kUnreadable,
               false},
              {"grey at 2.9:1",
-              {4, 4, 0x989898FF, kDefaultLight},
+              {4, 4, kGrey29, kDefaultLight},
               kNoLogo,
               VerifyStatus::kUnreadable,
               true},
-             {"grey at 3.2:1",
-              {4, 4, 0x909090FF, kDefaultLight},
-              kNoLogo,
-              VerifyStatus::kReads,
-              true},
+             {"grey at 3.2:1", {4, 4, kGrey32, kDefaultLight}, kNoLogo, VerifyStatus::kReads, true},
              {"largest logo", {4, 4}, 0, VerifyStatus::kReads, true},
-             {"logo just under what corrects", {4, 4}, 10, VerifyStatus::kReadsWithWarnings, true},
+             {"logo just under what corrects",
+              {4, 4},
+              kLogoUnderRepair,
+              VerifyStatus::kReadsWithWarnings,
+              true},
              {"logo just over what corrects", {4, 4}, 12, VerifyStatus::kUnreadable, false},
              {"margin 0", {4, 0}, kNoLogo, VerifyStatus::kReadsWithWarnings, true},
              {"margin 1", {4, 1}, kNoLogo, VerifyStatus::kReadsWithWarnings, true},
@@ -186,12 +186,7 @@ TEST(Verify, AgreesWithZxingOnBorderlineCases) {
              {"margin 3", {4, 3}, kNoLogo, VerifyStatus::kReadsWithWarnings, true},
              {"margin 4", {4, 4}, kNoLogo, VerifyStatus::kReads, true},
          }) {
-        StyleOptions style;
-        if (c.logo != kNoLogo) {
-            style.logo = reinterpret_cast<const unsigned char*>(logo.data());
-            style.logoSize = logo.size();
-            style.logoPercent = largest + c.logo;
-        }
+        const StyleOptions style = WithLogo(logo, largest, c.logo);
         SCOPED_TRACE(std::string(c.name) + ", logo " + std::to_string(style.logoPercent) + "%");
         const VerifyResult result = Verify(s, ImageFormat::kPng, c.options, style);
         std::string png;

@@ -17,6 +17,7 @@
 #include "output/styled.h"
 #include "output/verify.h"
 #include "output/writers.h"
+#include "tests/support/borderline.h"
 #include "tests/support/symbol_samples.h"
 
 namespace qr {
@@ -47,7 +48,6 @@ bool PrintRmqr(CRmqrEncoder& encoder, int level, int version, const test::Bytes&
 // under and one over what error correction repairs (+10 and +11), and dark colours of falling
 // contrast, which the reader still reads in a clean file below 3:1.
 int Borderline(const std::string& folder) {
-    constexpr int kNoLogo = -100;
     struct Case {
         const char* name;
         Rgba dark;
@@ -57,11 +57,12 @@ int Borderline(const std::string& folder) {
     };
     const std::vector<Case> cases = {
         {"largest-logo", kDefaultDark, 0, VerifyStatus::kReads, true},
-        {"logo-under", kDefaultDark, 10, VerifyStatus::kReadsWithWarnings, true},
+        {"logo-under", kDefaultDark, test::kLogoUnderRepair, VerifyStatus::kReadsWithWarnings,
+         true},
         {"logo-over", kDefaultDark, 11, VerifyStatus::kUnreadable, false},
-        {"grey-3.2", 0x909090FF, kNoLogo, VerifyStatus::kReads, true},
-        {"grey-2.6", 0xA0A0A0FF, kNoLogo, VerifyStatus::kUnreadable, true},
-        {"faint-grey", 0xF2F2F2FF, kNoLogo, VerifyStatus::kUnreadable, false},
+        {"grey-3.2", test::kGrey32, test::kNoLogo, VerifyStatus::kReads, true},
+        {"grey-2.6", test::kGrey26, test::kNoLogo, VerifyStatus::kUnreadable, true},
+        {"faint-grey", test::kFaintGrey, test::kNoLogo, VerifyStatus::kUnreadable, false},
     };
     const test::Bytes data = test::ToBytes("https://example.org/r?id=42");
     auto encoder = std::make_unique<CRmqrEncoder>();
@@ -90,12 +91,7 @@ int Borderline(const std::string& folder) {
         RenderOptions options;
         options.margin = kRmqrQuietZoneModules;
         options.dark = c.dark;
-        StyleOptions style;
-        if (c.logo != kNoLogo) {
-            style.logo = reinterpret_cast<const unsigned char*>(logo.data());
-            style.logoSize = logo.size();
-            style.logoPercent = largest + c.logo;
-        }
+        const StyleOptions style = test::WithLogo(logo, largest, c.logo);
         std::string png;
         if (!ComposeStyled(ImageFormat::kPng, encoder->modules, *map, options, style, &png)) {
             return 1;
