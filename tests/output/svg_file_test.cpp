@@ -157,6 +157,9 @@ TEST(SvgFile, PathsOfPictures) {
              {{"###", "#.#", "###"}, "M4 4h3v3h-3zm1 1v1h1v-1z"},
              {{"#.", ".#"}, "M4 4h1v1h-1zm1 1h1v1h-1z"},
              {{".#", "#."}, "M5 4h1v1h-1zm-1 1h1v1h-1z"},
+             // Two top-left corners on one outline, and on one hole: each is walked once.
+             {{"#.#", "###", "..."}, "M4 4h1v1h1v-1h1v2h-3z"},
+             {{"#####", "#.#.#", "#...#", "#####", "....."}, "M4 4h5v4h-5zm1 1v2h3v-2h-1v1h-1v-1z"},
              {{".#", "##"}, "M5 4h1v2h-2v-1h1z"},
              {{"##.", "#.#", ".##"}, "M4 4h2v1h-1v1h-1zm2 1h1v2h-2v-1h1z"},
          }) {

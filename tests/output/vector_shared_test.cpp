@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -174,14 +175,34 @@ TEST(VectorShared, WordLinesFillEachLineAcrossTheBuffer) {
     }
     shortLines.Finish();
     EXPECT_EQ(shortText, text);
+    // And packed, those of up to seven characters.
+    std::string packedText = "head\nxy";
+    WordLines packedLines(&packedText, 10);
+    for (const std::string& word : words) {
+        if (word.size() > 7) {
+            packedLines.Append(word.data(), word.size());
+            continue;
+        }
+        std::uint64_t packed = std::uint64_t{word.size()} << 56;
+        for (std::size_t k = 0; k < word.size(); ++k)
+            packed |= std::uint64_t{static_cast<unsigned char>(word[k])} << (8 * k);
+        packedLines.AppendPacked(packed);
+    }
+    packedLines.Finish();
+    EXPECT_EQ(packedText, text);
 }
 
+// Also as words of a step with letters before or after the number.
 TEST(VectorShared, ShortNumbersAreWrittenAsPutNumberWritesThem) {
+    static constexpr StepWords kSvgDown = MakeStepWords("v", "");
+    static constexpr StepWords kEpsAcross = MakeStepWords("", " h");
     for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
         char plain[12] = {};
         char tabled[12] = {};
         const std::string expected(plain, PutNumber(plain, value));
         EXPECT_EQ(std::string(tabled, PutShortNumber(tabled, value)), expected) << value;
+        EXPECT_EQ(std::string(tabled, PutStepWord(tabled, kSvgDown, value)), "v" + expected);
+        EXPECT_EQ(std::string(tabled, PutStepWord(tabled, kEpsAcross, value)), expected + " h");
     }
 }
 
