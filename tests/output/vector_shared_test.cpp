@@ -119,10 +119,7 @@ TEST(VectorShared, EpsPathsOfPictures) {
          }) {
         SCOPED_TRACE(c.path);
         const int size = static_cast<int>(c.rows.size());
-        auto cells = std::make_unique<Cells>();
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) cells->modules[x][y] = c.rows[y][x] == '#';
-        }
+        const auto cells = PictureCells(c.rows);
         std::string eps;
         ASSERT_TRUE(
             WriterFor(ImageFormat::kEps)(size, size, cells->modules, RenderOptions(), &eps));
