@@ -165,10 +165,7 @@ TEST(SvgFile, PathsOfPictures) {
          }) {
         SCOPED_TRACE(c.path);
         const int size = static_cast<int>(c.rows.size());
-        auto cells = std::make_unique<Cells>();
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) cells->modules[x][y] = c.rows[y][x] == '#';
-        }
+        const auto cells = PictureCells(c.rows);
         std::string svg;
         ASSERT_TRUE(ComposeSvg(size, size, cells->modules, RenderOptions(), &svg));
         EXPECT_EQ(PathOf(svg, size + 8, 4), c.path);

@@ -104,6 +104,30 @@ TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
     }
 }
 
+// The EPS path of small pictures, between "newpath" and "fill": a move to the first outline,
+// moves between outlines, lines from the coordinate that changes and closes.
+TEST(VectorShared, EpsPathsOfPictures) {
+    struct Case {
+        std::vector<const char*> rows;
+        const char* path;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"#"}, "4 4 moveto 1 h 1 v -1 h z"},
+             {{".#", "#."}, "5 4 moveto 1 h 1 v -1 h z -1 1 m 1 h 1 v -1 h z"},
+             {{"#####", "#.#.#", "#...#", "#####", "....."},
+              "4 4 moveto 5 h 4 v -5 h z 1 1 m 2 v 3 h -2 v -1 h 1 v -1 h -1 v z"},
+         }) {
+        SCOPED_TRACE(c.path);
+        const int size = static_cast<int>(c.rows.size());
+        const auto cells = PictureCells(c.rows);
+        std::string eps;
+        ASSERT_TRUE(
+            WriterFor(ImageFormat::kEps)(size, size, cells->modules, RenderOptions(), &eps));
+        const std::size_t begin = eps.find("newpath\n") + 8;
+        EXPECT_EQ(eps.substr(begin, eps.find("\nfill\n") - begin), c.path);
+    }
+}
+
 // Walked into new outlines, and into the outlines of the round before; every fourth round's dark
 // cells are bytes other than 1 (0x80 and up among them), which are dark all the same.
 TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
