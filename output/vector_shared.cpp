@@ -251,12 +251,6 @@ T* Room(std::vector<T>* scratch, std::size_t size) {
 
 }  // namespace
 
-Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
-    Outlines outlines;
-    WalkOutlines(width, height, modules, &outlines);
-    return outlines;
-}
-
 // The turns are numbered in the row order of their corners, a saddle's two in a row (right then
 // left, or down then up). An outline's turn and the next are the ends of one run of edges, and a
 // run ends at the first corner on its way where the outline turns: so a run to the right leads to
@@ -340,17 +334,18 @@ TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
     return {next, place, starts, startCount, seen, count};
 }
 
-void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
+Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
     const TurnLinks links = LinkTurns(width, height, modules);
-    outlines->corners.resize(links.turnCount);
-    outlines->ends.clear();
-    Corner* const begin = outlines->corners.data();
+    Outlines outlines;
+    outlines.corners.resize(links.turnCount);
+    Corner* const begin = outlines.corners.data();
     Corner* out = begin;
     FollowTurns(
         links, [&out](Corner corner, bool) { *out++ = corner; },
-        [outlines, &out, begin] {
-            outlines->ends.push_back(static_cast<std::size_t>(out - begin));
+        [&outlines, &out, begin] {
+            outlines.ends.push_back(static_cast<std::size_t>(out - begin));
         });
+    return outlines;
 }
 
 std::string FractionOf255(unsigned component) {

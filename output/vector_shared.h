@@ -45,11 +45,6 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 // had.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
-// The same into `outlines`, whose earlier contents are replaced and whose room is used again;
-// the scratch of the walk is kept per thread for the next. Throws std::bad_alloc when no memory
-// can be had.
-void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines);
-
 // The turns of the outlines of WalkOutlines: a turn is a corner where an outline turns, with the
 // direction in which it leaves (a corner where two dark cells touch only diagonally is two turns),
 // each linked to the turn that follows on its outline. Made per thread, kept until the next
