@@ -4,7 +4,8 @@
 # BUILD_DIR is this checkout built with -DTESSERA_BUILD_BENCH=ON. The earlier commit is built in a
 # temporary folder and bench/render_cost.cpp compiled against it. Prints the load average, then
 # ROUNDS (3) tables of each build in turn, then Callgrind's instructions of one warm call of each
-# step for both; and the batch (`tessera --batch`, PNG files on tmpfs) of both, in turn.
+# step for both and the mispredicted branches of W3's SVG and EPS; and the batch (`tessera
+# --batch`, PNG files on tmpfs) of both, in turn.
 set -euo pipefail
 build="$(cd "${1:?usage: render_side_by_side.sh BUILD_DIR OLD_COMMIT [ROUNDS]}" && pwd)"
 old="${2:?usage: render_side_by_side.sh BUILD_DIR OLD_COMMIT [ROUNDS]}"
@@ -47,6 +48,20 @@ for w in W1 W3; do
     done
     echo "| $w | $step | ${count[old]} | ${count[new]} |"
   done
+done
+
+echo "Callgrind --branch-sim=yes, mispredicted conditional branches of one warm call:"
+echo "| workload | step | old | new |"
+echo "|---|---|---|---|"
+for step in svg eps; do
+  declare -A missed=()
+  for side in old new; do
+    valgrind --tool=callgrind --branch-sim=yes --collect-atstart=no \
+      --callgrind-out-file="$work/cg.$side" "${program[$side]}" --one W3 "$step" >/dev/null 2>&1
+    # Events Ir Bc Bcm Bi Bim: the third is the conditional branches mispredicted.
+    missed[$side]=$(sed -n 's/^summary: //p;s/^totals: //p' "$work/cg.$side" | head -1 | cut -d' ' -f3)
+  done
+  echo "| W3 | $step | ${missed[old]} | ${missed[new]} |"
 done
 
 # The batch: 4,000 lines of W1-like URLs to PNG files in a folder on tmpfs, each build in turn.

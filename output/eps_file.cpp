@@ -13,49 +13,36 @@ namespace {
 
 constexpr char kClose[WordLines::kShortWord] = "z";
 
+constexpr StepWords ACROSS_WORDS = MakeStepWords("", " h");
+constexpr StepWords DOWN_WORDS = MakeStepWords("", " v");
+
+// Appends the path of the outlines, following their links as it goes.
 void AppendPath(std::string* eps, int width, int height, const ModuleMatrix& modules, int margin) {
-    static thread_local Outlines outlines;  // room kept for the next document
-    WalkOutlines(width, height, modules, &outlines);
+    const TurnLinks links = LinkTurns(width, height, modules);
     // A word takes at most 2 * 4 + 7 characters and its separator ("-177 -177 moveto").
-    WordLines lines(eps, 16 * (outlines.corners.size() + outlines.ends.size()));
-    char word[2 * 11 + 8];
-    const Corner* const corners = outlines.corners.data();
-    Corner previous = {0, 0};
-    std::size_t begin = 0;
-    for (const std::size_t end : outlines.ends) {
-        const Corner start = corners[begin];
-        const bool firstOutline = begin == 0;
-        char* at = PutNumber(word, firstOutline ? start.x + margin : start.x - previous.x);
-        *at++ = ' ';
-        at = PutNumber(at, firstOutline ? start.y + margin : start.y - previous.y);
-        for (const char* c = firstOutline ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
-        if (firstOutline) {
-            lines.Append(word, static_cast<std::size_t>(at - word));
-        } else {
-            lines.AppendShort(word, static_cast<std::size_t>(at - word));  // two short numbers
-        }
-        previous = start;
-        // The lines alternate between across and down (each corner turns): a pair at a time,
-        // each from the one coordinate that changes, copied whole as a short word.
-        auto line = [&lines, &word, corners](std::size_t i, bool across) {
-            char* end = PutShortNumber(
-                word, across ? corners[i].x - corners[i - 1].x : corners[i].y - corners[i - 1].y);
-            *end++ = ' ';
-            *end++ = across ? 'h' : 'v';
-            lines.AppendShort(word, static_cast<std::size_t>(end - word));
-        };
-        std::size_t i = begin + 1;
-        if (i < end && corners[i].y != start.y) line(i++, false);
-        for (; i + 1 < end; i += 2) {
-            line(i, true);
-            line(i + 1, false);
-        }
-        if (i < end) line(i, true);
-        lines.AppendShort(kClose, 1);
-        begin = end;
-    }
+    WordLines lines(eps, 16 * (links.turnCount + links.startCount));
+    bool drawn = false;
+    FollowPath(
+        links,
+        [&lines, &drawn, margin](Corner to, bool absolute) {
+            char word[2 * 11 + 8];
+            char* at = PutNumber(word, absolute ? to.x + margin : to.x);
+            *at++ = ' ';
+            at = PutNumber(at, absolute ? to.y + margin : to.y);
+            for (const char* c = absolute ? " moveto" : " m"; *c != '\0'; ++c) *at++ = *c;
+            if (absolute) {
+                lines.Append(word, static_cast<std::size_t>(at - word));
+            } else {
+                lines.AppendShort(word, static_cast<std::size_t>(at - word));  // two short numbers
+            }
+            drawn = true;
+        },
+        [&lines](int step, bool across) {
+            lines.AppendPacked((across ? ACROSS_WORDS : DOWN_WORDS).of[step + kMaxSymbolSize]);
+        },
+        [&lines] { lines.AppendShort(kClose, 1); });
     lines.Finish();
-    if (!outlines.ends.empty()) *eps += '\n';
+    if (drawn) *eps += '\n';
 }
 
 }  // namespace

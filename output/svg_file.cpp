@@ -3,6 +3,7 @@
 // Each command is written in place, into the document itself.
 #include "output/svg_file.h"
 
+#include <cstdint>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,66 +14,45 @@ namespace qr {
 
 namespace {
 
-// The most characters AppendOutlinePath writes for `outlines`: a first move of two numbers of up
-// to 11 characters, for each other outline a move of two steps and a close, for each corner but
-// the first of an outline a line, and the room a short number takes beyond its characters.
-std::size_t MostPathCharacters(const Outlines& outlines) {
+constexpr StepWords ACROSS_COMMANDS = MakeStepWords("h", "");
+constexpr StepWords DOWN_COMMANDS = MakeStepWords("v", "");
+
+// The most characters WriteOutlinePath writes for `links`: a first move of two numbers of up to
+// 11 characters, for each other outline (no more than the turns that may begin one) a move of two
+// steps and a close, for each corner but the first of an outline a line, and the room a command's
+// word takes beyond its characters.
+std::size_t MostPathCharacters(const TurnLinks& links) {
     constexpr std::size_t kFirstMove = 1 + 11 + 1 + 11 + 1;
     constexpr std::size_t kMoveAndClose = 1 + 4 + 1 + 4 + 1;
     constexpr std::size_t kLine = 1 + 4;
-    return kFirstMove + kMoveAndClose * outlines.ends.size() + kLine * outlines.corners.size() + 4;
+    return kFirstMove + kMoveAndClose * links.startCount + kLine * links.turnCount +
+           sizeof(std::uint64_t);
 }
 
-// Appends the path data of `outlines` to `svg`, in module coordinates with a quiet zone of
-// `margin` modules, written into room kept for the most it can take and appended at once. An
-// outline's lines alternate between across and down (each corner turns), so they are written a pair
-// at a time, each from the one coordinate that changes.
-void AppendOutlinePath(const Outlines& outlines, int margin, std::string* svg) {
-    static thread_local std::vector<char> room;  // kept for the next document
-    const std::size_t most = MostPathCharacters(outlines);
-    if (room.size() < most) room.resize(most);
-    char* const begin = room.data();
-    char* at = begin;
-    // Plain pointers, which the characters written cannot be taken to change.
-    const Corner* const corners = outlines.corners.data();
-    const std::size_t* const ends = outlines.ends.data();
-    const std::size_t outlineCount = outlines.ends.size();
-    Corner previous = {0, 0};
-    std::size_t first = 0;
-    for (std::size_t k = 0; k < outlineCount; ++k) {
-        const std::size_t end = ends[k];
-        const Corner start = corners[first];
-        if (first == 0) {
-            *at++ = 'M';
-            at = PutNumber(at, start.x + margin);
-            *at++ = ' ';
-            at = PutNumber(at, start.y + margin);
-        } else {
-            *at++ = 'm';
-            at = PutShortNumber(at, start.x - previous.x);
-            *at++ = ' ';
-            at = PutShortNumber(at, start.y - previous.y);
-        }
-        previous = start;
-        auto across = [&at, corners](std::size_t i) {
-            *at = 'h';
-            at = PutShortNumber(at + 1, corners[i].x - corners[i - 1].x);
-        };
-        auto down = [&at, corners](std::size_t i) {
-            *at = 'v';
-            at = PutShortNumber(at + 1, corners[i].y - corners[i - 1].y);
-        };
-        std::size_t i = first + 1;
-        if (i < end && corners[i].y != start.y) down(i++);
-        for (; i + 1 < end; i += 2) {
-            across(i);
-            down(i + 1);
-        }
-        if (i < end) across(i);
-        *at++ = 'z';
-        first = end;
-    }
-    svg->append(begin, static_cast<std::size_t>(at - begin));
+// Writes the path data of the outlines of `links` at `at`, in module coordinates with a quiet zone
+// of `margin` modules, following the links as it goes; MostPathCharacters(links) characters of
+// room are needed. Returns the place after the path.
+char* WriteOutlinePath(const TurnLinks& links, int margin, char* at) {
+    FollowPath(
+        links,
+        [&at, margin](Corner to, bool absolute) {
+            if (absolute) {
+                *at++ = 'M';
+                at = PutNumber(at, to.x + margin);
+                *at++ = ' ';
+                at = PutNumber(at, to.y + margin);
+            } else {
+                *at++ = 'm';
+                at = PutShortNumber(at, to.x);
+                *at++ = ' ';
+                at = PutShortNumber(at, to.y);
+            }
+        },
+        [&at](int step, bool across) {
+            at = PutStepWord(at, across ? ACROSS_COMMANDS : DOWN_COMMANDS, step);
+        },
+        [&at] { *at++ = 'z'; });
+    return at;
 }
 
 // `colour` as "#rgb" when each component's two hex digits are equal (black "#000"), else
@@ -100,19 +80,24 @@ std::string Fill(Rgba colour) {
 }  // namespace
 
 // The document is written into `out` itself, so that the room of an earlier document is used
-// again, and the outlines are walked into room kept per thread.
+// again, and the path into room kept per thread.
 bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    static thread_local Outlines outlines;
-    WalkOutlines(width, height, modules, &outlines);
+    const TurnLinks links = LinkTurns(width, height, modules);
+    static thread_local std::vector<char> room;
+    const std::size_t most = MostPathCharacters(links);
+    if (room.size() < most) room.resize(most);
+    const char* const path = room.data();
+    const std::size_t pathLength =
+        static_cast<std::size_t>(WriteOutlinePath(links, options.margin, room.data()) - path);
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
     const std::string acrossText = std::to_string(across);
     const std::string downText = std::to_string(down);
     std::string& svg = *out;
     svg.clear();
-    // The path at most once or twice, and the words around it.
-    svg.reserve((Opaque(options.dark) ? 1 : 2) * MostPathCharacters(outlines) + 512);
+    // The path once or twice, and the words around it.
+    svg.reserve((Opaque(options.dark) ? 1 : 2) * pathLength + 512);
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
            std::to_string(across * options.scale) + "\" height=\"" +
@@ -125,11 +110,11 @@ bool ComposeSvg(int width, int height, const ModuleMatrix& modules, const Render
         // The light colour would show through the dark one: the square gets the outlines as holes.
         svg += "<path " + Fill(options.light) + " fill-rule=\"evenodd\" d=\"M0 0h" + acrossText +
                "v" + downText + "h-" + acrossText + "z";
-        AppendOutlinePath(outlines, options.margin, &svg);
+        svg.append(path, pathLength);
         svg += "\"/>\n";
     }
     svg += "<path " + Fill(options.dark) + " d=\"";
-    AppendOutlinePath(outlines, options.margin, &svg);
+    svg.append(path, pathLength);
     svg += "\"/>\n</svg>\n";
     return true;
 } catch (const std::bad_alloc&) {

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qr {
 
 namespace {
@@ -113,6 +117,55 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules) {
 
 namespace {
 
+// Words of a row of cells or corners as bits, bit x for column x: the corners of the widest
+// symbol and one more.
+constexpr int kRowWords = (kMaxSymbolSize + 1 + 63) / 64;
+
+// The last turn seen in a column of corners: where the link of its run down is to be written,
+// and its first turn.
+struct ColumnTail {
+    std::uint16_t down;
+    std::uint16_t first;
+};
+
+#if defined(__SSE2__)
+constexpr int kRowsPast = 16;
+
+// The cells as rows of bits from `rows` on, kRowWords words a row; the words must be zero. Rows
+// from `height` on, up to kRowsPast of them, are written with what the matrix holds there.
+// Sixteen rows of eight columns at a time: each column's cells compared with light, and the
+// column's bit kept in the byte of each row that is dark there.
+void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t* rows) {
+    unsigned char* const bytes = reinterpret_cast<unsigned char*>(rows);  // little-endian words
+    constexpr std::size_t kRowBytes = sizeof *rows * kRowWords;
+    const __m128i light = _mm_setzero_si128();
+    for (int v = 0; v < height; v += 16) {
+        for (int u = 0; u < width; u += 8) {
+            __m128i gathered = light;  // byte j: row v + j as bits of columns u..u+7
+            for (int i = 0; i < 8 && u + i < width; ++i) {
+                __m128i cells;
+                if (v + 16 <= kMaxSymbolSize) {
+                    cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&modules[u + i][v]));
+                } else {  // the last rows of the matrix
+                    unsigned char last[16] = {};
+                    std::memcpy(last, &modules[u + i][v],
+                                static_cast<std::size_t>(kMaxSymbolSize - v));
+                    cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(last));
+                }
+                gathered = _mm_or_si128(gathered,
+                                        _mm_andnot_si128(_mm_cmpeq_epi8(cells, light),
+                                                         _mm_set1_epi8(static_cast<char>(1 << i))));
+            }
+            alignas(16) unsigned char row[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(row), gathered);
+            for (int j = 0; j < 16; ++j)
+                bytes[static_cast<std::size_t>(v + j) * kRowBytes + u / 8] = row[j];
+        }
+    }
+}
+#else
+constexpr int kRowsPast = 8;
+
 std::uint64_t Load8(const unsigned char* at) {
     std::uint64_t word;
     std::memcpy(&word, at, sizeof word);
@@ -150,16 +203,24 @@ std::uint64_t Transpose8(std::uint64_t m) {
     return m ^ t ^ (t << 28);
 }
 
-// Words of a row of cells or corners as bits, bit x for column x: the corners of the widest
-// symbol and one more.
-constexpr int kRowWords = (kMaxSymbolSize + 1 + 63) / 64;
-
-// The last turn seen in a column of corners: where the link of its run down is to be written,
-// and its first turn.
-struct ColumnTail {
-    std::uint16_t down;
-    std::uint16_t first;
-};
+// The cells as rows of bits from `rows` on, kRowWords words a row; the words must be zero. Rows
+// from `height` on, up to kRowsPast of them, are written light. Blocks of 8x8 cells are turned
+// from columns into rows.
+void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t* rows) {
+    for (int v = 0; v < height; v += 8) {
+        for (int u = 0; u < width; u += 8) {
+            std::uint64_t block = 0;  // byte i: column u + i as bits of rows v..v+7
+            for (int i = 0; i < 8 && u + i < width; ++i)
+                block |= std::uint64_t{ColumnBits(modules, u + i, v, height)} << (8 * i);
+            block = Transpose8(block);  // byte j: row v + j as bits of columns u..u+7
+            for (int j = 0; j < 8; ++j) {
+                rows[static_cast<std::size_t>(v + j) * kRowWords + u / 64] |=
+                    (block >> (8 * j) & 0xFF) << (u % 64);
+            }
+        }
+    }
+}
+#endif
 
 // Scratch of one thread's walks, kept for the next. A turn of an outline is a corner where it
 // turns and the direction it leaves in; a saddle corner (two dark cells touching only there) is
@@ -179,6 +240,9 @@ unsigned Pick(unsigned bit, unsigned a, unsigned b) {
     return bit != 0 ? a : b;
 }
 
+// Turns are numbered in 16 bits, with room for two more.
+static_assert(2 * (kMaxSymbolSize + 1) * (kMaxSymbolSize + 1) + 2 <= 0xFFFF);
+
 template <typename T>
 T* Room(std::vector<T>* scratch, std::size_t size) {
     if (scratch->size() < size) scratch->resize(size);
@@ -187,12 +251,6 @@ T* Room(std::vector<T>* scratch, std::size_t size) {
 
 }  // namespace
 
-Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
-    Outlines outlines;
-    WalkOutlines(width, height, modules, &outlines);
-    return outlines;
-}
-
 // The turns are numbered in the row order of their corners, a saddle's two in a row (right then
 // left, or down then up). An outline's turn and the next are the ends of one run of edges, and a
 // run ends at the first corner on its way where the outline turns: so a run to the right leads to
@@ -200,25 +258,16 @@ Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
 // or the last turn in the column. At a saddle the outline turns right, so that the turn that
 // follows is known from the direction of arrival alone. All links are made in one pass over the
 // rows with no dependence from corner to corner, and the walk only follows them.
-void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines) {
+TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
     static thread_local WalkScratch scratch;
-    // Cell row v is rows[(v + 1) * kRowWords...]: rows -1 and `height` and after are light.
-    // Blocks of 8x8 cells are turned from columns into rows of bits.
-    const std::size_t rowsSize = static_cast<std::size_t>(height + 2 + 8) * kRowWords;
+    // Cell row v is rows[(v + 1) * kRowWords...]: rows -1 and `height` are light, and rows
+    // after them are written over.
+    const std::size_t rowsSize = static_cast<std::size_t>(height + 2 + kRowsPast) * kRowWords;
     std::uint64_t* const rows = Room(&scratch.rows, rowsSize);
     std::memset(rows, 0, rowsSize * sizeof *rows);
-    for (int v = 0; v < height; v += 8) {
-        for (int u = 0; u < width; u += 8) {
-            std::uint64_t block = 0;  // byte i: column u + i as bits of rows v..v+7
-            for (int i = 0; i < 8 && u + i < width; ++i)
-                block |= std::uint64_t{ColumnBits(modules, u + i, v, height)} << (8 * i);
-            block = Transpose8(block);  // byte j: row v + j as bits of columns u..u+7
-            for (int j = 0; j < 8; ++j) {
-                rows[static_cast<std::size_t>(v + j + 1) * kRowWords + u / 64] |=
-                    (block >> (8 * j) & 0xFF) << (u % 64);
-            }
-        }
-    }
+    CellRows(width, height, modules, rows + kRowWords);
+    std::memset(rows + static_cast<std::size_t>(height + 1) * kRowWords, 0,
+                kRowWords * sizeof *rows);
     // At most two turns a corner; one more place is written past the last turn, and `unused`
     // takes the links that no turn needs.
     const std::size_t most = 2 * static_cast<std::size_t>(width + 1) * (height + 1);
@@ -252,7 +301,9 @@ void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* 
             const std::uint64_t rights = below & ~above;
             const std::uint64_t downs = belowLeft & ~below;
             const std::uint64_t ups = above & ~aboveLeft;
-            // Each outline's first corner in row order: a dark cell's top-left, or a hole's.
+            // Corners that may begin an outline: the top-left one of a dark cell with light cells
+            // above and left, or of a light cell with dark ones there; the first in row order on
+            // each outline begins it.
             const std::uint64_t firsts =
                 (below & ~above & ~belowLeft) | (~below & above & belowLeft);
             const unsigned placed = static_cast<unsigned>(y) << 8 | static_cast<unsigned>(64 * w);
@@ -278,25 +329,23 @@ void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* 
             }
         }
     }
-    // Each outline from its first corner, the first in row order whose outline is not walked yet.
     unsigned char* const seen = Room(&scratch.seen, most);
     std::memset(seen, 0, count);
-    outlines->corners.resize(count);
-    outlines->ends.clear();
-    Corner* const begin = outlines->corners.data();
+    return {next, place, starts, startCount, seen, count};
+}
+
+Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules) {
+    const TurnLinks links = LinkTurns(width, height, modules);
+    Outlines outlines;
+    outlines.corners.resize(links.turnCount);
+    Corner* const begin = outlines.corners.data();
     Corner* out = begin;
-    for (std::size_t k = 0; k < startCount; ++k) {
-        const unsigned first = starts[k];
-        if (seen[first] != 0) continue;
-        unsigned at = first;
-        do {
-            seen[at] = 1;
-            const unsigned corner = place[at];
-            *out++ = {static_cast<int>(corner & 0xFF), static_cast<int>(corner >> 8)};
-            at = next[at];
-        } while (at != first);
-        outlines->ends.push_back(static_cast<std::size_t>(out - begin));
-    }
+    FollowTurns(
+        links, [&out](Corner corner, bool) { *out++ = corner; },
+        [&outlines, &out, begin] {
+            outlines.ends.push_back(static_cast<std::size_t>(out - begin));
+        });
+    return outlines;
 }
 
 std::string FractionOf255(unsigned component) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -38,16 +39,76 @@ struct Outlines {
 // when no memory can be had.
 Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 
-// The same outlines, from the turns of every corner found a row of cells at a time and linked
-// each to the turn that follows it, then walked link by link: the writers use these. Contract:
+// The same outlines, from LinkTurns followed by FollowTurns, as a list: the writers follow the
+// links themselves (FollowPath), and this ties them to the plain trace. Contract:
 // WalkOutlines(w, h, m) == TraceOutlines(w, h, m). Throws std::bad_alloc when no memory can be
-// had; the writers catch it.
+// had.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
-// The same into `outlines`, whose earlier contents are replaced and whose room is used again;
-// the scratch of the walk is kept per thread for the next. Throws std::bad_alloc when no memory
-// can be had.
-void WalkOutlines(int width, int height, const ModuleMatrix& modules, Outlines* outlines);
+// The turns of the outlines of WalkOutlines: a turn is a corner where an outline turns, with the
+// direction in which it leaves (a corner where two dark cells touch only diagonally is two turns),
+// each linked to the turn that follows on its outline. Made per thread, kept until the next
+// LinkTurns on the thread.
+struct TurnLinks {
+    const std::uint16_t* next;    // of each turn, the turn that follows
+    const std::uint16_t* place;   // of each turn, its corner: x + 256 * y
+    const std::uint16_t* starts;  // turns that may begin an outline, in row order
+    std::size_t startCount;
+    unsigned char* seen;  // a byte for each turn, 0; FollowTurns marks the turns it passes
+    std::size_t turnCount;
+};
+
+// The turns of the outlines of `width` x `height` cells of `modules` (non-zero is dark), linked.
+// Throws std::bad_alloc when no memory can be had.
+TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules);
+
+// Follows `links` (once) outline by outline, corner by corner, in the order of WalkOutlines:
+// calls visit(corner, first) for each corner, `first` true for an outline's first, and close()
+// after each outline's last.
+template <typename Visit, typename Close>
+void FollowTurns(const TurnLinks& links, Visit&& visit, Close&& close) {
+    for (std::size_t k = 0; k < links.startCount; ++k) {
+        // The first corner in row order of an outline not followed yet begins the next.
+        const unsigned first = links.starts[k];
+        if (links.seen[first] != 0) continue;
+        unsigned at = first;
+        do {
+            links.seen[at] = 1;
+            const unsigned corner = links.place[at];
+            visit(Corner{static_cast<int>(corner & 0xFF), static_cast<int>(corner >> 8)},
+                  at == first);
+            at = links.next[at];
+        } while (at != first);
+        close();
+    }
+}
+
+// Follows `links` as FollowTurns does, telling a path what to draw: move(to, absolute) at each
+// outline's first corner, `to` the corner itself for the first outline (`absolute` true), else
+// its offset from the first corner of the outline before; line(step, across) for each further
+// corner, `step` the change of the one coordinate that changes, x when `across`, else y; and
+// close() after each outline's last corner.
+template <typename Move, typename Line, typename Close>
+void FollowPath(const TurnLinks& links, Move&& move, Line&& line, Close&& close) {
+    Corner start = {0, 0};  // of the outline before
+    Corner last = {0, 0};   // the corner before
+    bool firstOutline = true;
+    FollowTurns(
+        links,
+        [&](Corner corner, bool first) {
+            if (!first) {
+                const bool across = corner.y == last.y;
+                line(across ? corner.x - last.x : corner.y - last.y, across);
+            } else {
+                move(firstOutline ? corner : Corner{corner.x - start.x, corner.y - start.y},
+                     firstOutline);
+                firstOutline = false;
+                start = corner;
+            }
+            last = corner;
+        },
+        close);
+}
 
 // The red, green and blue of `colour` as three fractions of FractionOf255(), "0.2 0.4 0.6".
 std::string RgbFractions(Rgba colour);
@@ -87,6 +148,15 @@ public:
         if (buffered_ + 1 + kShortWord > kBufferSize) Finish();
         Separate(size);
         std::memcpy(buffer_ + buffered_, word, kShortWord);
+        buffered_ += size;
+    }
+    // AppendShort for a word packed as StepWords packs it. Throws std::bad_alloc when no memory
+    // can be had.
+    void AppendPacked(std::uint64_t word) {
+        const auto size = static_cast<std::size_t>(word >> 56);
+        if (buffered_ + 1 + sizeof word > kBufferSize) Finish();
+        Separate(size);
+        std::memcpy(buffer_ + buffered_, &word, sizeof word);
         buffered_ += size;
     }
     // Appends the words gathered to `text`. Throws std::bad_alloc when no memory can be had.
@@ -167,6 +237,38 @@ inline char* PutShortNumber(char* at, int value) {
     const ShortNumbers::Text& text = SHORT_NUMBERS.of[value + kMaxSymbolSize];
     std::memcpy(at, text.digits, sizeof text.digits);
     return at + text.length;
+}
+
+// Each step of an outline, from -kMaxSymbolSize to kMaxSymbolSize, as a word that draws it:
+// `before`, the number as PutShortNumber writes it and `after` (seven characters at most), in the
+// bytes of a word from the lowest on, and the word's length in the top byte.
+struct StepWords {
+    std::uint64_t of[2 * kMaxSymbolSize + 1];
+};
+
+constexpr StepWords MakeStepWords(const char* before, const char* after) {
+    StepWords t{};
+    for (int i = 0; i <= 2 * kMaxSymbolSize; ++i) {
+        std::uint64_t word = 0;
+        unsigned length = 0;
+        auto put = [&word, &length](char c) {
+            word |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * length++);
+        };
+        for (const char* c = before; *c != '\0'; ++c) put(*c);
+        for (int k = 0; k < SHORT_NUMBERS.of[i].length; ++k) put(SHORT_NUMBERS.of[i].digits[k]);
+        for (const char* c = after; *c != '\0'; ++c) put(*c);
+        t.of[i] = word | std::uint64_t{length} << 56;
+    }
+    return t;
+}
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "step words are copied lowest byte first");
+
+// Writes the word of `step` from `words` at `at` (eight bytes: room for them is needed) and
+// returns the place after its characters.
+inline char* PutStepWord(char* at, const StepWords& words, int step) {
+    const std::uint64_t word = words.of[step + kMaxSymbolSize];
+    std::memcpy(at, &word, sizeof word);
+    return at + (word >> 56);
 }
 
 // A path operator that an EPS document defines for itself: "/name {body} bind def".

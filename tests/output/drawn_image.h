@@ -122,6 +122,15 @@ struct Cells {
     ModuleMatrix modules;
 };
 
+// The cells of a square picture, a string for each row, '#' dark.
+inline std::unique_ptr<Cells> PictureCells(const std::vector<const char*>& rows) {
+    auto cells = std::make_unique<Cells>();
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        for (std::size_t x = 0; x < rows.size(); ++x) cells->modules[x][y] = rows[y][x] == '#';
+    }
+    return cells;
+}
+
 // `size` x `size` cells, each dark with a chance of `percent` in 100 drawn from `random` (column by
 // column), or a checkerboard, where every corner is touched by two dark modules.
 inline std::unique_ptr<Cells> RandomCells(std::mt19937& random, int size, int percent,

@@ -157,15 +157,15 @@ TEST(SvgFile, PathsOfPictures) {
              {{"###", "#.#", "###"}, "M4 4h3v3h-3zm1 1v1h1v-1z"},
              {{"#.", ".#"}, "M4 4h1v1h-1zm1 1h1v1h-1z"},
              {{".#", "#."}, "M5 4h1v1h-1zm-1 1h1v1h-1z"},
+             // Two top-left corners on one outline, and on one hole: each is walked once.
+             {{"#.#", "###", "..."}, "M4 4h1v1h1v-1h1v2h-3z"},
+             {{"#####", "#.#.#", "#...#", "#####", "....."}, "M4 4h5v4h-5zm1 1v2h3v-2h-1v1h-1v-1z"},
              {{".#", "##"}, "M5 4h1v2h-2v-1h1z"},
              {{"##.", "#.#", ".##"}, "M4 4h2v1h-1v1h-1zm2 1h1v2h-2v-1h1z"},
          }) {
         SCOPED_TRACE(c.path);
         const int size = static_cast<int>(c.rows.size());
-        auto cells = std::make_unique<Cells>();
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) cells->modules[x][y] = c.rows[y][x] == '#';
-        }
+        const auto cells = PictureCells(c.rows);
         std::string svg;
         ASSERT_TRUE(ComposeSvg(size, size, cells->modules, RenderOptions(), &svg));
         EXPECT_EQ(PathOf(svg, size + 8, 4), c.path);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -103,13 +104,36 @@ TEST(VectorShared, EachDocumentDrawsTheSymbolInItsColoursAndDecodes) {
     }
 }
 
-// Walked into new outlines, and into the outlines of the round before; every fourth round's dark
-// cells are bytes other than 1 (0x80 and up among them), which are dark all the same.
+// The EPS path of small pictures, between "newpath" and "fill": a move to the first outline,
+// moves between outlines, lines from the coordinate that changes and closes.
+TEST(VectorShared, EpsPathsOfPictures) {
+    struct Case {
+        std::vector<const char*> rows;
+        const char* path;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"#"}, "4 4 moveto 1 h 1 v -1 h z"},
+             {{".#", "#."}, "5 4 moveto 1 h 1 v -1 h z -1 1 m 1 h 1 v -1 h z"},
+             {{"#####", "#.#.#", "#...#", "#####", "....."},
+              "4 4 moveto 5 h 4 v -5 h z 1 1 m 2 v 3 h -2 v -1 h 1 v -1 h -1 v z"},
+         }) {
+        SCOPED_TRACE(c.path);
+        const int size = static_cast<int>(c.rows.size());
+        const auto cells = PictureCells(c.rows);
+        std::string eps;
+        ASSERT_TRUE(
+            WriterFor(ImageFormat::kEps)(size, size, cells->modules, RenderOptions(), &eps));
+        const std::size_t begin = eps.find("newpath\n") + 8;
+        EXPECT_EQ(eps.substr(begin, eps.find("\nfill\n") - begin), c.path);
+    }
+}
+
+// Every fourth round's dark cells are bytes other than 1 (0x80 and up among them), which are dark
+// all the same.
 TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
     const unsigned seed = 0x0071E;
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    Outlines reused;
     // Then sizes whose rows of cells or of corners end at a 64-bit word or just past one.
     constexpr int kWordEdges[] = {62, 63, 64, 65, 126, 127, 128, 129};
     for (int round = 0; round < 96; ++round) {
@@ -131,9 +155,6 @@ TEST(VectorShared, WalkedOutlinesAreTheTracedOnes) {
         const Outlines traced = TraceOutlines(size, height, cells->modules);
         EXPECT_TRUE(walked.corners == traced.corners);
         EXPECT_EQ(walked.ends, traced.ends);
-        WalkOutlines(size, height, cells->modules, &reused);
-        EXPECT_TRUE(reused.corners == traced.corners);
-        EXPECT_EQ(reused.ends, traced.ends);
     }
 }
 
@@ -174,14 +195,34 @@ TEST(VectorShared, WordLinesFillEachLineAcrossTheBuffer) {
     }
     shortLines.Finish();
     EXPECT_EQ(shortText, text);
+    // And packed, those of up to seven characters.
+    std::string packedText = "head\nxy";
+    WordLines packedLines(&packedText, 10);
+    for (const std::string& word : words) {
+        if (word.size() > 7) {
+            packedLines.Append(word.data(), word.size());
+            continue;
+        }
+        std::uint64_t packed = std::uint64_t{word.size()} << 56;
+        for (std::size_t k = 0; k < word.size(); ++k)
+            packed |= std::uint64_t{static_cast<unsigned char>(word[k])} << (8 * k);
+        packedLines.AppendPacked(packed);
+    }
+    packedLines.Finish();
+    EXPECT_EQ(packedText, text);
 }
 
+// Also as words of a step with letters before or after the number.
 TEST(VectorShared, ShortNumbersAreWrittenAsPutNumberWritesThem) {
+    static constexpr StepWords kSvgDown = MakeStepWords("v", "");
+    static constexpr StepWords kEpsAcross = MakeStepWords("", " h");
     for (int value = -kMaxSymbolSize; value <= kMaxSymbolSize; ++value) {
         char plain[12] = {};
         char tabled[12] = {};
         const std::string expected(plain, PutNumber(plain, value));
         EXPECT_EQ(std::string(tabled, PutShortNumber(tabled, value)), expected) << value;
+        EXPECT_EQ(std::string(tabled, PutStepWord(tabled, kSvgDown, value)), "v" + expected);
+        EXPECT_EQ(std::string(tabled, PutStepWord(tabled, kEpsAcross, value)), expected + " h");
     }
 }
 
