@@ -237,24 +237,27 @@ std::string PlainPdfContent(int width, int height, const ModuleMatrix& modules,
 
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
-                               std::to_string((height + 2 * options.margin) * options.scale);
     static thread_local std::vector<char> plain;  // room kept for the next page
     std::size_t size = 0;
     Content(width, height, modules, options, plain, &size);
-    // The objects in room kept for the next page; the stream is compressed into its object, and
-    // its dictionary put before it once its length is known.
+    // The objects in room kept for the next page, each written in place; the stream is compressed
+    // into its object, and its dictionary put before it once its length is known.
     static thread_local std::vector<std::string> objects(4);
     objects[0] = "<< /Type /Catalog /Pages 2 0 R >>";
     objects[1] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
-    objects[2] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
-                 "] /Resources << >> /Contents 4 0 R >>";
+    std::string& page = objects[2];
+    page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
+    page += std::to_string((width + 2 * options.margin) * options.scale);
+    page += ' ';
+    page += std::to_string((height + 2 * options.margin) * options.scale);
+    page += "] /Resources << >> /Contents 4 0 R >>";
     std::string& stream = objects[3];
-    stream.clear();
+    stream = "<< /Length ";
+    const std::size_t lengthAt = stream.size();
+    stream += " /Filter /FlateDecode >>\nstream\n";
+    const std::size_t streamAt = stream.size();
     DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), size, &stream);
-    const std::string head =
-        "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n";
-    stream.insert(0, head);
+    stream.insert(lengthAt, std::to_string(stream.size() - streamAt));
     stream += "\nendstream";
     std::string pdf = AssemblePdf(objects);
     out->swap(pdf);
