@@ -7,75 +7,41 @@
 #include <array>
 #include <cstring>
 
+#include "output/deflate_tables.h"
 #include "output/huffman_code.h"
 
 namespace qr {
 
 namespace {
 
-constexpr int kLiteralCodes = 286;  // 256 literals, end of block, 29 lengths
-constexpr int kCodeLengthCodes = 19;
 constexpr int kEndOfBlock = 256;
 constexpr int kMaxCodeLengthBits = 7;
-// The order in which the block header gives the code lengths of the code-length alphabet.
-constexpr int CODE_LENGTH_ORDER[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                     11, 4,  12, 3, 13, 2, 14, 1, 15};
 // Code-length symbols: 16 repeats the last length 3-6 times, 17 zero 3-10 times, 18 zero 11-138.
 constexpr int kRepeatLast = 16;
 constexpr int kRepeatZero = 17;
 constexpr int kRepeatZeroLong = 18;
 
-// x > 0; every compiler that builds this (GCC, Clang, emscripten's) has the builtin.
-constexpr int FloorLog2(unsigned x) {
-    return 31 - __builtin_clz(x);
-}
-
-// The symbol of a copy's length (3..258), its extra bits and their value.
+// The symbol of a copy's length or distance, its extra bits and their value.
 struct Coded {
     int symbol;
     int extraBits;
     unsigned extra;
 };
 
-constexpr Coded LengthCode(int length) {
-    const unsigned x = static_cast<unsigned>(length - kMinCopyLength);
-    if (length == kMaxCopyLength) return {285, 0, 0};
-    if (x < 8) return {257 + static_cast<int>(x), 0, 0};
-    const int bits = FloorLog2(x) - 2;  // extra bits
-    const unsigned group = (x >> bits) & 3;
-    return {257 + 4 * (bits + 1) + static_cast<int>(group), bits, x - ((4 + group) << bits)};
-}
-
-// The distance symbol of x = distance - 1: DISTANCE_SYMBOLS[x] for x below 256, else
-// DISTANCE_SYMBOLS[256 + (x >> 7)] (such symbols have seven extra bits or more).
-constexpr std::array<std::uint8_t, 512> DistanceSymbols() {
-    std::array<std::uint8_t, 512> table{};
-    for (unsigned i = 0; i < 512; ++i) {
-        const unsigned x = i < 256 ? i : (i - 256) << 7;
-        if (x < 4) {
-            table[i] = static_cast<std::uint8_t>(x);
-            continue;
-        }
-        const int bits = FloorLog2(x) - 1;
-        table[i] = static_cast<std::uint8_t>(2 * (bits + 1) + static_cast<int>((x >> bits) & 1));
-    }
-    return table;
-}
-constexpr std::array<std::uint8_t, 512> DISTANCE_SYMBOLS = DistanceSymbols();
-
 Coded DistanceCode(int distance) {
-    const unsigned x = static_cast<unsigned>(distance - 1);
-    const int symbol = DISTANCE_SYMBOLS[x < 256 ? x : 256 + (x >> 7)];
-    if (symbol < 4) return {symbol, 0, 0};
-    const int bits = symbol / 2 - 1;
-    return {symbol, bits, x - ((2u + (static_cast<unsigned>(symbol) & 1)) << bits)};
+    const unsigned symbol = DistanceSymbol(static_cast<std::uint32_t>(distance));
+    return {static_cast<int>(symbol), DISTANCE_EXTRA[symbol],
+            static_cast<unsigned>(distance - DISTANCE_BASE[symbol])};
 }
 
-// LengthCode of every length, 0..2 unused.
+// The Coded of every length, 0..2 unused.
 constexpr std::array<Coded, kMaxCopyLength + 1> LengthCodes() {
     std::array<Coded, kMaxCopyLength + 1> table{};
-    for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length)
-        table[static_cast<std::size_t>(length)] = LengthCode(length);
+    for (int length = kMinCopyLength; length <= kMaxCopyLength; ++length) {
+        const int i = LENGTH_INDEX[static_cast<std::size_t>(length)];
+        table[static_cast<std::size_t>(length)] = {kFirstLengthSymbol + i, LENGTH_EXTRA[i],
+                                                   static_cast<unsigned>(length - LENGTH_BASE[i])};
+    }
     return table;
 }
 constexpr std::array<Coded, kMaxCopyLength + 1> LENGTH_CODES = LengthCodes();
@@ -200,7 +166,7 @@ void ByteCodeBits(const std::uint32_t counts[256], std::uint8_t bits[256]) {
 }
 
 CodedCopy CopySymbols(int length, int distance) {
-    const Coded l = LengthCode(length);
+    const Coded& l = LENGTH_CODES[static_cast<std::size_t>(length)];
     const Coded d = DistanceCode(distance);
     return {l.symbol, l.extraBits, d.symbol, d.extraBits};
 }
@@ -210,7 +176,7 @@ int LengthSymbol(int length) {
 }
 
 int LengthExtraBits(int symbol) {
-    return symbol < 265 || symbol == 285 ? 0 : (symbol - 261) / 4;
+    return LENGTH_EXTRA[symbol - kFirstLengthSymbol];
 }
 
 void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
@@ -244,14 +210,14 @@ void DeflateStream::FinishZlib(std::uint32_t adler, std::string* out) const {
         RunLengths(allLengths, literalsGiven + distancesGiven, symbolsOfLengths);
     const CodeLengthSymbol* const lengthSymbols = symbolsOfLengths;
     const CodeLengthSymbol* const lengthSymbolsEnd = symbolsOfLengths + lengthSymbolCount;
-    std::uint32_t lengthCounts[kCodeLengthCodes] = {};
+    std::uint32_t lengthCounts[kCodeLengthSymbols] = {};
     for (const CodeLengthSymbol* l = lengthSymbols; l != lengthSymbolsEnd; ++l)
         ++lengthCounts[l->symbol];
-    std::uint8_t lengthLengths[kCodeLengthCodes];
+    std::uint8_t lengthLengths[kCodeLengthSymbols];
     CodedSymbols codedLengths;
-    CodeLengths(lengthCounts, kCodeLengthCodes, kMaxCodeLengthBits, lengthLengths, &codedLengths);
-    const DeflateCode lengthCode = Canonical(lengthLengths, kCodeLengthCodes, codedLengths);
-    int lengthsGiven = kCodeLengthCodes;
+    CodeLengths(lengthCounts, kCodeLengthSymbols, kMaxCodeLengthBits, lengthLengths, &codedLengths);
+    const DeflateCode lengthCode = Canonical(lengthLengths, kCodeLengthSymbols, codedLengths);
+    int lengthsGiven = kCodeLengthSymbols;
     while (lengthsGiven > 4 && lengthCode.lengths[CODE_LENGTH_ORDER[lengthsGiven - 1]] == 0) {
         --lengthsGiven;
     }

@@ -6,34 +6,17 @@
 #include <cstdint>
 
 #include "output/checksums.h"
+#include "output/deflate_tables.h"
+#include "output/huffman_code.h"
 
 namespace qr {
 
 namespace {
 
-constexpr int kMaxCodeBits = 15;
-constexpr int kLiteralSymbols = 288;  // 286 used, 2 more in the fixed code
-constexpr int kDistanceSymbols = 30;
-constexpr int kLengthCodeSymbols = 19;
+constexpr int kLiteralSymbols = kMostCodes;  // 286 used, 2 more in the fixed code
 constexpr int kEndOfBlock = 256;
-constexpr int kFirstLength = 257;
 constexpr int kDeflateMethod = 8;
 constexpr int kMaxWindowBits = 15;
-
-// Base and extra bits of the lengths (257..285) and the distances (0..29).
-constexpr std::uint16_t LENGTH_BASE[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
-                                           15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
-                                           67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr std::uint8_t LENGTH_EXTRA[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t DISTANCE_BASE[30] = {
-    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr std::uint8_t DISTANCE_EXTRA[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-// The order in which the code lengths of the code-length code are stored.
-constexpr std::uint8_t LENGTH_CODE_ORDER[kLengthCodeSymbols] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                                11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // Bits read from the least significant end of each byte; reading past the end sets `cut`.
 class BitReader {
@@ -135,11 +118,11 @@ bool InflateCodes(BitReader* in, const Code& literals, const Code& distances, st
             continue;
         }
         if (symbol == kEndOfBlock) return true;
-        const int lengthIndex = symbol - kFirstLength;
-        if (lengthIndex >= 29) return false;
+        const int lengthIndex = symbol - kFirstLengthSymbol;
+        if (lengthIndex >= kLengthSymbols) return false;
         const std::size_t length = LENGTH_BASE[lengthIndex] + in->Bits(LENGTH_EXTRA[lengthIndex]);
         const int distanceSymbol = Decode(in, distances);
-        if (distanceSymbol < 0 || distanceSymbol >= kDistanceSymbols) return false;
+        if (distanceSymbol < 0 || distanceSymbol >= kDistanceCodes) return false;
         const std::size_t distance =
             DISTANCE_BASE[distanceSymbol] + in->Bits(DISTANCE_EXTRA[distanceSymbol]);
         if (in->cut || distance > out->size() || length > limit - out->size()) return false;
@@ -161,28 +144,23 @@ bool InflateStored(BitReader* in, std::size_t limit, std::vector<unsigned char>*
 }
 
 bool InflateFixed(BitReader* in, std::size_t limit, std::vector<unsigned char>* out) {
-    std::uint8_t lengths[kLiteralSymbols];
-    for (int s = 0; s < kLiteralSymbols; ++s) {
-        lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-    }
     Code literals, distances;
-    MakeCode(lengths, kLiteralSymbols, &literals);
-    for (int s = 0; s < kDistanceSymbols; ++s) lengths[s] = 5;
-    MakeCode(lengths, kDistanceSymbols, &distances);
+    MakeCode(FIXED_LITERAL_CODE.lengths, kLiteralSymbols, &literals);
+    MakeCode(FIXED_DISTANCE_CODE.lengths, kDistanceCodes, &distances);
     return InflateCodes(in, literals, distances, limit, out);
 }
 
 bool InflateDynamic(BitReader* in, std::size_t limit, std::vector<unsigned char>* out) {
-    const int literalCount = static_cast<int>(in->Bits(5)) + kFirstLength;
+    const int literalCount = static_cast<int>(in->Bits(5)) + kFirstLengthSymbol;
     const int distanceCount = static_cast<int>(in->Bits(5)) + 1;
     const int lengthCodeCount = static_cast<int>(in->Bits(4)) + 4;
-    if (in->cut || literalCount > 286 || distanceCount > kDistanceSymbols) return false;
-    std::uint8_t lengths[kLiteralSymbols + kDistanceSymbols] = {};
+    if (in->cut || literalCount > kLiteralCodes || distanceCount > kDistanceCodes) return false;
+    std::uint8_t lengths[kLiteralSymbols + kDistanceCodes] = {};
     for (int i = 0; i < lengthCodeCount; ++i) {
-        lengths[LENGTH_CODE_ORDER[i]] = static_cast<std::uint8_t>(in->Bits(3));
+        lengths[CODE_LENGTH_ORDER[i]] = static_cast<std::uint8_t>(in->Bits(3));
     }
     Code lengthCode;
-    if (!MakeCode(lengths, kLengthCodeSymbols, &lengthCode)) return false;
+    if (!MakeCode(lengths, kCodeLengthSymbols, &lengthCode)) return false;
     const int total = literalCount + distanceCount;
     for (int i = 0; i < total;) {
         const int symbol = Decode(in, lengthCode);

@@ -4,6 +4,7 @@
 // outlines, and regular enough to compress to less than half as many bytes.
 #include "output/pdf_file.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -17,9 +18,9 @@ namespace qr {
 
 namespace {
 
-// The page's content into `content`, replacing what it held.
-void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
-             std::string& content) {
+// The page's content up to its path into `content`, replacing what it held: the transform to
+// module coordinates, the light page, the dark colour and the origin moved to the symbol's corner.
+void ContentHead(int width, int height, const RenderOptions& options, std::string& content) {
     const int across = width + 2 * options.margin;
     const int down = height + 2 * options.margin;
     const std::string scale = std::to_string(options.scale);
@@ -30,54 +31,234 @@ void Content(int width, int height, const ModuleMatrix& modules, const RenderOpt
     content += "0 0 " + std::to_string(across) + " " + std::to_string(down) + " re f\n";
     content += RgbFractions(options.dark) + " rg\n";
     content += "1 0 0 1 " + margin + " " + margin + " cm\n";
-    // A row has at most (width + 1) / 2 runs; a word takes at most 3 * 4 + 5 characters and its
-    // separator ("176 176 176 1 re").
-    WordLines lines(&content, 18 * static_cast<std::size_t>(height) * (width + 1) / 2 + 2);
-    char word[WordLines::kShortWord];
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width;) {
-            if (modules[x][y] == 0) {
-                ++x;
-                continue;
-            }
-            const int first = x;
-            while (x < width && modules[x][y] != 0) ++x;
-            char* at = PutShortNumber(word, first);
-            *at++ = ' ';
-            at = PutShortNumber(at, y);
-            *at++ = ' ';
-            at = PutShortNumber(at, x - first);
-            std::memcpy(at, " 1 re", 5);
-            lines.AppendShort(word, static_cast<std::size_t>(at + 5 - word));
+}
+
+// ContentHead of the last page made on this thread, kept: the next page of the same size and
+// options takes it as it is.
+const std::string& KeptHead(int width, int height, const RenderOptions& options) {
+    struct Kept {
+        int width = -1;  // none yet
+        int height;
+        RenderOptions options;
+        std::string head;
+    };
+    static thread_local Kept kept;
+    const RenderOptions& o = kept.options;
+    if (kept.width != width || kept.height != height || o.scale != options.scale ||
+        o.margin != options.margin || o.dark != options.dark || o.light != options.light) {
+        kept.width = -1;  // until the head is whole
+        ContentHead(width, height, options, kept.head);
+        kept.height = height;
+        kept.options = options;
+        kept.width = width;
+    }
+    return kept.head;
+}
+
+// The room the path of `width` x `height` cells may take: a row has at most (width + 1) / 2 runs; a
+// word takes at most 3 * 4 + 5 characters and its separator ("176 176 176 1 re"); and the "f".
+std::size_t PathRoom(int width, int height) {
+    return 18 * static_cast<std::size_t>(height) * (width + 1) / 2 + 2;
+}
+
+// Writes at `at` the word of a run of `length` dark cells from column `x` in row `y`,
+// "x y length 1 re", and returns the place after it (nothing is written past it).
+char* PutRunWord(char* at, int x, int y, int length) {
+    at = PutShortNumber(at, x);
+    *at++ = ' ';
+    at = PutShortNumber(at, y);
+    *at++ = ' ';
+    at = PutShortNumber(at, length);
+    std::memcpy(at, " 1 re", 5);
+    return at + 5;
+}
+
+// A row of cells as bits: kRowWords words of 64, bit i of word k for column 64k + i, dark 1.
+constexpr int kRowWords = (kMaxSymbolSize + 63) / 64;
+constexpr int kRowBytes = 8 * kRowWords;
+constexpr int kBandRows = 8;  // rows turned into bits at once
+
+// 1 in each byte of `eight` that is not 0, else 0.
+std::uint64_t DarkBytes(std::uint64_t eight) {
+    constexpr std::uint64_t kLowSevens = 0x7F7F7F7F7F7F7F7Fu;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    return ((((eight & kLowSevens) + kLowSevens) | eight) & kHighBits) >> 7;
+}
+
+// The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; rows past the
+// matrix's last read as light.
+std::uint64_t ColumnBytes(const ModuleMatrix& modules, int u, int v) {
+    unsigned char cells[kBandRows] = {};
+    if (v + kBandRows <= kMaxSymbolSize) {
+        std::memcpy(cells, &modules[u][v], sizeof cells);
+    } else {
+        for (int j = 0; v + j < kMaxSymbolSize; ++j) cells[j] = modules[u][v + j];
+    }
+    std::uint64_t eight;
+    std::memcpy(&eight, cells, sizeof eight);
+    return DarkBytes(eight);
+}
+
+// The cells of the rows as bits into `rows` (kRowBytes bytes a row, byte k holding columns 8k to
+// 8k + 7 in bits 0 to 7), every byte of the words that `width` cells need written, columns from
+// `width` on light, rows up to `height` rounded up to kBandRows. Eight columns of a band of eight
+// rows take eight loads: shifted by its column, each column's bytes of 0 or 1 land in the bit of
+// that column in the byte of each row.
+void RowBits(int width, int height, const ModuleMatrix& modules, unsigned char* rows) {
+    const int bytes = (width + 63) / 64 * 8;
+    for (int v = 0; v < height; v += kBandRows) {
+        for (int k = 0; k < bytes; ++k) {
+            std::uint64_t band = 0;  // byte j, bit i: the cell of column 8k + i in row v + j
+            for (int i = 0; i < 8 && 8 * k + i < width; ++i)
+                band |= ColumnBytes(modules, 8 * k + i, v) << i;
+            unsigned char byRow[kBandRows];
+            std::memcpy(byRow, &band, sizeof byRow);
+            for (int j = 0; j < kBandRows; ++j) rows[(v + j) * kRowBytes + k] = byRow[j];
         }
     }
-    lines.Append("f", 1);
-    lines.Finish();
+}
+
+// Word k of a row of RowBits.
+std::uint64_t RowWord(const unsigned char* row, int k) {
+    std::uint64_t word;
+    std::memcpy(&word, row + 8 * k, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+// The length of the run of dark cells from column `x` of `row` (words as RowWord gives them, a
+// light one after the last): the first light cell from there, looked for a word at a time.
+int RunFrom(const std::uint64_t* row, int x) {
+    int k = x / 64;
+    int bit = x % 64;
+    std::uint64_t light = ~row[k] >> bit;  // 0 when the run reaches the word's end
+    int length = 0;
+    while (light == 0) {
+        length += 64 - bit;
+        bit = 0;
+        light = ~row[++k];
+    }
+    return length + __builtin_ctzll(light);
+}
+
+// Words written one after the other into room, each after the separator WordLines would give it:
+// none on an empty line, else a space, or a line feed when the line would grow beyond
+// kMaxLineLength. The plain content (PlainPdfContent) appends the same words through WordLines.
+class WordsInRoom {
+public:
+    // Words from `at` on, on an empty line.
+    explicit WordsInRoom(char* at) : at_(at) {}
+    // Where the next word goes: after the place of its separator, unless the line is empty.
+    char* Next() const { return at_ + (line_ > 0 ? 1 : 0); }
+    // Ends the word written at Next() up to `end`: writes its separator and counts it into the
+    // line.
+    void End(char* end) {
+        const std::size_t size = static_cast<std::size_t>(end - Next());
+        if (line_ > 0) {
+            const bool fits = line_ + 1 + size <= kMaxLineLength;
+            *at_ = fits ? ' ' : '\n';
+            line_ = fits ? line_ + 1 + size : size;
+        } else {
+            line_ = size;
+        }
+        at_ = end;
+    }
+    char* at() const { return at_; }
+
+private:
+    char* at_;
+    std::size_t line_ = 0;
+};
+
+// Writes the words of the runs of dark cells and the "f" that fills them from `at` on (the start of
+// a line, PathRoom(width, height) + 16 bytes of room), and returns the place after them. The rows
+// are read as bits: the first cells of the runs in a word are the set bits of a mask, made with no
+// test of a cell.
+char* PutRuns(int width, int height, const ModuleMatrix& modules, char* at) {
+    unsigned char rows[(kMaxSymbolSize + kBandRows - 1) / kBandRows * kBandRows * kRowBytes];
+    RowBits(width, height, modules, rows);
+    const int words = (width + 63) / 64;
+    WordsInRoom out(at);
+    for (int y = 0; y < height; ++y) {
+        std::uint64_t row[kRowWords + 1] = {};  // the words and a light one after them
+        for (int k = 0; k < kRowWords; ++k)     // a fixed count: not made a call of memcpy
+            row[k] = k < words ? RowWord(rows + y * kRowBytes, k) : 0;
+        std::uint64_t before = 0;  // the last cell of the word before, in bit 0
+        for (int k = 0; k < words; ++k) {
+            for (std::uint64_t firsts = row[k] & ~(row[k] << 1 | before); firsts != 0;
+                 firsts &= firsts - 1) {
+                const int x = 64 * k + __builtin_ctzll(firsts);
+                out.End(PutRunWord(out.Next(), x, y, RunFrom(row, x)));
+            }
+            before = row[k] >> 63;
+        }
+    }
+    char* f = out.Next();
+    *f = 'f';
+    out.End(f + 1);
+    return out.at();
+}
+
+// The page's content into `content` (room kept from call to call, `size` bytes of it used): the
+// head, then the path written straight into the room.
+void Content(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
+             std::vector<char>& content, std::size_t* size) {
+    const std::string& head = KeptHead(width, height, options);
+    const std::size_t most = head.size() + PathRoom(width, height) + 16;
+    if (content.size() < most) content.resize(most);
+    std::memcpy(content.data(), head.data(), head.size());
+    *size = static_cast<std::size_t>(PutRuns(width, height, modules, content.data() + head.size()) -
+                                     content.data());
 }
 
 }  // namespace
 
+std::string PlainPdfContent(int width, int height, const ModuleMatrix& modules,
+                            const RenderOptions& options) {
+    std::string content;
+    ContentHead(width, height, options, content);
+    WordLines lines(&content, PathRoom(width, height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (modules[x][y] == 0) continue;
+            const int first = x;
+            while (x + 1 < width && modules[x + 1][y] != 0) ++x;
+            char word[WordLines::kShortWord];
+            const char* end = PutRunWord(word, first, y, x - first + 1);
+            lines.AppendShort(word, static_cast<std::size_t>(end - word));
+        }
+    }
+    lines.Append("f", 1);
+    lines.Finish();
+    return content;
+}
+
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* out) try {
-    const std::string points = std::to_string((width + 2 * options.margin) * options.scale) + " " +
-                               std::to_string((height + 2 * options.margin) * options.scale);
-    static thread_local std::string plain;  // room kept for the next page
-    Content(width, height, modules, options, plain);
-    std::string compressed;
-    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), plain.size(), &compressed);
-    // Each piece appended in turn, so that the long stream is copied once here.
-    std::string stream =
-        "<< /Length " + std::to_string(compressed.size()) + " /Filter /FlateDecode >>\nstream\n";
-    stream.reserve(stream.size() + compressed.size() + 16);
-    stream += compressed;
+    static thread_local std::vector<char> plain;  // room kept for the next page
+    std::size_t size = 0;
+    Content(width, height, modules, options, plain, &size);
+    // The objects in room kept for the next page, each written in place; the stream is compressed
+    // into its object, and its dictionary put before it once its length is known.
+    static thread_local std::vector<std::string> objects(4);
+    objects[0] = "<< /Type /Catalog /Pages 2 0 R >>";
+    objects[1] = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    std::string& page = objects[2];
+    page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
+    page += std::to_string((width + 2 * options.margin) * options.scale);
+    page += ' ';
+    page += std::to_string((height + 2 * options.margin) * options.scale);
+    page += "] /Resources << >> /Contents 4 0 R >>";
+    std::string& stream = objects[3];
+    stream = "<< /Length ";
+    const std::size_t lengthAt = stream.size();
+    stream += " /Filter /FlateDecode >>\nstream\n";
+    const std::size_t streamAt = stream.size();
+    DeflateFast(reinterpret_cast<const unsigned char*>(plain.data()), size, &stream);
+    stream.insert(lengthAt, std::to_string(stream.size() - streamAt));
     stream += "\nendstream";
-    std::vector<std::string> objects;
-    objects.reserve(4);
-    objects.emplace_back("<< /Type /Catalog /Pages 2 0 R >>");
-    objects.emplace_back("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    objects.emplace_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + points +
-                         "] /Resources << >> /Contents 4 0 R >>");
-    objects.push_back(std::move(stream));
     std::string pdf = AssemblePdf(objects);
     out->swap(pdf);
     return true;

@@ -21,4 +21,10 @@ namespace qr {
 bool ComposePdf(int width, int height, const ModuleMatrix& modules, const RenderOptions& options,
                 std::string* pdf);
 
+// The content stream of ComposePdf's page before it is compressed, its runs found cell by cell:
+// the plain rule that ComposePdf follows with rows of bits. Throws std::bad_alloc when no memory
+// can be had.
+std::string PlainPdfContent(int width, int height, const ModuleMatrix& modules,
+                            const RenderOptions& options);
+
 }  // namespace qr

@@ -389,18 +389,22 @@ void AppendEpsPrologue(const std::string& boxes, int room,
 }
 
 std::string AssemblePdf(const std::vector<std::string>& objects) {
-    auto padded = [](std::size_t value) {
-        const std::string text = std::to_string(value);
-        return std::string(static_cast<std::size_t>(kPdfOffsetDigits) - text.size(), '0') + text;
+    // Appends `value` in kPdfOffsetDigits decimal digits, zeros first.
+    auto appendPadded = [](std::size_t value, std::string* text) {
+        char digits[kPdfOffsetDigits];
+        for (int i = kPdfOffsetDigits - 1; i >= 0; --i, value /= 10)
+            digits[i] = static_cast<char>('0' + value % 10);
+        text->append(digits, sizeof digits);
     };
     std::string pdf = PDF_FILE_HEADER;
     std::size_t room = pdf.size() + 256;  // the table and trailer of a few objects
     for (const std::string& object : objects) room += object.size() + 64;
     pdf.reserve(room);
     std::vector<std::size_t> offsets;
+    offsets.reserve(objects.size());
     for (std::size_t i = 0; i < objects.size(); ++i) {
         offsets.push_back(pdf.size());
-        // Piece by piece, so that a long object is copied once.
+        // Piece by piece, so that a long object is copied once and no piece is made on its own.
         pdf += std::to_string(i + 1);
         pdf += " 0 obj\n";
         pdf += objects[i];
@@ -409,11 +413,22 @@ std::string AssemblePdf(const std::vector<std::string>& objects) {
     // Every cross-reference entry is 20 bytes: offset, generation, kind and a two-byte end of line.
     const std::size_t table = pdf.size();
     const std::string count = std::to_string(objects.size() + 1);
-    pdf +=
-        "xref\n0 " + count + "\n" + padded(0) + " " + std::to_string(kPdfFreeGeneration) + " f \n";
-    for (const std::size_t offset : offsets) pdf += padded(offset) + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + count + " /Root 1 0 R >>\nstartxref\n" + std::to_string(table) +
-           "\n%%EOF\n";
+    pdf += "xref\n0 ";
+    pdf += count;
+    pdf += '\n';
+    appendPadded(0, &pdf);
+    pdf += ' ';
+    pdf += std::to_string(kPdfFreeGeneration);
+    pdf += " f \n";
+    for (const std::size_t offset : offsets) {
+        appendPadded(offset, &pdf);
+        pdf += " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size ";
+    pdf += count;
+    pdf += " /Root 1 0 R >>\nstartxref\n";
+    pdf += std::to_string(table);
+    pdf += "\n%%EOF\n";
     return pdf;
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -74,6 +75,49 @@ TEST(PdfFile, RectanglesCoverEachDarkCellOnce) {
                     << "cell " << x << "," << y;
             }
         }
+    }
+}
+
+// Runs that end on and cross the 64-cell words of a row, in symbols narrower and wider than a word;
+// cells outside the symbol dark, dark cells of any non-zero value.
+TEST(PdfFile, ContentInflatesToThePlainRuleAtEverySize) {
+    const unsigned seed = 0xC0DE;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    struct Case {
+        int width;
+        int height;
+        int percent;  // chance of a dark cell
+    };
+    for (const Case& c : std::vector<Case>{{1, 1, 100},
+                                           {177, 177, 50},
+                                           {177, 177, 100},
+                                           {176, 175, 97},
+                                           {64, 9, 90},
+                                           {65, 63, 99},
+                                           {63, 64, 80},
+                                           {127, 8, 99},
+                                           {128, 129, 99},
+                                           {129, 17, 60},
+                                           {43, 7, 50},
+                                           {139, 17, 30},
+                                           {2, 177, 70},
+                                           {5, 3, 0}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " +
+                     std::to_string(c.percent) + "% dark");
+        auto cells = std::make_unique<Cells>();
+        for (auto& column : cells->modules) {
+            for (unsigned char& cell : column) {
+                const bool dark = static_cast<int>(random() % 100) < c.percent;
+                cell = dark ? static_cast<unsigned char>(1 + random() % 255) : 0;
+            }
+        }
+        RenderOptions options;
+        options.margin = c.width % 5;
+        options.dark = static_cast<Rgba>(random()) | 0xFF;  // opaque
+        std::string pdf;
+        ASSERT_TRUE(ComposePdf(c.width, c.height, cells->modules, options, &pdf));
+        EXPECT_EQ(ContentOf(pdf), PlainPdfContent(c.width, c.height, cells->modules, options));
     }
 }
 
