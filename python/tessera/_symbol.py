@@ -4,6 +4,7 @@ records made from keyword arguments by the names the library lists."""
 import base64
 import ctypes
 import errno
+import functools
 import os
 import threading
 
@@ -80,19 +81,25 @@ class Symbol:
     def __init__(self, handle):
         self._handle = handle
         self._logo = None  # make(logo=...): drawn unless a call gives another
-        api = _api()
-        self.size = api.tessera_symbol_size(handle)
-        self.version = api.tessera_symbol_version(handle)
-        self.mask = api.tessera_symbol_mask(handle)
-        self.micro = api.tessera_symbol_is_micro(handle) == 1
-        self.rmqr = api.tessera_symbol_is_rmqr(handle) == 1
-        self.gs1 = api.tessera_symbol_is_gs1(handle) == 1
-        self.height = api.tessera_symbol_height(handle)
-        level = api.tessera_symbol_level(handle)
-        self.level = _LEVELS[level] if 0 <= level < len(_LEVELS) else None
         self._modules = None
 
-    # Facts that few callers read, asked of the library when read.
+    # The facts, asked of the library when first read and kept: a symbol made only to be drawn
+    # makes no call for them.
+    size = functools.cached_property(lambda self: _api().tessera_symbol_size(self._handle))
+    version = functools.cached_property(lambda self: _api().tessera_symbol_version(self._handle))
+    mask = functools.cached_property(lambda self: _api().tessera_symbol_mask(self._handle))
+    micro = functools.cached_property(
+        lambda self: _api().tessera_symbol_is_micro(self._handle) == 1)
+    rmqr = functools.cached_property(lambda self: _api().tessera_symbol_is_rmqr(self._handle) == 1)
+    gs1 = functools.cached_property(lambda self: _api().tessera_symbol_is_gs1(self._handle) == 1)
+    height = functools.cached_property(lambda self: _api().tessera_symbol_height(self._handle))
+
+    @functools.cached_property
+    def level(self):
+        level = _api().tessera_symbol_level(self._handle)
+        return _LEVELS[level] if 0 <= level < len(_LEVELS) else None
+
+    # Facts that few callers read, asked of the library each time they are read.
     data_bits = property(lambda self: _api().tessera_symbol_data_bits(self._handle))
     capacity_bits = property(lambda self: _api().tessera_symbol_capacity_bits(self._handle))
     part = property(lambda self: self._structured()[0])
