@@ -73,63 +73,9 @@ char* PutRunWord(char* at, int x, int y, int length) {
     return at + 5;
 }
 
-// A row of cells as bits: kRowWords words of 64, bit i of word k for column 64k + i, dark 1.
-constexpr int kRowWords = (kMaxSymbolSize + 63) / 64;
-constexpr int kRowBytes = 8 * kRowWords;
-constexpr int kBandRows = 8;  // rows turned into bits at once
-
-// 1 in each byte of `eight` that is not 0, else 0.
-std::uint64_t DarkBytes(std::uint64_t eight) {
-    constexpr std::uint64_t kLowSevens = 0x7F7F7F7F7F7F7F7Fu;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-    return ((((eight & kLowSevens) + kLowSevens) | eight) & kHighBits) >> 7;
-}
-
-// The cells of rows `v` to `v` + 7 of column `u` as bytes of 0 or 1, in memory order; rows past the
-// matrix's last read as light.
-std::uint64_t ColumnBytes(const ModuleMatrix& modules, int u, int v) {
-    unsigned char cells[kBandRows] = {};
-    if (v + kBandRows <= kMaxSymbolSize) {
-        std::memcpy(cells, &modules[u][v], sizeof cells);
-    } else {
-        for (int j = 0; v + j < kMaxSymbolSize; ++j) cells[j] = modules[u][v + j];
-    }
-    std::uint64_t eight;
-    std::memcpy(&eight, cells, sizeof eight);
-    return DarkBytes(eight);
-}
-
-// The cells of the rows as bits into `rows` (kRowBytes bytes a row, byte k holding columns 8k to
-// 8k + 7 in bits 0 to 7), every byte of the words that `width` cells need written, columns from
-// `width` on light, rows up to `height` rounded up to kBandRows. Eight columns of a band of eight
-// rows take eight loads: shifted by its column, each column's bytes of 0 or 1 land in the bit of
-// that column in the byte of each row.
-void RowBits(int width, int height, const ModuleMatrix& modules, unsigned char* rows) {
-    const int bytes = (width + 63) / 64 * 8;
-    for (int v = 0; v < height; v += kBandRows) {
-        for (int k = 0; k < bytes; ++k) {
-            std::uint64_t band = 0;  // byte j, bit i: the cell of column 8k + i in row v + j
-            for (int i = 0; i < 8 && 8 * k + i < width; ++i)
-                band |= ColumnBytes(modules, 8 * k + i, v) << i;
-            unsigned char byRow[kBandRows];
-            std::memcpy(byRow, &band, sizeof byRow);
-            for (int j = 0; j < kBandRows; ++j) rows[(v + j) * kRowBytes + k] = byRow[j];
-        }
-    }
-}
-
-// Word k of a row of RowBits.
-std::uint64_t RowWord(const unsigned char* row, int k) {
-    std::uint64_t word;
-    std::memcpy(&word, row + 8 * k, sizeof word);
-#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
-    return word;
-}
-
-// The length of the run of dark cells from column `x` of `row` (words as RowWord gives them, a
-// light one after the last): the first light cell from there, looked for a word at a time.
+// The length of the run of dark cells from column `x` of `row` (a row of CellRows, whose last
+// word holds a light cell after the symbol's): the first light cell from there, looked for a word
+// at a time.
 int RunFrom(const std::uint64_t* row, int x) {
     int k = x / 64;
     int bit = x % 64;
@@ -177,14 +123,13 @@ private:
 // are read as bits: the first cells of the runs in a word are the set bits of a mask, made with no
 // test of a cell.
 char* PutRuns(int width, int height, const ModuleMatrix& modules, char* at) {
-    unsigned char rows[(kMaxSymbolSize + kBandRows - 1) / kBandRows * kBandRows * kRowBytes];
-    RowBits(width, height, modules, rows);
+    std::uint64_t rows[(kMaxSymbolSize + kCellRowsPast) * kCellRowWords];
+    std::memset(rows, 0, sizeof *rows * kCellRowWords * (height + kCellRowsPast));
+    CellRows(width, height, modules, rows);
     const int words = (width + 63) / 64;
     WordsInRoom out(at);
     for (int y = 0; y < height; ++y) {
-        std::uint64_t row[kRowWords + 1] = {};  // the words and a light one after them
-        for (int k = 0; k < kRowWords; ++k)     // a fixed count: not made a call of memcpy
-            row[k] = k < words ? RowWord(rows + y * kRowBytes, k) : 0;
+        const std::uint64_t* const row = rows + y * kCellRowWords;
         std::uint64_t before = 0;  // the last cell of the word before, in bit 0
         for (int k = 0; k < words; ++k) {
             for (std::uint64_t firsts = row[k] & ~(row[k] << 1 | before); firsts != 0;

@@ -115,29 +115,13 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules) {
     return outlines;
 }
 
-namespace {
-
-// Words of a row of cells or corners as bits, bit x for column x: the corners of the widest
-// symbol and one more.
-constexpr int kRowWords = (kMaxSymbolSize + 1 + 63) / 64;
-
-// The last turn seen in a column of corners: where the link of its run down is to be written,
-// and its first turn.
-struct ColumnTail {
-    std::uint16_t down;
-    std::uint16_t first;
-};
-
 #if defined(__SSE2__)
-constexpr int kRowsPast = 16;
-
-// The cells as rows of bits from `rows` on, kRowWords words a row; the words must be zero. Rows
-// from `height` on, up to kRowsPast of them, are written with what the matrix holds there.
 // Sixteen rows of eight columns at a time: each column's cells compared with light, and the
-// column's bit kept in the byte of each row that is dark there.
+// column's bit kept in the byte of each row that is dark there. Rows from `height` on are written
+// with what the matrix holds there.
 void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t* rows) {
     unsigned char* const bytes = reinterpret_cast<unsigned char*>(rows);  // little-endian words
-    constexpr std::size_t kRowBytes = sizeof *rows * kRowWords;
+    constexpr std::size_t kRowBytes = sizeof *rows * kCellRowWords;
     const __m128i light = _mm_setzero_si128();
     for (int v = 0; v < height; v += 16) {
         for (int u = 0; u < width; u += 8) {
@@ -164,7 +148,7 @@ void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t*
     }
 }
 #else
-constexpr int kRowsPast = 8;
+namespace {
 
 std::uint64_t Load8(const unsigned char* at) {
     std::uint64_t word;
@@ -203,9 +187,10 @@ std::uint64_t Transpose8(std::uint64_t m) {
     return m ^ t ^ (t << 28);
 }
 
-// The cells as rows of bits from `rows` on, kRowWords words a row; the words must be zero. Rows
-// from `height` on, up to kRowsPast of them, are written light. Blocks of 8x8 cells are turned
-// from columns into rows.
+}  // namespace
+
+// Blocks of 8x8 cells are turned from columns into rows; rows from `height` on are written
+// light.
 void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t* rows) {
     for (int v = 0; v < height; v += 8) {
         for (int u = 0; u < width; u += 8) {
@@ -214,13 +199,22 @@ void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t*
                 block |= std::uint64_t{ColumnBits(modules, u + i, v, height)} << (8 * i);
             block = Transpose8(block);  // byte j: row v + j as bits of columns u..u+7
             for (int j = 0; j < 8; ++j) {
-                rows[static_cast<std::size_t>(v + j) * kRowWords + u / 64] |=
+                rows[static_cast<std::size_t>(v + j) * kCellRowWords + u / 64] |=
                     (block >> (8 * j) & 0xFF) << (u % 64);
             }
         }
     }
 }
 #endif
+
+namespace {
+
+// The last turn seen in a column of corners: where the link of its run down is to be written,
+// and its first turn.
+struct ColumnTail {
+    std::uint16_t down;
+    std::uint16_t first;
+};
 
 // Scratch of one thread's walks, kept for the next. A turn of an outline is a corner where it
 // turns and the direction it leaves in; a saddle corner (two dark cells touching only there) is
@@ -260,14 +254,15 @@ T* Room(std::vector<T>* scratch, std::size_t size) {
 // rows with no dependence from corner to corner, and the walk only follows them.
 TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
     static thread_local WalkScratch scratch;
-    // Cell row v is rows[(v + 1) * kRowWords...]: rows -1 and `height` are light, and rows
+    // Cell row v is rows[(v + 1) * kCellRowWords...]: rows -1 and `height` are light, and rows
     // after them are written over.
-    const std::size_t rowsSize = static_cast<std::size_t>(height + 2 + kRowsPast) * kRowWords;
+    const std::size_t rowsSize =
+        static_cast<std::size_t>(height + 2 + kCellRowsPast) * kCellRowWords;
     std::uint64_t* const rows = Room(&scratch.rows, rowsSize);
     std::memset(rows, 0, rowsSize * sizeof *rows);
-    CellRows(width, height, modules, rows + kRowWords);
-    std::memset(rows + static_cast<std::size_t>(height + 1) * kRowWords, 0,
-                kRowWords * sizeof *rows);
+    CellRows(width, height, modules, rows + kCellRowWords);
+    std::memset(rows + static_cast<std::size_t>(height + 1) * kCellRowWords, 0,
+                kCellRowWords * sizeof *rows);
     // At most two turns a corner; one more place is written past the last turn, and `unused`
     // takes the links that no turn needs.
     const std::size_t most = 2 * static_cast<std::size_t>(width + 1) * (height + 1);
@@ -282,11 +277,11 @@ TurnLinks LinkTurns(int width, int height, const ModuleMatrix& modules) {
     for (int y = 0; y <= height; ++y) {
         // The cells around each corner: above (row y - 1) and below (row y), right of the corner
         // and left of it.
-        const std::uint64_t* const aboveRow = rows + static_cast<std::size_t>(y) * kRowWords;
-        const std::uint64_t* const belowRow = aboveRow + kRowWords;
+        const std::uint64_t* const aboveRow = rows + static_cast<std::size_t>(y) * kCellRowWords;
+        const std::uint64_t* const belowRow = aboveRow + kCellRowWords;
         std::uint64_t carryAbove = 0;
         std::uint64_t carryBelow = 0;
-        for (int w = 0; w < kRowWords; ++w) {
+        for (int w = 0; w < kCellRowWords; ++w) {
             const std::uint64_t above = aboveRow[w];
             const std::uint64_t below = belowRow[w];
             const std::uint64_t aboveLeft = above << 1 | carryAbove;

@@ -45,6 +45,18 @@ Outlines TraceOutlines(int width, int height, const ModuleMatrix& modules);
 // had.
 Outlines WalkOutlines(int width, int height, const ModuleMatrix& modules);
 
+// A row of cells as bits: kCellRowWords words, bit x % 64 of word x / 64 for column x, dark 1;
+// room for the corners of the widest symbol and one more.
+constexpr int kCellRowWords = (kMaxSymbolSize + 1 + 63) / 64;
+// Rows past the last that CellRows may write.
+constexpr int kCellRowsPast = 16;
+
+// The `width` x `height` cells of `modules` (non-zero is dark) as rows of bits, row v at
+// rows[v * kCellRowWords]; the words must be zero, and room is needed for `height` +
+// kCellRowsPast rows. Bits of columns from `width` on stay 0; the rows after the last may be
+// written with anything.
+void CellRows(int width, int height, const ModuleMatrix& modules, std::uint64_t* rows);
+
 // The turns of the outlines of WalkOutlines: a turn is a corner where an outline turns, with the
 // direction in which it leaves (a corner where two dark cells touch only diagonally is two turns),
 // each linked to the turn that follows on its outline. Made per thread, kept until the next
